@@ -1,0 +1,33 @@
+# Compile settings shared by every target of the project.
+add_library(zorvan_common INTERFACE)
+target_compile_features(zorvan_common INTERFACE cxx_std_20)
+target_compile_options(zorvan_common INTERFACE -Wall -Wextra -Wpedantic)
+if(ZORVAN_WERROR)
+  target_compile_options(zorvan_common INTERFACE -Werror)
+endif()
+target_compile_definitions(zorvan_common INTERFACE
+  QT_NO_CAST_FROM_ASCII
+  QT_NO_NARROWING_CONVERSIONS_IN_CONNECT
+  QT_NO_SIGNALS_SLOTS_KEYWORDS
+  QT_USE_QSTRINGBUILDER)
+
+# One library per source folder. Sources are globbed so that adding a file to a folder needs no
+# edit of a shared list.
+function(zorvan_folder_library name)
+  cmake_parse_arguments(ARG "" "" "LINKS" ${ARGN})
+  file(GLOB sources CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/*.cpp ${CMAKE_CURRENT_SOURCE_DIR}/*.h)
+  list(FILTER sources EXCLUDE REGEX "/main\\.cpp$")
+  list(FILTER sources INCLUDE REGEX "\\.cpp$")
+  if(sources)
+    file(GLOB all CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/*.cpp ${CMAKE_CURRENT_SOURCE_DIR}/*.h)
+    list(FILTER all EXCLUDE REGEX "/main\\.cpp$")
+    add_library(${name} STATIC ${all})
+    target_include_directories(${name} PUBLIC ${PROJECT_SOURCE_DIR}/src)
+    target_link_libraries(${name} PUBLIC zorvan_common ${ARG_LINKS})
+  else()
+    # A folder whose first source has not been written yet.
+    add_library(${name} INTERFACE)
+    target_include_directories(${name} INTERFACE ${PROJECT_SOURCE_DIR}/src)
+    target_link_libraries(${name} INTERFACE zorvan_common ${ARG_LINKS})
+  endif()
+endfunction()

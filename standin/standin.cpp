@@ -1,0 +1,275 @@
+#include "standin.h"
+
+#include <httplib.h>
+
+#include <QDir>
+#include <QFile>
+#include <QSaveFile>
+#include <chrono>
+#include <optional>
+
+#include "fetch/services.h"
+
+namespace zorvan::standin {
+
+struct Services::Role {
+    QString name;
+    int port = 0;
+    std::unique_ptr<httplib::Server> server;
+    std::thread thread;
+    // Guarded by Services::mutex_.
+    std::vector<std::pair<QByteArray, Page>> routes;
+    int latencyMs = 0;
+    Failure failure = Failure::None;
+};
+
+Services::Services() : started_(std::chrono::steady_clock::now()) {
+    for (const QString& name : hostRoles()) {
+        auto role = std::make_unique<Role>();
+        role->name = name;
+        roles_.push_back(std::move(role));
+    }
+}
+
+Services::~Services() { stop(); }
+
+qint64 Services::elapsedMs() const {
+    return std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() -
+                                                                  started_)
+        .count();
+}
+
+bool Services::startRole(Role& role, int port) {
+    role.server = std::make_unique<httplib::Server>();
+    role.server->set_keep_alive_max_count(1);
+    role.server->Get(".*", [this, &role](const httplib::Request& req, httplib::Response& res) {
+        answer(role, &req, &res);
+    });
+    if (port > 0) {
+        if (!role.server->bind_to_port("127.0.0.1", port)) return false;
+        role.port = port;
+    } else {
+        role.port = role.server->bind_to_any_port("127.0.0.1");
+        if (role.port <= 0) return false;
+    }
+    role.thread = std::thread([server = role.server.get()] { server->listen_after_bind(); });
+    return true;
+}
+
+bool Services::start() {
+    {
+        std::lock_guard lock(mutex_);
+        stopped_ = false;
+    }
+    for (auto& role : roles_) {
+        if (!startRole(*role, 0)) return false;
+    }
+    return true;
+}
+
+void Services::stop() {
+    {
+        std::lock_guard lock(mutex_);
+        stopped_ = true;
+    }
+    stopping_.notify_all();
+    for (auto& role : roles_) {
+        if (role->server) role->server->stop();
+        if (role->thread.joinable()) role->thread.join();
+        role->server.reset();
+    }
+}
+
+bool Services::waitStopping(int ms) {
+    std::unique_lock lock(mutex_);
+    return stopping_.wait_for(lock, std::chrono::milliseconds(ms), [this] { return stopped_; });
+}
+
+int Services::port(const QString& role) const {
+    for (const auto& r : roles_)
+        if (r->name == role) return r->port;
+    return 0;
+}
+
+QString Services::servicesFileText() const {
+    QString text;
+    for (const auto& r : roles_)
+        text += r->name + QStringLiteral("=127.0.0.1:") + QString::number(r->port) + u'\n';
+    text += QStringLiteral("product=http://127.0.0.1:") + QString::number(port(zorvan::Role::Maker)) +
+            QStringLiteral("/zorvan\n");
+    return text;
+}
+
+bool Services::writeServicesFile(const QString& path) const {
+    QSaveFile file(path);
+    if (!file.open(QIODevice::WriteOnly)) return false;
+    file.write(servicesFileText().toUtf8());
+    return file.commit();
+}
+
+void Services::setRoute(const QString& role, const QByteArray& prefix, const Page& page) {
+    std::lock_guard lock(mutex_);
+    for (auto& r : roles_) {
+        if (r->name != role) continue;
+        for (auto& route : r->routes) {
+            if (route.first == prefix) {
+                route.second = page;
+                return;
+            }
+        }
+        r->routes.emplace_back(prefix, page);
+    }
+}
+
+void Services::setRoute(const QString& role, const QByteArray& prefix, const QString& utf8Body) {
+    setRoute(role, prefix, Page{utf8Body.toUtf8(), 200});
+}
+
+void Services::clearRoutes() {
+    std::lock_guard lock(mutex_);
+    for (auto& r : roles_) r->routes.clear();
+}
+
+int Services::loadRoutes(const QString& folder) {
+    const QDir dir(folder);
+    if (!dir.exists()) return -1;
+    int count = 0;
+    const auto files = dir.entryList({QStringLiteral("*.routes")}, QDir::Files, QDir::Name);
+    for (const QString& name : files) {
+        QFile file(dir.filePath(name));
+        if (!file.open(QIODevice::ReadOnly)) continue;
+        while (!file.atEnd()) {
+            const QByteArray line = file.readLine().trimmed();
+            if (line.isEmpty() || line.startsWith('#')) continue;
+            const QList<QByteArray> parts = line.simplified().split(' ');
+            if (parts.size() != 3) continue;
+            QFile page(dir.filePath(QString::fromUtf8(parts[2])));
+            if (!page.open(QIODevice::ReadOnly)) continue;
+            setRoute(QString::fromUtf8(parts[0]), parts[1], Page{page.readAll(), 200});
+            ++count;
+        }
+    }
+    return count;
+}
+
+void Services::setLatency(const QString& role, int ms) {
+    std::lock_guard lock(mutex_);
+    for (auto& r : roles_)
+        if (role.isEmpty() || r->name == role) r->latencyMs = ms;
+}
+
+void Services::setFailure(const QString& role, Failure failure) {
+    Role* target = nullptr;
+    {
+        std::lock_guard lock(mutex_);
+        for (auto& r : roles_)
+            if (r->name == role) target = r.get();
+        if (!target) return;
+        target->failure = failure;
+    }
+    const bool listening = target->server != nullptr;
+    if (failure == Failure::Refuse && listening) {
+        target->server->stop();
+        if (target->thread.joinable()) target->thread.join();
+        target->server.reset();
+    } else if (failure != Failure::Refuse && !listening) {
+        startRole(*target, target->port);
+    }
+}
+
+std::vector<LogEntry> Services::log() const {
+    std::lock_guard lock(mutex_);
+    return log_;
+}
+
+std::vector<LogEntry> Services::log(const QString& role) const {
+    std::vector<LogEntry> out;
+    for (const auto& e : log())
+        if (e.role == role) out.push_back(e);
+    return out;
+}
+
+QList<QByteArray> Services::targets(const QString& role) const {
+    QList<QByteArray> out;
+    for (const auto& e : log(role)) out.append(e.target);
+    return out;
+}
+
+void Services::clearLog() {
+    std::lock_guard lock(mutex_);
+    log_.clear();
+}
+
+void Services::answer(Role& role, const void* request, void* response) {
+    const auto& req = *static_cast<const httplib::Request*>(request);
+    auto& res = *static_cast<httplib::Response*>(response);
+    const QByteArray target = QByteArray::fromStdString(req.target);
+
+    size_t index = 0;
+    int latency = 0;
+    Failure failure = Failure::None;
+    std::optional<Page> page;
+    {
+        std::lock_guard lock(mutex_);
+        index = log_.size();
+        log_.push_back({elapsedMs(), -1, role.name, target});
+        latency = role.latencyMs;
+        failure = role.failure;
+        qsizetype best = -1;
+        for (const auto& route : role.routes) {
+            if (target.startsWith(route.first) && route.first.size() > best) {
+                best = route.first.size();
+                page = route.second;
+            }
+        }
+    }
+    auto finish = [&] {
+        std::lock_guard lock(mutex_);
+        if (index < log_.size()) log_[index].endMs = elapsedMs();
+    };
+
+    if (latency > 0 && waitStopping(latency)) {
+        finish();
+        return;
+    }
+    switch (failure) {
+        case Failure::NeverAnswer:
+            waitStopping(120000);
+            break;
+        case Failure::Drip:
+            res.set_chunked_content_provider("text/html", [this](size_t, httplib::DataSink& sink) {
+                if (waitStopping(500)) return false;
+                return sink.write("x", 1);
+            });
+            break;
+        case Failure::ServerError:
+            res.status = 500;
+            res.set_content("<html><body>500 Internal Server Error</body></html>", "text/html");
+            break;
+        case Failure::InvalidBytes:
+            res.set_content(std::string("\xff\xfe\xfd\x80\x81\xc0\xc1\xf5\xff", 9), "text/html");
+            break;
+        case Failure::HugeBody: {
+            const size_t total = size_t(40) * 1024 * 1024;
+            res.set_content_provider(total, "text/html",
+                                     [](size_t offset, size_t length, httplib::DataSink& sink) {
+                                         (void)offset;
+                                         const std::string chunk(std::min<size_t>(length, 65536), 'a');
+                                         return sink.write(chunk.data(), chunk.size());
+                                     });
+            break;
+        }
+        case Failure::None:
+        case Failure::Refuse:
+            if (page) {
+                res.status = page->status;
+                res.set_content(page->body.toStdString(), "text/html");
+            } else {
+                res.status = 404;
+            }
+            break;
+    }
+    finish();
+}
+
+}  // namespace zorvan::standin

@@ -1,0 +1,93 @@
+#pragma once
+
+#include <QByteArray>
+#include <QHash>
+#include <QString>
+#include <QStringList>
+#include <condition_variable>
+#include <memory>
+#include <mutex>
+#include <thread>
+#include <vector>
+
+namespace httplib {
+class Server;
+}
+
+namespace zorvan::standin {
+
+// A page served for every request of a role whose raw target starts with a route's prefix.
+struct Page {
+    QByteArray body;
+    int status = 200;
+};
+
+enum class Failure {
+    None,
+    Refuse,       // nothing listens: connection refused
+    NeverAnswer,  // accepts, reads the request, never answers
+    Drip,         // answers one byte every half second, forever
+    ServerError,  // HTTP 500 with an error page
+    InvalidBytes, // a body that is valid in no charset
+    HugeBody,     // a body larger than any fetch accepts
+};
+
+struct LogEntry {
+    qint64 startMs = 0;  // since the services started
+    qint64 endMs = -1;   // -1 while the request is being answered
+    QString role;
+    QByteArray target;   // the raw request target, as sent
+};
+
+// Plays every outside service on 127.0.0.1, one listening port per role, from pages set by tests
+// or loaded from route files. Logs every request.
+class Services {
+public:
+    Services();
+    ~Services();
+    Services(const Services&) = delete;
+    Services& operator=(const Services&) = delete;
+
+    // Starts every role on a free loopback port. False when a port cannot be had.
+    bool start();
+    void stop();
+
+    int port(const QString& role) const;
+    // The text of a ZORVAN_SERVICES file pointing every role (and the product page) here.
+    QString servicesFileText() const;
+    bool writeServicesFile(const QString& path) const;
+
+    // Longest matching prefix of the raw target wins; a later route with an equal prefix replaces
+    // the earlier one. Unmatched targets get 404 with an empty body.
+    void setRoute(const QString& role, const QByteArray& prefix, const Page& page);
+    void setRoute(const QString& role, const QByteArray& prefix, const QString& utf8Body);
+    void clearRoutes();
+    // Reads every "*.routes" file of a folder: lines "role prefix file" (file relative to the
+    // folder; "#" starts a comment). Returns the number of routes read, -1 on an unreadable folder.
+    int loadRoutes(const QString& folder);
+
+    // A fixed delay before each answer; an empty role sets it for every role.
+    void setLatency(const QString& role, int ms);
+    void setFailure(const QString& role, Failure failure);
+
+    std::vector<LogEntry> log() const;
+    std::vector<LogEntry> log(const QString& role) const;
+    QList<QByteArray> targets(const QString& role) const;
+    void clearLog();
+
+private:
+    struct Role;
+    bool startRole(Role& role, int port);
+    void answer(Role& role, const void* request, void* response);
+    bool waitStopping(int ms);
+    qint64 elapsedMs() const;
+
+    std::vector<std::unique_ptr<Role>> roles_;
+    mutable std::mutex mutex_;
+    std::condition_variable stopping_;
+    bool stopped_ = false;
+    std::vector<LogEntry> log_;
+    std::chrono::steady_clock::time_point started_;
+};
+
+}  // namespace zorvan::standin

@@ -1,0 +1,129 @@
+#include <gtest/gtest.h>
+
+#include <QElapsedTimer>
+#include <QTimer>
+
+#include "fakeplatform.h"
+#include "fetch/fetch.h"
+#include "fetch/services.h"
+#include "standinfixture.h"
+
+using namespace zorvan;
+using standin::Failure;
+using test::toGbk;
+
+namespace {
+
+QString S(const char* utf8) { return QString::fromUtf8(utf8); }
+
+class FetchTest : public ::testing::Test {
+protected:
+    test::StandinFixture fx{1500};
+    QString bing = serviceBase(Role::Bing);
+
+    void serve(const QByteArray& body) { fx.services.setRoute(Role::Bing, "/", standin::Page{body, 200}); }
+    QString value() { return GetPageValue(bing + S("/search?q=site%3A"), S("example.com"), S("结果(共"), S("条")); }
+    int requests() { return int(fx.services.targets(Role::Bing).size()); }
+};
+
+TEST_F(FetchTest, PageWithoutDeclarationIsOneGb2312Request) {
+    serve(toGbk(S("<html>丂 结果(共1,234,567条</html>")));
+    EXPECT_EQ(value(), S("1234567"));
+    EXPECT_EQ(requests(), 1);
+    EXPECT_EQ(fx.services.targets(Role::Bing).first(), QByteArray("/search?q=site%3Aexample.com"));
+}
+
+TEST_F(FetchTest, DeclaredGb2312UsesSecondRequestDecodedAsGbk) {
+    serve(toGbk(S("<meta content=\"text/html; charset=gb2312\">丂结果(共约12,345条")));
+    EXPECT_EQ(value(), S("约12345"));
+    EXPECT_EQ(requests(), 3);
+}
+
+TEST_F(FetchTest, AnyOtherDeclarationUsesThirdRequestDecodedAsUtf8) {
+    for (const char* declared : {"utf-8\"", "GB2312\"", "gbk\"", "\"utf-8\"", "gb2312>"}) {
+        fx.services.clearLog();
+        serve(QByteArray("<meta charset=") + declared + S(" 结果(共 7 条").toUtf8());
+        EXPECT_EQ(value(), S(" 7 ")) << declared;
+        EXPECT_EQ(requests(), 3) << declared;
+    }
+}
+
+TEST_F(FetchTest, CapitalisedCharsetIsNotADeclaration) {
+    serve(toGbk(S("<meta Charset=\"utf-8\">结果(共9条")));
+    EXPECT_EQ(value(), S("9"));
+    EXPECT_EQ(requests(), 1);
+}
+
+TEST_F(FetchTest, MissingMarkersAndFailuresGiveX) {
+    serve("<html>nothing</html>");
+    EXPECT_EQ(value(), NotFound);
+    serve(toGbk(S("结果(共")));
+    EXPECT_EQ(value(), NotFound);
+    fx.services.setFailure(Role::Bing, Failure::ServerError);
+    EXPECT_EQ(value(), NotFound);
+    fx.services.setFailure(Role::Bing, Failure::Refuse);
+    EXPECT_EQ(value(), NotFound);
+    fx.services.setFailure(Role::Bing, Failure::InvalidBytes);
+    EXPECT_EQ(value(), NotFound);
+}
+
+TEST_F(FetchTest, ErrorPagesAreStillPages) {
+    fx.services.setRoute(Role::Bing, "/", standin::Page{toGbk(S("结果(共5条")), 404});
+    EXPECT_EQ(value(), S("5"));
+}
+
+TEST_F(FetchTest, SilentDrippingAndHugeServersEndWithinTheLimit) {
+    for (Failure failure : {Failure::NeverAnswer, Failure::Drip, Failure::HugeBody}) {
+        fx.services.setFailure(Role::Bing, failure);
+        QElapsedTimer timer;
+        timer.start();
+        EXPECT_EQ(value(), NotFound);
+        EXPECT_LT(timer.elapsed(), 10000) << int(failure);
+    }
+}
+
+TEST_F(FetchTest, WaitingServesTheCallingThreadsEvents) {
+    fx.services.setLatency(Role::Bing, 400);
+    serve(toGbk(S("结果(共3条")));
+    int ticks = 0;
+    QTimer timer;
+    QObject::connect(&timer, &QTimer::timeout, [&] { ++ticks; });
+    timer.start(10);
+    EXPECT_EQ(value(), S("3"));
+    EXPECT_GE(ticks, 10);
+}
+
+TEST_F(FetchTest, DomainIsSentAsTypedAndNeverInterpreted) {
+    serve(toGbk(S("结果(共1条")));
+    const QStringList domains = {S("a b.com"), S("中文.com"), S("x#y&z=1"), S("\"q\"'"),
+                                 S("; rm -rf ~"), S("$(id)"), QString(300, u'a'), QString()};
+    for (const QString& d : domains) {
+        fx.services.clearLog();
+        EXPECT_EQ(GetPageValue(bing + S("/search?q=site%3A"), d, S("结果(共"), S("条")), S("1")) << d.toStdString();
+        ASSERT_EQ(requests(), 1);
+        const QByteArray target = fx.services.targets(Role::Bing).first();
+        EXPECT_EQ(QUrl::fromPercentEncoding(target), S("/search?q=site:") + d) << target.toStdString();
+    }
+    // A second "?" is sent as typed; this stand-in refuses such a request line (400, no body).
+    EXPECT_EQ(GetPageValue(bing + S("/search?q=site%3A"), S("a?b"), S("结果(共"), S("条")), NotFound);
+}
+
+TEST(OpenQueryUrl, GoesThroughTheBrowserSeam) {
+    test::FakePlatform fake;
+    OpenQueryUrl(S("http://h/search?q=inlink%3A"), S("a.com; touch /tmp/p"));
+    ASSERT_EQ(fake.opened.size(), 1);
+    EXPECT_EQ(fake.opened.first().host(), S("h"));
+    EXPECT_EQ(QUrl::fromPercentEncoding(fake.opened.first().toEncoded()),
+              S("http://h/search?q=inlink:a.com; touch /tmp/p"));
+}
+
+TEST(Services, OverridesAcceptKnownRolesOnly) {
+    applyServiceOverrides(S("baidu=127.0.0.1:1\nnonsense\nunknown=1.2.3.4\ngoogle=bad host\nproduct=http://p/zorvan\n"));
+    EXPECT_EQ(serviceHost(Role::Baidu), S("127.0.0.1:1"));
+    EXPECT_EQ(serviceHost(Role::Google), S("www.google.com.hk"));
+    EXPECT_EQ(serviceHost(S("unknown")), QString());
+    EXPECT_EQ(productAddress(), S("http://p/zorvan"));
+    reloadServices();
+}
+
+}  // namespace

@@ -1,0 +1,60 @@
+#include "standinfixture.h"
+
+#include <QCoreApplication>
+#include <QElapsedTimer>
+#include <QStringDecoder>
+#include <QStringEncoder>
+#include <QThread>
+#include <cstdlib>
+
+#include "fetch/fetch.h"
+#include "fetch/services.h"
+
+namespace zorvan::test {
+
+StandinFixture::StandinFixture(int fetchTimeoutMs) : oldTimeout_(fetchLimits().timeoutMs) {
+    if (!services.start()) qFatal("stand-in services could not start");
+    const QString file = home.filePath(QStringLiteral("services.txt"));
+    services.writeServicesFile(file);
+    qputenv("ZORVAN_SERVICES", file.toLocal8Bit());
+    qputenv("ZORVAN_HOME", home.path().toLocal8Bit());
+    reloadServices();
+    FetchLimits limits = fetchLimits();
+    limits.timeoutMs = fetchTimeoutMs;
+    setFetchLimits(limits);
+}
+
+StandinFixture::~StandinFixture() {
+    services.stop();
+    FetchLimits limits = fetchLimits();
+    limits.timeoutMs = oldTimeout_;
+    setFetchLimits(limits);
+    qunsetenv("ZORVAN_SERVICES");
+    qunsetenv("ZORVAN_HOME");
+    reloadServices();
+}
+
+QString StandinFixture::base(const QString& role) const { return serviceBase(role); }
+
+bool waitFor(const std::function<bool()>& predicate, int timeoutMs) {
+    QElapsedTimer timer;
+    timer.start();
+    while (!predicate()) {
+        if (timer.elapsed() > timeoutMs) return false;
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
+        QThread::msleep(1);
+    }
+    return true;
+}
+
+QByteArray toGbk(const QString& text) {
+    QStringEncoder encoder("windows-936");
+    return encoder(text);
+}
+
+QString fromGbk(const QByteArray& bytes) {
+    QStringDecoder decoder("windows-936");
+    return decoder(bytes);
+}
+
+}  // namespace zorvan::test
