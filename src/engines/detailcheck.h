@@ -1,0 +1,70 @@
+#pragma once
+
+#include <QString>
+#include <QStringList>
+#include <optional>
+
+namespace zorvan {
+
+// What the detail check reads and writes: the domain box and the fields of the detail grid, by
+// objectName. The check knows no window; the main window adapts itself to this.
+class DetailSink {
+public:
+    virtual ~DetailSink() = default;
+    virtual QString domain() const = 0;
+    // Replaces the text of the domain box (the check lower-cases a capitalised domain).
+    virtual void setDomain(const QString& text) = 0;
+    virtual QString field(const QString& name) const = 0;
+    virtual void setField(const QString& name, const QString& text) = 0;
+    // The title field is shown enabled once a check has run.
+    virtual void enableTitleField() {}
+    // False once the target has gone away during a fetch (the window closed while a fetch waited);
+    // the check then stops without touching anything.
+    virtual bool alive() const { return true; }
+};
+
+namespace detail {
+// Baidu row.
+inline const QString BaiduDay = QStringLiteral("Label84");
+inline const QString BaiduWeek = QStringLiteral("Label85");
+inline const QString BaiduMonth = QStringLiteral("Label86");
+inline const QString BaiduTotal = QStringLiteral("Label87");
+inline const QString BaiduSnapshot = QStringLiteral("Label88");
+inline const QString BaiduHomeFirst = QStringLiteral("Label89");
+inline const QString BaiduTitle = QStringLiteral("Label17");
+// Google row.
+inline const QString GoogleDay = QStringLiteral("Label28");
+inline const QString GoogleWeek = QStringLiteral("Label56");
+inline const QString GoogleMonth = QStringLiteral("Label27");
+inline const QString GoogleTotal = QStringLiteral("Label57");
+inline const QString GoogleLatest = QStringLiteral("Label74");
+inline const QString GoogleHomeFirst = QStringLiteral("Label94");
+
+// The figures set to "-" by the reset, in the order they are reset.
+QStringList resetFields();
+
+// "找到约 " count when the page says so, else the "获得 " count; separators kept.
+std::optional<QString> GoogleCount(const QString& page);
+
+// Seven times a week figure ("1,230" gives "8610"); nothing when the text is not a number.
+std::optional<QString> MonthEstimate(const QString& weekFigure);
+}  // namespace detail
+
+// The mouse-down reset: the ten figures of both rows become "-".
+void ResetDetailFields(DetailSink& sink);
+
+// The Baidu row: last day, week and month, the total, the first result's snapshot date, whether
+// the first result is the home page, and its title.
+void BaiduDetailCheck(DetailSink& sink);
+
+// The Google row: last day and week, the total, whether the first result is the home page, and
+// the month estimate.
+void GoogleRecencyCheck(DetailSink& sink);
+
+// Replaces every figure still unfound by its fixed text, and writes today's date or "今日无快照".
+void DetailFinalPass(DetailSink& sink);
+
+// The click: Baidu row, Google row, final pass.
+void RunDetailCheck(DetailSink& sink);
+
+}  // namespace zorvan
