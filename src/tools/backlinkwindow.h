@@ -1,0 +1,50 @@
+#pragma once
+
+#include <QWidget>
+
+class QLabel;
+class QLineEdit;
+class QPushButton;
+class QTableWidget;
+
+namespace zorvan {
+
+class BacklinkListing;
+
+// The backlink page listing window (Form5): a domain box, the query button, a summary line and
+// the numbered list of linking pages, which grows page by page while a query walks.
+class BacklinkWindow : public QWidget {
+    Q_OBJECT
+public:
+    explicit BacklinkWindow(QWidget* parent = nullptr);
+
+    QLineEdit* domainBox() const { return domainBox_; }
+    QPushButton* queryButton() const { return queryButton_; }
+    QPushButton* returnButton() const { return returnButton_; }
+    QLabel* statusLine() const { return statusLine_; }
+    QTableWidget* list() const { return list_; }
+    const BacklinkListing& listing() const { return *listing_; }
+
+    // The query of the domain in the box (the query button's click).
+    void runQuery();
+
+Q_SIGNALS:
+    // "返回其他": the window's host should hide it.
+    void returnRequested();
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+private:
+    void rebuildList();
+    void openRow(int row);
+
+    BacklinkListing* listing_ = nullptr;
+    QLineEdit* domainBox_ = nullptr;
+    QPushButton* queryButton_ = nullptr;
+    QPushButton* returnButton_ = nullptr;
+    QLabel* statusLine_ = nullptr;
+    QTableWidget* list_ = nullptr;
+};
+
+}  // namespace zorvan

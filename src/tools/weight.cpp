@@ -1,0 +1,41 @@
+#include "tools/weight.h"
+
+#include "fetch/fetch.h"
+#include "fetch/services.h"
+
+namespace zorvan {
+
+namespace {
+
+std::optional<QString> framed(const std::optional<QString>& cut, const QString& before,
+                              const QString& after = QString()) {
+    if (!cut) return std::nullopt;
+    return before + *cut + after;
+}
+
+}  // namespace
+
+QString weightLookupUrl(const QString& domain) {
+    return serviceBase(Role::KeywordRank) + QStringLiteral("/baidu/") + domain;
+}
+
+WeightFigures cutWeightFigures(const QString& page) {
+    const QString red = QStringLiteral("<span style=\"color:#F00\">");
+    const QString lt = QStringLiteral("<");
+    const QString blank = QStringLiteral(" ");
+    WeightFigures figures;
+    figures.weight = CutBetween(page, QStringLiteral("百度权重值为"), QStringLiteral("，"));
+    figures.count = CutBetween(page, QStringLiteral("累计找到 ") + red, lt);
+    figures.countLine = framed(figures.count, QStringLiteral("共检查到"), QStringLiteral("条"));
+    figures.traffic = framed(CutBetween(page, QStringLiteral("流量为：") + red, lt),
+                             QStringLiteral("百度能给该站带来："), QStringLiteral("/IP"));
+    figures.snapshot = framed(CutBetween(page, QStringLiteral("快照日期："), blank), QStringLiteral("百度快照："));
+    figures.indexed = framed(CutBetween(page, QStringLiteral("收录数："), blank), QStringLiteral("百度收录共："));
+    return figures;
+}
+
+WeightFigures lookUpWeight(const QString& domain) {
+    return cutWeightFigures(GetPageGb2312(weightLookupUrl(domain)));
+}
+
+}  // namespace zorvan

@@ -1,0 +1,178 @@
+#include "tools/weightwindow.h"
+
+#include <QFont>
+#include <QHBoxLayout>
+#include <QHeaderView>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPointer>
+#include <QPushButton>
+#include <QTableWidget>
+#include <QVBoxLayout>
+
+#include "fetch/fetch.h"
+#include "fetch/platform.h"
+#include "fetch/services.h"
+#include "tools/backlink.h"
+#include "tools/keywordrank.h"
+#include "tools/weight.h"
+
+namespace zorvan {
+
+namespace {
+
+// A list cell whose tooltip follows its current text and position.
+class RankingItem : public QTableWidgetItem {
+public:
+    explicit RankingItem(const QString& text) : QTableWidgetItem(text) {
+        setFlags(Qt::ItemIsEnabled | Qt::ItemIsSelectable);
+    }
+    QVariant data(int role) const override {
+        if (role == Qt::ToolTipRole) return rankingTooltip(column(), row() + 1, text());
+        return QTableWidgetItem::data(role);
+    }
+};
+
+QLabel* makeLabel(QWidget* parent, const char* name, const QString& text, const QString& description = QString()) {
+    auto* label = new QLabel(text, parent);
+    label->setObjectName(QString::fromLatin1(name));
+    if (!description.isEmpty()) label->setAccessibleDescription(description);
+    return label;
+}
+
+}  // namespace
+
+WeightWindow::WeightWindow(QWidget* parent) : QWidget(parent), countText_(WeightInitial::Count) {
+    setObjectName(QStringLiteral("Form17"));
+    setWindowTitle(QStringLiteral("Mirelo站长8.6"));
+
+    auto* heading = makeLabel(this, "Label8", QStringLiteral("百度权重："));
+    weight_ = makeLabel(this, "Label2", WeightInitial::Weight, QStringLiteral("百度权重"));
+    QFont big = weight_->font();
+    big.setPointSizeF(26.25);
+    big.setBold(true);
+    weight_->setFont(big);
+    heading->setBuddy(weight_);
+    auto* scheme = makeLabel(this, "Label7", QStringLiteral("http://"));
+    domainBox_ = new QLineEdit(QStringLiteral("www.baidu.com"), this);
+    domainBox_->setObjectName(QStringLiteral("Text1"));
+    domainBox_->setAccessibleName(QStringLiteral("域名"));
+    scheme->setBuddy(domainBox_);
+    queryButton_ = new QPushButton(QStringLiteral("查 询"), this);
+    queryButton_->setObjectName(QStringLiteral("Command3"));
+    returnButton_ = new QPushButton(QStringLiteral("返回其他"), this);
+    returnButton_->setObjectName(QStringLiteral("Command4"));
+    countLine_ = makeLabel(this, "Label3", WeightInitial::Line, QStringLiteral("关键词数量"));
+    traffic_ = makeLabel(this, "Label4", WeightInitial::Line, QStringLiteral("百度流量"));
+    snapshot_ = makeLabel(this, "Label5", WeightInitial::Line, QStringLiteral("百度快照"));
+    indexed_ = makeLabel(this, "Label6", WeightInitial::Line, QStringLiteral("百度收录"));
+
+    list_ = new QTableWidget(this);
+    list_->setObjectName(QStringLiteral("ListView1"));
+    list_->setAccessibleName(QStringLiteral("关键词排名"));
+    list_->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    // A click on any column selects the whole row, which the double-click then searches.
+    list_->setSelectionBehavior(QAbstractItemView::SelectRows);
+    list_->setSelectionMode(QAbstractItemView::SingleSelection);
+    list_->verticalHeader()->hide();
+    list_->setWordWrap(false);
+    list_->setMouseTracking(true);
+    setColumns(rankingHeadersAtLoad());
+
+    auto* top = new QHBoxLayout;
+    top->addWidget(heading);
+    top->addWidget(weight_);
+    top->addSpacing(24);
+    top->addWidget(scheme);
+    top->addWidget(domainBox_, 1);
+    top->addWidget(queryButton_);
+    top->addWidget(returnButton_);
+    auto* lines = new QHBoxLayout;
+    for (QLabel* line : {countLine_, traffic_, snapshot_, indexed_}) lines->addWidget(line);
+    lines->addStretch(1);
+    auto* layout = new QVBoxLayout(this);
+    layout->addLayout(top);
+    layout->addLayout(lines);
+    layout->addWidget(list_, 1);
+    resize(780, 480);
+
+    connect(queryButton_, &QPushButton::clicked, this, &WeightWindow::runLookup);
+    connect(domainBox_, &QLineEdit::returnPressed, queryButton_, &QPushButton::click);
+    connect(returnButton_, &QPushButton::clicked, this, &WeightWindow::returnRequested);
+    connect(list_, &QTableWidget::cellDoubleClicked, this, &WeightWindow::searchRow);
+}
+
+QLabel* WeightWindow::figure(const QString& objectName) const {
+    return findChild<QLabel*>(objectName, Qt::FindDirectChildrenOnly);
+}
+
+void WeightWindow::resetFigures() {
+    weight_->setText(WeightInitial::Weight);
+    for (QLabel* line : {countLine_, traffic_, snapshot_, indexed_}) line->setText(WeightInitial::Line);
+    countText_ = WeightInitial::Count;
+}
+
+void WeightWindow::runLookup() {
+    if (running_) return;
+    QPointer<WeightWindow> self(this);
+    running_ = true;
+    queryButton_->setEnabled(false);
+    // A figure the new page lacks must not show the previous domain's value.
+    resetFigures();
+    const WeightFigures figures = lookUpWeight(domainBox_->text());
+    if (!self) return;
+    if (figures.weight) weight_->setText(*figures.weight);
+    if (figures.countLine) countLine_->setText(*figures.countLine);
+    if (figures.count) countText_ = *figures.count;
+    if (figures.traffic) traffic_->setText(*figures.traffic);
+    if (figures.snapshot) snapshot_->setText(*figures.snapshot);
+    if (figures.indexed) indexed_->setText(*figures.indexed);
+    setUpRankingList();
+    if (!self) return;
+    queryButton_->setEnabled(true);
+    running_ = false;
+}
+
+void WeightWindow::setColumns(const QStringList& headers) {
+    list_->clear();
+    list_->setRowCount(0);
+    list_->setColumnCount(0);
+    list_->setColumnCount(RankingColumns);
+    list_->setHorizontalHeaderLabels(headers);
+    for (int c = 0; c < RankingColumns; ++c) list_->setColumnWidth(c, rankingColumnWidths()[size_t(c)]);
+}
+
+void WeightWindow::setUpRankingList() {
+    setColumns(rankingHeadersAfterLookup());
+    const int rows = rankingRowCount(countText_);
+    const QStringList placeholders = rankingPlaceholders();
+    list_->setRowCount(rows);
+    for (int i = 0; i < rows; ++i) {
+        list_->setItem(i, 0, new RankingItem(QString::number(i + 1)));
+        for (int c = 1; c < RankingColumns; ++c) list_->setItem(i, c, new RankingItem(placeholders.at(c - 1)));
+    }
+    fillRankingRows();
+}
+
+void WeightWindow::fillRankingRows() {
+    QPointer<WeightWindow> self(this);
+    const auto rows = fetchRankingRows(domainBox_->text());
+    if (!self) return;
+    for (int k = 0; k < RankingRowLimit && k < list_->rowCount(); ++k) {
+        const RankingCells& cells = rows[size_t(k)];
+        for (int c = 0; c < int(cells.size()); ++c) {
+            if (!cells[size_t(c)]) continue;
+            if (QTableWidgetItem* item = list_->item(k, c + 1)) item->setText(*cells[size_t(c)]);
+        }
+    }
+}
+
+void WeightWindow::searchRow(int row) {
+    const QList<QTableWidgetItem*> selected = list_->selectedItems();
+    if (!selected.isEmpty()) row = selected.first()->row();
+    const QTableWidgetItem* keyword = list_->item(row, 1);
+    if (!keyword) return;
+    platform().openUrl(RequestUrl(keywordSearchAddress(keyword->text())));
+}
+
+}  // namespace zorvan
