@@ -1,0 +1,83 @@
+#pragma once
+
+#include <QByteArray>
+#include <QString>
+#include <QStringList>
+#include <functional>
+
+class QSaveFile;
+
+namespace zorvan {
+
+// history.txt: sections "[domain]" in the order domains were first saved, each followed by one
+// record line per day, oldest first. Code page 936, CR LF. Everything here works on texts and
+// bytes; only the last block touches the disk.
+
+// Reads one result field of the main window by its objectName.
+using FieldReader = std::function<QString(const QString& fieldName)>;
+
+inline constexpr QStringView crlf = u"\r\n";
+
+QString decodeHistory(const QByteArray& bytes);
+QByteArray encodeHistory(const QString& text);
+
+// Every run of two or more CR LF pairs becomes one; lone CR or LF stay.
+QString CollapseBlankLines(const QString& text);
+
+// A field value as stored: line breaks become a blank, "|" and "=" their full-width forms, so
+// that a record stays one line with the same cells whatever the services answered.
+QString storedValue(const QString& value);
+
+// "[" + domain + "]"; line breaks in the domain become blanks so the header stays one line.
+QString historyHeader(const QString& domain);
+
+// date "=" bd "|" gg "|" yh "|" sg "|" ss "|" by "|" yd "|" alexa, each engine "indexed/backlinks".
+QString HistoryRecord(const QString& date, const FieldReader& field);
+
+// The file's text after saving record for domain on the day today (steps before the blank-line
+// collapse): replaces the day's record in place, or appends it to the domain's section, or
+// appends a new section.
+QString textWithRecord(const QString& oldText, const QString& domain, const QString& record,
+                       const QString& today);
+
+// The bytes to write after saving: collapsed, followed by one CR LF.
+QByteArray savedHistoryBytes(const QByteArray& oldBytes, const QString& domain,
+                             const QString& record, const QString& today);
+
+// The bytes to write after removing domain's whole section (header and records).
+QByteArray historyBytesWithout(const QByteArray& oldBytes, const QString& domain);
+
+// The domains of the file in file order, duplicates kept: for every line that begins with "[",
+// the text up to the next "]".
+QStringList historyDomains(const QString& text);
+
+// The non-empty record lines of domain's section, in file order; empty if it has no section.
+QStringList historyRecords(const QString& text, const QString& domain);
+
+// The nine cells a record fills in the viewer: the date, then the seven engine fields and the
+// Alexa rank (missing pieces empty).
+QStringList recordCells(const QString& record);
+
+// Disk.
+enum class HistoryRead { Ok, Missing, Unreadable };
+
+// Reads the whole file. A file that exists but cannot be read is Unreadable: callers must then
+// leave it alone, or its records would be lost.
+HistoryRead readHistoryFile(const QString& path, QByteArray* bytes);
+
+// Writes bytes through an opened-or-not QSaveFile and commits only when every byte reached the
+// disk; otherwise the old file stays whole.
+bool writeAtomically(QSaveFile& file, const QByteArray& bytes);
+bool writeHistoryFile(const QString& path, const QByteArray& bytes);
+
+// Saves today's record of domain into the file at path. False when nothing was written.
+bool saveHistoryTo(const QString& path, const QString& domain, const FieldReader& field,
+                   const QString& today);
+
+// SaveHistory: the record of the finished query, into historyFilePath(), dated todayShortDate().
+bool SaveHistory(const QString& domain, const FieldReader& field);
+
+// Removes domain's section from the file at path. False when nothing was written.
+bool deleteDomainHistory(const QString& path, const QString& domain);
+
+}  // namespace zorvan

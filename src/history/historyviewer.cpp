@@ -1,0 +1,209 @@
+#include "history/historyviewer.h"
+
+#include <QComboBox>
+#include <QCoreApplication>
+#include <QGuiApplication>
+#include <QHBoxLayout>
+#include <QHeaderView>
+#include <QLabel>
+#include <QPushButton>
+#include <QScreen>
+#include <QTableWidget>
+#include <QUrl>
+#include <QVBoxLayout>
+
+#include "fetch/platform.h"
+#include "history/historyfile.h"
+
+namespace zorvan {
+namespace {
+
+constexpr int gridColumns = 10;
+constexpr int rowHeightTwips = 400;
+constexpr int numberColumnTwips = 300;
+constexpr int dataColumnTwips = 1300;
+
+QString S(const char* utf8) { return QString::fromUtf8(utf8); }
+
+QStringList headerTexts() {
+    return {QString(), S("日期"), S("百度"), S("谷歌"), S("雅虎"), S("搜狗"),
+            S("搜搜"), S("必应"), S("有道"), S("ALEAX")};
+}
+
+}  // namespace
+
+HistoryViewer::HistoryViewer(const QString& historyPath, QWidget* parent)
+    : QDialog(parent), path_(historyPath) {
+    setObjectName(QStringLiteral("Form4"));
+    setWindowTitle(S("查看历史"));
+
+    prefix_ = new QLabel(QStringLiteral("http://"), this);
+    prefix_->setObjectName(QStringLiteral("Label1"));
+    chooser_ = new QComboBox(this);
+    chooser_->setObjectName(QStringLiteral("Combo1"));
+    chooser_->setAccessibleName(S("域名"));
+    chooser_->setMinimumContentsLength(24);
+    chooser_->setSizeAdjustPolicy(QComboBox::AdjustToMinimumContentsLengthWithIcon);
+    prefix_->setBuddy(chooser_);
+    queryButton_ = new QPushButton(S("查询"), this);
+    queryButton_->setObjectName(QStringLiteral("Command1"));
+    deleteButton_ = new QPushButton(S("删除"), this);
+    deleteButton_->setObjectName(QStringLiteral("Command3"));
+    exportButton_ = new QPushButton(S("导出"), this);
+    exportButton_->setObjectName(QStringLiteral("Command2"));
+    note_ = new QLabel(S("每日保存一次"), this);
+    note_->setObjectName(QStringLiteral("Label2"));
+
+    grid_ = new QTableWidget(2, gridColumns, this);
+    grid_->setObjectName(QStringLiteral("MS1"));
+    grid_->setAccessibleName(S("历史记录"));
+    grid_->setAccessibleDescription(S("所选域名每天一行的收录和反链记录"));
+    // Row 0 and column 0 are cells of the table itself (their texts belong to the export).
+    grid_->horizontalHeader()->hide();
+    grid_->verticalHeader()->hide();
+    grid_->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    grid_->setSelectionMode(QAbstractItemView::SingleSelection);
+    grid_->setWordWrap(false);
+
+    auto* top = new QHBoxLayout;
+    top->addWidget(prefix_);
+    top->addWidget(chooser_);
+    top->addWidget(queryButton_);
+    top->addWidget(deleteButton_);
+    top->addWidget(exportButton_);
+    top->addStretch(1);
+    top->addWidget(note_);
+    auto* layout = new QVBoxLayout(this);
+    layout->addLayout(top);
+    layout->addWidget(grid_, 1);
+
+    connect(chooser_, &QComboBox::activated, this, &HistoryViewer::onChosen);
+    connect(queryButton_, &QPushButton::clicked, this, &HistoryViewer::showChosenDomain);
+    connect(deleteButton_, &QPushButton::clicked, this, &HistoryViewer::DeleteDomainHistory);
+    connect(exportButton_, &QPushButton::clicked, this, &HistoryViewer::ExportToExcel);
+
+    resize(twipsToPixelsX(numberColumnTwips + 9 * dataColumnTwips) + 60, 460);
+    if (const QScreen* screen = QGuiApplication::primaryScreen())
+        move(screen->availableGeometry().center() - rect().center());
+
+    layOutGrid();
+    fillChooser();
+    if (chooser_->count() > 0) {
+        chooser_->setCurrentIndex(0);
+        onChosen();
+    }
+}
+
+int HistoryViewer::twipsToPixelsX(int twips) const { return qRound(twips * logicalDpiX() / 1440.0); }
+int HistoryViewer::twipsToPixelsY(int twips) const { return qRound(twips * logicalDpiY() / 1440.0); }
+
+void HistoryViewer::setCell(int row, int column, const QString& text) {
+    QTableWidgetItem* item = grid_->item(row, column);
+    if (!item) {
+        item = new QTableWidgetItem;
+        if (column > 0) item->setTextAlignment(Qt::AlignCenter);
+        if (row == 0 || column == 0) {
+            // The fixed header row and row-number column.
+            item->setFlags(Qt::ItemIsEnabled);
+            item->setBackground(grid_->palette().button());
+            item->setForeground(grid_->palette().buttonText());
+        } else {
+            item->setFlags(Qt::ItemIsEnabled | Qt::ItemIsSelectable);
+        }
+        grid_->setItem(row, column, item);
+    }
+    item->setText(text);
+}
+
+void HistoryViewer::numberRows() {
+    const int height = twipsToPixelsY(rowHeightTwips);
+    for (int r = 0; r < grid_->rowCount(); ++r) {
+        setCell(r, 0, QString::number(r));
+        grid_->setRowHeight(r, height);
+    }
+}
+
+void HistoryViewer::layOutGrid() {
+    numberRows();
+    for (int c = 1; c < gridColumns; ++c) grid_->setColumnWidth(c, twipsToPixelsX(dataColumnTwips));
+    grid_->setColumnWidth(0, twipsToPixelsX(numberColumnTwips));
+    const QStringList headers = headerTexts();
+    for (int c = 0; c < gridColumns; ++c) setCell(0, c, headers[c]);
+}
+
+QString HistoryViewer::readText(bool trimmed) const {
+    QByteArray bytes;
+    // An unreadable file shows as an empty one; it is never written from here.
+    readHistoryFile(path_, &bytes);
+    QString text = decodeHistory(bytes);
+    if (trimmed) {
+        qsizetype start = 0, end = text.size();
+        while (start < end && text[start] == u' ') ++start;
+        while (end > start && text[end - 1] == u' ') --end;
+        text = text.sliced(start, end - start);
+    }
+    return text;
+}
+
+void HistoryViewer::fillChooser() {
+    chooser_->clear();
+    chooser_->addItems(historyDomains(readText(true)));
+}
+
+void HistoryViewer::onChosen() {
+    deleteButton_->setEnabled(false);
+    showChosenDomain();
+}
+
+void HistoryViewer::showChosenDomain() {
+    grid_->setRowCount(1);
+    const QString text = readText(false);
+    QStringList records;
+    if (chooser_->currentIndex() >= 0) records = historyRecords(text, chooser_->currentText());
+    grid_->setRowCount(int(records.size()) + 1);
+    numberRows();
+    for (int i = 0; i < records.size(); ++i) {
+        const QStringList cells = recordCells(records[i]);
+        for (int c = 1; c < gridColumns; ++c) setCell(i + 1, c, cells[c - 1]);
+    }
+    deleteButton_->setEnabled(true);
+}
+
+void HistoryViewer::DeleteDomainHistory() {
+    const QString domain = chooser_->currentText();
+    if (!askOkCancel(this, S("询问"), S("确定删除") + domain + S("的历史数据?"))) return;
+    deleteDomainHistory(path_, domain);
+    fillChooser();
+    if (chooser_->count() > 0) {
+        chooser_->setCurrentIndex(0);
+        onChosen();
+    }
+    showChosenDomain();
+}
+
+GridTexts HistoryViewer::gridTexts() const {
+    GridTexts rows;
+    for (int r = 0; r < grid_->rowCount(); ++r) {
+        QStringList row;
+        for (int c = 0; c < grid_->columnCount(); ++c) {
+            const QTableWidgetItem* item = grid_->item(r, c);
+            row.append(item ? item->text() : QString());
+        }
+        rows.append(row);
+    }
+    return rows;
+}
+
+bool HistoryViewer::ExportToExcel() {
+    const QString path = newWorkbookPath();
+    QString error;
+    if (!writeHistoryWorkbook(gridTexts(), path, &error)) {
+        platform().showMessage({this, MessageIcon::None, QGuiApplication::applicationDisplayName(),
+                                error, MessageButtons::Ok});
+        return false;
+    }
+    platform().openUrl(QUrl::fromLocalFile(path));
+    return true;
+}
+
+}  // namespace zorvan

@@ -1,0 +1,59 @@
+#pragma once
+
+#include <QDialog>
+
+#include "history/historyexport.h"
+
+class QComboBox;
+class QLabel;
+class QPushButton;
+class QTableWidget;
+
+namespace zorvan {
+
+// Form4, "查看历史": the stored domains in a chooser and the chosen domain's records as a table,
+// one row per day, with deletion of a domain's records and the export to a workbook. Reads the
+// history file afresh for every command and keeps nothing else.
+class HistoryViewer : public QDialog {
+    Q_OBJECT
+public:
+    explicit HistoryViewer(const QString& historyPath, QWidget* parent = nullptr);
+
+    QComboBox* chooser() const { return chooser_; }
+    QTableWidget* grid() const { return grid_; }
+    QPushButton* queryButton() const { return queryButton_; }
+    QPushButton* deleteButton() const { return deleteButton_; }
+    QPushButton* exportButton() const { return exportButton_; }
+
+    // "查询": the chosen domain's records, oldest first.
+    void showChosenDomain();
+    // "删除": after confirmation, removes the chosen domain's section and refreshes.
+    void DeleteDomainHistory();
+    // "导出": the table into a new workbook in the temporary directory, opened for the user.
+    // Errors are shown in a message box; false after one.
+    bool ExportToExcel();
+
+    // The table's texts, row by row, header row and row numbers included.
+    GridTexts gridTexts() const;
+
+private:
+    void onChosen();
+    void layOutGrid();
+    void fillChooser();
+    void numberRows();
+    void setCell(int row, int column, const QString& text);
+    QString readText(bool trimmed) const;
+    int twipsToPixelsX(int twips) const;
+    int twipsToPixelsY(int twips) const;
+
+    QString path_;
+    QLabel* prefix_ = nullptr;
+    QComboBox* chooser_ = nullptr;
+    QPushButton* queryButton_ = nullptr;
+    QPushButton* deleteButton_ = nullptr;
+    QPushButton* exportButton_ = nullptr;
+    QLabel* note_ = nullptr;
+    QTableWidget* grid_ = nullptr;
+};
+
+}  // namespace zorvan
