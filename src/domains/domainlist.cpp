@@ -1,0 +1,68 @@
+#include "domains/domainlist.h"
+
+#include <QRegularExpression>
+#include <QStringDecoder>
+#include <QStringEncoder>
+
+#include "domains/profile.h"
+
+namespace zorvan {
+namespace {
+
+const QByteArray Section = QByteArrayLiteral("section");
+const QByteArray Key = QByteArrayLiteral("url");
+
+QString decode936(const QByteArray& bytes) {
+    QStringDecoder decoder("windows-936");
+    return decoder(bytes);
+}
+
+QByteArray encode936(const QString& text) {
+    QStringEncoder encoder("windows-936");
+    return encoder(text);
+}
+
+// Only the blank counts: a line of tabs or ideographic spaces is kept as typed.
+bool isSpacesOnly(const QString& line) {
+    for (QChar c : line)
+        if (c != QLatin1Char(' ')) return false;
+    return true;
+}
+
+}  // namespace
+
+QStringList splitDomainList(const QString& value) {
+    if (value.isEmpty()) return {};
+    return value.split(QLatin1Char(','), Qt::KeepEmptyParts);
+}
+
+QString readDomainListValue(const QString& configPath, bool* readable) {
+    const ProfileRead read = readProfileValue(configPath, Section, Key);
+    if (readable) *readable = read.status != ProfileStatus::Unreadable;
+    return decode936(read.value);
+}
+
+QStringList readDomainList(const QString& configPath, bool* readable) {
+    return splitDomainList(readDomainListValue(configPath, readable));
+}
+
+bool writeDomainListValue(const QString& configPath, const QString& value) {
+    return writeProfileValue(configPath, Section, Key, encode936(value)) == ProfileStatus::Ok;
+}
+
+QString editorTextFromValue(const QString& value) {
+    QString text = value;
+    return text.replace(QLatin1Char(','), QLatin1Char('\n'));
+}
+
+QString valueFromEditorText(const QString& text) {
+    // Any line break ends a line: a stray CR or LF kept inside a value would break the file's line.
+    static const QRegularExpression lineBreak(QStringLiteral("\r\n|\r|\n"));
+    QStringList kept;
+    for (const QString& line : text.split(lineBreak)) {
+        if (!isSpacesOnly(line)) kept.append(line);
+    }
+    return kept.join(QLatin1Char(','));
+}
+
+}  // namespace zorvan

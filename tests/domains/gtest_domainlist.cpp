@@ -1,0 +1,94 @@
+#include <gtest/gtest.h>
+
+#include "domains/batchbook.h"
+#include "domains/domainlist.h"
+
+using namespace zorvan;
+
+namespace {
+QString S(const char* utf8) { return QString::fromUtf8(utf8); }
+}  // namespace
+
+TEST(DomainList, SplitKeepsOrderEmptyPiecesAndBlanks) {
+    EXPECT_EQ(splitDomainList(S("a.com,b.com")), (QStringList{S("a.com"), S("b.com")}));
+    EXPECT_EQ(splitDomainList(S("a.com,b.com,")), (QStringList{S("a.com"), S("b.com"), QString()}));
+    EXPECT_EQ(splitDomainList(S(" a.com ,,b")), (QStringList{S(" a.com "), QString(), S("b")}));
+    EXPECT_TRUE(splitDomainList(QString()).isEmpty());
+    EXPECT_EQ(splitDomainList(S(",")).size(), 2);
+}
+
+TEST(DomainList, EditorSaveDropsBlankLinesAndKeepsTheRestAsTyped) {
+    EXPECT_EQ(valueFromEditorText(S("a.com\n\n  \nb.com")), S("a.com,b.com"));
+    EXPECT_EQ(valueFromEditorText(S("a.com\r\n\r\n  \r\nb.com\r\n")), S("a.com,b.com"));
+    EXPECT_EQ(valueFromEditorText(S("  a.com \nb.com")), S("  a.com ,b.com"));
+    EXPECT_EQ(valueFromEditorText(S("\n   \n\n")), QString());
+    EXPECT_EQ(valueFromEditorText(S("   ")), QString());
+    // No cleaning beyond that: case, "http://" and duplicates stay.
+    EXPECT_EQ(valueFromEditorText(S("HTTP://A.com\nA.com\nA.com")), S("HTTP://A.com,A.com,A.com"));
+    // A lone CR cannot smuggle a line break into the one-line value.
+    EXPECT_EQ(valueFromEditorText(S("a.com\rb.com")), S("a.com,b.com"));
+    // Only blanks make a line blank; a tab or an ideographic space is content.
+    EXPECT_EQ(valueFromEditorText(S("a\n\t\n　")), S("a,\t,　"));
+}
+
+TEST(DomainList, EditorTextShowsOneDomainPerLineAndRoundTrips) {
+    EXPECT_EQ(editorTextFromValue(S("a.com,中文.cn")), S("a.com\n中文.cn"));
+    EXPECT_EQ(editorTextFromValue(QString()), QString());
+    const QString value = S("a.com, b.com ,c.cn");
+    EXPECT_EQ(valueFromEditorText(editorTextFromValue(value)), value);
+}
+
+TEST(BatchRecords, RecordJoinsEighteenTextsAndSplitsBack) {
+    QStringList texts;
+    for (int i = 0; i < 18; ++i) texts.append(QString::number(i * 11));
+    texts[2] = QStringLiteral("...");
+    texts[17] = QStringLiteral("X");
+    const QString record = joinBatchRecord(texts);
+    EXPECT_EQ(record.count(QLatin1Char(',')), 17);
+    EXPECT_FALSE(record.startsWith(QLatin1Char(',')));
+    EXPECT_EQ(batchRecordPieces(record), texts);
+    EXPECT_TRUE(batchRecordPieces(QString()).isEmpty());
+    EXPECT_EQ(batchRecordPieces(QStringLiteral(",")), (QStringList{QString(), QString()}));
+}
+
+TEST(BatchRecords, StoreGrowsByOneEntryAtMost) {
+    QStringList records = BatchBook::initialRecords();
+    EXPECT_TRUE(BatchBook::store(records, 0, QStringLiteral("r0")));
+    EXPECT_TRUE(BatchBook::store(records, 1, QStringLiteral("r1")));
+    EXPECT_TRUE(BatchBook::store(records, 2, QStringLiteral("r2")));
+    EXPECT_EQ(records, (QStringList{QStringLiteral("r0"), QStringLiteral("r1"), QStringLiteral("r2")}));
+    EXPECT_FALSE(BatchBook::store(records, 5, QStringLiteral("r5")));
+    EXPECT_EQ(records.size(), 4);
+    EXPECT_FALSE(BatchBook::store(records, -1, QStringLiteral("none")));
+    EXPECT_TRUE(BatchBook::store(records, 1, QStringLiteral("again")));
+    EXPECT_EQ(records.value(1), QStringLiteral("again"));
+}
+
+TEST(BatchRecords, RecordsAreDroppedWhenTheReloadedListDiffers) {
+    BatchBook book;
+    QStringList records = BatchBook::initialRecords();
+    const QStringList list{QStringLiteral("a.com"), QStringLiteral("b.com"), QStringLiteral("c.com")};
+    EXPECT_FALSE(book.listLoaded(list, records));
+    for (int i = 0; i < 3; ++i) BatchBook::store(records, i, QStringLiteral("r%1").arg(i));
+
+    EXPECT_FALSE(book.listLoaded(list, records));  // same list again: the records still fit
+    EXPECT_EQ(records.value(2), QStringLiteral("r2"));
+
+    const QStringList reordered{QStringLiteral("b.com"), QStringLiteral("a.com"), QStringLiteral("c.com")};
+    EXPECT_TRUE(book.listLoaded(reordered, records));
+    EXPECT_EQ(records, BatchBook::initialRecords());
+}
+
+TEST(BatchRecords, ArrowsFollowThePositionInTheList) {
+    auto check = [](int i, int n, bool run, bool previous, bool next) {
+        const ArrowVisibility a = arrowsForEntry(i, n, run);
+        EXPECT_EQ(a.previous, previous) << i << "/" << n << " run " << run;
+        EXPECT_EQ(a.next, next) << i << "/" << n << " run " << run;
+    };
+    check(0, 3, false, false, true);
+    check(1, 3, false, true, true);
+    check(2, 3, false, true, false);
+    check(0, 1, false, false, true);  // the first entry always offers "next", even alone
+    check(0, 1, true, false, false);
+    check(1, 3, true, true, false);
+}
