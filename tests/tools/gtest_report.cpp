@@ -1,0 +1,163 @@
+#include <gtest/gtest.h>
+
+#include <QClipboard>
+#include <QGuiApplication>
+#include <QHash>
+#include <QLabel>
+#include <QPlainTextEdit>
+#include <QPushButton>
+
+#include "fakeplatform.h"
+#include "tools/report.h"
+#include "tools/reportwindow.h"
+
+using namespace zorvan;
+
+namespace {
+
+QString S(const char* utf8) { return QString::fromUtf8(utf8); }
+
+const QStringList indexedLater = {QStringLiteral("Labelslgg"), QStringLiteral("Labelslyh"),
+                                  QStringLiteral("Labelslsg"), QStringLiteral("Labelslss"),
+                                  QStringLiteral("Labelslby"), QStringLiteral("Labelslyd")};
+
+struct Fields {
+    QHash<QString, QString> values;
+    FieldReader reader() const {
+        return [this](const QString& name) { return values.value(name, QStringLiteral("...")); };
+    }
+};
+
+const QDateTime when(QDate(2010, 5, 12), QTime(9, 5, 7));
+
+QStringList reportLines(const Fields& f, const QString& domain = QStringLiteral("example.com")) {
+    return BuildReport(domain, f.reader(), when).split(QStringLiteral("\r\n"));
+}
+
+}  // namespace
+
+TEST(Report, WholeTextForOneQuery) {
+    Fields f;
+    f.values = {{S("Label15"), S("5")},        {S("Label14"), S("12345")},  {S("Label16"), S("X")},
+                {S("Labelslbd"), S("约1234")}, {S("Labelfxbd"), S("88")},   {S("Labelslgg"), S("4560")},
+                {S("Labelfxgg"), S("12")},     {S("Labelslyh"), S("7")},    {S("Labelfxyh"), S("...")},
+                {S("Labelslsg"), S("321")},    {S("Labelfxsg"), S("3")},    {S("Labelslss"), S("X")},
+                {S("Labelfxss"), S("40")},     {S("Labelslby"), S("99")},   {S("Labelfxby"), S("1")},
+                {S("Labelslyd"), S("2")},      {S("Labelfxyd"), S("0")}};
+    const QString expected = S(
+        "有关example.com的SEO数据\r\n"
+        "查询时间:2010-5-12 9:05:07\r\n"
+        "谷歌PR:5\r\n"
+        "Alexa排名:12345\r\n"
+        "搜狗评分:X\r\n"
+        "百度: 收录约1234      反链88\r\n"
+        "谷歌: 收录4560         反链12\r\n"
+        "雅虎: 收录7            反链...\r\n"
+        "搜狗: 收录321          反链3\r\n"
+        "搜搜: 收录X            反链40\r\n"
+        "必应: 收录99           反链1\r\n"
+        "有道: 收录2            反链0\r\n"
+        "以上数据通过Zorvan站长工具查询");
+    EXPECT_EQ(BuildReport(S("example.com"), f.reader(), when), expected);
+}
+
+TEST(Report, BacklinksLineUpForValuesUpToThirteenCharacters) {
+    for (int first = 1; first <= 13; ++first) {
+        Fields f;
+        // Six different lengths per report, Chinese and digits mixed: each counts as one.
+        for (int i = 0; i < indexedLater.size(); ++i) {
+            const int length = (first + 2 * i - 1) % 13 + 1;
+            f.values[indexedLater[i]] = (i % 2 ? S("约") : QString()) +
+                                        QString(length - (i % 2), u'9');
+        }
+        f.values[S("Labelslbd")] = S("约123456");  // seven characters
+        const QStringList lines = reportLines(f);
+        ASSERT_EQ(lines.size(), 13);
+        const qsizetype column = lines[6].indexOf(S("反链"));
+        EXPECT_EQ(column, 19);
+        for (int line = 5; line <= 11; ++line)
+            EXPECT_EQ(lines[line].indexOf(S("反链")), column) << first << " line " << line + 1;
+    }
+}
+
+TEST(Report, LongValuesGetNoGapAndBaiduKeepsSixBlanks) {
+    Fields f;
+    f.values[S("Labelslgg")] = S("1234567890123");    // 13: no gap
+    f.values[S("Labelslyh")] = S("12345678901234");   // 14: no gap, no failure
+    f.values[S("Labelslsg")] = QString(200, u'8');
+    f.values[S("Labelslbd")] = S("1");
+    f.values[S("Labelfxbd")] = S("2");
+    const QStringList lines = reportLines(f);
+    EXPECT_EQ(lines[5], S("百度: 收录1      反链2"));
+    EXPECT_EQ(lines[6], S("谷歌: 收录1234567890123反链..."));
+    EXPECT_EQ(lines[7], S("雅虎: 收录12345678901234反链..."));
+    EXPECT_EQ(lines[8], S("搜狗: 收录") + QString(200, u'8') + S("反链..."));
+    EXPECT_EQ(reportGap(QString()), 13);
+    f.values[S("Labelslbd")] = QString(30, u'1');
+    EXPECT_EQ(reportLines(f)[5], S("百度: 收录") + QString(30, u'1') + S("      反链2"));
+}
+
+TEST(Report, DomainTextIsUsedAsTyped) {
+    Fields f;
+    const QString typed = S(" 例子.cn/a b ");
+    EXPECT_EQ(reportLines(f, typed).first(), S("有关 例子.cn/a b 的SEO数据"));
+    EXPECT_EQ(reportCaption(typed), S("复制 例子.cn/a b 结果"));
+    EXPECT_FALSE(BuildReport(typed, f.reader(), when).endsWith(u'\n'));
+}
+
+class ReportWindowTest : public ::testing::Test {
+protected:
+    test::FakePlatform fake;
+    ReportWindow window;
+    QString report;
+
+    void SetUp() override {
+        Fields f;
+        f.values[S("Labelslgg")] = S("4560");
+        report = BuildReport(S("example.com"), f.reader(), when);
+        QGuiApplication::clipboard()->setText(S("stale"));
+    }
+};
+
+TEST_F(ReportWindowTest, UnloadedWindowKeepsDesignTexts) {
+    EXPECT_EQ(window.objectName(), S("Form2"));
+    EXPECT_EQ(window.windowTitle(), S("复制结果"));
+    EXPECT_EQ(window.titleLabel()->text(), S("复制结果"));
+    EXPECT_TRUE(window.textBox()->toPlainText().isEmpty());
+    EXPECT_EQ(window.textBox()->accessibleName(), S("报告"));
+    EXPECT_EQ(window.copyButton()->text(), S("复 制 结 果"));
+}
+
+TEST_F(ReportWindowTest, LoadedWindowCopiesTheReportByteForByte) {
+    window.load(S("example.com"), report);
+    EXPECT_EQ(window.windowTitle(), S("复制example.com结果"));
+    EXPECT_EQ(window.titleLabel()->text(), S("复制example.com结果"));
+    EXPECT_EQ(window.textBox()->toPlainText().split(u'\n').size(), 13);
+
+    window.copyButton()->click();
+    EXPECT_EQ(QGuiApplication::clipboard()->text(), report);
+    ASSERT_EQ(fake.messages.size(), 1);
+    EXPECT_EQ(fake.messages[0].text, S("复制成功"));
+    EXPECT_EQ(fake.messages[0].icon, MessageIcon::None);
+    EXPECT_EQ(fake.messages[0].buttons, MessageButtons::Ok);
+}
+
+TEST_F(ReportWindowTest, EditedTextIsWhatReachesTheClipboard) {
+    window.load(S("example.com"), report);
+    window.textBox()->setPlainText(S("只要这一行\n和这行"));
+    window.copyButton()->click();
+    EXPECT_EQ(QGuiApplication::clipboard()->text(), S("只要这一行\r\n和这行"));
+
+    window.textBox()->clear();
+    window.copyButton()->click();
+    EXPECT_TRUE(QGuiApplication::clipboard()->text().isEmpty());
+    ASSERT_EQ(fake.messages.size(), 2);
+    EXPECT_EQ(fake.messages[1].text, S("复制成功"));
+}
+
+TEST_F(ReportWindowTest, LoadingAgainReplacesTheText) {
+    window.load(S("a.com"), S("old"));
+    window.load(S("b.com"), report);
+    EXPECT_EQ(window.windowTitle(), S("复制b.com结果"));
+    EXPECT_EQ(window.textBox()->toPlainText(), QString(report).replace(S("\r\n"), S("\n")));
+}
