@@ -1,0 +1,264 @@
+#include <gtest/gtest.h>
+
+#include <QDir>
+#include <QFile>
+#include <QHash>
+#include <QSaveFile>
+#include <QTemporaryDir>
+#include <csignal>
+#include <sys/resource.h>
+
+#include "fakeplatform.h"
+#include "fetch/services.h"
+#include "history/historyfile.h"
+#include "standinfixture.h"
+
+using namespace zorvan;
+using test::fromGbk;
+using test::toGbk;
+
+namespace {
+
+QString S(const char* utf8) { return QString::fromUtf8(utf8); }
+
+// The figures of one finished query, as the main window's fields show them.
+struct Figures {
+    QHash<QString, QString> fields;
+    explicit Figures(const QString& seed) {
+        for (const char* e : {"bd", "gg", "yh", "sg", "ss", "by", "yd"}) {
+            fields[QStringLiteral("Labelsl") + QLatin1String(e)] = seed + QLatin1String(e) + u's';
+            fields[QStringLiteral("Labelfx") + QLatin1String(e)] = seed + QLatin1String(e) + u'f';
+        }
+        fields[QStringLiteral("Label14")] = seed + QStringLiteral("alexa");
+        // Fields the history does not store.
+        fields[QStringLiteral("Label15")] = QStringLiteral("PR");
+        fields[QStringLiteral("Label13")] = QStringLiteral("SNAP");
+    }
+    FieldReader reader() const {
+        return [f = fields](const QString& name) { return f.value(name, QStringLiteral("<missing>")); };
+    }
+    QString record(const QString& date) const { return HistoryRecord(date, reader()); }
+};
+
+class WriterTest : public ::testing::Test {
+protected:
+    QTemporaryDir dir;
+    QString path = dir.filePath(QStringLiteral("history.txt"));
+
+    void put(const QString& text) {
+        QFile f(path);
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+        f.write(toGbk(text));
+    }
+    QByteArray bytes() const {
+        QFile f(path);
+        return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray("<none>");
+    }
+    QString text() const { return fromGbk(bytes()); }
+    bool save(const QString& domain, const Figures& figures, const QString& day) {
+        return saveHistoryTo(path, domain, figures.reader(), day);
+    }
+};
+
+const QString day1 = QStringLiteral("2010-5-12");
+const QString day2 = QStringLiteral("2010-5-13");
+
+TEST(HistoryRecordTest, FieldsInRecordOrderWithSeparators) {
+    const Figures f(QStringLiteral("v"));
+    EXPECT_EQ(f.record(day1),
+              QStringLiteral("2010-5-12=vbds/vbdf|vggs/vggf|vyhs/vyhf|vsgs/vsgf|vsss/vssf|vbys/vbyf|"
+                             "vyds/vydf|valexa"));
+}
+
+TEST(HistoryRecordTest, BreaksAndSeparatorsInValuesKeepOneLineAndTheCells) {
+    Figures f(QStringLiteral("v"));
+    f.fields[QStringLiteral("Labelslbd")] = QStringLiteral("1|2");
+    f.fields[QStringLiteral("Labelfxgg")] = QStringLiteral("a=b");
+    f.fields[QStringLiteral("Labelslyd")] = QStringLiteral("x\r\ny\nz");
+    f.fields[QStringLiteral("Label14")] = QStringLiteral("[d]|=");
+    const QString record = f.record(day1);
+    EXPECT_FALSE(record.contains(u'\r') || record.contains(u'\n'));
+    EXPECT_EQ(record.count(u'='), 1);
+    EXPECT_EQ(record.count(u'|'), 7);
+    const QStringList cells = recordCells(record);
+    ASSERT_EQ(cells.size(), 9);
+    EXPECT_EQ(cells[0], day1);
+    EXPECT_EQ(cells[1], S("1｜2/vbdf"));
+    EXPECT_EQ(cells[2], S("vggs/a＝b"));
+    EXPECT_EQ(cells[7], S("x  y z/vydf"));
+    EXPECT_EQ(cells[8], S("[d]｜＝"));
+}
+
+TEST(HistoryRecordTest, CellsOfShortAndOddRecords) {
+    EXPECT_EQ(recordCells(QStringLiteral("d=a|b")),
+              (QStringList{QStringLiteral("d"), QStringLiteral("a"), QStringLiteral("b"), {}, {}, {}, {}, {}, {}}));
+    // Only the text between the first and second "=" is split.
+    EXPECT_EQ(recordCells(QStringLiteral("d=1|2|3|4|5|6|7|8|9=x")).mid(1),
+              QStringLiteral("1|2|3|4|5|6|7|8").split(u'|'));
+    EXPECT_EQ(recordCells(QStringLiteral("no separator")).first(), QStringLiteral("no separator"));
+}
+
+TEST(CollapseBlankLinesTest, RunsOfCrLfBecomeOneAndLoneBreaksStay) {
+    EXPECT_EQ(CollapseBlankLines(QString()), QString());
+    EXPECT_EQ(CollapseBlankLines(QStringLiteral("a\r\n\r\n\r\n\r\n\r\nb\r\n\r\n")), QStringLiteral("a\r\nb\r\n"));
+    EXPECT_EQ(CollapseBlankLines(QStringLiteral("a\n\n\r\r\n\nb\r\n\rc")), QStringLiteral("a\n\n\r\r\n\nb\r\n\rc"));
+    EXPECT_EQ(CollapseBlankLines(QStringLiteral("\r\n\r\n")), QStringLiteral("\r\n"));
+}
+
+TEST_F(WriterTest, NoFileGivesHeaderRecordAndOneLineBreak) {
+    ASSERT_TRUE(save(QStringLiteral("d.com"), Figures(QStringLiteral("a")), day1));
+    EXPECT_EQ(bytes(), toGbk(QStringLiteral("[d.com]\r\n") + Figures(QStringLiteral("a")).record(day1) + crlf));
+}
+
+TEST_F(WriterTest, SectionsAppendReplaceAndGrowInPlace) {
+    const Figures a(QStringLiteral("a")), b(QStringLiteral("b")), c(QStringLiteral("c"));
+    const QString d = QStringLiteral("[d.com]\r\n"), e = QStringLiteral("[e.com]\r\n");
+    save(QStringLiteral("d.com"), a, day1);
+    save(QStringLiteral("e.com"), b, day1);
+    EXPECT_EQ(text(), d + a.record(day1) + crlf + e + b.record(day1) + crlf);
+
+    // Same day again: the day's record is replaced where it stands; the count stays two.
+    save(QStringLiteral("d.com"), c, day1);
+    EXPECT_EQ(text(), d + c.record(day1) + crlf + e + b.record(day1) + crlf + crlf);
+    EXPECT_EQ(historyRecords(text(), QStringLiteral("d.com")).size(), 1);
+
+    // A later day goes to the end of d's section, before e's header.
+    save(QStringLiteral("d.com"), a, day2);
+    EXPECT_EQ(text(), d + c.record(day1) + crlf + a.record(day2) + crlf + e + b.record(day1) + crlf + crlf);
+    save(QStringLiteral("e.com"), c, day2);
+    EXPECT_EQ(text(), d + c.record(day1) + crlf + a.record(day2) + crlf + e + b.record(day1) + crlf +
+                          c.record(day2) + crlf + crlf);
+}
+
+TEST_F(WriterTest, IdenticalRecordsOfTwoDomainsOnlyTheSavedOneChanges) {
+    const Figures a(QStringLiteral("a")), b(QStringLiteral("b"));
+    save(QStringLiteral("d.com"), a, day1);
+    save(QStringLiteral("e.com"), a, day1);
+    save(QStringLiteral("e.com"), b, day1);
+    EXPECT_EQ(text(), QStringLiteral("[d.com]\r\n") + a.record(day1) + crlf + QStringLiteral("[e.com]\r\n") +
+                          b.record(day1) + crlf + crlf);
+}
+
+TEST_F(WriterTest, CaseDifferentDomainsAreSeparateSections) {
+    const Figures a(QStringLiteral("a")), b(QStringLiteral("b"));
+    save(QStringLiteral("Example.com"), a, day1);
+    save(QStringLiteral("example.com"), b, day1);
+    EXPECT_EQ(historyDomains(text()), (QStringList{QStringLiteral("Example.com"), QStringLiteral("example.com")}));
+    EXPECT_EQ(historyRecords(text(), QStringLiteral("Example.com")), QStringList{a.record(day1)});
+    EXPECT_EQ(historyRecords(text(), QStringLiteral("example.com")), QStringList{b.record(day1)});
+}
+
+TEST_F(WriterTest, HandMadeBlankLinesCollapseAndFrontTextStays) {
+    put(QStringLiteral("note\r\n\r\n[d.com]\r\n\r\nr1\r\n\r\n\r\n[e.com]\r\nr2\r\n\r\n\r\n"));
+    const Figures a(QStringLiteral("a"));
+    save(QStringLiteral("f.com"), a, day1);
+    EXPECT_EQ(text(), QStringLiteral("note\r\n[d.com]\r\nr1\r\n[e.com]\r\nr2\r\n[f.com]\r\n") + a.record(day1) + crlf);
+}
+
+TEST_F(WriterTest, EmptyHeaderReceivesItsFirstRecord) {
+    const Figures a(QStringLiteral("a"));
+    put(QStringLiteral("[d.com]\r\n[e.com]\r\nr2\r\n"));
+    save(QStringLiteral("d.com"), a, day1);
+    EXPECT_EQ(text(), QStringLiteral("[d.com]\r\n") + a.record(day1) + QStringLiteral("\r\n[e.com]\r\nr2\r\n\r\n"));
+    // A header that is the file's last text, with no line break.
+    put(QStringLiteral("[e.com]\r\nr2\r\n[d.com]"));
+    save(QStringLiteral("d.com"), a, day1);
+    EXPECT_EQ(text(), QStringLiteral("[e.com]\r\nr2\r\n[d.com]\r\n") + a.record(day1) + crlf);
+}
+
+TEST_F(WriterTest, SpacesOnlyFileIsEmpty) {
+    put(QStringLiteral("   "));
+    const Figures a(QStringLiteral("a"));
+    save(QStringLiteral("d.com"), a, day1);
+    EXPECT_EQ(text(), QStringLiteral("[d.com]\r\n") + a.record(day1) + crlf);
+}
+
+TEST_F(WriterTest, HeaderTextInsideARecordIsNotAHeader) {
+    // e's record mentions "[d.com]"; a substring search would put d's figures into e's section.
+    const QString old = QStringLiteral("[e.com]\r\n2010-5-1=[d.com]|x\r\n");
+    put(old);
+    const Figures a(QStringLiteral("a"));
+    save(QStringLiteral("d.com"), a, day1);
+    EXPECT_EQ(text(), old + QStringLiteral("[d.com]\r\n") + a.record(day1) + crlf);
+    // A domain that is the end of another one's text is not that one's section either.
+    save(QStringLiteral("com"), a, day1);
+    EXPECT_EQ(historyDomains(text()).last(), QStringLiteral("com"));
+    EXPECT_EQ(historyRecords(text(), QStringLiteral("e.com")), QStringList{QStringLiteral("2010-5-1=[d.com]|x")});
+}
+
+TEST_F(WriterTest, GbkOnlyCharactersSurviveWriteAndRead) {
+    Figures a(QStringLiteral("a"));
+    a.fields[QStringLiteral("Labelslbd")] = S("丂約");
+    save(S("丂.中国"), a, day1);
+    const QByteArray raw = bytes();
+    EXPECT_TRUE(raw.startsWith(QByteArray("[\x81\x40.\xD6\xD0\xB9\xFA]\r\n")));
+    EXPECT_TRUE(raw.contains(QByteArray("=\x81\x40")));
+    const QString back = fromGbk(raw);
+    EXPECT_EQ(historyDomains(back), QStringList{S("丂.中国")});
+    EXPECT_EQ(recordCells(historyRecords(back, S("丂.中国")).value(0)).value(1), S("丂約/abdf"));
+    // Saved again on the same day: found again through the code page, not appended twice.
+    save(S("丂.中国"), a, day1);
+    EXPECT_EQ(historyDomains(text()).size(), 1);
+}
+
+TEST_F(WriterTest, UnreadableFileIsNeverRewritten) {
+    ASSERT_TRUE(QDir().mkpath(path + QStringLiteral("/inside")));
+    EXPECT_FALSE(save(QStringLiteral("d.com"), Figures(QStringLiteral("a")), day1));
+    EXPECT_FALSE(deleteDomainHistory(path, QStringLiteral("d.com")));
+    EXPECT_TRUE(QFileInfo(path + QStringLiteral("/inside")).isDir());
+    QByteArray bytesRead;
+    EXPECT_EQ(readHistoryFile(path, &bytesRead), HistoryRead::Unreadable);
+    EXPECT_EQ(readHistoryFile(dir.filePath(QStringLiteral("none.txt")), &bytesRead), HistoryRead::Missing);
+}
+
+// Accepts only part of each write, like a disk that fills up.
+class ShortWriteFile : public QSaveFile {
+public:
+    using QSaveFile::QSaveFile;
+
+protected:
+    qint64 writeData(const char* data, qint64 len) override {
+        return QSaveFile::writeData(data, len > 8 ? len / 2 : len);
+    }
+};
+
+TEST_F(WriterTest, ShortWriteLeavesTheOldFileWhole) {
+    const QString old = QStringLiteral("[d.com]\r\nr1\r\n");
+    put(old);
+    ShortWriteFile file(path);
+    EXPECT_FALSE(writeAtomically(file, toGbk(QStringLiteral("[d.com]\r\nr1\r\nr2 with more bytes\r\n"))));
+    EXPECT_EQ(text(), old);
+    EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files), QStringList{QStringLiteral("history.txt")});
+}
+
+TEST_F(WriterTest, FileSizeLimitDuringWriteLeavesTheOldFileWhole) {
+    const QString old = QStringLiteral("[d.com]\r\nr1\r\n");
+    put(old);
+    // The kernel refuses bytes past the limit, as a full disk does after a partial write.
+    rlimit saved{};
+    ASSERT_EQ(getrlimit(RLIMIT_FSIZE, &saved), 0);
+    const auto oldHandler = std::signal(SIGXFSZ, SIG_IGN);
+    rlimit limited = saved;
+    limited.rlim_cur = 100;
+    ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &limited), 0);
+    const bool written = save(QStringLiteral("d.com"), Figures(QString(200, u'x')), day1);
+    setrlimit(RLIMIT_FSIZE, &saved);
+    std::signal(SIGXFSZ, oldHandler);
+    EXPECT_FALSE(written);
+    EXPECT_EQ(text(), old);
+}
+
+TEST(SaveHistoryTest, WritesIntoTheDataDirectoryDatedByTheClock) {
+    QTemporaryDir home;
+    qputenv("ZORVAN_HOME", home.path().toLocal8Bit());
+    test::FakePlatform platform;
+    platform.clock = QDateTime(QDate(2011, 2, 3), QTime(23, 59, 59));
+    const Figures a(QStringLiteral("a"));
+    EXPECT_TRUE(SaveHistory(QStringLiteral("d.com"), a.reader()));
+    QFile f(home.filePath(QStringLiteral("history.txt")));
+    ASSERT_TRUE(f.open(QIODevice::ReadOnly));
+    EXPECT_EQ(f.readAll(), toGbk(QStringLiteral("[d.com]\r\n") + a.record(QStringLiteral("2011-2-3")) + crlf));
+    qunsetenv("ZORVAN_HOME");
+}
+
+}  // namespace
