@@ -100,6 +100,12 @@ QByteArray FetchBytes(const QString& address) {
     if (!reply->isFinished()) loop.exec();
 
     if (!reply) return {};
+    if (!reply->isFinished()) {
+        // The wait was ended from outside (the thread or the program is quitting).
+        reply->abort();
+        reply->deleteLater();
+        return {};
+    }
     if (!overflow) body += reply->readAll();
     // Whatever the HTTP status, an answered request is a page (error pages are decoded like any
     // other); a transport failure, time-out, abort or oversized body is not.
