@@ -1,10 +1,48 @@
 // Tool window hooks of the main window: the host area embeds them.
+#include <QComboBox>
+#include <QLineEdit>
+#include <QVBoxLayout>
+
 #include "app/mainwindow.h"
+#include "tools/backlinkwindow.h"
+#include "tools/weightwindow.h"
 
 namespace zorvan {
 
-void MainWindow::showBacklinkWindow() {}
+namespace {
 
-void MainWindow::showWeightWindow() {}
+// Shows a tool window borderless inside the host area, 1 px from its top, creating it the first
+// time; afterwards the same window comes back with its texts and list. The host's layout keeps
+// the window as large as the host area. Its "返回其他" hides the host area again.
+template <typename Window, typename Other>
+Window* embedIn(QWidget* host, QWidget* focusAfterReturn) {
+    auto* layout = qobject_cast<QVBoxLayout*>(host->layout());
+    if (!layout) {
+        layout = new QVBoxLayout(host);
+        layout->setContentsMargins(0, 1, 0, 0);
+        layout->setSpacing(0);
+    }
+    auto* window = host->findChild<Window*>(QString(), Qt::FindDirectChildrenOnly);
+    if (!window) {
+        window = new Window(host);
+        layout->addWidget(window);
+        QObject::connect(window, &Window::returnRequested, host, [host, focusAfterReturn] {
+            host->hide();
+            if (focusAfterReturn) focusAfterReturn->setFocus();
+        });
+    }
+    if (auto* other = host->findChild<Other*>(QString(), Qt::FindDirectChildrenOnly)) other->hide();
+    host->show();
+    host->raise();
+    window->show();
+    window->domainBox()->setFocus();
+    return window;
+}
+
+}  // namespace
+
+void MainWindow::showBacklinkWindow() { embedIn<BacklinkWindow, WeightWindow>(hostArea_, domainBox_); }
+
+void MainWindow::showWeightWindow() { embedIn<WeightWindow, BacklinkWindow>(hostArea_, domainBox_); }
 
 }  // namespace zorvan
