@@ -1,14 +1,35 @@
 // Report, browser buttons and update check hooks of the main window.
+#include <QPointer>
+
 #include "app/mainwindow.h"
+#include "fetch/fetch.h"
+#include "fetch/platform.h"
+#include "fetch/services.h"
+#include "tools/report.h"
+#include "tools/reportwindow.h"
+#include "tools/update.h"
 
 namespace zorvan {
 
-void MainWindow::openReport() {}
+void MainWindow::openReport() {
+    if (!state_.resultsReady) {
+        showInformation(this, QStringLiteral("Quenta"), QStringLiteral("你尚未查询域名"));
+        return;
+    }
+    const QString typed = domain();
+    const QString text =
+        BuildReport(typed, [this](const QString& name) { return fieldText(name); }, platform().now());
+    // Held by QPointer: the modal loop may outlive this window's children.
+    QPointer<ReportWindow> report = new ReportWindow(this);
+    report->load(typed, text);
+    report->exec();
+    delete report.data();
+}
 
-void MainWindow::visitSite() {}
+void MainWindow::visitSite() { OpenQueryUrl(QStringLiteral("http://"), domain()); }
 
-void MainWindow::visitProduct() {}
+void MainWindow::visitProduct() { OpenQueryUrl(productAddress(), QString()); }
 
-void MainWindow::runUpdateCheck() {}
+void MainWindow::runUpdateCheck() { UpdateCheck(this); }
 
 }  // namespace zorvan
