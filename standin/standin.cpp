@@ -200,6 +200,17 @@ void Services::clearLog() {
     log_.clear();
 }
 
+QByteArray Services::withHosts(QByteArray body) const {
+    // Pages that name another role's address (the PageRank frame) carry "{{host:role}}".
+    if (!body.contains("{{host:")) return body;
+    for (const auto& r : roles_) {
+        const QByteArray marker = QByteArray("{{host:") + r->name.toUtf8() + QByteArray("}}");
+        const QByteArray host = QByteArray("127.0.0.1:") + QByteArray::number(r->port);
+        body.replace(marker, host);
+    }
+    return body;
+}
+
 void Services::answer(Role& role, const void* request, void* response) {
     const auto& req = *static_cast<const httplib::Request*>(request);
     auto& res = *static_cast<httplib::Response*>(response);
@@ -263,7 +274,7 @@ void Services::answer(Role& role, const void* request, void* response) {
         case Failure::Refuse:
             if (page) {
                 res.status = page->status;
-                res.set_content(page->body.toStdString(), "text/html");
+                res.set_content(withHosts(page->body).toStdString(), "text/html");
             } else {
                 res.status = 404;
             }

@@ -57,6 +57,7 @@ public:
     QString servicesFileText() const;
     bool writeServicesFile(const QString& path) const;
 
+    // A body's "{{host:role}}" is served as that role's "127.0.0.1:port".
     // Longest matching prefix of the raw target wins; a later route with an equal prefix replaces
     // the earlier one. Unmatched targets get 404 with an empty body.
     void setRoute(const QString& role, const QByteArray& prefix, const Page& page);
@@ -80,6 +81,7 @@ private:
     bool startRole(Role& role, int port);
     void answer(Role& role, const void* request, void* response);
     bool waitStopping(int ms);
+    QByteArray withHosts(QByteArray body) const;
     qint64 elapsedMs() const;
 
     std::vector<std::unique_ptr<Role>> roles_;

@@ -1,0 +1,266 @@
+// The main window: its controls as a user and a screen reader meet them, the combined query's
+// window batch against the stand-in services, responsiveness, start-up and leaving.
+#include <QAccessible>
+#include <QCheckBox>
+#include <QComboBox>
+#include <QElapsedTimer>
+#include <QLabel>
+#include <QLineEdit>
+#include <QProcess>
+#include <QPushButton>
+#include <QToolButton>
+#include <QtTest>
+#include <memory>
+
+#include "app/mainwindow.h"
+#include "app/resultfields.h"
+#include "app/singleinstance.h"
+#include "fakeplatform.h"
+#include "fetch/services.h"
+#include "standinfixture.h"
+
+using namespace zorvan;
+
+namespace {
+
+QString S(const char* utf8) { return QString::fromUtf8(utf8); }
+
+QString accessible(QObject* object, QAccessible::Text kind) {
+    QAccessibleInterface* iface = QAccessible::queryAccessibleInterface(object);
+    return iface ? iface->text(kind) : QStringLiteral("<none>");
+}
+
+// Pages for the six window rows, in the services' wording; everything else answers 404.
+void serveWindowRows(standin::Services& services) {
+    services.setRoute(Role::ChinaRank, "/overview/Info.do?url=", S("<span class=\"_font_y2\">2010-5-12</span>"));
+    services.setRoute(Role::Alexa, "/siteinfo/", standin::Page{test::toGbk(S("<img style=\"margin-bottom:-2px;\"/>1,234</a></div>")), 200});
+    services.setRoute(Role::SogouRank, "/sogourank.php?ur=", S("sogourank=6"));
+    services.setRoute(Role::Soso, "/q?w=link%3A", standin::Page{test::toGbk(S("<meta charset=gb2312\">搜索到约5,670项")), 200});
+    services.setRoute(Role::Bing, "/search?q=site%3A", S("<meta charset=\"utf-8\">结果(共 23,400 条)"));
+    services.setRoute(Role::Yahoo, "/search?bwm=p&p=", standin::Page{test::toGbk(S("收录的网页： 共 <strong>8,901</strong> 条")), 200});
+}
+
+const QList<QPair<const char*, const char*>> windowRowValues = {
+    {"Label13", "2010-5-12"}, {"Label14", "1234"}, {"Label16", "6"},
+    {"Labelfxss", "约5670"}, {"Labelslby", " 23400 "}, {"Labelslyh", "8901"},
+};
+
+}  // namespace
+
+class MainWindowTest : public QObject {
+    Q_OBJECT
+
+    std::unique_ptr<test::FakePlatform> fake;
+    std::unique_ptr<test::StandinFixture> fx;
+    std::unique_ptr<MainWindow> window;
+
+    void press() { window->queryButton()->click(); }
+    bool queryDone() const { return window->queryButton()->isEnabled(); }
+
+private Q_SLOTS:
+    void init() {
+        fake = std::make_unique<test::FakePlatform>();
+        fx = std::make_unique<test::StandinFixture>(1500);
+        window = std::make_unique<MainWindow>();
+        window->show();
+        QVERIFY(QTest::qWaitForWindowExposed(window.get()));
+    }
+    void cleanup() {
+        window.reset();
+        fx.reset();
+        fake.reset();
+    }
+
+    void startsWithEveryControlInPlace() {
+        QCOMPARE(window->objectName(), QStringLiteral("Form1"));
+        QVERIFY(window->windowTitle().startsWith(S("Zorvan站长工具箱V6.2    新增百度权重查询   ")));
+        for (const ResultField& f : recordOrderFields()) {
+            QLabel* field = window->label(f.name);
+            QVERIFY2(field, qPrintable(f.name));
+            QCOMPARE(field->text(), QStringLiteral("..."));
+            QCOMPARE(field->toolTip(), S("点击查看详情"));
+        }
+        const QStringList dashes = {S("Label84"), S("Label85"), S("Label86"), S("Label87"), S("Label89"),
+                                    S("Label27"), S("Label28"), S("Label56"), S("Label57"), S("Label94")};
+        for (const QString& name : dashes) QCOMPARE(window->fieldText(name), QStringLiteral("-"));
+        QCOMPARE(window->fieldText(S("Label88")), S("首页快照"));
+        QCOMPARE(window->fieldText(S("Label74")), S("最新一篇"));
+        QCOMPARE(window->fieldText(S("Label83")), S("今日收录    一星期收录   一月收录   所有收录   最新快照  site:首页  "));
+        QVERIFY(!window->batchBox()->isChecked());
+        QVERIFY(window->autoSaveBox()->isChecked());
+        QCOMPARE(window->autoSaveBox()->toolTip(), S("查询结果保存在根目录history文本下，请勿手动修改其格式。"));
+        QVERIFY(!window->batchBox()->toolTip().isEmpty());
+        QVERIFY(window->hostArea()->isHidden());
+        QVERIFY(window->previousArrow()->isHidden());
+        QVERIFY(window->nextArrow()->isHidden());
+        QVERIFY(!window->pollTimer()->isActive());
+        const QList<QPair<const char*, const char*>> buttons = {
+            {"Command1", "查询"}, {"Command2", "查看历史"}, {"Command3", "复制结果"}, {"Command4", "添加地址"},
+            {"Command7", "查询"}, {"Command9", "百度权重查询"}, {"Command10", "外链页面查询"},
+            {"Command11", "访问此站"}, {"Command15", "访问官网"}};
+        for (const auto& [name, caption] : buttons) {
+            auto* button = window->findChild<QPushButton*>(QString::fromLatin1(name));
+            QVERIFY2(button, name);
+            QCOMPARE(button->text(), S(caption));
+            QCOMPARE(accessible(button, QAccessible::Name), S(caption));
+        }
+        // Keyboard focus starts in the domain box.
+        QApplication::setActiveWindow(window.get());
+        QTRY_VERIFY(window->domainBox()->hasFocus() || window->domainBox()->lineEdit()->hasFocus());
+    }
+
+    void speaksToScreenReaders() {
+        QCOMPARE(accessible(window->domainBox(), QAccessible::Name), S("域名"));
+        QCOMPARE(accessible(window->batchBox(), QAccessible::Name), S("批量查询"));
+        QCOMPARE(accessible(window->autoSaveBox(), QAccessible::Name), S("自动保存"));
+        QCOMPARE(accessible(window->previousArrow(), QAccessible::Name), S("上一个"));
+        QCOMPARE(accessible(window->nextArrow(), QAccessible::Name), S("下一个"));
+        QCOMPARE(accessible(window->queryButton(), QAccessible::Description), S("综合查询"));
+        QCOMPARE(accessible(window->findChild<QPushButton*>(S("Command7")), QAccessible::Description), S("详细查询"));
+        QCOMPARE(accessible(window->label(S("Label15")), QAccessible::Description), S("Google PageRank"));
+        QCOMPARE(accessible(window->label(S("Label13")), QAccessible::Description), S("百度快照"));
+        QCOMPARE(accessible(window->label(S("Labelslbd")), QAccessible::Description), S("百度 收录情况"));
+        QCOMPARE(accessible(window->label(S("Labelfxss")), QAccessible::Description), S("SOSO 反向链接"));
+        QCOMPARE(accessible(window->label(S("Labelfxyd")), QAccessible::Description), S("有道 反向链接"));
+        QCOMPARE(accessible(window->label(S("Label84")), QAccessible::Description), S("百度综合 今日收录"));
+        QCOMPARE(accessible(window->label(S("Label94")), QAccessible::Description), S("谷歌综合 site:首页"));
+        QCOMPARE(accessible(window->label(S("Label27")), QAccessible::Description), S("谷歌综合 一月收录"));
+        // A field's name is the figure it shows.
+        window->setFieldText(S("Label14"), S("1234"));
+        QCOMPARE(accessible(window->label(S("Label14")), QAccessible::Name), S("1234"));
+    }
+
+    void queryFillsTheWindowRows() {
+        serveWindowRows(fx->services);
+        window->domainBox()->setEditText(S("example.com"));
+        press();
+        for (const auto& [name, text] : windowRowValues) QCOMPARE(window->fieldText(S(name)), S(text));
+        QTRY_VERIFY_WITH_TIMEOUT(queryDone(), 10000);
+        // Every window row asked for the typed domain.
+        QCOMPARE(fx->services.targets(Role::Alexa), QList<QByteArray>{"/siteinfo/example.com"});
+        QVERIFY(fx->services.targets(Role::Yahoo).contains(QByteArray("/search?bwm=p&p=example.com")));
+    }
+
+    void enterStartsTheQueryToo() {
+        serveWindowRows(fx->services);
+        window->domainBox()->setEditText(S("example.com"));
+        QTest::keyClick(window->domainBox()->lineEdit(), Qt::Key_Return);
+        QCOMPARE(window->fieldText(S("Label14")), S("1234"));
+        QTRY_VERIFY_WITH_TIMEOUT(queryDone(), 10000);
+    }
+
+    void promptTextIsNeverQueried() {
+        window->domainBox()->setEditText(S("请输入需要查询的URL"));
+        window->setFieldText(S("Label14"), S("old"));
+        press();
+        QCOMPARE(window->domainBox()->currentText(), QString());
+        QCOMPARE(window->fieldText(S("Label14")), S("old"));
+        QTest::qWait(100);
+        QVERIFY(fx->services.log().empty());
+        QVERIFY(queryDone());
+    }
+
+    void emptyBoxRunsOnlyThePageRankStep() {
+        window->domainBox()->setEditText(QString());
+        window->setFieldText(S("Label14"), S("old"));
+        press();
+        QCOMPARE(window->fieldText(S("Label14")), QStringLiteral("..."));
+        QVERIFY(queryDone());
+        QVERIFY(!window->pollTimer()->isActive());
+        QTest::qWait(100);
+        for (const auto& entry : fx->services.log()) QCOMPARE(entry.role, Role::PageRank);
+        QCOMPARE(fx->services.targets(Role::PageRank), QList<QByteArray>{"/?PRAddress="});
+    }
+
+    void windowKeepsServingEventsWhileAFetchWaits() {
+        serveWindowRows(fx->services);
+        fx->services.setLatency(Role::ChinaRank, 1000);
+        window->domainBox()->setEditText(S("example.com"));
+        QElapsedTimer clock;
+        qint64 last = 0, longestGap = 0;
+        int ticks = 0;
+        QTimer timer;
+        connect(&timer, &QTimer::timeout, [&] {
+            const qint64 now = clock.elapsed();
+            longestGap = std::max(longestGap, now - last);
+            last = now;
+            ++ticks;
+        });
+        clock.start();
+        timer.start(10);
+        press();
+        QVERIFY(clock.elapsed() >= 1000);
+        QVERIFY2(longestGap <= 100, qPrintable(QString::number(longestGap)));
+        QVERIFY(ticks >= 10);
+        QCOMPARE(window->fieldText(S("Label13")), S("2010-5-12"));
+        QTRY_VERIFY_WITH_TIMEOUT(queryDone(), 10000);
+    }
+
+    void silentServiceGivesXAndTheWindowStaysUsable() {
+        serveWindowRows(fx->services);
+        fx->services.setFailure(Role::Alexa, standin::Failure::NeverAnswer);
+        window->domainBox()->setEditText(S("example.com"));
+        bool clickedDuringWait = false;
+        QTimer::singleShot(200, window.get(), [&] {
+            window->autoSaveBox()->click();
+            clickedDuringWait = true;
+        });
+        press();
+        QVERIFY(clickedDuringWait);
+        QVERIFY(!window->autoSaveBox()->isChecked());
+        QCOMPARE(window->fieldText(S("Label14")), S("X"));
+        QCOMPARE(window->fieldText(S("Label16")), S("6"));
+        QTRY_VERIFY_WITH_TIMEOUT(queryDone(), 15000);
+    }
+
+    void oddDomainsAreFetchedAsTyped() {
+        const QStringList domains = {S("a b.com"), S("中文.com"), S("x#y"), S("\"q\"'"), S("; rm -rf ~"),
+                                     S("$(id)"), QString(300, u'a')};
+        for (const QString& d : domains) {
+            fx->services.clearLog();
+            window->domainBox()->setEditText(d);
+            press();
+            QTRY_VERIFY_WITH_TIMEOUT(queryDone(), 15000);
+            const auto targets = fx->services.targets(Role::Alexa);
+            QCOMPARE(targets.size(), 1);
+            QCOMPARE(QUrl::fromPercentEncoding(targets.first()), S("/siteinfo/") + d);
+            QCOMPARE(window->fieldText(S("Label14")), S("X"));
+        }
+    }
+
+    void cancelOnTheExitQuestionKeepsEverything() {
+        bool exited = false;
+        connect(window.get(), &MainWindow::exitConfirmed, [&] { exited = true; });
+        fake->answers.enqueue(MessageAnswer::Cancel);
+        QVERIFY(!window->close());
+        QVERIFY(window->isVisible());
+        QVERIFY(!exited);
+        QCOMPARE(fake->messages.size(), 1);
+        const Message& m = fake->messages.first();
+        QCOMPARE(m.title, S("退出"));
+        QCOMPARE(m.text, S("真的退出吗?"));
+        QCOMPARE(m.icon, MessageIcon::Question);
+        QCOMPARE(m.buttons, MessageButtons::OkCancel);
+        fake->answers.enqueue(MessageAnswer::Ok);
+        QVERIFY(window->close());
+        QVERIFY(exited);
+    }
+
+    void secondCopyEndsSilently() {
+        SingleInstance first(fx->home.path());
+        QVERIFY(first.acquired());
+        QProcess second;
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert(QStringLiteral("ZORVAN_HOME"), fx->home.path());
+        env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
+        second.setProcessEnvironment(env);
+        second.start(QStringLiteral(ZORVAN_BINARY), {});
+        QVERIFY(second.waitForFinished(20000));
+        QCOMPARE(second.exitStatus(), QProcess::NormalExit);
+        QCOMPARE(second.exitCode(), 0);
+        QVERIFY(first.acquired());
+    }
+};
+
+QTEST_MAIN(MainWindowTest)
+#include "qtest_mainwindow.moc"
