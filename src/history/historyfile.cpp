@@ -13,34 +13,45 @@
 namespace zorvan {
 namespace {
 
-// The header of a section, found as a whole line: [headerStart, headerEnd) is the header text,
-// end is where the next line that begins with "[" starts (or the text's end).
+// The header of a section, found as a whole line (blanks around it allowed, as a hand edit may
+// leave them): [lineStart, lineEnd) is the header's line, end is where the next line that begins
+// with "[" starts (or the text's end).
 struct Section {
-    qsizetype headerStart = -1;
-    qsizetype headerEnd = -1;
+    qsizetype lineStart = -1;
+    qsizetype lineEnd = -1;
     qsizetype end = -1;
-    bool found() const { return headerStart >= 0; }
+    bool found() const { return lineStart >= 0; }
 };
 
-bool lineStartsAt(const QString& text, qsizetype pos) {
-    return pos == 0 || (pos >= 2 && text[pos - 2] == u'\r' && text[pos - 1] == u'\n');
+// The start of the line holding pos, when only blanks stand between them; -1 otherwise.
+qsizetype blankLineStart(const QString& text, qsizetype pos) {
+    qsizetype p = pos;
+    while (p > 0 && text[p - 1] == u' ') --p;
+    if (p == 0 || (p >= 2 && text[p - 2] == u'\r' && text[p - 1] == u'\n')) return p;
+    return -1;
 }
 
-bool lineEndsAt(const QString& text, qsizetype pos) {
-    return pos == text.size() || QStringView(text).sliced(pos).startsWith(crlf);
+// The end of the line holding pos, when only blanks stand between them; -1 otherwise.
+qsizetype blankLineEnd(const QString& text, qsizetype pos) {
+    qsizetype p = pos;
+    while (p < text.size() && text[p] == u' ') ++p;
+    if (p == text.size() || QStringView(text).sliced(p).startsWith(crlf)) return p;
+    return -1;
 }
 
 Section findSection(const QString& text, const QString& header) {
     Section s;
     for (qsizetype pos = text.indexOf(header); pos >= 0; pos = text.indexOf(header, pos + 1)) {
-        if (lineStartsAt(text, pos) && lineEndsAt(text, pos + header.size())) {
-            s.headerStart = pos;
-            s.headerEnd = pos + header.size();
+        const qsizetype start = blankLineStart(text, pos);
+        const qsizetype end = start < 0 ? -1 : blankLineEnd(text, pos + header.size());
+        if (end >= 0) {
+            s.lineStart = start;
+            s.lineEnd = end;
             break;
         }
     }
     if (!s.found()) return s;
-    const qsizetype next = text.indexOf(QStringLiteral("\r\n["), s.headerEnd);
+    const qsizetype next = text.indexOf(QStringLiteral("\r\n["), s.lineEnd);
     s.end = next < 0 ? text.size() : next + 2;
     return s;
 }
@@ -49,7 +60,7 @@ Section findSection(const QString& text, const QString& header) {
 // visit returns true.
 template <typename Visit>
 void forEachRecordLine(const QString& text, const Section& s, Visit visit) {
-    qsizetype pos = s.headerEnd;
+    qsizetype pos = s.lineEnd;
     while (pos < s.end) {
         if (QStringView(text).sliced(pos).startsWith(crlf)) pos += 2;
         qsizetype lineEnd = text.indexOf(crlf, pos);
@@ -138,7 +149,7 @@ QString textWithRecord(const QString& oldText, const QString& domain, const QStr
     if (!s.found()) return oldText + crlf + header + crlf + line;
 
     const QString day = asStored(today);
-    qsizetype todayStart = -1, todayEnd = -1, lastEnd = s.headerEnd;
+    qsizetype todayStart = -1, todayEnd = -1, lastEnd = s.lineEnd;
     forEachRecordLine(oldText, s, [&](qsizetype start, qsizetype end) {
         const QStringView recordLine = QStringView(oldText).sliced(start, end - start);
         const qsizetype eq = recordLine.indexOf(u'=');
@@ -167,9 +178,8 @@ QByteArray savedHistoryBytes(const QByteArray& oldBytes, const QString& domain,
 QByteArray historyBytesWithout(const QByteArray& oldBytes, const QString& domain) {
     const QString text = decodeHistory(oldBytes);
     const Section s = findSection(text, asStored(historyHeader(domain)));
-    QString kept = text;
-    if (s.found()) kept = text.first(s.headerStart) + QStringView(text).sliced(s.end);
-    return encodeHistory(CollapseBlankLines(kept) + crlf);
+    if (!s.found()) return QByteArray();
+    return encodeHistory(CollapseBlankLines(text.first(s.lineStart) + QStringView(text).sliced(s.end)) + crlf);
 }
 
 QStringList historyDomains(const QString& text) {
@@ -254,7 +264,8 @@ bool SaveHistory(const QString& domain, const FieldReader& field) {
 bool deleteDomainHistory(const QString& path, const QString& domain) {
     QByteArray old;
     if (readHistoryFile(path, &old) == HistoryRead::Unreadable) return false;
-    return writeHistoryFile(path, historyBytesWithout(old, domain));
+    const QByteArray kept = historyBytesWithout(old, domain);
+    return !kept.isNull() && writeHistoryFile(path, kept);
 }
 
 }  // namespace zorvan

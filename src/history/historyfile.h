@@ -44,7 +44,8 @@ QString textWithRecord(const QString& oldText, const QString& domain, const QStr
 QByteArray savedHistoryBytes(const QByteArray& oldBytes, const QString& domain,
                              const QString& record, const QString& today);
 
-// The bytes to write after removing domain's whole section (header and records).
+// The bytes to write after removing domain's whole section (header and records); a null array
+// when the file holds no such section, so that nothing needs writing.
 QByteArray historyBytesWithout(const QByteArray& oldBytes, const QString& domain);
 
 // The domains of the file in file order, duplicates kept: for every line that begins with "[",

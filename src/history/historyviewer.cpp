@@ -61,6 +61,8 @@ HistoryViewer::HistoryViewer(const QString& historyPath, QWidget* parent)
     // Row 0 and column 0 are cells of the table itself (their texts belong to the export).
     grid_->horizontalHeader()->hide();
     grid_->verticalHeader()->hide();
+    grid_->horizontalHeader()->setMinimumSectionSize(1);
+    grid_->verticalHeader()->setMinimumSectionSize(1);
     grid_->setEditTriggers(QAbstractItemView::NoEditTriggers);
     grid_->setSelectionMode(QAbstractItemView::SingleSelection);
     grid_->setWordWrap(false);

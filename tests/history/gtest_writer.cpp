@@ -166,6 +166,14 @@ TEST_F(WriterTest, EmptyHeaderReceivesItsFirstRecord) {
     EXPECT_EQ(text(), QStringLiteral("[e.com]\r\nr2\r\n[d.com]\r\n") + a.record(day1) + crlf);
 }
 
+TEST_F(WriterTest, BlanksAroundAHandEditedHeaderStillFindIt) {
+    const Figures a(QStringLiteral("a"));
+    put(QStringLiteral("  [d.com] \r\nr1\r\n[e.com]\r\nr2\r\n"));
+    save(QStringLiteral("d.com"), a, day1);
+    EXPECT_EQ(text(), QStringLiteral("  [d.com] \r\nr1\r\n") + a.record(day1) + QStringLiteral("\r\n[e.com]\r\nr2\r\n\r\n"));
+    EXPECT_EQ(historyRecords(text(), QStringLiteral("d.com")), (QStringList{QStringLiteral("r1"), a.record(day1)}));
+}
+
 TEST_F(WriterTest, SpacesOnlyFileIsEmpty) {
     put(QStringLiteral("   "));
     const Figures a(QStringLiteral("a"));
