@@ -6,6 +6,8 @@
 #include <QWidget>
 #include <atomic>
 
+#include "domains/batchbook.h"
+
 class QCheckBox;
 class QComboBox;
 class QLabel;
@@ -108,6 +110,11 @@ private:
     QWidget* content_ = nullptr;
 
     // Feature members (each block owned by its feature).
+    // Saved domain list and batch mode.
+    void clearDomainList();
+    void selectDomainEntry(int index);
+    BatchBook domainBatch_;
+    bool fillingDomainList_ = false;
 };
 
 }  // namespace zorvan

@@ -1,0 +1,316 @@
+// Batch mode of the main window: a run over the saved list against the stand-in services, the
+// browsing arrows, and the list editor opened from "添加地址".
+#include <QApplication>
+#include <QCheckBox>
+#include <QComboBox>
+#include <QFile>
+#include <QLabel>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QTimer>
+#include <QToolButton>
+#include <QtTest>
+#include <functional>
+#include <memory>
+
+#include "app/mainwindow.h"
+#include "app/resultfields.h"
+#include "domains/domainlist.h"
+#include "domains/listeditor.h"
+#include "engines/countrows.h"
+#include "fakeplatform.h"
+#include "fetch/services.h"
+#include "standinfixture.h"
+
+using namespace zorvan;
+
+namespace {
+
+QString S(const char* utf8) { return QString::fromUtf8(utf8); }
+
+const QString PageRankField = QStringLiteral("Label15");
+
+QList<CountRow> allRows() {
+    return windowBatchRows() + engineBatchRows() + youdaoBatchRows() + sogouYahooBatchRows();
+}
+
+// The figure a domain's page holds for a field: distinct for every domain and field.
+QString figure(int domain, const QString& field) {
+    return QString::number((domain + 1) * 1000 + recordOrderNames().indexOf(field));
+}
+
+}  // namespace
+
+class BatchTest : public QObject {
+    Q_OBJECT
+
+    std::unique_ptr<test::FakePlatform> fake;
+    std::unique_ptr<test::StandinFixture> fx;
+    std::unique_ptr<MainWindow> window;
+    QStringList domains;
+
+    QToolButton* previous() const { return window->previousArrow(); }
+    QToolButton* next() const { return window->nextArrow(); }
+    bool shown(QWidget* w) const { return w->isVisibleTo(window.get()); }
+
+    // Every page of every row, and the PageRank pair, answer with the domain's own figures.
+    void serveDomains(const QStringList& list) {
+        domains = list;
+        for (int d = 0; d < list.size(); ++d) {
+            for (const CountRow& row : allRows()) {
+                const QString page = S("<html>") + row.start + figure(d, row.field) + row.end;
+                fx->services.setRoute(row.role, (row.prefix + list[d]).toUtf8(),
+                                      standin::Page{test::toGbk(row.end.isEmpty() ? row.start + figure(d, row.field) : page), 200});
+            }
+            const QString frame = S("<iframe src=\"") + fx->base(Role::PageRank) + S("/rank?site=http://x\">");
+            fx->services.setRoute(Role::PageRank, (S("/?PRAddress=") + list[d]).toUtf8(), frame);
+            fx->services.setRoute(Role::PageRank, (S("/rank?site=http://") + list[d] + S("/")).toUtf8(),
+                                  S("Rank_1:1:") + figure(d, PageRankField));
+        }
+    }
+
+    void saveList(const QStringList& list) {
+        QVERIFY(writeDomainListValue(configFilePath(), list.join(QLatin1Char(','))));
+    }
+
+    void openWindow() {
+        window = std::make_unique<MainWindow>();
+        window->show();
+        QVERIFY(QTest::qWaitForWindowExposed(window.get()));
+    }
+
+    QStringList shownFields() const {
+        QStringList texts;
+        for (const QString& name : recordOrderNames()) texts.append(window->fieldText(name));
+        return texts;
+    }
+
+    // The eighteen values of a domain; the PageRank field may still be pending when the poll
+    // stores the record, since that lookup is not counted.
+    void verifyFigures(const QStringList& texts, int d) {
+        QCOMPARE(texts.size(), 18);
+        const QStringList names = recordOrderNames();
+        for (int k = 0; k < 18; ++k) {
+            if (names[k] == PageRankField && texts[k] == Pending) continue;
+            QCOMPARE(texts[k], figure(d, names[k]));
+        }
+    }
+
+    void verifyEntryShown(int index) {
+        QCOMPARE(window->domainBox()->currentIndex(), index);
+        QCOMPARE(window->domain(), domains[index]);
+        const QStringList stored = window->state().batchResults.value(index).split(QLatin1Char(','));
+        verifyFigures(stored, index);
+        // A PageRank answer that arrives after its query was counted complete lands in the field
+        // later; only a stored rank must be shown as stored.
+        const QStringList shown = shownFields();
+        const int rank = recordOrderNames().indexOf(PageRankField);
+        for (int k = 0; k < 18; ++k) {
+            if (k == rank && stored[k] == Pending) continue;
+            QCOMPARE(shown[k], stored[k]);
+        }
+    }
+
+    void runBatch() {
+        QVERIFY(window->batchBox()->isChecked());
+        QTest::mouseClick(window->queryButton(), Qt::LeftButton);
+        QVERIFY(test::waitFor([this] { return !window->state().runActive && window->queryButton()->isEnabled(); },
+                              30000));
+    }
+
+    // Drives the modal list editor that "添加地址" opens.
+    void editList(const QString& text) {
+        bool driven = false;
+        QTimer::singleShot(0, this, [&] {
+            QVERIFY(test::waitFor([&] { return window->findChild<ListEditor*>() != nullptr; }));
+            auto* editor = window->findChild<ListEditor*>();
+            QVERIFY(editor->isModal() && editor->isVisible());
+            editor->textBox()->setPlainText(text);
+            QTest::mouseClick(editor->saveButton(), Qt::LeftButton);
+            driven = true;
+        });
+        QTest::mouseClick(window->findChild<QPushButton*>(QStringLiteral("Command4")), Qt::LeftButton);
+        QVERIFY(driven);
+        QVERIFY(window->findChild<ListEditor*>() == nullptr || !window->findChild<ListEditor*>()->isVisible());
+    }
+
+private Q_SLOTS:
+    void init() {
+        fake = std::make_unique<test::FakePlatform>();
+        fx = std::make_unique<test::StandinFixture>();
+    }
+    void cleanup() {
+        window.reset();
+        fx.reset();
+        fake.reset();
+    }
+
+    void startUpLoadsTheSavedListWithEntryZeroSelected() {
+        saveList({S("alpha.test"), S("中文.test"), QString()});
+        openWindow();
+        QCOMPARE(window->domainBox()->count(), 3);
+        QCOMPARE(window->domainBox()->itemText(1), S("中文.test"));
+        QCOMPARE(window->domainBox()->itemText(2), QString());
+        QCOMPARE(window->domainBox()->currentIndex(), 0);
+        QCOMPARE(window->domain(), S("alpha.test"));
+    }
+
+    void emptyOrMissingListSelectsNothing() {
+        openWindow();
+        QCOMPARE(window->domainBox()->count(), 0);
+        QCOMPARE(window->domainBox()->currentIndex(), -1);
+        window.reset();
+        saveList({});
+        openWindow();
+        QCOMPARE(window->domainBox()->count(), 0);
+        QCOMPARE(window->domainBox()->currentIndex(), -1);
+    }
+
+    void tickingBatchModeLocksTheBoxAndReloadsTheList() {
+        saveList({S("alpha.test"), S("beta.test")});
+        openWindow();
+        window->domainBox()->setEditText(S("typed.test"));
+        saveList({S("beta.test"), S("gamma.test"), S("alpha.test")});  // changed behind the window
+        window->batchBox()->setChecked(true);
+        QVERIFY(!window->domainBox()->isEnabled());
+        QCOMPARE(window->domainBox()->count(), 3);
+        QCOMPARE(window->domain(), S("beta.test"));
+        QVERIFY(!shown(previous()));
+        QVERIFY(shown(next()));
+
+        // Nothing stored yet: browsing keeps the fields as they are.
+        window->setFieldText(S("Labelslbd"), S("kept"));
+        QTest::mouseClick(next(), Qt::LeftButton);
+        QCOMPARE(window->domain(), S("gamma.test"));
+        QVERIFY(shown(previous()) && shown(next()));
+        QTest::mouseClick(next(), Qt::LeftButton);
+        QCOMPARE(window->domain(), S("alpha.test"));
+        QVERIFY(shown(previous()) && !shown(next()));
+        QCOMPARE(window->fieldText(S("Labelslbd")), S("kept"));
+
+        window->batchBox()->setChecked(false);
+        QVERIFY(window->domainBox()->isEnabled());
+        QVERIFY(!shown(previous()) && !shown(next()));
+        QCOMPARE(window->domainBox()->currentIndex(), 0);
+        QCOMPARE(window->domain(), S("beta.test"));
+    }
+
+    void batchRunWalksTheListAndArrowsBrowseTheRecords() {
+        saveList({S("alpha.test"), S("beta.test"), S("gamma.test")});
+        serveDomains({S("alpha.test"), S("beta.test"), S("gamma.test")});
+        openWindow();
+        QVERIFY(window->autoSaveBox()->isChecked());
+        window->batchBox()->setChecked(true);
+        QVERIFY(shown(next()));
+
+        // Watch the window while the run is under way.
+        bool nextShownDuringRun = false, boxEnabledDuringRun = false;
+        QTimer watch;
+        connect(&watch, &QTimer::timeout, this, [&] {
+            if (!window->state().runActive) return;
+            nextShownDuringRun |= shown(next());
+            boxEnabledDuringRun |= window->domainBox()->isEnabled();
+        });
+        watch.start(1);
+        runBatch();
+        watch.stop();
+        QVERIFY(!nextShownDuringRun);
+        QVERIFY(!boxEnabledDuringRun);
+
+        // Queried in list order, each once.
+        const QList<QByteArray> overview = fx->services.targets(Role::ChinaRank);
+        QCOMPARE(overview, (QList<QByteArray>{"/overview/Info.do?url=alpha.test", "/overview/Info.do?url=beta.test",
+                                              "/overview/Info.do?url=gamma.test"}));
+        QCOMPARE(fx->services.targets(Role::Youdao).size(), 6);
+
+        QVERIFY(window->state().batchResults.size() >= 3);
+        for (int d = 0; d < 3; ++d) verifyFigures(window->state().batchResults[d].split(QLatin1Char(',')), d);
+
+        // The run ends on entry 0 with its record shown.
+        verifyEntryShown(0);
+        QVERIFY(!shown(previous()));
+        QVERIFY(shown(next()));
+        QTest::qWait(50);
+        QVERIFY(!window->domainBox()->isEnabled());
+
+        QTest::mouseClick(next(), Qt::LeftButton);
+        verifyEntryShown(1);
+        QVERIFY(shown(previous()) && shown(next()));
+        QTest::mouseClick(next(), Qt::LeftButton);
+        verifyEntryShown(2);
+        QVERIFY(shown(previous()) && !shown(next()));
+        QTest::mouseClick(previous(), Qt::LeftButton);
+        verifyEntryShown(1);
+        QTest::mouseClick(previous(), Qt::LeftButton);
+        verifyEntryShown(0);
+        QVERIFY(!window->domainBox()->isEnabled());
+
+        // Auto-save gave every domain its own history line.
+        QFile history(historyFilePath());
+        QVERIFY(history.open(QIODevice::ReadOnly));
+        const QString text = test::fromGbk(history.readAll());
+        for (const QString& d : domains) QVERIFY2(text.contains(S("[") + d + S("]")), qPrintable(d));
+    }
+
+    void oneEntryListIsQueriedOnce() {
+        saveList({S("solo.test")});
+        serveDomains({S("solo.test")});
+        openWindow();
+        window->batchBox()->setChecked(true);
+        QVERIFY(!shown(previous()));
+        QVERIFY(shown(next()));  // the first entry offers "next" even with nothing behind it
+        runBatch();
+        QTest::qWait(100);
+        QCOMPARE(fx->services.targets(Role::ChinaRank).size(), 1);
+        verifyEntryShown(0);
+        QTest::mouseClick(next(), Qt::LeftButton);
+        verifyEntryShown(0);
+    }
+
+    void editorSaveInBatchModeRebuildsTheListAndDropsRecordsOfAnotherList() {
+        saveList({S("alpha.test"), S("beta.test")});
+        serveDomains({S("alpha.test"), S("beta.test")});
+        openWindow();
+        window->batchBox()->setChecked(true);
+        runBatch();
+        verifyEntryShown(0);
+
+        // The same list saved again: its records still belong to it.
+        editList(S("alpha.test\nbeta.test"));
+        QCOMPARE(window->domainBox()->currentIndex(), 0);
+        verifyEntryShown(0);
+
+        // Another order: the stored records would show under the wrong domains, so they go.
+        for (const QString& name : recordOrderNames()) window->setFieldText(name, S("-"));
+        editList(S("beta.test\n\n  \n alpha.test"));
+        QCOMPARE(readDomainList(configFilePath()), (QStringList{S("beta.test"), S(" alpha.test")}));
+        QCOMPARE(window->domainBox()->count(), 2);
+        QCOMPARE(window->domainBox()->currentIndex(), 0);
+        QCOMPARE(window->domain(), S("beta.test"));
+        QVERIFY(!window->domainBox()->isEnabled());
+        QTest::mouseClick(next(), Qt::LeftButton);
+        QCOMPARE(window->domain(), S(" alpha.test"));
+        QCOMPARE(shownFields(), QStringList(18, S("-")));
+    }
+
+    void editorSaveOfBlankLinesEmptiesTheList() {
+        saveList({S("alpha.test"), S("beta.test")});
+        openWindow();
+        editList(S("\n  \n"));
+        QCOMPARE(window->domainBox()->count(), 0);
+        QCOMPARE(window->domainBox()->currentIndex(), -1);
+        QVERIFY(readDomainList(configFilePath()).isEmpty());
+    }
+
+    void editorOutsideBatchModeReloadsAndSelectsEntryZero() {
+        saveList({S("alpha.test")});
+        openWindow();
+        editList(S("new.test\nalpha.test"));
+        QCOMPARE(window->domainBox()->count(), 2);
+        QCOMPARE(window->domain(), S("new.test"));
+        QVERIFY(window->domainBox()->isEnabled());
+    }
+};
+
+QTEST_MAIN(BatchTest)
+#include "qtest_batch.moc"
