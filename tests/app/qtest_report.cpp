@@ -1,0 +1,207 @@
+#include <QApplication>
+#include <QClipboard>
+#include <QComboBox>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QLabel>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QTimer>
+#include <functional>
+
+#include "app/mainwindow.h"
+#include "app/resultfields.h"
+#include "fakeplatform.h"
+#include "fetch/services.h"
+#include "standinfixture.h"
+#include "tools/reportwindow.h"
+
+using namespace zorvan;
+
+namespace {
+
+QString S(const char* utf8) { return QString::fromUtf8(utf8); }
+
+QPushButton* button(MainWindow& window, const char* name) {
+    return window.findChild<QPushButton*>(QString::fromLatin1(name));
+}
+
+// Runs the check on the modal report window once it is open, then closes it. False when no
+// report window opened.
+bool inspectReport(const std::function<void()>& click, const std::function<void(ReportWindow&)>& check) {
+    bool seen = false;
+    QTimer::singleShot(0, [&] {
+        test::waitFor([] { return QApplication::activeModalWidget() != nullptr; }, 5000);
+        if (auto* report = qobject_cast<ReportWindow*>(QApplication::activeModalWidget())) {
+            seen = true;
+            check(*report);
+            report->reject();
+        }
+    });
+    click();
+    return seen;
+}
+
+}  // namespace
+
+class ReportWiringTest : public QObject {
+    Q_OBJECT
+private Q_SLOTS:
+    void reportBeforeAnyQueryOnlyTellsSo();
+    void reportShowsTheBoxTextAndTheFieldsAtOpening();
+    void browserButtonsOpenAddressesWithoutAShell();
+    void updateCheckRunsOnceAboutASecondAfterStart();
+    void demoVersionFileAsksNothing();
+};
+
+void ReportWiringTest::reportBeforeAnyQueryOnlyTellsSo() {
+    test::StandinFixture fx;
+    test::FakePlatform fake;
+    MainWindow window;
+    bool modalDuringMessage = true;
+    fake.onMessage = [&](const Message&) {
+        modalDuringMessage = QApplication::activeModalWidget() != nullptr;
+        return MessageAnswer::Ok;
+    };
+    const bool opened = inspectReport([&] { button(window, "Command3")->click(); }, [](ReportWindow&) {});
+    QVERIFY(!opened);
+    QVERIFY(!modalDuringMessage);
+    QCOMPARE(fake.messages.size(), 1);
+    QCOMPARE(fake.messages[0].text, S("你尚未查询域名"));
+    QCOMPARE(fake.messages[0].title, S("Quenta"));
+    QCOMPARE(fake.messages[0].icon, MessageIcon::Information);
+    QCOMPARE(fake.messages[0].buttons, MessageButtons::Ok);
+    QTRY_VERIFY(QApplication::activeModalWidget() == nullptr);
+}
+
+void ReportWiringTest::reportShowsTheBoxTextAndTheFieldsAtOpening() {
+    test::StandinFixture fx;
+    test::FakePlatform fake;
+    fake.clock = QDateTime(QDate(2011, 1, 2), QTime(3, 4, 5));
+    MainWindow window;
+    window.show();
+    window.domainBox()->setEditText(S("example.com"));
+    window.startCombinedQuery();
+    QVERIFY(test::waitFor([&] { return window.state().resultsReady; }, 30000));
+
+    // Distinct figures in every field, so each one is seen reaching its own line.
+    const QStringList names = recordOrderNames();
+    for (int i = 0; i < names.size(); ++i) window.setFieldText(names[i], QStringLiteral("v%1").arg(i));
+    window.setFieldText(S("Labelslgg"), S("1234567890123"));
+    window.domainBox()->setEditText(S("changed.org"));
+
+    QString shown;
+    const bool opened = inspectReport([&] { button(window, "Command3")->click(); }, [&](ReportWindow& report) {
+        QCOMPARE(report.objectName(), S("Form2"));
+        QCOMPARE(report.windowTitle(), S("复制changed.org结果"));
+        QCOMPARE(report.titleLabel()->text(), S("复制changed.org结果"));
+        shown = report.textBox()->toPlainText();
+        // Later changes of the fields leave the open report alone.
+        window.setFieldText(S("Label15"), S("changed"));
+        QCOMPARE(report.textBox()->toPlainText(), shown);
+
+        report.textBox()->setPlainText(shown + S("\n我的备注"));
+        report.copyButton()->click();
+    });
+    QVERIFY(opened);
+
+    const QStringList lines = shown.split(u'\n');
+    QCOMPARE(lines.size(), 13);
+    QCOMPARE(lines[0], S("有关changed.org的SEO数据"));
+    QCOMPARE(lines[1], S("查询时间:2011-1-2 3:04:05"));
+    auto value = [&](const char* name) { return QStringLiteral("v%1").arg(names.indexOf(QString::fromLatin1(name))); };
+    QCOMPARE(lines[2], S("谷歌PR:") + value("Label15"));
+    QCOMPARE(lines[3], S("Alexa排名:") + value("Label14"));
+    QCOMPARE(lines[4], S("搜狗评分:") + value("Label16"));
+    QCOMPARE(lines[5], S("百度: 收录") + value("Labelslbd") + S("      反链") + value("Labelfxbd"));
+    QCOMPARE(lines[6], S("谷歌: 收录1234567890123反链") + value("Labelfxgg"));
+    const char* rest[][3] = {{"雅虎", "Labelslyh", "Labelfxyh"}, {"搜狗", "Labelslsg", "Labelfxsg"},
+                             {"搜搜", "Labelslss", "Labelfxss"}, {"必应", "Labelslby", "Labelfxby"},
+                             {"有道", "Labelslyd", "Labelfxyd"}};
+    for (int i = 0; i < 5; ++i) {
+        const QString indexed = value(rest[i][1]);
+        QCOMPARE(lines[7 + i], S(rest[i][0]) + S(": 收录") + indexed + QString(13 - indexed.size(), u' ') +
+                                   S("反链") + value(rest[i][2]));
+    }
+    QCOMPARE(lines[12], S("以上数据通过Zorvan站长工具查询"));
+
+    QCOMPARE(QGuiApplication::clipboard()->text(), QString(shown).replace(u'\n', S("\r\n")) + S("\r\n我的备注"));
+    QCOMPARE(fake.messages.size(), 1);
+    QCOMPARE(fake.messages[0].text, S("复制成功"));
+}
+
+void ReportWiringTest::browserButtonsOpenAddressesWithoutAShell() {
+    test::StandinFixture fx;
+    test::FakePlatform fake;
+    MainWindow window;
+    QTemporaryDir scratch;
+    const QString marker = scratch.filePath(QStringLiteral("p"));
+
+    window.domainBox()->setEditText(S("example.com"));
+    button(window, "Command11")->click();
+    window.domainBox()->setEditText(QString());
+    button(window, "Command11")->click();
+    // Metacharacters in the path reach the browser as part of one address.
+    const QString inPath = S("example.com/$(touch ") + marker + S(");`touch ") + marker + S("`&&\"");
+    window.domainBox()->setEditText(inPath);
+    button(window, "Command11")->click();
+    // In the host they make an address no browser can open; still nothing runs.
+    window.domainBox()->setEditText(S("x\"; touch ") + marker + S("; \""));
+    button(window, "Command11")->click();
+    button(window, "Command15")->click();
+
+    const QStringList opened = fake.openedAddresses();
+    QCOMPARE(opened.size(), 5);
+    QCOMPARE(opened[0], S("http://example.com"));
+    QCOMPARE(fake.opened[1].scheme(), S("http"));
+    QVERIFY(fake.opened[1].host().isEmpty());
+    QVERIFY(fake.opened[2].isValid());
+    QCOMPARE(fake.opened[2].host(), S("example.com"));
+    QCOMPARE(QUrl::fromPercentEncoding(opened[2].toUtf8()), S("http://") + inPath);
+    QVERIFY(!fake.opened[3].isValid());
+    QCOMPARE(opened[4], productAddress());
+    QCOMPARE(opened[4], fx.base(Role::Maker) + S("/zorvan"));
+    QVERIFY(!QFile::exists(marker));
+    QVERIFY(fake.messages.isEmpty());
+}
+
+void ReportWiringTest::updateCheckRunsOnceAboutASecondAfterStart() {
+    test::StandinFixture fx;
+    test::FakePlatform fake;
+    fx.services.setRoute(Role::Maker, "/mirelo/shenji.txt", standin::Page{test::toGbk(S("9.0\r\n"))});
+    QElapsedTimer sinceShown;
+    MainWindow window;
+    window.show();
+    sinceShown.start();
+    qint64 askedAt = -1;
+    fake.onMessage = [&](const Message&) {
+        if (askedAt < 0) askedAt = sinceShown.elapsed();
+        return MessageAnswer::Ok;
+    };
+    QVERIFY(test::waitFor([&] { return !fake.messages.isEmpty(); }, 10000));
+    QVERIFY2(askedAt >= 900, qPrintable(QString::number(askedAt)));
+    test::waitFor([] { return false; }, 1500);  // a second tick would have come by now
+
+    QCOMPARE(fx.services.targets(Role::Maker), QList<QByteArray>{"/mirelo/shenji.txt"});
+    QCOMPARE(fake.messages.size(), 1);
+    QCOMPARE(fake.messages[0].text, S("最新版本Zorvan站长9.0，是否更新？"));
+    QCOMPARE(fake.messages[0].title, S("发现最新版本"));
+    QCOMPARE(fake.openedAddresses(), QStringList{fx.base(Role::Maker) + S("/mirelo/")});
+}
+
+void ReportWiringTest::demoVersionFileAsksNothing() {
+    test::StandinFixture fx;
+    test::FakePlatform fake;
+    QVERIFY(fx.services.loadRoutes(QFINDTESTDATA(QStringLiteral("../../standin/pages"))) > 0);
+    MainWindow window;
+    window.show();
+    QVERIFY(test::waitFor([&] { return !fx.services.targets(Role::Maker).isEmpty(); }, 10000));
+    test::waitFor([] { return false; }, 500);
+    QVERIFY(fake.messages.isEmpty());
+    QVERIFY(fake.opened.isEmpty());
+}
+
+QTEST_MAIN(ReportWiringTest)
+#include "qtest_report.moc"
