@@ -1,0 +1,67 @@
+// The backlink walk at its largest: 19 result pages of 50 results behind a 20 ms latency.
+// Prints the wall time against the bound of 20 requests times the latency, and the longest
+// stall of the window's event loop (timer gaps) against a 16 ms frame while the list rebuilds.
+#include <QApplication>
+#include <QElapsedTimer>
+#include <QLineEdit>
+#include <QTableWidget>
+#include <QTimer>
+#include <cstdio>
+
+#include "fetch/services.h"
+#include "standinfixture.h"
+#include "tools/backlink.h"
+#include "tools/backlinkwindow.h"
+
+using namespace zorvan;
+
+int main(int argc, char** argv) {
+    qputenv("QT_QPA_PLATFORM", "offscreen");
+    QApplication app(argc, argv);
+    constexpr int latencyMs = 20;
+    constexpr int requests = 20;
+    constexpr int frameMs = 16;
+
+    test::StandinFixture fx(5000);
+    QString page = QStringLiteral("<p>共 <strong>3,200</strong> 条</p>\n");
+    for (int n = 1; n <= 50; ++n)
+        page += QStringLiteral("%1. <a class=\"t\" href=\"http://site-%1.example.cn/dir/page-%1.html\">链接页面 %1</a>"
+                               "<span>site-%1.example.cn - 快讯</span>\n")
+                    .arg(n);
+    fx.services.setRoute(Role::Yahoo, "/", standin::Page{page.toUtf8(), 200});
+    fx.services.setLatency(Role::Yahoo, latencyMs);
+
+    BacklinkWindow window;
+    window.resize(800, 500);
+    window.show();
+    window.domainBox()->setText(QStringLiteral("example.cn"));
+
+    QElapsedTimer clock;
+    qint64 lastTick = -1;
+    qint64 longestStall = 0;
+    QTimer ticker;
+    ticker.setTimerType(Qt::PreciseTimer);
+    ticker.setInterval(1);
+    QObject::connect(&ticker, &QTimer::timeout, [&] {
+        const qint64 now = clock.nsecsElapsed();
+        if (lastTick >= 0) longestStall = std::max(longestStall, now - lastTick);
+        lastTick = now;
+    });
+
+    clock.start();
+    ticker.start();
+    window.runQuery();
+    const double wallMs = double(clock.nsecsElapsed()) / 1e6;
+    ticker.stop();
+
+    const int rows = window.list()->rowCount();
+    const int made = int(fx.services.targets(Role::Yahoo).size());
+    const double boundMs = double(requests * latencyMs);
+    const double stallMs = double(longestStall) / 1e6;
+    std::printf("backlink walk: %d requests, %d rows\n", made, rows);
+    std::printf("wall time %.1f ms / bound %.0f ms (%d x %d ms) = ratio %.2f\n", wallMs, boundMs, requests,
+                latencyMs, wallMs / boundMs);
+    std::printf("longest event-loop stall %.1f ms / frame %d ms = ratio %.2f\n", stallMs, frameMs,
+                stallMs / frameMs);
+    return rows == 950 && made == requests ? 0 : 1;
+}

@@ -1,0 +1,103 @@
+#include <QComboBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QTableWidget>
+#include <QTest>
+
+#include "app/mainwindow.h"
+#include "fakeplatform.h"
+#include "fetch/services.h"
+#include "standinfixture.h"
+#include "tools/backlinkwindow.h"
+#include "tools/weightwindow.h"
+
+using namespace zorvan;
+
+namespace {
+
+QString S(const char* utf8) { return QString::fromUtf8(utf8); }
+
+QPushButton* button(QWidget& window, const char* name) {
+    return window.findChild<QPushButton*>(QString::fromLatin1(name));
+}
+
+}  // namespace
+
+class ToolsWiringTest : public QObject {
+    Q_OBJECT
+private Q_SLOTS:
+    void buttonsEmbedTheirWindowsInTheHostArea();
+    void returnHidesTheHostAndTheWindowsKeepTheirLists();
+};
+
+void ToolsWiringTest::buttonsEmbedTheirWindowsInTheHostArea() {
+    test::StandinFixture fx;
+    test::FakePlatform fake;
+    MainWindow main;
+    main.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&main));
+    QWidget* host = main.hostArea();
+    QVERIFY(!host->isVisible());
+
+    QTest::mouseClick(button(main, "Command10"), Qt::LeftButton);
+    QVERIFY(host->isVisible());
+    auto* backlinks = host->findChild<BacklinkWindow*>();
+    QVERIFY(backlinks);
+    QCOMPARE(backlinks->parentWidget(), host);
+    QVERIFY(backlinks->isVisible());
+    QVERIFY(!backlinks->isWindow());
+    QCOMPARE(backlinks->pos(), QPoint(0, 1));
+    QVERIFY(host->rect().contains(backlinks->geometry()));
+
+    QTest::mouseClick(button(main, "Command9"), Qt::LeftButton);
+    auto* weight = host->findChild<WeightWindow*>();
+    QVERIFY(weight);
+    QVERIFY(weight->isVisible());
+    QVERIFY(!weight->isWindow());
+    QCOMPARE(weight->pos(), QPoint(0, 1));
+    // Only the window last asked for is shown in the host area.
+    QVERIFY(!backlinks->isVisible());
+    QVERIFY(host->rect().contains(weight->geometry()));
+}
+
+void ToolsWiringTest::returnHidesTheHostAndTheWindowsKeepTheirLists() {
+    test::StandinFixture fx;
+    test::FakePlatform fake;
+    fx.services.setRoute(Role::Yahoo, "/",
+                         standin::Page{S("共 <strong>3</strong> 1. <a href=\"http://a.cn/\">甲</a>").toUtf8(), 200});
+    fx.services.setRoute(Role::KeywordRank, "/", standin::Page{test::toGbk(S("累计找到 <span style=\"color:#F00\">4<")), 200});
+    MainWindow main;
+    main.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&main));
+    QWidget* host = main.hostArea();
+
+    QTest::mouseClick(button(main, "Command10"), Qt::LeftButton);
+    auto* backlinks = host->findChild<BacklinkWindow*>();
+    QTest::mouseClick(backlinks->queryButton(), Qt::LeftButton);
+    QCOMPARE(backlinks->list()->rowCount(), 1);
+    QTest::mouseClick(button(*backlinks, "Command3"), Qt::LeftButton);
+    QVERIFY(!host->isVisible());
+    QVERIFY(main.domainBox()->isVisible());
+
+    QTest::mouseClick(button(main, "Command9"), Qt::LeftButton);
+    auto* weight = host->findChild<WeightWindow*>();
+    QTest::mouseClick(weight->queryButton(), Qt::LeftButton);
+    QCOMPARE(weight->list()->rowCount(), 4);
+    QTest::mouseClick(button(*weight, "Command4"), Qt::LeftButton);
+    QVERIFY(!host->isVisible());
+
+    // Pressing the buttons again brings back the same windows, lists kept.
+    QTest::mouseClick(button(main, "Command10"), Qt::LeftButton);
+    QCOMPARE(host->findChildren<BacklinkWindow*>().size(), 1);
+    QCOMPARE(host->findChild<BacklinkWindow*>(), backlinks);
+    QVERIFY(backlinks->isVisible());
+    QCOMPARE(backlinks->list()->rowCount(), 1);
+    QTest::mouseClick(button(main, "Command9"), Qt::LeftButton);
+    QCOMPARE(host->findChildren<WeightWindow*>().size(), 1);
+    QCOMPARE(weight->list()->rowCount(), 4);
+    QCOMPARE(weight->figure(S("Label3"))->text(), S("共检查到4条"));
+}
+
+QTEST_MAIN(ToolsWiringTest)
+#include "qtest_tools.moc"
