@@ -130,11 +130,11 @@ void Services::clearRoutes() {
     for (auto& r : roles_) r->routes.clear();
 }
 
-int Services::loadRoutes(const QString& folder) {
+int Services::loadRoutes(const QString& folder, const QString& filter) {
     const QDir dir(folder);
     if (!dir.exists()) return -1;
     int count = 0;
-    const auto files = dir.entryList({QStringLiteral("*.routes")}, QDir::Files, QDir::Name);
+    const auto files = dir.entryList({filter}, QDir::Files, QDir::Name);
     for (const QString& name : files) {
         QFile file(dir.filePath(name));
         if (!file.open(QIODevice::ReadOnly)) continue;

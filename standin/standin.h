@@ -65,7 +65,8 @@ public:
     void clearRoutes();
     // Reads every "*.routes" file of a folder: lines "role prefix file" (file relative to the
     // folder; "#" starts a comment). Returns the number of routes read, -1 on an unreadable folder.
-    int loadRoutes(const QString& folder);
+    // A name filter picks some of the files ("engines.routes").
+    int loadRoutes(const QString& folder, const QString& filter = QStringLiteral("*.routes"));
 
     // A fixed delay before each answer; an empty role sets it for every role.
     void setLatency(const QString& role, int ms);

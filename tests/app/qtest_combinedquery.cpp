@@ -1,0 +1,245 @@
+// The whole combined query against the stand-in services: the window's batch and the worker's
+// three batches, their order and overlap, the completion count and poll, and the quick links.
+#include <QCheckBox>
+#include <QComboBox>
+#include <QLineEdit>
+#include <QDir>
+#include <QElapsedTimer>
+#include <QFileInfo>
+#include <QLabel>
+#include <QPushButton>
+#include <QTimer>
+#include <QtTest>
+#include <memory>
+
+#include "app/mainwindow.h"
+#include "app/resultfields.h"
+#include "engines/countrows.h"
+#include "fakeplatform.h"
+#include "fetch/fetch.h"
+#include "fetch/services.h"
+#include "standinfixture.h"
+
+using namespace zorvan;
+
+namespace {
+
+QString S(const char* utf8) { return QString::fromUtf8(utf8); }
+
+QString pagesFolder() {
+    return QFileInfo(QString::fromUtf8(__FILE__)).dir().filePath(QStringLiteral("../../standin/pages"));
+}
+
+// What a domain shows with the sample pages of the combined query.
+const QList<QPair<const char*, const char*>> samplePageValues = {
+    {"Label13", "2026-12-7"}, {"Label14", "128456"},       {"Label15", "4"},
+    {"Label16", "6"},         {"Labelslbd", "约12300"},    {"Labelslgg", "约 45600 "},
+    {"Labelslyh", "8901"},    {"Labelslsg", "约 9870 条结果"}, {"Labelslss", "约2340"},
+    {"Labelslby", " 23400 "}, {"Labelslyd", " 5432 "},     {"Labelfxbd", "约3450"},
+    {"Labelfxgg", "约 320 "}, {"Labelfxyh", "2345"},       {"Labelfxsg", "约 1560 条结果"},
+    {"Labelfxss", "约5670"},  {"Labelfxby", " 1020 "},     {"Labelfxyd", " 876 "},
+};
+
+struct Request {
+    QString row;
+    qint64 start;
+    qint64 end;
+};
+
+// Which row asked for a target: role + prefix + domain identifies it uniquely.
+QString rowOf(const standin::LogEntry& entry, const QString& domain) {
+    for (const auto* batch : {&windowBatchRows(), &engineBatchRows(), &youdaoBatchRows(), &sogouYahooBatchRows()})
+        for (const CountRow& r : *batch)
+            if (r.role == entry.role && entry.target == (r.prefix + domain).toUtf8()) return r.id;
+    if (entry.role == Role::PageRank) return QStringLiteral("PR");
+    return QString();
+}
+
+}  // namespace
+
+class CombinedQueryTest : public QObject {
+    Q_OBJECT
+
+    std::unique_ptr<test::FakePlatform> fake;
+    std::unique_ptr<test::StandinFixture> fx;
+    std::unique_ptr<MainWindow> window;
+
+    void startQuery(const QString& domain) {
+        window->domainBox()->setEditText(domain);
+        window->queryButton()->click();
+    }
+    bool queryDone() const { return window->queryButton()->isEnabled(); }
+
+    // Counts the poll's completions and checks, at the moment it unlocks the window, that every
+    // counted batch's field has already arrived.
+    int completions = 0;
+    QStringList pendingAtCompletion;
+    void watchCompletion() {
+        window->queryButton()->installEventFilter(this);
+    }
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override {
+        if (event->type() == QEvent::EnabledChange && watched == window->queryButton() &&
+            window->queryButton()->isEnabled()) {
+            ++completions;
+            for (const QString& name : recordOrderNames())
+                if (name != QStringLiteral("Label15") && window->fieldText(name) == Pending)
+                    pendingAtCompletion.append(name);
+        }
+        return QObject::eventFilter(watched, event);
+    }
+
+private Q_SLOTS:
+    void init() {
+        fake = std::make_unique<test::FakePlatform>();
+        fx = std::make_unique<test::StandinFixture>(1500);
+        QVERIFY(fx->services.loadRoutes(pagesFolder(), QStringLiteral("engines.routes")) > 0);
+        window = std::make_unique<MainWindow>();
+        window->autoSaveBox()->setChecked(false);
+        window->show();
+        completions = 0;
+        pendingAtCompletion.clear();
+        watchCompletion();
+    }
+    void cleanup() {
+        window.reset();
+        fx.reset();
+        fake.reset();
+    }
+
+    void onePressFillsAllEighteenFields() {
+        startQuery(S("sample.net"));
+        QTRY_VERIFY_WITH_TIMEOUT(queryDone(), 15000);
+        QTRY_COMPARE_WITH_TIMEOUT(window->fieldText(S("Label15")), S("4"), 5000);
+        for (const auto& [name, text] : samplePageValues) QCOMPARE(window->fieldText(S(name)), S(text));
+        QCOMPARE(completions, 1);
+        QVERIFY(pendingAtCompletion.isEmpty());
+        QCOMPARE(window->state().completedBatchCount.load(), 4);
+        QVERIFY(window->state().resultsReady);
+        QVERIFY(!window->pollTimer()->isActive());
+        QVERIFY(window->domainBox()->isEnabled());
+        // The domain is selected for overtyping.
+        QCOMPARE(window->domainBox()->lineEdit()->selectedText(), S("sample.net"));
+    }
+
+    void workerRowsRunInOrderOneAtATimeBesideTheWindowRows() {
+        fx->services.setLatency(QString(), 20);
+        startQuery(S("sample.net"));
+        QTRY_VERIFY_WITH_TIMEOUT(queryDone(), 20000);
+        QTRY_COMPARE_WITH_TIMEOUT(window->fieldText(S("Label15")), S("4"), 5000);
+
+        QList<Request> worker, windowSide;
+        for (const auto& entry : fx->services.log()) {
+            const QString row = rowOf(entry, S("sample.net"));
+            QVERIFY2(!row.isEmpty(), entry.target.constData());
+            (row.startsWith(u'W') || row == QStringLiteral("PR") ? windowSide : worker)
+                .append({row, entry.startMs, entry.endMs});
+        }
+        auto rows = [](const QList<Request>& requests) {
+            QStringList out;
+            for (const Request& r : requests)
+                if (out.isEmpty() || out.last() != r.row) out.append(r.row);
+            return out;
+        };
+        QCOMPARE(rows(worker), (QStringList{S("E1"), S("E2"), S("E3"), S("E4"), S("E5"), S("E6"),
+                                            S("Y1"), S("Y2"), S("S1"), S("S2"), S("S3")}));
+        QCOMPARE(rows(windowSide),
+                 (QStringList{S("W1"), S("W2"), S("W3"), S("W4"), S("W5"), S("W6"), S("PR")}));
+        for (qsizetype i = 1; i < worker.size(); ++i)
+            QVERIFY2(worker[i].start >= worker[i - 1].end, qPrintable(worker[i].row));
+        bool overlap = false;
+        for (const Request& w : worker)
+            for (const Request& v : windowSide)
+                overlap = overlap || (w.start < v.end && v.start < w.end);
+        QVERIFY(overlap);
+        // The Baidu indexed-pages row fell back to its second wording: its address twice as often.
+        int e3 = 0, e1 = 0;
+        for (const Request& r : worker) {
+            e3 += r.row == QStringLiteral("E3");
+            e1 += r.row == QStringLiteral("E1");
+        }
+        QCOMPARE(e1, 3);  // the page declares gb2312: three requests, no fallback
+        QCOMPARE(e3, 2);  // no declaration: one request per wording
+    }
+
+    void completesOnceWhicheverSideFinishesLast_data() {
+        QTest::addColumn<QString>("heldRole");
+        QTest::newRow("window batch held") << Role::ChinaRank;
+        QTest::newRow("worker held") << Role::Sogou;
+        QTest::newRow("worker's first row held") << Role::Baidu;
+    }
+    void completesOnceWhicheverSideFinishesLast() {
+        QFETCH(QString, heldRole);
+        fx->services.setLatency(heldRole, 600);
+        startQuery(S("sample.net"));
+        QTRY_VERIFY_WITH_TIMEOUT(queryDone(), 20000);
+        QTest::qWait(300);
+        QCOMPARE(completions, 1);
+        QVERIFY2(pendingAtCompletion.isEmpty(), qPrintable(pendingAtCompletion.join(u',')));
+        QCOMPARE(window->state().completedBatchCount.load(), 4);
+        QVERIFY(!window->pollTimer()->isActive());
+    }
+
+    void everyServiceFailingStillCompletesWithX() {
+        for (const QString& role : hostRoles()) fx->services.setFailure(role, standin::Failure::ServerError);
+        startQuery(S("sample.net"));
+        QTRY_VERIFY_WITH_TIMEOUT(queryDone(), 20000);
+        for (const QString& name : recordOrderNames()) {
+            if (name == QStringLiteral("Label15"))
+                QCOMPARE(window->fieldText(name), Pending);  // the lookup found no frame: unchanged
+            else
+                QCOMPARE(window->fieldText(name), S("X"));
+        }
+        QCOMPARE(completions, 1);
+    }
+
+    void secondQueryCannotStartWhileOneRuns() {
+        fx->services.setLatency(Role::Sogou, 500);
+        startQuery(S("sample.net"));
+        QVERIFY(!queryDone());
+        QVERIFY(!window->domainBox()->isEnabled());
+        QTRY_VERIFY_WITH_TIMEOUT(queryDone(), 20000);
+        startQuery(S("sample.net"));
+        QTRY_VERIFY_WITH_TIMEOUT(queryDone(), 20000);
+        QCOMPARE(completions, 2);
+    }
+
+    void closingDuringAWorkerFetchDoesNotWaitForIt() {
+        FetchLimits limits = fetchLimits();
+        limits.timeoutMs = 60000;
+        setFetchLimits(limits);
+        fx->services.setFailure(Role::Baidu, standin::Failure::NeverAnswer);
+        startQuery(S("sample.net"));
+        QTRY_VERIFY(!fx->services.log(Role::Baidu).empty());
+        bool exited = false;
+        connect(window.get(), &MainWindow::exitConfirmed, [&] { exited = true; });
+        QVERIFY(window->close());
+        QVERIFY(exited);
+        QElapsedTimer timer;
+        timer.start();
+        window.reset();
+        QVERIFY2(timer.elapsed() < 10000, "the window waited for the worker's fetch");
+    }
+
+    void fieldsLinkToTheirPages() {
+        window->domainBox()->setEditText(S("sample.net"));
+        QTest::mouseClick(window->label(S("Labelfxyd")), Qt::LeftButton);
+        QTest::mouseClick(window->label(S("Label15")), Qt::LeftButton);
+        QTest::mouseClick(window->label(S("Label14")), Qt::LeftButton);
+        const QStringList opened = fake->openedAddresses();
+        QCOMPARE(opened, (QStringList{serviceBase(Role::Youdao) + S("/search?q=inlink%3Asample.net"),
+                                      serviceBase(Role::Alexa) + S("/siteinfo/sample.net")}));
+        int links = 0;
+        for (const QString& name : recordOrderNames()) {
+            fake->opened.clear();
+            QTest::mouseClick(window->label(name), Qt::LeftButton);
+            links += int(fake->opened.size());
+        }
+        QCOMPARE(links, 17);
+        QVERIFY(fx->services.log().empty());
+    }
+};
+
+QTEST_MAIN(CombinedQueryTest)
+#include "qtest_combinedquery.moc"
