@@ -3,7 +3,9 @@
 #include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
+#include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QLabel>
 #include <QPlainTextEdit>
 #include <QPushButton>
@@ -29,6 +31,10 @@ namespace {
 QString S(const char* utf8) { return QString::fromUtf8(utf8); }
 
 const QString PageRankField = QStringLiteral("Label15");
+
+QString pagesFolder() {
+    return QFileInfo(QString::fromUtf8(__FILE__)).dir().filePath(QStringLiteral("../../standin/pages"));
+}
 
 QList<CountRow> allRows() {
     return windowBatchRows() + engineBatchRows() + youdaoBatchRows() + sogouYahooBatchRows();
@@ -85,28 +91,45 @@ class BatchTest : public QObject {
         return texts;
     }
 
-    // The eighteen values of a domain; the PageRank field may still be pending when the poll
-    // stores the record, since that lookup is not counted.
+    // The eighteen values of a domain.
     void verifyFigures(const QStringList& texts, int d) {
         QCOMPARE(texts.size(), 18);
         const QStringList names = recordOrderNames();
         for (int k = 0; k < 18; ++k) {
-            if (names[k] == PageRankField && texts[k] == Pending) continue;
+            if (names[k] == PageRankField) {
+                // The PageRank lookup is not counted: the poll may store the record before it
+                // answers, and a late answer of an earlier domain may land in the field.
+                QVERIFY2(texts[k] == Pending || texts[k].endsWith(QStringLiteral("002")), qPrintable(texts[k]));
+                continue;
+            }
             QCOMPARE(texts[k], figure(d, names[k]));
         }
     }
 
-    void verifyEntryShown(int index) {
+    // Waits until every PageRank lookup of the run has had its answer and written it.
+    void settle() {
+        const qsizetype expected = 2 * domains.size();
+        QVERIFY(test::waitFor([&] {
+            const auto log = fx->services.log(Role::PageRank);
+            if (qsizetype(log.size()) < expected) return false;
+            for (const auto& entry : log)
+                if (entry.endMs < 0) return false;
+            return true;
+        }));
+        QTest::qWait(200);
+    }
+
+    void verifyEntryShown(int index, bool lateRankPossible = false) {
         QCOMPARE(window->domainBox()->currentIndex(), index);
         QCOMPARE(window->domain(), domains[index]);
         const QStringList stored = window->state().batchResults.value(index).split(QLatin1Char(','));
         verifyFigures(stored, index);
-        // A PageRank answer that arrives after its query was counted complete lands in the field
-        // later; only a stored rank must be shown as stored.
+        // Right after a run, a PageRank answer that arrived after its query was counted complete
+        // may still land in the field.
         const QStringList shown = shownFields();
         const int rank = recordOrderNames().indexOf(PageRankField);
         for (int k = 0; k < 18; ++k) {
-            if (k == rank && stored[k] == Pending) continue;
+            if (k == rank && lateRankPossible) continue;
             QCOMPARE(shown[k], stored[k]);
         }
     }
@@ -227,7 +250,8 @@ private Q_SLOTS:
         for (int d = 0; d < 3; ++d) verifyFigures(window->state().batchResults[d].split(QLatin1Char(',')), d);
 
         // The run ends on entry 0 with its record shown.
-        verifyEntryShown(0);
+        verifyEntryShown(0, true);
+        settle();
         QVERIFY(!shown(previous()));
         QVERIFY(shown(next()));
         QTest::qWait(50);
@@ -260,11 +284,32 @@ private Q_SLOTS:
         QVERIFY(!shown(previous()));
         QVERIFY(shown(next()));  // the first entry offers "next" even with nothing behind it
         runBatch();
-        QTest::qWait(100);
+        verifyEntryShown(0, true);
+        settle();
         QCOMPARE(fx->services.targets(Role::ChinaRank).size(), 1);
-        verifyEntryShown(0);
-        QTest::mouseClick(next(), Qt::LeftButton);
-        verifyEntryShown(0);
+        const QStringList before = shownFields();
+        QTest::mouseClick(next(), Qt::LeftButton);  // nothing behind it: nothing changes
+        QCOMPARE(window->domainBox()->currentIndex(), 0);
+        QCOMPARE(shownFields(), before);
+    }
+
+    void demoListRunsOverTheSamplePages() {
+        QVERIFY(fx->services.loadRoutes(pagesFolder()) > 0);
+        saveList({S("example.com"), S("zorvan.cn"), S("demo.org")});
+        openWindow();
+        window->batchBox()->setChecked(true);
+        runBatch();
+        // Alexa rank, Baidu indexed pages and Bing indexed pages of each sample domain.
+        const QList<QStringList> expected = {{S("128456"), S("约123456"), S(" 23400 ")},
+                                             {S("45210"), S("约8760"), S(" 9870 ")},
+                                             {S("1902337"), S("约312"), S(" 287 ")}};
+        for (int d = 0; d < 3; ++d) {
+            QCOMPARE(window->domainBox()->currentIndex(), d);
+            QCOMPARE(window->fieldText(S("Label14")), expected[d][0]);
+            QCOMPARE(window->fieldText(S("Labelslbd")), expected[d][1]);
+            QCOMPARE(window->fieldText(S("Labelslby")), expected[d][2]);
+            QTest::mouseClick(next(), Qt::LeftButton);
+        }
     }
 
     void editorSaveInBatchModeRebuildsTheListAndDropsRecordsOfAnotherList() {
@@ -273,7 +318,8 @@ private Q_SLOTS:
         openWindow();
         window->batchBox()->setChecked(true);
         runBatch();
-        verifyEntryShown(0);
+        verifyEntryShown(0, true);
+        settle();
 
         // The same list saved again: its records still belong to it.
         editList(S("alpha.test\nbeta.test"));
