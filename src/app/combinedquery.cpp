@@ -21,6 +21,21 @@ CombinedQuery::CombinedQuery(MainWindow& window) : QObject(&window), window_(win
 CombinedQuery::~CombinedQuery() { CountWorker::StopWorker(worker_); }
 
 void CombinedQuery::start() {
+    if (inSteps_) {
+        startPending_ = true;
+        return;
+    }
+    QPointer<CombinedQuery> self(this);
+    do {
+        startPending_ = false;
+        inSteps_ = true;
+        runSteps();
+        if (!self) return;
+        inSteps_ = false;
+    } while (startPending_);
+}
+
+void CombinedQuery::runSteps() {
     QComboBox* box = window_.domainBox();
     if (box->currentText() == PromptText) {
         box->setEditText(QString());

@@ -50,7 +50,9 @@ public:
 
     QueryState& state() { return state_; }
 
-    // The combined query of the domain in the box (the "查询" button and Enter).
+    // The combined query of the domain in the box (the "查询" button and Enter). Safe to call from
+    // the poll (the batch advance): a start asked for while a query is still inside its own steps
+    // begins as soon as those steps end.
     void startCombinedQuery();
     // One tick of the completion poll.
     void pollCompletion();
