@@ -1,0 +1,175 @@
+// The detail grid of the main window, driven through its "查询" button against the demo pages.
+#include <QComboBox>
+#include <QDir>
+#include <QFileInfo>
+#include <QLabel>
+#include <QPointer>
+#include <QPushButton>
+#include <QTimer>
+#include <QtTest>
+#include <memory>
+
+#include "app/mainwindow.h"
+#include "fakeplatform.h"
+#include "fetch/services.h"
+#include "standinfixture.h"
+
+using namespace zorvan;
+
+namespace {
+
+QString S(const char* utf8) { return QString::fromUtf8(utf8); }
+
+QString pagesFolder() {
+    return QFileInfo(QString::fromUtf8(__FILE__)).dir().filePath(QStringLiteral("../../standin/pages"));
+}
+
+// What one check of example.com against the demo pages shows, field by field.
+const QList<QPair<const char*, const char*>> expectedGrid = {
+    {"Label84", "约36"},      {"Label85", "约1,230"},  {"Label86", "0"},
+    {"Label87", "约123456"},  {"Label88", "2026-12-7"}, {"Label89", "首页第一"},
+    {"Label28", "12"},        {"Label56", "1,230"},    {"Label27", "8610"},
+    {"Label57", "45,600"},    {"Label74", "2026-12-8"}, {"Label94", "首页第一"},
+};
+
+const QStringList resetOrder = {S("Label84"), S("Label85"), S("Label86"), S("Label87"), S("Label88"),
+                                S("Label89"), S("Label56"), S("Label28"), S("Label57"), S("Label27")};
+
+}  // namespace
+
+class DetailWindowTest : public QObject {
+    Q_OBJECT
+
+    std::unique_ptr<test::FakePlatform> fake;
+    std::unique_ptr<test::StandinFixture> fx;
+    std::unique_ptr<MainWindow> window;
+
+    QPushButton* button() const { return window->findChild<QPushButton*>(QStringLiteral("Command7")); }
+    void setDomain(const QString& d) { window->domainBox()->setEditText(d); }
+    void verifyGrid() {
+        for (const auto& [name, text] : expectedGrid)
+            QCOMPARE(window->fieldText(S(name)), S(text));
+    }
+    int detailRequests() const {
+        return int(fx->services.targets(Role::Baidu).size() + fx->services.targets(Role::Google).size());
+    }
+
+private Q_SLOTS:
+    void init() {
+        fake = std::make_unique<test::FakePlatform>();
+        fake->clock = QDateTime(QDate(2026, 12, 8), QTime(10, 0));
+        fx = std::make_unique<test::StandinFixture>(2000);
+        QVERIFY(fx->services.loadRoutes(pagesFolder()) > 0);
+        window = std::make_unique<MainWindow>();
+        window->show();
+        QVERIFY(QTest::qWaitForWindowExposed(window.get()));
+        QVERIFY(button());
+        fx->services.clearLog();
+    }
+
+    void cleanup() {
+        window.reset();
+        fx.reset();
+        fake.reset();
+    }
+
+    void pressResetsThenClickFillsTheGrid() {
+        setDomain(S("Example.com"));
+        for (const char* name : {"Label84", "Label57", "Label27"}) window->setFieldText(S(name), S("old"));
+
+        QTest::mousePress(button(), Qt::LeftButton);
+        for (const QString& name : resetOrder) QCOMPARE(window->fieldText(name), S("-"));
+        QCOMPARE(detailRequests(), 0);  // the press alone asks nothing
+
+        QTest::mouseRelease(button(), Qt::LeftButton);
+        QCOMPARE(window->domain(), S("example.com"));
+        verifyGrid();
+        QLabel* title = window->label(S("Label17"));
+        QVERIFY(title);
+        QCOMPARE(title->text(), S("Example Domain 示例首页"));
+        QVERIFY(title->isEnabled());
+        // Seven Baidu requests (the declared total costs three) and three Google ones.
+        QCOMPARE(fx->services.targets(Role::Baidu).size(), 7);
+        QCOMPARE(fx->services.targets(Role::Google).size(), 3);
+        for (const QByteArray& target : fx->services.targets(Role::Baidu)) QVERIFY(target.contains("example.com"));
+    }
+
+    void rightButtonResetsToo() {
+        setDomain(S("example.com"));
+        window->setFieldText(S("Label88"), S("x"));
+        QTest::mousePress(button(), Qt::RightButton);
+        QCOMPARE(window->fieldText(S("Label88")), S("-"));
+        QTest::mouseRelease(button(), Qt::RightButton);
+        QCOMPARE(detailRequests(), 0);
+    }
+
+    void keyboardActivationSkipsTheReset() {
+        setDomain(S("example.com"));
+        // From a previous check: a month figure, and a week figure already at "0". Without the
+        // reset the second wording is never tried and nothing turns the month figure into "0".
+        window->setFieldText(S("Label86"), S("7"));
+        window->setFieldText(S("Label85"), S("0"));
+        button()->setFocus();
+        QTest::keyClick(button(), Qt::Key_Space);
+        QCOMPARE(window->fieldText(S("Label86")), S("7"));
+        QCOMPARE(window->fieldText(S("Label85")), S("0"));
+        QCOMPARE(window->fieldText(S("Label84")), S("约36"));
+        QCOMPARE(window->fieldText(S("Label74")), S("2026-12-8"));
+        QCOMPARE(detailRequests(), 10);
+    }
+
+    void secondPressDuringACheckRunsANestedCheck() {
+        setDomain(S("example.com"));
+        fx->services.setLatency(QString(), 60);
+        bool nestedRan = false;
+        QTimer::singleShot(100, window.get(), [&] {
+            QTest::mouseClick(button(), Qt::LeftButton);
+            nestedRan = true;
+        });
+        QTest::mouseClick(button(), Qt::LeftButton);
+        QVERIFY(nestedRan);
+        QCOMPARE(detailRequests(), 20);
+        verifyGrid();
+
+        // The window still answers a plain check afterwards.
+        fx->services.setLatency(QString(), 0);
+        QTest::mouseClick(button(), Qt::LeftButton);
+        verifyGrid();
+    }
+
+    void servicesWithNothingEndWithTheFixedTexts() {
+        fx->services.clearRoutes();
+        setDomain(S("example.com"));
+        QTest::mouseClick(button(), Qt::LeftButton);
+        for (const char* name : {"Label84", "Label85", "Label86", "Label87", "Label88"})
+            QCOMPARE(window->fieldText(S(name)), S("0"));
+        QCOMPARE(window->fieldText(S("Label89")), S("不在第一位"));
+        QCOMPARE(window->fieldText(S("Label28")), S("0或小于10页"));
+        for (const char* name : {"Label56", "Label27", "Label57"}) QCOMPARE(window->fieldText(S(name)), S("收录0页"));
+        QCOMPARE(window->fieldText(S("Label74")), S("今日无快照"));
+        QCOMPARE(window->fieldText(S("Label94")), S("不在第一"));
+        QLabel* title = window->label(S("Label17"));
+        QVERIFY(title);
+        QCOMPARE(title->text(), S("标题无法获取"));
+    }
+
+    void windowDeletedDuringACheck() {
+        setDomain(S("example.com"));
+        fx->services.setLatency(QString(), 100);
+        QPointer<MainWindow> watched = window.get();
+        // Closed while the second request waits.
+        QTimer poll;
+        connect(&poll, &QTimer::timeout, [&] {
+            if (window && fx->services.targets(Role::Baidu).size() >= 2) window.reset();
+        });
+        poll.start(5);
+        button()->click();
+        QVERIFY(watched.isNull());
+        // The check stopped at the fetch that was waiting; nothing further was asked.
+        QCOMPARE(fx->services.targets(Role::Baidu).size(), 2);
+        QCOMPARE(fx->services.targets(Role::Google).size(), 0);
+    }
+};
+
+QTEST_MAIN(DetailWindowTest)
+#include "qtest_detail.moc"
