@@ -1,5 +1,6 @@
 #include "tools/backlink.h"
 
+#include <QHash>
 #include <QPointer>
 #include <QRegularExpression>
 #include <cmath>
@@ -48,10 +49,22 @@ QString toPcre(const QString& pattern) {
     return out;
 }
 
+// Compiling (and JIT-compiling) a pattern costs far more than matching one snippet, and a page
+// asks for three patterns per result: each thread keeps its compiled patterns.
+const QRegularExpression& compiled(const QString& pattern) {
+    thread_local QHash<QString, QRegularExpression> cache;
+    auto it = cache.find(pattern);
+    if (it == cache.end()) {
+        it = cache.insert(pattern, QRegularExpression(toPcre(pattern), QRegularExpression::CaseInsensitiveOption));
+        it->optimize();
+    }
+    return *it;
+}
+
 }  // namespace
 
 QString TestRegExp(const QString& pattern, const QString& text) {
-    const QRegularExpression expression(toPcre(pattern), QRegularExpression::CaseInsensitiveOption);
+    const QRegularExpression& expression = compiled(pattern);
     QString result;
     auto matches = expression.globalMatch(text);
     while (matches.hasNext()) {

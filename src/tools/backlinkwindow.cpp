@@ -7,7 +7,9 @@
 #include <QLineEdit>
 #include <QPointer>
 #include <QPushButton>
-#include <QTableWidget>
+#include <QAbstractTableModel>
+#include <QItemSelectionModel>
+#include <QTableView>
 #include <QVBoxLayout>
 
 #include "fetch/fetch.h"
@@ -26,13 +28,50 @@ const QStringList& headers() {
 }
 constexpr int Widths[] = {40, 350, 350};
 
-QTableWidgetItem* cellItem(const QString& text) {
-    auto* item = new QTableWidgetItem(text);
-    item->setFlags(Qt::ItemIsEnabled | Qt::ItemIsSelectable);
-    return item;
-}
-
 }  // namespace
+
+// The list's rows are a snapshot of the listing's lists (shared, not copied), so rebuilding the
+// list after a page is one reset however many rows it holds, and the rows stay as they were
+// while the next query starts over.
+class BacklinkTableModel : public QAbstractTableModel {
+public:
+    BacklinkTableModel(const BacklinkListing& listing, QObject* parent)
+        : QAbstractTableModel(parent), listing_(listing) {}
+
+    void rebuild() {
+        beginResetModel();
+        addresses_ = listing_.addresses();
+        linkTexts_ = listing_.linkTexts();
+        endResetModel();
+    }
+    int rowCount(const QModelIndex& parent = {}) const override {
+        return parent.isValid() ? 0 : int(addresses_.size());
+    }
+    int columnCount(const QModelIndex& parent = {}) const override {
+        return parent.isValid() ? 0 : int(headers().size());
+    }
+    QVariant data(const QModelIndex& index, int role) const override {
+        if (role != Qt::DisplayRole || !index.isValid() || index.row() >= rowCount()) return {};
+        switch (index.column()) {
+            case 0: return QString::number(index.row() + 1);
+            case 1: return addresses_.value(index.row());
+            case 2: return linkTexts_.value(index.row());
+            default: return {};
+        }
+    }
+    QVariant headerData(int section, Qt::Orientation orientation, int role) const override {
+        if (orientation == Qt::Horizontal && role == Qt::DisplayRole) return headers().value(section);
+        return QAbstractTableModel::headerData(section, orientation, role);
+    }
+    Qt::ItemFlags flags(const QModelIndex& index) const override {
+        return index.isValid() ? Qt::ItemIsEnabled | Qt::ItemIsSelectable : Qt::NoItemFlags;
+    }
+
+private:
+    const BacklinkListing& listing_;
+    QStringList addresses_;
+    QStringList linkTexts_;
+};
 
 BacklinkWindow::BacklinkWindow(QWidget* parent) : QWidget(parent), listing_(new BacklinkListing(this)) {
     setObjectName(QStringLiteral("Form5"));
@@ -55,7 +94,9 @@ BacklinkWindow::BacklinkWindow(QWidget* parent) : QWidget(parent), listing_(new 
     statusLine_->setAccessibleDescription(QStringLiteral("查询状态"));
     statusLine_->setTextInteractionFlags(Qt::TextSelectableByMouse);
 
-    list_ = new QTableWidget(this);
+    list_ = new QTableView(this);
+    model_ = new BacklinkTableModel(*listing_, this);
+    list_->setModel(model_);
     list_->setObjectName(QStringLiteral("ListView1"));
     list_->setAccessibleName(QStringLiteral("外链页面"));
     list_->setEditTriggers(QAbstractItemView::NoEditTriggers);
@@ -83,7 +124,7 @@ BacklinkWindow::BacklinkWindow(QWidget* parent) : QWidget(parent), listing_(new 
     connect(domainBox_, &QLineEdit::returnPressed, queryButton_, &QPushButton::click);
     connect(returnButton_, &QPushButton::clicked, this, &BacklinkWindow::returnRequested);
     connect(listing_, &BacklinkListing::pageListed, this, &BacklinkWindow::rebuildList);
-    connect(list_, &QTableWidget::cellDoubleClicked, this, &BacklinkWindow::openRow);
+    connect(list_, &QTableView::doubleClicked, this, &BacklinkWindow::openRow);
 }
 
 bool BacklinkWindow::eventFilter(QObject* watched, QEvent* event) {
@@ -104,33 +145,19 @@ void BacklinkWindow::runQuery() {
 }
 
 void BacklinkWindow::rebuildList() {
-    const QStringList& addresses = listing_->addresses();
-    const QStringList& texts = listing_->linkTexts();
-    list_->setUpdatesEnabled(false);
-    list_->clear();
-    list_->setRowCount(0);
-    list_->setColumnCount(0);
-    list_->setColumnCount(int(headers().size()));
-    list_->setHorizontalHeaderLabels(headers());
-    for (int c = 0; c < int(headers().size()); ++c) list_->setColumnWidth(c, Widths[c]);
-    const int rows = int(addresses.size());
-    list_->setRowCount(rows);
-    for (int i = 0; i < rows; ++i) {
-        list_->setItem(i, 0, cellItem(QString::number(i + 1)));
-        list_->setItem(i, 1, cellItem(addresses.at(i)));
-        list_->setItem(i, 2, cellItem(i < texts.size() ? texts.at(i) : QString()));
-    }
-    list_->setUpdatesEnabled(true);
+    model_->rebuild();
+    for (int c = 0; c < model_->columnCount(); ++c) list_->setColumnWidth(c, Widths[c]);
     statusLine_->setText(listing_->summary());
 }
 
-void BacklinkWindow::openRow(int row) {
-    const QList<QTableWidgetItem*> selected = list_->selectedItems();
-    if (!selected.isEmpty()) row = selected.first()->row();
-    const QTableWidgetItem* address = list_->item(row, 1);
-    if (!address) return;
+void BacklinkWindow::openRow(const QModelIndex& index) {
+    int row = index.row();
+    const QModelIndexList selected = list_->selectionModel()->selectedRows();
+    if (!selected.isEmpty()) row = selected.first().row();
+    if (row < 0 || row >= model_->rowCount()) return;
     // The cell holds each matched address followed by CR LF; the first one is the page's own.
-    const QString first = address->text().split(QStringLiteral("\r\n")).first().trimmed();
+    const QString cell = model_->index(row, 1).data().toString();
+    const QString first = cell.split(QStringLiteral("\r\n")).first().trimmed();
     const QUrl url = RequestUrl(first);
     if (url.scheme() == QStringLiteral("http") && !url.host().isEmpty()) platform().openUrl(url);
 }

@@ -1,15 +1,17 @@
 #pragma once
 
+#include <QModelIndex>
 #include <QWidget>
 
 class QLabel;
 class QLineEdit;
 class QPushButton;
-class QTableWidget;
+class QTableView;
 
 namespace zorvan {
 
 class BacklinkListing;
+class BacklinkTableModel;
 
 // The backlink page listing window (Form5): a domain box, the query button, a summary line and
 // the numbered list of linking pages, which grows page by page while a query walks.
@@ -22,7 +24,7 @@ public:
     QPushButton* queryButton() const { return queryButton_; }
     QPushButton* returnButton() const { return returnButton_; }
     QLabel* statusLine() const { return statusLine_; }
-    QTableWidget* list() const { return list_; }
+    QTableView* list() const { return list_; }
     const BacklinkListing& listing() const { return *listing_; }
 
     // The query of the domain in the box (the query button's click).
@@ -37,14 +39,15 @@ protected:
 
 private:
     void rebuildList();
-    void openRow(int row);
+    void openRow(const QModelIndex& index);
 
     BacklinkListing* listing_ = nullptr;
     QLineEdit* domainBox_ = nullptr;
     QPushButton* queryButton_ = nullptr;
     QPushButton* returnButton_ = nullptr;
     QLabel* statusLine_ = nullptr;
-    QTableWidget* list_ = nullptr;
+    QTableView* list_ = nullptr;
+    BacklinkTableModel* model_ = nullptr;
 };
 
 }  // namespace zorvan

@@ -2,6 +2,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QTableView>
 #include <QTableWidget>
 #include <QTest>
 
@@ -75,7 +76,7 @@ void ToolsWiringTest::returnHidesTheHostAndTheWindowsKeepTheirLists() {
     QTest::mouseClick(button(main, "Command10"), Qt::LeftButton);
     auto* backlinks = host->findChild<BacklinkWindow*>();
     QTest::mouseClick(backlinks->queryButton(), Qt::LeftButton);
-    QCOMPARE(backlinks->list()->rowCount(), 1);
+    QCOMPARE(backlinks->list()->model()->rowCount(), 1);
     QTest::mouseClick(button(*backlinks, "Command3"), Qt::LeftButton);
     QVERIFY(!host->isVisible());
     QVERIFY(main.domainBox()->isVisible());
@@ -92,7 +93,7 @@ void ToolsWiringTest::returnHidesTheHostAndTheWindowsKeepTheirLists() {
     QCOMPARE(host->findChildren<BacklinkWindow*>().size(), 1);
     QCOMPARE(host->findChild<BacklinkWindow*>(), backlinks);
     QVERIFY(backlinks->isVisible());
-    QCOMPARE(backlinks->list()->rowCount(), 1);
+    QCOMPARE(backlinks->list()->model()->rowCount(), 1);
     QTest::mouseClick(button(main, "Command9"), Qt::LeftButton);
     QCOMPARE(host->findChildren<WeightWindow*>().size(), 1);
     QCOMPARE(weight->list()->rowCount(), 4);
