@@ -6,6 +6,7 @@
 #include <QStringDecoder>
 #include <QStringEncoder>
 #include <algorithm>
+#include <cstring>
 
 #include "fetch/platform.h"
 #include "fetch/services.h"
@@ -13,9 +14,39 @@
 namespace zorvan {
 namespace {
 
+// The file is edited as bytes: CR and LF never occur inside a code page 936 character, so lines
+// split the same way in bytes and in text, and bytes the code page cannot decode in other
+// sections are kept as they are instead of being replaced on the way through text. The helpers
+// below work on both QByteArray and QString.
+
+template <typename Str>
+bool crlfAt(const Str& text, qsizetype pos) {
+    return pos + 1 < text.size() && text.at(pos) == u'\r' && text.at(pos + 1) == u'\n';
+}
+
+// Collapses in place: the text only shrinks, so nothing is allocated for a large file.
+template <typename Str>
+void collapseInPlace(Str& text, const Str& blank) {
+    qsizetype run = text.indexOf(blank);
+    if (run < 0) return;
+    auto* d = text.data();
+    qsizetype kept = run + 2, from = run + 2;
+    for (;;) {
+        // Everything at or after from is still unread: kept never passes it.
+        while (crlfAt(text, from)) from += 2;
+        run = text.indexOf(blank, from);
+        const qsizetype chunkEnd = run < 0 ? text.size() : run + 2;
+        std::memmove(d + kept, d + from, size_t(chunkEnd - from) * sizeof(*d));
+        kept += chunkEnd - from;
+        if (run < 0) break;
+        from = chunkEnd;
+    }
+    text.truncate(kept);
+}
+
 // The header of a section, found as a whole line (blanks around it allowed, as a hand edit may
 // leave them): [lineStart, lineEnd) is the header's line, end is where the next line that begins
-// with "[" starts (or the text's end).
+// with "[" starts (or the end).
 struct Section {
     qsizetype lineStart = -1;
     qsizetype lineEnd = -1;
@@ -23,47 +54,33 @@ struct Section {
     bool found() const { return lineStart >= 0; }
 };
 
-// The start of the line holding pos, when only blanks stand between them; -1 otherwise.
-qsizetype blankLineStart(const QString& text, qsizetype pos) {
-    qsizetype p = pos;
-    while (p > 0 && text[p - 1] == u' ') --p;
-    if (p == 0 || (p >= 2 && text[p - 2] == u'\r' && text[p - 1] == u'\n')) return p;
-    return -1;
-}
-
-// The end of the line holding pos, when only blanks stand between them; -1 otherwise.
-qsizetype blankLineEnd(const QString& text, qsizetype pos) {
-    qsizetype p = pos;
-    while (p < text.size() && text[p] == u' ') ++p;
-    if (p == text.size() || QStringView(text).sliced(p).startsWith(crlf)) return p;
-    return -1;
-}
-
-Section findSection(const QString& text, const QString& header) {
+Section findSection(const QByteArray& bytes, const QByteArray& header) {
     Section s;
-    for (qsizetype pos = text.indexOf(header); pos >= 0; pos = text.indexOf(header, pos + 1)) {
-        const qsizetype start = blankLineStart(text, pos);
-        const qsizetype end = start < 0 ? -1 : blankLineEnd(text, pos + header.size());
-        if (end >= 0) {
-            s.lineStart = start;
-            s.lineEnd = end;
-            break;
-        }
+    for (qsizetype pos = bytes.indexOf(header); pos >= 0; pos = bytes.indexOf(header, pos + 1)) {
+        qsizetype start = pos;
+        while (start > 0 && bytes.at(start - 1) == ' ') --start;
+        if (start != 0 && !(start >= 2 && crlfAt(bytes, start - 2))) continue;
+        qsizetype end = pos + header.size();
+        while (end < bytes.size() && bytes.at(end) == ' ') ++end;
+        if (end != bytes.size() && !crlfAt(bytes, end)) continue;
+        s.lineStart = start;
+        s.lineEnd = end;
+        break;
     }
     if (!s.found()) return s;
-    const qsizetype next = text.indexOf(QStringLiteral("\r\n["), s.lineEnd);
-    s.end = next < 0 ? text.size() : next + 2;
+    const qsizetype next = bytes.indexOf("\r\n[", s.lineEnd);
+    s.end = next < 0 ? bytes.size() : next + 2;
     return s;
 }
 
 // Calls visit(start, end) for every non-empty line of the section body, in order; stops when
 // visit returns true.
 template <typename Visit>
-void forEachRecordLine(const QString& text, const Section& s, Visit visit) {
+void forEachRecordLine(const QByteArray& bytes, const Section& s, Visit visit) {
     qsizetype pos = s.lineEnd;
     while (pos < s.end) {
-        if (QStringView(text).sliced(pos).startsWith(crlf)) pos += 2;
-        qsizetype lineEnd = text.indexOf(crlf, pos);
+        if (crlfAt(bytes, pos)) pos += 2;
+        qsizetype lineEnd = bytes.indexOf("\r\n", pos);
         if (lineEnd < 0 || lineEnd > s.end) lineEnd = s.end;
         if (lineEnd > pos && visit(pos, lineEnd)) return;
         if (lineEnd == pos && pos == s.end) return;
@@ -71,20 +88,18 @@ void forEachRecordLine(const QString& text, const Section& s, Visit visit) {
     }
 }
 
-bool spacesOnly(const QString& text) {
-    return std::all_of(text.cbegin(), text.cend(), [](QChar c) { return c == u' '; });
+bool spacesOnly(const QByteArray& bytes) {
+    return std::all_of(bytes.cbegin(), bytes.cend(), [](char c) { return c == ' '; });
 }
 
 // Only the blanks the original's trim removed: line breaks are kept.
-QStringView trimSpaces(QStringView text) {
-    while (!text.isEmpty() && text.front() == u' ') text = text.sliced(1);
-    while (!text.isEmpty() && text.back() == u' ') text.chop(1);
-    return text;
+QByteArrayView trimSpaces(QByteArrayView bytes) {
+    while (!bytes.isEmpty() && bytes.front() == ' ') bytes = bytes.sliced(1);
+    while (!bytes.isEmpty() && bytes.back() == ' ') bytes.chop(1);
+    return bytes;
 }
 
-// A text as it will read back after a trip through the code page (characters it cannot hold
-// come back as "?"), so that what is searched for is what is stored.
-QString asStored(const QString& text) { return decodeHistory(encodeHistory(text)); }
+const QByteArray crlfBytes("\r\n");
 
 }  // namespace
 
@@ -99,19 +114,14 @@ QByteArray encodeHistory(const QString& text) {
 }
 
 QString CollapseBlankLines(const QString& text) {
-    if (!text.contains(QStringLiteral("\r\n\r\n"))) return text;
-    QString out;
-    out.reserve(text.size());
-    const qsizetype n = text.size();
-    for (qsizetype i = 0; i < n;) {
-        if (text[i] == u'\r' && i + 1 < n && text[i + 1] == u'\n') {
-            out += crlf;
-            i += 2;
-            while (i + 1 < n && text[i] == u'\r' && text[i + 1] == u'\n') i += 2;
-        } else {
-            out += text[i++];
-        }
-    }
+    QString out = text;
+    collapseInPlace(out, QStringLiteral("\r\n\r\n"));
+    return out;
+}
+
+QByteArray CollapseBlankLines(const QByteArray& bytes) {
+    QByteArray out = bytes;
+    collapseInPlace(out, QByteArray("\r\n\r\n"));
     return out;
 }
 
@@ -140,65 +150,83 @@ QString HistoryRecord(const QString& date, const FieldReader& field) {
     return record;
 }
 
-QString textWithRecord(const QString& oldText, const QString& domain, const QString& record,
-                       const QString& today) {
-    const QString header = asStored(historyHeader(domain));
-    const QString line = asStored(record);
-    if (spacesOnly(oldText)) return header + crlf + line;
-    const Section s = findSection(oldText, header);
-    if (!s.found()) return oldText + crlf + header + crlf + line;
-
-    const QString day = asStored(today);
-    qsizetype todayStart = -1, todayEnd = -1, lastEnd = s.lineEnd;
-    forEachRecordLine(oldText, s, [&](qsizetype start, qsizetype end) {
-        const QStringView recordLine = QStringView(oldText).sliced(start, end - start);
-        const qsizetype eq = recordLine.indexOf(u'=');
-        if ((eq < 0 ? recordLine : recordLine.first(eq)) == day) {
-            todayStart = start;
-            todayEnd = end;
-            return true;
-        }
-        lastEnd = end;
-        return false;
-    });
-    QString text = oldText;
-    if (todayStart >= 0)
-        text.replace(todayStart, todayEnd - todayStart, line);
-    else
-        text.insert(lastEnd, crlf + line);
-    return text;
-}
-
 QByteArray savedHistoryBytes(const QByteArray& oldBytes, const QString& domain,
                              const QString& record, const QString& today) {
-    const QString text = textWithRecord(decodeHistory(oldBytes), domain, record, today);
-    return encodeHistory(CollapseBlankLines(text) + crlf);
+    const QByteArray header = encodeHistory(historyHeader(domain));
+    const QByteArray line = encodeHistory(record);
+    // The new bytes are oldBytes with [cutStart, cutEnd) replaced by insert. Built in one buffer
+    // with room for the final CR LF: the file may be large and is rewritten on every save.
+    qsizetype cutStart = 0, cutEnd = oldBytes.size();
+    QByteArray insert = header + crlfBytes + line;
+    if (!spacesOnly(oldBytes)) {
+        const Section s = findSection(oldBytes, header);
+        if (!s.found()) {
+            cutStart = cutEnd;
+            insert = crlfBytes + insert;
+        } else {
+            // "=" is below the code page's trail bytes, so the first "=" byte ends the date.
+            const QByteArray day = encodeHistory(today);
+            qsizetype todayStart = -1, todayEnd = -1, lastEnd = s.lineEnd;
+            forEachRecordLine(oldBytes, s, [&](qsizetype start, qsizetype end) {
+                const QByteArrayView recordLine = QByteArrayView(oldBytes).sliced(start, end - start);
+                const qsizetype eq = recordLine.indexOf('=');
+                if ((eq < 0 ? recordLine : recordLine.first(eq)) == day) {
+                    todayStart = start;
+                    todayEnd = end;
+                    return true;
+                }
+                lastEnd = end;
+                return false;
+            });
+            if (todayStart >= 0) {
+                cutStart = todayStart;
+                cutEnd = todayEnd;
+                insert = line;
+            } else {
+                cutStart = cutEnd = lastEnd;
+                insert = crlfBytes + line;
+            }
+        }
+    }
+    QByteArray bytes;
+    bytes.reserve(oldBytes.size() - (cutEnd - cutStart) + insert.size() + 2);
+    bytes.append(QByteArrayView(oldBytes).first(cutStart));
+    bytes.append(insert);
+    bytes.append(QByteArrayView(oldBytes).sliced(cutEnd));
+    collapseInPlace(bytes, QByteArray("\r\n\r\n"));
+    bytes.append(crlfBytes);
+    return bytes;
 }
 
 QByteArray historyBytesWithout(const QByteArray& oldBytes, const QString& domain) {
-    const QString text = decodeHistory(oldBytes);
-    const Section s = findSection(text, asStored(historyHeader(domain)));
+    const Section s = findSection(oldBytes, encodeHistory(historyHeader(domain)));
     if (!s.found()) return QByteArray();
-    return encodeHistory(CollapseBlankLines(text.first(s.lineStart) + QStringView(text).sliced(s.end)) + crlf);
+    return CollapseBlankLines(oldBytes.first(s.lineStart) + QByteArrayView(oldBytes).sliced(s.end)) + crlfBytes;
 }
 
-QStringList historyDomains(const QString& text) {
+QStringList historyDomains(const QByteArray& bytes) {
     QStringList domains;
-    const QStringView body = trimSpaces(text);
-    for (QStringView line : body.tokenize(crlf)) {
-        if (!line.startsWith(u'[')) continue;
-        const qsizetype close = line.indexOf(u']', 1);
-        if (close > 0) domains.append(line.sliced(1, close - 1).toString());
+    const QByteArrayView body = trimSpaces(bytes);
+    for (qsizetype pos = 0; pos <= body.size();) {
+        qsizetype lineEnd = body.indexOf(crlfBytes, pos);
+        if (lineEnd < 0) lineEnd = body.size();
+        const QByteArrayView line = body.sliced(pos, lineEnd - pos);
+        pos = lineEnd + 2;
+        if (!line.startsWith('[')) continue;
+        // "]" can be the second byte of a character: look for it in the text.
+        const QString text = decodeHistory(line.toByteArray());
+        const qsizetype close = text.indexOf(u']', 1);
+        if (close > 0) domains.append(text.sliced(1, close - 1));
     }
     return domains;
 }
 
-QStringList historyRecords(const QString& text, const QString& domain) {
+QStringList historyRecords(const QByteArray& bytes, const QString& domain) {
     QStringList records;
-    const Section s = findSection(text, asStored(historyHeader(domain)));
+    const Section s = findSection(bytes, encodeHistory(historyHeader(domain)));
     if (!s.found()) return records;
-    forEachRecordLine(text, s, [&](qsizetype start, qsizetype end) {
-        records.append(text.sliced(start, end - start));
+    forEachRecordLine(bytes, s, [&](qsizetype start, qsizetype end) {
+        records.append(decodeHistory(bytes.sliced(start, end - start)));
         return false;
     });
     return records;

@@ -23,6 +23,8 @@ QByteArray encodeHistory(const QString& text);
 
 // Every run of two or more CR LF pairs becomes one; lone CR or LF stay.
 QString CollapseBlankLines(const QString& text);
+// The same on the file's bytes (CR and LF never occur inside a character of the code page).
+QByteArray CollapseBlankLines(const QByteArray& bytes);
 
 // A field value as stored: line breaks become a blank, "|" and "=" their full-width forms, so
 // that a record stays one line with the same cells whatever the services answered.
@@ -34,13 +36,9 @@ QString historyHeader(const QString& domain);
 // date "=" bd "|" gg "|" yh "|" sg "|" ss "|" by "|" yd "|" alexa, each engine "indexed/backlinks".
 QString HistoryRecord(const QString& date, const FieldReader& field);
 
-// The file's text after saving record for domain on the day today (steps before the blank-line
-// collapse): replaces the day's record in place, or appends it to the domain's section, or
-// appends a new section.
-QString textWithRecord(const QString& oldText, const QString& domain, const QString& record,
-                       const QString& today);
-
-// The bytes to write after saving: collapsed, followed by one CR LF.
+// The bytes to write after saving record for domain on the day today: the day's record replaced
+// in place, or appended to the domain's section, or a new section appended; then collapsed and
+// followed by one CR LF. The rest of the file keeps its bytes.
 QByteArray savedHistoryBytes(const QByteArray& oldBytes, const QString& domain,
                              const QString& record, const QString& today);
 
@@ -49,11 +47,11 @@ QByteArray savedHistoryBytes(const QByteArray& oldBytes, const QString& domain,
 QByteArray historyBytesWithout(const QByteArray& oldBytes, const QString& domain);
 
 // The domains of the file in file order, duplicates kept: for every line that begins with "[",
-// the text up to the next "]".
-QStringList historyDomains(const QString& text);
+// the text up to the next "]". Blanks around the whole file are ignored.
+QStringList historyDomains(const QByteArray& bytes);
 
 // The non-empty record lines of domain's section, in file order; empty if it has no section.
-QStringList historyRecords(const QString& text, const QString& domain);
+QStringList historyRecords(const QByteArray& bytes, const QString& domain);
 
 // The nine cells a record fills in the viewer: the date, then the seven engine fields and the
 // Alexa rank (missing pieces empty).

@@ -133,23 +133,16 @@ void HistoryViewer::layOutGrid() {
     for (int c = 0; c < gridColumns; ++c) setCell(0, c, headers[c]);
 }
 
-QString HistoryViewer::readText(bool trimmed) const {
+QByteArray HistoryViewer::readBytes() const {
     QByteArray bytes;
     // An unreadable file shows as an empty one; it is never written from here.
     readHistoryFile(path_, &bytes);
-    QString text = decodeHistory(bytes);
-    if (trimmed) {
-        qsizetype start = 0, end = text.size();
-        while (start < end && text[start] == u' ') ++start;
-        while (end > start && text[end - 1] == u' ') --end;
-        text = text.sliced(start, end - start);
-    }
-    return text;
+    return bytes;
 }
 
 void HistoryViewer::fillChooser() {
     chooser_->clear();
-    chooser_->addItems(historyDomains(readText(true)));
+    chooser_->addItems(historyDomains(readBytes()));
 }
 
 void HistoryViewer::onChosen() {
@@ -159,9 +152,8 @@ void HistoryViewer::onChosen() {
 
 void HistoryViewer::showChosenDomain() {
     grid_->setRowCount(1);
-    const QString text = readText(false);
     QStringList records;
-    if (chooser_->currentIndex() >= 0) records = historyRecords(text, chooser_->currentText());
+    if (chooser_->currentIndex() >= 0) records = historyRecords(readBytes(), chooser_->currentText());
     grid_->setRowCount(int(records.size()) + 1);
     numberRows();
     for (int i = 0; i < records.size(); ++i) {

@@ -42,7 +42,7 @@ private:
     void fillChooser();
     void numberRows();
     void setCell(int row, int column, const QString& text);
-    QString readText(bool trimmed) const;
+    QByteArray readBytes() const;
     int twipsToPixelsX(int twips) const;
     int twipsToPixelsY(int twips) const;
 

@@ -120,7 +120,7 @@ TEST_F(WriterTest, SectionsAppendReplaceAndGrowInPlace) {
     // Same day again: the day's record is replaced where it stands; the count stays two.
     save(QStringLiteral("d.com"), c, day1);
     EXPECT_EQ(text(), d + c.record(day1) + crlf + e + b.record(day1) + crlf + crlf);
-    EXPECT_EQ(historyRecords(text(), QStringLiteral("d.com")).size(), 1);
+    EXPECT_EQ(historyRecords(bytes(), QStringLiteral("d.com")).size(), 1);
 
     // A later day goes to the end of d's section, before e's header.
     save(QStringLiteral("d.com"), a, day2);
@@ -143,9 +143,9 @@ TEST_F(WriterTest, CaseDifferentDomainsAreSeparateSections) {
     const Figures a(QStringLiteral("a")), b(QStringLiteral("b"));
     save(QStringLiteral("Example.com"), a, day1);
     save(QStringLiteral("example.com"), b, day1);
-    EXPECT_EQ(historyDomains(text()), (QStringList{QStringLiteral("Example.com"), QStringLiteral("example.com")}));
-    EXPECT_EQ(historyRecords(text(), QStringLiteral("Example.com")), QStringList{a.record(day1)});
-    EXPECT_EQ(historyRecords(text(), QStringLiteral("example.com")), QStringList{b.record(day1)});
+    EXPECT_EQ(historyDomains(bytes()), (QStringList{QStringLiteral("Example.com"), QStringLiteral("example.com")}));
+    EXPECT_EQ(historyRecords(bytes(), QStringLiteral("Example.com")), QStringList{a.record(day1)});
+    EXPECT_EQ(historyRecords(bytes(), QStringLiteral("example.com")), QStringList{b.record(day1)});
 }
 
 TEST_F(WriterTest, HandMadeBlankLinesCollapseAndFrontTextStays) {
@@ -171,7 +171,7 @@ TEST_F(WriterTest, BlanksAroundAHandEditedHeaderStillFindIt) {
     put(QStringLiteral("  [d.com] \r\nr1\r\n[e.com]\r\nr2\r\n"));
     save(QStringLiteral("d.com"), a, day1);
     EXPECT_EQ(text(), QStringLiteral("  [d.com] \r\nr1\r\n") + a.record(day1) + QStringLiteral("\r\n[e.com]\r\nr2\r\n\r\n"));
-    EXPECT_EQ(historyRecords(text(), QStringLiteral("d.com")), (QStringList{QStringLiteral("r1"), a.record(day1)}));
+    EXPECT_EQ(historyRecords(bytes(), QStringLiteral("d.com")), (QStringList{QStringLiteral("r1"), a.record(day1)}));
 }
 
 TEST_F(WriterTest, SpacesOnlyFileIsEmpty) {
@@ -190,8 +190,8 @@ TEST_F(WriterTest, HeaderTextInsideARecordIsNotAHeader) {
     EXPECT_EQ(text(), old + QStringLiteral("[d.com]\r\n") + a.record(day1) + crlf);
     // A domain that is the end of another one's text is not that one's section either.
     save(QStringLiteral("com"), a, day1);
-    EXPECT_EQ(historyDomains(text()).last(), QStringLiteral("com"));
-    EXPECT_EQ(historyRecords(text(), QStringLiteral("e.com")), QStringList{QStringLiteral("2010-5-1=[d.com]|x")});
+    EXPECT_EQ(historyDomains(bytes()).last(), QStringLiteral("com"));
+    EXPECT_EQ(historyRecords(bytes(), QStringLiteral("e.com")), QStringList{QStringLiteral("2010-5-1=[d.com]|x")});
 }
 
 TEST_F(WriterTest, GbkOnlyCharactersSurviveWriteAndRead) {
@@ -201,12 +201,32 @@ TEST_F(WriterTest, GbkOnlyCharactersSurviveWriteAndRead) {
     const QByteArray raw = bytes();
     EXPECT_TRUE(raw.startsWith(QByteArray("[\x81\x40.\xD6\xD0\xB9\xFA]\r\n")));
     EXPECT_TRUE(raw.contains(QByteArray("=\x81\x40")));
-    const QString back = fromGbk(raw);
-    EXPECT_EQ(historyDomains(back), QStringList{S("丂.中国")});
-    EXPECT_EQ(recordCells(historyRecords(back, S("丂.中国")).value(0)).value(1), S("丂約/abdf"));
+    EXPECT_EQ(historyDomains(raw), QStringList{S("丂.中国")});
+    EXPECT_EQ(recordCells(historyRecords(raw, S("丂.中国")).value(0)).value(1), S("丂約/abdf"));
     // Saved again on the same day: found again through the code page, not appended twice.
     save(S("丂.中国"), a, day1);
-    EXPECT_EQ(historyDomains(text()).size(), 1);
+    EXPECT_EQ(historyDomains(bytes()).size(), 1);
+}
+
+TEST_F(WriterTest, BracketBytesInsideCharactersAndUndecodableBytesSurvive) {
+    // 乚 and 乕: their second bytes are "]" and "[" (0x81 0x5D, 0x81 0x5B).
+    const QString domain = fromGbk(QByteArray("\x81\x5D\x81\x5B.cn"));
+    ASSERT_EQ(domain.size(), 5);
+    // Another section holds bytes the code page cannot decode (a lead byte before a blank).
+    const QByteArray other("[e.com]\r\n2010-5-1=\x81 broken\r\n");
+    {
+        QFile f(path);
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+        f.write(other);
+    }
+    const Figures a(QStringLiteral("a"));
+    save(domain, a, day1);
+    save(domain, a, day2);
+    EXPECT_TRUE(bytes().startsWith(other));
+    EXPECT_EQ(historyDomains(bytes()), (QStringList{QStringLiteral("e.com"), domain}));
+    EXPECT_EQ(historyRecords(bytes(), domain), (QStringList{a.record(day1), a.record(day2)}));
+    ASSERT_TRUE(deleteDomainHistory(path, domain));
+    EXPECT_EQ(bytes(), other + "\r\n");
 }
 
 TEST_F(WriterTest, UnreadableFileIsNeverRewritten) {
