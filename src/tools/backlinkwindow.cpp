@@ -51,7 +51,16 @@ public:
         return parent.isValid() ? 0 : int(headers().size());
     }
     QVariant data(const QModelIndex& index, int role) const override {
-        if (role != Qt::DisplayRole || !index.isValid() || index.row() >= rowCount()) return {};
+        if (!index.isValid() || index.row() >= rowCount()) return {};
+        const QString text = cellText(index);
+        if (role == Qt::UserRole) return text;
+        // Each match ends in CR LF; the row shows its matches on one line, the tooltip as kept.
+        if (role == Qt::DisplayRole) return QString(text).replace(QStringLiteral("\r\n"), QStringLiteral("  ")).trimmed();
+        if (role == Qt::ToolTipRole && index.column() > 0) return text.trimmed();
+        return {};
+    }
+    // The cell as collected: every match followed by CR LF.
+    QString cellText(const QModelIndex& index) const {
         switch (index.column()) {
             case 0: return QString::number(index.row() + 1);
             case 1: return addresses_.value(index.row());
@@ -105,7 +114,7 @@ BacklinkWindow::BacklinkWindow(QWidget* parent) : QWidget(parent), listing_(new 
     list_->setSelectionMode(QAbstractItemView::SingleSelection);
     list_->verticalHeader()->hide();
     list_->setWordWrap(false);
-    list_->setToolTip(NoResultHint);
+    list_->verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
     rebuildList();
     statusLine_->clear();
 
@@ -156,7 +165,7 @@ void BacklinkWindow::openRow(const QModelIndex& index) {
     if (!selected.isEmpty()) row = selected.first().row();
     if (row < 0 || row >= model_->rowCount()) return;
     // The cell holds each matched address followed by CR LF; the first one is the page's own.
-    const QString cell = model_->index(row, 1).data().toString();
+    const QString cell = model_->index(row, 1).data(Qt::UserRole).toString();
     const QString first = cell.split(QStringLiteral("\r\n")).first().trimmed();
     const QUrl url = RequestUrl(first);
     if (url.scheme() == QStringLiteral("http") && !url.host().isEmpty()) platform().openUrl(url);

@@ -24,8 +24,13 @@ QByteArray page(const QString& total, int first, int count) {
     return text.toUtf8();
 }
 
+// A cell as collected (each match followed by CR LF); the row shows it on one line.
 QString cell(QTableView* list, int row, int column) {
-    return list->model()->index(row, column).data().toString();
+    const QModelIndex index = list->model()->index(row, column);
+    const QString kept = index.data(Qt::UserRole).toString();
+    if (index.data().toString() != QString(kept).replace(QStringLiteral("\r\n"), QStringLiteral("  ")).trimmed())
+        return QStringLiteral("<shown differently>");
+    return kept;
 }
 QString header(QTableView* list, int column) {
     return list->model()->headerData(column, Qt::Horizontal).toString();
