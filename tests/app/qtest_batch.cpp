@@ -218,6 +218,18 @@ private Q_SLOTS:
         QCOMPARE(window->domain(), S("beta.test"));
     }
 
+    void tickingDuringAnUnfinishedRunOffersNextOnlyWithEntriesBehind() {
+        saveList({S("solo.test")});
+        openWindow();
+        window->state().runActive = true;  // a run left unfinished when batch mode was unticked
+        window->batchBox()->setChecked(true);
+        QVERIFY(!shown(previous()) && !shown(next()));
+        window->batchBox()->setChecked(false);
+        saveList({S("alpha.test"), S("beta.test")});
+        window->batchBox()->setChecked(true);
+        QVERIFY(!shown(previous()) && shown(next()));
+    }
+
     void batchRunWalksTheListAndArrowsBrowseTheRecords() {
         saveList({S("alpha.test"), S("beta.test"), S("gamma.test")});
         serveDomains({S("alpha.test"), S("beta.test"), S("gamma.test")});
