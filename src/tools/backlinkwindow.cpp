@@ -4,6 +4,7 @@
 #include <QHBoxLayout>
 #include <QHeaderView>
 #include <QLabel>
+#include <QMouseEvent>
 #include <QLineEdit>
 #include <QPointer>
 #include <QPushButton>
@@ -135,6 +136,12 @@ BacklinkWindow::BacklinkWindow(QWidget* parent) : QWidget(parent), listing_(new 
     connect(listing_, &BacklinkListing::pageListed, this, &BacklinkWindow::rebuildList);
     connect(list_, &QTableView::doubleClicked, this, &BacklinkWindow::openRow);
 }
+
+// Clicks on the window's own surface and labels end here: the host area it sits in has a click
+// action of its own, which a click inside a tool window must not reach.
+void BacklinkWindow::mousePressEvent(QMouseEvent* event) { event->accept(); }
+
+void BacklinkWindow::mouseReleaseEvent(QMouseEvent* event) { event->accept(); }
 
 bool BacklinkWindow::eventFilter(QObject* watched, QEvent* event) {
     // Any mouse button on the query button says a query is on its way, before the click itself.

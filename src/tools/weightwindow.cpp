@@ -4,6 +4,7 @@
 #include <QHBoxLayout>
 #include <QHeaderView>
 #include <QLabel>
+#include <QMouseEvent>
 #include <QLineEdit>
 #include <QPointer>
 #include <QPushButton>
@@ -101,6 +102,12 @@ WeightWindow::WeightWindow(QWidget* parent) : QWidget(parent), countText_(Weight
     connect(returnButton_, &QPushButton::clicked, this, &WeightWindow::returnRequested);
     connect(list_, &QTableWidget::cellDoubleClicked, this, &WeightWindow::searchRow);
 }
+
+// Clicks on the window's own surface and labels end here: the host area it sits in has a click
+// action of its own, which a click inside a tool window must not reach.
+void WeightWindow::mousePressEvent(QMouseEvent* event) { event->accept(); }
+
+void WeightWindow::mouseReleaseEvent(QMouseEvent* event) { event->accept(); }
 
 QLabel* WeightWindow::figure(const QString& objectName) const {
     return findChild<QLabel*>(objectName, Qt::FindDirectChildrenOnly);

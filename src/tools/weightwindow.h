@@ -32,6 +32,10 @@ Q_SIGNALS:
     // "返回其他": the window's host should hide it.
     void returnRequested();
 
+protected:
+    void mousePressEvent(QMouseEvent* event) override;
+    void mouseReleaseEvent(QMouseEvent* event) override;
+
 private:
     void resetFigures();
     void setUpRankingList();

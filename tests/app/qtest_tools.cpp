@@ -30,6 +30,7 @@ class ToolsWiringTest : public QObject {
 private Q_SLOTS:
     void buttonsEmbedTheirWindowsInTheHostArea();
     void returnHidesTheHostAndTheWindowsKeepTheirLists();
+    void clicksInsideAToolWindowStayThere();
 };
 
 void ToolsWiringTest::buttonsEmbedTheirWindowsInTheHostArea() {
@@ -98,6 +99,26 @@ void ToolsWiringTest::returnHidesTheHostAndTheWindowsKeepTheirLists() {
     QCOMPARE(host->findChildren<WeightWindow*>().size(), 1);
     QCOMPARE(weight->list()->rowCount(), 4);
     QCOMPARE(weight->figure(S("Label3"))->text(), S("共检查到4条"));
+}
+
+void ToolsWiringTest::clicksInsideAToolWindowStayThere() {
+    test::StandinFixture fx;
+    test::FakePlatform fake;
+    MainWindow main;
+    main.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&main));
+    QTest::mouseClick(button(main, "Command10"), Qt::LeftButton);
+    auto* backlinks = main.hostArea()->findChild<BacklinkWindow*>();
+    QTest::mouseClick(backlinks->statusLine(), Qt::LeftButton);
+    QTest::mouseClick(backlinks, Qt::LeftButton, {}, QPoint(backlinks->width() - 2, backlinks->height() - 2));
+    QTest::mouseClick(button(main, "Command9"), Qt::LeftButton);
+    auto* weight = main.hostArea()->findChild<WeightWindow*>();
+    QTest::mouseClick(weight->figure(S("Label2")), Qt::LeftButton);
+    QVERIFY(fake.opened.isEmpty());
+    // The host area's own link still works where no tool window covers it.
+    weight->hide();
+    QTest::mouseClick(main.hostArea(), Qt::LeftButton, {}, QPoint(5, 5));
+    QCOMPARE(fake.opened.size(), 1);
 }
 
 QTEST_MAIN(ToolsWiringTest)
