@@ -90,8 +90,12 @@ void CombinedQuery::runWindowBatch() {
 }
 
 void CombinedQuery::runPageRank() {
-    if (const auto rank = PageRankLookup(window_.domainBox()->currentText()))
-        window_.setFieldText(QStringLiteral("Label15"), *rank);
+    QPointer<QComboBox> box = window_.domainBox();
+    const QString domain = box->currentText();
+    const auto rank = PageRankLookup(domain);
+    // The poll may have ended the query during the lookup and moved on (a batch run selects the
+    // next or the first entry): a rank that no longer belongs to the domain shown is dropped.
+    if (rank && box && box->currentText() == domain) window_.setFieldText(QStringLiteral("Label15"), *rank);
 }
 
 }  // namespace zorvan

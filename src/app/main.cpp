@@ -11,6 +11,7 @@ int main(int argc, char** argv) {
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("zorvan"));
     QApplication::setOrganizationName(QStringLiteral("zorvan"));
+    QApplication::setApplicationDisplayName(QString::fromUtf8("Zorvan站长工具箱"));
 
     const zorvan::SingleInstance instance(zorvan::dataDirectory());
     if (!instance.acquired()) return 0;

@@ -10,6 +10,7 @@
 #include <QThreadStorage>
 #include <QTimer>
 #include <atomic>
+#include <cctype>
 
 #include "fetch/platform.h"
 
@@ -56,9 +57,14 @@ QUrl RequestUrl(const QString& address) {
     QByteArray encoded;
     encoded.reserve(utf8.size() * 3);
     static const char hex[] = "0123456789ABCDEF";
-    for (char ch : utf8) {
+    for (qsizetype i = 0; i < utf8.size(); ++i) {
+        const char ch = utf8[i];
         const auto c = static_cast<unsigned char>(ch);
-        if (mustEscape(c)) {
+        // A "%" that starts no escape is sent as "%25"; left alone it would make the URL layer
+        // re-encode every escape of the address, "%3A" of the prefixes included.
+        const bool strayPercent = c == '%' && !(i + 2 < utf8.size() && std::isxdigit(static_cast<unsigned char>(utf8[i + 1])) &&
+                                                 std::isxdigit(static_cast<unsigned char>(utf8[i + 2])));
+        if (mustEscape(c) || strayPercent) {
             encoded += '%';
             encoded += hex[c >> 4];
             encoded += hex[c & 0xF];

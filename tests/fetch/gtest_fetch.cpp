@@ -96,7 +96,7 @@ TEST_F(FetchTest, WaitingServesTheCallingThreadsEvents) {
 TEST_F(FetchTest, DomainIsSentAsTypedAndNeverInterpreted) {
     serve(toGbk(S("结果(共1条")));
     const QStringList domains = {S("a b.com"), S("中文.com"), S("x#y&z=1"), S("\"q\"'"),
-                                 S("; rm -rf ~"), S("$(id)"), QString(300, u'a'), QString()};
+                                 S("; rm -rf ~"), S("$(id)"), S("x%y"), S("100%"), QString(300, u'a'), QString()};
     for (const QString& d : domains) {
         fx.services.clearLog();
         EXPECT_EQ(GetPageValue(bing + S("/search?q=site%3A"), d, S("结果(共"), S("条")), S("1")) << d.toStdString();
