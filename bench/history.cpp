@@ -13,6 +13,7 @@
 #include <cstdio>
 #include <vector>
 
+#include "fetch/localfile.h"
 #include "history/historyfile.h"
 #include "history/historyviewer.h"
 
@@ -43,7 +44,7 @@ QByteArray buildHistory() {
         const int count = d == domains / 2 ? 2 * days : days;
         for (int n = 0; n < count; ++n) text += record(day(n), d + n) + QStringLiteral("\r\n");
     }
-    return encodeHistory(text);
+    return EncodeAnsi(text);
 }
 
 double median(std::vector<double> v) {
@@ -67,7 +68,7 @@ int main(int argc, char** argv) {
     QTemporaryDir dir;
     const QString path = dir.filePath(QStringLiteral("history.txt"));
     const QByteArray bytes = buildHistory();
-    if (!writeHistoryFile(path, bytes)) return 1;
+    if (!WriteFileAtomically(path, bytes)) return 1;
 
     std::vector<double> plain, save, view;
     const FieldReader fields = [](const QString& name) -> QString { return name.right(2) + QStringLiteral("12345"); };
@@ -75,7 +76,7 @@ int main(int argc, char** argv) {
         plain.push_back(timeMs([&] {
             QFile in(path);
             in.open(QIODevice::ReadOnly);
-            writeHistoryFile(path, in.readAll());
+            WriteFileAtomically(path, in.readAll());
         }));
         // Alternately a new day appended to a middle section and the same day replaced.
         const QString today = day(2 * days + i / 2);

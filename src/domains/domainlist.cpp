@@ -1,26 +1,15 @@
 #include "domains/domainlist.h"
 
 #include <QRegularExpression>
-#include <QStringDecoder>
-#include <QStringEncoder>
 
 #include "domains/profile.h"
+#include "fetch/localfile.h"
 
 namespace zorvan {
 namespace {
 
 const QByteArray Section = QByteArrayLiteral("section");
 const QByteArray Key = QByteArrayLiteral("url");
-
-QString decode936(const QByteArray& bytes) {
-    QStringDecoder decoder("windows-936");
-    return decoder(bytes);
-}
-
-QByteArray encode936(const QString& text) {
-    QStringEncoder encoder("windows-936");
-    return encoder(text);
-}
 
 // Only the blank counts: a line of tabs or ideographic spaces is kept as typed.
 bool isSpacesOnly(const QString& line) {
@@ -39,7 +28,7 @@ QStringList splitDomainList(const QString& value) {
 QString readDomainListValue(const QString& configPath, bool* readable) {
     const ProfileRead read = readProfileValue(configPath, Section, Key);
     if (readable) *readable = read.status != ProfileStatus::Unreadable;
-    return decode936(read.value);
+    return DecodeAnsi(read.value);
 }
 
 QStringList readDomainList(const QString& configPath, bool* readable) {
@@ -47,7 +36,7 @@ QStringList readDomainList(const QString& configPath, bool* readable) {
 }
 
 bool writeDomainListValue(const QString& configPath, const QString& value) {
-    return writeProfileValue(configPath, Section, Key, encode936(value)) == ProfileStatus::Ok;
+    return writeProfileValue(configPath, Section, Key, EncodeAnsi(value)) == ProfileStatus::Ok;
 }
 
 QString editorTextFromValue(const QString& value) {

@@ -1,8 +1,8 @@
 #include "domains/profile.h"
 
-#include <QFile>
-#include <QFileInfo>
-#include <QSaveFile>
+#include <QList>
+
+#include "fetch/localfile.h"
 
 namespace zorvan {
 namespace {
@@ -137,16 +137,15 @@ QByteArray withProfileValue(const QByteArray& file, const QByteArray& section, c
 
 ProfileRead readProfileValue(const QString& path, const QByteArray& section, const QByteArray& key) {
     ProfileRead read;
-    QFile file(path);
-    if (!file.exists()) return read;
-    if (QFileInfo(path).isDir() || !file.open(QIODevice::ReadOnly)) {
-        read.status = ProfileStatus::Unreadable;
-        return read;
-    }
-    const QByteArray bytes = file.readAll();
-    if (file.error() != QFileDevice::NoError) {
-        read.status = ProfileStatus::Unreadable;
-        return read;
+    QByteArray bytes;
+    switch (ReadWholeFile(path, &bytes)) {
+        case FileRead::Missing:
+            return read;
+        case FileRead::Unreadable:
+            read.status = ProfileStatus::Unreadable;
+            return read;
+        case FileRead::Ok:
+            break;
     }
     read.value = profileValue(bytes, section, key);
     read.status = ProfileStatus::Ok;
@@ -156,23 +155,10 @@ ProfileRead readProfileValue(const QString& path, const QByteArray& section, con
 ProfileStatus writeProfileValue(const QString& path, const QByteArray& section, const QByteArray& key,
                                 const QByteArray& value) {
     QByteArray old;
-    QFile existing(path);
-    if (existing.exists()) {
-        // A file we cannot read may hold lines we would otherwise destroy.
-        if (QFileInfo(path).isDir() || !existing.open(QIODevice::ReadOnly)) return ProfileStatus::Unreadable;
-        old = existing.readAll();
-        if (existing.error() != QFileDevice::NoError) return ProfileStatus::Unreadable;
-        existing.close();
-    }
+    // A file we cannot read may hold lines we would otherwise destroy.
+    if (ReadWholeFile(path, &old) == FileRead::Unreadable) return ProfileStatus::Unreadable;
     const QByteArray bytes = withProfileValue(old, section, key, value);
-    QSaveFile out(path);
-    if (!out.open(QIODevice::WriteOnly)) return ProfileStatus::WriteFailed;
-    // A full disk can let commit() succeed on a short file; check every step first.
-    if (out.write(bytes) != bytes.size() || !out.flush() || out.error() != QFileDevice::NoError) {
-        out.cancelWriting();
-        return ProfileStatus::WriteFailed;
-    }
-    return out.commit() ? ProfileStatus::Ok : ProfileStatus::WriteFailed;
+    return WriteFileAtomically(path, bytes) ? ProfileStatus::Ok : ProfileStatus::WriteFailed;
 }
 
 }  // namespace zorvan

@@ -1,13 +1,9 @@
 #include "history/historyfile.h"
 
-#include <QFile>
-#include <QFileInfo>
-#include <QSaveFile>
-#include <QStringDecoder>
-#include <QStringEncoder>
 #include <algorithm>
 #include <cstring>
 
+#include "fetch/localfile.h"
 #include "fetch/platform.h"
 #include "fetch/services.h"
 
@@ -103,16 +99,6 @@ const QByteArray crlfBytes("\r\n");
 
 }  // namespace
 
-QString decodeHistory(const QByteArray& bytes) {
-    QStringDecoder decoder("windows-936");
-    return decoder.decode(bytes);
-}
-
-QByteArray encodeHistory(const QString& text) {
-    QStringEncoder encoder("windows-936");
-    return encoder.encode(text);
-}
-
 QString CollapseBlankLines(const QString& text) {
     QString out = text;
     collapseInPlace(out, QStringLiteral("\r\n\r\n"));
@@ -152,8 +138,8 @@ QString HistoryRecord(const QString& date, const FieldReader& field) {
 
 QByteArray savedHistoryBytes(const QByteArray& oldBytes, const QString& domain,
                              const QString& record, const QString& today) {
-    const QByteArray header = encodeHistory(historyHeader(domain));
-    const QByteArray line = encodeHistory(record);
+    const QByteArray header = EncodeAnsi(historyHeader(domain));
+    const QByteArray line = EncodeAnsi(record);
     // The new bytes are oldBytes with [cutStart, cutEnd) replaced by insert. Built in one buffer
     // with room for the final CR LF: the file may be large and is rewritten on every save.
     qsizetype cutStart = 0, cutEnd = oldBytes.size();
@@ -165,7 +151,7 @@ QByteArray savedHistoryBytes(const QByteArray& oldBytes, const QString& domain,
             insert = crlfBytes + insert;
         } else {
             // "=" is below the code page's trail bytes, so the first "=" byte ends the date.
-            const QByteArray day = encodeHistory(today);
+            const QByteArray day = EncodeAnsi(today);
             qsizetype todayStart = -1, todayEnd = -1, lastEnd = s.lineEnd;
             forEachRecordLine(oldBytes, s, [&](qsizetype start, qsizetype end) {
                 const QByteArrayView recordLine = QByteArrayView(oldBytes).sliced(start, end - start);
@@ -199,7 +185,7 @@ QByteArray savedHistoryBytes(const QByteArray& oldBytes, const QString& domain,
 }
 
 QByteArray historyBytesWithout(const QByteArray& oldBytes, const QString& domain) {
-    const Section s = findSection(oldBytes, encodeHistory(historyHeader(domain)));
+    const Section s = findSection(oldBytes, EncodeAnsi(historyHeader(domain)));
     if (!s.found()) return QByteArray();
     return CollapseBlankLines(oldBytes.first(s.lineStart) + QByteArrayView(oldBytes).sliced(s.end)) + crlfBytes;
 }
@@ -214,7 +200,7 @@ QStringList historyDomains(const QByteArray& bytes) {
         pos = lineEnd + 2;
         if (!line.startsWith('[')) continue;
         // "]" can be the second byte of a character: look for it in the text.
-        const QString text = decodeHistory(line.toByteArray());
+        const QString text = DecodeAnsi(line.toByteArray());
         const qsizetype close = text.indexOf(u']', 1);
         if (close > 0) domains.append(text.sliced(1, close - 1));
     }
@@ -223,10 +209,10 @@ QStringList historyDomains(const QByteArray& bytes) {
 
 QStringList historyRecords(const QByteArray& bytes, const QString& domain) {
     QStringList records;
-    const Section s = findSection(bytes, encodeHistory(historyHeader(domain)));
+    const Section s = findSection(bytes, EncodeAnsi(historyHeader(domain)));
     if (!s.found()) return records;
     forEachRecordLine(bytes, s, [&](qsizetype start, qsizetype end) {
-        records.append(decodeHistory(bytes.sliced(start, end - start)));
+        records.append(DecodeAnsi(bytes.sliced(start, end - start)));
         return false;
     });
     return records;
@@ -247,42 +233,11 @@ QStringList recordCells(const QString& record) {
     return cells;
 }
 
-HistoryRead readHistoryFile(const QString& path, QByteArray* bytes) {
-    bytes->clear();
-    const QFileInfo info(path);
-    if (!info.exists() && !info.isSymLink()) return HistoryRead::Missing;
-    if (!info.isFile()) return HistoryRead::Unreadable;
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly)) return HistoryRead::Unreadable;
-    *bytes = file.readAll();
-    if (file.error() != QFileDevice::NoError) {
-        bytes->clear();
-        return HistoryRead::Unreadable;
-    }
-    return HistoryRead::Ok;
-}
-
-bool writeAtomically(QSaveFile& file, const QByteArray& bytes) {
-    if (!file.isOpen() && !file.open(QIODevice::WriteOnly)) return false;
-    // A full disk can let commit() succeed on truncated data: check every step first.
-    if (file.write(bytes) != bytes.size() || !file.flush() || file.error() != QFileDevice::NoError) {
-        file.cancelWriting();
-        file.commit();
-        return false;
-    }
-    return file.commit();
-}
-
-bool writeHistoryFile(const QString& path, const QByteArray& bytes) {
-    QSaveFile file(path);
-    return writeAtomically(file, bytes);
-}
-
 bool saveHistoryTo(const QString& path, const QString& domain, const FieldReader& field,
                    const QString& today) {
     QByteArray old;
-    if (readHistoryFile(path, &old) == HistoryRead::Unreadable) return false;
-    return writeHistoryFile(path, savedHistoryBytes(old, domain, HistoryRecord(today, field), today));
+    if (ReadWholeFile(path, &old) == FileRead::Unreadable) return false;
+    return WriteFileAtomically(path, savedHistoryBytes(old, domain, HistoryRecord(today, field), today));
 }
 
 bool SaveHistory(const QString& domain, const FieldReader& field) {
@@ -291,9 +246,9 @@ bool SaveHistory(const QString& domain, const FieldReader& field) {
 
 bool deleteDomainHistory(const QString& path, const QString& domain) {
     QByteArray old;
-    if (readHistoryFile(path, &old) == HistoryRead::Unreadable) return false;
+    if (ReadWholeFile(path, &old) == FileRead::Unreadable) return false;
     const QByteArray kept = historyBytesWithout(old, domain);
-    return !kept.isNull() && writeHistoryFile(path, kept);
+    return !kept.isNull() && WriteFileAtomically(path, kept);
 }
 
 }  // namespace zorvan

@@ -5,7 +5,6 @@
 #include <QStringList>
 #include <functional>
 
-class QSaveFile;
 
 namespace zorvan {
 
@@ -17,9 +16,6 @@ namespace zorvan {
 using FieldReader = std::function<QString(const QString& fieldName)>;
 
 inline constexpr QStringView crlf = u"\r\n";
-
-QString decodeHistory(const QByteArray& bytes);
-QByteArray encodeHistory(const QString& text);
 
 // Every run of two or more CR LF pairs becomes one; lone CR or LF stay.
 QString CollapseBlankLines(const QString& text);
@@ -56,18 +52,6 @@ QStringList historyRecords(const QByteArray& bytes, const QString& domain);
 // The nine cells a record fills in the viewer: the date, then the seven engine fields and the
 // Alexa rank (missing pieces empty).
 QStringList recordCells(const QString& record);
-
-// Disk.
-enum class HistoryRead { Ok, Missing, Unreadable };
-
-// Reads the whole file. A file that exists but cannot be read is Unreadable: callers must then
-// leave it alone, or its records would be lost.
-HistoryRead readHistoryFile(const QString& path, QByteArray* bytes);
-
-// Writes bytes through an opened-or-not QSaveFile and commits only when every byte reached the
-// disk; otherwise the old file stays whole.
-bool writeAtomically(QSaveFile& file, const QByteArray& bytes);
-bool writeHistoryFile(const QString& path, const QByteArray& bytes);
 
 // Saves today's record of domain into the file at path. False when nothing was written.
 bool saveHistoryTo(const QString& path, const QString& domain, const FieldReader& field,

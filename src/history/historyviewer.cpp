@@ -13,6 +13,7 @@
 #include <QVBoxLayout>
 
 #include "fetch/platform.h"
+#include "fetch/localfile.h"
 #include "history/historyfile.h"
 
 namespace zorvan {
@@ -136,7 +137,7 @@ void HistoryViewer::layOutGrid() {
 QByteArray HistoryViewer::readBytes() const {
     QByteArray bytes;
     // An unreadable file shows as an empty one; it is never written from here.
-    readHistoryFile(path_, &bytes);
+    ReadWholeFile(path_, &bytes);
     return bytes;
 }
 

@@ -10,6 +10,7 @@
 
 #include "fakeplatform.h"
 #include "fetch/services.h"
+#include "fetch/localfile.h"
 #include "history/historyfile.h"
 #include "standinfixture.h"
 
@@ -235,8 +236,8 @@ TEST_F(WriterTest, UnreadableFileIsNeverRewritten) {
     EXPECT_FALSE(deleteDomainHistory(path, QStringLiteral("d.com")));
     EXPECT_TRUE(QFileInfo(path + QStringLiteral("/inside")).isDir());
     QByteArray bytesRead;
-    EXPECT_EQ(readHistoryFile(path, &bytesRead), HistoryRead::Unreadable);
-    EXPECT_EQ(readHistoryFile(dir.filePath(QStringLiteral("none.txt")), &bytesRead), HistoryRead::Missing);
+    EXPECT_EQ(ReadWholeFile(path, &bytesRead), FileRead::Unreadable);
+    EXPECT_EQ(ReadWholeFile(dir.filePath(QStringLiteral("none.txt")), &bytesRead), FileRead::Missing);
 }
 
 // Accepts only part of each write, like a disk that fills up.
@@ -254,7 +255,7 @@ TEST_F(WriterTest, ShortWriteLeavesTheOldFileWhole) {
     const QString old = QStringLiteral("[d.com]\r\nr1\r\n");
     put(old);
     ShortWriteFile file(path);
-    EXPECT_FALSE(writeAtomically(file, toGbk(QStringLiteral("[d.com]\r\nr1\r\nr2 with more bytes\r\n"))));
+    EXPECT_FALSE(WriteAtomically(file, toGbk(QStringLiteral("[d.com]\r\nr1\r\nr2 with more bytes\r\n"))));
     EXPECT_EQ(text(), old);
     EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files), QStringList{QStringLiteral("history.txt")});
 }

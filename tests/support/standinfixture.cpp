@@ -2,12 +2,11 @@
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
-#include <QStringDecoder>
-#include <QStringEncoder>
 #include <QThread>
 #include <cstdlib>
 
 #include "fetch/fetch.h"
+#include "fetch/localfile.h"
 #include "fetch/services.h"
 
 namespace zorvan::test {
@@ -47,14 +46,8 @@ bool waitFor(const std::function<bool()>& predicate, int timeoutMs) {
     return true;
 }
 
-QByteArray toGbk(const QString& text) {
-    QStringEncoder encoder("windows-936");
-    return encoder(text);
-}
+QByteArray toGbk(const QString& text) { return EncodeAnsi(text); }
 
-QString fromGbk(const QByteArray& bytes) {
-    QStringDecoder decoder("windows-936");
-    return decoder(bytes);
-}
+QString fromGbk(const QByteArray& bytes) { return DecodeAnsi(bytes); }
 
 }  // namespace zorvan::test

@@ -1,0 +1,26 @@
+#pragma once
+
+#include <QByteArray>
+#include <QString>
+
+class QSaveFile;
+
+namespace zorvan {
+
+// The program's own files (config.ini, history.txt) are kept in code page 936, so that files
+// written by earlier versions stay readable.
+QString DecodeAnsi(const QByteArray& bytes);
+QByteArray EncodeAnsi(const QString& text);
+
+enum class FileRead { Ok, Missing, Unreadable };
+
+// Reads a whole file. One that exists but cannot be read (permissions, a folder or socket in its
+// place) is Unreadable: callers must then leave it alone, or whatever it holds would be lost.
+FileRead ReadWholeFile(const QString& path, QByteArray* bytes);
+
+// Replaces a file whole, or not at all: commits only when every byte was written and flushed (on a
+// full disk QSaveFile::commit() alone can succeed with a truncated file).
+bool WriteAtomically(QSaveFile& file, const QByteArray& bytes);
+bool WriteFileAtomically(const QString& path, const QByteArray& bytes);
+
+}  // namespace zorvan
