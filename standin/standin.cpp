@@ -41,6 +41,7 @@ qint64 Services::elapsedMs() const {
 
 bool Services::startRole(Role& role, int port) {
     role.server = std::make_unique<httplib::Server>();
+    // One request per connection: stopping then never waits for an idle kept-alive client.
     role.server->set_keep_alive_max_count(1);
     role.server->Get(".*", [this, &role](const httplib::Request& req, httplib::Response& res) {
         answer(role, &req, &res);
