@@ -336,6 +336,14 @@ QLabel* MainWindow::makeField(const QString& name, const QString& text, const QS
     field->setAccessibleDescription(description);
     field->setStyleSheet(QString::fromLatin1(ResultFieldStyle));
     field->setMinimumWidth(70);
+    // Chinese glyphs come from a fallback font with a taller line: size every field for them, so
+    // rows keep one height whatever text arrives.
+    static const int height = [] {
+        QLabel probe(QString::fromUtf8("约Ag"));
+        probe.setStyleSheet(QString::fromLatin1(ResultFieldStyle));
+        return probe.sizeHint().height();
+    }();
+    field->setFixedHeight(height);
     field->setTextInteractionFlags(Qt::NoTextInteraction);
     field->installEventFilter(this);
     labels_.insert(name, field);
