@@ -88,7 +88,7 @@ bool spacesOnly(const QByteArray& bytes) {
     return std::all_of(bytes.cbegin(), bytes.cend(), [](char c) { return c == ' '; });
 }
 
-// Only the blanks the original's trim removed: line breaks are kept.
+// Only blanks count as padding around a record: line breaks are kept.
 QByteArrayView trimSpaces(QByteArrayView bytes) {
     while (!bytes.isEmpty() && bytes.front() == ' ') bytes = bytes.sliced(1);
     while (!bytes.isEmpty() && bytes.back() == ' ') bytes.chop(1);

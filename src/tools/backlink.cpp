@@ -14,9 +14,9 @@ namespace {
 
 const QString CrLf = QStringLiteral("\r\n");
 
-// The patterns are written in the dialect of the original's regular-expression engine. Two things
-// differ in PCRE2: a hyphen right after a class escape inside brackets is a literal there but an
-// invalid range here, and "." must stop only at a line feed (not at CR), as it did there.
+// The patterns are written in a script-engine regular-expression dialect. Two things differ in
+// PCRE2: a hyphen right after a class escape inside brackets is a literal in that dialect but an
+// invalid range here, and "." must stop only at a line feed (not at CR).
 QString toPcre(const QString& pattern) {
     QString out = QStringLiteral("(*LF)");
     bool inClass = false;

@@ -26,7 +26,7 @@ QByteArray resultPage(const QString& total, int first, int count) {
     return (page + S("</ol></body></html>")).toUtf8();
 }
 
-TEST(BacklinkPatterns, MatchAsTheOriginalDialectDid) {
+TEST(BacklinkPatterns, MatchAsTheScriptDialectDoes) {
     const QString page = S("1. <A CLASS=x HREF=\"http://Big-Site.example.com/a-b/c d.html?x=1&y=%20\">中文 标题</A>\n"
                            "2. <a href=http://x.cn>second\r still</a> tail");
     EXPECT_EQ(TestRegExp(BacklinkPattern::Result, page),
