@@ -54,7 +54,12 @@ bool Services::startRole(Role& role, int port) {
         if (role.port <= 0) return false;
     }
     role.thread = std::thread([server = role.server.get()] { server->listen_after_bind(); });
-    return true;
+    // stop() before the listening loop has started would be lost and leave it in accept() for
+    // good; wait until it runs.
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+    while (!role.server->is_running() && std::chrono::steady_clock::now() < deadline)
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    return role.server->is_running();
 }
 
 bool Services::start() {
