@@ -14,7 +14,7 @@
 #include "fetch/services.h"
 #include "standinfixture.h"
 #include "tools/backlink.h"
-#include "tools/backlinkwindow.h"
+#include "tools/gui/backlinkwindow.h"
 #include "fetch/fetch.h"
 
 using namespace zorvan;

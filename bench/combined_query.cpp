@@ -15,6 +15,8 @@
 
 #include "app/mainwindow.h"
 #include "engines/countrows.h"
+#include "engines/queryengine.h"
+#include "support/benchutil.h"
 #include "fetch/fetch.h"
 #include "fakeplatform.h"
 #include "fetch/services.h"
@@ -39,14 +41,6 @@ void servePages(standin::Services& services) {
                       QStringLiteral("<meta charset=\"utf-8\"><iframe src=\"http://") + serviceHost(Role::PageRank) +
                           QStringLiteral("/rank?u=http://x\">"));
     services.setRoute(Role::PageRank, "/rank", QStringLiteral("Rank_1:1:5"));
-}
-
-long peakRssKb() {
-    QFile status(QStringLiteral("/proc/self/status"));
-    if (!status.open(QIODevice::ReadOnly)) return -1;
-    for (const QByteArray& line : status.readAll().split('\n'))
-        if (line.startsWith("VmHWM:")) return line.mid(6).trimmed().split(' ').first().toLong();
-    return -1;
 }
 
 }  // namespace
@@ -101,7 +95,7 @@ int main(int argc, char** argv) {
         while (!window.queryButton()->isEnabled()) QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
         const qint64 elapsed = clock.elapsed();
         ticker.stop();
-        test::waitFor([] { return false; }, 200);  // let the PageRank lookup end before the next run
+        test::waitFor([&] { return window.query()->isFinished(); });  // the PageRank lookup too
 
         int windowRequests = 0, workerRequests = 0;
         qint64 workerFirst = -1, workerLast = 0;
@@ -128,7 +122,7 @@ int main(int argc, char** argv) {
                     run == 0 ? "warm-up" : "run", run, windowRequests, workerRequests, bound, static_cast<long long>(elapsed), ratio,
                     static_cast<long long>(stall), static_cast<long long>(workerLast - workerFirst));
     }
-    const long rss = peakRssKb();
+    const long rss = bench::peakRssKb();
     std::printf("best ratio of runs 1-3 %.3f (target <= 1.05); worst stall %lld ms (target <= 16); peak RSS %.1f MB "
                 "(target <= 80)\n",
                 bestRatio, static_cast<long long>(worstStall), rss / 1024.0);

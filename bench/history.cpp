@@ -15,7 +15,7 @@
 
 #include "fetch/localfile.h"
 #include "history/historyfile.h"
-#include "history/historyviewer.h"
+#include "history/gui/historyviewer.h"
 
 using namespace zorvan;
 
@@ -71,7 +71,8 @@ int main(int argc, char** argv) {
     if (!WriteFileAtomically(path, bytes)) return 1;
 
     std::vector<double> plain, save, view;
-    const FieldReader fields = [](const QString& name) -> QString { return name.right(2) + QStringLiteral("12345"); };
+    FigureValues fields;
+    for (const FigureInfo& f : figureTable()) fields[f.figure] = f.control.right(2) + QStringLiteral("12345");
     for (int i = 0; i < runs; ++i) {
         plain.push_back(timeMs([&] {
             QFile in(path);

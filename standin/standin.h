@@ -29,7 +29,7 @@ enum class Failure {
     Drip,         // answers one byte every half second, forever
     ServerError,  // HTTP 500 with an error page
     InvalidBytes, // a body that is valid in no charset
-    HugeBody,     // a body larger than any fetch accepts
+    HugeBody,     // 100 MB without a declared length, larger than any fetch accepts
 };
 
 struct LogEntry {

@@ -10,6 +10,7 @@
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMouseEvent>
 #include <QPainter>
 #include <QPushButton>
 #include <QScreen>
@@ -17,7 +18,6 @@
 #include <QToolButton>
 #include <QVBoxLayout>
 
-#include "app/combinedquery.h"
 #include "app/resultfields.h"
 #include "engines/quicklinks.h"
 #include "fetch/fetch.h"
@@ -47,12 +47,12 @@ QLabel* makeText(QWidget* parent, const char* name, const QString& text) {
 }
 
 // A small round badge with the engine's initial stands in for each engine's icon.
-QLabel* engineIcon(QWidget* parent, const QString& letter, const char* colour) {
+QLabel* engineIcon(QWidget* parent, const QString& letter, const QString& colour) {
     auto* icon = new QLabel(letter, parent);
     icon->setFixedSize(20, 20);
     icon->setAlignment(Qt::AlignCenter);
     icon->setStyleSheet(QStringLiteral("QLabel { border-radius: 10px; color: white; font-weight: bold; background: ") +
-                        QString::fromLatin1(colour) + QStringLiteral("; }"));
+                        colour + QStringLiteral("; }"));
     icon->setAccessibleName(QString());
     return icon;
 }
@@ -110,8 +110,6 @@ MainWindow::MainWindow(QWidget* parent) : QWidget(parent) {
     updateTimer_->setSingleShot(true);
     connect(updateTimer_, &QTimer::timeout, this, &MainWindow::runUpdateCheck);
 
-    query_ = new CombinedQuery(*this);
-
     // Start-up.
     hostArea_->hide();
     state_.batchResults = {QString(), QString()};
@@ -147,6 +145,8 @@ void MainWindow::buildUi() {
     domainBox_->setObjectName(QStringLiteral("Combo1"));
     domainBox_->setEditable(true);
     domainBox_->setInsertPolicy(QComboBox::NoInsert);
+    // A query asks exactly what was typed: no completion from the saved list, no case change.
+    domainBox_->setCompleter(nullptr);
     domainBox_->setMinimumWidth(260);
     domainBox_->setAccessibleName(S("域名"));
     domainBox_->installEventFilter(this);
@@ -211,8 +211,8 @@ void MainWindow::buildUi() {
         heading->setStyleSheet(QString::fromLatin1(HeadingStyle));
         heading->setAlignment(Qt::AlignCenter);
         infoGrid->addWidget(heading, 0, i);
-        const ResultField& field = recordOrderFields()[i];
-        infoGrid->addWidget(makeField(field.name, Pending, field.description), 1, i);
+        const FigureInfo& field = figureTable()[size_t(i)];
+        infoGrid->addWidget(makeField(field.control, Pending, field.label), 1, i);
     }
     infoRow->addWidget(previousArrow_);
     infoRow->addLayout(infoGrid, 1);
@@ -229,27 +229,17 @@ void MainWindow::buildUi() {
     table->addWidget(makeText(engines, "Label4", S("收录情况")), 0, 2);
     table->addWidget(makeText(engines, "Label5", S("反向链接")), 0, 3);
     table->addWidget(infoIcon(engines), 0, 4);
-    struct EngineRow {
-        const char* label;
-        const char* name;
-        const char* letter;
-        const char* colour;
-        const char* code;
-    };
-    const EngineRow rows[] = {
-        {"Label6", "百度", "B", "#2932e1", "bd"}, {"Label7", "谷歌", "G", "#4285f4", "gg"},
-        {"Label8", "雅虎", "Y", "#6001d2", "yh"}, {"Label9", "搜狗", "S", "#fb6022", "sg"},
-        {"Label10", "SOSO", "S", "#0f8fd8", "ss"}, {"Label11", "必应", "B", "#008373", "by"},
-        {"Label12", "有道", "Y", "#e0301e", "yd"},
-    };
+    // Row labels Label6 to Label12, one per engine; the icon shows the engine's initial.
     int r = 1;
-    for (const EngineRow& row : rows) {
-        const QString rowName = S(row.name);
-        table->addWidget(engineIcon(engines, QString::fromLatin1(row.letter), row.colour), r, 0);
-        table->addWidget(makeText(engines, row.label, rowName), r, 1);
-        const QString code = QString::fromLatin1(row.code);
-        table->addWidget(makeField(QStringLiteral("Labelsl") + code, Pending, rowName + S(" 收录情况")), r, 2);
-        table->addWidget(makeField(QStringLiteral("Labelfx") + code, Pending, rowName + S(" 反向链接")), r, 3);
+    for (const EngineInfo& e : engineTable()) {
+        auto* rowLabel = new QLabel(e.name, engines);
+        rowLabel->setObjectName(QStringLiteral("Label") + QString::number(5 + r));
+        table->addWidget(engineIcon(engines, e.key.left(1).toUpper(), e.colour), r, 0);
+        table->addWidget(rowLabel, r, 1);
+        const FigureInfo& indexed = figureInfo(indexedFigure(e.engine));
+        const FigureInfo& backlinks = figureInfo(backlinksFigure(e.engine));
+        table->addWidget(makeField(indexed.control, Pending, indexed.label), r, 2);
+        table->addWidget(makeField(backlinks.control, Pending, backlinks.label), r, 3);
         ++r;
     }
     table->setColumnStretch(2, 1);
@@ -358,11 +348,16 @@ QLabel* MainWindow::label(const QString& objectName) const {
 }
 
 QString MainWindow::fieldText(const QString& objectName) const {
+    if (const auto figure = figureByControl(objectName)) return figures_[*figure];
     const QLabel* l = label(objectName);
     return l ? l->text() : QString();
 }
 
 void MainWindow::setFieldText(const QString& objectName, const QString& text) {
+    if (const auto figure = figureByControl(objectName)) {
+        setFigure(*figure, text);
+        return;
+    }
     if (QLabel* l = label(objectName)) {
         // Page text is shown as text, never interpreted as markup.
         l->setTextFormat(Qt::PlainText);
@@ -370,22 +365,12 @@ void MainWindow::setFieldText(const QString& objectName, const QString& text) {
     }
 }
 
-void MainWindow::startCombinedQuery() { query_->start(); }
-
-void MainWindow::pollCompletion() {
-    if (state_.completedBatchCount.load() == 4) {
-        state_.resultsReady = true;
-        queryButton_->setEnabled(true);
-        pollTimer_->stop();
-        domainBox_->setEnabled(true);
-        if (!batchBox_->isChecked()) {
-            domainBox_->setFocus();
-            domainBox_->lineEdit()->setSelection(0, 6000);
-        }
-        if (autoSaveBox_->isChecked()) saveHistory(domainBox_->currentText());
-        if (batchBox_->isChecked()) advanceBatch();
+void MainWindow::setFigure(Figure figure, const QString& text) {
+    figures_[figure] = text;
+    if (QLabel* l = labels_.value(figureInfo(figure).control)) {
+        l->setTextFormat(Qt::PlainText);
+        l->setText(text);
     }
-    if (batchBox_->isChecked()) domainBox_->setEnabled(false);
 }
 
 void MainWindow::closeEvent(QCloseEvent* event) {
@@ -408,11 +393,18 @@ bool MainWindow::eventFilter(QObject* watched, QEvent* event) {
         }
     }
     if (event->type() == QEvent::MouseButtonPress && watched == detailButton_) resetDetailFields();
-    if (event->type() == QEvent::MouseButtonRelease) {
-        const QString link = watched == hostArea_ ? QStringLiteral("Picture1") : watched->objectName();
-        if (const auto target = quickLink(link)) {
-            OpenQueryUrl(target->prefix(), domain());
-        }
+    // A quick link opens on a left click: press and release on the same field.
+    const bool leftButton = (event->type() == QEvent::MouseButtonPress || event->type() == QEvent::MouseButtonRelease) &&
+                            static_cast<QMouseEvent*>(event)->button() == Qt::LeftButton;
+    if (leftButton && event->type() == QEvent::MouseButtonPress) pressedField_ = watched;
+    if (leftButton && event->type() == QEvent::MouseButtonRelease) {
+        const bool sameField = pressedField_ == watched && watched->isWidgetType() &&
+                               static_cast<QWidget*>(watched)->rect().contains(static_cast<QMouseEvent*>(event)->position().toPoint());
+        pressedField_ = nullptr;
+        std::optional<QuickLink> target;
+        if (watched == hostArea_) target = hostAreaLink();
+        else if (const auto figure = figureByControl(watched->objectName())) target = quickLink(*figure);
+        if (sameField && target) OpenQueryUrl(target->prefix(), domain());
     }
     return QWidget::eventFilter(watched, event);
 }

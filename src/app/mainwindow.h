@@ -7,6 +7,7 @@
 #include <atomic>
 
 #include "domains/batchbook.h"
+#include "engines/figures.h"
 
 class QCheckBox;
 class QComboBox;
@@ -17,10 +18,11 @@ class QToolButton;
 
 namespace zorvan {
 
-class CombinedQuery;
+class CombinedQueryEngine;
 
 // What the window knows about the running and past queries.
 struct QueryState {
+    // Counted on the window thread as each batch of the running query reports its end.
     std::atomic<int> completedBatchCount{0};
     bool runActive = false;
     bool resultsReady = false;
@@ -48,11 +50,17 @@ public:
     QString fieldText(const QString& objectName) const;
     void setFieldText(const QString& objectName, const QString& text);
 
-    QueryState& state() { return state_; }
+    // The eighteen figures as the fields show them.
+    const FigureValues& figures() const { return figures_; }
+    QString figure(Figure figure) const { return figures_[figure]; }
+    void setFigure(Figure figure, const QString& text);
 
-    // The combined query of the domain in the box (the "查询" button and Enter). Safe to call from
-    // the poll (the batch advance): a start asked for while a query is still inside its own steps
-    // begins as soon as those steps end.
+    QueryState& state() { return state_; }
+    // The running or last query (nullptr before the first).
+    const CombinedQueryEngine* query() const { return query_; }
+
+    // The combined query of the domain in the box (the "查询" button, Enter, the batch advance).
+    // Starts at once: a PageRank answer the previous query still waits for is dropped.
     void startCombinedQuery();
     // One tick of the completion poll.
     void pollCompletion();
@@ -73,7 +81,7 @@ private:
 
     // Feature hooks: one file per feature (mainwindow_<feature>.cpp).
     // History.
-    void saveHistory(const QString& domain);
+    void saveHistory();
     void openHistoryViewer();
     // Saved domain list and batch mode.
     void loadDomainList();
@@ -97,8 +105,11 @@ private:
     void showWeightWindow();
 
     QueryState state_;
-    CombinedQuery* query_ = nullptr;
+    CombinedQueryEngine* query_ = nullptr;
+    FigureValues figures_;
     QHash<QString, QLabel*> labels_;
+    // The field a left button went down on: a quick link opens when it comes up on the same one.
+    QPointer<QObject> pressedField_;
     QComboBox* domainBox_ = nullptr;
     QCheckBox* batchBox_ = nullptr;
     QCheckBox* autoSaveBox_ = nullptr;
@@ -117,6 +128,8 @@ private:
     void selectDomainEntry(int index);
     BatchBook domainBatch_;
     bool fillingDomainList_ = false;
+    // History: a failed save is told once per query, or once per batch run.
+    bool saveFailureTold_ = false;
 };
 
 }  // namespace zorvan

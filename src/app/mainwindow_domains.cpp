@@ -8,7 +8,8 @@
 #include "app/resultfields.h"
 #include "domains/batchbook.h"
 #include "domains/domainlist.h"
-#include "domains/listeditor.h"
+#include "domains/gui/listeditor.h"
+#include "engines/queryengine.h"
 #include "fetch/services.h"
 
 namespace zorvan {
@@ -64,10 +65,13 @@ void MainWindow::onBatchModeToggled(bool ticked) {
 
 void MainWindow::onDomainSelected(int index) {
     if (fillingDomainList_ || index < 0 || !batchBox_->isChecked()) return;
+    // Once its query is complete, the fields show another entry: a late PageRank answer of that
+    // query no longer belongs in them.
+    if (query_ && state_.completedBatchCount == 4 && domainBox_->itemText(index) != query_->domain())
+        disconnect(query_, &CombinedQueryEngine::figureReady, this, &MainWindow::setFigure);
     // ShowBatchEntry: a field without a stored piece keeps its text.
     const QStringList pieces = batchRecordPieces(state_.batchResults.value(index));
-    const QStringList names = recordOrderNames();
-    for (int k = 0; k < names.size() && k < pieces.size(); ++k) setFieldText(names[k], pieces[k]);
+    for (int k = 0; k < FigureCount && k < pieces.size(); ++k) setFigure(Figure(k), pieces[k]);
     const ArrowVisibility arrows = arrowsForEntry(index, domainBox_->count(), state_.runActive);
     previousArrow_->setVisible(arrows.previous);
     nextArrow_->setVisible(arrows.next);
@@ -79,9 +83,13 @@ void MainWindow::showNextEntry() { selectDomainEntry(domainBox_->currentIndex() 
 
 bool MainWindow::advanceBatch() {
     const int index = domainBox_->currentIndex();
-    QStringList texts;
-    for (const QString& name : recordOrderNames()) texts.append(fieldText(name));
-    BatchBook::store(state_.batchResults, index, joinBatchRecord(texts));
+    // The record is the query's own figures, kept only under the entry it was started for: a list
+    // reloaded while the query ran has another domain there, or none.
+    if (domainBox_->itemText(index) == query_->domain()) {
+        QStringList texts;
+        for (int k = 0; k < FigureCount; ++k) texts.append(query_->values()[Figure(k)]);
+        BatchBook::store(state_.batchResults, index, joinBatchRecord(texts));
+    }
 
     const int count = domainBox_->count();
     if (index < count - 1) {

@@ -1,14 +1,26 @@
 // History hooks of the main window.
+#include <QTimer>
+
 #include "app/mainwindow.h"
+#include "engines/queryengine.h"
+#include "fetch/platform.h"
 #include "fetch/services.h"
+#include "history/gui/historyviewer.h"
 #include "history/historyfile.h"
-#include "history/historyviewer.h"
 
 namespace zorvan {
 
-void MainWindow::saveHistory(const QString& domain) {
-    // A failed save must not stop the poll or a batch run; the old file stays whole.
-    SaveHistory(domain, [this](const QString& field) { return fieldText(field); });
+// The finished query's own figures, under the domain it was started for: the box and the fields
+// may show another entry by now (the list reloaded while it ran).
+void MainWindow::saveHistory() {
+    const FileError error = SaveHistory(query_->domain(), query_->values());
+    if (!error || saveFailureTold_) return;
+    saveFailureTold_ = true;
+    // Told from the event loop, so that a batch run goes on while the message is open.
+    const QString text = QStringLiteral("保存历史记录失败：") + historyFilePath() + u'\n' + *error;
+    QTimer::singleShot(0, this, [this, text] {
+        platform().showMessage({this, MessageIcon::Warning, QStringLiteral("Quenta"), text, MessageButtons::Ok});
+    });
 }
 
 void MainWindow::openHistoryViewer() {

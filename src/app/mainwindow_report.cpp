@@ -6,7 +6,7 @@
 #include "fetch/platform.h"
 #include "fetch/services.h"
 #include "tools/report.h"
-#include "tools/reportwindow.h"
+#include "tools/gui/reportwindow.h"
 #include "tools/update.h"
 
 namespace zorvan {
@@ -17,8 +17,7 @@ void MainWindow::openReport() {
         return;
     }
     const QString typed = domain();
-    const QString text =
-        BuildReport(typed, [this](const QString& name) { return fieldText(name); }, platform().now());
+    const QString text = BuildReport(typed, figures_, platform().now());
     // Held by QPointer: the modal loop may outlive this window's children.
     QPointer<ReportWindow> report = new ReportWindow(this);
     report->load(typed, text);

@@ -4,8 +4,8 @@
 #include <QVBoxLayout>
 
 #include "app/mainwindow.h"
-#include "tools/backlinkwindow.h"
-#include "tools/weightwindow.h"
+#include "tools/gui/backlinkwindow.h"
+#include "tools/gui/weightwindow.h"
 
 namespace zorvan {
 

@@ -6,8 +6,8 @@
 namespace zorvan {
 
 MessageAnswer QtPlatform::showMessage(const Message& message) {
-    QMessageBox box(message.parent);
-    box.setWindowTitle(message.title);
+    QMessageBox box(qobject_cast<QWidget*>(message.parent));
+    box.setWindowTitle(message.title.isEmpty() ? ApplicationTitle : message.title);
     box.setText(message.text);
     box.setTextFormat(Qt::PlainText);
     switch (message.icon) {

@@ -10,12 +10,18 @@ namespace zorvan {
 class SingleInstance {
 public:
     explicit SingleInstance(const QString& directory);
-    // False when another running copy holds the lock.
+    // True when this copy holds the lock.
     bool acquired() const { return acquired_; }
+    // True only when a live copy holds the lock: this one should end at once.
+    bool heldByAnotherCopy() const { return heldByAnother_; }
+    // Why the lock could not be taken otherwise (a folder that cannot be created or written).
+    const QString& failure() const { return failure_; }
 
 private:
     std::unique_ptr<QLockFile> lock_;
     bool acquired_ = false;
+    bool heldByAnother_ = false;
+    QString failure_;
 };
 
 }  // namespace zorvan

@@ -107,7 +107,15 @@ QByteArray profileValue(const QByteArray& file, const QByteArray& section, const
     if (found) *found = layout.keyLine >= 0;
     if (layout.keyLine < 0) return {};
     const Line& line = layout.lines[layout.keyLine];
-    return file.mid(layout.valueStart, line.contentEnd - layout.valueStart);
+    // Read as the platform's own profile functions do: blanks, tabs and stray CRs around the
+    // value are not part of it, nor is one pair of matching quotes around the whole of it.
+    QByteArrayView value = QByteArrayView(file).sliced(layout.valueStart, line.contentEnd - layout.valueStart);
+    auto aroundValue = [](char c) { return isBlank(c) || c == '\r'; };
+    while (!value.isEmpty() && aroundValue(value.front())) value = value.sliced(1);
+    while (!value.isEmpty() && aroundValue(value.back())) value.chop(1);
+    if (value.size() >= 2 && (value.front() == '"' || value.front() == '\'') && value.back() == value.front())
+        value = value.sliced(1, value.size() - 2);
+    return value.toByteArray();
 }
 
 QByteArray withProfileValue(const QByteArray& file, const QByteArray& section, const QByteArray& key,

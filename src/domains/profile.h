@@ -10,7 +10,8 @@ namespace zorvan {
 // place (or adds the section and key), and every other line, comment and line break is untouched.
 // Names and values are raw bytes; callers choose the code page.
 
-// The value of the first matching key line: the bytes after its "=", without the line break.
+// The value of the first matching key line: the bytes after its "=", without the line break, the
+// blanks, tabs and stray CRs around it, or one pair of matching quotes around it.
 // `found` tells a missing section or key apart from an empty value.
 QByteArray profileValue(const QByteArray& file, const QByteArray& section, const QByteArray& key,
                         bool* found = nullptr);

@@ -1,19 +1,24 @@
 #pragma once
 
 #include <QList>
+#include <QObject>
 #include <QString>
+#include <functional>
+
+#include "engines/figures.h"
+#include "fetch/valuefetch.h"
 
 namespace zorvan {
 
-// One value query: the page at the role's host + prefix + domain, cut between the markers, into
-// the result field. Baidu rows carry a second wording tried when the first finds nothing.
+// One value query: the page at the role's host + prefix + domain, cut between the markers, for one
+// figure. Baidu rows carry a second wording tried when the first finds nothing.
 struct CountRow {
     QString id;  // "W1", "E3" ...
     QString role;
     QString prefix;
     QString start;
     QString end;
-    QString field;
+    Figure figure;
     QString fallbackStart;
     QString fallbackEnd;
 };
@@ -25,7 +30,12 @@ const QList<CountRow>& engineBatchRows();
 const QList<CountRow>& youdaoBatchRows();
 const QList<CountRow>& sogouYahooBatchRows();
 
-// Runs one row for a domain and returns the field's final text ("X" when nothing was found).
-QString RunCountRow(const CountRow& row, const QString& domain);
+// The address a row asks for a domain.
+QString rowAddress(const CountRow& row, const QString& domain);
+
+// Runs one row for a domain: its value, or "X" when neither wording was found. done is called
+// later from the event loop, unless context goes first.
+void RunCountRowAsync(const CountRow& row, const QString& domain, FetchBudget* budget, QObject* context,
+                      std::function<void(const ValueResult&)> done);
 
 }  // namespace zorvan

@@ -52,7 +52,7 @@ bool isHomePage(const QString& host, const QString& domain) {
 }
 
 void writeIfFound(DetailSink& sink, const QString& field, const std::optional<QString>& value) {
-    if (value) sink.setField(field, *value);
+    if (value) sink.setField(field, capValue(*value));
 }
 
 void replaceIf(DetailSink& sink, const QString& field, const QString& from, const QString& to) {
@@ -61,7 +61,7 @@ void replaceIf(DetailSink& sink, const QString& field, const QString& from, cons
 
 // The domain is read again for every address, so a lower-cased box is what later steps see.
 QString baiduSiteQuery(const DetailSink& sink, const QString& suffix = QString()) {
-    return serviceBase(Role::Baidu) + BaiduSitePrefix + sink.domain() + suffix;
+    return serviceBase(Role::Baidu) + BaiduSitePrefix + domainInAddress(sink.domain()) + suffix;
 }
 
 }  // namespace
@@ -153,15 +153,15 @@ void BaiduDetailCheck(DetailSink& sink) {
 void GoogleRecencyCheck(DetailSink& sink) {
     const QString base = serviceBase(Role::Google);
 
-    QString page = GetPageUtf8(base + GoogleDayPrefix + sink.domain());
+    QString page = GetPageUtf8(base + GoogleDayPrefix + domainInAddress(sink.domain()));
     if (!sink.alive()) return;
     writeIfFound(sink, GoogleDay, GoogleCount(page));
 
-    page = GetPageUtf8(base + GoogleWeekPrefix + sink.domain() + GoogleWeekSuffix);
+    page = GetPageUtf8(base + GoogleWeekPrefix + domainInAddress(sink.domain()) + GoogleWeekSuffix);
     if (!sink.alive()) return;
     writeIfFound(sink, GoogleWeek, GoogleCount(page));
 
-    page = GetPageUtf8(base + GoogleTotalPrefix + sink.domain());
+    page = GetPageUtf8(base + GoogleTotalPrefix + domainInAddress(sink.domain()));
     if (!sink.alive()) return;
     writeIfFound(sink, GoogleTotal, GoogleCount(page));
     // As for Baidu: a page without a cited first result compares nothing, never a previous host.

@@ -1,21 +1,39 @@
 #include "engines/pagerank.h"
 
-#include "fetch/fetch.h"
+#include <memory>
+
 #include "fetch/services.h"
 
 namespace zorvan {
+namespace {
+const QString Http = QStringLiteral("http://");
+}  // namespace
 
-std::optional<QString> PageRankLookup(const QString& domain) {
-    const QString http = QStringLiteral("http://");
-    const QString page = GetPageUtf8(serviceBase(Role::PageRank) + QStringLiteral("/?PRAddress=") + domain);
-    const auto frame = CutBetween(page, QStringLiteral("<iframe src=\"http://"), http);
-    if (!frame) return std::nullopt;
-    const QString answer = GetPageUtf8(http + *frame + http + domain + QStringLiteral("/"));
-    auto rank = CutBetween(answer, QStringLiteral("Rank_"), QString());
-    if (!rank) return std::nullopt;
-    rank->remove(QStringLiteral("1:1:"));
-    if (rank->contains(u':')) return QStringLiteral("0");
-    return rank;
+void PageRankLookupAsync(const QString& domain, FetchBudget* budget, QObject* context,
+                         std::function<void(const ValueResult&)> done) {
+    const QString lookup = serviceBase(Role::PageRank) + QStringLiteral("/?PRAddress=") + domainInAddress(domain);
+    const QString frameStart = QStringLiteral("<iframe src=\"") + Http;
+    BudgetedFetch(lookup, budget, context, [=, done = std::move(done)](const FetchResult& first) {
+        const QString page = BytesToText(first.body, QStringLiteral("UTF-8"));
+        const auto frame = CutBetween(page, frameStart, Http);
+        if (!frame) {
+            done(valueNotFound(lookup, frameStart, first, page));
+            return;
+        }
+        const QString rankUrl = Http + *frame + Http + domainInAddress(domain) + QStringLiteral("/");
+        BudgetedFetch(rankUrl, budget, context, [=](const FetchResult& second) {
+            const QString answer = BytesToText(second.body, QStringLiteral("UTF-8"));
+            const QString rankStart = QStringLiteral("Rank_");
+            ValueResult r = valueNotFound(rankUrl, rankStart, second, answer);
+            r.ms += first.elapsedMs;
+            if (auto rank = CutBetween(answer, rankStart, QString())) {
+                rank->remove(QStringLiteral("1:1:"));
+                r.text = rank->contains(u':') ? QStringLiteral("0") : capValue(*rank);
+                r.verdict = Verdict::Ok;
+            }
+            done(r);
+        });
+    });
 }
 
 }  // namespace zorvan

@@ -3,17 +3,21 @@
 #include <QString>
 #include <optional>
 
+#include "engines/figures.h"
+
 namespace zorvan {
 
-// The search or service page that a clicked result field stands for.
+// The search or service page that a clicked figure stands for.
 struct QuickLink {
     QString role;
     QString path;  // after the host, up to where the domain goes
     QString prefix() const;
 };
 
-// The link of a control of the main window (result fields and the host area "Picture1");
-// nothing for a control without one, such as the PageRank field.
-std::optional<QuickLink> quickLink(const QString& control);
+// The link of a figure; nothing for the PageRank, which has none.
+std::optional<QuickLink> quickLink(Figure figure);
+
+// The link of the main window's host area: the Google backlink search.
+QuickLink hostAreaLink();
 
 }  // namespace zorvan

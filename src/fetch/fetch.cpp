@@ -13,6 +13,7 @@
 #include <cctype>
 
 #include "fetch/platform.h"
+#include "fetch/valuefetch.h"
 
 namespace zorvan {
 namespace {
@@ -22,7 +23,7 @@ std::atomic<int> timeoutMs{[] {
     const int env = qEnvironmentVariableIntValue("ZORVAN_FETCH_TIMEOUT_MS", &ok);
     return ok && env > 0 ? env : 20000;
 }()};
-std::atomic<qint64> maxBody{16 * 1024 * 1024};
+std::atomic<qint64> maxBody{FetchLimits{}.maxBodyBytes};
 
 // One manager per thread, created inside the thread that uses it, as Qt Network requires.
 QThreadStorage<QNetworkAccessManager*> managers;
@@ -43,6 +44,124 @@ bool mustEscape(unsigned char c) {
     }
 }
 
+// Errors of the connection itself: the service never answered.
+bool isTransportError(QNetworkReply::NetworkError error) { return error > 0 && error < 100; }
+
+QString noAnswerDetail(QNetworkReply::NetworkError error) {
+    switch (error) {
+        case QNetworkReply::ConnectionRefusedError: return QStringLiteral("连接被拒绝");
+        case QNetworkReply::RemoteHostClosedError: return QStringLiteral("连接被重置");
+        case QNetworkReply::HostNotFoundError: return QStringLiteral("找不到主机");
+        case QNetworkReply::TimeoutError:
+        case QNetworkReply::OperationCanceledError: return QStringLiteral("超时");
+        default: return QStringLiteral("网络错误");
+    }
+}
+
+// One GET in flight. Owns its reply; reports once, through the event loop, then deletes itself.
+class PageFetch final : public QObject {
+public:
+    PageFetch(const QUrl& url, const FetchOptions& options, QObject* context,
+              std::function<void(const FetchResult&)> done)
+        : QObject(context), options_(options), done_(std::move(done)) {
+        clock_.start();
+        QNetworkRequest request(url);
+        // An inactivity limit alone lets a dripping server hold the wait forever; the timer below
+        // bounds the whole exchange.
+        request.setTransferTimeout(options_.timeoutMs);
+        reply_ = manager().get(request);
+        reply_->setParent(this);
+        // Back-pressure: the network thread stops reading ahead once this much waits unread, so a
+        // huge answer never sits whole in memory before the cap is noticed.
+        reply_->setReadBufferSize(256 * 1024);
+        connect(reply_, &QNetworkReply::metaDataChanged, this, &PageFetch::onMetaData);
+        connect(reply_, &QNetworkReply::readyRead, this, &PageFetch::onReadyRead);
+        connect(reply_, &QNetworkReply::finished, this, &PageFetch::onFinished);
+        deadline_.setSingleShot(true);
+        connect(&deadline_, &QTimer::timeout, this, [this] {
+            timedOut_ = true;
+            reply_->abort();
+        });
+        deadline_.start(options_.timeoutMs);
+    }
+
+private:
+    void onMetaData() {
+        const QVariant length = reply_->header(QNetworkRequest::ContentLengthHeader);
+        if (!options_.truncateAtCap && length.isValid() && length.toLongLong() >= options_.maxBodyBytes) {
+            tooBig_ = true;
+            reply_->abort();
+        }
+    }
+
+    // A body that reaches the cap is too big: Qt 6.4 ends a brotli body of more than 4 MiB at
+    // exactly 4 MiB without an error, which must not pass for a whole page.
+    void onReadyRead() {
+        if (tooBig_ || truncated_) return;
+        body_ += reply_->read(options_.maxBodyBytes - body_.size());
+        if (body_.size() < options_.maxBodyBytes) return;
+        if (options_.truncateAtCap)
+            truncated_ = true;
+        else
+            tooBig_ = true;
+        reply_->abort();
+    }
+
+    void onFinished() {
+        if (reported_) return;
+        reported_ = true;
+        deadline_.stop();
+        if (!tooBig_ && !truncated_ && !timedOut_) onReadyRead();
+        FetchResult result = classify();
+        result.elapsedMs = clock_.elapsed();
+        QMetaObject::invokeMethod(this, [this, result] {
+            // The receiver may delete this fetch's context, and so this fetch, from inside done.
+            const auto done = std::move(done_);
+            deleteLater();
+            done(result);
+        }, Qt::QueuedConnection);
+    }
+
+    FetchResult classify() {
+        FetchResult r;
+        const QVariant status = reply_->attribute(QNetworkRequest::HttpStatusCodeAttribute);
+        r.status = status.isValid() ? status.toInt() : 0;
+        const auto error = reply_->error();
+        if (truncated_) {
+            r.outcome = FetchOutcome::Answered;
+        } else if (tooBig_) {
+            r.outcome = FetchOutcome::TooBig;
+            r.detail = QStringLiteral("页面过大");
+        } else if (timedOut_) {
+            r.outcome = FetchOutcome::NoAnswer;
+            r.detail = QStringLiteral("超时");
+        } else if (isTransportError(error)) {
+            r.outcome = FetchOutcome::NoAnswer;
+            r.detail = noAnswerDetail(error);
+        } else if (status.isValid() && (error == QNetworkReply::NoError || r.status >= 400)) {
+            // Whatever the HTTP status, an answered request is a page: error pages are decoded like
+            // any other. An error on a successful status (a body Qt refused to decompress) is not.
+            r.outcome = FetchOutcome::Answered;
+        } else {
+            r.outcome = FetchOutcome::Failed;
+            r.detail = reply_->errorString();
+        }
+        if (r.answered()) r.body = std::move(body_);
+        return r;
+    }
+
+    FetchOptions options_;
+    std::function<void(const FetchResult&)> done_;
+    QNetworkReply* reply_ = nullptr;
+    QTimer deadline_;
+    QElapsedTimer clock_;
+    QByteArray body_;
+    bool tooBig_ = false;
+    bool truncated_ = false;
+    bool timedOut_ = false;
+    bool reported_ = false;
+};
+
 }  // namespace
 
 FetchLimits fetchLimits() { return {timeoutMs.load(), maxBody.load()}; }
@@ -50,6 +169,14 @@ FetchLimits fetchLimits() { return {timeoutMs.load(), maxBody.load()}; }
 void setFetchLimits(const FetchLimits& limits) {
     timeoutMs = limits.timeoutMs;
     maxBody = limits.maxBodyBytes;
+}
+
+FetchOptions defaultFetchOptions() {
+    const FetchLimits limits = fetchLimits();
+    FetchOptions options;
+    options.timeoutMs = limits.timeoutMs;
+    options.maxBodyBytes = limits.maxBodyBytes;
+    return options;
 }
 
 QUrl RequestUrl(const QString& address) {
@@ -75,54 +202,60 @@ QUrl RequestUrl(const QString& address) {
     return QUrl::fromEncoded(encoded, QUrl::TolerantMode);
 }
 
-QByteArray FetchBytes(const QString& address) {
+QString addressAuthority(const QString& address) {
     const QUrl url = RequestUrl(address);
-    if (!url.isValid() || url.host().isEmpty()) return {};
-
-    const FetchLimits limits = fetchLimits();
-    QNetworkRequest request(url);
-    // An inactivity limit alone lets a dripping server hold the wait forever; the timer below
-    // bounds the whole exchange.
-    request.setTransferTimeout(limits.timeoutMs);
-    QPointer<QNetworkReply> reply = manager().get(request);
-    if (!reply) return {};
-
-    QByteArray body;
-    bool overflow = false;
-    QEventLoop loop;
-    QTimer deadline;
-    deadline.setSingleShot(true);
-    QObject::connect(&deadline, &QTimer::timeout, reply.data(), &QNetworkReply::abort);
-    QObject::connect(reply.data(), &QNetworkReply::readyRead, &loop, [&] {
-        if (!reply || overflow) return;
-        body += reply->readAll();
-        if (body.size() > limits.maxBodyBytes) {
-            overflow = true;
-            reply->abort();
-        }
-    });
-    QObject::connect(reply.data(), &QNetworkReply::finished, &loop, &QEventLoop::quit);
-    deadline.start(limits.timeoutMs);
-    if (!reply->isFinished()) loop.exec();
-
-    if (!reply) return {};
-    if (!reply->isFinished()) {
-        // The wait was ended from outside (the thread or the program is quitting).
-        reply->abort();
-        reply->deleteLater();
-        return {};
-    }
-    if (!overflow) body += reply->readAll();
-    // Whatever the HTTP status, an answered request is a page (error pages are decoded like any
-    // other); a transport failure, time-out, abort or oversized body is not.
-    const bool answered = reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).isValid();
-    const int error = reply->error();
-    const bool failed = overflow || !answered || error == QNetworkReply::OperationCanceledError ||
-                        error == QNetworkReply::TimeoutError;
-    reply->deleteLater();
-    // An HTTP error page is still a page; a transport failure, time-out or oversized body is not.
-    return failed ? QByteArray() : body;
+    return url.host() + u':' + QString::number(url.port(url.scheme() == QStringLiteral("https") ? 443 : 80));
 }
+
+QString domainInAddress(const QString& domain) {
+    QString out;
+    out.reserve(domain.size());
+    for (const QChar c : domain) {
+        switch (c.unicode()) {
+            case '%': out += QStringLiteral("%25"); break;
+            case '&': out += QStringLiteral("%26"); break;
+            case '?': out += QStringLiteral("%3F"); break;
+            case '#': out += QStringLiteral("%23"); break;
+            case '+': out += QStringLiteral("%2B"); break;
+            default: out += c;
+        }
+    }
+    return out;
+}
+
+void FetchAsync(const QString& address, const FetchOptions& options, QObject* context,
+                std::function<void(const FetchResult&)> done) {
+    const QUrl url = RequestUrl(address);
+    if (!url.isValid() || url.host().isEmpty() || options.timeoutMs <= 0) {
+        FetchResult r;
+        r.outcome = options.timeoutMs <= 0 ? FetchOutcome::NoAnswer : FetchOutcome::Failed;
+        r.detail = options.timeoutMs <= 0 ? QStringLiteral("超时") : QStringLiteral("地址无效");
+        QMetaObject::invokeMethod(context, [done = std::move(done), r] { done(r); }, Qt::QueuedConnection);
+        return;
+    }
+    new PageFetch(url, options, context, std::move(done));
+}
+
+FetchResult FetchPage(const QString& url, const FetchOptions& options) {
+    std::optional<FetchResult> result;
+    QEventLoop loop;
+    {
+        // Destroyed on the way out: a wait ended from outside aborts the request.
+        QObject context;
+        FetchAsync(url, options, &context, [&](const FetchResult& r) {
+            result = r;
+            loop.quit();
+        });
+        loop.exec();
+    }
+    if (result) return *result;
+    FetchResult aborted;
+    aborted.outcome = FetchOutcome::NoAnswer;
+    aborted.detail = QStringLiteral("已中止");
+    return aborted;
+}
+
+QByteArray FetchBytes(const QString& url) { return FetchPage(url).body; }
 
 QString BytesToText(const QByteArray& bytes, const QString& charset) {
     // Code page 936 is what "gb2312" really means on the services' side: strict EUC-CN would
@@ -152,26 +285,26 @@ std::optional<QString> CutBetween(const QString& text, const QString& start, con
     return stop < 0 ? piece : piece.left(stop);
 }
 
+QString capValue(const QString& value) { return value.size() > MaxValueLength ? value.left(MaxValueLength) : value; }
+
 QString GetPageValue(const QString& prefix, const QString& domain, const QString& start,
                      const QString& end, const QString& suffix) {
-    const QString url = prefix + domain + suffix;
-    QString page = GetPageGb2312(url);
-    if (const auto declared = CutBetween(page, QStringLiteral("charset="), QStringLiteral("\""))) {
-        // Both later requests are made whatever the declaration says; the services count on
-        // nothing else, and the request pattern is part of how the tool is known to behave.
-        QString asGb = GetPageGb2312(url);
-        QString asUtf8 = GetPageUtf8(url);
-        page = *declared == QStringLiteral("gb2312") ? asGb : asUtf8;
+    std::optional<ValueResult> result;
+    QEventLoop loop;
+    {
+        QObject context;
+        const ValueRule rule{prefix + domainInAddress(domain) + suffix, start, end};
+        FetchValueAsync(rule, nullptr, &context, [&](const ValueResult& r) {
+            result = r;
+            loop.quit();
+        });
+        loop.exec();
     }
-    const auto value = CutBetween(page, start, end);
-    if (!value) return NotFound;
-    QString result = *value;
-    result.remove(u',');
-    return result;
+    return result ? result->text : NotFound;
 }
 
 void OpenQueryUrl(const QString& prefix, const QString& domain, const QString& suffix) {
-    platform().openUrl(RequestUrl(prefix + domain + suffix));
+    platform().openUrl(RequestUrl(prefix + domainInAddress(domain) + suffix));
 }
 
 }  // namespace zorvan

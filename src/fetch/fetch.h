@@ -1,20 +1,65 @@
 #pragma once
 
 #include <QByteArray>
+#include <QObject>
 #include <QString>
 #include <QUrl>
+#include <functional>
 #include <optional>
 
 namespace zorvan {
 
-// Blocking HTTP GETs. On a thread with an event loop (the window thread) the wait serves that
-// thread's events, so timers and clicks keep running; on a worker thread each thread uses its own
-// network manager. Any failure gives empty text; every request ends within the fetch time limit.
+// What became of one GET.
+enum class FetchOutcome {
+    Answered,  // a page came back, whatever its HTTP status
+    NoAnswer,  // time-out, refused, reset, unknown host: the service did not answer
+    TooBig,    // the body passed the size cap
+    Failed,    // anything else: an address that cannot be asked, a broken or bomb-like encoding
+};
+
+struct FetchResult {
+    FetchOutcome outcome = FetchOutcome::Failed;
+    int status = 0;     // the HTTP status; 0 when none came
+    QByteArray body;    // the page; empty unless answered
+    QString detail;     // why it was not answered, in the user's words ("超时", "连接被拒绝" ...)
+    qint64 elapsedMs = 0;
+    bool answered() const { return outcome == FetchOutcome::Answered; }
+};
+
+struct FetchOptions {
+    int timeoutMs = 20000;
+    qint64 maxBodyBytes = 4 * 1024 * 1024;
+    // Keep the first maxBodyBytes and count the page as answered, instead of failing the fetch.
+    bool truncateAtCap = false;
+};
+
+// Limits that keep every fetch bounded. The time limit is taken from ZORVAN_FETCH_TIMEOUT_MS when
+// set (tests shorten it), otherwise 20 s; result pages are well under the 4 MiB body cap.
+struct FetchLimits {
+    int timeoutMs = 20000;
+    qint64 maxBodyBytes = 4 * 1024 * 1024;
+};
+FetchLimits fetchLimits();
+void setFetchLimits(const FetchLimits& limits);
+FetchOptions defaultFetchOptions();
+
+// Starts a GET and calls done once with its result, always later from the event loop, never from
+// inside this call. Nothing is called when context is destroyed first; destroying it aborts the
+// request. Each thread uses its own network manager.
+void FetchAsync(const QString& url, const FetchOptions& options, QObject* context,
+                std::function<void(const FetchResult&)> done);
+
+// The same, waiting for the result while serving the calling thread's events, so that on the
+// window thread timers and clicks keep running. A wait ended from outside (the program is
+// leaving) gives a fetch without answer.
+FetchResult FetchPage(const QString& url, const FetchOptions& options = defaultFetchOptions());
+
+// The body of an answered GET; empty on any failure.
+QByteArray FetchBytes(const QString& url);
+
+// Blocking GETs decoded as UTF-8 or as "gb2312"; any failure gives empty text.
 QString GetPageUtf8(const QString& url);
 QString GetPageGb2312(const QString& url);
-
-// The raw body of one GET (empty on failure). The two page fetches above decode this.
-QByteArray FetchBytes(const QString& url);
 
 // Decodes a whole body. "gb2312" means code page 936 (GBK), the superset the services really send.
 QString BytesToText(const QByteArray& bytes, const QString& charset);
@@ -24,6 +69,11 @@ QString BytesToText(const QByteArray& bytes, const QString& charset);
 // the start marker is missing or followed by nothing.
 std::optional<QString> CutBetween(const QString& text, const QString& start, const QString& end);
 
+// A value cut from a page is kept to its first 256 characters wherever it goes: a page that lacks
+// the end marker would otherwise hand megabytes to a field, a record and a report.
+inline constexpr qsizetype MaxValueLength = 256;
+QString capValue(const QString& value);
+
 // The charset-sniffing value fetch: prefix + domain + suffix, decoded as the page declares,
 // cut between the markers, commas removed; "X" when nothing is found.
 QString GetPageValue(const QString& prefix, const QString& domain, const QString& start,
@@ -32,6 +82,11 @@ QString GetPageValue(const QString& prefix, const QString& domain, const QString
 // The text GetPageValue returns when nothing is found.
 inline const QString NotFound = QStringLiteral("X");
 
+// A domain as it goes into a service's address: the characters that would read as address syntax
+// ("&", "?", "#", "+", "%") are percent-encoded, so the service is asked about exactly the text
+// typed; everything else is left to RequestUrl.
+QString domainInAddress(const QString& domain);
+
 // Opens prefix + domain + suffix in the user's browser (never through a shell).
 void OpenQueryUrl(const QString& prefix, const QString& domain, const QString& suffix = QString());
 
@@ -39,13 +94,7 @@ void OpenQueryUrl(const QString& prefix, const QString& domain, const QString& s
 // line cannot carry are percent-encoded, everything else (including "%3A" in the prefixes) is kept.
 QUrl RequestUrl(const QString& address);
 
-// Limits that keep every fetch bounded. The time limit is taken from ZORVAN_FETCH_TIMEOUT_MS when
-// set (tests shorten it), otherwise 20 s.
-struct FetchLimits {
-    int timeoutMs = 20000;
-    qint64 maxBodyBytes = 16 * 1024 * 1024;
-};
-FetchLimits fetchLimits();
-void setFetchLimits(const FetchLimits& limits);
+// "host:port" of an address as the network layer will ask it.
+QString addressAuthority(const QString& address);
 
 }  // namespace zorvan

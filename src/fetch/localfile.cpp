@@ -5,6 +5,7 @@
 #include <QSaveFile>
 #include <QStringDecoder>
 #include <QStringEncoder>
+#include <csignal>
 
 namespace zorvan {
 
@@ -17,6 +18,8 @@ QByteArray EncodeAnsi(const QString& text) {
     QStringEncoder encoder("windows-936");
     return encoder.encode(text);
 }
+
+void prepareFileWrites() { std::signal(SIGXFSZ, SIG_IGN); }
 
 FileRead ReadWholeFile(const QString& path, QByteArray* bytes) {
     bytes->clear();
@@ -33,19 +36,24 @@ FileRead ReadWholeFile(const QString& path, QByteArray* bytes) {
     return FileRead::Ok;
 }
 
-bool WriteAtomically(QSaveFile& file, const QByteArray& bytes) {
-    if (!file.isOpen() && !file.open(QIODevice::WriteOnly)) return false;
+bool WriteAtomically(QSaveFile& file, const QByteArray& bytes, QString* error) {
+    auto fail = [&] {
+        if (error) *error = file.errorString();
+        return false;
+    };
+    if (!file.isOpen() && !file.open(QIODevice::WriteOnly)) return fail();
     if (file.write(bytes) != bytes.size() || !file.flush() || file.error() != QFileDevice::NoError) {
+        if (error) *error = file.errorString();
         file.cancelWriting();
         file.commit();
         return false;
     }
-    return file.commit();
+    return file.commit() || fail();
 }
 
-bool WriteFileAtomically(const QString& path, const QByteArray& bytes) {
+bool WriteFileAtomically(const QString& path, const QByteArray& bytes, QString* error) {
     QSaveFile file(path);
-    return WriteAtomically(file, bytes);
+    return WriteAtomically(file, bytes, error);
 }
 
 }  // namespace zorvan

@@ -12,6 +12,11 @@ namespace zorvan {
 QString DecodeAnsi(const QByteArray& bytes);
 QByteArray EncodeAnsi(const QString& text);
 
+// Called first by every program: a write past the process's file-size limit then fails like a
+// full disk (EFBIG) and leaves the old file whole, instead of the signal killing the program in
+// the middle of a save.
+void prepareFileWrites();
+
 enum class FileRead { Ok, Missing, Unreadable };
 
 // Reads a whole file. One that exists but cannot be read (permissions, a folder or socket in its
@@ -20,7 +25,8 @@ FileRead ReadWholeFile(const QString& path, QByteArray* bytes);
 
 // Replaces a file whole, or not at all: commits only when every byte was written and flushed (on a
 // full disk QSaveFile::commit() alone can succeed with a truncated file).
-bool WriteAtomically(QSaveFile& file, const QByteArray& bytes);
-bool WriteFileAtomically(const QString& path, const QByteArray& bytes);
+// On failure, *error (when given) tells why.
+bool WriteAtomically(QSaveFile& file, const QByteArray& bytes, QString* error = nullptr);
+bool WriteFileAtomically(const QString& path, const QByteArray& bytes, QString* error = nullptr);
 
 }  // namespace zorvan

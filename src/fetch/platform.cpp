@@ -1,6 +1,5 @@
 #include "fetch/platform.h"
 
-#include <QDesktopServices>
 #include <atomic>
 
 namespace zorvan {
@@ -9,7 +8,8 @@ namespace {
 class DefaultPlatform final : public Platform {
 public:
     MessageAnswer showMessage(const Message&) override { return MessageAnswer::Ok; }
-    void openUrl(const QUrl& url) override { QDesktopServices::openUrl(url); }
+    // A program without a desktop has no browser to hand an address to.
+    void openUrl(const QUrl&) override {}
     QDateTime now() const override { return QDateTime::currentDateTime(); }
 };
 
@@ -25,11 +25,11 @@ Platform& platform() {
 
 void setPlatform(Platform* p) { installed = p; }
 
-void showInformation(QWidget* parent, const QString& title, const QString& text) {
+void showInformation(QObject* parent, const QString& title, const QString& text) {
     platform().showMessage({parent, MessageIcon::Information, title, text, MessageButtons::Ok});
 }
 
-bool askOkCancel(QWidget* parent, const QString& title, const QString& text) {
+bool askOkCancel(QObject* parent, const QString& title, const QString& text) {
     return platform().showMessage({parent, MessageIcon::Question, title, text,
                                    MessageButtons::OkCancel}) == MessageAnswer::Ok;
 }

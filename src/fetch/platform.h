@@ -4,7 +4,7 @@
 #include <QString>
 #include <QUrl>
 
-class QWidget;
+class QObject;
 
 namespace zorvan {
 
@@ -16,7 +16,7 @@ enum class MessageButtons { Ok, OkCancel };
 enum class MessageAnswer { Ok, Cancel };
 
 struct Message {
-    QWidget* parent = nullptr;
+    QObject* parent = nullptr;  // the window the box belongs to, if any
     MessageIcon icon = MessageIcon::None;
     QString title;
     QString text;
@@ -31,17 +31,20 @@ public:
     virtual QDateTime now() const = 0;
 };
 
-// The platform in use. Until one is installed, a default opens addresses with the desktop's
-// default application, tells the time from the system clock and answers every message with its
-// default button (the program installs the real message boxes at start-up).
+// The platform in use. Until one is installed, a default opens nothing, tells the time from the
+// system clock and answers every message with its default button (the window program installs
+// the real message boxes and the desktop's browser at start-up).
 Platform& platform();
 
 // Installs a platform (not owned); nullptr restores the default.
 void setPlatform(Platform* platform);
 
+// The application's own title, which message boxes without a title of their own carry.
+inline const QString ApplicationTitle = QStringLiteral("Zorvan站长工具箱");
+
 // Shorthands for the common message shapes.
-void showInformation(QWidget* parent, const QString& title, const QString& text);
-bool askOkCancel(QWidget* parent, const QString& title, const QString& text);
+void showInformation(QObject* parent, const QString& title, const QString& text);
+bool askOkCancel(QObject* parent, const QString& title, const QString& text);
 
 // Fixed date formats: short date "2010-5-12", general date and time "2010-5-12 9:05:07". One
 // function each, for writing and for comparing.

@@ -1,5 +1,6 @@
 #include "history/historyfile.h"
 
+#include <QLockFile>
 #include <algorithm>
 #include <cstring>
 
@@ -124,15 +125,26 @@ QString historyHeader(const QString& domain) {
     return u'[' + d + u']';
 }
 
-QString HistoryRecord(const QString& date, const FieldReader& field) {
-    static const char* const engines[] = {"bd", "gg", "yh", "sg", "ss", "by", "yd"};
+QString HistoryRecord(const QString& date, const FigureValues& figures) {
     QString record = date + u'=';
-    for (const char* e : engines) {
-        const QString code = QString::fromLatin1(e);
-        record += storedValue(field(QStringLiteral("Labelsl") + code)) + u'/' +
-                  storedValue(field(QStringLiteral("Labelfx") + code)) + u'|';
+    for (const EngineInfo& e : engineTable())
+        record += storedValue(figures[indexedFigure(e.engine)]) + u'/' +
+                  storedValue(figures[backlinksFigure(e.engine)]) + u'|';
+    record += storedValue(figures[Figure::AlexaRank]);
+    return record;
+}
+
+StoredRecord parseHistoryRecord(const QString& line) {
+    const QStringList cells = recordCells(line);
+    StoredRecord record;
+    record.date = cells[0];
+    for (const EngineInfo& e : engineTable()) {
+        const QString& pair = cells[1 + int(e.engine)];
+        const qsizetype slash = pair.indexOf(u'/');
+        record.values[indexedFigure(e.engine)] = slash < 0 ? pair : pair.left(slash);
+        record.values[backlinksFigure(e.engine)] = slash < 0 ? QString() : pair.mid(slash + 1);
     }
-    record += storedValue(field(QStringLiteral("Label14")));
+    record.values[Figure::AlexaRank] = cells[1 + EngineCount];
     return record;
 }
 
@@ -199,9 +211,10 @@ QStringList historyDomains(const QByteArray& bytes) {
         const QByteArrayView line = body.sliced(pos, lineEnd - pos);
         pos = lineEnd + 2;
         if (!line.startsWith('[')) continue;
-        // "]" can be the second byte of a character: look for it in the text.
-        const QString text = DecodeAnsi(line.toByteArray());
-        const qsizetype close = text.indexOf(u']', 1);
+        // "]" can be the second byte of a character: look for it in the text. A header the writer
+        // wrote ends its line with "]", whatever "]" the domain holds.
+        const QString text = DecodeAnsi(trimSpaces(line).toByteArray());
+        const qsizetype close = text.endsWith(u']') && text.size() > 1 ? text.size() - 1 : text.indexOf(u']', 1);
         if (close > 0) domains.append(text.sliced(1, close - 1));
     }
     return domains;
@@ -233,22 +246,51 @@ QStringList recordCells(const QString& record) {
     return cells;
 }
 
-bool saveHistoryTo(const QString& path, const QString& domain, const FieldReader& field,
-                   const QString& today) {
+namespace {
+
+// Reads the file, lets change() turn its bytes into new ones (a null array: nothing to write)
+// and replaces it, all under the file's lock.
+template <typename Change>
+FileError changeHistoryFile(const QString& path, Change change) {
+    QLockFile lock(path + QStringLiteral(".lock"));
+    // A lock left by a process that died is taken over; a live writer holds it only for a write.
+    lock.setStaleLockTime(0);
+    if (!lock.tryLock(10000)) {
+        return lock.error() == QLockFile::LockFailedError
+                   ? QStringLiteral("另一个程序正在写入该文件")
+                   : QStringLiteral("无法在该文件夹中建立锁文件");
+    }
     QByteArray old;
-    if (ReadWholeFile(path, &old) == FileRead::Unreadable) return false;
-    return WriteFileAtomically(path, savedHistoryBytes(old, domain, HistoryRecord(today, field), today));
+    if (ReadWholeFile(path, &old) == FileRead::Unreadable) return QStringLiteral("文件无法读取");
+    const QByteArray bytes = change(old);
+    QString error;
+    if (!bytes.isNull() && !WriteFileAtomically(path, bytes, &error)) return error;
+    return std::nullopt;
 }
 
-bool SaveHistory(const QString& domain, const FieldReader& field) {
-    return saveHistoryTo(historyFilePath(), domain, field, todayShortDate());
+}  // namespace
+
+FileError saveHistoryTo(const QString& path, const QString& domain, const FigureValues& figures,
+                        const QString& today) {
+    return changeHistoryFile(path, [&](const QByteArray& old) {
+        return savedHistoryBytes(old, domain, HistoryRecord(today, figures), today);
+    });
 }
 
-bool deleteDomainHistory(const QString& path, const QString& domain) {
-    QByteArray old;
-    if (ReadWholeFile(path, &old) == FileRead::Unreadable) return false;
-    const QByteArray kept = historyBytesWithout(old, domain);
-    return !kept.isNull() && WriteFileAtomically(path, kept);
+FileError SaveHistory(const QString& domain, const FigureValues& figures) {
+    return saveHistoryTo(historyFilePath(), domain, figures, todayShortDate());
+}
+
+FileError deleteDomainHistory(const QString& path, const QString& domain) {
+    return changeHistoryFile(path, [&](const QByteArray& old) { return historyBytesWithout(old, domain); });
+}
+
+std::optional<QList<StoredRecord>> readStoredRecords(const QString& path, const QString& domain) {
+    QByteArray bytes;
+    if (ReadWholeFile(path, &bytes) == FileRead::Unreadable) return std::nullopt;
+    QList<StoredRecord> records;
+    for (const QString& line : historyRecords(bytes, domain)) records.append(parseHistoryRecord(line));
+    return records;
 }
 
 }  // namespace zorvan

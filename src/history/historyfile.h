@@ -1,19 +1,18 @@
 #pragma once
 
 #include <QByteArray>
+#include <QList>
 #include <QString>
 #include <QStringList>
-#include <functional>
+#include <optional>
 
+#include "engines/figures.h"
 
 namespace zorvan {
 
 // history.txt: sections "[domain]" in the order domains were first saved, each followed by one
 // record line per day, oldest first. Code page 936, CR LF. Everything here works on texts and
 // bytes; only the last block touches the disk.
-
-// Reads one result field of the main window by its objectName.
-using FieldReader = std::function<QString(const QString& fieldName)>;
 
 inline constexpr QStringView crlf = u"\r\n";
 
@@ -30,7 +29,15 @@ QString storedValue(const QString& value);
 QString historyHeader(const QString& domain);
 
 // date "=" bd "|" gg "|" yh "|" sg "|" ss "|" by "|" yd "|" alexa, each engine "indexed/backlinks".
-QString HistoryRecord(const QString& date, const FieldReader& field);
+QString HistoryRecord(const QString& date, const FigureValues& figures);
+
+// One stored record read back: its date and the fifteen figures it holds (the others stay "...";
+// a piece the line lacks is empty).
+struct StoredRecord {
+    QString date;
+    FigureValues values;
+};
+StoredRecord parseHistoryRecord(const QString& line);
 
 // The bytes to write after saving record for domain on the day today: the day's record replaced
 // in place, or appended to the domain's section, or a new section appended; then collapsed and
@@ -43,7 +50,8 @@ QByteArray savedHistoryBytes(const QByteArray& oldBytes, const QString& domain,
 QByteArray historyBytesWithout(const QByteArray& oldBytes, const QString& domain);
 
 // The domains of the file in file order, duplicates kept: for every line that begins with "[",
-// the text up to the next "]". Blanks around the whole file are ignored.
+// the text between it and the "]" that ends the line (a domain may hold "]" itself), or up to
+// the next "]" on a line that does not end with one. Blanks around the whole file are ignored.
 QStringList historyDomains(const QByteArray& bytes);
 
 // The non-empty record lines of domain's section, in file order; empty if it has no section.
@@ -53,14 +61,23 @@ QStringList historyRecords(const QByteArray& bytes, const QString& domain);
 // Alexa rank (missing pieces empty).
 QStringList recordCells(const QString& record);
 
-// Saves today's record of domain into the file at path. False when nothing was written.
-bool saveHistoryTo(const QString& path, const QString& domain, const FieldReader& field,
-                   const QString& today);
+// Every change of the file (read, change, replace) holds a lock file beside it, so that the window
+// and any number of commands may save at once without losing a record. Each returns nothing on
+// success, or why the file was left as it was.
+using FileError = std::optional<QString>;
+
+// Saves today's record of domain into the file at path.
+FileError saveHistoryTo(const QString& path, const QString& domain, const FigureValues& figures,
+                        const QString& today);
 
 // SaveHistory: the record of the finished query, into historyFilePath(), dated todayShortDate().
-bool SaveHistory(const QString& domain, const FieldReader& field);
+FileError SaveHistory(const QString& domain, const FigureValues& figures);
 
-// Removes domain's section from the file at path. False when nothing was written.
-bool deleteDomainHistory(const QString& path, const QString& domain);
+// Removes domain's section from the file at path (nothing to do when it has none).
+FileError deleteDomainHistory(const QString& path, const QString& domain);
+
+// The stored records of domain in the file at path, oldest first; nothing when the file exists
+// but cannot be read (a missing file holds no records).
+std::optional<QList<StoredRecord>> readStoredRecords(const QString& path, const QString& domain);
 
 }  // namespace zorvan

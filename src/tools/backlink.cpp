@@ -107,7 +107,7 @@ std::optional<int> backlinkPageCount(const QString& totalText) {
 }
 
 QString backlinkPageUrl(const QString& domain, int page) {
-    return serviceBase(Role::Yahoo) + QStringLiteral("/search?p=http%3A%2F%2F") + domain +
+    return serviceBase(Role::Yahoo) + QStringLiteral("/search?p=http%3A%2F%2F") + domainInAddress(domain) +
            QStringLiteral("&bwm=i&bwmo=d&b=") + QString::number(50 * page + 1);
 }
 

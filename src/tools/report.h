@@ -2,16 +2,14 @@
 
 #include <QDateTime>
 #include <QString>
-#include <functional>
+
+#include "engines/figures.h"
 
 namespace zorvan {
 
-// Reads the caption of a main-window field by its objectName.
-using FieldReader = std::function<QString(const QString& objectName)>;
-
 // The plain-text summary of the last query: thirteen lines joined by CR LF, no trailing break.
-// Values are the fields' captions as shown; the domain is the box's text when the report opens.
-QString BuildReport(const QString& domain, const FieldReader& field, const QDateTime& when);
+// Values are the figures as shown; the domain is the box's text when the report opens.
+QString BuildReport(const QString& domain, const FigureValues& figures, const QDateTime& when);
 
 // Blanks between an engine's indexed-pages value and "反链" in the lines after Baidu's, so that
 // "反链" lines up for values of up to 13 characters. Longer values get none rather than failing.

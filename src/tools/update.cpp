@@ -1,8 +1,5 @@
 #include "tools/update.h"
 
-#include <QPointer>
-#include <QWidget>
-
 #include "fetch/fetch.h"
 #include "fetch/platform.h"
 #include "fetch/services.h"
@@ -18,18 +15,26 @@ QString latestVersionText(const QString& fetched) {
     return end < 0 ? fetched : fetched.left(end);
 }
 
+std::optional<QString> versionToOffer(const QString& fetched) {
+    const QString latest = latestVersionText(fetched);
+    if (latest.isEmpty() || latest == CurrentVersionText || latest.size() > VersionTextLimit) return std::nullopt;
+    return latest;
+}
+
 QString updateQuestion(const QString& latest) {
     return QStringLiteral("最新版本Zorvan站长") + latest + QStringLiteral("，是否更新？");
 }
 
-void UpdateCheck(QWidget* parent) {
-    // The window keeps serving events during the fetch and may be closed meanwhile.
-    const QPointer<QWidget> owner(parent);
-    const QString latest = latestVersionText(GetPageGb2312(versionFileUrl()));
-    if (parent && !owner) return;
-    if (latest.isEmpty() || latest == CurrentVersionText) return;
-    if (askOkCancel(owner, QStringLiteral("发现最新版本"), updateQuestion(latest)))
-        platform().openUrl(RequestUrl(downloadPageUrl()));
+void UpdateCheck(QObject* owner, std::function<void()> finished) {
+    FetchOptions options = defaultFetchOptions();
+    options.maxBodyBytes = VersionFileReadLimit;
+    options.truncateAtCap = true;
+    FetchAsync(versionFileUrl(), options, owner, [owner, finished](const FetchResult& r) {
+        const auto latest = versionToOffer(BytesToText(r.body, QStringLiteral("gb2312")));
+        if (latest && askOkCancel(owner, QStringLiteral("发现最新版本"), updateQuestion(*latest)))
+            platform().openUrl(RequestUrl(downloadPageUrl()));
+        if (finished) finished();
+    });
 }
 
 }  // namespace zorvan

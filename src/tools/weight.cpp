@@ -16,7 +16,7 @@ std::optional<QString> framed(const std::optional<QString>& cut, const QString& 
 }  // namespace
 
 QString weightLookupUrl(const QString& domain) {
-    return serviceBase(Role::KeywordRank) + QStringLiteral("/baidu/") + domain;
+    return serviceBase(Role::KeywordRank) + QStringLiteral("/baidu/") + domainInAddress(domain);
 }
 
 WeightFigures cutWeightFigures(const QString& page) {

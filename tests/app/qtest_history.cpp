@@ -2,17 +2,19 @@
 #include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
+#include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QPushButton>
 #include <QTableWidget>
 #include <QTest>
 #include <QTimer>
 
 #include "app/mainwindow.h"
-#include "app/resultfields.h"
+#include "domains/domainlist.h"
 #include "fakeplatform.h"
 #include "fetch/services.h"
-#include "history/historyviewer.h"
+#include "history/gui/historyviewer.h"
 #include "standinfixture.h"
 
 using namespace zorvan;
@@ -21,55 +23,102 @@ namespace {
 
 QString S(const char* utf8) { return QString::fromUtf8(utf8); }
 
+QString pagesFolder() {
+    return QFileInfo(QString::fromUtf8(__FILE__)).dir().filePath(QStringLiteral("../../standin/pages"));
+}
+
 QByteArray historyBytes() {
     QFile f(historyFilePath());
     return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
 }
 
-// Writes distinct texts into the eighteen result fields and finishes the query's count.
-void finishQuery(MainWindow& window, const QString& domain, const QString& tag) {
-    window.domainBox()->setEditText(domain);
-    for (const QString& name : recordOrderNames()) window.setFieldText(name, name.mid(5) + tag);
-    window.state().completedBatchCount = 4;
-    window.pollCompletion();
-}
+// The record the sample pages give sample.net.
+const QString SampleRecord = S("约12300/约3450|约 45600 /约 320 |8901/2345|约 9870 条结果/约 1560 条结果|"
+                               "约2340/约5670| 23400 / 1020 | 5432 / 876 |128456");
 
 }  // namespace
 
 class HistoryWiringTest : public QObject {
     Q_OBJECT
+
+    std::unique_ptr<test::FakePlatform> fake;
+    std::unique_ptr<test::StandinFixture> fx;
+    std::unique_ptr<MainWindow> window;
+
+    void query(const QString& domain) {
+        window->domainBox()->setEditText(domain);
+        window->queryButton()->click();
+        QTRY_VERIFY_WITH_TIMEOUT(window->queryButton()->isEnabled(), 15000);
+    }
+    void openWindow() {
+        window = std::make_unique<MainWindow>();
+        window->findChild<QTimer*>(QStringLiteral("Timer2"))->stop();
+    }
+
 private Q_SLOTS:
-    void completedQueryIsSavedFromTheFields() {
-        test::StandinFixture fx;
-        test::FakePlatform fake;
-        fake.clock = QDateTime(QDate(2012, 3, 4), QTime(10, 0));
-        MainWindow window;
-        QVERIFY(window.autoSaveBox()->isChecked());
-        finishQuery(window, QStringLiteral("d.com"), QStringLiteral("1"));
-        const QString expected = S("[d.com]\r\n2012-3-4=slbd1/fxbd1|slgg1/fxgg1|slyh1/fxyh1|slsg1/fxsg1|"
-                                   "slss1/fxss1|slby1/fxby1|slyd1/fxyd1|14" "1\r\n");
-        QCOMPARE(test::fromGbk(historyBytes()), expected);
+    void init() {
+        fake = std::make_unique<test::FakePlatform>();
+        fake->clock = QDateTime(QDate(2012, 3, 4), QTime(10, 0));
+        fx = std::make_unique<test::StandinFixture>(1500);
+        QVERIFY(fx->services.loadRoutes(pagesFolder(), QStringLiteral("engines.routes")) > 0);
+    }
+    void cleanup() {
+        window.reset();
+        fx.reset();
+        fake.reset();
+    }
+
+    void completedQueryIsSaved() {
+        openWindow();
+        QVERIFY(window->autoSaveBox()->isChecked());
+        query(S("sample.net"));
+        QCOMPARE(test::fromGbk(historyBytes()), S("[sample.net]\r\n2012-3-4=") + SampleRecord + S("\r\n"));
 
         // The same day again replaces the record; without auto-save nothing is written.
-        finishQuery(window, QStringLiteral("d.com"), QStringLiteral("2"));
+        query(S("sample.net"));
         QCOMPARE(test::fromGbk(historyBytes()).count(S("2012-3-4=")), 1);
-        QVERIFY(test::fromGbk(historyBytes()).contains(S("=slbd2/fxbd2|")));
         const QByteArray before = historyBytes();
-        window.autoSaveBox()->setChecked(false);
-        finishQuery(window, QStringLiteral("e.com"), QStringLiteral("3"));
+        window->autoSaveBox()->setChecked(false);
+        query(S("other.net"));
         QCOMPARE(historyBytes(), before);
-        QVERIFY(window.state().resultsReady);
+        QVERIFY(window->state().resultsReady);
+    }
+
+    // The saved list reloaded while a query runs (the editor saved, batch mode ticked) puts another
+    // entry into the box: the query still saves under its own domain, with its own figures.
+    void aListReloadedDuringTheQuerySavesUnderTheQueriedDomain() {
+        QVERIFY(writeDomainListValue(configFilePath(), S("x.com,y.com")));
+        openWindow();
+        fx->services.setLatency(Role::Sogou, 300);
+        window->domainBox()->setEditText(S("sample.net"));
+        window->queryButton()->click();
+        QTRY_VERIFY(!fx->services.log(Role::Sogou).empty());
+        window->domainBox()->setCurrentIndex(1);
+        QCOMPARE(window->domain(), S("y.com"));
+        QTRY_VERIFY_WITH_TIMEOUT(window->queryButton()->isEnabled(), 15000);
+        QCOMPARE(test::fromGbk(historyBytes()), S("[sample.net]\r\n2012-3-4=") + SampleRecord + S("\r\n"));
+    }
+
+    void aFailedSaveIsToldOncePerQuery() {
+        QVERIFY(QDir().mkpath(historyFilePath()));  // a folder where the file should be
+        openWindow();
+        query(S("sample.net"));
+        QTRY_COMPARE(fake->messages.size(), 1);
+        const Message& told = fake->messages.first();
+        QVERIFY2(told.text.startsWith(S("保存历史记录失败：") + historyFilePath()), qPrintable(told.text));
+        QCOMPARE(told.icon, MessageIcon::Warning);
+        query(S("sample.net"));
+        QTRY_COMPARE(fake->messages.size(), 2);
+        QVERIFY(QFileInfo(historyFilePath()).isDir());
     }
 
     void historyButtonOpensTheViewerModally() {
-        test::StandinFixture fx;
-        test::FakePlatform fake;
         {
             QFile f(historyFilePath());
             QVERIFY(f.open(QIODevice::WriteOnly));
             f.write(test::toGbk(S("[a.com]\r\n2012-3-4=1/2|3/4\r\n[b.com]\r\n2012-3-5=5/6\r\n")));
         }
-        MainWindow window;
+        openWindow();
         QStringList domains;
         QString firstDate;
         bool modal = false;
@@ -82,7 +131,7 @@ private Q_SLOTS:
                 viewer->reject();
             }
         });
-        window.findChild<QPushButton*>(QStringLiteral("Command2"))->click();
+        window->findChild<QPushButton*>(QStringLiteral("Command2"))->click();
         QVERIFY(modal);
         QCOMPARE(domains, (QStringList{QStringLiteral("a.com"), QStringLiteral("b.com")}));
         QCOMPARE(firstDate, QStringLiteral("2012-3-4"));

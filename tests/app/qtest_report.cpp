@@ -14,9 +14,10 @@
 #include "app/mainwindow.h"
 #include "app/resultfields.h"
 #include "fakeplatform.h"
+#include "fieldnames.h"
 #include "fetch/services.h"
 #include "standinfixture.h"
-#include "tools/reportwindow.h"
+#include "tools/gui/reportwindow.h"
 
 using namespace zorvan;
 
@@ -87,7 +88,7 @@ void ReportWiringTest::reportShowsTheBoxTextAndTheFieldsAtOpening() {
     QVERIFY(test::waitFor([&] { return window.state().resultsReady; }, 30000));
 
     // Distinct figures in every field, so each one is seen reaching its own line.
-    const QStringList names = recordOrderNames();
+    const QStringList names = test::recordOrderNames();
     for (int i = 0; i < names.size(); ++i) window.setFieldText(names[i], QStringLiteral("v%1").arg(i));
     window.setFieldText(S("Labelslgg"), S("1234567890123"));
     window.domainBox()->setEditText(S("changed.org"));

@@ -10,8 +10,8 @@
 #include "fakeplatform.h"
 #include "fetch/services.h"
 #include "standinfixture.h"
-#include "tools/backlinkwindow.h"
-#include "tools/weightwindow.h"
+#include "tools/gui/backlinkwindow.h"
+#include "tools/gui/weightwindow.h"
 
 using namespace zorvan;
 

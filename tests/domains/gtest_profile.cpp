@@ -66,8 +66,16 @@ TEST(ProfileBytes, ReadsFirstMatchingKeyOfMatchingSectionInAnyCase) {
     EXPECT_FALSE(found);
 }
 
-TEST(ProfileBytes, ValueIsTheRawTextAfterTheEqualsSign) {
-    EXPECT_EQ(profileValue("[section]\r\nurl = a.com , b.com \r\n", Section, Key), QByteArray(" a.com , b.com "));
+TEST(ProfileBytes, ValueIsReadAsThePlatformReadsIt) {
+    // Blanks, tabs and a stray CR around the value go; blanks inside it stay.
+    EXPECT_EQ(profileValue("[section]\r\nurl = a.com , b.com \r\n", Section, Key), QByteArray("a.com , b.com"));
+    EXPECT_EQ(profileValue("[section]\r\nurl=\ta.com,b.com\t\r\r\n", Section, Key), QByteArray("a.com,b.com"));
+    // One pair of matching quotes around the whole value goes, and nothing more.
+    EXPECT_EQ(profileValue("[section]\r\nurl=\"a.com,b.com\"\r\n", Section, Key), QByteArray("a.com,b.com"));
+    EXPECT_EQ(profileValue("[section]\r\nurl= 'a.com' \r\n", Section, Key), QByteArray("a.com"));
+    EXPECT_EQ(profileValue("[section]\r\nurl=\"\" \"\r\n", Section, Key), QByteArray("\" "));
+    EXPECT_EQ(profileValue("[section]\r\nurl=\"a.com'\r\n", Section, Key), QByteArray("\"a.com'"));
+    EXPECT_EQ(profileValue("[section]\r\nurl=\"\r\n", Section, Key), QByteArray("\""));
     EXPECT_EQ(profileValue("[section]\r\nurl=a=b\r\n", Section, Key), QByteArray("a=b"));
     bool found = false;
     EXPECT_EQ(profileValue("[section]\r\nurl=\r\n", Section, Key, &found), QByteArray());

@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <QEventLoop>
+
 #include "engines/countrows.h"
 #include "engines/pagerank.h"
 #include "engines/quicklinks.h"
@@ -20,6 +22,28 @@ const CountRow& row(const QString& id) {
         for (const CountRow& r : *batch)
             if (r.id == id) return r;
     throw std::runtime_error("no such row");
+}
+
+// Runs an asynchronous value fetch to its end.
+template <typename Start>
+ValueResult waitForValue(Start start) {
+    QEventLoop loop;
+    ValueResult result;
+    QObject context;
+    start(&context, [&](const ValueResult& r) {
+        result = r;
+        loop.quit();
+    });
+    loop.exec();
+    return result;
+}
+
+QString RunCountRow(const CountRow& row, const QString& domain) {
+    return waitForValue([&](QObject* context, auto done) { RunCountRowAsync(row, domain, nullptr, context, done); }).text;
+}
+
+QString PageRankLookup(const QString& domain) {
+    return waitForValue([&](QObject* context, auto done) { PageRankLookupAsync(domain, nullptr, context, done); }).text;
 }
 
 class CountRowsTest : public ::testing::Test {
@@ -104,12 +128,12 @@ TEST_F(CountRowsTest, PageRankReadsTheRankFrame) {
     serve(Role::PageRank, "/?PRAddress=", frame, false);
     const struct {
         const char* answer;
-        std::optional<QString> shown;
+        QString shown;
     } cases[] = {
         {"Rank_1:1:5", S("5")},
         {"Rank_1:2:5", S("0")},
         {"Rank_1:1:7\n", S("7\n")},
-        {"no rank here", std::nullopt},
+        {"no rank here", NotFound},
     };
     for (const auto& c : cases) {
         fx.services.clearLog();
@@ -122,19 +146,43 @@ TEST_F(CountRowsTest, PageRankReadsTheRankFrame) {
         EXPECT_EQ(targets[1], QByteArray("/rank.php?q=http://example.com/"));
     }
     serve(Role::PageRank, "/?PRAddress=", S("<html>no frame</html>"), false);
-    EXPECT_EQ(PageRankLookup(S("example.com")), std::nullopt);
+    EXPECT_EQ(PageRankLookup(S("example.com")), NotFound);
 }
 
-TEST(QuickLinks, EveryFieldButPageRankOpensItsPage) {
-    applyServiceOverrides(S("youdao=yd.test\nbaidu=bd.test\ngoogle=gg.test\n"));
+TEST(QuickLinks, EveryFigureButPageRankOpensItsPage) {
+    applyServiceOverrides(S("youdao=yd.test\nbaidu=bd.test\ngoogle=gg.test\nyahoo=yh.test\nsogou=sg.test\n"
+                            "soso=ss.test\nbing=by.test\nalexa=ax.test\n"));
     test::FakePlatform fake;
-    const auto link = quickLink(S("Labelfxyd"));
+    const auto link = quickLink(Figure::BacklinksYoudao);
     ASSERT_TRUE(link.has_value());
     OpenQueryUrl(link->prefix(), S("example.com"));
     ASSERT_EQ(fake.openedAddresses(), QStringList{S("http://yd.test/search?q=inlink%3Aexample.com")});
-    EXPECT_EQ(quickLink(S("Label13"))->prefix(), S("http://bd.test/s?wd="));
-    EXPECT_EQ(quickLink(S("Picture1"))->prefix(), S("http://gg.test/search?hl=zh-CN&q=link%3A"));
-    EXPECT_FALSE(quickLink(S("Label15")).has_value());
+    // Every link, as the table of quick links gives it.
+    const QList<QPair<Figure, const char*>> links = {
+        {Figure::IndexedBaidu, "http://bd.test/s?wd=site%3A"},
+        {Figure::IndexedGoogle, "http://gg.test/search?hl=zh-CN&q=site%3A"},
+        {Figure::IndexedYahoo, "http://yh.test/search?bwm=p&p="},
+        {Figure::IndexedSogou, "http://sg.test/web?query=site%3A"},
+        {Figure::IndexedSoso, "http://ss.test/q?w=site%3A"},
+        {Figure::IndexedBing, "http://by.test/search?q=site%3A"},
+        {Figure::IndexedYoudao, "http://yd.test/search?q=site%3A"},
+        {Figure::BacklinksBaidu, "http://bd.test/s?wd=domain%3A"},
+        {Figure::BacklinksGoogle, "http://gg.test/search?hl=zh-CN&q=link%3A"},
+        {Figure::BacklinksYahoo, "http://yh.test/search?bwm=i&p="},
+        {Figure::BacklinksSogou, "http://sg.test/web?query=link%3A"},
+        {Figure::BacklinksSoso, "http://ss.test/q?w=link%3A"},
+        {Figure::BacklinksBing, "http://by.test/search?q=link%3A"},
+        {Figure::BacklinksYoudao, "http://yd.test/search?q=inlink%3A"},
+        {Figure::BaiduSnapshot, "http://bd.test/s?wd="},
+        {Figure::AlexaRank, "http://ax.test/siteinfo/"},
+        {Figure::SogouRank, "http://sg.test/web?query=link%3A"},
+    };
+    for (const auto& [figure, prefix] : links) {
+        ASSERT_TRUE(quickLink(figure).has_value()) << figureInfo(figure).key.toStdString();
+        EXPECT_EQ(quickLink(figure)->prefix(), S(prefix)) << figureInfo(figure).key.toStdString();
+    }
+    EXPECT_EQ(hostAreaLink().prefix(), S("http://gg.test/search?hl=zh-CN&q=link%3A"));
+    EXPECT_FALSE(quickLink(Figure::PageRank).has_value());
     reloadServices();
 }
 

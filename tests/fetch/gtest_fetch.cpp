@@ -67,6 +67,11 @@ TEST_F(FetchTest, MissingMarkersAndFailuresGiveX) {
     EXPECT_EQ(value(), NotFound);
 }
 
+TEST_F(FetchTest, AValueWithoutEndMarkerKeepsItsFirst256Characters) {
+    serve(toGbk(S("结果(共")) + QByteArray(300000, '7'));
+    EXPECT_EQ(value(), QString(256, u'7'));
+}
+
 TEST_F(FetchTest, ErrorPagesAreStillPages) {
     fx.services.setRoute(Role::Bing, "/", standin::Page{toGbk(S("结果(共5条")), 404});
     EXPECT_EQ(value(), S("5"));
@@ -80,6 +85,19 @@ TEST_F(FetchTest, SilentDrippingAndHugeServersEndWithinTheLimit) {
         EXPECT_EQ(value(), NotFound);
         EXPECT_LT(timer.elapsed(), 10000) << int(failure);
     }
+}
+
+TEST_F(FetchTest, PagesPastTheBodyCapAndDecompressionBombsAreFailedFetches) {
+    // Markers at the very start do not make an oversized answer a page.
+    serve(toGbk(S("结果(共5条")) + QByteArray(5 << 20, ' '));
+    EXPECT_EQ(value(), NotFound);
+    EXPECT_EQ(FetchPage(bing + S("/x")).outcome, FetchOutcome::TooBig);
+    // The stand-in sends this compressed to a few kilobytes: never a page of compressed bytes.
+    serve(toGbk(S("结果(共5条")) + QByteArray(12 << 20, 'a'));
+    const FetchResult bomb = FetchPage(bing + S("/x"));
+    EXPECT_NE(bomb.outcome, FetchOutcome::Answered);
+    EXPECT_TRUE(bomb.body.isEmpty());
+    EXPECT_EQ(value(), NotFound);
 }
 
 TEST_F(FetchTest, WaitingServesTheCallingThreadsEvents) {
@@ -104,8 +122,14 @@ TEST_F(FetchTest, DomainIsSentAsTypedAndNeverInterpreted) {
         const QByteArray target = fx.services.targets(Role::Bing).first();
         EXPECT_EQ(QUrl::fromPercentEncoding(target), S("/search?q=site:") + d) << target.toStdString();
     }
-    // A second "?" is sent as typed; this stand-in refuses such a request line (400, no body).
-    EXPECT_EQ(GetPageValue(bing + S("/search?q=site%3A"), S("a?b"), S("结果(共"), S("条")), NotFound);
+    // Characters that would read as address syntax stay part of the domain; the prefix's own
+    // escape stays as it is.
+    for (const auto& [typed, sent] : {std::pair{"a.cn&x=1", "a.cn%26x=1"}, {"a?b", "a%3Fb"}, {"a#b", "a%23b"},
+                                      {"a+b", "a%2Bb"}, {"a%26b", "a%2526b"}}) {
+        fx.services.clearLog();
+        EXPECT_EQ(GetPageValue(bing + S("/search?q=site%3A"), S(typed), S("结果(共"), S("条")), S("1")) << typed;
+        EXPECT_EQ(fx.services.targets(Role::Bing).value(0), QByteArray("/search?q=site%3A") + sent);
+    }
 }
 
 TEST(OpenQueryUrl, GoesThroughTheBrowserSeam) {

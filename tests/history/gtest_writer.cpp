@@ -5,8 +5,9 @@
 #include <QHash>
 #include <QSaveFile>
 #include <QTemporaryDir>
-#include <csignal>
 #include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 #include "fakeplatform.h"
 #include "fetch/services.h"
@@ -35,10 +36,12 @@ struct Figures {
         fields[QStringLiteral("Label15")] = QStringLiteral("PR");
         fields[QStringLiteral("Label13")] = QStringLiteral("SNAP");
     }
-    FieldReader reader() const {
-        return [f = fields](const QString& name) { return f.value(name, QStringLiteral("<missing>")); };
+    FigureValues values() const {
+        FigureValues v;
+        for (auto it = fields.cbegin(); it != fields.cend(); ++it) v[*figureByControl(it.key())] = it.value();
+        return v;
     }
-    QString record(const QString& date) const { return HistoryRecord(date, reader()); }
+    QString record(const QString& date) const { return HistoryRecord(date, values()); }
 };
 
 class WriterTest : public ::testing::Test {
@@ -57,7 +60,7 @@ protected:
     }
     QString text() const { return fromGbk(bytes()); }
     bool save(const QString& domain, const Figures& figures, const QString& day) {
-        return saveHistoryTo(path, domain, figures.reader(), day);
+        return !saveHistoryTo(path, domain, figures.values(), day);
     }
 };
 
@@ -195,6 +198,18 @@ TEST_F(WriterTest, HeaderTextInsideARecordIsNotAHeader) {
     EXPECT_EQ(historyRecords(bytes(), QStringLiteral("e.com")), QStringList{QStringLiteral("2010-5-1=[d.com]|x")});
 }
 
+TEST_F(WriterTest, DomainsHoldingABracketKeepSectionsOfTheirOwn) {
+    // "[d.com]" starts the header of "d.com]x" too: only a whole header line is d.com's.
+    const Figures a(QStringLiteral("a")), b(QStringLiteral("b"));
+    save(QStringLiteral("d.com]x"), a, day1);
+    save(QStringLiteral("d.com"), b, day1);
+    EXPECT_EQ(historyDomains(bytes()), (QStringList{QStringLiteral("d.com]x"), QStringLiteral("d.com")}));
+    EXPECT_EQ(historyRecords(bytes(), QStringLiteral("d.com]x")), QStringList{a.record(day1)});
+    EXPECT_EQ(historyRecords(bytes(), QStringLiteral("d.com")), QStringList{b.record(day1)});
+    ASSERT_FALSE(deleteDomainHistory(path, QStringLiteral("d.com]x")).has_value());
+    EXPECT_EQ(text(), QString(QStringLiteral("[d.com]\r\n") + b.record(day1) + crlf + crlf));
+}
+
 TEST_F(WriterTest, GbkOnlyCharactersSurviveWriteAndRead) {
     Figures a(QStringLiteral("a"));
     a.fields[QStringLiteral("Labelslbd")] = S("丂約");
@@ -226,14 +241,14 @@ TEST_F(WriterTest, BracketBytesInsideCharactersAndUndecodableBytesSurvive) {
     EXPECT_TRUE(bytes().startsWith(other));
     EXPECT_EQ(historyDomains(bytes()), (QStringList{QStringLiteral("e.com"), domain}));
     EXPECT_EQ(historyRecords(bytes(), domain), (QStringList{a.record(day1), a.record(day2)}));
-    ASSERT_TRUE(deleteDomainHistory(path, domain));
+    ASSERT_FALSE(deleteDomainHistory(path, domain).has_value());
     EXPECT_EQ(bytes(), other + "\r\n");
 }
 
 TEST_F(WriterTest, UnreadableFileIsNeverRewritten) {
     ASSERT_TRUE(QDir().mkpath(path + QStringLiteral("/inside")));
     EXPECT_FALSE(save(QStringLiteral("d.com"), Figures(QStringLiteral("a")), day1));
-    EXPECT_FALSE(deleteDomainHistory(path, QStringLiteral("d.com")));
+    EXPECT_TRUE(deleteDomainHistory(path, QStringLiteral("d.com")).has_value());
     EXPECT_TRUE(QFileInfo(path + QStringLiteral("/inside")).isDir());
     QByteArray bytesRead;
     EXPECT_EQ(ReadWholeFile(path, &bytesRead), FileRead::Unreadable);
@@ -260,20 +275,26 @@ TEST_F(WriterTest, ShortWriteLeavesTheOldFileWhole) {
     EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files), QStringList{QStringLiteral("history.txt")});
 }
 
-TEST_F(WriterTest, FileSizeLimitDuringWriteLeavesTheOldFileWhole) {
+TEST_F(WriterTest, FileSizeLimitDuringWriteFailsTheSaveAndLeavesTheOldFileWhole) {
     const QString old = QStringLiteral("[d.com]\r\nr1\r\n");
     put(old);
-    // The kernel refuses bytes past the limit, as a full disk does after a partial write.
-    rlimit saved{};
-    ASSERT_EQ(getrlimit(RLIMIT_FSIZE, &saved), 0);
-    const auto oldHandler = std::signal(SIGXFSZ, SIG_IGN);
-    rlimit limited = saved;
-    limited.rlim_cur = 100;
-    ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &limited), 0);
-    const bool written = save(QStringLiteral("d.com"), Figures(QString(200, u'x')), day1);
-    setrlimit(RLIMIT_FSIZE, &saved);
-    std::signal(SIGXFSZ, oldHandler);
-    EXPECT_FALSE(written);
+    // In a child set up as every program sets itself up: the kernel refuses bytes past the limit,
+    // as a full disk does after a partial write, and the save must say so rather than die.
+    const pid_t child = fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+        prepareFileWrites();
+        rlimit limited{};
+        getrlimit(RLIMIT_FSIZE, &limited);
+        limited.rlim_cur = 100;
+        setrlimit(RLIMIT_FSIZE, &limited);
+        const FileError error = saveHistoryTo(path, QStringLiteral("d.com"), Figures(QString(200, u'x')).values(), day1);
+        _exit(error ? 0 : 1);
+    }
+    int status = 0;
+    ASSERT_EQ(waitpid(child, &status, 0), child);
+    ASSERT_TRUE(WIFEXITED(status)) << "killed by signal " << WTERMSIG(status);
+    EXPECT_EQ(WEXITSTATUS(status), 0) << "the save reported success";
     EXPECT_EQ(text(), old);
 }
 
@@ -283,7 +304,7 @@ TEST(SaveHistoryTest, WritesIntoTheDataDirectoryDatedByTheClock) {
     test::FakePlatform platform;
     platform.clock = QDateTime(QDate(2011, 2, 3), QTime(23, 59, 59));
     const Figures a(QStringLiteral("a"));
-    EXPECT_TRUE(SaveHistory(QStringLiteral("d.com"), a.reader()));
+    EXPECT_FALSE(SaveHistory(QStringLiteral("d.com"), a.values()).has_value());
     QFile f(home.filePath(QStringLiteral("history.txt")));
     ASSERT_TRUE(f.open(QIODevice::ReadOnly));
     EXPECT_EQ(f.readAll(), toGbk(QStringLiteral("[d.com]\r\n") + a.record(QStringLiteral("2011-2-3")) + crlf));

@@ -14,7 +14,7 @@
 #include "fakeplatform.h"
 #include "history/historyexport.h"
 #include "history/historyfile.h"
-#include "history/historyviewer.h"
+#include "history/gui/historyviewer.h"
 #include "standinfixture.h"
 
 using namespace zorvan;

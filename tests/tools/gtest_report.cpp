@@ -9,7 +9,7 @@
 
 #include "fakeplatform.h"
 #include "tools/report.h"
-#include "tools/reportwindow.h"
+#include "tools/gui/reportwindow.h"
 
 using namespace zorvan;
 
@@ -23,8 +23,10 @@ const QStringList indexedLater = {QStringLiteral("Labelslgg"), QStringLiteral("L
 
 struct Fields {
     QHash<QString, QString> values;
-    FieldReader reader() const {
-        return [this](const QString& name) { return values.value(name, QStringLiteral("...")); };
+    FigureValues reader() const {
+        FigureValues v;
+        for (auto it = values.cbegin(); it != values.cend(); ++it) v[*figureByControl(it.key())] = it.value();
+        return v;
     }
 };
 

@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <QCoreApplication>
 #include <QTimer>
 #include <QWidget>
 
@@ -27,7 +28,10 @@ protected:
     // Runs one check and returns the question asked, or an empty text when none was.
     QString check() {
         fake.messages.clear();
-        UpdateCheck(nullptr);
+        QObject owner;
+        bool finished = false;
+        UpdateCheck(&owner, [&] { finished = true; });
+        EXPECT_TRUE(test::waitFor([&] { return finished; }));
         if (fake.messages.isEmpty()) return {};
         EXPECT_EQ(fake.messages.size(), 1);
         return fake.messages.first().text;
@@ -73,9 +77,21 @@ TEST_F(UpdateTest, AnyOtherTextAsks) {
     EXPECT_EQ(check(), S("最新版本Zorvan站长丂版9.1，是否更新？"));
 }
 
+TEST_F(UpdateTest, AHugeOrEndlessFirstLineIsNoVersion) {
+    serve(QByteArray(1 << 20, '9'));
+    EXPECT_EQ(check(), QString());
+    serve(QByteArray(33, '9') + "\r\n");
+    EXPECT_EQ(check(), QString());
+    serve(QByteArray(32, '9') + "\r\n");
+    EXPECT_EQ(check(), S("最新版本Zorvan站长") + QString(32, u'9') + S("，是否更新？"));
+    // Only the file's start is read: a version line before megabytes of anything still counts.
+    serve(QByteArray("9.0\r\n") + QByteArray(5 << 20, 'x'));
+    EXPECT_EQ(check(), S("最新版本Zorvan站长9.0，是否更新？"));
+}
+
 TEST_F(UpdateTest, ErrorPageNamesItsFirstLine) {
-    fx.services.setFailure(Role::Maker, Failure::ServerError);
-    EXPECT_EQ(check(), S("最新版本Zorvan站长<html><body>500 Internal Server Error</body></html>，是否更新？"));
+    serve("Internal Server Error\r\n<html></html>", 500);
+    EXPECT_EQ(check(), S("最新版本Zorvan站长Internal Server Error，是否更新？"));
 }
 
 TEST_F(UpdateTest, NoNetworkAsksNothing) {
@@ -106,7 +122,11 @@ TEST_F(UpdateTest, WindowClosedDuringTheFetchAsksNothing) {
     serve("9.0\r\n");
     fx.services.setLatency(Role::Maker, 300);
     auto* window = new QWidget;
+    bool finished = false;
+    UpdateCheck(window, [&] { finished = true; });
     QTimer::singleShot(50, window, [window] { window->deleteLater(); });
-    UpdateCheck(window);
+    EXPECT_TRUE(test::waitFor([&] { return !fx.services.log(Role::Maker).empty() && fx.services.log(Role::Maker)[0].endMs >= 0; }));
+    QCoreApplication::processEvents();
+    EXPECT_FALSE(finished);
     EXPECT_TRUE(fake.messages.isEmpty());
 }

@@ -8,7 +8,7 @@
 #include "fakeplatform.h"
 #include "fetch/services.h"
 #include "standinfixture.h"
-#include "tools/weightwindow.h"
+#include "tools/gui/weightwindow.h"
 
 using namespace zorvan;
 using test::toGbk;

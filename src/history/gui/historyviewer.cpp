@@ -1,4 +1,4 @@
-#include "history/historyviewer.h"
+#include "history/gui/historyviewer.h"
 
 #include <QComboBox>
 #include <QCoreApplication>
@@ -193,7 +193,7 @@ bool HistoryViewer::ExportToExcel() {
     const QString path = newWorkbookPath();
     QString error;
     if (!writeHistoryWorkbook(gridTexts(), path, &error)) {
-        platform().showMessage({this, MessageIcon::None, QGuiApplication::applicationDisplayName(),
+        platform().showMessage({this, MessageIcon::None, ApplicationTitle,
                                 error, MessageButtons::Ok});
         return false;
     }

@@ -1,4 +1,4 @@
-#include "tools/reportwindow.h"
+#include "tools/gui/reportwindow.h"
 
 #include <QClipboard>
 #include <QFontDatabase>
@@ -66,11 +66,11 @@ void ReportWindow::copyToClipboard() {
     clipboard->setText(text);
     // Saying "copied" when the text never reached the clipboard would lose the user's report.
     if (clipboard->text() != text) {
-        platform().showMessage({this, MessageIcon::Warning, QGuiApplication::applicationDisplayName(),
+        platform().showMessage({this, MessageIcon::Warning, ApplicationTitle,
                                 QStringLiteral("复制失败"), MessageButtons::Ok});
         return;
     }
-    platform().showMessage({this, MessageIcon::None, QGuiApplication::applicationDisplayName(),
+    platform().showMessage({this, MessageIcon::None, ApplicationTitle,
                             QStringLiteral("复制成功"), MessageButtons::Ok});
 }
 

@@ -1,4 +1,4 @@
-#include "domains/listeditor.h"
+#include "domains/gui/listeditor.h"
 
 #include <QGuiApplication>
 #include <QLabel>

@@ -1,4 +1,4 @@
-#include "tools/backlinkwindow.h"
+#include "tools/gui/backlinkwindow.h"
 
 #include <QEvent>
 #include <QHBoxLayout>

@@ -1,4 +1,4 @@
-#include "tools/weightwindow.h"
+#include "tools/gui/weightwindow.h"
 
 #include <QFont>
 #include <QHBoxLayout>

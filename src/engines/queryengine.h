@@ -1,0 +1,73 @@
+#pragma once
+
+#include <QList>
+#include <QObject>
+#include <QString>
+#include <memory>
+
+#include "engines/countrows.h"
+#include "engines/figures.h"
+#include "fetch/valuefetch.h"
+
+namespace zorvan {
+
+struct QueryStep;
+
+// The combined query of one domain, shared by the window and the command. Two streams of
+// requests run side by side, each strictly one request after another: the window's batch (rows
+// W1 to W6, then the PageRank lookup) and the engine, Youdao and Sogou/Yahoo batches. Each figure
+// is reported the moment its row is done, each of the four batches when its last row is, so a
+// receiver sees a batch end only after every figure of that batch.
+//
+// Everything runs on the calling thread's event loop; no fetch ever waits inside a handler, so
+// whoever drives the engine may be deleted, or delete the engine, at any time: pending requests
+// are aborted and nothing more is reported.
+//
+// Within one query a host that did not answer (time-out, refused, reset) is not asked again, and
+// the whole query ends by its deadline: a request never outlives it, and every row still without
+// an answer then gives "X".
+class CombinedQueryEngine : public QObject {
+    Q_OBJECT
+public:
+    explicit CombinedQueryEngine(QObject* parent = nullptr);
+    ~CombinedQueryEngine() override;
+
+    // The default deadline of a whole query.
+    static constexpr int DefaultDeadlineMs = 60000;
+    void setDeadlineMs(int ms) { deadlineMs_ = ms; }
+
+    // Starts both streams for the domain (used as given, never trimmed).
+    void start(const QString& domain);
+    // Only the PageRank lookup, as a query of an empty domain box asks.
+    void startPageRankOnly(const QString& domain);
+
+    const QString& domain() const { return domain_; }
+    const FigureValues& values() const { return values_; }
+    const ValueResult& result(Figure figure) const { return results_[size_t(figure)]; }
+    bool isFinished() const { return runningStreams_ == 0; }
+
+Q_SIGNALS:
+    void figureReady(zorvan::Figure figure, const QString& text);
+    // Four times per full query: the window batch, then (in any interleaving with it) the engine,
+    // Youdao and Sogou/Yahoo batches.
+    void batchDone();
+    // Both streams have ended, the PageRank lookup included.
+    void finished();
+
+private:
+    void begin(const QString& domain, const QList<QueryStep>& window, const QList<QueryStep>& worker);
+    void runNext(std::shared_ptr<QList<QueryStep>> stream);
+    // False when a receiver deleted or restarted the engine meanwhile.
+    bool deliver(Figure figure, const ValueResult& result);
+
+    QString domain_;
+    int deadlineMs_ = DefaultDeadlineMs;
+    std::unique_ptr<FetchBudget> budget_;
+    // Parent of every request in flight: dropping it aborts them all.
+    std::unique_ptr<QObject> requests_;
+    FigureValues values_;
+    std::array<ValueResult, FigureCount> results_;
+    int runningStreams_ = 0;
+};
+
+}  // namespace zorvan

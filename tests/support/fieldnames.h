@@ -1,0 +1,16 @@
+#pragma once
+
+#include <QStringList>
+
+#include "engines/figures.h"
+
+namespace zorvan::test {
+
+// The main window's eighteen fields by control name, in record order.
+inline QStringList recordOrderNames() {
+    QStringList names;
+    for (const FigureInfo& f : figureTable()) names.append(f.control);
+    return names;
+}
+
+}  // namespace zorvan::test
