@@ -11,6 +11,10 @@ target_compile_definitions(zorvan_common INTERFACE
   QT_NO_SIGNALS_SLOTS_KEYWORDS
   QT_USE_QSTRINGBUILDER)
 
+# The version, from project(VERSION), as a header every target can include.
+configure_file(${CMAKE_CURRENT_LIST_DIR}/version.h.in ${PROJECT_BINARY_DIR}/generated/zorvan_version.h @ONLY)
+target_include_directories(zorvan_common INTERFACE ${PROJECT_BINARY_DIR}/generated)
+
 # One library per source folder. Sources are globbed so that adding a file to a folder needs no
 # edit of a shared list.
 function(zorvan_folder_library name)

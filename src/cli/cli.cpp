@@ -1,0 +1,177 @@
+#include "cli/cli.h"
+
+#include "zorvan_version.h"
+
+namespace zorvan::cli {
+
+void Console::fail(const QString& message) {
+    err << "zorvan-cli: " << message << '\n';
+    err.flush();
+}
+
+const QList<OptionInfo>& optionTable() {
+    static const QList<OptionInfo> options = {
+        {QStringLiteral("--format"), QStringLiteral("text|json|csv"),
+         QStringLiteral("output format: an aligned table (default), JSON Lines or CSV")},
+        {QStringLiteral("--save"), QString(),
+         QStringLiteral("store each domain's record in history.txt, as the window's auto-save does")},
+    };
+    return options;
+}
+
+const QList<Command>& commands() {
+    static const QList<Command> table = {
+        {QStringLiteral("query"), QStringLiteral("DOMAIN... [--format text|json|csv] [--save]"),
+         QStringLiteral("the combined query of each domain in turn"),
+         {QStringLiteral("--format"), QStringLiteral("--save")}, runQuery},
+        {QStringLiteral("batch"), QStringLiteral("[--format text|json|csv] [--save]"),
+         QStringLiteral("the same over the saved domain list of config.ini, in list order"),
+         {QStringLiteral("--format"), QStringLiteral("--save")}, runBatch},
+        {QStringLiteral("history"), QStringLiteral("DOMAIN [--format text|json|csv]"),
+         QStringLiteral("the domain's stored records, oldest first"), {QStringLiteral("--format")}, runHistory},
+    };
+    return table;
+}
+
+const Command* findCommand(const QString& name) {
+    for (const Command& c : commands())
+        if (c.name == name) return &c;
+    return nullptr;
+}
+
+QString helpText() {
+    QString text = QStringLiteral(
+        "Usage: zorvan-cli COMMAND [ARGUMENTS] [OPTIONS]\n"
+        "\n"
+        "The Zorvan webmaster toolbox without a window: asks the search engines and ranking services\n"
+        "how many pages of a domain each has indexed and how many pages link to it, as the window's\n"
+        "\"查询\" does, and prints the figures as they are shown there.\n"
+        "\n"
+        "Commands:\n");
+    for (const Command& c : commands()) {
+        text += QStringLiteral("  ") + c.name + u' ' + c.usage + u'\n';
+        text += QStringLiteral("      ") + c.summary + u'\n';
+    }
+    text += QStringLiteral("\nOptions:\n");
+    for (const OptionInfo& o : optionTable()) {
+        const QString left = o.name + (o.valueName.isEmpty() ? QString() : u' ' + o.valueName);
+        text += QStringLiteral("  ") + left + u'\n' + QStringLiteral("      ") + o.help + u'\n';
+    }
+    text += QStringLiteral(
+        "  -h, --help\n"
+        "      show this help and exit\n"
+        "  --version\n"
+        "      show the program's version and exit\n"
+        "\n"
+        "Environment:\n"
+        "  ZORVAN_HOME              the data folder (config.ini, history.txt); else the program's own\n"
+        "                           folder when it is writable, else the user's data folder\n"
+        "  ZORVAN_SERVICES          a file of role=host[:port] lines replacing the services' hosts\n"
+        "  ZORVAN_FETCH_TIMEOUT_MS  the time limit of one request in milliseconds (default 20000)\n"
+        "\n"
+        "Results go to standard output, progress and errors to standard error.\n"
+        "\n"
+        "Exit status:\n"
+        "  0  every command ran (a figure \"X\", nothing found, is a result, not an error)\n"
+        "  2  a usage error or a bad domain (empty, or holding a control character); nothing fetched\n"
+        "  3  a file could not be read or written; it was left whole\n"
+        "  4  a figure dropped and --fail-on-drop was given\n");
+    return text;
+}
+
+QString versionText() { return QStringLiteral("zorvan-cli " ZORVAN_VERSION "\n"); }
+
+std::optional<Invocation> parseArguments(const QStringList& arguments, QString* error) {
+    Invocation inv;
+    for (qsizetype i = 0; i < arguments.size(); ++i) {
+        const QString& arg = arguments[i];
+        if (arg == QStringLiteral("-h") || arg == QStringLiteral("--help")) {
+            inv.command = QStringLiteral("--help");
+            return inv;
+        }
+        if (arg == QStringLiteral("--version")) {
+            inv.command = QStringLiteral("--version");
+            return inv;
+        }
+        if (arg.startsWith(QStringLiteral("--"))) {
+            const qsizetype eq = arg.indexOf(u'=');
+            const QString name = eq < 0 ? arg : arg.left(eq);
+            const auto option = std::find_if(optionTable().cbegin(), optionTable().cend(),
+                                             [&](const OptionInfo& o) { return o.name == name; });
+            if (option == optionTable().cend()) {
+                *error = QStringLiteral("unknown option ") + name;
+                return std::nullopt;
+            }
+            QString value;
+            if (!option->valueName.isEmpty()) {
+                if (eq >= 0) {
+                    value = arg.mid(eq + 1);
+                } else if (i + 1 < arguments.size()) {
+                    value = arguments[++i];
+                } else {
+                    *error = name + QStringLiteral(" needs a value (") + option->valueName + u')';
+                    return std::nullopt;
+                }
+            } else if (eq >= 0) {
+                *error = name + QStringLiteral(" takes no value");
+                return std::nullopt;
+            }
+            inv.options.insert(name, value);
+            continue;
+        }
+        if (inv.command.isEmpty())
+            inv.command = arg;
+        else
+            inv.arguments.append(arg);
+    }
+    if (inv.command.isEmpty()) {
+        *error = QStringLiteral("no command given");
+        return std::nullopt;
+    }
+    const Command* command = findCommand(inv.command);
+    if (!command) {
+        *error = QStringLiteral("unknown command ") + inv.command;
+        return std::nullopt;
+    }
+    for (auto it = inv.options.cbegin(); it != inv.options.cend(); ++it) {
+        if (!command->options.contains(it.key())) {
+            *error = it.key() + QStringLiteral(" does not apply to ") + inv.command;
+            return std::nullopt;
+        }
+    }
+    return inv;
+}
+
+int run(const Invocation& invocation, Console& console) {
+    if (invocation.command == QStringLiteral("--help")) {
+        console.out << helpText();
+        return Ran;
+    }
+    if (invocation.command == QStringLiteral("--version")) {
+        console.out << versionText();
+        return Ran;
+    }
+    const int status = findCommand(invocation.command)->run(invocation, console);
+    console.out.flush();
+    console.err.flush();
+    return status;
+}
+
+std::optional<Format> formatOption(const Invocation& invocation, const QList<Format>& allowed) {
+    const QString name = invocation.value(QStringLiteral("--format"), QStringLiteral("text"));
+    std::optional<Format> format;
+    if (name == QStringLiteral("text")) format = Format::Text;
+    if (name == QStringLiteral("json")) format = Format::Json;
+    if (name == QStringLiteral("csv")) format = Format::Csv;
+    if (format && allowed.contains(*format)) return format;
+    return std::nullopt;
+}
+
+std::optional<QString> badDomain(const QString& domain) {
+    if (domain.isEmpty()) return QStringLiteral("an empty domain");
+    for (const QChar c : domain)
+        if (c.category() == QChar::Other_Control) return QStringLiteral("a domain holding a control character");
+    return std::nullopt;
+}
+
+}  // namespace zorvan::cli

@@ -1,0 +1,134 @@
+// query, batch and history: the combined query of domains, and the records stored for one.
+#include <QEventLoop>
+
+#include "cli/cli.h"
+#include "domains/domainlist.h"
+#include "engines/queryengine.h"
+#include "fetch/platform.h"
+#include "fetch/services.h"
+#include "history/historyfile.h"
+
+namespace zorvan::cli {
+namespace {
+
+const QList<Format> AllFormats = {Format::Text, Format::Json, Format::Csv};
+
+void print(Console& console, Format format, const FigureRow& row) {
+    switch (format) {
+        case Format::Text: console.out << queryText(row) << '\n'; break;
+        case Format::Json: console.out << jsonLine(row) << '\n'; break;
+        case Format::Csv: console.out << csvLine(csvCells(row)); break;
+    }
+    console.out.flush();
+}
+
+// Runs the engine for one domain until both streams have ended, PageRank included.
+FigureValues queryDomain(CombinedQueryEngine& engine, const QString& domain) {
+    QEventLoop loop;
+    const auto connection = QObject::connect(&engine, &CombinedQueryEngine::finished, &loop, &QEventLoop::quit);
+    engine.start(domain);
+    if (!engine.isFinished()) loop.exec();
+    QObject::disconnect(connection);
+    return engine.values();
+}
+
+// The combined query of each domain in turn, each printed as it ends.
+int queryDomains(const QStringList& domains, const Invocation& invocation, Console& console) {
+    const auto format = formatOption(invocation, AllFormats);
+    if (!format) {
+        console.fail(QStringLiteral("--format takes text, json or csv"));
+        return UsageError;
+    }
+    for (const QString& domain : domains) {
+        if (const auto why = badDomain(domain)) {
+            console.fail(QStringLiteral("refused ") + *why + QStringLiteral(": \"") + domain + u'"');
+            return UsageError;
+        }
+    }
+    const bool save = invocation.has(QStringLiteral("--save"));
+    if (*format == Format::Csv) console.out << csvLine(csvColumns());
+
+    int status = Ran;
+    CombinedQueryEngine engine;
+    for (qsizetype i = 0; i < domains.size(); ++i) {
+        const QString& domain = domains[i];
+        if (domains.size() > 1)
+            console.err << '[' << (i + 1) << '/' << domains.size() << "] " << domain << Qt::endl;
+        FigureRow row{domain, QString(), queryDomain(engine, domain), false, {}};
+        row.date = todayShortDate();
+        if (save) {
+            if (const FileError error = saveHistoryTo(historyFilePath(), domain, row.values, row.date)) {
+                console.fail(QStringLiteral("cannot save the record of ") + domain + QStringLiteral(" in ") +
+                             historyFilePath() + QStringLiteral(": ") + *error);
+                status = FileFailed;
+            }
+        }
+        print(console, *format, row);
+    }
+    return status;
+}
+
+}  // namespace
+
+int runQuery(const Invocation& invocation, Console& console) {
+    if (invocation.arguments.isEmpty()) {
+        console.fail(QStringLiteral("query needs at least one domain"));
+        return UsageError;
+    }
+    return queryDomains(invocation.arguments, invocation, console);
+}
+
+int runBatch(const Invocation& invocation, Console& console) {
+    if (!invocation.arguments.isEmpty()) {
+        console.fail(QStringLiteral("batch takes no domain: it queries the saved list"));
+        return UsageError;
+    }
+    bool readable = true;
+    const QStringList entries = readDomainList(configFilePath(), &readable);
+    if (!readable) {
+        console.fail(QStringLiteral("cannot read ") + configFilePath());
+        return FileFailed;
+    }
+    // An empty entry (",," in the list) names no domain: it is passed over, as nothing to ask.
+    QStringList domains;
+    for (const QString& entry : entries) {
+        if (entry.isEmpty())
+            console.err << "zorvan-cli: passing over an empty entry of the saved list" << Qt::endl;
+        else
+            domains.append(entry);
+    }
+    return queryDomains(domains, invocation, console);
+}
+
+int runHistory(const Invocation& invocation, Console& console) {
+    if (invocation.arguments.size() != 1) {
+        console.fail(QStringLiteral("history needs exactly one domain"));
+        return UsageError;
+    }
+    const auto format = formatOption(invocation, AllFormats);
+    if (!format) {
+        console.fail(QStringLiteral("--format takes text, json or csv"));
+        return UsageError;
+    }
+    const QString domain = invocation.arguments.first();
+    const auto records = readStoredRecords(historyFilePath(), domain);
+    if (!records) {
+        console.fail(QStringLiteral("cannot read ") + historyFilePath());
+        return FileFailed;
+    }
+    QList<FigureRow> rows;
+    for (const StoredRecord& record : *records) rows.append({domain, record.date, record.values, true, {}});
+    switch (*format) {
+        case Format::Text: console.out << recordsText(domain, rows); break;
+        case Format::Json:
+            for (const FigureRow& row : rows) console.out << jsonLine(row) << '\n';
+            break;
+        case Format::Csv:
+            console.out << csvLine(csvColumns());
+            for (const FigureRow& row : rows) console.out << csvLine(csvCells(row));
+            break;
+    }
+    return Ran;
+}
+
+}  // namespace zorvan::cli
