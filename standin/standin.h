@@ -73,6 +73,8 @@ public:
     void setFailure(const QString& role, Failure failure);
 
     std::vector<LogEntry> log() const;
+    // The clock of the log: milliseconds since the services were made.
+    qint64 elapsedMs() const;
     std::vector<LogEntry> log(const QString& role) const;
     QList<QByteArray> targets(const QString& role) const;
     void clearLog();
@@ -83,7 +85,6 @@ private:
     void answer(Role& role, const void* request, void* response);
     bool waitStopping(int ms);
     QByteArray withHosts(QByteArray body) const;
-    qint64 elapsedMs() const;
 
     std::vector<std::unique_ptr<Role>> roles_;
     mutable std::mutex mutex_;

@@ -1,0 +1,123 @@
+// zorvan-cli's combined query against the stand-in at the window benchmark's latency, every page
+// declaring its charset (three requests per value). Prints the requests, the critical-path bound
+// (the longer stream's requests times the latency), the span from the command's first request to
+// its last answer and their ratio, the time from starting the program to its first request, and
+// the command's peak resident memory.
+#include <QCoreApplication>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QHash>
+#include <cstdio>
+#include <fcntl.h>
+#include <spawn.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include "engines/countrows.h"
+#include "fetch/services.h"
+#include "standinfixture.h"
+
+extern char** environ;
+
+using namespace zorvan;
+
+namespace {
+
+constexpr int LatencyMs = 20;
+const QString Domain = QStringLiteral("bench.example");
+
+void servePages(standin::Services& services) {
+    QHash<QString, QString> pages;
+    for (const auto* batch : {&windowBatchRows(), &engineBatchRows(), &youdaoBatchRows(), &sogouYahooBatchRows()})
+        for (const CountRow& row : *batch)
+            pages[row.role] += row.start + QStringLiteral("1,234") + row.end + QStringLiteral("\n");
+    for (auto it = pages.cbegin(); it != pages.cend(); ++it)
+        services.setRoute(it.key(), "/", QStringLiteral("<meta charset=\"utf-8\">\n") + it.value());
+    services.setRoute(Role::PageRank, "/?PRAddress=",
+                      QStringLiteral("<meta charset=\"utf-8\"><iframe src=\"http://") + serviceHost(Role::PageRank) +
+                          QStringLiteral("/rank?u=http://x\">"));
+    services.setRoute(Role::PageRank, "/rank", QStringLiteral("Rank_1:1:5"));
+}
+
+struct Spawned {
+    int status = -1;
+    long maxRssKb = -1;
+};
+
+// The resident high-water mark of a running process, in kB; -1 once it is gone.
+long processHwmKb(pid_t pid) {
+    QFile status(QStringLiteral("/proc/%1/status").arg(pid));
+    if (!status.open(QIODevice::ReadOnly)) return -1;
+    for (const QByteArray& line : status.readAll().split('\n'))
+        if (line.startsWith("VmHWM:")) return line.mid(6).trimmed().split(' ').first().toLong();
+    return -1;
+}
+
+// Runs the command and waits for it, watching its own memory's high-water mark (the rusage of a
+// spawned child would also count the memory of this process, which it starts from).
+Spawned runCommand(const QByteArray& program, const QList<QByteArray>& arguments) {
+    std::vector<char*> argv{const_cast<char*>(program.constData())};
+    for (const QByteArray& a : arguments) argv.push_back(const_cast<char*>(a.constData()));
+    argv.push_back(nullptr);
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
+    pid_t pid = 0;
+    Spawned result;
+    const int spawned = posix_spawn(&pid, program.constData(), &actions, nullptr, argv.data(), environ);
+    posix_spawn_file_actions_destroy(&actions);
+    if (spawned != 0) return result;
+    int status = 0;
+    for (;;) {
+        result.maxRssKb = std::max(result.maxRssKb, processHwmKb(pid));
+        if (waitpid(pid, &status, WNOHANG) == pid) break;
+        usleep(500);
+    }
+    result.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    return result;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    QCoreApplication app(argc, argv);
+    test::StandinFixture fx(20000);
+    servePages(fx.services);
+    fx.services.setLatency(QString(), LatencyMs);
+    const QByteArray program = QCoreApplication::applicationDirPath().toUtf8() + "/../bin/zorvan-cli";
+
+    double bestRatio = 1e9, bestStart = 1e9;
+    long rss = 0;
+    for (int run = 0; run <= 3; ++run) {
+        fx.services.clearLog();
+        const qint64 spawnedAt = fx.services.elapsedMs();
+        const Spawned spawned = runCommand(program, {"query", Domain.toUtf8()});
+        const auto log = fx.services.log();
+        if (spawned.status != 0 || log.empty()) {
+            std::printf("the command failed (status %d)\n", spawned.status);
+            return 1;
+        }
+        qint64 first = log.front().startMs, last = 0;
+        for (const auto& entry : log) last = std::max(last, entry.endMs);
+        // The window stream asks ChinaRank, Alexa, Sogou rank, Soso (link:), Bing (site:), Yahoo
+        // (pages) and the PageRank site; everything else is the worker stream.
+        const int requests = int(log.size());
+        const int windowRequests = 20;
+        const int bound = std::max(windowRequests, requests - windowRequests) * LatencyMs;
+        const double ratio = double(last - first) / bound;
+        const double toFirst = double(first - spawnedAt);
+        if (run > 0) {
+            bestRatio = std::min(bestRatio, ratio);
+            bestStart = std::min(bestStart, toFirst);
+            rss = std::max(rss, spawned.maxRssKb);
+        }
+        std::printf("%s %d: %d requests; bound %d ms; first request to last answer %lld ms; ratio %.3f; "
+                    "start to first request %.0f ms; peak RSS %.1f MB\n",
+                    run == 0 ? "warm-up" : "run", run, requests, bound, static_cast<long long>(last - first), ratio,
+                    toFirst, spawned.maxRssKb / 1024.0);
+    }
+    std::printf("best ratio of runs 1-3 %.3f (target: no worse than the window's, see bench_combined_query); "
+                "start to first request %.0f ms (target <= 50); peak RSS %.1f MB (target <= 30)\n",
+                bestRatio, bestStart, rss / 1024.0);
+    return 0;
+}
