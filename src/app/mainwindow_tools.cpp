@@ -5,6 +5,7 @@
 
 #include "app/mainwindow.h"
 #include "tools/gui/backlinkwindow.h"
+#include "tools/gui/checkwindow.h"
 #include "tools/gui/weightwindow.h"
 
 namespace zorvan {
@@ -12,9 +13,10 @@ namespace zorvan {
 namespace {
 
 // Shows a tool window borderless inside the host area, 1 px from its top, creating it the first
-// time; afterwards the same window comes back with its texts and list. The host's layout keeps
-// the window as large as the host area. Its "返回其他" hides the host area again.
-template <typename Window, typename Other>
+// time; afterwards the same window comes back with its texts and list, and whichever other tool
+// window was shown is hidden. The host's layout keeps the window as large as the host area. Its
+// "返回其他" hides the host area again.
+template <typename Window>
 Window* embedIn(QWidget* host, QWidget* focusAfterReturn) {
     auto* layout = qobject_cast<QVBoxLayout*>(host->layout());
     if (!layout) {
@@ -31,7 +33,8 @@ Window* embedIn(QWidget* host, QWidget* focusAfterReturn) {
             if (focusAfterReturn) focusAfterReturn->setFocus();
         });
     }
-    if (auto* other = host->findChild<Other*>(QString(), Qt::FindDirectChildrenOnly)) other->hide();
+    for (QWidget* other : host->findChildren<QWidget*>(QString(), Qt::FindDirectChildrenOnly))
+        if (other != window) other->hide();
     host->show();
     host->raise();
     window->show();
@@ -41,8 +44,15 @@ Window* embedIn(QWidget* host, QWidget* focusAfterReturn) {
 
 }  // namespace
 
-void MainWindow::showBacklinkWindow() { embedIn<BacklinkWindow, WeightWindow>(hostArea_, domainBox_); }
+void MainWindow::showBacklinkWindow() { embedIn<BacklinkWindow>(hostArea_, domainBox_); }
 
-void MainWindow::showWeightWindow() { embedIn<WeightWindow, BacklinkWindow>(hostArea_, domainBox_); }
+void MainWindow::showWeightWindow() { embedIn<WeightWindow>(hostArea_, domainBox_); }
+
+// The check starts at once for the domain in the main window's box, the one its figures are for.
+void MainWindow::showCheckWindow() {
+    CheckWindow* window = embedIn<CheckWindow>(hostArea_, domainBox_);
+    window->domainBox()->setText(domain());
+    if (!domain().isEmpty()) window->runCheck();
+}
 
 }  // namespace zorvan

@@ -49,21 +49,22 @@ const QList<CountRow>& sogouYahooBatchRows() {
     return rows;
 }
 
-QString rowAddress(const CountRow& row, const QString& domain) {
-    return serviceBase(row.role) + row.prefix + domainInAddress(domain);
-}
-
-void RunCountRowAsync(const CountRow& row, const QString& domain, FetchBudget* budget, QObject* context,
+void RunCountRowAsync(const FigureRule& rule, const QString& domain, FetchBudget* budget, QObject* context,
                       std::function<void(const ValueResult&)> done) {
-    const QString url = rowAddress(row, domain);
-    FetchValueAsync({url, row.start, row.end}, budget, context,
+    const QString url = expandRuleUrl(rule.url, domain);
+    FetchValueAsync({url, rule.start, rule.end}, budget, context,
                     [=, done = std::move(done)](const ValueResult& first) {
                         // The second wording fetches the page again rather than reusing the first.
-                        if (first.text != NotFound || row.fallbackStart.isEmpty()) {
+                        if (first.text != NotFound || rule.fallbackStart.isEmpty()) {
                             done(first);
                             return;
                         }
-                        FetchValueAsync({url, row.fallbackStart, row.fallbackEnd}, budget, context, done);
+                        FetchValueAsync({url, rule.fallbackStart, rule.fallbackEnd}, budget, context,
+                                        [first, rule, done](ValueResult second) {
+                                            second.ms += first.ms;
+                                            if (!second.found()) second.start = rule.start + QStringLiteral(" / ") + rule.fallbackStart;
+                                            done(second);
+                                        });
                     });
 }
 

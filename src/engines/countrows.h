@@ -6,12 +6,14 @@
 #include <functional>
 
 #include "engines/figures.h"
+#include "engines/rules.h"
 #include "fetch/valuefetch.h"
 
 namespace zorvan {
 
-// One value query: the page at the role's host + prefix + domain, cut between the markers, for one
-// figure. Baidu rows carry a second wording tried when the first finds nothing.
+// One value query as the services were built for: the page at the role's host + prefix + domain,
+// cut between the markers, for one figure. Baidu rows carry a second wording tried when the first
+// finds nothing. These are the built-in rules; a query runs the rules in effect, in this order.
 struct CountRow {
     QString id;  // "W1", "E3" ...
     QString role;
@@ -30,12 +32,10 @@ const QList<CountRow>& engineBatchRows();
 const QList<CountRow>& youdaoBatchRows();
 const QList<CountRow>& sogouYahooBatchRows();
 
-// The address a row asks for a domain.
-QString rowAddress(const CountRow& row, const QString& domain);
-
-// Runs one row for a domain: its value, or "X" when neither wording was found. done is called
-// later from the event loop, unless context goes first.
-void RunCountRowAsync(const CountRow& row, const QString& domain, FetchBudget* budget, QObject* context,
+// Runs one row's rule for a domain: its value, or "X" when neither wording was found (the result
+// then names both markers, and its time counts both fetches). done is called later from the event
+// loop, unless context goes first.
+void RunCountRowAsync(const FigureRule& rule, const QString& domain, FetchBudget* budget, QObject* context,
                       std::function<void(const ValueResult&)> done);
 
 }  // namespace zorvan

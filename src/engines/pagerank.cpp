@@ -1,32 +1,35 @@
 #include "engines/pagerank.h"
 
-#include <memory>
-
-#include "fetch/services.h"
+#include "fetch/fetch.h"
 
 namespace zorvan {
-namespace {
-const QString Http = QStringLiteral("http://");
-}  // namespace
 
-void PageRankLookupAsync(const QString& domain, FetchBudget* budget, QObject* context,
+FigureRule builtinPageRankRule() {
+    FigureRule rule;
+    rule.url = QStringLiteral("http://{host:pagerank}/?PRAddress={domain}");
+    rule.start = QStringLiteral("<iframe src=\"http://");
+    rule.end = QStringLiteral("http://");
+    rule.rankUrl = QStringLiteral("http://{frame}http://{domain}/");
+    rule.rankStart = QStringLiteral("Rank_");
+    return rule;
+}
+
+void PageRankLookupAsync(const FigureRule& rule, const QString& domain, FetchBudget* budget, QObject* context,
                          std::function<void(const ValueResult&)> done) {
-    const QString lookup = serviceBase(Role::PageRank) + QStringLiteral("/?PRAddress=") + domainInAddress(domain);
-    const QString frameStart = QStringLiteral("<iframe src=\"") + Http;
+    const QString lookup = expandRuleUrl(rule.url, domain);
     BudgetedFetch(lookup, budget, context, [=, done = std::move(done)](const FetchResult& first) {
         const QString page = BytesToText(first.body, QStringLiteral("UTF-8"));
-        const auto frame = CutBetween(page, frameStart, Http);
+        const auto frame = CutBetween(page, rule.start, rule.end);
         if (!frame) {
-            done(valueNotFound(lookup, frameStart, first, page));
+            done(valueNotFound(lookup, rule.start, first, page));
             return;
         }
-        const QString rankUrl = Http + *frame + Http + domainInAddress(domain) + QStringLiteral("/");
+        const QString rankUrl = expandRuleUrl(rule.rankUrl, domain, *frame);
         BudgetedFetch(rankUrl, budget, context, [=](const FetchResult& second) {
             const QString answer = BytesToText(second.body, QStringLiteral("UTF-8"));
-            const QString rankStart = QStringLiteral("Rank_");
-            ValueResult r = valueNotFound(rankUrl, rankStart, second, answer);
+            ValueResult r = valueNotFound(rankUrl, rule.rankStart, second, answer);
             r.ms += first.elapsedMs;
-            if (auto rank = CutBetween(answer, rankStart, QString())) {
+            if (auto rank = CutBetween(answer, rule.rankStart, rule.rankEnd)) {
                 rank->remove(QStringLiteral("1:1:"));
                 r.text = rank->contains(u':') ? QStringLiteral("0") : capValue(*rank);
                 r.verdict = Verdict::Ok;

@@ -4,14 +4,19 @@
 #include <QString>
 #include <functional>
 
+#include "engines/rules.h"
 #include "fetch/valuefetch.h"
 
 namespace zorvan {
 
-// The Google PageRank of a domain, read through the lookup site's rank frame: the rank text, "0"
-// for a rank of another form, or "X" when a page lacks its marker or a fetch failed. done is
-// called later from the event loop, unless context goes first.
-void PageRankLookupAsync(const QString& domain, FetchBudget* budget, QObject* context,
+// The lookup site's two steps as the services were built for: the lookup page's rank frame, whose
+// address part rebuilds the rank address for the domain, and the rank after "Rank_".
+FigureRule builtinPageRankRule();
+
+// The Google PageRank of a domain, read through the lookup site's rank frame by the rule's two
+// steps: the rank text, "0" for a rank of another form, or "X" when a page lacks its marker or a
+// fetch failed. done is called later from the event loop, unless context goes first.
+void PageRankLookupAsync(const FigureRule& rule, const QString& domain, FetchBudget* budget, QObject* context,
                          std::function<void(const ValueResult&)> done);
 
 }  // namespace zorvan

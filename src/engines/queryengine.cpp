@@ -9,7 +9,7 @@ namespace zorvan {
 // One step of a stream: a row, the end of a batch, or the PageRank lookup.
 struct QueryStep {
     enum Kind { Row, BatchEnd, PageRank } kind;
-    const CountRow* row = nullptr;
+    Figure figure = Figure::PageRank;
 };
 
 namespace {
@@ -17,8 +17,8 @@ namespace {
 using Step = QueryStep;
 
 void addBatch(QList<Step>& stream, const QList<CountRow>& rows) {
-    for (const CountRow& row : rows) stream.append({Step::Row, &row});
-    stream.append({Step::BatchEnd, nullptr});
+    for (const CountRow& row : rows) stream.append({Step::Row, row.figure});
+    stream.append(Step{Step::BatchEnd});
 }
 
 }  // namespace
@@ -30,19 +30,20 @@ CombinedQueryEngine::~CombinedQueryEngine() = default;
 void CombinedQueryEngine::start(const QString& domain) {
     QList<Step> window, worker;
     addBatch(window, windowBatchRows());
-    window.append({Step::PageRank, nullptr});
+    window.append(Step{Step::PageRank});
     addBatch(worker, engineBatchRows());
     addBatch(worker, youdaoBatchRows());
     addBatch(worker, sogouYahooBatchRows());
     begin(domain, window, worker);
 }
 
-void CombinedQueryEngine::startPageRankOnly(const QString& domain) { begin(domain, {{Step::PageRank, nullptr}}, {}); }
+void CombinedQueryEngine::startPageRankOnly(const QString& domain) { begin(domain, {{Step::PageRank}}, {}); }
 
 void CombinedQueryEngine::begin(const QString& domain, const QList<Step>& window, const QList<Step>& worker) {
     // A new start drops whatever an earlier one still had in flight.
     requests_ = std::make_unique<QObject>();
     budget_ = std::make_unique<FetchBudget>(deadlineMs_);
+    rules_ = effectiveRules().rules;
     domain_ = domain;
     values_ = FigureValues();
     results_ = {};
@@ -70,13 +71,13 @@ void CombinedQueryEngine::runNext(std::shared_ptr<QList<Step>> stream) {
     }
     const Step step = stream->takeFirst();
     if (step.kind == Step::PageRank) {
-        PageRankLookupAsync(domain_, budget_.get(), requests_.get(), [this, stream](const ValueResult& r) {
+        PageRankLookupAsync(rules_[Figure::PageRank], domain_, budget_.get(), requests_.get(), [this, stream](const ValueResult& r) {
             if (deliver(Figure::PageRank, r)) runNext(stream);
         });
         return;
     }
-    const Figure figure = step.row->figure;
-    RunCountRowAsync(*step.row, domain_, budget_.get(), requests_.get(), [this, stream, figure](const ValueResult& r) {
+    const Figure figure = step.figure;
+    RunCountRowAsync(rules_[figure], domain_, budget_.get(), requests_.get(), [this, stream, figure](const ValueResult& r) {
         if (deliver(figure, r)) runNext(stream);
     });
 }

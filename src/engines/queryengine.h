@@ -7,6 +7,7 @@
 
 #include "engines/countrows.h"
 #include "engines/figures.h"
+#include "engines/rules.h"
 #include "fetch/valuefetch.h"
 
 namespace zorvan {
@@ -22,6 +23,8 @@ struct QueryStep;
 // Everything runs on the calling thread's event loop; no fetch ever waits inside a handler, so
 // whoever drives the engine may be deleted, or delete the engine, at any time: pending requests
 // are aborted and nothing more is reported.
+//
+// Each row is read by the rule in effect when the query starts (rules.json over the built-ins).
 //
 // Within one query a host that did not answer (time-out, refused, reset) is not asked again, and
 // the whole query ends by its deadline: a request never outlives it, and every row still without
@@ -62,6 +65,7 @@ private:
 
     QString domain_;
     int deadlineMs_ = DefaultDeadlineMs;
+    RuleSet rules_;
     std::unique_ptr<FetchBudget> budget_;
     // Parent of every request in flight: dropping it aborts them all.
     std::unique_ptr<QObject> requests_;

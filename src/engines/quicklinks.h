@@ -7,14 +7,17 @@
 
 namespace zorvan {
 
-// The search or service page that a clicked figure stands for.
+// The search or service page that a clicked figure stands for: the address up to where the
+// domain goes, and what follows it.
 struct QuickLink {
-    QString role;
-    QString path;  // after the host, up to where the domain goes
-    QString prefix() const;
+    QString before;
+    QString after;
+    QString prefix() const { return before; }
+    QString suffix() const { return after; }
 };
 
-// The link of a figure; nothing for the PageRank, which has none.
+// The link of a figure; nothing for the PageRank, which has none. A count opens the page its rule
+// in effect reads.
 std::optional<QuickLink> quickLink(Figure figure);
 
 // The link of the main window's host area: the Google backlink search.

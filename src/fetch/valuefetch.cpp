@@ -56,7 +56,8 @@ FetchOptions FetchBudget::optionsFor(const QString& address) const {
 }
 
 void FetchBudget::noteResult(const QString& address, const FetchResult& result) {
-    if (result.outcome == FetchOutcome::NoAnswer) silentHosts_.insert(addressAuthority(address));
+    if (result.outcome == FetchOutcome::NoAnswer && !silentHosts_.contains(addressAuthority(address)))
+        silentHosts_.insert(addressAuthority(address), result.detail);
 }
 
 void BudgetedFetch(const QString& address, FetchBudget* budget, QObject* context,
@@ -65,10 +66,18 @@ void BudgetedFetch(const QString& address, FetchBudget* budget, QObject* context
         FetchAsync(address, defaultFetchOptions(), context, std::move(done));
         return;
     }
+    // A request not made because its host was silent before tells that earlier reason.
+    const QString silence = budget->silence(address);
     FetchAsync(address, budget->optionsFor(address), context,
-               [budget, address, done = std::move(done)](const FetchResult& r) {
+               [budget, address, silence, done = std::move(done)](const FetchResult& r) {
                    budget->noteResult(address, r);
-                   done(r);
+                   if (silence.isEmpty()) {
+                       done(r);
+                       return;
+                   }
+                   FetchResult skipped = r;
+                   skipped.detail = silence;
+                   done(skipped);
                });
 }
 

@@ -2,7 +2,7 @@
 
 #include <QDeadlineTimer>
 #include <QObject>
-#include <QSet>
+#include <QHash>
 #include <QString>
 #include <functional>
 
@@ -58,10 +58,12 @@ public:
     FetchOptions optionsFor(const QString& address) const;
     void noteResult(const QString& address, const FetchResult& result);
     bool expired() const { return deadline_.hasExpired(); }
+    // Why the address's host did not answer earlier ("连接被拒绝" ...); empty when it has not failed.
+    QString silence(const QString& address) const { return silentHosts_.value(addressAuthority(address)); }
 
 private:
     QDeadlineTimer deadline_;
-    QSet<QString> silentHosts_;
+    QHash<QString, QString> silentHosts_;
 };
 
 // A GET under a budget (none: the plain fetch limits). A request the budget rules out is

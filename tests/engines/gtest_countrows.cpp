@@ -39,11 +39,15 @@ ValueResult waitForValue(Start start) {
 }
 
 QString RunCountRow(const CountRow& row, const QString& domain) {
-    return waitForValue([&](QObject* context, auto done) { RunCountRowAsync(row, domain, nullptr, context, done); }).text;
+    return waitForValue([&](QObject* context, auto done) {
+               RunCountRowAsync(builtinRules()[row.figure], domain, nullptr, context, done);
+           }).text;
 }
 
 QString PageRankLookup(const QString& domain) {
-    return waitForValue([&](QObject* context, auto done) { PageRankLookupAsync(domain, nullptr, context, done); }).text;
+    return waitForValue([&](QObject* context, auto done) {
+               PageRankLookupAsync(builtinRules()[Figure::PageRank], domain, nullptr, context, done);
+           }).text;
 }
 
 class CountRowsTest : public ::testing::Test {

@@ -1,0 +1,68 @@
+// check: every service rule once for a domain, with what each request got and why a value is "X".
+#include <QEventLoop>
+
+#include "cli/cli.h"
+#include "engines/servicecheck.h"
+
+namespace zorvan::cli {
+namespace {
+
+QString jsonLine(const CheckRow& row) {
+    const ValueResult& r = row.result;
+    const QStringList members = {
+        QStringLiteral("\"id\": ") + jsonString(row.id),
+        QStringLiteral("\"url\": ") + jsonString(r.url),
+        QStringLiteral("\"status\": ") + QString::number(r.status),
+        QStringLiteral("\"ms\": ") + QString::number(r.ms),
+        QStringLiteral("\"bytes\": ") + QString::number(r.bytes),
+        QStringLiteral("\"charset\": ") + jsonString(r.charset),
+        QStringLiteral("\"verdict\": ") + jsonString(verdictKey(r.verdict)),
+        QStringLiteral("\"value\": ") + jsonString(r.text),
+    };
+    return u'{' + members.join(QStringLiteral(", ")) + u'}';
+}
+
+QString textTable(const QList<CheckRow>& rows) {
+    QList<QStringList> table = {{QStringLiteral("id"), QStringLiteral("verdict"), QStringLiteral("status"),
+                                 QStringLiteral("ms"), QStringLiteral("bytes"), QStringLiteral("charset"),
+                                 QStringLiteral("value"), QStringLiteral("url")}};
+    for (const CheckRow& row : rows) {
+        const ValueResult& r = row.result;
+        table.append({row.id, verdictKey(r.verdict), QString::number(r.status), QString::number(r.ms),
+                      QString::number(r.bytes), r.charset.isEmpty() ? QStringLiteral("-") : oneLine(r.charset),
+                      oneLine(r.text), r.url});
+    }
+    return alignedTable(table);
+}
+
+}  // namespace
+
+int runCheck(const Invocation& invocation, Console& console) {
+    if (invocation.arguments.size() != 1) {
+        console.fail(QStringLiteral("check needs exactly one domain"));
+        return UsageError;
+    }
+    const auto format = formatOption(invocation, {Format::Text, Format::Json});
+    if (!format) {
+        console.fail(QStringLiteral("check's --format takes text or json"));
+        return UsageError;
+    }
+    const QString domain = invocation.arguments.first();
+    if (const auto why = badDomain(domain)) {
+        console.fail(QStringLiteral("refused ") + *why + QStringLiteral(": \"") + domain + u'"');
+        return UsageError;
+    }
+    ServiceCheck check;
+    QEventLoop loop;
+    QObject::connect(&check, &ServiceCheck::finished, &loop, &QEventLoop::quit);
+    check.start(domain);
+    if (!check.isFinished()) loop.exec();
+    if (*format == Format::Json) {
+        for (const CheckRow& row : check.rows()) console.out << jsonLine(row) << '\n';
+    } else {
+        console.out << textTable(check.rows());
+    }
+    return Ran;
+}
+
+}  // namespace zorvan::cli

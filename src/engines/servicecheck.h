@@ -1,0 +1,59 @@
+#pragma once
+
+#include <QList>
+#include <QObject>
+#include <QString>
+#include <memory>
+
+#include "engines/figures.h"
+#include "engines/rules.h"
+#include "fetch/valuefetch.h"
+
+namespace zorvan {
+
+// One rule of a check and what became of it.
+struct CheckRow {
+    Figure figure;
+    QString id;  // the rule's id, the figure's key
+    bool done = false;
+    ValueResult result;
+};
+
+// Runs rules once each for a domain, as a query would, to show why a figure is what it is. Rules
+// whose first request goes to the same host run one after another, so that no service sees a
+// burst; hosts run side by side, so the whole check takes about as long as its slowest host.
+// Everything runs on the calling thread's event loop; deleting the check, or starting it again,
+// aborts what is in flight.
+class ServiceCheck : public QObject {
+    Q_OBJECT
+public:
+    explicit ServiceCheck(QObject* parent = nullptr);
+    ~ServiceCheck() override;
+
+    // Every rule in effect, in the order of the figures; only: just these figures.
+    void start(const QString& domain, const QList<Figure>& only = {});
+    void start(const QString& domain, const RuleSet& rules, const QList<Figure>& only = {});
+
+    const QString& domain() const { return domain_; }
+    const QList<CheckRow>& rows() const { return rows_; }
+    bool isFinished() const { return runningChains_ == 0; }
+
+Q_SIGNALS:
+    void rowDone(int row);
+    void finished();
+
+private:
+    void runNext(std::shared_ptr<QList<int>> chain);
+
+    QString domain_;
+    RuleSet rules_;
+    QList<CheckRow> rows_;
+    std::unique_ptr<FetchBudget> budget_;
+    std::unique_ptr<QObject> requests_;
+    int runningChains_ = 0;
+};
+
+// A value as one line of text: line breaks and tabs shown as \r, \n and \t.
+QString oneLine(const QString& text);
+
+}  // namespace zorvan

@@ -1,0 +1,104 @@
+// Rules a user updates, as the main window uses them, and the service check window.
+#include <QCheckBox>
+#include <QComboBox>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QLabel>
+#include <QPushButton>
+#include <QTableWidget>
+#include <QTimer>
+#include <QtTest>
+
+#include "app/mainwindow.h"
+#include "engines/queryengine.h"
+#include "fakeplatform.h"
+#include "fetch/services.h"
+#include "standinfixture.h"
+#include "tools/gui/checkwindow.h"
+#include "tools/gui/weightwindow.h"
+
+using namespace zorvan;
+
+namespace {
+
+QString S(const char* utf8) { return QString::fromUtf8(utf8); }
+
+QString pagesFolder() {
+    return QFileInfo(QString::fromUtf8(__FILE__)).dir().filePath(QStringLiteral("../../standin/pages"));
+}
+
+}  // namespace
+
+class ServiceCheckTest : public QObject {
+    Q_OBJECT
+
+    std::unique_ptr<test::FakePlatform> fake;
+    std::unique_ptr<test::StandinFixture> fx;
+    std::unique_ptr<MainWindow> window;
+
+private Q_SLOTS:
+    void init() {
+        fake = std::make_unique<test::FakePlatform>();
+        fx = std::make_unique<test::StandinFixture>(1500);
+        QVERIFY(fx->services.loadRoutes(pagesFolder(), QStringLiteral("engines.routes")) > 0);
+        fx->services.setFailure(Role::Youdao, standin::Failure::Refuse);
+        fx->services.setRoute(Role::Google, "/search?hl=zh-CN&q=site%3A", S("<html>nothing</html>"));
+        window = std::make_unique<MainWindow>();
+        window->findChild<QTimer*>(QStringLiteral("Timer2"))->stop();
+        window->autoSaveBox()->setChecked(false);
+        window->show();
+        window->domainBox()->setEditText(S("sample.net"));
+    }
+    void cleanup() {
+        window.reset();
+        fx.reset();
+        fake.reset();
+    }
+
+    // The query and the field's link follow the rule; a field showing "X" says why.
+    void anOverrideChangesWhatAFieldShows() {
+        QFile rules(fx->homeFile(S("rules.json")));
+        QVERIFY(rules.open(QIODevice::WriteOnly));
+        rules.write("{\"indexed.bing\": {\"url\": \"http://{host:bing}/new?s={domain}&x=1\", "
+                    "\"start\": \"<b>\", \"end\": \"</b>\"}}");
+        rules.close();
+        fx->services.setRoute(Role::Bing, "/new?s=sample.net&x=1", S("<b>777</b>"));
+        window->queryButton()->click();
+        QTRY_VERIFY_WITH_TIMEOUT(window->queryButton()->isEnabled() && window->query()->isFinished(), 20000);
+
+        QCOMPARE(window->figure(Figure::IndexedBing), S("777"));
+        QCOMPARE(window->figure(Figure::IndexedYoudao), NotFound);
+        QCOMPARE(window->label(S("Labelslyd"))->toolTip(), S("服务无应答（连接被拒绝）\n规则：indexed.youdao"));
+        QCOMPARE(window->label(S("Labelslgg"))->toolTip(), S("页面中没有找到标记：找到\n规则：indexed.google"));
+        QCOMPARE(window->label(S("Labelslby"))->toolTip(), S("点击查看详情"));
+        QTest::mouseClick(window->label(S("Labelslby")), Qt::LeftButton);
+        QCOMPARE(fake->openedAddresses(), QStringList{serviceBase(Role::Bing) + S("/new?s=sample.net&x=1")});
+    }
+
+    void theCheckWindowShowsEveryRuleColouredByVerdict() {
+        window->findChild<QPushButton*>(S("Command9"))->click();
+        window->findChild<QPushButton*>(S("CheckButton"))->click();
+        auto* check = window->hostArea()->findChild<CheckWindow*>();
+        QVERIFY(check && check->isVisible());
+        QVERIFY(!window->hostArea()->findChild<WeightWindow*>()->isVisible());
+        QTableWidget* table = check->table();
+        QCOMPARE(table->accessibleName(), S("服务检查"));
+        QCOMPARE(table->rowCount(), FigureCount);
+        QTRY_VERIFY_WITH_TIMEOUT(!check->isRunning(), 20000);
+
+        QHash<QString, QColor> colours;
+        for (int row = 0; row < table->rowCount(); ++row)
+            colours[table->item(row, 0)->text()] = table->item(row, 1)->background().color();
+        QCOMPARE(colours[S("indexed.bing")], CheckWindow::verdictColour(Verdict::Ok));
+        QCOMPARE(colours[S("indexed.google")], CheckWindow::verdictColour(Verdict::NotFound));
+        QCOMPARE(colours[S("backlinks.youdao")], CheckWindow::verdictColour(Verdict::NoAnswer));
+        QVERIFY(CheckWindow::verdictColour(Verdict::Ok) != CheckWindow::verdictColour(Verdict::NotFound));
+
+        check->returnButton()->click();
+        QVERIFY(!window->hostArea()->isVisible());
+    }
+};
+
+QTEST_MAIN(ServiceCheckTest)
+#include "qtest_servicecheck.moc"

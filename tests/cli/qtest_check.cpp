@@ -1,0 +1,107 @@
+// zorvan-cli check and rules as a user runs them: every verdict from the stand-in's pages, and a
+// broken rules.json that leaves the built-in rules working.
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QProcess>
+#include <QtTest>
+
+#include "engines/rules.h"
+#include "fetch/services.h"
+#include "standinfixture.h"
+
+using namespace zorvan;
+
+namespace {
+
+QString S(const char* utf8) { return QString::fromUtf8(utf8); }
+
+QString pagesFolder() {
+    return QFileInfo(QString::fromUtf8(__FILE__)).dir().filePath(QStringLiteral("../../standin/pages"));
+}
+
+}  // namespace
+
+class CheckCommandTest : public QObject {
+    Q_OBJECT
+
+    std::unique_ptr<test::StandinFixture> fx;
+    QByteArray out, err;
+
+    int cli(const QStringList& arguments) {
+        QProcess process;
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert(QStringLiteral("ZORVAN_FETCH_TIMEOUT_MS"), QStringLiteral("1500"));
+        process.setProcessEnvironment(env);
+        process.start(QStringLiteral(ZORVAN_CLI_BINARY), arguments);
+        if (!process.waitForFinished(60000)) return -1;
+        out = process.readAllStandardOutput();
+        err = process.readAllStandardError();
+        return process.exitCode();
+    }
+
+private Q_SLOTS:
+    void init() {
+        fx = std::make_unique<test::StandinFixture>(1500);
+        QVERIFY(fx->services.loadRoutes(pagesFolder(), QStringLiteral("engines.routes")) > 0);
+    }
+    void cleanup() { fx.reset(); }
+
+    void eachVerdictFromOnePage() {
+        fx->services.setLatency(QString(), 30);  // long enough for requests to one host to overlap
+        fx->services.setRoute(Role::Alexa, "/siteinfo/", standin::Page{"Forbidden", 403});
+        fx->services.setRoute(Role::ChinaRank, "/overview/Info.do?url=",
+                              standin::Page{test::toGbk(S("<p>请输入验证码</p>")), 200});
+        fx->services.setRoute(Role::Bing, "/search?q=site%3A", S("<html>no count</html>"));
+        fx->services.setFailure(Role::Youdao, standin::Failure::Refuse);
+        fx->services.setFailure(Role::SogouRank, standin::Failure::HugeBody);
+        QCOMPARE(cli({S("check"), S("sample.net"), S("--format"), S("json")}), 0);
+
+        QHash<QString, QJsonObject> rows;
+        for (const QByteArray& line : out.trimmed().split('\n')) {
+            const QJsonObject row = QJsonDocument::fromJson(line).object();
+            QCOMPARE(row.keys(), (QStringList{S("bytes"), S("charset"), S("id"), S("ms"), S("status"), S("url"),
+                                              S("value"), S("verdict")}));
+            rows.insert(row.value(S("id")).toString(), row);
+        }
+        QCOMPARE(rows.size(), FigureCount);
+        const auto verdict = [&](const char* id) { return rows[S(id)].value(S("verdict")).toString(); };
+        QCOMPARE(verdict("indexed.google"), S("ok"));
+        QCOMPARE(rows[S("indexed.google")].value(S("value")).toString(), S("约 45600 "));
+        QCOMPARE(verdict("indexed.bing"), S("not-found"));
+        QCOMPARE(verdict("alexa_rank"), S("blocked"));
+        QCOMPARE(rows[S("alexa_rank")].value(S("status")).toInt(), 403);
+        QCOMPARE(verdict("baidu_snapshot"), S("blocked"));
+        QCOMPARE(verdict("backlinks.youdao"), S("no-answer"));
+        QCOMPARE(rows[S("backlinks.youdao")].value(S("status")).toInt(), 0);
+        QCOMPARE(verdict("sogou_rank"), S("error"));
+        QCOMPARE(rows[S("backlinks.baidu")].value(S("url")).toString(),
+                 serviceBase(Role::Baidu) + S("/s?wd=domain%3Asample.net"));
+
+        // One host is asked one request at a time.
+        for (const QString& role : hostRoles()) {
+            const auto log = fx->services.log(role);
+            for (size_t i = 1; i < log.size(); ++i) QVERIFY2(log[i].startMs >= log[i - 1].endMs, qPrintable(role));
+        }
+    }
+
+    void aBrokenRulesFileLeavesTheBuiltInsWorking() {
+        QFile file(fx->homeFile(S("rules.json")));
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        file.write("{\"indexed.bing\": {\"start\": \"x\",}}");
+        file.close();
+        QCOMPARE(cli({S("rules")}), 0);
+        QCOMPARE(QString::fromUtf8(out), rulesJson(builtinRules()));
+        QVERIFY2(err.contains((file.fileName() + S(":1:")).toUtf8()), err.constData());
+
+        QCOMPARE(cli({S("query"), S("sample.net"), S("--format"), S("json")}), 0);
+        QCOMPARE(QJsonDocument::fromJson(out).object().value(S("indexed")).toObject().value(S("bing")).toString(),
+                 S(" 23400 "));
+        QVERIFY(err.contains(file.fileName().toUtf8()));
+    }
+};
+
+QTEST_MAIN(CheckCommandTest)
+#include "qtest_check.moc"

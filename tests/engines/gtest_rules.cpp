@@ -1,0 +1,66 @@
+// Reading rules.json over the built-in rules.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+
+#include "engines/rules.h"
+
+using namespace zorvan;
+
+namespace {
+
+const QString File = QStringLiteral("/data/rules.json");
+
+QList<RulesProblem::Kind> kinds(const LoadedRules& loaded) {
+    QList<RulesProblem::Kind> out;
+    for (const RulesProblem& p : loaded.problems) {
+        out.append(p.kind);
+        EXPECT_TRUE(describeProblem(p).startsWith(File)) << describeProblem(p).toStdString();
+        EXPECT_FALSE(describeProblemInChinese(p).isEmpty());
+    }
+    std::sort(out.begin(), out.end());
+    return out;
+}
+
+}  // namespace
+
+TEST(Rules, OnlyTheFieldsGivenChangeAndWhatCannotBeUsedIsNamed) {
+    const LoadedRules loaded = applyRulesFile(QStringLiteral(R"({
+        "indexed.bing": {"start": "<b>", "end": "</b>"},
+        "pagerank": {"rank_url": "https://{host:google}/r?u={frame}&d={domain}"},
+        "indexed.gogle": {"start": "x"},
+        "indexed.google": {"begin": "x", "start": "", "url": "ftp://x/{domain}"},
+        "alexa_rank": {"url": "http://{host:alexia}/{domain}", "end": 7, "fallback_start": "A"},
+        "sogou_rank": {"rank_start": "x"}
+    })").toUtf8(), File);
+    RuleSet expected = builtinRules();
+    expected[Figure::IndexedBing].start = QStringLiteral("<b>");
+    expected[Figure::IndexedBing].end = QStringLiteral("</b>");
+    expected[Figure::PageRank].rankUrl = QStringLiteral("https://{host:google}/r?u={frame}&d={domain}");
+    expected[Figure::AlexaRank].fallbackStart = QStringLiteral("A");
+    EXPECT_EQ(loaded.rules, expected);
+    EXPECT_EQ(kinds(loaded), (QList<RulesProblem::Kind>{RulesProblem::UnknownRule, RulesProblem::UnknownKey,
+                                                        RulesProblem::UnknownKey, RulesProblem::NotText,
+                                                        RulesProblem::EmptyMarker, RulesProblem::BadScheme,
+                                                        RulesProblem::BadPlaceholder}));
+}
+
+TEST(Rules, ASyntaxErrorKeepsEveryBuiltInAndTellsWhere) {
+    const LoadedRules loaded =
+        applyRulesFile(QByteArray("\xEF\xBB\xBF{\n  \"indexed.bing\": {\"start\": \"\xE6\x89\xBE\" \"end\": \"x\"}\n}"), File);
+    EXPECT_EQ(loaded.rules, builtinRules());
+    ASSERT_EQ(kinds(loaded), QList<RulesProblem::Kind>{RulesProblem::Syntax});
+    EXPECT_EQ(loaded.problems[0].line, 2);
+    // Column 33 opens the "end" that lacks a comma before it; the parser stops just inside it.
+    EXPECT_EQ(loaded.problems[0].column, 34);
+    EXPECT_TRUE(describeProblem(loaded.problems[0]).startsWith(File + QStringLiteral(":2:34:")));
+
+    EXPECT_EQ(kinds(applyRulesFile("[]", File)), QList<RulesProblem::Kind>{RulesProblem::NotAnObject});
+}
+
+// What `zorvan-cli rules` prints is a rules file that changes nothing.
+TEST(Rules, PrintedRulesReadBackAsTheBuiltIns) {
+    const LoadedRules loaded = applyRulesFile(rulesJson(builtinRules()).toUtf8(), File);
+    EXPECT_TRUE(loaded.problems.isEmpty());
+    EXPECT_EQ(loaded.rules, builtinRules());
+}
