@@ -1,7 +1,9 @@
 // zorvan-cli: the toolbox's queries from a terminal or a scheduled job.
 #include <QCoreApplication>
+#include <QGuiApplication>
 #include <QTextStream>
 #include <cstdio>
+#include <memory>
 
 #include "cli/cli.h"
 #include "fetch/localfile.h"
@@ -20,7 +22,22 @@ int main(int argc, char** argv) {
         console.fail(error + QStringLiteral("\nTry 'zorvan-cli --help'."));
         return zorvan::cli::UsageError;
     }
-    QCoreApplication app(argc, argv);
+    // Only drawing a chart needs fonts, and so Qt Gui; it needs no display. Every other command
+    // runs without one.
+    std::unique_ptr<QCoreApplication> app;
+    if (invocation->command == QStringLiteral("chart")) {
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+        // Qt Gui warns while starting when there is no runtime folder, as under cron, and would
+        // make every nightly chart a mail: only that start-up message is dropped.
+        static QtMessageHandler previous = nullptr;
+        previous = qInstallMessageHandler([](QtMsgType type, const QMessageLogContext& context, const QString& message) {
+            if (!message.startsWith(u"QStandardPaths: XDG_RUNTIME_DIR not set")) previous(type, context, message);
+        });
+        app = std::make_unique<QGuiApplication>(argc, argv);
+        qInstallMessageHandler(previous);
+    } else {
+        app = std::make_unique<QCoreApplication>(argc, argv);
+    }
     QCoreApplication::setApplicationName(QStringLiteral("zorvan"));
     QCoreApplication::setOrganizationName(QStringLiteral("zorvan"));
     return zorvan::cli::run(*invocation, console);

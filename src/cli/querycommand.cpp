@@ -7,6 +7,7 @@
 #include "fetch/platform.h"
 #include "fetch/services.h"
 #include "history/historyfile.h"
+#include "history/trends.h"
 
 namespace zorvan::cli {
 namespace {
@@ -20,6 +21,34 @@ void print(Console& console, Format format, const FigureRow& row) {
         case Format::Csv: console.out << csvLine(csvCells(row)); break;
     }
     console.out.flush();
+}
+
+// The drops of a finished query, in each format's shape.
+RowExtra dropsExtra(const QList<FigureDrop>& drops) {
+    QStringList json, csv;
+    RowExtra extra{QStringLiteral("drops"), QString(), QString(), {}};
+    for (const FigureDrop& d : drops) {
+        const FigureInfo& f = figureInfo(d.figure);
+        json.append(QStringLiteral("{\"figure\": ") + jsonString(f.key) + QStringLiteral(", \"from\": ") +
+                    QString::number(d.from) + QStringLiteral(", \"to\": ") + QString::number(d.to) +
+                    QStringLiteral(", \"since\": ") + jsonString(d.since) + u'}');
+        csv.append(f.key + u' ' + QString::number(d.from) + QStringLiteral("->") + QString::number(d.to) +
+                   QStringLiteral(" since ") + d.since);
+        extra.textLines.append(QString::fromUtf8("↓ ") + f.label + QStringLiteral("  ") + dropDescription(d));
+    }
+    extra.json = u'[' + json.join(QStringLiteral(", ")) + u']';
+    extra.csv = csv.join(QStringLiteral("; "));
+    return extra;
+}
+
+// --drop-threshold: a percentage above 0 and at most 100 ("20" or "20%").
+std::optional<double> dropThreshold(const Invocation& invocation) {
+    QString text = invocation.value(QStringLiteral("--drop-threshold"), QString::number(DefaultDropThreshold));
+    if (text.endsWith(u'%')) text.chop(1);
+    bool ok = false;
+    const double value = text.toDouble(&ok);
+    if (!ok || !(value > 0 && value <= 100)) return std::nullopt;
+    return value;
 }
 
 // Runs the engine for one domain until both streams have ended, PageRank included.
@@ -45,8 +74,15 @@ int queryDomains(const QStringList& domains, const Invocation& invocation, Conso
             return UsageError;
         }
     }
+    const auto threshold = dropThreshold(invocation);
+    if (!threshold) {
+        console.fail(QStringLiteral("--drop-threshold takes a percentage above 0 and at most 100"));
+        return UsageError;
+    }
     const bool save = invocation.has(QStringLiteral("--save"));
-    if (*format == Format::Csv) console.out << csvLine(csvColumns());
+    if (*format == Format::Csv) console.out << csvLine(csvColumns({QStringLiteral("drops")}));
+    bool dropped = false;
+    QHash<QString, std::optional<QList<StoredRecord>>> before;
 
     int status = Ran;
     CombinedQueryEngine engine;
@@ -55,7 +91,21 @@ int queryDomains(const QStringList& domains, const Invocation& invocation, Conso
         if (domains.size() > 1)
             console.err << '[' << (i + 1) << '/' << domains.size() << "] " << domain << Qt::endl;
         FigureRow row{domain, QString(), queryDomain(engine, domain), false, {}};
-        row.date = todayShortDate();
+        const QDate today = platform().now().date();
+        row.date = shortDate(today);
+        // Compared with the domain's records as they were before this run saved any of them (a
+        // domain named twice, in a run past midnight, is not compared with its own first answer).
+        if (!before.contains(domain)) before.insert(domain, readStoredRecords(historyFilePath(), domain));
+        QList<FigureDrop> drops;
+        if (const auto& records = before[domain]) {
+            drops = findDrops(row.values, *records, today, *threshold);
+        } else {
+            console.fail(QStringLiteral("cannot read ") + historyFilePath() +
+                         QStringLiteral(": no drops compared for ") + domain);
+            status = FileFailed;
+        }
+        dropped = dropped || !drops.isEmpty();
+        row.extras.append(dropsExtra(drops));
         if (save) {
             if (const FileError error = saveHistoryTo(historyFilePath(), domain, row.values, row.date)) {
                 console.fail(QStringLiteral("cannot save the record of ") + domain + QStringLiteral(" in ") +
@@ -65,6 +115,8 @@ int queryDomains(const QStringList& domains, const Invocation& invocation, Conso
         }
         print(console, *format, row);
     }
+    // A file that failed says more than a drop: it wins.
+    if (status == Ran && dropped && invocation.has(QStringLiteral("--fail-on-drop"))) return DropFound;
     return status;
 }
 

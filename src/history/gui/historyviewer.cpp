@@ -7,13 +7,17 @@
 #include <QHeaderView>
 #include <QLabel>
 #include <QPushButton>
+#include <QRadioButton>
 #include <QScreen>
+#include <QSplitter>
 #include <QTableWidget>
 #include <QUrl>
 #include <QVBoxLayout>
+#include <algorithm>
 
 #include "fetch/platform.h"
 #include "fetch/localfile.h"
+#include "history/gui/trendchartview.h"
 #include "history/historyfile.h"
 
 namespace zorvan {
@@ -76,16 +80,48 @@ HistoryViewer::HistoryViewer(const QString& historyPath, QWidget* parent)
     top->addWidget(exportButton_);
     top->addStretch(1);
     top->addWidget(note_);
+    // The chart of the shown domain below the table; the splitter lets either have the room.
+    auto* chartPanel = new QWidget(this);
+    auto* kindRow = new QHBoxLayout;
+    kindRow->addWidget(new QLabel(S("趋势图："), chartPanel));
+    indexedChoice_ = new QRadioButton(S("收录"), chartPanel);
+    indexedChoice_->setObjectName(QStringLiteral("trendIndexed"));
+    indexedChoice_->setChecked(true);
+    backlinksChoice_ = new QRadioButton(S("反链"), chartPanel);
+    backlinksChoice_->setObjectName(QStringLiteral("trendBacklinks"));
+    kindRow->addWidget(indexedChoice_);
+    kindRow->addWidget(backlinksChoice_);
+    kindRow->addStretch(1);
+    chart_ = new TrendChartView(chartPanel);
+    chart_->setObjectName(QStringLiteral("trendChart"));
+    auto* chartLayout = new QVBoxLayout(chartPanel);
+    chartLayout->setContentsMargins(0, 0, 0, 0);
+    chartLayout->addLayout(kindRow);
+    chartLayout->addWidget(chart_, 1);
+    auto* splitter = new QSplitter(Qt::Vertical, this);
+    splitter->setChildrenCollapsible(false);
+    splitter->addWidget(grid_);
+    splitter->addWidget(chartPanel);
+    // The table keeps the larger share: it is what the window is for.
+    splitter->setStretchFactor(0, 3);
+    splitter->setStretchFactor(1, 2);
+    splitter->setSizes({300, 200});
+
     auto* layout = new QVBoxLayout(this);
     layout->addLayout(top);
-    layout->addWidget(grid_, 1);
+    layout->addWidget(splitter, 1);
 
     connect(chooser_, &QComboBox::activated, this, &HistoryViewer::onChosen);
     connect(queryButton_, &QPushButton::clicked, this, &HistoryViewer::showChosenDomain);
     connect(deleteButton_, &QPushButton::clicked, this, &HistoryViewer::DeleteDomainHistory);
     connect(exportButton_, &QPushButton::clicked, this, &HistoryViewer::ExportToExcel);
+    connect(backlinksChoice_, &QRadioButton::toggled, this,
+            [this](bool backlinks) { chart_->setKind(backlinks ? ChartKind::Backlinks : ChartKind::Indexed); });
 
-    resize(twipsToPixelsX(numberColumnTwips + 9 * dataColumnTwips) + 60, 460);
+    int height = 460 + 340;
+    if (const QScreen* screen = QGuiApplication::primaryScreen())
+        height = std::min(height, screen->availableGeometry().height() - 60);
+    resize(twipsToPixelsX(numberColumnTwips + 9 * dataColumnTwips) + 60, height);
     if (const QScreen* screen = QGuiApplication::primaryScreen())
         move(screen->availableGeometry().center() - rect().center());
 
@@ -154,7 +190,9 @@ void HistoryViewer::onChosen() {
 void HistoryViewer::showChosenDomain() {
     grid_->setRowCount(1);
     QStringList records;
-    if (chooser_->currentIndex() >= 0) records = historyRecords(readBytes(), chooser_->currentText());
+    const QString domain = chooser_->currentIndex() >= 0 ? chooser_->currentText() : QString();
+    if (chooser_->currentIndex() >= 0) records = historyRecords(readBytes(), domain);
+    chart_->setRecords(domain, records);
     grid_->setRowCount(int(records.size()) + 1);
     numberRows();
     for (int i = 0; i < records.size(); ++i) {

@@ -7,13 +7,17 @@
 class QComboBox;
 class QLabel;
 class QPushButton;
+class QRadioButton;
 class QTableWidget;
 
 namespace zorvan {
 
+class TrendChartView;
+
 // Form4, "查看历史": the stored domains in a chooser and the chosen domain's records as a table,
-// one row per day, with deletion of a domain's records and the export to a workbook. Reads the
-// history file afresh for every command and keeps nothing else.
+// one row per day, with deletion of a domain's records and the export to a workbook; below the
+// table, the chart of the same records. Reads the history file afresh for every command and keeps
+// nothing else.
 class HistoryViewer : public QDialog {
     Q_OBJECT
 public:
@@ -24,6 +28,8 @@ public:
     QPushButton* queryButton() const { return queryButton_; }
     QPushButton* deleteButton() const { return deleteButton_; }
     QPushButton* exportButton() const { return exportButton_; }
+    TrendChartView* chart() const { return chart_; }
+    QRadioButton* backlinksChoice() const { return backlinksChoice_; }
 
     // "查询": the chosen domain's records, oldest first.
     void showChosenDomain();
@@ -54,6 +60,9 @@ private:
     QPushButton* exportButton_ = nullptr;
     QLabel* note_ = nullptr;
     QTableWidget* grid_ = nullptr;
+    QRadioButton* indexedChoice_ = nullptr;
+    QRadioButton* backlinksChoice_ = nullptr;
+    TrendChartView* chart_ = nullptr;
 };
 
 }  // namespace zorvan

@@ -1,0 +1,88 @@
+#pragma once
+
+#include <QDate>
+#include <QList>
+#include <QRectF>
+#include <QSize>
+#include <QString>
+#include <QStringList>
+#include <optional>
+
+#include "history/historyfile.h"
+
+class QFont;
+class QPainter;
+
+namespace zorvan {
+
+// Which count of each engine a chart follows.
+enum class ChartKind { Indexed, Backlinks };
+QString chartKindKey(ChartKind kind);  // "indexed", "backlinks"
+std::optional<ChartKind> chartKindByKey(const QString& key);
+
+struct ChartPoint {
+    QDate date;
+    std::optional<qint64> count;  // none: a gap in the line, never a zero
+    QString text;                 // the figure as stored
+};
+
+// One engine's line: a point for every dated record, in date order.
+struct ChartSeries {
+    Engine engine;
+    Figure figure;
+    QList<ChartPoint> points;
+};
+
+// What a chart of a domain's records shows: the seven engines in table order. Records whose date
+// is not a date cannot be placed and are left out.
+struct TrendData {
+    QString domain;
+    ChartKind kind = ChartKind::Indexed;
+    QList<QDate> dates;     // the records' days, oldest first (a day twice when stored twice)
+    QStringList dateTexts;  // the same dates as stored
+    QList<ChartSeries> series;
+    qint64 largest = 0;  // the largest count of any line
+    bool hasCounts = false;
+};
+TrendData trendData(const QString& domain, const QList<StoredRecord>& records, ChartKind kind);
+
+// Where things fall in a chart of a given area.
+class TrendGeometry {
+public:
+    TrendGeometry(const TrendData& data, const QRectF& area, const QFont& font);
+
+    QRectF area;
+    QRectF plot;      // inside the axes
+    QRectF legend;    // the band above the plot
+    qint64 yTop = 1;  // the axis runs from 0 to yTop
+    qint64 yStep = 1;
+    QList<QDate> xTicks;
+    QString xTickFormat;
+
+    double x(const QDate& date) const;
+    double y(qint64 count) const;
+    // The index into data.dates of the day nearest to x; none without dates.
+    std::optional<qsizetype> nearestDay(const TrendData& data, double x) const;
+
+private:
+    QDate first_, last_;
+};
+
+// A count as an axis shows it: 9500, "1.5万", "2亿".
+QString axisCountText(qint64 count);
+
+// Paints the chart into area: title, legend, axes with round ticks, a line per engine. highlighted
+// (an index into data.dates) draws a guide at that day with its points marked. Lines are two
+// pixels wide; thinWhenDense makes them one pixel where days lie a few pixels apart, which paints
+// some fifty times faster (wide lines are stroked as outlines): for a window, not for a file.
+void paintTrendChart(QPainter& painter, const QRectF& area, const TrendData& data,
+                     std::optional<qsizetype> highlighted = std::nullopt, bool thinWhenDense = true);
+
+// The chart as a file: PNG or SVG by the file's extension (any other is refused), replaced whole.
+// Needs a QGuiApplication (fonts). The reason on failure, or nothing.
+std::optional<QString> writeTrendChart(const TrendData& data, const QString& path,
+                                       const QSize& size);
+
+inline constexpr QSize DefaultChartFileSize{1280, 720};
+
+}  // namespace zorvan

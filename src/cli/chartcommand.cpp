@@ -1,0 +1,54 @@
+// chart: a domain's stored counts drawn to a PNG or SVG file, without a display.
+#include <QFileInfo>
+
+#include "chart/trendchart.h"
+#include "cli/cli.h"
+#include "fetch/services.h"
+#include "history/historyfile.h"
+
+namespace zorvan::cli {
+
+int runChart(const Invocation& invocation, Console& console) {
+    if (invocation.arguments.size() != 1) {
+        console.fail(QStringLiteral("chart needs exactly one domain"));
+        return UsageError;
+    }
+    const QString output = invocation.value(QStringLiteral("--output"));
+    if (output.isEmpty()) {
+        console.fail(QStringLiteral("chart needs --output FILE (.png or .svg)"));
+        return UsageError;
+    }
+    const QString suffix = QFileInfo(output).suffix().toLower();
+    if (suffix != u"png" && suffix != u"svg") {
+        console.fail(QStringLiteral("--output must name a .png or .svg file: ") + output);
+        return UsageError;
+    }
+    const auto kind =
+        chartKindByKey(invocation.value(QStringLiteral("--kind"), QStringLiteral("indexed")));
+    if (!kind) {
+        console.fail(QStringLiteral("--kind takes indexed or backlinks"));
+        return UsageError;
+    }
+    const QString domain = invocation.arguments.first();
+    const auto records = readStoredRecords(historyFilePath(), domain);
+    if (!records) {
+        console.fail(QStringLiteral("cannot read ") + historyFilePath());
+        return FileFailed;
+    }
+    const TrendData data = trendData(domain, *records, *kind);
+    // Nothing to draw is an error, so that a typing mistake in the domain never leaves an empty
+    // picture behind for a page or a mail to show.
+    if (data.dates.isEmpty()) {
+        console.fail((records->isEmpty() ? QStringLiteral("no records of ")
+                                         : QStringLiteral("no dated records of ")) +
+                     domain + QStringLiteral(" in ") + historyFilePath());
+        return UsageError;
+    }
+    if (const auto error = writeTrendChart(data, output, DefaultChartFileSize)) {
+        console.fail(QStringLiteral("cannot write ") + output + QStringLiteral(": ") + *error);
+        return FileFailed;
+    }
+    return Ran;
+}
+
+}  // namespace zorvan::cli

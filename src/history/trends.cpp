@@ -1,0 +1,75 @@
+#include "history/trends.h"
+
+namespace zorvan {
+
+std::optional<qint64> countFromText(const QString& text) {
+    qsizetype i = 0;
+    while (i < text.size() && !text[i].isDigit()) ++i;
+    if (i == text.size()) return std::nullopt;
+    qint64 count = 0;
+    for (; i < text.size(); ++i) {
+        const QChar c = text[i];
+        // A comma belongs to the number only between two digits: "1,234" but not "12, 34" or "12,".
+        if (c == u',' && i + 1 < text.size() && text[i + 1].isDigit()) continue;
+        if (!c.isDigit()) break;
+        const int digit = c.digitValue();
+        count = count * 10 + digit;
+        if (count > LargestCount) return std::nullopt;
+    }
+    return count;
+}
+
+QDate recordDay(const StoredRecord& record) {
+    return QDate::fromString(record.date.trimmed(), QStringLiteral("yyyy-M-d"));
+}
+
+int FigureDrop::percent() const {
+    return from > 0 ? qRound(100.0 * double(from - to) / double(from)) : 0;
+}
+
+std::optional<StoredRecord> latestEarlierRecord(const QList<StoredRecord>& records,
+                                                const QDate& today) {
+    const StoredRecord* latest = nullptr;
+    QDate latestDay;
+    for (const StoredRecord& record : records) {
+        const QDate day = recordDay(record);
+        if (!day.isValid() || day >= today) continue;
+        if (!latest || day >= latestDay) {
+            latest = &record;
+            latestDay = day;
+        }
+    }
+    if (!latest) return std::nullopt;
+    return *latest;
+}
+
+QList<FigureDrop> findDrops(const FigureValues& now, const StoredRecord& previous,
+                            double thresholdPercent) {
+    QList<FigureDrop> drops;
+    for (const FigureInfo& f : figureTable()) {
+        if (!isCount(f.figure)) continue;
+        const auto before = countFromText(previous.values[f.figure]);
+        const auto after = countFromText(now[f.figure]);
+        if (!before || !after || *before < SmallestComparedCount || *after >= *before) continue;
+        // Compared without rounding: a fall of exactly the threshold is a drop.
+        const long double fall = (long double)(*before - *after) * 100;
+        if (fall >= (long double)thresholdPercent * (long double)*before)
+            drops.append({f.figure, *before, *after, previous.date});
+    }
+    return drops;
+}
+
+QList<FigureDrop> findDrops(const FigureValues& now, const QList<StoredRecord>& records,
+                            const QDate& today, double thresholdPercent) {
+    const auto previous = latestEarlierRecord(records, today);
+    return previous ? findDrops(now, *previous, thresholdPercent) : QList<FigureDrop>();
+}
+
+QString dropDescription(const FigureDrop& drop) {
+    // One substitution for all four: a date text holding "%2" stays as it is.
+    return QString::fromUtf8("较%1下降%2%（%3→%4）")
+        .arg(drop.since, QString::number(drop.percent()), QString::number(drop.from),
+             QString::number(drop.to));
+}
+
+}  // namespace zorvan
