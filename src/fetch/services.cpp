@@ -8,6 +8,8 @@
 #include <QMutex>
 #include <QStandardPaths>
 
+#include "zorvan_install.h"
+
 namespace zorvan {
 namespace {
 
@@ -110,7 +112,15 @@ QString dataDirectory() {
     if (dir.isEmpty()) {
         const QString own = QCoreApplication::applicationDirPath();
         const QFileInfo info(own);
-        if (!own.isEmpty() && info.isDir() && info.isWritable())
+        // An installed copy's folder belongs to the system, and a root user could write to it: its
+        // files go to the user's data folder. Installed means the folder the build installs to, or
+        // one with the menu entry beside it (installed under another prefix).
+        const QString canonical = info.canonicalFilePath();
+        const bool installed =
+            !canonical.isEmpty() &&
+            (canonical == QFileInfo(QStringLiteral(ZORVAN_INSTALL_BINDIR)).canonicalFilePath() ||
+             QFileInfo::exists(own + u'/' + QStringLiteral(ZORVAN_MENU_ENTRY_FROM_BIN)));
+        if (!own.isEmpty() && info.isDir() && info.isWritable() && !installed)
             dir = own;
         else
             dir = QStandardPaths::writableLocation(QStandardPaths::AppDataLocation);

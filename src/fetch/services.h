@@ -43,8 +43,9 @@ void reloadServices();
 // Parses the override file's text; unknown roles and malformed lines are ignored.
 void applyServiceOverrides(const QString& text);
 
-// Where config.ini, history.txt and the single-instance lock live: ZORVAN_HOME when set, else the
-// program's own directory when writable, else the user's data directory. Created when missing.
+// Where config.ini, history.txt, rules.json and the single-instance lock live: ZORVAN_HOME when
+// set, else the program's own directory when it is writable and not an installed copy's, else the
+// user's data directory. Created when missing.
 QString dataDirectory();
 
 QString configFilePath();
