@@ -1,8 +1,10 @@
 #include <QApplication>
+#include <QIcon>
 
 #include "app/mainwindow.h"
 #include "app/qtplatform.h"
 #include "app/singleinstance.h"
+#include "engines/rules.h"
 #include "fetch/localfile.h"
 #include "fetch/services.h"
 
@@ -11,6 +13,9 @@ int main(int argc, char** argv) {
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("zorvan"));
     QApplication::setOrganizationName(QStringLiteral("zorvan"));
+    // The menu entry an installed copy has: desktops take the window's icon and name from it.
+    QGuiApplication::setDesktopFileName(QStringLiteral("net.zorvan.toolbox"));
+    QApplication::setWindowIcon(QIcon::fromTheme(QStringLiteral("net.zorvan.toolbox")));
 
     const QString dataFolder = zorvan::dataDirectory();
     const zorvan::SingleInstance instance(dataFolder);
@@ -26,6 +31,16 @@ int main(int argc, char** argv) {
                                             QStringLiteral("\n本次查询结果将无法保存。"),
                                         zorvan::MessageButtons::Ok});
     }
+
+    // What of rules.json cannot be used is told once; the built-in rules stand in for it.
+    QString ruleProblems;
+    for (const zorvan::RulesProblem& problem : zorvan::effectiveRules().problems)
+        ruleProblems += QStringLiteral("\n· ") + zorvan::describeProblemInChinese(problem);
+    if (!ruleProblems.isEmpty())
+        zorvan::platform().showMessage({nullptr, zorvan::MessageIcon::Warning, zorvan::ApplicationTitle,
+                                        QStringLiteral("服务规则文件 ") + zorvan::rulesFilePath() +
+                                            QStringLiteral(" 中有无法使用的内容：") + ruleProblems,
+                                        zorvan::MessageButtons::Ok});
 
     zorvan::MainWindow window;
     // Leaving ends through the event loop, so that Qt hands what was copied to the desktop's

@@ -22,6 +22,7 @@
 #include "engines/quicklinks.h"
 #include "fetch/fetch.h"
 #include "fetch/platform.h"
+#include "zorvan_version.h"
 
 namespace zorvan {
 namespace {
@@ -30,6 +31,8 @@ QString S(const char* utf8) { return QString::fromUtf8(utf8); }
 
 const char* const ResultFieldStyle =
     "QLabel { border: 1px solid #b8c4d6; background: #ffffff; padding: 2px 6px; color: #1a4f9c; }";
+const char* const DroppedFieldStyle =
+    "QLabel { border: 1px solid #b8c4d6; background: #ffffff; padding: 2px 6px; color: #d01c1c; }";
 const char* const HeadingStyle =
     "QLabel { background: #3d6db5; color: white; font-weight: bold; padding: 3px 8px; }";
 
@@ -95,7 +98,7 @@ QLabel* infoIcon(QWidget* parent) {
 
 MainWindow::MainWindow(QWidget* parent) : QWidget(parent) {
     setObjectName(QStringLiteral("Form1"));
-    setWindowTitle(S("Zorvan站长工具箱V6.2    新增百度权重查询   ") +
+    setWindowTitle(S("Zorvan站长工具箱V" ZORVAN_VERSION "    新增百度权重查询   ") +
                    S("—— Zorvan 站长之家 http://www.zorvan.net 客服 400-000-0000"));
     buildUi();
 
@@ -295,6 +298,9 @@ void MainWindow::buildUi() {
     auto* backlinkButton = makeButton(content_, "Command10", S("外链页面查询"));
     toolRow->addWidget(weightButton);
     toolRow->addWidget(backlinkButton);
+    auto* checkButton = makeButton(content_, "CheckButton", S("服务检查"));
+    checkButton->setToolTip(S("逐条检查每个数值的查询规则：问了哪个地址、得到什么、为什么是“X”"));
+    toolRow->addWidget(checkButton);
     toolRow->addStretch(1);
     page->addLayout(toolRow);
 
@@ -313,6 +319,7 @@ void MainWindow::buildUi() {
     connect(productButton, &QPushButton::clicked, this, &MainWindow::visitProduct);
     connect(weightButton, &QPushButton::clicked, this, &MainWindow::showWeightWindow);
     connect(backlinkButton, &QPushButton::clicked, this, &MainWindow::showBacklinkWindow);
+    connect(checkButton, &QPushButton::clicked, this, &MainWindow::showCheckWindow);
     connect(batchBox_, &QCheckBox::toggled, this, &MainWindow::onBatchModeToggled);
     connect(domainBox_, &QComboBox::currentIndexChanged, this, &MainWindow::onDomainSelected);
     connect(previousArrow_, &QToolButton::clicked, this, &MainWindow::showPreviousEntry);
@@ -367,10 +374,21 @@ void MainWindow::setFieldText(const QString& objectName, const QString& text) {
 
 void MainWindow::setFigure(Figure figure, const QString& text) {
     figures_[figure] = text;
-    if (QLabel* l = labels_.value(figureInfo(figure).control)) {
-        l->setTextFormat(Qt::PlainText);
-        l->setText(text);
-    }
+    showFigure(figure);
+}
+
+// The field shows its figure as text (never as markup); its tooltip says what a click opens.
+void MainWindow::showFigure(Figure figure) {
+    QLabel* l = labels_.value(figureInfo(figure).control);
+    if (!l) return;
+    l->setTextFormat(Qt::PlainText);
+    // A dropped count is drawn red with an arrow; the figure itself stays the text that arrived.
+    const FigureDrop* drop = shownDrop(figure);
+    l->setText(drop ? figures_[figure] + S(" ↓") : figures_[figure]);
+    const QString style = QString::fromLatin1(drop ? DroppedFieldStyle : ResultFieldStyle);
+    if (l->styleSheet() != style) l->setStyleSheet(style);
+    l->setToolTip(figureToolTip(figure));
+    if (drop) l->setToolTip(dropDescription(*drop));
 }
 
 void MainWindow::closeEvent(QCloseEvent* event) {
@@ -404,7 +422,7 @@ bool MainWindow::eventFilter(QObject* watched, QEvent* event) {
         std::optional<QuickLink> target;
         if (watched == hostArea_) target = hostAreaLink();
         else if (const auto figure = figureByControl(watched->objectName())) target = quickLink(*figure);
-        if (sameField && target) OpenQueryUrl(target->prefix(), domain());
+        if (sameField && target) OpenQueryUrl(target->prefix(), domain(), target->suffix());
     }
     return QWidget::eventFilter(watched, event);
 }

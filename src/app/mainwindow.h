@@ -8,6 +8,7 @@
 
 #include "domains/batchbook.h"
 #include "engines/figures.h"
+#include "history/trends.h"
 
 class QCheckBox;
 class QComboBox;
@@ -76,6 +77,7 @@ protected:
 
 private:
     void buildUi();
+    void showFigure(Figure figure);
     QLabel* makeField(const QString& name, const QString& text, const QString& description);
     void placeHostArea();
 
@@ -103,6 +105,12 @@ private:
     // Tool windows in the host area.
     void showBacklinkWindow();
     void showWeightWindow();
+    void showCheckWindow();
+    // A field's tooltip: why it shows "X" when the query says so, else what a click opens.
+    QString figureToolTip(Figure figure) const;
+    // Trends: drops of the finished query, and the drop a field shows (nullptr: none).
+    void markDrops();
+    const FigureDrop* shownDrop(Figure figure) const;
 
     QueryState state_;
     CombinedQueryEngine* query_ = nullptr;
@@ -130,6 +138,9 @@ private:
     bool fillingDomainList_ = false;
     // History: a failed save is told once per query, or once per batch run.
     bool saveFailureTold_ = false;
+    // Trends: each domain's drops found by its last query; the batch run's drops still to tell.
+    QHash<QString, QList<FigureDrop>> drops_;
+    QStringList runDropLines_;
 };
 
 }  // namespace zorvan

@@ -24,12 +24,17 @@ void MainWindow::startCombinedQuery() {
     nextArrow_->hide();
     for (const Figure f : resetOrder()) setFigure(f, Pending);
 
+    // A single query, or the first of a batch run, starts afresh: no failed save told yet, no
+    // drop marked. Later queries of a run keep the marks of the domains before them.
+    if (!(batchBox_->isChecked() && state_.runActive)) {
+        saveFailureTold_ = false;
+        drops_.clear();
+        runDropLines_.clear();
+    }
     if (batchBox_->isChecked() && !state_.runActive) {
         state_.runActive = true;
-        saveFailureTold_ = false;
         domainBox_->setCurrentIndex(0);
     }
-    if (!batchBox_->isChecked()) saveFailureTold_ = false;
 
     // Each query has an engine of its own; dropping the previous one aborts whatever it still
     // waited for (at most its PageRank lookup), so a late answer never reaches these fields.
@@ -64,6 +69,7 @@ void MainWindow::pollCompletion() {
             domainBox_->setFocus();
             domainBox_->lineEdit()->setSelection(0, 6000);
         }
+        markDrops();
         if (autoSaveBox_->isChecked()) saveHistory();
         if (batchBox_->isChecked()) advanceBatch();
     }

@@ -15,20 +15,39 @@ const QList<OptionInfo>& optionTable() {
          QStringLiteral("output format: an aligned table (default), JSON Lines or CSV")},
         {QStringLiteral("--save"), QString(),
          QStringLiteral("store each domain's record in history.txt, as the window's auto-save does")},
+        {QStringLiteral("--drop-threshold"), QStringLiteral("PCT"),
+         QStringLiteral("a count of 10 or more that fell by PCT percent or more (default 20) since the latest\n"
+                        "      record of an earlier day is a drop; each result lists its drops")},
+        {QStringLiteral("--fail-on-drop"), QString(), QStringLiteral("exit with status 4 when any count dropped")},
+        {QStringLiteral("--output"), QStringLiteral("FILE"), QStringLiteral("the chart's file: .png or .svg")},
+        {QStringLiteral("--kind"), QStringLiteral("indexed|backlinks"),
+         QStringLiteral("which count of each engine the chart follows (default indexed)")},
     };
     return options;
 }
 
 const QList<Command>& commands() {
     static const QList<Command> table = {
-        {QStringLiteral("query"), QStringLiteral("DOMAIN... [--format text|json|csv] [--save]"),
+        {QStringLiteral("query"),
+         QStringLiteral("DOMAIN... [--format text|json|csv] [--save] [--drop-threshold PCT] [--fail-on-drop]"),
          QStringLiteral("the combined query of each domain in turn"),
-         {QStringLiteral("--format"), QStringLiteral("--save")}, runQuery},
-        {QStringLiteral("batch"), QStringLiteral("[--format text|json|csv] [--save]"),
+         {QStringLiteral("--format"), QStringLiteral("--save"), QStringLiteral("--drop-threshold"),
+          QStringLiteral("--fail-on-drop")}, runQuery},
+        {QStringLiteral("batch"), QStringLiteral("[--format text|json|csv] [--save] [--drop-threshold PCT] [--fail-on-drop]"),
          QStringLiteral("the same over the saved domain list of config.ini, in list order"),
-         {QStringLiteral("--format"), QStringLiteral("--save")}, runBatch},
+         {QStringLiteral("--format"), QStringLiteral("--save"), QStringLiteral("--drop-threshold"),
+          QStringLiteral("--fail-on-drop")}, runBatch},
         {QStringLiteral("history"), QStringLiteral("DOMAIN [--format text|json|csv]"),
          QStringLiteral("the domain's stored records, oldest first"), {QStringLiteral("--format")}, runHistory},
+        {QStringLiteral("rules"), QString(),
+         QStringLiteral("the service rules in effect (built-ins with rules.json over them), as one JSON object"), {},
+         runRules},
+        {QStringLiteral("check"), QStringLiteral("DOMAIN [--format text|json]"),
+         QStringLiteral("runs every service rule once for the domain and tells what each got and why"),
+         {QStringLiteral("--format")}, runCheck},
+        {QStringLiteral("chart"), QStringLiteral("DOMAIN --output FILE [--kind indexed|backlinks]"),
+         QStringLiteral("the domain's stored counts as a chart, one line per engine, in a .png or .svg file"),
+         {QStringLiteral("--output"), QStringLiteral("--kind")}, runChart},
     };
     return table;
 }
@@ -49,7 +68,7 @@ QString helpText() {
         "\n"
         "Commands:\n");
     for (const Command& c : commands()) {
-        text += QStringLiteral("  ") + c.name + u' ' + c.usage + u'\n';
+        text += QStringLiteral("  ") + c.name + (c.usage.isEmpty() ? QString() : u' ' + c.usage) + u'\n';
         text += QStringLiteral("      ") + c.summary + u'\n';
     }
     text += QStringLiteral("\nOptions:\n");
@@ -64,8 +83,9 @@ QString helpText() {
         "      show the program's version and exit\n"
         "\n"
         "Environment:\n"
-        "  ZORVAN_HOME              the data folder (config.ini, history.txt); else the program's own\n"
-        "                           folder when it is writable, else the user's data folder\n"
+        "  ZORVAN_HOME              the data folder (config.ini, history.txt, rules.json); else the\n"
+        "                           program's own folder when it is writable and not installed, else\n"
+        "                           the user's data folder\n"
         "  ZORVAN_SERVICES          a file of role=host[:port] lines replacing the services' hosts\n"
         "  ZORVAN_FETCH_TIMEOUT_MS  the time limit of one request in milliseconds (default 20000)\n"
         "\n"
@@ -151,6 +171,9 @@ int run(const Invocation& invocation, Console& console) {
         console.out << versionText();
         return Ran;
     }
+    static const QStringList ruleUsers = {QStringLiteral("query"), QStringLiteral("batch"), QStringLiteral("rules"),
+                                          QStringLiteral("check")};
+    if (ruleUsers.contains(invocation.command)) reportRuleProblems(console);
     const int status = findCommand(invocation.command)->run(invocation, console);
     console.out.flush();
     console.err.flush();

@@ -79,5 +79,11 @@ std::optional<QString> badDomain(const QString& domain);
 int runQuery(const Invocation& invocation, Console& console);
 int runBatch(const Invocation& invocation, Console& console);
 int runHistory(const Invocation& invocation, Console& console);
+int runRules(const Invocation& invocation, Console& console);
+int runCheck(const Invocation& invocation, Console& console);
+int runChart(const Invocation& invocation, Console& console);
+
+// Tells on err what of rules.json could not be used (the built-ins stand in for it).
+void reportRuleProblems(Console& console);
 
 }  // namespace zorvan::cli
