@@ -16,6 +16,7 @@
 #include "engines/countrows.h"
 #include "fetch/services.h"
 #include "standinfixture.h"
+#include "support/benchutil.h"
 
 extern char** environ;
 
@@ -25,19 +26,6 @@ namespace {
 
 constexpr int LatencyMs = 20;
 const QString Domain = QStringLiteral("bench.example");
-
-void servePages(standin::Services& services) {
-    QHash<QString, QString> pages;
-    for (const auto* batch : {&windowBatchRows(), &engineBatchRows(), &youdaoBatchRows(), &sogouYahooBatchRows()})
-        for (const CountRow& row : *batch)
-            pages[row.role] += row.start + QStringLiteral("1,234") + row.end + QStringLiteral("\n");
-    for (auto it = pages.cbegin(); it != pages.cend(); ++it)
-        services.setRoute(it.key(), "/", QStringLiteral("<meta charset=\"utf-8\">\n") + it.value());
-    services.setRoute(Role::PageRank, "/?PRAddress=",
-                      QStringLiteral("<meta charset=\"utf-8\"><iframe src=\"http://") + serviceHost(Role::PageRank) +
-                          QStringLiteral("/rank?u=http://x\">"));
-    services.setRoute(Role::PageRank, "/rank", QStringLiteral("Rank_1:1:5"));
-}
 
 struct Spawned {
     int status = -1;
@@ -82,7 +70,7 @@ Spawned runCommand(const QByteArray& program, const QList<QByteArray>& arguments
 int main(int argc, char** argv) {
     QCoreApplication app(argc, argv);
     test::StandinFixture fx(20000);
-    servePages(fx.services);
+    bench::serveEveryRow(fx.services);
     fx.services.setLatency(QString(), LatencyMs);
     const QByteArray program = QCoreApplication::applicationDirPath().toUtf8() + "/../bin/zorvan-cli";
 

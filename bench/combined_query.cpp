@@ -29,20 +29,6 @@ namespace {
 constexpr int LatencyMs = 20;
 const QString Domain = QStringLiteral("bench.example");
 
-// One page per role holding the markers of every row that asks it, each with a value.
-void servePages(standin::Services& services) {
-    QHash<QString, QString> pages;
-    for (const auto* batch : {&windowBatchRows(), &engineBatchRows(), &youdaoBatchRows(), &sogouYahooBatchRows()})
-        for (const CountRow& row : *batch)
-            pages[row.role] += row.start + QStringLiteral("1,234") + row.end + QStringLiteral("\n");
-    for (auto it = pages.cbegin(); it != pages.cend(); ++it)
-        services.setRoute(it.key(), "/", QStringLiteral("<meta charset=\"utf-8\">\n") + it.value());
-    services.setRoute(Role::PageRank, "/?PRAddress=",
-                      QStringLiteral("<meta charset=\"utf-8\"><iframe src=\"http://") + serviceHost(Role::PageRank) +
-                          QStringLiteral("/rank?u=http://x\">"));
-    services.setRoute(Role::PageRank, "/rank", QStringLiteral("Rank_1:1:5"));
-}
-
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -50,7 +36,7 @@ int main(int argc, char** argv) {
     QApplication app(argc, argv);
     test::FakePlatform platform;
     test::StandinFixture fx(20000);
-    servePages(fx.services);
+    bench::serveEveryRow(fx.services);
     fx.services.setLatency(QString(), LatencyMs);
 
     // The floor: one fetch of the same stand-in on a thread of its own, at the same latency.

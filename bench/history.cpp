@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "fetch/localfile.h"
+#include "support/benchutil.h"
 #include "history/historyfile.h"
 #include "history/gui/historyviewer.h"
 
@@ -47,19 +48,6 @@ QByteArray buildHistory() {
     return EncodeAnsi(text);
 }
 
-double median(std::vector<double> v) {
-    std::sort(v.begin(), v.end());
-    return v[v.size() / 2];
-}
-
-template <typename F>
-double timeMs(F f) {
-    QElapsedTimer t;
-    t.start();
-    f();
-    return double(t.nsecsElapsed()) / 1e6;
-}
-
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -74,28 +62,28 @@ int main(int argc, char** argv) {
     FigureValues fields;
     for (const FigureInfo& f : figureTable()) fields[f.figure] = f.control.right(2) + QStringLiteral("12345");
     for (int i = 0; i < runs; ++i) {
-        plain.push_back(timeMs([&] {
+        plain.push_back(bench::timeMs([&] {
             QFile in(path);
             in.open(QIODevice::ReadOnly);
             WriteFileAtomically(path, in.readAll());
         }));
         // Alternately a new day appended to a middle section and the same day replaced.
         const QString today = day(2 * days + i / 2);
-        save.push_back(timeMs([&] { saveHistoryTo(path, domainName(domains / 3), fields, today); }));
+        save.push_back(bench::timeMs([&] { saveHistoryTo(path, domainName(domains / 3), fields, today); }));
     }
 
     HistoryViewer viewer(path);
     const int largest = viewer.chooser()->findText(domainName(domains / 2));
     viewer.chooser()->setCurrentIndex(largest);
-    for (int i = 0; i < runs; ++i) view.push_back(timeMs([&] { viewer.showChosenDomain(); }));
+    for (int i = 0; i < runs; ++i) view.push_back(bench::timeMs([&] { viewer.showChosenDomain(); }));
 
-    const double base = median(plain);
-    const double saveRatio = median(save) / base;
+    const double base = bench::median(plain);
+    const double saveRatio = bench::median(save) / base;
     std::printf("history file: %d domains x %d days, %.1f MB\n", domains, days, bytes.size() / 1e6);
     std::printf("plain read+write   %8.2f ms (median of %d)\n", base, runs);
-    std::printf("SaveHistory        %8.2f ms  ratio %.2f (target <= 3)  %s\n", median(save), saveRatio,
+    std::printf("SaveHistory        %8.2f ms  ratio %.2f (target <= 3)  %s\n", bench::median(save), saveRatio,
                 saveRatio <= 3 ? "OK" : "OVER");
-    std::printf("viewer, %d rows  %8.2f ms  ratio %.2f\n", viewer.grid()->rowCount() - 1, median(view),
-                median(view) / base);
+    std::printf("viewer, %d rows  %8.2f ms  ratio %.2f\n", viewer.grid()->rowCount() - 1, bench::median(view),
+                bench::median(view) / base);
     return 0;
 }

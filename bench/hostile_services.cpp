@@ -27,10 +27,6 @@ namespace {
 
 constexpr int LimitMs = 2000;
 
-QString pagesFolder() {
-    return QFileInfo(QString::fromUtf8(__FILE__)).dir().filePath(QStringLiteral("../standin/pages"));
-}
-
 // From the press until the query and its PageRank lookup have ended.
 double queryMs(MainWindow& window) {
     window.domainBox()->setEditText(QStringLiteral("sample.net"));
@@ -48,7 +44,7 @@ int main(int argc, char** argv) {
     QApplication app(argc, argv);
     test::FakePlatform platform;
     test::StandinFixture fx(LimitMs);
-    fx.services.loadRoutes(pagesFolder(), QStringLiteral("engines.routes"));
+    fx.services.loadRoutes(test::samplePagesFolder(), QStringLiteral("engines.routes"));
 
     MainWindow window;
     window.findChild<QTimer*>(QStringLiteral("Timer2"))->stop();

@@ -19,10 +19,6 @@ namespace {
 constexpr int FastMs = 20;
 constexpr int SlowMs = 10 * FastMs;
 
-QString pagesFolder() {
-    return QFileInfo(QString::fromUtf8(__FILE__)).dir().filePath(QStringLiteral("../standin/pages"));
-}
-
 // The best of a few runs, in milliseconds.
 double checkMs(const QList<Figure>& only, int runs = 3) {
     double best = 1e9;
@@ -44,7 +40,7 @@ double checkMs(const QList<Figure>& only, int runs = 3) {
 int main(int argc, char** argv) {
     QCoreApplication app(argc, argv);
     test::StandinFixture fx(20000);
-    fx.services.loadRoutes(pagesFolder(), QStringLiteral("engines.routes"));
+    fx.services.loadRoutes(test::samplePagesFolder(), QStringLiteral("engines.routes"));
     fx.services.setLatency(QString(), FastMs);
     // Baidu's two rules cost the most requests with the sample pages: a declared charset and a
     // second wording.

@@ -17,6 +17,7 @@
 #include "fetch/localfile.h"
 #include "history/gui/historyviewer.h"
 #include "history/gui/trendchartview.h"
+#include "support/benchutil.h"
 
 using namespace zorvan;
 
@@ -54,11 +55,6 @@ QByteArray buildHistory() {
     return EncodeAnsi(text);
 }
 
-double median(std::vector<double> v) {
-    std::sort(v.begin(), v.end());
-    return v[v.size() / 2];
-}
-
 // Opens the viewer on the domain and paints all of it once.
 double openViewerMs(const QString& path, bool withChart) {
     QElapsedTimer t;
@@ -87,9 +83,9 @@ int main(int argc, char** argv) {
         table.push_back(openViewerMs(path, false));
         chart.push_back(openViewerMs(path, true));
     }
-    const double viewerRatio = median(chart) / median(table);
+    const double viewerRatio = bench::median(chart) / bench::median(table);
     std::printf("viewer on %d records: table alone %.1f ms, with chart %.1f ms (medians of %d)\n",
-                days, median(table), median(chart), runs);
+                days, bench::median(table), bench::median(chart), runs);
     std::printf("viewer with chart / table alone   ratio %.2f (target <= 1.5)  %s\n", viewerRatio,
                 viewerRatio <= 1.5 ? "OK" : "OVER");
 
@@ -113,9 +109,9 @@ int main(int argc, char** argv) {
         }
         cli.push_back(double(t.nsecsElapsed()) / 1e6);
     }
-    const double cliRatio = median(cli) / 300.0;
+    const double cliRatio = bench::median(cli) / 300.0;
     std::printf(
         "zorvan-cli chart to PNG            %.1f ms  ratio %.2f to 300 ms (target <= 1)  %s\n",
-        median(cli), cliRatio, cliRatio <= 1 ? "OK" : "OVER");
+        bench::median(cli), cliRatio, cliRatio <= 1 ? "OK" : "OVER");
     return 0;
 }

@@ -1,7 +1,15 @@
 #pragma once
 
+#include <QElapsedTimer>
 #include <QFile>
+#include <QHash>
 #include <QList>
+#include <algorithm>
+#include <vector>
+
+#include "engines/countrows.h"
+#include "fetch/services.h"
+#include "standin.h"
 
 namespace zorvan::bench {
 
@@ -12,6 +20,34 @@ inline long peakRssKb() {
     for (const QByteArray& line : status.readAll().split('\n'))
         if (line.startsWith("VmHWM:")) return line.mid(6).trimmed().split(' ').first().toLong();
     return -1;
+}
+
+inline double median(std::vector<double> v) {
+    std::sort(v.begin(), v.end());
+    return v[v.size() / 2];
+}
+
+template <typename F>
+double timeMs(F f) {
+    QElapsedTimer t;
+    t.start();
+    f();
+    return double(t.nsecsElapsed()) / 1e6;
+}
+
+// One page per role holding the markers of every row that asks it, each with a value, every page
+// declaring its charset (three requests per value); the PageRank pair answers 5.
+inline void serveEveryRow(standin::Services& services) {
+    QHash<QString, QString> pages;
+    for (const auto* batch : {&windowBatchRows(), &engineBatchRows(), &youdaoBatchRows(), &sogouYahooBatchRows()})
+        for (const CountRow& row : *batch)
+            pages[row.role] += row.start + QStringLiteral("1,234") + row.end + QStringLiteral("\n");
+    for (auto it = pages.cbegin(); it != pages.cend(); ++it)
+        services.setRoute(it.key(), "/", QStringLiteral("<meta charset=\"utf-8\">\n") + it.value());
+    services.setRoute(Role::PageRank, "/?PRAddress=",
+                      QStringLiteral("<meta charset=\"utf-8\"><iframe src=\"http://") + serviceHost(Role::PageRank) +
+                          QStringLiteral("/rank?u=http://x\">"));
+    services.setRoute(Role::PageRank, "/rank", QStringLiteral("Rank_1:1:5"));
 }
 
 }  // namespace zorvan::bench

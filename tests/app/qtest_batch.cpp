@@ -34,10 +34,6 @@ QString S(const char* utf8) { return QString::fromUtf8(utf8); }
 
 const QString PageRankField = QStringLiteral("Label15");
 
-QString pagesFolder() {
-    return QFileInfo(QString::fromUtf8(__FILE__)).dir().filePath(QStringLiteral("../../standin/pages"));
-}
-
 QList<CountRow> allRows() {
     return windowBatchRows() + engineBatchRows() + youdaoBatchRows() + sogouYahooBatchRows();
 }
@@ -296,7 +292,7 @@ private Q_SLOTS:
     }
 
     void demoListRunsOverTheSamplePages() {
-        QVERIFY(fx->services.loadRoutes(pagesFolder()) > 0);
+        QVERIFY(fx->services.loadRoutes(test::samplePagesFolder()) > 0);
         saveList({S("example.com"), S("zorvan.cn"), S("demo.org")});
         openWindow();
         window->batchBox()->setChecked(true);

@@ -28,10 +28,6 @@ namespace {
 
 QString S(const char* utf8) { return QString::fromUtf8(utf8); }
 
-QString pagesFolder() {
-    return QFileInfo(QString::fromUtf8(__FILE__)).dir().filePath(QStringLiteral("../../standin/pages"));
-}
-
 // What a domain shows with the sample pages of the combined query.
 const QList<QPair<const char*, const char*>> samplePageValues = {
     {"Label13", "2026-12-7"}, {"Label14", "128456"},       {"Label15", "4"},
@@ -96,7 +92,7 @@ private Q_SLOTS:
     void init() {
         fake = std::make_unique<test::FakePlatform>();
         fx = std::make_unique<test::StandinFixture>(1500);
-        QVERIFY(fx->services.loadRoutes(pagesFolder(), QStringLiteral("engines.routes")) > 0);
+        QVERIFY(fx->services.loadRoutes(test::samplePagesFolder(), QStringLiteral("engines.routes")) > 0);
         window = std::make_unique<MainWindow>();
         // The start-up update check would add its request to the logs read here.
         window->findChild<QTimer*>(QStringLiteral("Timer2"))->stop();

@@ -20,10 +20,6 @@ namespace {
 
 QString S(const char* utf8) { return QString::fromUtf8(utf8); }
 
-QString pagesFolder() {
-    return QFileInfo(QString::fromUtf8(__FILE__)).dir().filePath(QStringLiteral("../../standin/pages"));
-}
-
 // What one check of example.com against the demo pages shows, field by field.
 const QList<QPair<const char*, const char*>> expectedGrid = {
     {"Label84", "约36"},      {"Label85", "约1,230"},  {"Label86", "0"},
@@ -59,7 +55,7 @@ private Q_SLOTS:
         fake = std::make_unique<test::FakePlatform>();
         fake->clock = QDateTime(QDate(2026, 12, 8), QTime(10, 0));
         fx = std::make_unique<test::StandinFixture>(2000);
-        QVERIFY(fx->services.loadRoutes(pagesFolder()) > 0);
+        QVERIFY(fx->services.loadRoutes(test::samplePagesFolder()) > 0);
         window = std::make_unique<MainWindow>();
         window->show();
         QVERIFY(QTest::qWaitForWindowExposed(window.get()));

@@ -23,10 +23,6 @@ namespace {
 
 QString S(const char* utf8) { return QString::fromUtf8(utf8); }
 
-QString pagesFolder() {
-    return QFileInfo(QString::fromUtf8(__FILE__)).dir().filePath(QStringLiteral("../../standin/pages"));
-}
-
 QByteArray historyBytes() {
     QFile f(historyFilePath());
     return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
@@ -60,7 +56,7 @@ private Q_SLOTS:
         fake = std::make_unique<test::FakePlatform>();
         fake->clock = QDateTime(QDate(2012, 3, 4), QTime(10, 0));
         fx = std::make_unique<test::StandinFixture>(1500);
-        QVERIFY(fx->services.loadRoutes(pagesFolder(), QStringLiteral("engines.routes")) > 0);
+        QVERIFY(fx->services.loadRoutes(test::samplePagesFolder(), QStringLiteral("engines.routes")) > 0);
     }
     void cleanup() {
         window.reset();

@@ -24,10 +24,6 @@ namespace {
 
 QString S(const char* utf8) { return QString::fromUtf8(utf8); }
 
-QString pagesFolder() {
-    return QFileInfo(QString::fromUtf8(__FILE__)).dir().filePath(QStringLiteral("../../standin/pages"));
-}
-
 }  // namespace
 
 class ServiceCheckTest : public QObject {
@@ -41,7 +37,7 @@ private Q_SLOTS:
     void init() {
         fake = std::make_unique<test::FakePlatform>();
         fx = std::make_unique<test::StandinFixture>(1500);
-        QVERIFY(fx->services.loadRoutes(pagesFolder(), QStringLiteral("engines.routes")) > 0);
+        QVERIFY(fx->services.loadRoutes(test::samplePagesFolder(), QStringLiteral("engines.routes")) > 0);
         fx->services.setFailure(Role::Youdao, standin::Failure::Refuse);
         fx->services.setRoute(Role::Google, "/search?hl=zh-CN&q=site%3A", S("<html>nothing</html>"));
         window = std::make_unique<MainWindow>();

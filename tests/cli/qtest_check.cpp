@@ -18,10 +18,6 @@ namespace {
 
 QString S(const char* utf8) { return QString::fromUtf8(utf8); }
 
-QString pagesFolder() {
-    return QFileInfo(QString::fromUtf8(__FILE__)).dir().filePath(QStringLiteral("../../standin/pages"));
-}
-
 }  // namespace
 
 class CheckCommandTest : public QObject {
@@ -45,7 +41,7 @@ class CheckCommandTest : public QObject {
 private Q_SLOTS:
     void init() {
         fx = std::make_unique<test::StandinFixture>(1500);
-        QVERIFY(fx->services.loadRoutes(pagesFolder(), QStringLiteral("engines.routes")) > 0);
+        QVERIFY(fx->services.loadRoutes(test::samplePagesFolder(), QStringLiteral("engines.routes")) > 0);
     }
     void cleanup() { fx.reset(); }
 

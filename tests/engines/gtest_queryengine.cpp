@@ -14,10 +14,6 @@ namespace {
 
 QString S(const char* utf8) { return QString::fromUtf8(utf8); }
 
-QString pagesFolder() {
-    return QFileInfo(QString::fromUtf8(__FILE__)).dir().filePath(QStringLiteral("../../standin/pages"));
-}
-
 class QueryEngineTest : public ::testing::Test {
 protected:
     test::StandinFixture fx{1500};
@@ -26,7 +22,7 @@ protected:
     bool finished = false;
 
     void SetUp() override {
-        ASSERT_GT(fx.services.loadRoutes(pagesFolder(), QStringLiteral("engines.routes")), 0);
+        ASSERT_GT(fx.services.loadRoutes(test::samplePagesFolder(), QStringLiteral("engines.routes")), 0);
         QObject::connect(&engine, &CombinedQueryEngine::batchDone, [this] { ++batches; });
         QObject::connect(&engine, &CombinedQueryEngine::finished, [this] { finished = true; });
     }

@@ -1,7 +1,9 @@
 #include "standinfixture.h"
 
 #include <QCoreApplication>
+#include <QDir>
 #include <QElapsedTimer>
+#include <QFileInfo>
 #include <QThread>
 #include <cstdlib>
 
@@ -34,6 +36,10 @@ StandinFixture::~StandinFixture() {
 }
 
 QString StandinFixture::base(const QString& role) const { return serviceBase(role); }
+
+QString samplePagesFolder() {
+    return QFileInfo(QString::fromUtf8(__FILE__)).dir().filePath(QStringLiteral("../../standin/pages"));
+}
 
 bool waitFor(const std::function<bool()>& predicate, int timeoutMs) {
     QElapsedTimer timer;

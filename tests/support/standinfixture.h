@@ -24,6 +24,9 @@ private:
     int oldTimeout_;
 };
 
+// The folder of the stand-in's sample pages (standin/pages).
+QString samplePagesFolder();
+
 // Runs the event loop until the predicate holds or the time runs out; true when it held.
 bool waitFor(const std::function<bool()>& predicate, int timeoutMs = 10000);
 
