@@ -57,7 +57,6 @@ public:
     // The options for a request to address now; a timeout of 0 means "do not ask".
     FetchOptions optionsFor(const QString& address) const;
     void noteResult(const QString& address, const FetchResult& result);
-    bool expired() const { return deadline_.hasExpired(); }
     // Why the address's host did not answer earlier ("连接被拒绝" ...); empty when it has not failed.
     QString silence(const QString& address) const { return silentHosts_.value(addressAuthority(address)); }
 

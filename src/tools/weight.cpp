@@ -7,10 +7,12 @@ namespace zorvan {
 
 namespace {
 
+// A figure as its label shows it; a page without the end marker hands it no more than a value's
+// 256 characters.
 std::optional<QString> framed(const std::optional<QString>& cut, const QString& before,
                               const QString& after = QString()) {
     if (!cut) return std::nullopt;
-    return before + *cut + after;
+    return before + capValue(*cut) + after;
 }
 
 }  // namespace
@@ -24,8 +26,8 @@ WeightFigures cutWeightFigures(const QString& page) {
     const QString lt = QStringLiteral("<");
     const QString blank = QStringLiteral(" ");
     WeightFigures figures;
-    figures.weight = CutBetween(page, QStringLiteral("百度权重值为"), QStringLiteral("，"));
-    figures.count = CutBetween(page, QStringLiteral("累计找到 ") + red, lt);
+    figures.weight = framed(CutBetween(page, QStringLiteral("百度权重值为"), QStringLiteral("，")), QString());
+    figures.count = framed(CutBetween(page, QStringLiteral("累计找到 ") + red, lt), QString());
     figures.countLine = framed(figures.count, QStringLiteral("共检查到"), QStringLiteral("条"));
     figures.traffic = framed(CutBetween(page, QStringLiteral("流量为：") + red, lt),
                              QStringLiteral("百度能给该站带来："), QStringLiteral("/IP"));
