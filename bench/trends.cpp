@@ -57,15 +57,14 @@ QByteArray buildHistory() {
 
 // Opens the viewer on the domain and paints all of it once.
 double openViewerMs(const QString& path, bool withChart) {
-    QElapsedTimer t;
-    t.start();
-    HistoryViewer viewer(path);
-    viewer.chooser()->setCurrentIndex(viewer.chooser()->findText(domain));
-    viewer.showChosenDomain();
-    if (!withChart) viewer.chart()->hide();
-    viewer.show();
-    viewer.grab();
-    return double(t.nsecsElapsed()) / 1e6;
+    return bench::timeMs([&] {
+        HistoryViewer viewer(path);
+        viewer.chooser()->setCurrentIndex(viewer.chooser()->findText(domain));
+        viewer.showChosenDomain();
+        if (!withChart) viewer.chart()->hide();
+        viewer.show();
+        viewer.grab();
+    });
 }
 
 }  // namespace

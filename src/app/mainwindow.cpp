@@ -422,7 +422,7 @@ bool MainWindow::eventFilter(QObject* watched, QEvent* event) {
         std::optional<QuickLink> target;
         if (watched == hostArea_) target = hostAreaLink();
         else if (const auto figure = figureByControl(watched->objectName())) target = quickLink(*figure);
-        if (sameField && target) OpenQueryUrl(target->prefix(), domain(), target->suffix());
+        if (sameField && target) OpenQueryUrl(target->prefix, domain(), target->suffix);
     }
     return QWidget::eventFilter(watched, event);
 }

@@ -30,11 +30,8 @@ int runChart(const Invocation& invocation, Console& console) {
         return UsageError;
     }
     const QString domain = invocation.arguments.first();
-    const auto records = readStoredRecords(historyFilePath(), domain);
-    if (!records) {
-        console.fail(QStringLiteral("cannot read ") + historyFilePath());
-        return FileFailed;
-    }
+    const auto records = readRecordsOf(domain, console);
+    if (!records) return FileFailed;
     const TrendData data = trendData(domain, *records, *kind);
     // Nothing to draw is an error, so that a typing mistake in the domain never leaves an empty
     // picture behind for a page or a mail to show.

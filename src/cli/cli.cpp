@@ -1,5 +1,6 @@
 #include "cli/cli.h"
 
+#include "fetch/services.h"
 #include "zorvan_version.h"
 
 namespace zorvan::cli {
@@ -195,6 +196,12 @@ std::optional<QString> badDomain(const QString& domain) {
     for (const QChar c : domain)
         if (c.category() == QChar::Other_Control) return QStringLiteral("a domain holding a control character");
     return std::nullopt;
+}
+
+std::optional<QList<StoredRecord>> readRecordsOf(const QString& domain, Console& console) {
+    auto records = readStoredRecords(historyFilePath(), domain);
+    if (!records) console.fail(QStringLiteral("cannot read ") + historyFilePath());
+    return records;
 }
 
 }  // namespace zorvan::cli

@@ -9,6 +9,7 @@
 #include <optional>
 
 #include "cli/output.h"
+#include "history/historyfile.h"
 
 namespace zorvan::cli {
 
@@ -74,6 +75,9 @@ std::optional<Format> formatOption(const Invocation& invocation, const QList<For
 
 // A domain the command refuses: empty, or holding a control character. The reason, or nothing.
 std::optional<QString> badDomain(const QString& domain);
+
+// The domain's stored records; nothing, and the file named on err, when history.txt cannot be read.
+std::optional<QList<StoredRecord>> readRecordsOf(const QString& domain, Console& console);
 
 // The commands themselves.
 int runQuery(const Invocation& invocation, Console& console);

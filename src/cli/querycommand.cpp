@@ -163,11 +163,8 @@ int runHistory(const Invocation& invocation, Console& console) {
         return UsageError;
     }
     const QString domain = invocation.arguments.first();
-    const auto records = readStoredRecords(historyFilePath(), domain);
-    if (!records) {
-        console.fail(QStringLiteral("cannot read ") + historyFilePath());
-        return FileFailed;
-    }
+    const auto records = readRecordsOf(domain, console);
+    if (!records) return FileFailed;
     QList<FigureRow> rows;
     for (const StoredRecord& record : *records) rows.append({domain, record.date, record.values, true, {}});
     switch (*format) {

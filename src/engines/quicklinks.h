@@ -10,10 +10,8 @@ namespace zorvan {
 // The search or service page that a clicked figure stands for: the address up to where the
 // domain goes, and what follows it.
 struct QuickLink {
-    QString before;
-    QString after;
-    QString prefix() const { return before; }
-    QString suffix() const { return after; }
+    QString prefix;
+    QString suffix;
 };
 
 // The link of a figure; nothing for the PageRank, which has none. A count opens the page its rule

@@ -1,7 +1,6 @@
 #include "fetch/fetch.h"
 
 #include <QElapsedTimer>
-#include <QEventLoop>
 #include <QNetworkAccessManager>
 #include <QNetworkReply>
 #include <QNetworkRequest>
@@ -237,17 +236,8 @@ void FetchAsync(const QString& address, const FetchOptions& options, QObject* co
 }
 
 FetchResult FetchPage(const QString& url, const FetchOptions& options) {
-    std::optional<FetchResult> result;
-    QEventLoop loop;
-    {
-        // Destroyed on the way out: a wait ended from outside aborts the request.
-        QObject context;
-        FetchAsync(url, options, &context, [&](const FetchResult& r) {
-            result = r;
-            loop.quit();
-        });
-        loop.exec();
-    }
+    const auto result = waitForResult<FetchResult>(
+        [&](QObject* context, auto done) { FetchAsync(url, options, context, done); });
     if (result) return *result;
     FetchResult aborted;
     aborted.outcome = FetchOutcome::NoAnswer;
@@ -289,17 +279,9 @@ QString capValue(const QString& value) { return value.size() > MaxValueLength ? 
 
 QString GetPageValue(const QString& prefix, const QString& domain, const QString& start,
                      const QString& end, const QString& suffix) {
-    std::optional<ValueResult> result;
-    QEventLoop loop;
-    {
-        QObject context;
-        const ValueRule rule{prefix + domainInAddress(domain) + suffix, start, end};
-        FetchValueAsync(rule, nullptr, &context, [&](const ValueResult& r) {
-            result = r;
-            loop.quit();
-        });
-        loop.exec();
-    }
+    const ValueRule rule{prefix + domainInAddress(domain) + suffix, start, end};
+    const auto result = waitForResult<ValueResult>(
+        [&](QObject* context, auto done) { FetchValueAsync(rule, nullptr, context, done); });
     return result ? result->text : NotFound;
 }
 

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QByteArray>
+#include <QEventLoop>
 #include <QObject>
 #include <QString>
 #include <QUrl>
@@ -48,6 +49,24 @@ FetchOptions defaultFetchOptions();
 // request. Each thread uses its own network manager.
 void FetchAsync(const QString& url, const FetchOptions& options, QObject* context,
                 std::function<void(const FetchResult&)> done);
+
+// Runs an asynchronous job, start(context, done), to its end while serving the calling thread's
+// events, so that on the window thread timers and clicks keep running. Nothing when the wait was
+// ended from outside (the program is leaving): the job's context is then gone and it is aborted.
+template <typename Result, typename Start>
+std::optional<Result> waitForResult(Start start) {
+    std::optional<Result> result;
+    QEventLoop loop;
+    {
+        QObject context;
+        start(&context, [&](const Result& r) {
+            result = r;
+            loop.quit();
+        });
+        loop.exec();
+    }
+    return result;
+}
 
 // The same, waiting for the result while serving the calling thread's events, so that on the
 // window thread timers and clicks keep running. A wait ended from outside (the program is

@@ -1,7 +1,5 @@
 #include <gtest/gtest.h>
 
-#include <QEventLoop>
-
 #include "engines/countrows.h"
 #include "engines/pagerank.h"
 #include "engines/quicklinks.h"
@@ -24,30 +22,16 @@ const CountRow& row(const QString& id) {
     throw std::runtime_error("no such row");
 }
 
-// Runs an asynchronous value fetch to its end.
-template <typename Start>
-ValueResult waitForValue(Start start) {
-    QEventLoop loop;
-    ValueResult result;
-    QObject context;
-    start(&context, [&](const ValueResult& r) {
-        result = r;
-        loop.quit();
-    });
-    loop.exec();
-    return result;
-}
-
 QString RunCountRow(const CountRow& row, const QString& domain) {
-    return waitForValue([&](QObject* context, auto done) {
+    return waitForResult<ValueResult>([&](QObject* context, auto done) {
                RunCountRowAsync(builtinRules()[row.figure], domain, nullptr, context, done);
-           }).text;
+           })->text;
 }
 
 QString PageRankLookup(const QString& domain) {
-    return waitForValue([&](QObject* context, auto done) {
+    return waitForResult<ValueResult>([&](QObject* context, auto done) {
                PageRankLookupAsync(builtinRules()[Figure::PageRank], domain, nullptr, context, done);
-           }).text;
+           })->text;
 }
 
 class CountRowsTest : public ::testing::Test {
@@ -159,7 +143,7 @@ TEST(QuickLinks, EveryFigureButPageRankOpensItsPage) {
     test::FakePlatform fake;
     const auto link = quickLink(Figure::BacklinksYoudao);
     ASSERT_TRUE(link.has_value());
-    OpenQueryUrl(link->prefix(), S("example.com"));
+    OpenQueryUrl(link->prefix, S("example.com"));
     ASSERT_EQ(fake.openedAddresses(), QStringList{S("http://yd.test/search?q=inlink%3Aexample.com")});
     // Every link, as the table of quick links gives it.
     const QList<QPair<Figure, const char*>> links = {
@@ -183,9 +167,9 @@ TEST(QuickLinks, EveryFigureButPageRankOpensItsPage) {
     };
     for (const auto& [figure, prefix] : links) {
         ASSERT_TRUE(quickLink(figure).has_value()) << figureInfo(figure).key.toStdString();
-        EXPECT_EQ(quickLink(figure)->prefix(), S(prefix)) << figureInfo(figure).key.toStdString();
+        EXPECT_EQ(quickLink(figure)->prefix, S(prefix)) << figureInfo(figure).key.toStdString();
     }
-    EXPECT_EQ(hostAreaLink().prefix(), S("http://gg.test/search?hl=zh-CN&q=link%3A"));
+    EXPECT_EQ(hostAreaLink().prefix, S("http://gg.test/search?hl=zh-CN&q=link%3A"));
     EXPECT_FALSE(quickLink(Figure::PageRank).has_value());
     reloadServices();
 }
