@@ -1,5 +1,6 @@
 // query, batch and history: the combined query of domains, and the records stored for one.
 #include <QEventLoop>
+#include <QFileInfo>
 
 #include "cli/cli.h"
 #include "domains/domainlist.h"
@@ -130,26 +131,53 @@ int runQuery(const Invocation& invocation, Console& console) {
     return queryDomains(invocation.arguments, invocation, console);
 }
 
+namespace {
+
+// The saved list's entries that can be queried. Blank entries are passed over as nothing to ask; a
+// refused one (a tab pasted from a spreadsheet) is told and passed over, and *refused set.
+QStringList batchDomains(const QStringList& entries, Console& console, bool* refused) {
+    QStringList domains;
+    for (qsizetype i = 0; i < entries.size(); ++i) {
+        const QString& entry = entries[i];
+        const QString place = QStringLiteral("entry %1 of the saved list").arg(i + 1);
+        if (entry.trimmed().isEmpty()) {
+            console.err << "zorvan-cli: passing over " << place << ": it is empty" << Qt::endl;
+        } else if (const auto why = badDomain(entry)) {
+            console.fail(QStringLiteral("passing over ") + place + QStringLiteral(": refused ") + *why +
+                         QStringLiteral(": \"") + entry + u'"');
+            *refused = true;
+        } else {
+            domains.append(entry);
+        }
+    }
+    return domains;
+}
+
+}  // namespace
+
 int runBatch(const Invocation& invocation, Console& console) {
     if (!invocation.arguments.isEmpty()) {
         console.fail(QStringLiteral("batch takes no domain: it queries the saved list"));
         return UsageError;
     }
+    const QString config = configFilePath();
     bool readable = true;
-    const QStringList entries = readDomainList(configFilePath(), &readable);
+    const QStringList entries = readDomainList(config, &readable);
     if (!readable) {
-        console.fail(QStringLiteral("cannot read ") + configFilePath());
+        console.fail(QStringLiteral("cannot read ") + config);
         return FileFailed;
     }
-    // An empty entry (",," in the list) names no domain: it is passed over, as nothing to ask.
-    QStringList domains;
-    for (const QString& entry : entries) {
-        if (entry.isEmpty())
-            console.err << "zorvan-cli: passing over an empty entry of the saved list" << Qt::endl;
-        else
-            domains.append(entry);
+    bool refused = false;
+    const QStringList domains = batchDomains(entries, console, &refused);
+    if (domains.isEmpty() && !refused) {
+        console.fail(QFileInfo::exists(config)
+                         ? QStringLiteral("the saved domain list in ") + config + QStringLiteral(" holds no domain")
+                         : QStringLiteral("no saved domain list: ") + config + QStringLiteral(" does not exist"));
+        return UsageError;
     }
-    return queryDomains(domains, invocation, console);
+    const int status = queryDomains(domains, invocation, console);
+    // The rest ran; a refused entry still makes the run's end an input error, unless a file failed.
+    return refused && status != FileFailed ? UsageError : status;
 }
 
 int runHistory(const Invocation& invocation, Console& console) {

@@ -14,6 +14,7 @@
 #include <sys/resource.h>
 
 #include "app/mainwindow.h"
+#include "clirunner.h"
 #include "engines/queryengine.h"
 #include "fakeplatform.h"
 #include "fetch/services.h"
@@ -31,12 +32,6 @@ QByteArray fileBytes(const QString& path) {
     return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
 }
 
-struct Run {
-    int status = -1;
-    QByteArray out;
-    QByteArray err;
-};
-
 }  // namespace
 
 class CliTest : public QObject {
@@ -45,29 +40,11 @@ class CliTest : public QObject {
     std::unique_ptr<test::FakePlatform> fake;
     std::unique_ptr<test::StandinFixture> fx;
 
-    // The command's process, with the fixture's services and the given data folder.
     QProcess* command(const QStringList& arguments, const QString& home) {
-        auto* process = new QProcess(this);
-        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-        env.insert(QStringLiteral("ZORVAN_HOME"), home);
-        env.insert(QStringLiteral("ZORVAN_FETCH_TIMEOUT_MS"), QStringLiteral("1500"));
-        env.remove(QStringLiteral("DISPLAY"));
-        process->setProcessEnvironment(env);
-        process->setProgram(QStringLiteral(ZORVAN_CLI_BINARY));
-        process->setArguments(arguments);
-        return process;
+        return test::cliProcess(arguments, home, this);
     }
-    Run finish(QProcess* process) {
-        Run run;
-        if (process->state() == QProcess::NotRunning) process->start();
-        if (!process->waitForFinished(60000) || process->exitStatus() != QProcess::NormalExit) return run;
-        run.status = process->exitCode();
-        run.out = process->readAllStandardOutput();
-        run.err = process->readAllStandardError();
-        delete process;
-        return run;
-    }
-    Run cli(const QStringList& arguments, const QString& home) { return finish(command(arguments, home)); }
+    test::CliRun finish(QProcess* process) { return test::finishCli(process); }
+    test::CliRun cli(const QStringList& arguments, const QString& home) { return finish(command(arguments, home)); }
 
 private Q_SLOTS:
     void init() {
@@ -90,7 +67,7 @@ private Q_SLOTS:
         QVERIFY(!windowSaved.isEmpty());
 
         QTemporaryDir other;
-        const Run run = cli({S("query"), S("sample.net"), S("--save"), S("--format"), S("json")}, other.path());
+        const test::CliRun run = cli({S("query"), S("sample.net"), S("--save"), S("--format"), S("json")}, other.path());
         QCOMPARE(run.status, 0);
         QCOMPARE(fileBytes(other.filePath(S("history.txt"))), windowSaved);
 
@@ -132,13 +109,13 @@ private Q_SLOTS:
         QCOMPARE(cli({S("query"), S("a\tb.com")}, home).status, 2);
         QVERIFY(fx->services.log().empty());  // a refused domain stops the run before any request
 
-        const Run version = cli({S("--version")}, home);
+        const test::CliRun version = cli({S("--version")}, home);
         QCOMPARE(version.status, 0);
         QCOMPARE(version.out, QByteArray("zorvan-cli 6.2\n"));
 
         // A file that cannot be read is named, left alone, and gives 3.
         QVERIFY(QDir().mkpath(historyFilePath()));
-        const Run blocked = cli({S("query"), S("sample.net"), S("--save"), S("--format"), S("csv")}, home);
+        const test::CliRun blocked = cli({S("query"), S("sample.net"), S("--save"), S("--format"), S("csv")}, home);
         QCOMPARE(blocked.status, 3);
         QVERIFY(blocked.err.contains(historyFilePath().toUtf8()));
         QVERIFY(blocked.out.contains("sample.net"));  // the results are still printed
