@@ -48,10 +48,7 @@ int runCheck(const Invocation& invocation, Console& console) {
         return UsageError;
     }
     const QString domain = invocation.arguments.first();
-    if (const auto why = badDomain(domain)) {
-        console.fail(QStringLiteral("refused ") + *why + QStringLiteral(": \"") + domain + u'"');
-        return UsageError;
-    }
+    if (refuseBadDomain(domain, console)) return UsageError;
     ServiceCheck check;
     QEventLoop loop;
     QObject::connect(&check, &ServiceCheck::finished, &loop, &QEventLoop::quit);

@@ -1,5 +1,7 @@
 #include "cli/cli.h"
 
+#include <QFileInfo>
+
 #include "fetch/services.h"
 #include "zorvan_version.h"
 
@@ -198,9 +200,20 @@ std::optional<QString> badDomain(const QString& domain) {
     return std::nullopt;
 }
 
+bool refuseBadDomain(const QString& domain, Console& console) {
+    const auto why = badDomain(domain);
+    if (why) console.fail(QStringLiteral("refused ") + *why + QStringLiteral(": \"") + domain + u'"');
+    return why.has_value();
+}
+
 std::optional<QList<StoredRecord>> readRecordsOf(const QString& domain, Console& console) {
     auto records = readStoredRecords(historyFilePath(), domain);
-    if (!records) console.fail(QStringLiteral("cannot read ") + historyFilePath());
+    if (records) return records;
+    const QFileInfo folder(dataDirectory());
+    if (folder.exists() && (!folder.isDir() || !folder.isReadable() || !folder.isExecutable()))
+        console.fail(QStringLiteral("cannot read the data folder ") + folder.filePath());
+    else
+        console.fail(QStringLiteral("cannot read ") + historyFilePath());
     return records;
 }
 

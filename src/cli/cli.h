@@ -76,6 +76,9 @@ std::optional<Format> formatOption(const Invocation& invocation, const QList<For
 // A domain the command refuses: empty, or holding a control character. The reason, or nothing.
 std::optional<QString> badDomain(const QString& domain);
 
+// Tells why the command refuses the domain, if it does; true then.
+bool refuseBadDomain(const QString& domain, Console& console);
+
 // The domain's stored records; nothing, and the file named on err, when history.txt cannot be read.
 std::optional<QList<StoredRecord>> readRecordsOf(const QString& domain, Console& console);
 

@@ -69,12 +69,8 @@ int queryDomains(const QStringList& domains, const Invocation& invocation, Conso
         console.fail(QStringLiteral("--format takes text, json or csv"));
         return UsageError;
     }
-    for (const QString& domain : domains) {
-        if (const auto why = badDomain(domain)) {
-            console.fail(QStringLiteral("refused ") + *why + QStringLiteral(": \"") + domain + u'"');
-            return UsageError;
-        }
-    }
+    for (const QString& domain : domains)
+        if (refuseBadDomain(domain, console)) return UsageError;
     const auto threshold = dropThreshold(invocation);
     if (!threshold) {
         console.fail(QStringLiteral("--drop-threshold takes a percentage above 0 and at most 100"));
@@ -191,6 +187,7 @@ int runHistory(const Invocation& invocation, Console& console) {
         return UsageError;
     }
     const QString domain = invocation.arguments.first();
+    if (refuseBadDomain(domain, console)) return UsageError;
     const auto records = readRecordsOf(domain, console);
     if (!records) return FileFailed;
     QList<FigureRow> rows;

@@ -1,7 +1,9 @@
 // zorvan-cli against hostile input, files and readers: what it must refuse, pass over or stop at.
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QtTest>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include "clirunner.h"
@@ -14,6 +16,11 @@ using namespace zorvan;
 namespace {
 
 QString S(const char* utf8) { return QString::fromUtf8(utf8); }
+
+QByteArray fileBytes(const QString& path) {
+    QFile f(path);
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+}
 
 bool writeFile(const QString& path, const QByteArray& bytes) {
     QFile f(path);
@@ -96,6 +103,48 @@ private Q_SLOTS:
         QVERIFY(QFile::remove(configFilePath()));
         QVERIFY(cli({S("batch")}).err.contains("does not exist"));
         QVERIFY(fx->services.log().empty());
+    }
+
+    void chartWritesOnlyARegularFileOrANewName() {
+        QVERIFY(writeFile(historyFilePath(), "[one.test]\r\n2026-3-1=100/5|X/7\r\n2026-3-8=120/6|30/7\r\n"));
+        const QString folder = fx->home.filePath(S("charts"));
+        QVERIFY(QDir().mkpath(folder + S("/dir.svg")));
+        const QString target = fx->home.filePath(S("precious.txt"));
+        QVERIFY(writeFile(target, "keep me"));
+        QVERIFY(QFile::link(target, folder + S("/link.png")));
+        QVERIFY(QFile::link(folder + S("/nowhere"), folder + S("/dangling.svg")));
+        QVERIFY(::mkfifo(QFile::encodeName(folder + S("/fifo.svg")).constData(), 0600) == 0);
+        for (const char* name : {"link.png", "dangling.svg", "fifo.svg", "dir.svg"}) {
+            const test::CliRun run = cli({S("chart"), S("one.test"), S("--output"), folder + u'/' + S(name)});
+            QCOMPARE(run.status, 3);
+            QVERIFY2(run.err.contains(name), run.err.constData());
+        }
+        QCOMPARE(QFileInfo(folder + S("/link.png")).symLinkTarget(), target);
+        QVERIFY(!QFileInfo::exists(folder + S("/nowhere")));
+        QVERIFY(QFileInfo(folder + S("/dir.svg")).isDir());
+        QCOMPARE(fileBytes(target), QByteArray("keep me"));
+        QCOMPARE(QDir(folder).entryList(QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot).size(), 4);
+
+        // A new name, then the same file replaced: both drawn.
+        const QString chart = folder + S("/trend.svg");
+        for (int i = 0; i < 2; ++i) {
+            QCOMPARE(cli({S("chart"), S("one.test"), S("--output"), chart}).status, 0);
+            QVERIFY(fileBytes(chart).contains("<svg"));
+        }
+        QCOMPARE(cli({S("chart"), S("none.test"), S("--output"), chart}).status, 2);
+    }
+
+    void historyAndChartRefuseWhatQueryRefuses() {
+        for (const QString& domain : {QString(), S("a\x01b.test")}) {
+            QCOMPARE(cli({S("history"), domain}).status, 2);
+            QCOMPARE(cli({S("chart"), domain, S("--output"), fx->home.filePath(S("c.png"))}).status, 2);
+        }
+        QVERIFY(!QFileInfo::exists(fx->home.filePath(S("c.png"))));
+        // A data folder that cannot be read is not a folder without records.
+        QProcess* process = test::cliProcess({S("history"), S("one.test")}, fx->homeFile(S("services.txt")), this);
+        const test::CliRun unreadable = test::finishCli(process);
+        QCOMPARE(unreadable.status, 3);
+        QVERIFY2(unreadable.err.contains("data folder"), unreadable.err.constData());
     }
 };
 
