@@ -29,8 +29,8 @@ QString textTable(const QList<CheckRow>& rows) {
     for (const CheckRow& row : rows) {
         const ValueResult& r = row.result;
         table.append({row.id, verdictKey(r.verdict), QString::number(r.status), QString::number(r.ms),
-                      QString::number(r.bytes), r.charset.isEmpty() ? QStringLiteral("-") : oneLine(r.charset),
-                      oneLine(r.text), r.url});
+                      QString::number(r.bytes), r.charset.isEmpty() ? QStringLiteral("-") : r.charset,
+                      r.text, r.url});
     }
     return alignedTable(table);
 }

@@ -2,13 +2,14 @@
 
 #include <QFileInfo>
 
+#include "engines/servicecheck.h"
 #include "fetch/services.h"
 #include "zorvan_version.h"
 
 namespace zorvan::cli {
 
 void Console::fail(const QString& message) {
-    err << "zorvan-cli: " << message << '\n';
+    err << "zorvan-cli: " << oneLine(message) << '\n';
     err.flush();
 }
 

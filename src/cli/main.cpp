@@ -30,7 +30,8 @@ int main(int argc, char** argv) {
     QString error;
     const auto invocation = zorvan::cli::parseArguments(arguments, &error);
     if (!invocation) {
-        console.fail(error + QStringLiteral("\nTry 'zorvan-cli --help'."));
+        console.fail(error);
+        err << "Try 'zorvan-cli --help'." << Qt::endl;
         return zorvan::cli::UsageError;
     }
     // Only drawing a chart needs fonts, and so Qt Gui; it needs no display. Every other command

@@ -5,6 +5,7 @@
 #include "cli/cli.h"
 #include "domains/domainlist.h"
 #include "engines/queryengine.h"
+#include "engines/servicecheck.h"
 #include "fetch/platform.h"
 #include "fetch/services.h"
 #include "history/historyfile.h"
@@ -86,7 +87,7 @@ int queryDomains(const QStringList& domains, const Invocation& invocation, Conso
     for (qsizetype i = 0; i < domains.size(); ++i) {
         const QString& domain = domains[i];
         if (domains.size() > 1)
-            console.err << '[' << (i + 1) << '/' << domains.size() << "] " << domain << Qt::endl;
+            console.err << '[' << (i + 1) << '/' << domains.size() << "] " << oneLine(domain) << Qt::endl;
         FigureRow row{domain, QString(), queryDomain(engine, domain), false, {}};
         const QDate today = platform().now().date();
         row.date = shortDate(today);

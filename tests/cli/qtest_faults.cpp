@@ -88,7 +88,7 @@ private Q_SLOTS:
         saveList(S("one.test,bad\ttab.test,   ,two.test"));
         const test::CliRun run = cli({S("batch"), S("--format"), S("csv")});
         QCOMPARE(run.status, 2);
-        QVERIFY2(run.err.contains("entry 2 of the saved list"), run.err.constData());
+        QVERIFY2(run.err.contains("entry 2 of the saved list") && run.err.contains("bad\\ttab.test"), run.err.constData());
         QVERIFY(run.out.contains("\r\none.test,") && run.out.contains("\r\ntwo.test,"));
         QVERIFY(!asked(S("tab.test")));
 
@@ -145,6 +145,19 @@ private Q_SLOTS:
         const test::CliRun unreadable = test::finishCli(process);
         QCOMPARE(unreadable.status, 3);
         QVERIFY2(unreadable.err.contains("data folder"), unreadable.err.constData());
+    }
+
+    void controlCharactersFromPagesReachNoTerminal() {
+        QVERIFY(writeFile(fx->homeFile(S("rules.json")),
+                          "{\"indexed.bing\": {\"url\": \"http://{host:bing}/esc?{domain}\", \"start\": \"<b>\", "
+                          "\"end\": \"</b>\"}}"));
+        fx->services.setRoute(Role::Bing, "/esc?", S("<b>\x1b[31m12\r\n</b>"));
+        const test::CliRun text = cli({S("query"), S("one.test")});
+        QCOMPARE(text.status, 0);
+        QVERIFY2(text.out.contains("\\x1b[31m12\\r\\n"), text.out.constData());
+        QVERIFY(!text.out.contains('\x1b') && !text.out.contains('\r'));
+        // JSON carries the value whole, escaped as JSON escapes it.
+        QVERIFY(cli({S("query"), S("one.test"), S("--format"), S("json")}).out.contains("\\u001b[31m12\\r\\n"));
     }
 };
 
