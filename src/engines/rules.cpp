@@ -96,6 +96,40 @@ void placeOffset(const QByteArray& bytes, RulesProblem& p) {
     p.column = int(QString::fromUtf8(before.mid(lineStart)).size()) + 1;
 }
 
+// The object's member names that occur more than once, with how often, in order of first
+// occurrence: the parser keeps one of each silently. bytes must hold one valid JSON object.
+QList<std::pair<QString, int>> repeatedKeys(const QByteArray& bytes) {
+    QList<std::pair<QString, int>> counts;
+    int depth = 0;
+    bool expectKey = false;
+    for (qsizetype i = 0; i < bytes.size(); ++i) {
+        const char c = bytes[i];
+        if (c == '"') {
+            qsizetype end = i + 1;
+            while (end < bytes.size() && bytes[end] != '"') end += bytes[end] == '\\' ? 2 : 1;
+            if (depth == 1 && expectKey) {
+                const QString name = QJsonDocument::fromJson(QByteArray("[") + bytes.mid(i, end - i + 1) + ']').array().first().toString();
+                auto it = std::find_if(counts.begin(), counts.end(), [&](const auto& n) { return n.first == name; });
+                if (it == counts.end())
+                    counts.append({name, 1});
+                else
+                    ++it->second;
+                expectKey = false;
+            }
+            i = end;
+        } else if (c == '{' || c == '[') {
+            ++depth;
+            expectKey = depth == 1;
+        } else if (c == '}' || c == ']') {
+            --depth;
+        } else if (c == ',') {
+            expectKey = depth == 1;
+        }
+    }
+    counts.removeIf([](const auto& n) { return n.second < 2; });
+    return counts;
+}
+
 QString jsonString(const QString& text) {
     const QByteArray array = QJsonDocument(QJsonArray{text}).toJson(QJsonDocument::Compact);
     return QString::fromUtf8(array.mid(1, array.size() - 2));
@@ -131,7 +165,7 @@ QString describeProblem(const RulesProblem& p) {
                        .arg(p.offset) +
                    builtIn;
         case RulesProblem::NotAnObject:
-            if (p.rule.isEmpty()) return p.file + QStringLiteral(": must hold one JSON object of rules") + builtIn;
+            if (p.rule.isEmpty()) return p.file + QStringLiteral(": not an object: must hold one JSON object of rules") + builtIn;
             return p.file + QStringLiteral(": rule \"") + p.rule +
                    QStringLiteral("\" must be a JSON object; its built-in values are used");
         case RulesProblem::UnknownRule:
@@ -145,6 +179,9 @@ QString describeProblem(const RulesProblem& p) {
         case RulesProblem::BadScheme: return where + QStringLiteral(" must start with http:// or https://") + kept;
         case RulesProblem::BadPlaceholder:
             return where + QStringLiteral(" holds the unknown placeholder ") + p.detail + kept;
+        case RulesProblem::DuplicateRule:
+            return p.file + QStringLiteral(": rule \"") + p.rule + QStringLiteral("\" is given ") + p.detail +
+                   QStringLiteral(" times; the last one is used");
     }
     return QString();
 }
@@ -166,6 +203,7 @@ QString describeProblemInChinese(const RulesProblem& p) {
         case RulesProblem::EmptyMarker: return where + S("不能为空") + kept;
         case RulesProblem::BadScheme: return where + S("应以 http:// 或 https:// 开头") + kept;
         case RulesProblem::BadPlaceholder: return where + S("含有未知的占位符 ") + p.detail + kept;
+        case RulesProblem::DuplicateRule: return S("规则“") + p.rule + S("”出现了 ") + p.detail + S(" 次，使用最后一个。");
     }
     return QString();
 }
@@ -181,6 +219,12 @@ LoadedRules applyRulesFile(const QByteArray& json, const QString& fileName) {
     if (bytes.startsWith("\xEF\xBB\xBF")) bytes.replace(0, 3, "   ");
     QJsonParseError error{};
     const QJsonDocument document = QJsonDocument::fromJson(bytes, &error);
+    // Another JSON value (null, a number) is well-formed but no object: the parser refuses it on
+    // its own, so it is told apart by reading it as an array's element.
+    if (error.error != QJsonParseError::NoError && QJsonDocument::fromJson(QByteArray("[") + bytes + ']').isArray()) {
+        problem(RulesProblem::NotAnObject);
+        return out;
+    }
     if (error.error != QJsonParseError::NoError) {
         RulesProblem& p = problem(RulesProblem::Syntax);
         p.detail = error.errorString();
@@ -193,6 +237,8 @@ LoadedRules applyRulesFile(const QByteArray& json, const QString& fileName) {
         return out;
     }
     const QJsonObject root = document.object();
+    for (const auto& [name, times] : repeatedKeys(bytes))
+        problem(RulesProblem::DuplicateRule, name).detail = QString::number(times);
     for (auto rule = root.begin(); rule != root.end(); ++rule) {
         const auto figure = figureByKey(rule.key());
         if (!figure) {
