@@ -36,11 +36,24 @@ RowExtra dropsExtra(const QList<FigureDrop>& drops) {
                     QStringLiteral(", \"since\": ") + jsonString(d.since) + u'}');
         csv.append(f.key + u' ' + QString::number(d.from) + QStringLiteral("->") + QString::number(d.to) +
                    QStringLiteral(" since ") + d.since);
-        extra.textLines.append(QString::fromUtf8("↓ ") + f.label + QStringLiteral("  ") + dropDescription(d));
+        extra.textLines.append(QString::fromUtf8("↓ %1 fell %2% since %3 (%4 → %5)")
+                                   .arg(f.key, QString::number(d.percent()), d.since, QString::number(d.from),
+                                        QString::number(d.to)));
     }
     extra.json = u'[' + json.join(QStringLiteral(", ")) + u']';
     extra.csv = csv.join(QStringLiteral("; "));
     return extra;
+}
+
+// The history layer words its reasons for the window; the command tells them in English. Reasons
+// from the system (a full disk) come in English already.
+QString englishSaveReason(const QString& reason) {
+    static const QHash<QString, QString> english = {
+        {QString::fromUtf8("另一个程序正在写入该文件"), QStringLiteral("another program is writing it")},
+        {QString::fromUtf8("无法在该文件夹中建立锁文件"), QStringLiteral("no lock file can be made in its folder")},
+        {QString::fromUtf8("文件无法读取"), QStringLiteral("it cannot be read")},
+    };
+    return english.value(reason, reason);
 }
 
 // --drop-threshold: a percentage above 0 and at most 100 ("20" or "20%").
@@ -107,7 +120,7 @@ int queryDomains(const QStringList& domains, const Invocation& invocation, Conso
         if (save) {
             if (const FileError error = saveHistoryTo(historyFilePath(), domain, row.values, row.date)) {
                 console.fail(QStringLiteral("cannot save the record of ") + domain + QStringLiteral(" in ") +
-                             historyFilePath() + QStringLiteral(": ") + *error);
+                             historyFilePath() + QStringLiteral(": ") + englishSaveReason(*error));
                 status = FileFailed;
             }
         }

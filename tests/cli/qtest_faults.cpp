@@ -159,6 +159,27 @@ private Q_SLOTS:
         // JSON carries the value whole, escaped as JSON escapes it.
         QVERIFY(cli({S("query"), S("one.test"), S("--format"), S("json")}).out.contains("\\u001b[31m12\\r\\n"));
     }
+
+    void aDropFailsTheRunOnlyWhenAsked() {
+        const QByteArray huge = "99999999/99999999";
+        QVERIFY(writeFile(historyFilePath(), "[one.test]\r\n2010-5-12=" + huge + '|' + huge + "\r\n"));
+        const test::CliRun asked = cli({S("query"), S("one.test"), S("--fail-on-drop")});
+        QCOMPARE(asked.status, 4);
+        QVERIFY2(asked.out.contains("indexed.baidu fell 100% since 2010-5-12"), asked.out.constData());
+        QCOMPARE(cli({S("query"), S("one.test")}).status, 0);
+        QCOMPARE(cli({S("query"), S("one.test"), S("--fail-on-drop"), S("--drop-threshold"), S("100")}).status, 0);
+    }
+
+    void rulesProblemsAreCutToTheFirstTwenty() {
+        QByteArray rules = "{";
+        for (int i = 0; i < 25; ++i) rules += "\"unknown" + QByteArray::number(i) + "\": {},";
+        rules.chop(1);
+        QVERIFY(writeFile(fx->homeFile(S("rules.json")), rules + '}'));
+        const test::CliRun run = cli({S("rules")});
+        QCOMPARE(run.status, 0);
+        QCOMPARE(run.err.count("unknown rule"), 20);
+        QVERIFY2(run.err.endsWith("zorvan-cli: \xE2\x80\xA6 and 5 more\n"), run.err.constData());
+    }
 };
 
 QTEST_MAIN(CliFaultsTest)
