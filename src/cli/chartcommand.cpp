@@ -8,10 +8,6 @@
 namespace zorvan::cli {
 
 int runChart(const Invocation& invocation, Console& console) {
-    if (invocation.arguments.size() != 1) {
-        console.fail(QStringLiteral("chart needs exactly one domain"));
-        return UsageError;
-    }
     const QString output = invocation.value(QStringLiteral("--output"));
     if (output.isEmpty()) {
         console.fail(QStringLiteral("chart needs --output FILE (.png or .svg)"));

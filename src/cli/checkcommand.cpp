@@ -38,10 +38,6 @@ QString textTable(const QList<CheckRow>& rows) {
 }  // namespace
 
 int runCheck(const Invocation& invocation, Console& console) {
-    if (invocation.arguments.size() != 1) {
-        console.fail(QStringLiteral("check needs exactly one domain"));
-        return UsageError;
-    }
     const auto format = formatOption(invocation, {Format::Text, Format::Json});
     if (!format) {
         console.fail(QStringLiteral("check's --format takes text or json"));

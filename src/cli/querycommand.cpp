@@ -50,7 +50,8 @@ RowExtra dropsExtra(const QList<FigureDrop>& drops) {
 QString englishSaveReason(const QString& reason) {
     static const QHash<QString, QString> english = {
         {QString::fromUtf8("另一个程序正在写入该文件"), QStringLiteral("another program is writing it")},
-        {QString::fromUtf8("无法在该文件夹中建立锁文件"), QStringLiteral("no lock file can be made in its folder")},
+        {QString::fromUtf8("无法在该文件夹中建立锁文件"),
+         QStringLiteral("no lock file can be made in its folder")},
         {QString::fromUtf8("文件无法读取"), QStringLiteral("it cannot be read")},
     };
     return english.value(reason, reason);
@@ -134,10 +135,6 @@ int queryDomains(const QStringList& domains, const Invocation& invocation, Conso
 }  // namespace
 
 int runQuery(const Invocation& invocation, Console& console) {
-    if (invocation.arguments.isEmpty()) {
-        console.fail(QStringLiteral("query needs at least one domain"));
-        return UsageError;
-    }
     return queryDomains(invocation.arguments, invocation, console);
 }
 
@@ -166,10 +163,6 @@ QStringList batchDomains(const QStringList& entries, Console& console, bool* ref
 }  // namespace
 
 int runBatch(const Invocation& invocation, Console& console) {
-    if (!invocation.arguments.isEmpty()) {
-        console.fail(QStringLiteral("batch takes no domain: it queries the saved list"));
-        return UsageError;
-    }
     const QString config = configFilePath();
     bool readable = true;
     const QStringList entries = readDomainList(config, &readable);
@@ -191,10 +184,6 @@ int runBatch(const Invocation& invocation, Console& console) {
 }
 
 int runHistory(const Invocation& invocation, Console& console) {
-    if (invocation.arguments.size() != 1) {
-        console.fail(QStringLiteral("history needs exactly one domain"));
-        return UsageError;
-    }
     const auto format = formatOption(invocation, AllFormats);
     if (!format) {
         console.fail(QStringLiteral("--format takes text, json or csv"));

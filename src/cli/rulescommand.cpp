@@ -12,11 +12,7 @@ void reportRuleProblems(Console& console) {
     if (problems.size() > shown) console.fail(QString::fromUtf8("… and %1 more").arg(problems.size() - shown));
 }
 
-int runRules(const Invocation& invocation, Console& console) {
-    if (!invocation.arguments.isEmpty()) {
-        console.fail(QStringLiteral("rules takes no argument"));
-        return UsageError;
-    }
+int runRules(const Invocation&, Console& console) {
     console.out << rulesJson(effectiveRules().rules);
     return Ran;
 }

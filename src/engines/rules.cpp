@@ -108,7 +108,8 @@ QList<std::pair<QString, int>> repeatedKeys(const QByteArray& bytes) {
             qsizetype end = i + 1;
             while (end < bytes.size() && bytes[end] != '"') end += bytes[end] == '\\' ? 2 : 1;
             if (depth == 1 && expectKey) {
-                const QString name = QJsonDocument::fromJson(QByteArray("[") + bytes.mid(i, end - i + 1) + ']').array().first().toString();
+                const QByteArray literal = bytes.mid(i, end - i + 1);
+                const QString name = QJsonDocument::fromJson('[' + literal + ']').array().first().toString();
                 auto it = std::find_if(counts.begin(), counts.end(), [&](const auto& n) { return n.first == name; });
                 if (it == counts.end())
                     counts.append({name, 1});
@@ -165,7 +166,8 @@ QString describeProblem(const RulesProblem& p) {
                        .arg(p.offset) +
                    builtIn;
         case RulesProblem::NotAnObject:
-            if (p.rule.isEmpty()) return p.file + QStringLiteral(": not an object: must hold one JSON object of rules") + builtIn;
+            if (p.rule.isEmpty())
+                return p.file + QStringLiteral(": not an object: must hold one JSON object of rules") + builtIn;
             return p.file + QStringLiteral(": rule \"") + p.rule +
                    QStringLiteral("\" must be a JSON object; its built-in values are used");
         case RulesProblem::UnknownRule:
@@ -203,7 +205,8 @@ QString describeProblemInChinese(const RulesProblem& p) {
         case RulesProblem::EmptyMarker: return where + S("不能为空") + kept;
         case RulesProblem::BadScheme: return where + S("应以 http:// 或 https:// 开头") + kept;
         case RulesProblem::BadPlaceholder: return where + S("含有未知的占位符 ") + p.detail + kept;
-        case RulesProblem::DuplicateRule: return S("规则“") + p.rule + S("”出现了 ") + p.detail + S(" 次，使用最后一个。");
+        case RulesProblem::DuplicateRule:
+            return S("规则“") + p.rule + S("”出现了 ") + p.detail + S(" 次，使用最后一个。");
     }
     return QString();
 }

@@ -1,5 +1,7 @@
 #pragma once
-// Runs zorvan-cli as a user would, against the fixture's stand-in services.
+// Runs zorvan-cli as a user would, against the fixture's stand-in services; reads and writes the
+// files it works on.
+#include <QFile>
 #include <QProcess>
 #include <QString>
 #include <QStringList>
@@ -25,6 +27,16 @@ inline QProcess* cliProcess(const QStringList& arguments, const QString& home, Q
     process->setProgram(QStringLiteral(ZORVAN_CLI_BINARY));
     process->setArguments(arguments);
     return process;
+}
+
+inline QByteArray fileBytes(const QString& path) {
+    QFile f(path);
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+}
+
+inline bool writeFile(const QString& path, const QByteArray& bytes) {
+    QFile f(path);
+    return f.open(QIODevice::WriteOnly) && f.write(bytes) == bytes.size();
 }
 
 // Starts the process unless it runs, waits for its end and deletes it.

@@ -1,5 +1,5 @@
 // zorvan-cli as a user runs it: the same figures and saved bytes as the window, several writers at
-// once, and its exit statuses.
+// once, its exit statuses, and what it must refuse, pass over or stop at.
 #include <QCheckBox>
 #include <QComboBox>
 #include <QDir>
@@ -12,11 +12,14 @@
 #include <QTimer>
 #include <QtTest>
 #include <sys/resource.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 #include "app/mainwindow.h"
 #include "clirunner.h"
 #include "engines/queryengine.h"
 #include "fakeplatform.h"
+#include "fetch/localfile.h"
 #include "fetch/services.h"
 #include "history/historyfile.h"
 #include "standinfixture.h"
@@ -27,10 +30,8 @@ namespace {
 
 QString S(const char* utf8) { return QString::fromUtf8(utf8); }
 
-QByteArray fileBytes(const QString& path) {
-    QFile f(path);
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
-}
+using test::fileBytes;
+using test::writeFile;
 
 }  // namespace
 
@@ -45,6 +46,17 @@ class CliTest : public QObject {
     }
     test::CliRun finish(QProcess* process) { return test::finishCli(process); }
     test::CliRun cli(const QStringList& arguments, const QString& home) { return finish(command(arguments, home)); }
+    QString home() const { return fx->home.path(); }
+    test::CliRun cli(const QStringList& arguments) { return cli(arguments, home()); }
+    void saveList(const QString& value) {
+        QVERIFY(test::writeFile(configFilePath(), EncodeAnsi(S("[section]\r\nurl=") + value + S("\r\n"))));
+    }
+    // Whether any request named the domain.
+    bool asked(const QString& domain) const {
+        for (const auto& entry : fx->services.log())
+            if (entry.target.contains(domain.toUtf8())) return true;
+        return false;
+    }
 
 private Q_SLOTS:
     void init() {
@@ -107,6 +119,9 @@ private Q_SLOTS:
         QCOMPARE(cli({S("query"), S("a.com"), S("--format"), S("xml")}, home).status, 2);
         QCOMPARE(cli({S("query"), S("ok.com"), QString()}, home).status, 2);
         QCOMPARE(cli({S("query"), S("a\tb.com")}, home).status, 2);
+        const test::CliRun option = cli({S("query"), S("a.com"), S("-x")}, home);
+        QCOMPARE(option.status, 2);
+        QVERIFY(option.err.contains("-x"));
         QVERIFY(fx->services.log().empty());  // a refused domain stops the run before any request
 
         const test::CliRun version = cli({S("--version")}, home);
@@ -145,6 +160,72 @@ private Q_SLOTS:
         QCOMPARE(process->exitStatus(), QProcess::NormalExit);
         QCOMPARE(process->exitCode(), 3);
         QCOMPARE(fileBytes(historyFilePath()), old);
+    }
+
+    void resultsStopAtTheFirstFailedWrite() {
+        saveList(S("one.test,two.test"));
+        // A reader that has gone: the run ends at the first result, without a word.
+        int ends[2];
+        QVERIFY(::pipe(ends) == 0);
+        ::close(ends[0]);
+        QProcess* process = command({S("batch")}, home());
+        process->setChildProcessModifier([end = ends[1]] { ::dup2(end, STDOUT_FILENO); });
+        process->start();
+        QVERIFY(process->waitForStarted());
+        ::close(ends[1]);
+        const test::CliRun closed = finish(process);
+        QVERIFY(closed.crashed && !closed.err.contains("write"));
+        QVERIFY(asked(S("one.test")) && !asked(S("two.test")));
+        // A full disk: told, and status 3.
+        QProcess* full = command({S("--help")}, home());
+        full->setStandardOutputFile(S("/dev/full"));
+        QCOMPARE(finish(full).status, 3);
+    }
+
+    void aBadListEntryIsPassedOverAndTheRestQueried() {
+        saveList(S("one.test,bad\ttab.test,   ,two.test"));
+        const test::CliRun run = cli({S("batch"), S("--format"), S("csv")});
+        QCOMPARE(run.status, 2);
+        QVERIFY2(run.err.contains("entry 2 of the saved list: refused a domain holding a control character: "
+                                  "\"bad\\ttab.test\""), run.err.constData());
+        QVERIFY(run.out.contains("\r\none.test,") && run.out.contains("\r\ntwo.test,"));
+        // A list holding nothing to ask says so, and asks nothing.
+        fx->services.clearLog();
+        saveList(S(" , "));
+        QVERIFY(cli({S("batch")}).err.contains("holds no domain"));
+        QVERIFY(fx->services.log().empty());
+    }
+
+    void chartWritesOnlyARegularFileOrANewName() {
+        QVERIFY(writeFile(historyFilePath(), "[one.test]\r\n2026-3-1=100/5|X/7\r\n2026-3-8=120/6|30/7\r\n"));
+        const QString target = fx->homeFile(S("precious.txt")), dir = fx->homeFile(S("dir.svg"));
+        QVERIFY(writeFile(target, "keep me") && QDir().mkpath(dir));
+        QVERIFY(QFile::link(target, fx->homeFile(S("link.png"))));
+        QVERIFY(::mkfifo(QFile::encodeName(fx->homeFile(S("fifo.svg"))).constData(), 0600) == 0);
+        for (const char* name : {"link.png", "fifo.svg", "dir.svg"}) {
+            const test::CliRun run = cli({S("chart"), S("one.test"), S("--output"), fx->homeFile(S(name))});
+            QCOMPARE(run.status, 3);
+            QVERIFY2(run.err.contains(name), run.err.constData());
+        }
+        QCOMPARE(QFileInfo(fx->homeFile(S("link.png"))).symLinkTarget(), target);
+        QCOMPARE(fileBytes(target), QByteArray("keep me"));
+        struct stat fifo {};
+        QVERIFY(::lstat(QFile::encodeName(fx->homeFile(S("fifo.svg"))).constData(), &fifo) == 0);
+        QVERIFY(S_ISFIFO(fifo.st_mode));
+        QVERIFY(QFileInfo(dir).isDir());
+        // A new name, then the same file replaced.
+        const QString chart = fx->homeFile(S("trend.png"));
+        for (int i = 0; i < 2; ++i) QCOMPARE(cli({S("chart"), S("one.test"), S("--output"), chart}).status, 0);
+        QVERIFY(fileBytes(chart).startsWith("\x89PNG"));
+    }
+
+    void aDropFailsTheRunOnlyWhenAsked() {
+        const QByteArray huge = "99999999/99999999";
+        QVERIFY(writeFile(historyFilePath(), "[one.test]\r\n2010-5-12=" + huge + '|' + huge + "\r\n"));
+        const test::CliRun dropped = cli({S("query"), S("one.test"), S("--fail-on-drop")});
+        QCOMPARE(dropped.status, 4);
+        QVERIFY2(dropped.out.contains("indexed.baidu fell 100% since 2010-5-12"), dropped.out.constData());
+        QCOMPARE(cli({S("query"), S("one.test")}).status, 0);
     }
 };
 
