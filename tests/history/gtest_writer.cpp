@@ -1,7 +1,9 @@
 #include <gtest/gtest.h>
 
+#include <QDateTime>
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QHash>
 #include <QSaveFile>
 #include <QTemporaryDir>
@@ -243,6 +245,55 @@ TEST_F(WriterTest, BracketBytesInsideCharactersAndUndecodableBytesSurvive) {
     EXPECT_EQ(historyRecords(bytes(), domain), (QStringList{a.record(day1), a.record(day2)}));
     ASSERT_FALSE(deleteDomainHistory(path, domain).has_value());
     EXPECT_EQ(bytes(), other + "\r\n");
+}
+
+TEST_F(WriterTest, DomainsTheCodePageCannotHoldKeepRecordsOfTheirOwn) {
+    // Each would be "??.kr" in code page 936; the last two are no valid IDN.
+    const QStringList domains = {S("한국.kr"), S("뉴스.kr"), S("한국.kr/"), S("뉴스.kr/")};
+    for (int i = 0; i < domains.size(); ++i) save(domains[i], Figures(QString::number(i)), day1);
+    save(S("中文.cn"), Figures(QStringLiteral("c")), day1);
+    const QByteArray raw = bytes();
+    EXPECT_TRUE(raw.startsWith("[xn--3e0b707e.kr]\r\n"));
+    EXPECT_TRUE(raw.contains("\r\n[xn--vg1b002a.kr]\r\n"));
+    EXPECT_TRUE(raw.contains(QByteArray("\r\n[\xD6\xD0\xCE\xC4.cn]\r\n")));  // as before: GBK bytes
+    EXPECT_FALSE(raw.contains('?'));
+    EXPECT_EQ(historyDomains(raw), domains + QStringList{S("中文.cn")});
+    for (int i = 0; i < domains.size(); ++i)
+        EXPECT_EQ(historyRecords(raw, domains[i]), QStringList{Figures(QString::number(i)).record(day1)}) << i;
+    // Deleting one leaves the others whole.
+    ASSERT_FALSE(deleteDomainHistory(path, domains[0]).has_value());
+    EXPECT_EQ(historyDomains(bytes()), domains.mid(1) + QStringList{S("中文.cn")});
+}
+
+// What a power cut between the making of a lock file and its first write leaves, and a lock file
+// of another host: no process holds either, so neither may block a save.
+TEST_F(WriterTest, LockFilesNoProcessHoldsAreTakenOver) {
+    const QString lockPath = path + QStringLiteral(".lock");
+    const auto putLock = [&](const QByteArray& content, int ageSeconds) {
+        QFile lock(lockPath);
+        ASSERT_TRUE(lock.open(QIODevice::WriteOnly));
+        lock.write(content);
+        lock.setFileTime(QDateTime::currentDateTime().addSecs(-ageSeconds), QFileDevice::FileModificationTime);
+    };
+    putLock(QByteArray(), 600);
+    ASSERT_TRUE(save(QStringLiteral("d.com"), Figures(QStringLiteral("a")), day1));
+    putLock("4242\nzorvan-cli\nanother-host.example\n", 0);
+    ASSERT_TRUE(save(QStringLiteral("e.com"), Figures(QStringLiteral("b")), day1));
+    EXPECT_EQ(historyDomains(bytes()), (QStringList{QStringLiteral("d.com"), QStringLiteral("e.com")}));
+    EXPECT_FALSE(QFileInfo::exists(lockPath));
+}
+
+TEST_F(WriterTest, FolderInPlaceOfTheLockIsNamedNotWaitedFor) {
+    const QString lockPath = path + QStringLiteral(".lock");
+    put(QStringLiteral("[d.com]\r\nr1\r\n"));
+    ASSERT_TRUE(QDir().mkpath(lockPath));
+    const FileError error = saveHistoryTo(path, QStringLiteral("d.com"), Figures(QStringLiteral("a")).values(), day1);
+    ASSERT_TRUE(error.has_value());
+    EXPECT_EQ(error->kind, FileProblem::LockIsFolder);
+    EXPECT_TRUE(error->chinese().contains(lockPath) && error->chinese().contains(S("删除")));
+    EXPECT_TRUE(error->english().contains(lockPath) && error->english().contains(S("remove")));
+    EXPECT_FALSE(error->chinese().contains(S("正在写入")));
+    EXPECT_EQ(text(), QStringLiteral("[d.com]\r\nr1\r\n"));
 }
 
 TEST_F(WriterTest, UnreadableFileIsNeverRewritten) {
