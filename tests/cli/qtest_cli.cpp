@@ -123,6 +123,41 @@ private Q_SLOTS:
             QCOMPARE(readStoredRecords(historyFilePath(), domain)->size(), 1);
     }
 
+    // On a file this large each save holds the lock for a while: a waiter must wait for as long as
+    // the writers go on, not give up at a fixed time.
+    void manyWritersOnALargeHistoryAllLand() {
+        QByteArray large;
+        large.reserve(18'000'000);
+        for (int d = 0; large.size() < 17'800'000; ++d) {
+            large += "[old" + QByteArray::number(d) + ".test]\r\n";
+            for (int day = 0; day < 365; ++day)
+                large += "2009-" + QByteArray::number(day) +
+                         "=1234567/890123|234567/8901|34567/890|4567/89|567/8|67890/12345|7890/123|45678\r\n";
+        }
+        {
+            QFile f(historyFilePath());
+            QVERIFY(f.open(QIODevice::WriteOnly));
+            QCOMPARE(f.write(large), large.size());
+        }
+        QList<QProcess*> writers;
+        for (int w = 0; w < 12; ++w) {
+            QStringList arguments = {S("query"), S("--save"), S("--format"), S("csv")};
+            for (int d = 0; d < 3; ++d) arguments.append(S("w%1-d%2.test").arg(w).arg(d));
+            writers.append(command(arguments, fx->home.path()));
+            writers.last()->start();
+        }
+        for (QProcess* writer : writers) {
+            QVERIFY(writer->waitForFinished(-1));
+            QCOMPARE(finish(writer).status, 0);
+        }
+        const QByteArray saved = fileBytes(historyFilePath());
+        QVERIFY(saved.startsWith(large));
+        const QStringList domains = historyDomains(saved);
+        QCOMPARE(domains.filter(QStringLiteral("-d")).size(), 36);
+        for (const QString& domain : domains.filter(QStringLiteral("-d")))
+            QCOMPARE(historyRecords(saved, domain).size(), 1);
+    }
+
     void exitStatuses() {
         const QString home = fx->home.path();
         QCOMPARE(cli({S("frob")}, home).status, 2);
