@@ -2,7 +2,6 @@
 
 #include "domains/batchbook.h"
 #include "domains/domainlist.h"
-
 #include <QFile>
 #include <QTemporaryDir>
 
