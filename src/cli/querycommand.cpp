@@ -45,18 +45,6 @@ RowExtra dropsExtra(const QList<FigureDrop>& drops) {
     return extra;
 }
 
-// The history layer words its reasons for the window; the command tells them in English. Reasons
-// from the system (a full disk) come in English already.
-QString englishSaveReason(const QString& reason) {
-    static const QHash<QString, QString> english = {
-        {QString::fromUtf8("另一个程序正在写入该文件"), QStringLiteral("another program is writing it")},
-        {QString::fromUtf8("无法在该文件夹中建立锁文件"),
-         QStringLiteral("no lock file can be made in its folder")},
-        {QString::fromUtf8("文件无法读取"), QStringLiteral("it cannot be read")},
-    };
-    return english.value(reason, reason);
-}
-
 // --drop-threshold: a percentage above 0 and at most 100 ("20" or "20%").
 std::optional<double> dropThreshold(const Invocation& invocation) {
     QString text = invocation.value(QStringLiteral("--drop-threshold"), QString::number(DefaultDropThreshold));
@@ -121,7 +109,7 @@ int queryDomains(const QStringList& domains, const Invocation& invocation, Conso
         if (save) {
             if (const FileError error = saveHistoryTo(historyFilePath(), domain, row.values, row.date)) {
                 console.fail(QStringLiteral("cannot save the record of ") + domain + QStringLiteral(" in ") +
-                             historyFilePath() + QStringLiteral(": ") + englishSaveReason(*error));
+                             historyFilePath() + QStringLiteral(": ") + error->english());
                 status = FileFailed;
             }
         }
