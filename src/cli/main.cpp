@@ -2,8 +2,8 @@
 #include <QCoreApplication>
 #include <QGuiApplication>
 #include <QTextStream>
-#include <cstdio>
 #include <cerrno>
+#include <cstdio>
 #include <cstring>
 #include <memory>
 #include <unistd.h>

@@ -120,14 +120,6 @@ int queryDomains(const QStringList& domains, const Invocation& invocation, Conso
     return status;
 }
 
-}  // namespace
-
-int runQuery(const Invocation& invocation, Console& console) {
-    return queryDomains(invocation.arguments, invocation, console);
-}
-
-namespace {
-
 // The saved list's entries that can be queried. Blank entries are passed over as nothing to ask; a
 // refused one (a tab pasted from a spreadsheet) is told and passed over, and *refused set.
 QStringList batchDomains(const QStringList& entries, Console& console, bool* refused) {
@@ -149,6 +141,10 @@ QStringList batchDomains(const QStringList& entries, Console& console, bool* ref
 }
 
 }  // namespace
+
+int runQuery(const Invocation& invocation, Console& console) {
+    return queryDomains(invocation.arguments, invocation, console);
+}
 
 int runBatch(const Invocation& invocation, Console& console) {
     const QString config = configFilePath();
