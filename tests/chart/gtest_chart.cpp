@@ -44,9 +44,8 @@ TEST(Chart, PngAndSvgByExtension) {
 
 // A domain is the user's text: the drawing stays well-formed XML whatever it holds.
 TEST(Chart, SvgWellFormedForAHostileDomain) {
-    const QString domain = QStringLiteral("a&b<c>\"d\x1b[31m\x01.test");
-    const TrendData data =
-        trendData(domain, {parseHistoryRecord(QStringLiteral("2026-3-1=100/5"))}, ChartKind::Indexed);
+    const TrendData data = trendData(QStringLiteral("a&b<c>\"d\x1b[31m\x01.test"),
+                                     {parseHistoryRecord(QStringLiteral("2026-3-1=100/5"))}, ChartKind::Indexed);
     QXmlStreamReader xml(renderTrendChart(data, ChartFormat::Svg, DefaultChartFileSize));
     QString title;
     while (!xml.atEnd())

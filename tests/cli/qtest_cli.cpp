@@ -79,7 +79,7 @@ private Q_SLOTS:
         QVERIFY(!windowSaved.isEmpty());
 
         QTemporaryDir other;
-        const test::CliRun run = cli({S("query"), S("sample.net"), S("--save"), S("--format"), S("json")}, other.path());
+        const auto run = cli({S("query"), S("sample.net"), S("--save"), S("--format"), S("json")}, other.path());
         QCOMPARE(run.status, 0);
         QCOMPARE(fileBytes(other.filePath(S("history.txt"))), windowSaved);
 
@@ -222,10 +222,10 @@ private Q_SLOTS:
 
     void chartWritesOnlyARegularFileOrANewName() {
         QVERIFY(writeFile(historyFilePath(), "[one.test]\r\n2026-3-1=100/5|X/7\r\n2026-3-8=120/6|30/7\r\n"));
-        const QString target = fx->homeFile(S("precious.txt")), dir = fx->homeFile(S("dir.svg"));
-        QVERIFY(writeFile(target, "keep me") && QDir().mkpath(dir));
+        const QString target = fx->homeFile(S("precious.txt")), fifo = fx->homeFile(S("fifo.svg"));
+        QVERIFY(writeFile(target, "keep me") && QDir().mkpath(fx->homeFile(S("dir.svg"))));
         QVERIFY(QFile::link(target, fx->homeFile(S("link.png"))));
-        QVERIFY(::mkfifo(QFile::encodeName(fx->homeFile(S("fifo.svg"))).constData(), 0600) == 0);
+        QVERIFY(::mkfifo(QFile::encodeName(fifo).constData(), 0600) == 0);
         for (const char* name : {"link.png", "fifo.svg", "dir.svg"}) {
             const test::CliRun run = cli({S("chart"), S("one.test"), S("--output"), fx->homeFile(S(name))});
             QCOMPARE(run.status, 3);
@@ -233,10 +233,7 @@ private Q_SLOTS:
         }
         QCOMPARE(QFileInfo(fx->homeFile(S("link.png"))).symLinkTarget(), target);
         QCOMPARE(fileBytes(target), QByteArray("keep me"));
-        struct stat fifo {};
-        QVERIFY(::lstat(QFile::encodeName(fx->homeFile(S("fifo.svg"))).constData(), &fifo) == 0);
-        QVERIFY(S_ISFIFO(fifo.st_mode));
-        QVERIFY(QFileInfo(dir).isDir());
+        QVERIFY(QFileInfo::exists(fifo) && !QFileInfo(fifo).isFile());
         // A new name, then the same file replaced.
         const QString chart = fx->homeFile(S("trend.png"));
         for (int i = 0; i < 2; ++i) QCOMPARE(cli({S("chart"), S("one.test"), S("--output"), chart}).status, 0);
