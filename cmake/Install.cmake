@@ -1,7 +1,7 @@
 # Installing as a desktop application: the two programs, the menu entry, the icon, the AppStream
 # metainfo and the manual pages; the Debian package is made from the same rules by CPack.
 
-set(ZORVAN_APP_ID net.zorvan.toolbox)
+include(${CMAKE_CURRENT_LIST_DIR}/InstallPaths.cmake)
 set(ZORVAN_RELEASE_DATE 2026-12-08)
 set(ZORVAN_HOMEPAGE https://www.zorvan.net)
 set(ZORVAN_LICENSE "LicenseRef-proprietary" CACHE STRING "SPDX expression of the toolbox's licence, for the metainfo")
@@ -9,13 +9,6 @@ set(ZORVAN_PACKAGE_MAINTAINER "Zorvan <support@zorvan.net>" CACHE STRING "Mainta
 
 set(data_in ${PROJECT_SOURCE_DIR}/data)
 set(data_out ${PROJECT_BINARY_DIR}/data)
-
-# An installed program must not keep its files in its own folder (a root user could write there):
-# the program compares its folder with the one it is installed to, and looks for its menu entry
-# beside it for an install under another prefix.
-file(RELATIVE_PATH bin_to_data ${CMAKE_INSTALL_FULL_BINDIR} ${CMAKE_INSTALL_FULL_DATADIR})
-set(ZORVAN_MENU_ENTRY_FROM_BIN "${bin_to_data}/applications/${ZORVAN_APP_ID}.desktop")
-configure_file(${CMAKE_CURRENT_LIST_DIR}/installpaths.h.in ${PROJECT_BINARY_DIR}/generated/zorvan_install.h @ONLY)
 
 configure_file(${data_in}/${ZORVAN_APP_ID}.metainfo.xml.in ${data_out}/${ZORVAN_APP_ID}.metainfo.xml @ONLY)
 configure_file(${data_in}/zorvan.1.in ${data_out}/zorvan.1 @ONLY)
