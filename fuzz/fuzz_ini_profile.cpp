@@ -49,10 +49,14 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     bool found = false;
     const QByteArray read = profileValue(written, section, key, &found);
     FUZZ_CHECK(found);
-    // Read back as written, save what a reader takes as padding: blanks, tabs and a pair of quotes.
-    const QByteArray bare = value.trimmed();
-    FUZZ_CHECK(read == value || (bare.contains(read) && (bare != value || value.startsWith('"') ||
-                                                        value.startsWith('\''))));
+    // Read back as written, save what a reader takes as padding: blanks and tabs around it, then
+    // one pair of quotes.
+    QByteArrayView bare = value;
+    auto padding = [](char c) { return c == ' ' || c == '\t'; };
+    while (!bare.isEmpty() && padding(bare.front())) bare = bare.sliced(1);
+    while (!bare.isEmpty() && padding(bare.back())) bare.chop(1);
+    const bool quoted = bare.size() >= 2 && (bare.front() == '"' || bare.front() == '\'') && bare.back() == bare.front();
+    FUZZ_CHECK(read == (quoted ? bare.sliced(1, bare.size() - 2) : bare));
     // Writing the same value again changes nothing.
     FUZZ_CHECK(withProfileValue(written, section, key, value) == written);
 
