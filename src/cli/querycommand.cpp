@@ -109,7 +109,7 @@ int queryDomains(const QStringList& domains, const Invocation& invocation, Conso
         if (save) {
             if (const FileError error = saveHistoryTo(historyFilePath(), domain, row.values, row.date)) {
                 console.fail(QStringLiteral("cannot save the record of ") + domain + QStringLiteral(" in ") +
-                             historyFilePath() + QStringLiteral(": ") + *error);
+                             historyFilePath() + QStringLiteral(": ") + error->english());
                 status = FileFailed;
             }
         }
