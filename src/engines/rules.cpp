@@ -6,6 +6,7 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QMutex>
+#include <algorithm>
 #include <optional>
 
 #include "engines/countrows.h"
@@ -231,7 +232,8 @@ LoadedRules applyRulesFile(const QByteArray& json, const QString& fileName) {
     if (error.error != QJsonParseError::NoError) {
         RulesProblem& p = problem(RulesProblem::Syntax);
         p.detail = error.errorString();
-        p.offset = error.offset;
+        // An unterminated string is reported one byte past the end.
+        p.offset = std::min<qint64>(error.offset, bytes.size());
         placeOffset(bytes, p);
         return out;
     }
@@ -310,9 +312,11 @@ QString rulesJson(const RuleSet& rules) {
         for (const Key& key : keys) {
             const QString& value = rule.*(key.member);
             if (!applies(key, f.figure)) continue;
-            // A rule without a second wording prints none, as the built-in rows have none.
+            // A rule without a second wording prints none, as the built-in rows have none; one
+            // whose built-in second wording was removed prints the removal, or reading the
+            // printed file back would bring that wording back.
             const bool fallback = key.member == &FigureRule::fallbackStart || key.member == &FigureRule::fallbackEnd;
-            if (fallback && rule.fallbackStart.isEmpty()) continue;
+            if (fallback && rule.fallbackStart.isEmpty() && builtinRules()[f.figure].fallbackStart.isEmpty()) continue;
             fields.append(QStringLiteral("    \"") + QLatin1String(key.name) + QStringLiteral("\": ") + jsonString(value));
         }
         members.append(QStringLiteral("  \"") + f.key + QStringLiteral("\": {\n") + fields.join(QStringLiteral(",\n")) +
