@@ -84,7 +84,7 @@ void DomainReport::domainDone(const QString& domain, const FigureValues& values)
     if (save) {
         if (const FileError error = saveHistoryTo(historyFilePath(), domain, row.values, row.date)) {
             console.fail(QStringLiteral("cannot save the record of ") + domain + QStringLiteral(" in ") +
-                         historyFilePath() + QStringLiteral(": ") + *error);
+                         historyFilePath() + QStringLiteral(": ") + error->english());
             status = FileFailed;
         }
     }

@@ -6,7 +6,7 @@
 namespace zorvan {
 
 // The saved domain list: section "section", key "url" of config.ini, the domains joined by ","
-// in code page 936.
+// in code page 936, each as storedDomain keeps it; callers see and give them as typed.
 
 // The list's entries: the value split at ",", untrimmed; empty pieces are entries too, and the
 // empty value is the empty list.

@@ -5,7 +5,10 @@
 #include <QSaveFile>
 #include <QStringDecoder>
 #include <QStringEncoder>
+#include <QUrl>
 #include <csignal>
+#include <sys/stat.h>
+#include <unistd.h>
 
 namespace zorvan {
 
@@ -17,6 +20,55 @@ QString DecodeAnsi(const QByteArray& bytes) {
 QByteArray EncodeAnsi(const QString& text) {
     QStringEncoder encoder("windows-936");
     return encoder.encode(text);
+}
+
+namespace {
+
+bool ansiHolds(const QString& text) { return DecodeAnsi(EncodeAnsi(text)) == text; }
+
+QString percentEscaped(const QString& typed) {
+    QString out;
+    for (qsizetype i = 0; i < typed.size();) {
+        const qsizetype n = typed.at(i).isHighSurrogate() && i + 1 < typed.size() ? 2 : 1;
+        const QString character = typed.mid(i, n);
+        if (character != u"%" && ansiHolds(character))
+            out += character;
+        else
+            out += QString::fromLatin1(character.toUtf8().toPercentEncoding());
+        i += n;
+    }
+    return out;
+}
+
+// QSaveFile gives the new file the old one's mode but makes it as the saving user: a save by
+// another user (root from cron) would take the file away from its owner and group.
+void keepOwnerAndGroup(const QSaveFile& file) {
+    struct stat old;
+    const int fd = file.handle();
+    if (fd < 0 || ::stat(QFile::encodeName(file.fileName()).constData(), &old) != 0) return;
+    if (::fchown(fd, old.st_uid, old.st_gid) == 0) return;
+    if (::fchown(fd, uid_t(-1), old.st_gid) == 0) return;
+    // Neither is allowed (a group the user is not in): the saver's group stays.
+}
+
+}  // namespace
+
+QString storedDomain(const QString& typed) {
+    if (ansiHolds(typed)) return typed;
+    const QByteArray ace = QUrl::toAce(typed);
+    if (!ace.isEmpty() && QUrl::fromAce(ace) == typed) return QString::fromLatin1(ace);
+    return percentEscaped(typed);
+}
+
+QString shownDomain(const QString& stored) {
+    // Only a text that some typed domain is stored as is shown otherwise: a typed "xn--..." shares
+    // its record with the domain it spells, and is shown as that domain.
+    const QString candidates[] = {
+        stored.contains(QLatin1String("xn--"), Qt::CaseInsensitive) ? QUrl::fromAce(stored.toUtf8()) : QString(),
+        stored.contains(u'%') ? QString::fromUtf8(QByteArray::fromPercentEncoding(stored.toUtf8())) : QString()};
+    for (const QString& typed : candidates)
+        if (!typed.isEmpty() && typed != stored && storedDomain(typed) == stored) return typed;
+    return stored;
 }
 
 void prepareFileWrites() { std::signal(SIGXFSZ, SIG_IGN); }
@@ -42,6 +94,7 @@ bool WriteAtomically(QSaveFile& file, const QByteArray& bytes, QString* error) {
         return false;
     };
     if (!file.isOpen() && !file.open(QIODevice::WriteOnly)) return fail();
+    keepOwnerAndGroup(file);
     if (file.write(bytes) != bytes.size() || !file.flush() || file.error() != QFileDevice::NoError) {
         if (error) *error = file.errorString();
         file.cancelWriting();

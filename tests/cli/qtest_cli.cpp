@@ -122,6 +122,30 @@ private Q_SLOTS:
             QCOMPARE(readStoredRecords(historyFilePath(), domain)->size(), 1);
     }
 
+    // Each save of a file this large holds the lock a while: waiters must wait as long as writers go on.
+    void manyWritersOnALargeHistoryAllLand() {
+        QByteArray large;
+        const QByteArray day = "=1234567/890123|234567/8901|34567/890|4567/89|567/8|67890/12345|7890/123|45678\r\n";
+        for (int d = 0; large.size() < 17'800'000; ++d) {
+            large += "[old" + QByteArray::number(d) + ".test]\r\n";
+            for (int n = 0; n < 365; ++n) large += "2009-" + QByteArray::number(n) + day;
+        }
+        QFile file(historyFilePath());
+        QVERIFY(file.open(QIODevice::WriteOnly) && file.write(large) == large.size() && file.flush());
+        QList<QProcess*> writers;
+        for (int w = 0; w < 12; ++w) {
+            const QString name = S("w%1-%2.test").arg(w);
+            writers.append(command({S("query"), S("--save"), name.arg(1), name.arg(2), name.arg(3)}, fx->home.path()));
+            writers.last()->start();
+        }
+        for (QProcess* writer : writers) QVERIFY(writer->waitForFinished(-1) && finish(writer).status == 0);
+        const QByteArray saved = fileBytes(historyFilePath());
+        QVERIFY(saved.startsWith(large));
+        const QStringList added = historyDomains(saved).filter(QStringLiteral("w"));
+        QCOMPARE(added.size(), 36);
+        for (const QString& domain : added) QCOMPARE(historyRecords(saved, domain).size(), 1);
+    }
+
     void exitStatuses() {
         const QString home = fx->home.path();
         QCOMPARE(cli({S("frob")}, home).status, 2);

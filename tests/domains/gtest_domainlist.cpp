@@ -1,6 +1,8 @@
 #include <gtest/gtest.h>
 
 #include "domains/domainlist.h"
+#include <QFile>
+#include <QTemporaryDir>
 
 using namespace zorvan;
 
@@ -49,4 +51,15 @@ TEST(DomainList, BatchArrowsFollowThePositionInTheList) {
     check(0, 1, false, false, true);  // the first entry always offers "next", even alone
     check(0, 1, true, false, false);
     check(1, 3, true, true, false);
+}
+
+TEST(DomainList, DomainsTheCodePageCannotHoldAreSavedApartAndReadBackAsTyped) {
+    QTemporaryDir dir;
+    const QString config = dir.filePath(QStringLiteral("config.ini"));
+    const QStringList typed = {S("한국.kr"), S("뉴스.kr"), S("中文.cn"), S("뉴스.kr/")};
+    ASSERT_TRUE(writeDomainListValue(config, typed.join(u',')));
+    QFile file(config);
+    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+    EXPECT_TRUE(file.readAll().contains("url=xn--3e0b707e.kr,xn--vg1b002a.kr,\xD6\xD0\xCE\xC4.cn,%EB%89%B4%EC%8A%A4.kr/"));
+    EXPECT_EQ(readDomainList(config), typed);
 }
