@@ -71,14 +71,20 @@ void BatchRun::query(const QString& domain) {
     active_ = true;
     const auto doneSignal = doneWhen_ == DoneWhen::Batches ? &CombinedQueryEngine::completed
                                                            : &CombinedQueryEngine::finished;
-    connect(engine, doneSignal, this, [this, engine] { onDone(engine); }, Qt::QueuedConnection);
+    // A report still queued from a query since replaced must not pass for this one's, even if
+    // its engine's memory went to this one.
+    connect(engine, doneSignal, this, [this, serial = ++serial_] { onDone(serial); }, Qt::QueuedConnection);
     engine->start(domain);
 }
 
-void BatchRun::queryPageRankOnly(const QString& domain) { replaceEngine()->startPageRankOnly(domain); }
+void BatchRun::queryPageRankOnly(const QString& domain) {
+    ++serial_;
+    replaceEngine()->startPageRankOnly(domain);
+}
 
-void BatchRun::onDone(const CombinedQueryEngine* engine) {
-    if (engine != engine_) return;
+void BatchRun::onDone(quint64 serial) {
+    if (serial != serial_) return;
+    const CombinedQueryEngine* engine = engine_;
     const QString domain = engine->domain();
     const int index = position_;
     // Kept only under the entry it was queried for: a list reloaded meanwhile may have another
@@ -87,7 +93,7 @@ void BatchRun::onDone(const CombinedQueryEngine* engine) {
         BatchBook::store(records_, index, joinBatchRecord(engine->values()));
     const QPointer<BatchRun> self(this);
     Q_EMIT domainDone(index, engine);
-    if (!self || engine != engine_ || !walking_) return;
+    if (!self || serial != serial_ || !walking_) return;
     walkOn();
 }
 
@@ -97,10 +103,10 @@ void BatchRun::walkOn() {
         ++position_;
         const QString next = entries_[position_];
         const QPointer<BatchRun> self(this);
-        const CombinedQueryEngine* before = engine_;
+        const quint64 before = serial_;
         Q_EMIT domainStarted(position_, next);
         // A listener may have stopped the walk or started a query of its own.
-        if (!self || engine_ != before || !walking_) return;
+        if (!self || serial_ != before || !walking_) return;
         if (next.isEmpty()) queryPageRankOnly(next);
         else query(next);
     } else if (count == position_ + 1) {

@@ -99,7 +99,7 @@ Q_SIGNALS:
 
 private:
     CombinedQueryEngine* replaceEngine();
-    void onDone(const CombinedQueryEngine* engine);
+    void onDone(quint64 serial);
     void walkOn();
 
     DoneWhen doneWhen_ = DoneWhen::Batches;
@@ -111,6 +111,7 @@ private:
     bool walking_ = false;
     bool active_ = false;
     CombinedQueryEngine* engine_ = nullptr;
+    quint64 serial_ = 0;
 };
 
 }  // namespace zorvan
