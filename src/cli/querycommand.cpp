@@ -4,6 +4,7 @@
 
 #include "cli/cli.h"
 #include "domains/domainlist.h"
+#include "engines/batchrun.h"
 #include "engines/queryengine.h"
 #include "engines/servicecheck.h"
 #include "fetch/platform.h"
@@ -55,17 +56,63 @@ std::optional<double> dropThreshold(const Invocation& invocation) {
     return value;
 }
 
-// Runs the engine for one domain until both streams have ended, PageRank included.
-FigureValues queryDomain(CombinedQueryEngine& engine, const QString& domain) {
-    QEventLoop loop;
-    const auto connection = QObject::connect(&engine, &CombinedQueryEngine::finished, &loop, &QEventLoop::quit);
-    engine.start(domain);
-    if (!engine.isFinished()) loop.exec();
-    QObject::disconnect(connection);
-    return engine.values();
+// What a run prints and saves as each domain ends.
+struct DomainReport {
+    Console& console;
+    Format format;
+    double threshold;
+    bool save;
+    int status = Ran;
+    bool dropped = false;
+    // Each domain's records as they were before this run saved any of them (a domain named twice,
+    // in a run past midnight, is not compared with its own first answer).
+    QHash<QString, std::optional<QList<StoredRecord>>> before;
+
+    void domainDone(const QString& domain, const FigureValues& values);
+};
+
+void DomainReport::domainDone(const QString& domain, const FigureValues& values) {
+    const QDate today = platform().now().date();
+    FigureRow row{domain, shortDate(today), values, false, {}};
+    if (!before.contains(domain)) before.insert(domain, readStoredRecords(historyFilePath(), domain));
+    QList<FigureDrop> drops;
+    if (const auto& records = before[domain]) {
+        drops = findDrops(row.values, *records, today, threshold);
+    } else {
+        console.fail(QStringLiteral("cannot read ") + historyFilePath() + QStringLiteral(": no drops compared for ") +
+                     domain);
+        status = FileFailed;
+    }
+    dropped = dropped || !drops.isEmpty();
+    row.extras.append(dropsExtra(drops));
+    if (save) {
+        if (const FileError error = saveHistoryTo(historyFilePath(), domain, row.values, row.date)) {
+            console.fail(QStringLiteral("cannot save the record of ") + domain + QStringLiteral(" in ") +
+                         historyFilePath() + QStringLiteral(": ") + error->english());
+            status = FileFailed;
+        }
+    }
+    print(console, format, row);
 }
 
-// The combined query of each domain in turn, each printed as it ends.
+// Walks the domains with every answer of each query in, each printed as it ends.
+void walkDomains(const QStringList& domains, DomainReport& report) {
+    BatchRun run;
+    run.setDoneWhen(BatchRun::DoneWhen::AllAnswers);
+    QObject::connect(&run, &BatchRun::domainStarted, [&](int index, const QString& domain) {
+        if (domains.size() > 1)
+            report.console.err << '[' << (index + 1) << '/' << domains.size() << "] " << oneLine(domain) << Qt::endl;
+    });
+    QObject::connect(&run, &BatchRun::domainDone, [&](int, const CombinedQueryEngine* query) {
+        report.domainDone(query->domain(), query->values());
+    });
+    QEventLoop loop;
+    QObject::connect(&run, &BatchRun::finished, &loop, &QEventLoop::quit);
+    run.start(domains);
+    if (run.isActive()) loop.exec();
+}
+
+// The combined query of each domain in turn.
 int queryDomains(const QStringList& domains, const Invocation& invocation, Console& console) {
     const auto format = formatOption(invocation, AllFormats);
     if (!format) {
@@ -79,45 +126,12 @@ int queryDomains(const QStringList& domains, const Invocation& invocation, Conso
         console.fail(QStringLiteral("--drop-threshold takes a percentage above 0 and at most 100"));
         return UsageError;
     }
-    const bool save = invocation.has(QStringLiteral("--save"));
     if (*format == Format::Csv) console.out << csvLine(csvColumns({QStringLiteral("drops")}));
-    bool dropped = false;
-    QHash<QString, std::optional<QList<StoredRecord>>> before;
-
-    int status = Ran;
-    CombinedQueryEngine engine;
-    for (qsizetype i = 0; i < domains.size(); ++i) {
-        const QString& domain = domains[i];
-        if (domains.size() > 1)
-            console.err << '[' << (i + 1) << '/' << domains.size() << "] " << oneLine(domain) << Qt::endl;
-        FigureRow row{domain, QString(), queryDomain(engine, domain), false, {}};
-        const QDate today = platform().now().date();
-        row.date = shortDate(today);
-        // Compared with the domain's records as they were before this run saved any of them (a
-        // domain named twice, in a run past midnight, is not compared with its own first answer).
-        if (!before.contains(domain)) before.insert(domain, readStoredRecords(historyFilePath(), domain));
-        QList<FigureDrop> drops;
-        if (const auto& records = before[domain]) {
-            drops = findDrops(row.values, *records, today, *threshold);
-        } else {
-            console.fail(QStringLiteral("cannot read ") + historyFilePath() +
-                         QStringLiteral(": no drops compared for ") + domain);
-            status = FileFailed;
-        }
-        dropped = dropped || !drops.isEmpty();
-        row.extras.append(dropsExtra(drops));
-        if (save) {
-            if (const FileError error = saveHistoryTo(historyFilePath(), domain, row.values, row.date)) {
-                console.fail(QStringLiteral("cannot save the record of ") + domain + QStringLiteral(" in ") +
-                             historyFilePath() + QStringLiteral(": ") + error->english());
-                status = FileFailed;
-            }
-        }
-        print(console, *format, row);
-    }
+    DomainReport report{console, *format, *threshold, invocation.has(QStringLiteral("--save")), Ran, false, {}};
+    walkDomains(domains, report);
     // A file that failed says more than a drop: it wins.
-    if (status == Ran && dropped && invocation.has(QStringLiteral("--fail-on-drop"))) return DropFound;
-    return status;
+    if (report.status == Ran && report.dropped && invocation.has(QStringLiteral("--fail-on-drop"))) return DropFound;
+    return report.status;
 }
 
 // The saved list's entries that can be queried. Blank entries are passed over as nothing to ask; a

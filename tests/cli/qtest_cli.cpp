@@ -70,8 +70,7 @@ private Q_SLOTS:
     }
 
     void sameFiguresAndSavedBytesAsTheWindow() {
-        MainWindow window;
-        window.findChild<QTimer*>(QStringLiteral("Timer2"))->stop();
+        MainWindow window(nullptr, std::nullopt);
         window.domainBox()->setEditText(S("sample.net"));
         window.queryButton()->click();
         QTRY_VERIFY_WITH_TIMEOUT(window.queryButton()->isEnabled() && window.query()->isFinished(), 20000);
