@@ -19,7 +19,7 @@ void PageRankLookupAsync(const FigureRule& rule, const QString& domain, FetchBud
     const QString lookup = expandRuleUrl(rule.url, domain);
     BudgetedFetch(lookup, budget, context, [=, done = std::move(done)](const FetchResult& first) {
         const QString page = BytesToText(first.body, QStringLiteral("UTF-8"));
-        const auto frame = CutBetween(page, rule.start, rule.end);
+        const auto frame = pageVerdict(first, page) == Verdict::Ok ? CutBetween(page, rule.start, rule.end) : std::nullopt;
         if (!frame) {
             done(valueNotFound(lookup, rule.start, first, page));
             return;
@@ -29,7 +29,8 @@ void PageRankLookupAsync(const FigureRule& rule, const QString& domain, FetchBud
             const QString answer = BytesToText(second.body, QStringLiteral("UTF-8"));
             ValueResult r = valueNotFound(rankUrl, rule.rankStart, second, answer);
             r.ms += first.elapsedMs;
-            if (auto rank = CutBetween(answer, rule.rankStart, rule.rankEnd)) {
+            auto rank = r.verdict == Verdict::NotFound ? CutBetween(answer, rule.rankStart, rule.rankEnd) : std::nullopt;
+            if (rank) {
                 rank->remove(QStringLiteral("1:1:"));
                 r.text = rank->contains(u':') ? QStringLiteral("0") : capValue(*rank);
                 r.verdict = Verdict::Ok;

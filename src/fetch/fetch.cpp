@@ -258,9 +258,9 @@ QString BytesToText(const QByteArray& bytes, const QString& charset) {
     return text;
 }
 
-QString GetPageUtf8(const QString& url) { return BytesToText(FetchBytes(url), QStringLiteral("UTF-8")); }
+QString GetPageUtf8(const QString& url) { return resultPageText(FetchPage(url), QStringLiteral("UTF-8")); }
 
-QString GetPageGb2312(const QString& url) { return BytesToText(FetchBytes(url), QStringLiteral("gb2312")); }
+QString GetPageGb2312(const QString& url) { return resultPageText(FetchPage(url), QStringLiteral("gb2312")); }
 
 std::optional<QString> CutBetween(const QString& text, const QString& start, const QString& end) {
     if (start.isEmpty()) return std::nullopt;

@@ -76,7 +76,8 @@ FetchResult FetchPage(const QString& url, const FetchOptions& options = defaultF
 // The body of an answered GET; empty on any failure.
 QByteArray FetchBytes(const QString& url);
 
-// Blocking GETs decoded as UTF-8 or as "gb2312"; any failure gives empty text.
+// Blocking GETs decoded as UTF-8 or as "gb2312"; any failure, a block page or an error page gives
+// empty text.
 QString GetPageUtf8(const QString& url);
 QString GetPageGb2312(const QString& url);
 

@@ -25,6 +25,23 @@ bool looksBlocked(int status, const QString& page) {
     return false;
 }
 
+Verdict pageVerdict(const FetchResult& page, const QString& text) {
+    switch (page.outcome) {
+        case FetchOutcome::NoAnswer: return Verdict::NoAnswer;
+        case FetchOutcome::TooBig:
+        case FetchOutcome::Failed: return Verdict::Error;
+        case FetchOutcome::Answered: break;
+    }
+    if (looksBlocked(page.status, text)) return Verdict::Blocked;
+    return page.status >= 400 ? Verdict::Error : Verdict::Ok;
+}
+
+QString resultPageText(const FetchResult& page, const QString& charset) {
+    QString text = BytesToText(page.body, charset);
+    if (pageVerdict(page, text) != Verdict::Ok) text.clear();
+    return text;
+}
+
 ValueResult valueNotFound(const QString& url, const QString& start, const FetchResult& page, const QString& text) {
     ValueResult r;
     r.url = url;
@@ -34,14 +51,9 @@ ValueResult valueNotFound(const QString& url, const QString& start, const FetchR
     r.detail = page.detail;
     r.ms = page.elapsedMs;
     r.text = NotFound;
-    switch (page.outcome) {
-        case FetchOutcome::NoAnswer: r.verdict = Verdict::NoAnswer; break;
-        case FetchOutcome::TooBig:
-        case FetchOutcome::Failed: r.verdict = Verdict::Error; break;
-        case FetchOutcome::Answered:
-            r.verdict = looksBlocked(page.status, text) ? Verdict::Blocked : Verdict::NotFound;
-            break;
-    }
+    r.verdict = pageVerdict(page, text);
+    if (r.verdict == Verdict::Ok) r.verdict = Verdict::NotFound;
+    if (r.verdict == Verdict::Error && page.answered()) r.detail = QStringLiteral("HTTP %1").arg(page.status);
     return r;
 }
 
@@ -96,7 +108,9 @@ struct ValueFetch {
     void cut(const FetchResult& page, const QString& text) {
         ValueResult r = valueNotFound(rule.url, rule.start, page, text);
         r.charset = declared;
-        if (const auto value = CutBetween(text, rule.start, rule.end)) {
+        // Only a result page is cut: a block page that quotes a count is still a block page.
+        const auto value = r.verdict == Verdict::NotFound ? CutBetween(text, rule.start, rule.end) : std::nullopt;
+        if (value) {
             QString v = *value;
             v.remove(u',');
             r.text = capValue(v);

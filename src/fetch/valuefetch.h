@@ -25,6 +25,15 @@ QString verdictKey(Verdict verdict);
 // True when a page is a refusal rather than a result: HTTP 403 or 429, or a captcha cue.
 bool looksBlocked(int status, const QString& page);
 
+// What a fetched page is worth before anything is cut from it: Ok for a result page; Blocked for
+// a refusal (even one that holds the markers: block pages quote counts too); Error for any other
+// status of 400 or more, or a fetch that failed; NoAnswer when the service was silent.
+Verdict pageVerdict(const FetchResult& page, const QString& text);
+
+// A page's body decoded as charset, or empty text when it is no result page (pageVerdict), so
+// that nothing is ever cut from a block or error page.
+QString resultPageText(const FetchResult& page, const QString& charset);
+
 // One value to fetch: the whole address, and the markers to cut it out.
 struct ValueRule {
     QString url;

@@ -6,6 +6,7 @@
 #include "fakeplatform.h"
 #include "fetch/fetch.h"
 #include "fetch/services.h"
+#include "fetch/valuefetch.h"
 #include "standinfixture.h"
 
 using namespace zorvan;
@@ -72,8 +73,24 @@ TEST_F(FetchTest, AValueWithoutEndMarkerKeepsItsFirst256Characters) {
     EXPECT_EQ(value(), QString(256, u'7'));
 }
 
-TEST_F(FetchTest, ErrorPagesAreStillPages) {
-    fx.services.setRoute(Role::Bing, "/", standin::Page{toGbk(S("结果(共5条")), 404});
+// Block and error pages quote counts too: none of them may pass for a figure.
+TEST_F(FetchTest, RefusalsAndErrorPagesAreNeverFigures) {
+    const QString url = bing + S("/search?q=site%3Aexample.com");
+    const auto check = [&](const QByteArray& body, int status, Verdict expected) {
+        fx.services.setRoute(Role::Bing, "/", standin::Page{body, status});
+        const auto r = waitForResult<ValueResult>([&](QObject* context, auto done) {
+            FetchValueAsync({url, S("结果(共"), S("条")}, nullptr, context, done);
+        });
+        EXPECT_EQ(r->text, NotFound) << status;
+        EXPECT_EQ(r->verdict, expected) << status;
+        EXPECT_EQ(GetPageGb2312(url), QString()) << status;
+    };
+    check(toGbk(S("结果(共5条")), 403, Verdict::Blocked);
+    check(toGbk(S("<meta charset=\"utf-8\">结果(共5条")), 429, Verdict::Blocked);
+    check(toGbk(S("请输入验证码 结果(共5条")), 200, Verdict::Blocked);
+    check(toGbk(S("结果(共5条")), 404, Verdict::Error);
+    check(toGbk(S("结果(共5条")), 500, Verdict::Error);
+    fx.services.setRoute(Role::Bing, "/", standin::Page{toGbk(S("结果(共5条")), 200});
     EXPECT_EQ(value(), S("5"));
 }
 
