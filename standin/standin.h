@@ -30,6 +30,7 @@ enum class Failure {
     ServerError,  // HTTP 500 with an error page
     InvalidBytes, // a body that is valid in no charset
     HugeBody,     // 100 MB without a declared length, larger than any fetch accepts
+    GzipBomb,     // 1 GiB of zeros sent gzip-compressed: about 1 MB on the wire
 };
 
 struct LogEntry {

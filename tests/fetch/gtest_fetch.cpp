@@ -117,6 +117,34 @@ TEST_F(FetchTest, PagesPastTheBodyCapAndDecompressionBombsAreFailedFetches) {
     EXPECT_EQ(value(), NotFound);
 }
 
+// A gigabyte behind a megabyte of gzip is too big at the cap, not a silent host after the time
+// limit, and Qt has nothing to say about it on stderr.
+TEST_F(FetchTest, AGzipBombIsTooBigAtOnceAndTheHostStaysAsked) {
+    static QStringList warnings;
+    warnings.clear();
+    const QtMessageHandler previous = qInstallMessageHandler(
+        [](QtMsgType type, const QMessageLogContext&, const QString& text) {
+            if (type != QtDebugMsg) warnings.append(text);
+        });
+    fx.services.setFailure(Role::Bing, Failure::GzipBomb);
+    const QString url = bing + S("/search?q=site%3Aexample.com");
+    FetchBudget budget(60000);
+    const auto r = waitForResult<ValueResult>([&](QObject* context, auto done) {
+        FetchValueAsync({url, S("结果(共"), S("条")}, &budget, context, done);
+    });
+    qInstallMessageHandler(previous);
+    EXPECT_EQ(r->text, NotFound);
+    EXPECT_EQ(r->verdict, Verdict::Error);
+    EXPECT_EQ(r->detail, S("页面过大"));
+    EXPECT_TRUE(budget.silence(url).isEmpty());
+    EXPECT_GT(budget.optionsFor(url).timeoutMs, 0);
+    EXPECT_TRUE(warnings.isEmpty()) << warnings.join(u'\n').toStdString();
+    // An ordinary compressed page still reads whole.
+    fx.services.setFailure(Role::Bing, Failure::None);
+    serve(QByteArray(200000, ' ') + toGbk(S("结果(共8条")));
+    EXPECT_EQ(value(), S("8"));
+}
+
 TEST_F(FetchTest, WaitingServesTheCallingThreadsEvents) {
     fx.services.setLatency(Role::Bing, 400);
     serve(toGbk(S("结果(共3条")));
