@@ -331,6 +331,7 @@ void Services::answer(Role& role, const void* request, void* response) {
         case Failure::Refuse:
             if (page) {
                 res.status = page->status;
+                if (!page->location.isEmpty()) res.set_header("Location", withHosts(page->location).toStdString());
                 res.set_content(withHosts(page->body).toStdString(), "text/html");
             } else {
                 res.status = 404;

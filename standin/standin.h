@@ -20,6 +20,7 @@ namespace zorvan::standin {
 struct Page {
     QByteArray body;
     int status = 200;
+    QByteArray location = {};  // sent as the Location header when set, with "{{host:role}}" filled in
 };
 
 enum class Failure {

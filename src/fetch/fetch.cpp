@@ -235,6 +235,7 @@ private:
             r.detail = reply_->errorString();
         }
         if (r.answered()) r.body = std::move(body_);
+        if (reply_->url() != reply_->request().url()) r.redirectedTo = reply_->url().toString();
         return r;
     }
 

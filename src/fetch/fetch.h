@@ -23,6 +23,7 @@ struct FetchResult {
     int status = 0;     // the HTTP status; 0 when none came
     QByteArray body;    // the page; empty unless answered
     QString detail;     // why it was not answered, in the user's words ("超时", "连接被拒绝" ...)
+    QString redirectedTo;  // where redirects led, when that is not the address asked; else empty
     qint64 elapsedMs = 0;
     bool answered() const { return outcome == FetchOutcome::Answered; }
 };

@@ -45,6 +45,7 @@ QString resultPageText(const FetchResult& page, const QString& charset) {
 ValueResult valueNotFound(const QString& url, const QString& start, const FetchResult& page, const QString& text) {
     ValueResult r;
     r.url = url;
+    r.finalUrl = page.redirectedTo.isEmpty() ? url : page.redirectedTo;
     r.start = start;
     r.status = page.status;
     r.bytes = page.body.size();

@@ -45,6 +45,7 @@ struct ValueResult {
     QString text;              // the value as a field shows it (commas removed), or "X"
     Verdict verdict = Verdict::Error;
     QString url;               // the address asked
+    QString finalUrl;          // the address the page came from: url unless a redirect led elsewhere
     QString start;             // the start marker looked for
     int status = 0;            // HTTP status of the page that was cut (0 when none)
     qsizetype bytes = 0;       // size of that page's body
