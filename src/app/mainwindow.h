@@ -69,6 +69,8 @@ public:
 Q_SIGNALS:
     // The user confirmed the exit question; the program ends at once.
     void exitConfirmed();
+    // Every detail check asked for has ended.
+    void detailCheckFinished();
 
 protected:
     void closeEvent(QCloseEvent* event) override;
@@ -94,9 +96,10 @@ private:
     void showNextEntry();
     bool advanceBatch();
     void openListEditor();
-    // Detail checks.
+    // Detail checks, and the requests they run on (made at the first).
     void resetDetailFields();
     void runDetailCheck();
+    class DetailRun* detailRun_ = nullptr;
     // Report, browser buttons, update check.
     void openReport();
     void visitSite();

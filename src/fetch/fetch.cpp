@@ -14,7 +14,6 @@
 #include <zlib.h>
 
 #include "fetch/platform.h"
-#include "fetch/valuefetch.h"
 
 namespace zorvan {
 namespace {
@@ -328,18 +327,6 @@ void FetchAsync(const QString& address, const FetchOptions& options, QObject* co
     new PageFetch(url, options, context, std::move(done));
 }
 
-FetchResult FetchPage(const QString& url, const FetchOptions& options) {
-    const auto result = waitForResult<FetchResult>(
-        [&](QObject* context, auto done) { FetchAsync(url, options, context, done); });
-    if (result) return *result;
-    FetchResult aborted;
-    aborted.outcome = FetchOutcome::NoAnswer;
-    aborted.detail = QStringLiteral("已中止");
-    return aborted;
-}
-
-QByteArray FetchBytes(const QString& url) { return FetchPage(url).body; }
-
 QString BytesToText(const QByteArray& bytes, const QString& charset) {
     // Code page 936 is what "gb2312" really means on the services' side: strict EUC-CN would
     // garble every GBK-only character.
@@ -350,10 +337,6 @@ QString BytesToText(const QByteArray& bytes, const QString& charset) {
     QString text = decoder(bytes);
     return text;
 }
-
-QString GetPageUtf8(const QString& url) { return resultPageText(FetchPage(url), QStringLiteral("UTF-8")); }
-
-QString GetPageGb2312(const QString& url) { return resultPageText(FetchPage(url), QStringLiteral("gb2312")); }
 
 std::optional<QString> CutBetween(const QString& text, const QString& start, const QString& end) {
     if (start.isEmpty()) return std::nullopt;
@@ -369,14 +352,6 @@ std::optional<QString> CutBetween(const QString& text, const QString& start, con
 }
 
 QString capValue(const QString& value) { return value.size() > MaxValueLength ? value.left(MaxValueLength) : value; }
-
-QString GetPageValue(const QString& prefix, const QString& domain, const QString& start,
-                     const QString& end, const QString& suffix) {
-    const ValueRule rule{prefix + domainInAddress(domain) + suffix, start, end};
-    const auto result = waitForResult<ValueResult>(
-        [&](QObject* context, auto done) { FetchValueAsync(rule, nullptr, context, done); });
-    return result ? result->text : NotFound;
-}
 
 void OpenQueryUrl(const QString& prefix, const QString& domain, const QString& suffix) {
     platform().openUrl(RequestUrl(prefix + domainInAddress(domain) + suffix));

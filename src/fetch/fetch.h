@@ -1,7 +1,6 @@
 #pragma once
 
 #include <QByteArray>
-#include <QEventLoop>
 #include <QObject>
 #include <QString>
 #include <QUrl>
@@ -51,37 +50,6 @@ FetchOptions defaultFetchOptions();
 void FetchAsync(const QString& url, const FetchOptions& options, QObject* context,
                 std::function<void(const FetchResult&)> done);
 
-// Runs an asynchronous job, start(context, done), to its end while serving the calling thread's
-// events, so that on the window thread timers and clicks keep running. Nothing when the wait was
-// ended from outside (the program is leaving): the job's context is then gone and it is aborted.
-template <typename Result, typename Start>
-std::optional<Result> waitForResult(Start start) {
-    std::optional<Result> result;
-    QEventLoop loop;
-    {
-        QObject context;
-        start(&context, [&](const Result& r) {
-            result = r;
-            loop.quit();
-        });
-        loop.exec();
-    }
-    return result;
-}
-
-// The same, waiting for the result while serving the calling thread's events, so that on the
-// window thread timers and clicks keep running. A wait ended from outside (the program is
-// leaving) gives a fetch without answer.
-FetchResult FetchPage(const QString& url, const FetchOptions& options = defaultFetchOptions());
-
-// The body of an answered GET; empty on any failure.
-QByteArray FetchBytes(const QString& url);
-
-// Blocking GETs decoded as UTF-8 or as "gb2312"; any failure, a block page or an error page gives
-// empty text.
-QString GetPageUtf8(const QString& url);
-QString GetPageGb2312(const QString& url);
-
 // Decodes a whole body. "gb2312" means code page 936 (GBK), the superset the services really send.
 QString BytesToText(const QByteArray& bytes, const QString& charset);
 
@@ -95,12 +63,7 @@ std::optional<QString> CutBetween(const QString& text, const QString& start, con
 inline constexpr qsizetype MaxValueLength = 256;
 QString capValue(const QString& value);
 
-// The charset-sniffing value fetch: prefix + domain + suffix, decoded as the page declares,
-// cut between the markers, commas removed; "X" when nothing is found.
-QString GetPageValue(const QString& prefix, const QString& domain, const QString& start,
-                     const QString& end, const QString& suffix = QString());
-
-// The text GetPageValue returns when nothing is found.
+// The text a value shows when nothing is found.
 inline const QString NotFound = QStringLiteral("X");
 
 // A domain as it goes into a service's address: the characters that would read as address syntax

@@ -1,7 +1,5 @@
 #include "fetch/valuefetch.h"
 
-#include <QElapsedTimer>
-#include <memory>
 
 namespace zorvan {
 
@@ -71,83 +69,6 @@ FetchOptions FetchBudget::optionsFor(const QString& address) const {
 void FetchBudget::noteResult(const QString& address, const FetchResult& result) {
     if (result.outcome == FetchOutcome::NoAnswer && !silentHosts_.contains(addressAuthority(address)))
         silentHosts_.insert(addressAuthority(address), result.detail);
-}
-
-void BudgetedFetch(const QString& address, FetchBudget* budget, QObject* context,
-                   std::function<void(const FetchResult&)> done) {
-    if (!budget) {
-        FetchAsync(address, defaultFetchOptions(), context, std::move(done));
-        return;
-    }
-    // A request not made because its host was silent before tells that earlier reason.
-    const QString silence = budget->silence(address);
-    FetchAsync(address, budget->optionsFor(address), context,
-               [budget, address, silence, done = std::move(done)](const FetchResult& r) {
-                   budget->noteResult(address, r);
-                   if (silence.isEmpty()) {
-                       done(r);
-                       return;
-                   }
-                   FetchResult skipped = r;
-                   skipped.detail = silence;
-                   done(skipped);
-               });
-}
-
-namespace {
-
-// The state of one value fetch across its one or three requests.
-struct ValueFetch {
-    ValueRule rule;
-    FetchBudget* budget;
-    QObject* context;
-    std::function<void(const ValueResult&)> done;
-    QElapsedTimer clock;
-    QString declared;
-    FetchResult gb;
-
-    void cut(const FetchResult& page, const QString& text) {
-        ValueResult r = valueNotFound(rule.url, rule.start, page, text);
-        r.charset = declared;
-        // Only a result page is cut: a block page that quotes a count is still a block page.
-        const auto value = r.verdict == Verdict::NotFound ? CutBetween(text, rule.start, rule.end) : std::nullopt;
-        if (value) {
-            QString v = *value;
-            v.remove(u',');
-            r.text = capValue(v);
-            r.verdict = Verdict::Ok;
-        }
-        r.ms = clock.elapsed();
-        done(r);
-    }
-};
-
-}  // namespace
-
-void FetchValueAsync(const ValueRule& rule, FetchBudget* budget, QObject* context,
-                     std::function<void(const ValueResult&)> done) {
-    auto state = std::make_shared<ValueFetch>(ValueFetch{rule, budget, context, std::move(done), {}, {}, {}});
-    state->clock.start();
-    BudgetedFetch(rule.url, budget, context, [state](const FetchResult& first) {
-        const QString page = BytesToText(first.body, QStringLiteral("gb2312"));
-        const auto declared = CutBetween(page, QStringLiteral("charset="), QStringLiteral("\""));
-        if (!declared) {
-            state->cut(first, page);
-            return;
-        }
-        // Both later requests are made whatever the declaration says; the services count on
-        // nothing else, and the request pattern is part of how the tool is known to behave.
-        state->declared = *declared;
-        BudgetedFetch(state->rule.url, state->budget, state->context, [state](const FetchResult& asGb) {
-            state->gb = asGb;
-            BudgetedFetch(state->rule.url, state->budget, state->context, [state](const FetchResult& asUtf8) {
-                if (state->declared == QStringLiteral("gb2312"))
-                    state->cut(state->gb, BytesToText(state->gb.body, QStringLiteral("gb2312")));
-                else
-                    state->cut(asUtf8, BytesToText(asUtf8.body, QStringLiteral("UTF-8")));
-            });
-        });
-    });
 }
 
 QString verdictReason(const ValueResult& result) {

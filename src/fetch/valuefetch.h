@@ -1,10 +1,8 @@
 #pragma once
 
 #include <QDeadlineTimer>
-#include <QObject>
 #include <QHash>
 #include <QString>
-#include <functional>
 
 #include "fetch/fetch.h"
 
@@ -74,19 +72,6 @@ private:
     QDeadlineTimer deadline_;
     QHash<QString, QString> silentHosts_;
 };
-
-// A GET under a budget (none: the plain fetch limits). A request the budget rules out is
-// answered at once, later from the event loop, as a fetch without answer.
-void BudgetedFetch(const QString& address, FetchBudget* budget, QObject* context,
-                   std::function<void(const FetchResult&)> done);
-
-// The charset-sniffing value fetch: the page decoded as code page 936; when it declares a charset
-// ("charset=" up to the next double quote), the same address twice more, the first decoded as
-// code page 936 and the second as UTF-8, keeping the first when the declared value is exactly
-// "gb2312". Then the cut between the markers with commas removed, or "X". done is called later
-// from the event loop, unless context goes first.
-void FetchValueAsync(const ValueRule& rule, FetchBudget* budget, QObject* context,
-                     std::function<void(const ValueResult&)> done);
 
 // The reason a field shows "X", in Chinese, for its tooltip; empty for a found value.
 QString verdictReason(const ValueResult& result);

@@ -20,6 +20,7 @@
 #include "fieldnames.h"
 #include "fetch/fetch.h"
 #include "fetch/services.h"
+#include "chainwait.h"
 #include "standinfixture.h"
 
 using namespace zorvan;
@@ -243,7 +244,7 @@ private Q_SLOTS:
         // the answer to a request sent after it.
         QTRY_VERIFY_WITH_TIMEOUT(fx->services.log(Role::KeywordRank).front().endMs >= 0, 5000);
         fx->services.setLatency(Role::KeywordRank, 0);
-        FetchPage(fx->base(Role::KeywordRank) + S("/after"));
+        test::awaitFetch(fx->base(Role::KeywordRank) + S("/after"));
         QCoreApplication::processEvents();
         QCOMPARE(window->fieldText(S("Label15")), S("2"));
     }

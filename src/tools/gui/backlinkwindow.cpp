@@ -6,7 +6,6 @@
 #include <QLabel>
 #include <QMouseEvent>
 #include <QLineEdit>
-#include <QPointer>
 #include <QPushButton>
 #include <QAbstractTableModel>
 #include <QItemSelectionModel>
@@ -134,6 +133,7 @@ BacklinkWindow::BacklinkWindow(QWidget* parent) : QWidget(parent), listing_(new 
     connect(domainBox_, &QLineEdit::returnPressed, queryButton_, &QPushButton::click);
     connect(returnButton_, &QPushButton::clicked, this, &BacklinkWindow::returnRequested);
     connect(listing_, &BacklinkListing::pageListed, this, &BacklinkWindow::rebuildList);
+    connect(listing_, &BacklinkListing::finished, this, &BacklinkWindow::queryEnded);
     connect(list_, &QTableView::doubleClicked, this, &BacklinkWindow::openRow);
 }
 
@@ -152,12 +152,14 @@ bool BacklinkWindow::eventFilter(QObject* watched, QEvent* event) {
 
 void BacklinkWindow::runQuery() {
     if (listing_->isRunning()) return;
-    QPointer<BacklinkWindow> self(this);
     queryButton_->setEnabled(false);
-    const bool listed = listing_->run(domainBox_->text());
-    if (!self) return;
+    listing_->start(domainBox_->text());
+}
+
+void BacklinkWindow::queryEnded(bool listed) {
     queryButton_->setEnabled(true);
     if (!listed) statusLine_->setText(NoResultHint);
+    Q_EMIT queryFinished();
 }
 
 void BacklinkWindow::rebuildList() {

@@ -6,7 +6,6 @@
 #include <QLabel>
 #include <QMouseEvent>
 #include <QLineEdit>
-#include <QPointer>
 #include <QPushButton>
 #include <QTableWidget>
 #include <QVBoxLayout>
@@ -97,6 +96,8 @@ WeightWindow::WeightWindow(QWidget* parent) : QWidget(parent), countText_(Weight
     layout->addWidget(list_, 1);
     resize(780, 480);
 
+    requests_ = new RequestSequencer(this);
+    connect(requests_, &RequestSequencer::idle, this, &WeightWindow::lookupEnded);
     connect(queryButton_, &QPushButton::clicked, this, &WeightWindow::runLookup);
     connect(domainBox_, &QLineEdit::returnPressed, queryButton_, &QPushButton::click);
     connect(returnButton_, &QPushButton::clicked, this, &WeightWindow::returnRequested);
@@ -121,13 +122,21 @@ void WeightWindow::resetFigures() {
 
 void WeightWindow::runLookup() {
     if (running_) return;
-    QPointer<WeightWindow> self(this);
     running_ = true;
     queryButton_->setEnabled(false);
     // A figure the new page lacks must not show the previous domain's value.
     resetFigures();
-    const WeightFigures figures = lookUpWeight(domainBox_->text());
-    if (!self) return;
+    // The box is read once per page, as each request goes out.
+    requests_->run(QStringLiteral("lookup"),
+                   {[this](const Chain& chain) {
+                        lookUpWeight(domainBox_->text(), [this](const WeightFigures& f) { showFigures(f); })(chain);
+                    },
+                    [this](const Chain& chain) {
+                        fetchRankingRows(domainBox_->text(), [this](const RankingRows& rows) { fillRankingRows(rows); })(chain);
+                    }});
+}
+
+void WeightWindow::showFigures(const WeightFigures& figures) {
     if (figures.weight) weight_->setText(*figures.weight);
     if (figures.countLine) countLine_->setText(*figures.countLine);
     if (figures.count) countText_ = *figures.count;
@@ -135,9 +144,12 @@ void WeightWindow::runLookup() {
     if (figures.snapshot) snapshot_->setText(*figures.snapshot);
     if (figures.indexed) indexed_->setText(*figures.indexed);
     setUpRankingList();
-    if (!self) return;
+}
+
+void WeightWindow::lookupEnded() {
     queryButton_->setEnabled(true);
     running_ = false;
+    Q_EMIT lookupFinished();
 }
 
 void WeightWindow::setColumns(const QStringList& headers) {
@@ -158,13 +170,9 @@ void WeightWindow::setUpRankingList() {
         list_->setItem(i, 0, new RankingItem(QString::number(i + 1)));
         for (int c = 1; c < RankingColumns; ++c) list_->setItem(i, c, new RankingItem(placeholders.at(c - 1)));
     }
-    fillRankingRows();
 }
 
-void WeightWindow::fillRankingRows() {
-    QPointer<WeightWindow> self(this);
-    const auto rows = fetchRankingRows(domainBox_->text());
-    if (!self) return;
+void WeightWindow::fillRankingRows(const RankingRows& rows) {
     for (int k = 0; k < RankingRowLimit && k < list_->rowCount(); ++k) {
         const RankingCells& cells = rows[size_t(k)];
         for (int c = 0; c < int(cells.size()); ++c) {
