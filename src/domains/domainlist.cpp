@@ -18,6 +18,14 @@ bool isSpacesOnly(const QString& line) {
     return true;
 }
 
+// Each entry of a saved value mapped on its own; the "," between them stays.
+template <typename Map>
+QString mapEntries(const QString& value, Map map) {
+    QStringList entries = value.split(QLatin1Char(','), Qt::KeepEmptyParts);
+    for (QString& entry : entries) entry = map(entry);
+    return entries.join(QLatin1Char(','));
+}
+
 }  // namespace
 
 QStringList splitDomainList(const QString& value) {
@@ -28,7 +36,7 @@ QStringList splitDomainList(const QString& value) {
 QString readDomainListValue(const QString& configPath, bool* readable) {
     const ProfileRead read = readProfileValue(configPath, Section, Key);
     if (readable) *readable = read.status != ProfileStatus::Unreadable;
-    return DecodeAnsi(read.value);
+    return mapEntries(DecodeAnsi(read.value), shownDomain);
 }
 
 QStringList readDomainList(const QString& configPath, bool* readable) {
@@ -36,7 +44,8 @@ QStringList readDomainList(const QString& configPath, bool* readable) {
 }
 
 bool writeDomainListValue(const QString& configPath, const QString& value) {
-    return writeProfileValue(configPath, Section, Key, EncodeAnsi(value)) == ProfileStatus::Ok;
+    return writeProfileValue(configPath, Section, Key, EncodeAnsi(mapEntries(value, storedDomain))) ==
+           ProfileStatus::Ok;
 }
 
 QString editorTextFromValue(const QString& value) {
@@ -52,6 +61,19 @@ QString valueFromEditorText(const QString& text) {
         if (!isSpacesOnly(line)) kept.append(line);
     }
     return kept.join(QLatin1Char(','));
+}
+
+ArrowVisibility arrowsForEntry(int index, int count, bool runActive) {
+    ArrowVisibility arrows;
+    if (index == 0) {
+        arrows.next = true;
+    } else if (index > 0 && index < count - 1) {
+        arrows.previous = arrows.next = true;
+    } else if (index > 0 && count == index + 1) {
+        arrows.previous = true;
+    }
+    if (runActive) arrows.next = false;
+    return arrows;
 }
 
 }  // namespace zorvan

@@ -6,7 +6,7 @@
 namespace zorvan {
 
 // The saved domain list: section "section", key "url" of config.ini, the domains joined by ","
-// in code page 936.
+// in code page 936, each as storedDomain keeps it; callers see and give them as typed.
 
 // The list's entries: the value split at ",", untrimmed; empty pieces are entries too, and the
 // empty value is the empty list.
@@ -25,5 +25,13 @@ QString editorTextFromValue(const QString& value);
 
 // The value the editor saves: each line that is not blank, untrimmed, in order, joined by ",".
 QString valueFromEditorText(const QString& text);
+
+// Which browsing arrows an entry of the list shows in batch mode: index the selected entry, count
+// the number of entries; during a run the next arrow stays hidden.
+struct ArrowVisibility {
+    bool previous = false;
+    bool next = false;
+};
+ArrowVisibility arrowsForEntry(int index, int count, bool runActive);
 
 }  // namespace zorvan

@@ -1,5 +1,7 @@
 #include "engines/queryengine.h"
 
+#include <QPointer>
+
 #include "engines/pagerank.h"
 
 namespace zorvan {
@@ -48,6 +50,7 @@ void CombinedQueryEngine::begin(const QString& domain, const QList<Step>& window
     domain_ = domain;
     values_ = FigureValues();
     results_ = {};
+    batchesDone_ = 0;
     const std::pair<QString, const QList<Step>*> streams[] = {{QStringLiteral("window"), &window},
                                                               {QStringLiteral("worker"), &worker}};
     for (const auto& [name, steps] : streams) {
@@ -60,7 +63,13 @@ void CombinedQueryEngine::begin(const QString& domain, const QList<Step>& window
 ChainStep CombinedQueryEngine::stepFor(const QueryStep& step) {
     switch (step.kind) {
         case Step::BatchEnd:
-            return [this](const Chain&) { Q_EMIT batchDone(); };
+            return [this](const Chain&) {
+                const int done = ++batchesDone_;
+                const QPointer<CombinedQueryEngine> self(this);
+                Q_EMIT batchDone();
+                // Unless a receiver deleted or restarted the engine meanwhile.
+                if (self && batchesDone_ == done && isComplete()) Q_EMIT completed();
+            };
         case Step::PageRank:
             return [this](const Chain& chain) {
                 PageRankLookupAsync(chain, rules_[Figure::PageRank], domain_,

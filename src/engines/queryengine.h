@@ -47,12 +47,16 @@ public:
     const FigureValues& values() const { return values_; }
     const ValueResult& result(Figure figure) const { return results_[size_t(figure)]; }
     bool isFinished() const { return requests_->isIdle(); }
+    // All four batches have ended: every figure but PageRank has arrived.
+    bool isComplete() const { return batchesDone_ == BatchCount; }
 
 Q_SIGNALS:
     void figureReady(zorvan::Figure figure, const QString& text);
     // Four times per full query: the window batch, then (in any interleaving with it) the engine,
     // Youdao and Sogou/Yahoo batches.
     void batchDone();
+    // Once per full query, right after the fourth batch: the query is complete.
+    void completed();
     // Both streams have ended, the PageRank lookup included.
     void finished();
 
@@ -67,6 +71,8 @@ private:
     RequestSequencer* requests_;
     FigureValues values_;
     std::array<ValueResult, FigureCount> results_;
+    static constexpr int BatchCount = 4;
+    int batchesDone_ = 0;
 };
 
 }  // namespace zorvan

@@ -12,6 +12,15 @@ namespace zorvan {
 QString DecodeAnsi(const QByteArray& bytes);
 QByteArray EncodeAnsi(const QString& text);
 
+// A domain as these files store it (history sections, the saved list). One that code page 936
+// holds is kept as typed, so files of earlier versions keep their bytes; any other would come
+// out as "?" and share its record with others: it is kept under its ACE form (xn--...), or,
+// when that does not give the typed text back (no valid IDN, letter case), with each character
+// the code page lacks, and "%", as %XX of its UTF-8 bytes.
+QString storedDomain(const QString& typed);
+// The typed text back from the stored one (a stored text no domain maps to is shown as it is).
+QString shownDomain(const QString& stored);
+
 // Called first by every program: a write past the process's file-size limit then fails like a
 // full disk (EFBIG) and leaves the old file whole, instead of the signal killing the program in
 // the middle of a save.
@@ -24,9 +33,17 @@ enum class FileRead { Ok, Missing, Unreadable };
 FileRead ReadWholeFile(const QString& path, QByteArray* bytes);
 
 // Replaces a file whole, or not at all: commits only when every byte was written and flushed (on a
-// full disk QSaveFile::commit() alone can succeed with a truncated file).
+// full disk QSaveFile::commit() alone can succeed with a truncated file). The new file keeps the
+// old one's permissions, and its owner and group where the process may set them.
 // On failure, *error (when given) tells why.
 bool WriteAtomically(QSaveFile& file, const QByteArray& bytes, QString* error = nullptr);
 bool WriteFileAtomically(const QString& path, const QByteArray& bytes, QString* error = nullptr);
+
+// Replaces a file named by the user (a chart in a folder a scheduled job writes to) only when the
+// name is a regular file or nothing: a symbolic link, device, FIFO, socket or folder there is
+// refused and left as it was. The bytes go to a new file in the same folder that is then renamed
+// over the name, so a link put there meanwhile is replaced, never followed. On failure, *error
+// (when given) tells why, in English.
+bool WriteRegularFile(const QString& path, const QByteArray& bytes, QString* error = nullptr);
 
 }  // namespace zorvan

@@ -105,13 +105,11 @@ struct ValueFetch {
         ValueResult r = valueNotFound(rule.url, rule.start, page, text);
         r.charset = declared;
         // Only a result page is cut: a block page that quotes a count is still a block page.
-        const auto value =
-            r.verdict == Verdict::NotFound ? CutBetween(text, rule.start, rule.end) : std::nullopt;
-        if (value) {
-            QString v = *value;
-            v.remove(u',');
-            r.text = capValue(v);
-            r.verdict = Verdict::Ok;
+        if (r.verdict == Verdict::NotFound) {
+            if (const auto value = cutValue(text, rule.start, rule.end)) {
+                r.text = *value;
+                r.verdict = Verdict::Ok;
+            }
         }
         r.ms = clock.elapsed();
         done(r);
@@ -126,7 +124,7 @@ void FetchValue(const Chain& chain, const ValueRule& rule,
     state->clock.start();
     chain.fetch(rule.url, [chain, state](const FetchResult& first) {
         const QString page = BytesToText(first.body, QStringLiteral("gb2312"));
-        const auto declared = CutBetween(page, QStringLiteral("charset="), QStringLiteral("\""));
+        const auto declared = declaredCharset(page);
         if (!declared) {
             state->cut(first, page);
             return;
@@ -137,10 +135,9 @@ void FetchValue(const Chain& chain, const ValueRule& rule,
         chain.fetch(state->rule.url, [chain, state](const FetchResult& asGb) {
             state->gb = asGb;
             chain.fetch(state->rule.url, [state](const FetchResult& asUtf8) {
-                if (state->declared == QStringLiteral("gb2312"))
-                    state->cut(state->gb, BytesToText(state->gb.body, QStringLiteral("gb2312")));
-                else
-                    state->cut(asUtf8, BytesToText(asUtf8.body, QStringLiteral("UTF-8")));
+                const QString charset = valueCharset(state->declared);
+                const FetchResult& page = charset == QStringLiteral("gb2312") ? state->gb : asUtf8;
+                state->cut(page, BytesToText(page.body, charset));
             });
         });
     });

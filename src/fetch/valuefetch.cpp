@@ -71,6 +71,21 @@ void FetchBudget::noteResult(const QString& address, const FetchResult& result) 
         silentHosts_.insert(addressAuthority(address), result.detail);
 }
 
+std::optional<QString> declaredCharset(const QString& page) {
+    return CutBetween(page, QStringLiteral("charset="), QStringLiteral("\""));
+}
+
+QString valueCharset(const QString& declared) {
+    return declared == QStringLiteral("gb2312") ? QStringLiteral("gb2312") : QStringLiteral("UTF-8");
+}
+
+std::optional<QString> cutValue(const QString& text, const QString& start, const QString& end) {
+    auto value = CutBetween(text, start, end);
+    if (!value) return std::nullopt;
+    value->remove(u',');
+    return capValue(*value);
+}
+
 QString verdictReason(const ValueResult& result) {
     switch (result.verdict) {
         case Verdict::Ok: return QString();

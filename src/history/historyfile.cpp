@@ -1,8 +1,17 @@
 #include "history/historyfile.h"
 
+#include <QDeadlineTimer>
+#include <QFile>
 #include <QLockFile>
+#include <QSysInfo>
 #include <algorithm>
+#include <chrono>
 #include <cstring>
+#include <fcntl.h>
+#include <sys/file.h>
+#include <sys/stat.h>
+#include <thread>
+#include <unistd.h>
 
 #include "fetch/localfile.h"
 #include "fetch/platform.h"
@@ -120,7 +129,7 @@ QString storedValue(const QString& value) {
 }
 
 QString historyHeader(const QString& domain) {
-    QString d = domain;
+    QString d = storedDomain(domain);
     d.replace(u'\r', u' ').replace(u'\n', u' ');
     return u'[' + d + u']';
 }
@@ -215,7 +224,7 @@ QStringList historyDomains(const QByteArray& bytes) {
         // wrote ends its line with "]", whatever "]" the domain holds.
         const QString text = DecodeAnsi(trimSpaces(line).toByteArray());
         const qsizetype close = text.endsWith(u']') && text.size() > 1 ? text.size() - 1 : text.indexOf(u']', 1);
-        if (close > 0) domains.append(text.sliced(1, close - 1));
+        if (close > 0) domains.append(shownDomain(text.sliced(1, close - 1)));
     }
     return domains;
 }
@@ -248,27 +257,110 @@ QStringList recordCells(const QString& record) {
 
 namespace {
 
+using namespace std::chrono_literals;
+
+// Waiters poll at one short, even pace: a growing pace lets newcomers overtake an old waiter again
+// and again while the lock changes hands every fraction of a second on a large file.
+constexpr auto lockRetryGap = 25ms;
+// A lock file younger than this may be one whose maker has not locked it yet.
+constexpr auto ownerlessLockAge = 2s;
+
+bool olderThan(const struct stat& info, std::chrono::seconds age) {
+    const auto modified = std::chrono::system_clock::time_point(
+        std::chrono::seconds(info.st_mtim.tv_sec) + std::chrono::nanoseconds(info.st_mtim.tv_nsec));
+    const auto since = std::chrono::system_clock::now() - modified;
+    // Another host's clock may run ahead: the distance either way counts.
+    return since >= age || since <= -age;
+}
+
+// Removes a lock file that no process holds: empty or garbage (a power cut between its making and
+// its first write) or naming another host. Every holder keeps an exclusive flock on its lock file
+// for as long as it holds it, so a lock we can flock has no live owner. A lock naming a process of
+// this host is left to QLockFile, which removes it once that process is gone.
+bool removeOwnerlessLock(const QLockFile& lock, const QString& path) {
+    qint64 pid = 0;
+    QString host, application;
+    if (lock.getLockInfo(&pid, &host, &application) &&
+        (host.isEmpty() || host == QSysInfo::machineHostName()))
+        return false;
+    const QByteArray name = QFile::encodeName(path);
+    const int fd = ::open(name.constData(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK);
+    if (fd < 0) return false;
+    struct stat held, now;
+    // Its age is looked at before the flock, which could otherwise meet the maker's own.
+    const bool removed = ::fstat(fd, &held) == 0 && S_ISREG(held.st_mode) && olderThan(held, ownerlessLockAge) &&
+                         ::flock(fd, LOCK_EX | LOCK_NB) == 0 && ::lstat(name.constData(), &now) == 0 &&
+                         now.st_dev == held.st_dev && now.st_ino == held.st_ino && ::unlink(name.constData()) == 0;
+    ::close(fd);
+    return removed;
+}
+
+FileError lockHistory(QLockFile& lock, const QString& lockPath) {
+    // A lock left by a process of this host that died is taken over at once.
+    lock.setStaleLockTime(0);
+    const QDeadlineTimer deadline{std::chrono::minutes(historyLockWaitMinutes)};
+    for (;;) {
+        if (lock.tryLock(0)) return std::nullopt;
+        if (lock.error() != QLockFile::LockFailedError) return FileProblem{FileProblem::CannotLock, lockPath, {}};
+        struct stat info;
+        if (::lstat(QFile::encodeName(lockPath).constData(), &info) == 0 && !S_ISREG(info.st_mode))
+            return FileProblem{FileProblem::LockIsFolder, lockPath, {}};
+        if (removeOwnerlessLock(lock, lockPath)) continue;
+        if (deadline.hasExpired()) return FileProblem{FileProblem::Busy, lockPath, {}};
+        std::this_thread::sleep_for(lockRetryGap);
+    }
+}
+
 // Reads the file, lets change() turn its bytes into new ones (a null array: nothing to write)
 // and replaces it, all under the file's lock.
 template <typename Change>
 FileError changeHistoryFile(const QString& path, Change change) {
-    QLockFile lock(path + QStringLiteral(".lock"));
-    // A lock left by a process that died is taken over; a live writer holds it only for a write.
-    lock.setStaleLockTime(0);
-    if (!lock.tryLock(10000)) {
-        return lock.error() == QLockFile::LockFailedError
-                   ? QStringLiteral("另一个程序正在写入该文件")
-                   : QStringLiteral("无法在该文件夹中建立锁文件");
-    }
+    const QString lockPath = path + QStringLiteral(".lock");
+    QLockFile lock(lockPath);
+    if (FileError problem = lockHistory(lock, lockPath)) return problem;
     QByteArray old;
-    if (ReadWholeFile(path, &old) == FileRead::Unreadable) return QStringLiteral("文件无法读取");
+    if (ReadWholeFile(path, &old) == FileRead::Unreadable) return FileProblem{FileProblem::Unreadable, path, {}};
     const QByteArray bytes = change(old);
     QString error;
-    if (!bytes.isNull() && !WriteFileAtomically(path, bytes, &error)) return error;
+    if (!bytes.isNull() && !WriteFileAtomically(path, bytes, &error))
+        return FileProblem{FileProblem::WriteFailed, path, error};
     return std::nullopt;
 }
 
 }  // namespace
+
+QString FileProblem::chinese() const {
+    switch (kind) {
+    case Busy:
+        return QStringLiteral("另一个程序正在写入该文件（已等待%1分钟）").arg(historyLockWaitMinutes);
+    case LockIsFolder:
+        return QStringLiteral("锁文件的位置上是一个文件夹或特殊文件，不是锁文件：") + path +
+               QStringLiteral("\n请删除或移走它，然后再保存。");
+    case CannotLock:
+        return QStringLiteral("无法建立锁文件：") + path;
+    case Unreadable:
+        return QStringLiteral("文件无法读取");
+    case WriteFailed:
+        return detail;
+    }
+    return QString();
+}
+
+QString FileProblem::english() const {
+    switch (kind) {
+    case Busy:
+        return QStringLiteral("another program kept the file locked for %1 minutes").arg(historyLockWaitMinutes);
+    case LockIsFolder:
+        return path + QStringLiteral(" is a folder or special file, not a lock file: remove or rename it, then save again");
+    case CannotLock:
+        return QStringLiteral("cannot make the lock file ") + path;
+    case Unreadable:
+        return QStringLiteral("the file cannot be read");
+    case WriteFailed:
+        return detail;
+    }
+    return QString();
+}
 
 FileError saveHistoryTo(const QString& path, const QString& domain, const FigureValues& figures,
                         const QString& today) {

@@ -25,7 +25,8 @@ QByteArray CollapseBlankLines(const QByteArray& bytes);
 // that a record stays one line with the same cells whatever the services answered.
 QString storedValue(const QString& value);
 
-// "[" + domain + "]"; line breaks in the domain become blanks so the header stays one line.
+// "[" + domain + "]", the domain as the file stores it (storedDomain); line breaks in the domain
+// become blanks so the header stays one line.
 QString historyHeader(const QString& domain);
 
 // date "=" bd "|" gg "|" yh "|" sg "|" ss "|" by "|" yd "|" alexa, each engine "indexed/backlinks".
@@ -51,7 +52,8 @@ QByteArray historyBytesWithout(const QByteArray& oldBytes, const QString& domain
 
 // The domains of the file in file order, duplicates kept: for every line that begins with "[",
 // the text between it and the "]" that ends the line (a domain may hold "]" itself), or up to
-// the next "]" on a line that does not end with one. Blanks around the whole file are ignored.
+// the next "]" on a line that does not end with one, shown as typed (shownDomain). Blanks around
+// the whole file are ignored.
 QStringList historyDomains(const QByteArray& bytes);
 
 // The non-empty record lines of domain's section, in file order; empty if it has no section.
@@ -61,10 +63,30 @@ QStringList historyRecords(const QByteArray& bytes, const QString& domain);
 // Alexa rank (missing pieces empty).
 QStringList recordCells(const QString& record);
 
-// Every change of the file (read, change, replace) holds a lock file beside it, so that the window
-// and any number of commands may save at once without losing a record. Each returns nothing on
-// success, or why the file was left as it was.
-using FileError = std::optional<QString>;
+// Every change of the file (read, change, replace) holds a lock file beside it (path + ".lock"),
+// so that the window and any number of commands may save at once without losing a record. A
+// writer waits for as long as a live process holds the lock, up to historyLockWaitMinutes; a lock file
+// that no process holds (left by a power cut, a crash, another host) is taken over once it is a
+// few seconds old. Each returns nothing on success, or why the file was left as it was.
+inline constexpr int historyLockWaitMinutes = 10;
+
+struct FileProblem {
+    enum Kind {
+        Busy,           // the lock stayed held for the whole wait
+        LockIsFolder,   // a folder, or another kind of file, where the lock file goes
+        CannotLock,     // the lock file cannot be made (permissions, read-only folder)
+        Unreadable,     // the file exists but cannot be read: it is never rewritten
+        WriteFailed     // the replacement could not be written whole; the old file is kept
+    };
+    Kind kind;
+    QString path;    // the file or lock file concerned
+    QString detail;  // the system's reason, for WriteFailed
+
+    // The window speaks Chinese, the command English.
+    QString chinese() const;
+    QString english() const;
+};
+using FileError = std::optional<FileProblem>;
 
 // Saves today's record of domain into the file at path.
 FileError saveHistoryTo(const QString& path, const QString& domain, const FigureValues& figures,

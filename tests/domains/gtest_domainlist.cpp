@@ -1,7 +1,8 @@
 #include <gtest/gtest.h>
 
-#include "domains/batchbook.h"
 #include "domains/domainlist.h"
+#include <QFile>
+#include <QTemporaryDir>
 
 using namespace zorvan;
 
@@ -38,48 +39,7 @@ TEST(DomainList, EditorTextShowsOneDomainPerLineAndRoundTrips) {
     EXPECT_EQ(valueFromEditorText(editorTextFromValue(value)), value);
 }
 
-TEST(BatchRecords, RecordJoinsEighteenTextsAndSplitsBack) {
-    QStringList texts;
-    for (int i = 0; i < 18; ++i) texts.append(QString::number(i * 11));
-    texts[2] = QStringLiteral("...");
-    texts[17] = QStringLiteral("X");
-    const QString record = joinBatchRecord(texts);
-    EXPECT_EQ(record.count(QLatin1Char(',')), 17);
-    EXPECT_FALSE(record.startsWith(QLatin1Char(',')));
-    EXPECT_EQ(batchRecordPieces(record), texts);
-    EXPECT_TRUE(batchRecordPieces(QString()).isEmpty());
-    EXPECT_EQ(batchRecordPieces(QStringLiteral(",")), (QStringList{QString(), QString()}));
-}
-
-TEST(BatchRecords, StoreGrowsByOneEntryAtMost) {
-    QStringList records = BatchBook::initialRecords();
-    EXPECT_TRUE(BatchBook::store(records, 0, QStringLiteral("r0")));
-    EXPECT_TRUE(BatchBook::store(records, 1, QStringLiteral("r1")));
-    EXPECT_TRUE(BatchBook::store(records, 2, QStringLiteral("r2")));
-    EXPECT_EQ(records, (QStringList{QStringLiteral("r0"), QStringLiteral("r1"), QStringLiteral("r2")}));
-    EXPECT_FALSE(BatchBook::store(records, 5, QStringLiteral("r5")));
-    EXPECT_EQ(records.size(), 4);
-    EXPECT_FALSE(BatchBook::store(records, -1, QStringLiteral("none")));
-    EXPECT_TRUE(BatchBook::store(records, 1, QStringLiteral("again")));
-    EXPECT_EQ(records.value(1), QStringLiteral("again"));
-}
-
-TEST(BatchRecords, RecordsAreDroppedWhenTheReloadedListDiffers) {
-    BatchBook book;
-    QStringList records = BatchBook::initialRecords();
-    const QStringList list{QStringLiteral("a.com"), QStringLiteral("b.com"), QStringLiteral("c.com")};
-    EXPECT_FALSE(book.listLoaded(list, records));
-    for (int i = 0; i < 3; ++i) BatchBook::store(records, i, QStringLiteral("r%1").arg(i));
-
-    EXPECT_FALSE(book.listLoaded(list, records));  // same list again: the records still fit
-    EXPECT_EQ(records.value(2), QStringLiteral("r2"));
-
-    const QStringList reordered{QStringLiteral("b.com"), QStringLiteral("a.com"), QStringLiteral("c.com")};
-    EXPECT_TRUE(book.listLoaded(reordered, records));
-    EXPECT_EQ(records, BatchBook::initialRecords());
-}
-
-TEST(BatchRecords, ArrowsFollowThePositionInTheList) {
+TEST(DomainList, BatchArrowsFollowThePositionInTheList) {
     auto check = [](int i, int n, bool run, bool previous, bool next) {
         const ArrowVisibility a = arrowsForEntry(i, n, run);
         EXPECT_EQ(a.previous, previous) << i << "/" << n << " run " << run;
@@ -91,4 +51,15 @@ TEST(BatchRecords, ArrowsFollowThePositionInTheList) {
     check(0, 1, false, false, true);  // the first entry always offers "next", even alone
     check(0, 1, true, false, false);
     check(1, 3, true, true, false);
+}
+
+TEST(DomainList, DomainsTheCodePageCannotHoldAreSavedApartAndReadBackAsTyped) {
+    QTemporaryDir dir;
+    const QString config = dir.filePath(QStringLiteral("config.ini"));
+    const QStringList typed = {S("한국.kr"), S("뉴스.kr"), S("中文.cn"), S("뉴스.kr/")};
+    ASSERT_TRUE(writeDomainListValue(config, typed.join(u',')));
+    QFile file(config);
+    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+    EXPECT_TRUE(file.readAll().contains("url=xn--3e0b707e.kr,xn--vg1b002a.kr,\xD6\xD0\xCE\xC4.cn,%EB%89%B4%EC%8A%A4.kr/"));
+    EXPECT_EQ(readDomainList(config), typed);
 }

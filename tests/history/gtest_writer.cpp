@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <QDateTime>
 #include <QDir>
 #include <QFile>
 #include <QHash>
@@ -243,6 +244,40 @@ TEST_F(WriterTest, BracketBytesInsideCharactersAndUndecodableBytesSurvive) {
     EXPECT_EQ(historyRecords(bytes(), domain), (QStringList{a.record(day1), a.record(day2)}));
     ASSERT_FALSE(deleteDomainHistory(path, domain).has_value());
     EXPECT_EQ(bytes(), other + "\r\n");
+}
+
+TEST_F(WriterTest, DomainsTheCodePageCannotHoldKeepRecordsOfTheirOwn) {
+    // The first four would all be "??.kr" in code page 936; the middle two are no valid IDN.
+    const QStringList domains = {S("한국.kr"), S("뉴스.kr"), S("한국.kr/"), S("뉴스.kr/"), S("中文.cn")};
+    for (int i = 0; i < domains.size(); ++i) save(domains[i], Figures(QString::number(i)), day1);
+    const QByteArray raw = bytes();
+    EXPECT_TRUE(raw.startsWith("[xn--3e0b707e.kr]\r\n"));
+    EXPECT_TRUE(raw.contains(QByteArray("\r\n[\xD6\xD0\xCE\xC4.cn]\r\n")));  // GBK bytes, as before
+    EXPECT_EQ(historyDomains(raw), domains);
+    for (int i = 0; i < domains.size(); ++i)
+        EXPECT_EQ(historyRecords(raw, domains[i]), QStringList{Figures(QString::number(i)).record(day1)}) << i;
+    ASSERT_FALSE(deleteDomainHistory(path, domains[0]).has_value());
+    EXPECT_EQ(historyDomains(bytes()), domains.mid(1));
+}
+
+// A power cut between the making of a lock file and its first write leaves it empty; another
+// host's lock names no process here: no process holds either. A folder is no lock at all.
+TEST_F(WriterTest, LockFilesNoProcessHoldsAreTakenOverAndAFolderIsNamed) {
+    QFile lock(path + QStringLiteral(".lock"));
+    ASSERT_TRUE(lock.open(QIODevice::WriteOnly));
+    lock.setFileTime(QDateTime::currentDateTime().addSecs(-600), QFileDevice::FileModificationTime);
+    lock.close();
+    ASSERT_TRUE(save(QStringLiteral("d.com"), Figures(QStringLiteral("a")), day1));
+    ASSERT_TRUE(lock.open(QIODevice::WriteOnly) && lock.write("4242\nzorvan-cli\nanother-host.example\n") > 0);
+    lock.close();
+    ASSERT_TRUE(save(QStringLiteral("e.com"), Figures(QStringLiteral("b")), day1));
+
+    ASSERT_TRUE(QDir().mkpath(lock.fileName()));
+    const FileError error = saveHistoryTo(path, QStringLiteral("f.com"), Figures(QStringLiteral("c")).values(), day1);
+    ASSERT_TRUE(error.has_value());
+    EXPECT_TRUE(error->chinese().contains(lock.fileName()) && error->chinese().contains(S("删除")));
+    EXPECT_TRUE(error->english().contains(lock.fileName()) && error->english().contains(S("remove")));
+    EXPECT_EQ(historyDomains(bytes()).size(), 2);
 }
 
 TEST_F(WriterTest, UnreadableFileIsNeverRewritten) {

@@ -160,12 +160,16 @@ void HistoryViewer::numberRows() {
         setCell(r, 0, QString::number(r));
         grid_->setRowHeight(r, height);
     }
+    // The number column keeps its width made for one digit, but never so narrow that a number of
+    // two or more digits is cut to "…": the last row's number is the widest, its grid line beside it.
+    const int widest = grid_->sizeHintForIndex(grid_->model()->index(grid_->rowCount() - 1, 0)).width() +
+                       (grid_->showGrid() ? 1 : 0);
+    grid_->setColumnWidth(0, std::max(twipsToPixelsX(numberColumnTwips), widest));
 }
 
 void HistoryViewer::layOutGrid() {
-    numberRows();
     for (int c = 1; c < gridColumns; ++c) grid_->setColumnWidth(c, twipsToPixelsX(dataColumnTwips));
-    grid_->setColumnWidth(0, twipsToPixelsX(numberColumnTwips));
+    numberRows();
     const QStringList headers = headerTexts();
     for (int c = 0; c < gridColumns; ++c) setCell(0, c, headers[c]);
 }
