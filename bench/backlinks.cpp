@@ -6,6 +6,7 @@
 // busy machine the gaps also hold time the process was not scheduled.
 #include <QApplication>
 #include <QElapsedTimer>
+#include <QEventLoop>
 #include <QLineEdit>
 #include <QTableView>
 #include <QTimer>
@@ -16,6 +17,7 @@
 #include "tools/backlink.h"
 #include "tools/gui/backlinkwindow.h"
 #include "fetch/fetch.h"
+#include "support/benchutil.h"
 
 using namespace zorvan;
 
@@ -38,7 +40,9 @@ int main(int argc, char** argv) {
     // Baseline: the same 20 requests fetched bare, without parsing or a list.
     QElapsedTimer bare;
     bare.start();
-    for (int p = 0; p < requests; ++p) FetchBytes(backlinkPageUrl(QStringLiteral("example.cn"), p));
+    QStringList addresses;
+    for (int p = 0; p < requests; ++p) addresses.append(backlinkPageUrl(QStringLiteral("example.cn"), p));
+    bench::fetchInTurn(addresses);
     const double bareMs = double(bare.nsecsElapsed()) / 1e6;
     fx.services.clearLog();
 
@@ -72,7 +76,10 @@ int main(int argc, char** argv) {
 
     clock.start();
     ticker.start();
+    QEventLoop walk;
+    QObject::connect(&window, &BacklinkWindow::queryFinished, &walk, &QEventLoop::quit);
     window.runQuery();
+    walk.exec();
     const double wallMs = double(clock.nsecsElapsed()) / 1e6;
     ticker.stop();
 

@@ -45,10 +45,10 @@ int main(int argc, char** argv) {
         constexpr int N = 30;
         const QString url = serviceBase(Role::Youdao) + QStringLiteral("/search?q=site%3A") + Domain;
         QThread* thread = QThread::create([&] {
-            GetPageUtf8(url);
+            bench::fetchInTurn({url});
             QElapsedTimer t;
             t.start();
-            for (int i = 0; i < N; ++i) GetPageUtf8(url);
+            bench::fetchInTurn(QList<QString>(N, url));
             fetchMs = double(t.nsecsElapsed()) / 1e6 / N;
         });
         thread->start();

@@ -7,10 +7,49 @@
 #include <QSaveFile>
 #include <chrono>
 #include <optional>
+#include <vector>
+#include <zlib.h>
 
 #include "fetch/services.h"
 
 namespace zorvan::standin {
+namespace {
+
+// 1 GiB of zeros as one gzip member, made once and fast: after a full flush a deflate segment
+// refers to nothing before it, so the segment of one MiB is repeated; the trailer is computed.
+const std::string& gzipBomb() {
+    static const std::string bomb = [] {
+        constexpr int MiB = 1 << 20, Count = 1024;
+        std::string zeros(MiB, '\0');
+        z_stream z{};
+        deflateInit2(&z, Z_BEST_COMPRESSION, Z_DEFLATED, MAX_WBITS + 16, 9, Z_DEFAULT_STRATEGY);
+        std::vector<char> buffer(2 * MiB);
+        const auto segment = [&](int flush, uInt size) {
+            z.next_in = reinterpret_cast<Bytef*>(zeros.data());
+            z.avail_in = size;
+            z.next_out = reinterpret_cast<Bytef*>(buffer.data());
+            z.avail_out = uInt(buffer.size());
+            deflate(&z, flush);
+            return std::string(buffer.data(), buffer.size() - z.avail_out);
+        };
+        std::string out = segment(Z_FULL_FLUSH, MiB);  // the gzip header and the first MiB
+        const std::string repeated = segment(Z_FULL_FLUSH, MiB);
+        for (int i = 1; i < Count; ++i) out += repeated;
+        std::string end = segment(Z_FINISH, 0);
+        deflateEnd(&z);
+        end.resize(end.size() - 8);  // the stream's own trailer counts two MiB
+        const uLong one = crc32(0, reinterpret_cast<const Bytef*>(zeros.data()), MiB);
+        uLong crc = one;
+        for (int i = 1; i < Count; ++i) crc = crc32_combine(crc, one, MiB);
+        const quint32 trailer[2] = {quint32(crc), quint32(qint64(MiB) * Count)};
+        out += end;
+        out.append(reinterpret_cast<const char*>(trailer), sizeof trailer);  // little-endian, as gzip wants
+        return out;
+    }();
+    return bomb;
+}
+
+}  // namespace
 
 struct Services::Role {
     QString name;
@@ -283,10 +322,16 @@ void Services::answer(Role& role, const void* request, void* response) {
             });
             break;
         }
+        case Failure::GzipBomb:
+            // A type the server never compresses itself, so the bytes go out as made.
+            res.set_header("Content-Encoding", "gzip");
+            res.set_content(gzipBomb(), "application/octet-stream");
+            break;
         case Failure::None:
         case Failure::Refuse:
             if (page) {
                 res.status = page->status;
+                if (!page->location.isEmpty()) res.set_header("Location", withHosts(page->location).toStdString());
                 res.set_content(withHosts(page->body).toStdString(), "text/html");
             } else {
                 res.status = 404;

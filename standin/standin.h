@@ -20,6 +20,7 @@ namespace zorvan::standin {
 struct Page {
     QByteArray body;
     int status = 200;
+    QByteArray location = {};  // sent as the Location header when set, with "{{host:role}}" filled in
 };
 
 enum class Failure {
@@ -30,6 +31,7 @@ enum class Failure {
     ServerError,  // HTTP 500 with an error page
     InvalidBytes, // a body that is valid in no charset
     HugeBody,     // 100 MB without a declared length, larger than any fetch accepts
+    GzipBomb,     // 1 GiB of zeros sent gzip-compressed: about 1 MB on the wire
 };
 
 struct LogEntry {

@@ -7,7 +7,10 @@
 #include <algorithm>
 #include <vector>
 
+#include <QEventLoop>
+
 #include "engines/countrows.h"
+#include "fetch/sequencer.h"
 #include "fetch/services.h"
 #include "standin.h"
 
@@ -48,6 +51,18 @@ inline void serveEveryRow(standin::Services& services) {
                       QStringLiteral("<meta charset=\"utf-8\"><iframe src=\"http://") + serviceHost(Role::PageRank) +
                           QStringLiteral("/rank?u=http://x\">"));
     services.setRoute(Role::PageRank, "/rank", QStringLiteral("Rank_1:1:5"));
+}
+
+// Fetches the addresses one after another on one chain, as the tools do, and waits for the last.
+inline void fetchInTurn(const QStringList& addresses) {
+    RequestSequencer requests;
+    QList<ChainStep> steps;
+    for (const QString& address : addresses)
+        steps.append([address](const Chain& chain) { chain.fetch(address, [](const FetchResult&) {}); });
+    QEventLoop loop;
+    QObject::connect(&requests, &RequestSequencer::idle, &loop, &QEventLoop::quit);
+    requests.run(QStringLiteral("bench"), steps);
+    if (!requests.isIdle()) loop.exec();
 }
 
 }  // namespace zorvan::bench

@@ -65,6 +65,8 @@ Q_SIGNALS:
     void exitConfirmed();
     // The start-up update check has ended, whatever it found.
     void updateCheckDone();
+    // Every detail check asked for has ended.
+    void detailCheckFinished();
 
 protected:
     void closeEvent(QCloseEvent* event) override;
@@ -98,9 +100,10 @@ private:
     void showQueryStart();
     void lockForQuery(const QString& domain);
     void openListEditor();
-    // Detail checks.
+    // Detail checks, and the requests they run on (made at the first).
     void resetDetailFields();
     void runDetailCheck();
+    class DetailRun* detailRun_ = nullptr;
     // Report, browser buttons, update check.
     void openReport();
     void visitSite();

@@ -1,7 +1,6 @@
 // Detail check hooks of the main window.
 #include <QComboBox>
 #include <QLabel>
-#include <QPointer>
 
 #include "app/mainwindow.h"
 #include "engines/detailcheck.h"
@@ -10,24 +9,19 @@ namespace zorvan {
 
 namespace {
 
-// The detail grid seen through the window's fields. The window is held weakly: every fetch serves
-// events, and a handler run meanwhile may close and delete it.
+// The detail grid seen through the window's fields. The check's requests are the window's
+// children, so no step runs once the window is gone.
 class WindowDetailSink final : public DetailSink {
 public:
     explicit WindowDetailSink(MainWindow* window) : window_(window) {}
 
-    QString domain() const override { return window_ ? window_->domain() : QString(); }
-    void setDomain(const QString& text) override {
-        if (window_) window_->domainBox()->setEditText(text);
-    }
-    QString field(const QString& name) const override { return window_ ? window_->fieldText(name) : QString(); }
-    void setField(const QString& name, const QString& text) override {
-        if (window_) window_->setFieldText(name, text);
-    }
+    QString domain() const override { return window_->domain(); }
+    void setDomain(const QString& text) override { window_->domainBox()->setEditText(text); }
+    QString field(const QString& name) const override { return window_->fieldText(name); }
+    void setField(const QString& name, const QString& text) override { window_->setFieldText(name, text); }
     // The title of the first result goes to a label that nothing else reads; it stays out of sight
     // and is made on the first check.
     void enableTitleField() override {
-        if (!window_) return;
         QLabel* title = window_->label(detail::BaiduTitle);
         if (!title) {
             title = new QLabel(window_);
@@ -37,23 +31,32 @@ public:
         }
         title->setEnabled(true);
     }
-    bool alive() const override { return !window_.isNull(); }
 
 private:
-    QPointer<MainWindow> window_;
+    MainWindow* window_;
 };
 
 }  // namespace
+
+// The detail check's requests and the grid they write to; deleted with the window.
+class DetailRun : public QObject {
+public:
+    explicit DetailRun(MainWindow* window) : QObject(window), sink(window), requests(new RequestSequencer(this)) {
+        connect(requests, &RequestSequencer::idle, window, &MainWindow::detailCheckFinished);
+    }
+    WindowDetailSink sink;
+    RequestSequencer* requests;
+};
 
 void MainWindow::resetDetailFields() {
     WindowDetailSink sink(this);
     ResetDetailFields(sink);
 }
 
-// Nothing of the window is touched once the check returns: it may have been deleted meanwhile.
+// A click while a check runs queues a whole check after it, as the one request stream it is.
 void MainWindow::runDetailCheck() {
-    WindowDetailSink sink(this);
-    RunDetailCheck(sink);
+    if (!detailRun_) detailRun_ = new DetailRun(this);
+    RunDetailCheck(*detailRun_->requests, detailRun_->sink);
 }
 
 }  // namespace zorvan

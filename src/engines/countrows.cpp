@@ -49,17 +49,17 @@ const QList<CountRow>& sogouYahooBatchRows() {
     return rows;
 }
 
-void RunCountRowAsync(const FigureRule& rule, const QString& domain, FetchBudget* budget, QObject* context,
+void RunCountRowAsync(const Chain& chain, const FigureRule& rule, const QString& domain,
                       std::function<void(const ValueResult&)> done) {
     const QString url = expandRuleUrl(rule.url, domain);
-    FetchValueAsync({url, rule.start, rule.end}, budget, context,
+    FetchValue(chain, {url, rule.start, rule.end},
                     [=, done = std::move(done)](const ValueResult& first) {
                         // The second wording fetches the page again rather than reusing the first.
                         if (first.text != NotFound || rule.fallbackStart.isEmpty()) {
                             done(first);
                             return;
                         }
-                        FetchValueAsync({url, rule.fallbackStart, rule.fallbackEnd}, budget, context,
+                        FetchValue(chain, {url, rule.fallbackStart, rule.fallbackEnd},
                                         [first, rule, done](ValueResult second) {
                                             second.ms += first.ms;
                                             if (!second.found()) second.start = rule.start + QStringLiteral(" / ") + rule.fallbackStart;

@@ -7,7 +7,7 @@
 
 #include "engines/figures.h"
 #include "engines/rules.h"
-#include "fetch/valuefetch.h"
+#include "fetch/sequencer.h"
 
 namespace zorvan {
 
@@ -33,9 +33,8 @@ const QList<CountRow>& youdaoBatchRows();
 const QList<CountRow>& sogouYahooBatchRows();
 
 // Runs one row's rule for a domain: its value, or "X" when neither wording was found (the result
-// then names both markers, and its time counts both fetches). done is called later from the event
-// loop, unless context goes first.
-void RunCountRowAsync(const FigureRule& rule, const QString& domain, FetchBudget* budget, QObject* context,
+// then names both markers, and its time counts both fetches), as requests of the chain.
+void RunCountRowAsync(const Chain& chain, const FigureRule& rule, const QString& domain,
                       std::function<void(const ValueResult&)> done);
 
 }  // namespace zorvan

@@ -103,37 +103,11 @@ void ResetDetailFields(DetailSink& sink) {
     for (const QString& field : resetFields()) sink.setField(field, Reset);
 }
 
-void BaiduDetailCheck(DetailSink& sink) {
-    sink.enableTitleField();
+namespace {
 
-    const QString box = sink.domain();
-    if (!box.isEmpty() && box.at(0) >= QLatin1Char('A') && box.at(0) <= QLatin1Char('Z'))
-        sink.setDomain(box.toLower());
-
-    static const struct {
-        const QString& field;
-        const char* limit;
-    } periods[] = {{BaiduDay, "&lm=1"}, {BaiduWeek, "&lm=7"}, {BaiduMonth, "&lm=30"}};
-    for (const auto& period : periods) {
-        const QString page = GetPageGb2312(baiduSiteQuery(sink, QString::fromLatin1(period.limit)));
-        if (!sink.alive()) return;
-        writeIfFound(sink, period.field, CutBetween(page, Wording1Start, Wording1End));
-        if (sink.field(period.field) == Reset)
-            writeIfFound(sink, period.field, CutBetween(page, Wording2Start, Wording2End));
-    }
-
-    const QString prefix = serviceBase(Role::Baidu) + BaiduSitePrefix;
-    QString total = GetPageValue(prefix, sink.domain(), Wording1Start, Wording1End);
-    if (!sink.alive()) return;
-    sink.setField(BaiduTotal, total);
-    if (sink.field(BaiduTotal) == NotFound) {
-        total = GetPageValue(prefix, sink.domain(), Wording2Start, Wording2End);
-        if (!sink.alive()) return;
-        sink.setField(BaiduTotal, total);
-    }
-
-    const QString page = GetPageGb2312(baiduSiteQuery(sink));
-    if (!sink.alive()) return;
+// The first result block of the plain site query: its snapshot date, whether it is the home page,
+// and its title.
+void readFirstResult(DetailSink& sink, const QString& page) {
     // Only this page's first result counts: without one, the block is empty rather than whatever
     // an earlier check (perhaps of another domain) left behind.
     const QString block = CutBetween(page, BlockStart, BlockEnd).value_or(QString());
@@ -150,25 +124,69 @@ void BaiduDetailCheck(DetailSink& sink) {
         sink.setField(BaiduTitle, NoTitle);
 }
 
-void GoogleRecencyCheck(DetailSink& sink) {
+// The total by the value fetch, the second wording only when the first found nothing.
+ChainStep baiduTotal(DetailSink& sink) {
+    return [&sink](const Chain& chain) {
+        const QString prefix = serviceBase(Role::Baidu) + BaiduSitePrefix;
+        FetchValue(chain, {prefix + domainInAddress(sink.domain()), Wording1Start, Wording1End},
+                   [&sink, chain, prefix](const ValueResult& first) {
+                       sink.setField(BaiduTotal, first.text);
+                       if (sink.field(BaiduTotal) != NotFound) return;
+                       FetchValue(chain, {prefix + domainInAddress(sink.domain()), Wording2Start, Wording2End},
+                                  [&sink](const ValueResult& second) { sink.setField(BaiduTotal, second.text); });
+                   });
+    };
+}
+
+}  // namespace
+
+QList<ChainStep> BaiduDetailCheck(DetailSink& sink) {
+    QList<ChainStep> steps;
+    steps.append([&sink](const Chain&) {
+        sink.enableTitleField();
+        const QString box = sink.domain();
+        if (!box.isEmpty() && box.at(0) >= QLatin1Char('A') && box.at(0) <= QLatin1Char('Z'))
+            sink.setDomain(box.toLower());
+    });
+    static const struct {
+        const QString& field;
+        const char* limit;
+    } periods[] = {{BaiduDay, "&lm=1"}, {BaiduWeek, "&lm=7"}, {BaiduMonth, "&lm=30"}};
+    for (const auto& period : periods) {
+        const QString& field = period.field;
+        const QString limit = QString::fromLatin1(period.limit);
+        steps.append(fetchPageText([&sink, limit] { return baiduSiteQuery(sink, limit); }, QStringLiteral("gb2312"),
+                                   [&sink, &field](const QString& page) {
+                                       writeIfFound(sink, field, CutBetween(page, Wording1Start, Wording1End));
+                                       if (sink.field(field) == Reset)
+                                           writeIfFound(sink, field, CutBetween(page, Wording2Start, Wording2End));
+                                   }));
+    }
+    steps.append(baiduTotal(sink));
+    steps.append(fetchPageText([&sink] { return baiduSiteQuery(sink); }, QStringLiteral("gb2312"),
+                               [&sink](const QString& page) { readFirstResult(sink, page); }));
+    return steps;
+}
+
+QList<ChainStep> GoogleRecencyCheck(DetailSink& sink) {
     const QString base = serviceBase(Role::Google);
-
-    QString page = GetPageUtf8(base + GoogleDayPrefix + domainInAddress(sink.domain()));
-    if (!sink.alive()) return;
-    writeIfFound(sink, GoogleDay, GoogleCount(page));
-
-    page = GetPageUtf8(base + GoogleWeekPrefix + domainInAddress(sink.domain()) + GoogleWeekSuffix);
-    if (!sink.alive()) return;
-    writeIfFound(sink, GoogleWeek, GoogleCount(page));
-
-    page = GetPageUtf8(base + GoogleTotalPrefix + domainInAddress(sink.domain()));
-    if (!sink.alive()) return;
-    writeIfFound(sink, GoogleTotal, GoogleCount(page));
-    // As for Baidu: a page without a cited first result compares nothing, never a previous host.
-    const QString cited = CutBetween(page, CiteStart, CiteEnd).value_or(QString());
-    sink.setField(GoogleHomeFirst, isHomePage(cited, sink.domain()) ? HomeFirst : GoogleNotFirst);
-
-    writeIfFound(sink, GoogleMonth, MonthEstimate(sink.field(GoogleWeek)));
+    const QString utf8 = QStringLiteral("UTF-8");
+    const auto address = [&sink, base](const QString& prefix, const QString& suffix = QString()) {
+        return [&sink, base, prefix, suffix]() -> QString { return base + prefix + domainInAddress(sink.domain()) + suffix; };
+    };
+    return {
+        fetchPageText(address(GoogleDayPrefix), utf8,
+                      [&sink](const QString& page) { writeIfFound(sink, GoogleDay, GoogleCount(page)); }),
+        fetchPageText(address(GoogleWeekPrefix, GoogleWeekSuffix), utf8,
+                      [&sink](const QString& page) { writeIfFound(sink, GoogleWeek, GoogleCount(page)); }),
+        fetchPageText(address(GoogleTotalPrefix), utf8, [&sink](const QString& page) {
+            writeIfFound(sink, GoogleTotal, GoogleCount(page));
+            // As for Baidu: a page without a cited first result compares nothing, never a previous host.
+            const QString cited = CutBetween(page, CiteStart, CiteEnd).value_or(QString());
+            sink.setField(GoogleHomeFirst, isHomePage(cited, sink.domain()) ? HomeFirst : GoogleNotFirst);
+            writeIfFound(sink, GoogleMonth, MonthEstimate(sink.field(GoogleWeek)));
+        }),
+    };
 }
 
 void DetailFinalPass(DetailSink& sink) {
@@ -187,12 +205,11 @@ void DetailFinalPass(DetailSink& sink) {
     sink.setField(GoogleLatest, sink.field(GoogleDay) == NoneToday ? NoSnapshotToday : todayShortDate());
 }
 
-void RunDetailCheck(DetailSink& sink) {
-    BaiduDetailCheck(sink);
-    if (!sink.alive()) return;
-    GoogleRecencyCheck(sink);
-    if (!sink.alive()) return;
-    DetailFinalPass(sink);
+void RunDetailCheck(RequestSequencer& requests, DetailSink& sink) {
+    QList<ChainStep> steps = BaiduDetailCheck(sink);
+    steps.append(GoogleRecencyCheck(sink));
+    steps.append([&sink](const Chain&) { DetailFinalPass(sink); });
+    requests.run(QStringLiteral("detail"), steps);
 }
 
 }  // namespace zorvan

@@ -4,6 +4,8 @@
 #include <QStringList>
 #include <optional>
 
+#include "fetch/sequencer.h"
+
 namespace zorvan {
 
 // What the detail check reads and writes: the domain box and the fields of the detail grid, by
@@ -18,9 +20,6 @@ public:
     virtual void setField(const QString& name, const QString& text) = 0;
     // The title field is shown enabled once a check has run.
     virtual void enableTitleField() {}
-    // False once the target has gone away during a fetch (the window closed while a fetch waited);
-    // the check then stops without touching anything.
-    virtual bool alive() const { return true; }
 };
 
 namespace detail {
@@ -54,17 +53,19 @@ std::optional<QString> MonthEstimate(const QString& weekFigure);
 void ResetDetailFields(DetailSink& sink);
 
 // The Baidu row: last day, week and month, the total, the first result's snapshot date, whether
-// the first result is the home page, and its title.
-void BaiduDetailCheck(DetailSink& sink);
+// the first result is the home page, and its title; one step per page.
+QList<ChainStep> BaiduDetailCheck(DetailSink& sink);
 
 // The Google row: last day and week, the total, whether the first result is the home page, and
 // the month estimate.
-void GoogleRecencyCheck(DetailSink& sink);
+QList<ChainStep> GoogleRecencyCheck(DetailSink& sink);
 
 // Replaces every figure still unfound by its fixed text, and writes today's date or "今日无快照".
 void DetailFinalPass(DetailSink& sink);
 
-// The click: Baidu row, Google row, final pass.
-void RunDetailCheck(DetailSink& sink);
+// The click: Baidu row, Google row, final pass, one request after another on the sequencer's
+// "detail" chain, after any check still running there. The sink must outlive the sequencer's run;
+// deleting the sequencer stops the check where it is.
+void RunDetailCheck(RequestSequencer& requests, DetailSink& sink);
 
 }  // namespace zorvan

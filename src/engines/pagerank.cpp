@@ -14,22 +14,23 @@ FigureRule builtinPageRankRule() {
     return rule;
 }
 
-void PageRankLookupAsync(const FigureRule& rule, const QString& domain, FetchBudget* budget, QObject* context,
+void PageRankLookupAsync(const Chain& chain, const FigureRule& rule, const QString& domain,
                          std::function<void(const ValueResult&)> done) {
     const QString lookup = expandRuleUrl(rule.url, domain);
-    BudgetedFetch(lookup, budget, context, [=, done = std::move(done)](const FetchResult& first) {
+    chain.fetch(lookup, [=, done = std::move(done)](const FetchResult& first) {
         const QString page = BytesToText(first.body, QStringLiteral("UTF-8"));
-        const auto frame = CutBetween(page, rule.start, rule.end);
+        const auto frame = pageVerdict(first, page) == Verdict::Ok ? CutBetween(page, rule.start, rule.end) : std::nullopt;
         if (!frame) {
             done(valueNotFound(lookup, rule.start, first, page));
             return;
         }
         const QString rankUrl = expandRuleUrl(rule.rankUrl, domain, *frame);
-        BudgetedFetch(rankUrl, budget, context, [=](const FetchResult& second) {
+        chain.fetch(rankUrl, [=](const FetchResult& second) {
             const QString answer = BytesToText(second.body, QStringLiteral("UTF-8"));
             ValueResult r = valueNotFound(rankUrl, rule.rankStart, second, answer);
             r.ms += first.elapsedMs;
-            if (auto rank = CutBetween(answer, rule.rankStart, rule.rankEnd)) {
+            auto rank = r.verdict == Verdict::NotFound ? CutBetween(answer, rule.rankStart, rule.rankEnd) : std::nullopt;
+            if (rank) {
                 rank->remove(QStringLiteral("1:1:"));
                 r.text = rank->contains(u':') ? QStringLiteral("0") : capValue(*rank);
                 r.verdict = Verdict::Ok;

@@ -5,7 +5,7 @@
 #include <functional>
 
 #include "engines/rules.h"
-#include "fetch/valuefetch.h"
+#include "fetch/sequencer.h"
 
 namespace zorvan {
 
@@ -15,8 +15,8 @@ FigureRule builtinPageRankRule();
 
 // The Google PageRank of a domain, read through the lookup site's rank frame by the rule's two
 // steps: the rank text, "0" for a rank of another form, or "X" when a page lacks its marker or a
-// fetch failed. done is called later from the event loop, unless context goes first.
-void PageRankLookupAsync(const FigureRule& rule, const QString& domain, FetchBudget* budget, QObject* context,
+// fetch failed; as requests of the chain.
+void PageRankLookupAsync(const Chain& chain, const FigureRule& rule, const QString& domain,
                          std::function<void(const ValueResult&)> done);
 
 }  // namespace zorvan

@@ -23,7 +23,10 @@ void addBatch(QList<Step>& stream, const QList<CountRow>& rows) {
 
 }  // namespace
 
-CombinedQueryEngine::CombinedQueryEngine(QObject* parent) : QObject(parent) {}
+CombinedQueryEngine::CombinedQueryEngine(QObject* parent)
+    : QObject(parent), requests_(new RequestSequencer(this)) {
+    connect(requests_, &RequestSequencer::idle, this, &CombinedQueryEngine::finished);
+}
 
 CombinedQueryEngine::~CombinedQueryEngine() = default;
 
@@ -39,62 +42,52 @@ void CombinedQueryEngine::start(const QString& domain) {
 
 void CombinedQueryEngine::startPageRankOnly(const QString& domain) { begin(domain, {{Step::PageRank}}, {}); }
 
+// A new start drops whatever an earlier one still had in flight. A receiver may delete the
+// engine, or start it again, from any signal: the sequencer then touches nothing more.
 void CombinedQueryEngine::begin(const QString& domain, const QList<Step>& window, const QList<Step>& worker) {
-    // A new start drops whatever an earlier one still had in flight.
-    requests_ = std::make_unique<QObject>();
-    budget_ = std::make_unique<FetchBudget>(deadlineMs_);
+    requests_->reset(deadlineMs_);
     rules_ = effectiveRules().rules;
     domain_ = domain;
     values_ = FigureValues();
     results_ = {};
-    runningStreams_ = 0;
     batchesDone_ = 0;
-    for (const QList<Step>& steps : {window, worker}) {
-        if (steps.isEmpty()) continue;
-        ++runningStreams_;
-        runNext(std::make_shared<QList<Step>>(steps));
+    const std::pair<QString, const QList<Step>*> streams[] = {{QStringLiteral("window"), &window},
+                                                              {QStringLiteral("worker"), &worker}};
+    for (const auto& [name, steps] : streams) {
+        QList<ChainStep> chain;
+        for (const Step& step : *steps) chain.append(stepFor(step));
+        if (!chain.isEmpty()) requests_->run(name, chain);
     }
 }
 
-// A receiver may delete the engine, or start it again, from any signal: nothing of a stream is
-// touched after a signal unless the engine and its requests are still the same.
-void CombinedQueryEngine::runNext(std::shared_ptr<QList<Step>> stream) {
-    const QPointer<CombinedQueryEngine> self(this);
-    const QObject* requests = requests_.get();
-    while (!stream->isEmpty() && stream->first().kind == Step::BatchEnd) {
-        stream->removeFirst();
-        ++batchesDone_;
-        Q_EMIT batchDone();
-        if (!self || requests_.get() != requests) return;
-        if (isComplete()) {
-            Q_EMIT completed();
-            if (!self || requests_.get() != requests) return;
-        }
-    }
-    if (stream->isEmpty()) {
-        if (--runningStreams_ == 0) Q_EMIT finished();
-        return;
-    }
-    const Step step = stream->takeFirst();
-    if (step.kind == Step::PageRank) {
-        PageRankLookupAsync(rules_[Figure::PageRank], domain_, budget_.get(), requests_.get(), [this, stream](const ValueResult& r) {
-            if (deliver(Figure::PageRank, r)) runNext(stream);
-        });
-        return;
+ChainStep CombinedQueryEngine::stepFor(const QueryStep& step) {
+    switch (step.kind) {
+        case Step::BatchEnd:
+            return [this](const Chain&) {
+                const int done = ++batchesDone_;
+                const QPointer<CombinedQueryEngine> self(this);
+                Q_EMIT batchDone();
+                // Unless a receiver deleted or restarted the engine meanwhile.
+                if (self && batchesDone_ == done && isComplete()) Q_EMIT completed();
+            };
+        case Step::PageRank:
+            return [this](const Chain& chain) {
+                PageRankLookupAsync(chain, rules_[Figure::PageRank], domain_,
+                                    [this](const ValueResult& r) { deliver(Figure::PageRank, r); });
+            };
+        case Step::Row:
+            break;
     }
     const Figure figure = step.figure;
-    RunCountRowAsync(rules_[figure], domain_, budget_.get(), requests_.get(), [this, stream, figure](const ValueResult& r) {
-        if (deliver(figure, r)) runNext(stream);
-    });
+    return [this, figure](const Chain& chain) {
+        RunCountRowAsync(chain, rules_[figure], domain_, [this, figure](const ValueResult& r) { deliver(figure, r); });
+    };
 }
 
-bool CombinedQueryEngine::deliver(Figure figure, const ValueResult& result) {
-    const QPointer<CombinedQueryEngine> self(this);
-    const QObject* requests = requests_.get();
+void CombinedQueryEngine::deliver(Figure figure, const ValueResult& result) {
     values_[figure] = result.text;
     results_[size_t(figure)] = result;
     Q_EMIT figureReady(figure, result.text);
-    return self && requests_.get() == requests;
 }
 
 }  // namespace zorvan

@@ -3,12 +3,11 @@
 #include <QList>
 #include <QObject>
 #include <QString>
-#include <memory>
 
 #include "engines/countrows.h"
 #include "engines/figures.h"
 #include "engines/rules.h"
-#include "fetch/valuefetch.h"
+#include "fetch/sequencer.h"
 
 namespace zorvan {
 
@@ -47,7 +46,7 @@ public:
     const QString& domain() const { return domain_; }
     const FigureValues& values() const { return values_; }
     const ValueResult& result(Figure figure) const { return results_[size_t(figure)]; }
-    bool isFinished() const { return runningStreams_ == 0; }
+    bool isFinished() const { return requests_->isIdle(); }
     // All four batches have ended: every figure but PageRank has arrived.
     bool isComplete() const { return batchesDone_ == BatchCount; }
 
@@ -63,19 +62,15 @@ Q_SIGNALS:
 
 private:
     void begin(const QString& domain, const QList<QueryStep>& window, const QList<QueryStep>& worker);
-    void runNext(std::shared_ptr<QList<QueryStep>> stream);
-    // False when a receiver deleted or restarted the engine meanwhile.
-    bool deliver(Figure figure, const ValueResult& result);
+    ChainStep stepFor(const QueryStep& step);
+    void deliver(Figure figure, const ValueResult& result);
 
     QString domain_;
     int deadlineMs_ = DefaultDeadlineMs;
     RuleSet rules_;
-    std::unique_ptr<FetchBudget> budget_;
-    // Parent of every request in flight: dropping it aborts them all.
-    std::unique_ptr<QObject> requests_;
+    RequestSequencer* requests_;
     FigureValues values_;
     std::array<ValueResult, FigureCount> results_;
-    int runningStreams_ = 0;
     static constexpr int BatchCount = 4;
     int batchesDone_ = 0;
 };

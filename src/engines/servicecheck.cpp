@@ -1,7 +1,6 @@
 #include "engines/servicecheck.h"
 
 #include <QMap>
-#include <QPointer>
 
 #include "engines/countrows.h"
 #include "engines/pagerank.h"
@@ -10,7 +9,9 @@
 
 namespace zorvan {
 
-ServiceCheck::ServiceCheck(QObject* parent) : QObject(parent) {}
+ServiceCheck::ServiceCheck(QObject* parent) : QObject(parent), requests_(new RequestSequencer(this)) {
+    connect(requests_, &RequestSequencer::idle, this, &ServiceCheck::finished);
+}
 
 ServiceCheck::~ServiceCheck() = default;
 
@@ -19,47 +20,38 @@ void ServiceCheck::start(const QString& domain, const QList<Figure>& only) {
 }
 
 void ServiceCheck::start(const QString& domain, const RuleSet& rules, const QList<Figure>& only) {
-    requests_ = std::make_unique<QObject>();
     // As in a query: a host that did not answer is not asked again, and nothing outlives the deadline.
-    budget_ = std::make_unique<FetchBudget>(CombinedQueryEngine::DefaultDeadlineMs);
+    requests_->reset(CombinedQueryEngine::DefaultDeadlineMs);
     domain_ = domain;
     rules_ = rules;
     rows_.clear();
     // One chain per host, in the order of the figures; QMap keeps the start order stable.
-    QMap<QString, QList<int>> chains;
+    QMap<QString, QList<ChainStep>> chains;
     for (const FigureInfo& f : figureTable()) {
         if (!only.isEmpty() && !only.contains(f.figure)) continue;
-        chains[addressAuthority(expandRuleUrl(rules_[f.figure].url, domain))].append(int(rows_.size()));
+        chains[addressAuthority(expandRuleUrl(rules_[f.figure].url, domain))].append(stepFor(int(rows_.size())));
         rows_.append({f.figure, f.key, false, {}});
     }
-    runningChains_ = int(chains.size());
     if (chains.isEmpty()) {
-        QMetaObject::invokeMethod(requests_.get(), [this] { Q_EMIT finished(); }, Qt::QueuedConnection);
+        QMetaObject::invokeMethod(requests_, [this] { Q_EMIT finished(); }, Qt::QueuedConnection);
         return;
     }
-    for (const QList<int>& chain : std::as_const(chains)) runNext(std::make_shared<QList<int>>(chain));
+    for (auto chain = chains.cbegin(); chain != chains.cend(); ++chain) requests_->run(chain.key(), chain.value());
 }
 
-void ServiceCheck::runNext(std::shared_ptr<QList<int>> chain) {
-    if (chain->isEmpty()) {
-        if (--runningChains_ == 0) Q_EMIT finished();
-        return;
-    }
-    const int row = chain->takeFirst();
-    const Figure figure = rows_[row].figure;
-    const QObject* requests = requests_.get();
-    auto done = [this, chain, row, requests](const ValueResult& result) {
-        const QPointer<ServiceCheck> self(this);
-        rows_[row].done = true;
-        rows_[row].result = result;
-        Q_EMIT rowDone(row);
-        // A receiver may have deleted or restarted the check.
-        if (self && requests_.get() == requests) runNext(chain);
+ChainStep ServiceCheck::stepFor(int row) {
+    return [this, row](const Chain& chain) {
+        auto done = [this, row](const ValueResult& result) {
+            rows_[row].done = true;
+            rows_[row].result = result;
+            Q_EMIT rowDone(row);
+        };
+        const Figure figure = rows_[row].figure;
+        if (figure == Figure::PageRank)
+            PageRankLookupAsync(chain, rules_[figure], domain_, done);
+        else
+            RunCountRowAsync(chain, rules_[figure], domain_, done);
     };
-    if (figure == Figure::PageRank)
-        PageRankLookupAsync(rules_[figure], domain_, budget_.get(), requests_.get(), done);
-    else
-        RunCountRowAsync(rules_[figure], domain_, budget_.get(), requests_.get(), done);
 }
 
 QString oneLine(const QString& text) {

@@ -3,11 +3,10 @@
 #include <QList>
 #include <QObject>
 #include <QString>
-#include <memory>
 
 #include "engines/figures.h"
 #include "engines/rules.h"
-#include "fetch/valuefetch.h"
+#include "fetch/sequencer.h"
 
 namespace zorvan {
 
@@ -36,21 +35,19 @@ public:
 
     const QString& domain() const { return domain_; }
     const QList<CheckRow>& rows() const { return rows_; }
-    bool isFinished() const { return runningChains_ == 0; }
+    bool isFinished() const { return requests_->isIdle(); }
 
 Q_SIGNALS:
     void rowDone(int row);
     void finished();
 
 private:
-    void runNext(std::shared_ptr<QList<int>> chain);
+    ChainStep stepFor(int row);
 
     QString domain_;
     RuleSet rules_;
     QList<CheckRow> rows_;
-    std::unique_ptr<FetchBudget> budget_;
-    std::unique_ptr<QObject> requests_;
-    int runningChains_ = 0;
+    RequestSequencer* requests_;
 };
 
 // A value as one line of text that a terminal shows as it is: line breaks and tabs shown as \r,

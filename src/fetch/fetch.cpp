@@ -9,10 +9,11 @@
 #include <QThreadStorage>
 #include <QTimer>
 #include <atomic>
+#include <memory>
 #include <cctype>
+#include <zlib.h>
 
 #include "fetch/platform.h"
-#include "fetch/valuefetch.h"
 
 namespace zorvan {
 namespace {
@@ -57,6 +58,67 @@ QString noAnswerDetail(QNetworkReply::NetworkError error) {
     }
 }
 
+// Inflates a gzip or deflate body as it arrives. Qt's own decompression is off: it notices a
+// bomb only after gigabytes, and then warns on stderr; here the body cap holds for decoded bytes.
+class Inflater {
+public:
+    enum Result { More, Full, Corrupt };
+
+    Inflater() = default;
+    Inflater(const Inflater&) = delete;
+    Inflater& operator=(const Inflater&) = delete;
+    ~Inflater() {
+        if (active_) inflateEnd(&stream_);
+    }
+
+    // False for an encoding this cannot read; "identity" or none needs no inflater.
+    bool start(const QByteArray& encoding) {
+        deflate_ = encoding == "deflate";
+        if (!deflate_ && encoding != "gzip" && encoding != "x-gzip") return false;
+        return reset(MAX_WBITS + 32);  // a gzip or zlib header, whichever comes
+    }
+
+    // Appends what chunk decodes to out, never past cap bytes in all.
+    Result feed(const QByteArray& chunk, QByteArray& out, qint64 cap) {
+        stream_.next_in = reinterpret_cast<Bytef*>(const_cast<char*>(chunk.constData()));
+        stream_.avail_in = uInt(chunk.size());
+        char buffer[16384];
+        int rc = Z_OK;
+        // Output still pending inside zlib when the buffer filled counts as more to read.
+        do {
+            stream_.next_out = reinterpret_cast<Bytef*>(buffer);
+            stream_.avail_out = sizeof buffer;
+            rc = inflate(&stream_, Z_NO_FLUSH);
+            if (rc == Z_DATA_ERROR && deflate_ && stream_.total_out == 0 && !raw_) {
+                // Some servers send "deflate" without its zlib header.
+                raw_ = true;
+                if (!reset(-MAX_WBITS)) return Corrupt;
+                return feed(chunk, out, cap);
+            }
+            if (rc != Z_OK && rc != Z_STREAM_END && rc != Z_BUF_ERROR) return Corrupt;
+            ended_ = rc == Z_STREAM_END;
+            out.append(buffer, qsizetype(sizeof buffer - stream_.avail_out));
+            if (out.size() >= cap) return Full;
+        } while (!ended_ && rc != Z_BUF_ERROR && (stream_.avail_in > 0 || stream_.avail_out == 0));
+        return More;
+    }
+
+private:
+    bool reset(int windowBits) {
+        if (active_) inflateEnd(&stream_);
+        stream_ = z_stream{};
+        active_ = inflateInit2(&stream_, windowBits) == Z_OK;
+        ended_ = false;
+        return active_;
+    }
+
+    z_stream stream_{};
+    bool active_ = false;
+    bool deflate_ = false;
+    bool raw_ = false;
+    bool ended_ = false;
+};
+
 // One GET in flight. Owns its reply; reports once, through the event loop, then deletes itself.
 class PageFetch final : public QObject {
 public:
@@ -68,6 +130,8 @@ public:
         // An inactivity limit alone lets a dripping server hold the wait forever; the timer below
         // bounds the whole exchange.
         request.setTransferTimeout(options_.timeoutMs);
+        // Naming the encodings ourselves turns Qt's decompression off; Inflater does it, capped.
+        request.setRawHeader("Accept-Encoding", "gzip, deflate");
         reply_ = manager().get(request);
         reply_->setParent(this);
         // Back-pressure: the network thread stops reading ahead once this much waits unread, so a
@@ -90,19 +154,40 @@ private:
         if (!options_.truncateAtCap && length.isValid() && length.toLongLong() >= options_.maxBodyBytes) {
             tooBig_ = true;
             reply_->abort();
+            return;
         }
+        const QByteArray encoding = reply_->rawHeader("Content-Encoding").trimmed().toLower();
+        if (encoding.isEmpty() || encoding == "identity" || inflater_) return;
+        inflater_ = std::make_unique<Inflater>();
+        if (!inflater_->start(encoding)) stopCorrupt();
     }
 
-    // A body that reaches the cap is too big: Qt 6.4 ends a brotli body of more than 4 MiB at
-    // exactly 4 MiB without an error, which must not pass for a whole page.
+    // A body that reaches the cap, before or after decoding, is too big.
     void onReadyRead() {
-        if (tooBig_ || truncated_) return;
-        body_ += reply_->read(options_.maxBodyBytes - body_.size());
-        if (body_.size() < options_.maxBodyBytes) return;
-        if (options_.truncateAtCap)
-            truncated_ = true;
+        if (tooBig_ || truncated_ || corrupt_) return;
+        const QByteArray chunk = reply_->read(options_.maxBodyBytes - raw_);
+        raw_ += chunk.size();
+        Inflater::Result result = Inflater::More;
+        if (inflater_)
+            result = inflater_->feed(chunk, body_, options_.maxBodyBytes);
         else
+            body_ += chunk;
+        if (result == Inflater::Corrupt) {
+            stopCorrupt();
+            return;
+        }
+        if (body_.size() < options_.maxBodyBytes && raw_ < options_.maxBodyBytes) return;
+        if (options_.truncateAtCap) {
+            truncated_ = true;
+            body_.truncate(options_.maxBodyBytes);
+        } else {
             tooBig_ = true;
+        }
+        reply_->abort();
+    }
+
+    void stopCorrupt() {
+        corrupt_ = true;
         reply_->abort();
     }
 
@@ -110,7 +195,7 @@ private:
         if (reported_) return;
         reported_ = true;
         deadline_.stop();
-        if (!tooBig_ && !truncated_ && !timedOut_) onReadyRead();
+        if (!tooBig_ && !truncated_ && !timedOut_ && !corrupt_) onReadyRead();
         FetchResult result = classify();
         result.elapsedMs = clock_.elapsed();
         QMetaObject::invokeMethod(this, [this, result] {
@@ -131,6 +216,9 @@ private:
         } else if (tooBig_) {
             r.outcome = FetchOutcome::TooBig;
             r.detail = QStringLiteral("页面过大");
+        } else if (corrupt_) {
+            r.outcome = FetchOutcome::Failed;
+            r.detail = QStringLiteral("压缩数据无法解开");
         } else if (timedOut_) {
             r.outcome = FetchOutcome::NoAnswer;
             r.detail = QStringLiteral("超时");
@@ -146,6 +234,7 @@ private:
             r.detail = reply_->errorString();
         }
         if (r.answered()) r.body = std::move(body_);
+        if (reply_->url() != reply_->request().url()) r.redirectedTo = reply_->url().toString();
         return r;
     }
 
@@ -155,6 +244,9 @@ private:
     QTimer deadline_;
     QElapsedTimer clock_;
     QByteArray body_;
+    std::unique_ptr<Inflater> inflater_;
+    qint64 raw_ = 0;  // bytes as they came, before decoding
+    bool corrupt_ = false;
     bool tooBig_ = false;
     bool truncated_ = false;
     bool timedOut_ = false;
@@ -235,18 +327,6 @@ void FetchAsync(const QString& address, const FetchOptions& options, QObject* co
     new PageFetch(url, options, context, std::move(done));
 }
 
-FetchResult FetchPage(const QString& url, const FetchOptions& options) {
-    const auto result = waitForResult<FetchResult>(
-        [&](QObject* context, auto done) { FetchAsync(url, options, context, done); });
-    if (result) return *result;
-    FetchResult aborted;
-    aborted.outcome = FetchOutcome::NoAnswer;
-    aborted.detail = QStringLiteral("已中止");
-    return aborted;
-}
-
-QByteArray FetchBytes(const QString& url) { return FetchPage(url).body; }
-
 QString BytesToText(const QByteArray& bytes, const QString& charset) {
     // Code page 936 is what "gb2312" really means on the services' side: strict EUC-CN would
     // garble every GBK-only character.
@@ -257,10 +337,6 @@ QString BytesToText(const QByteArray& bytes, const QString& charset) {
     QString text = decoder(bytes);
     return text;
 }
-
-QString GetPageUtf8(const QString& url) { return BytesToText(FetchBytes(url), QStringLiteral("UTF-8")); }
-
-QString GetPageGb2312(const QString& url) { return BytesToText(FetchBytes(url), QStringLiteral("gb2312")); }
 
 std::optional<QString> CutBetween(const QString& text, const QString& start, const QString& end) {
     if (start.isEmpty()) return std::nullopt;
@@ -276,14 +352,6 @@ std::optional<QString> CutBetween(const QString& text, const QString& start, con
 }
 
 QString capValue(const QString& value) { return value.size() > MaxValueLength ? value.left(MaxValueLength) : value; }
-
-QString GetPageValue(const QString& prefix, const QString& domain, const QString& start,
-                     const QString& end, const QString& suffix) {
-    const ValueRule rule{prefix + domainInAddress(domain) + suffix, start, end};
-    const auto result = waitForResult<ValueResult>(
-        [&](QObject* context, auto done) { FetchValueAsync(rule, nullptr, context, done); });
-    return result ? result->text : NotFound;
-}
 
 void OpenQueryUrl(const QString& prefix, const QString& domain, const QString& suffix) {
     platform().openUrl(RequestUrl(prefix + domainInAddress(domain) + suffix));

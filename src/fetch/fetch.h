@@ -1,7 +1,6 @@
 #pragma once
 
 #include <QByteArray>
-#include <QEventLoop>
 #include <QObject>
 #include <QString>
 #include <QUrl>
@@ -23,6 +22,7 @@ struct FetchResult {
     int status = 0;     // the HTTP status; 0 when none came
     QByteArray body;    // the page; empty unless answered
     QString detail;     // why it was not answered, in the user's words ("超时", "连接被拒绝" ...)
+    QString redirectedTo;  // where redirects led, when that is not the address asked; else empty
     qint64 elapsedMs = 0;
     bool answered() const { return outcome == FetchOutcome::Answered; }
 };
@@ -50,36 +50,6 @@ FetchOptions defaultFetchOptions();
 void FetchAsync(const QString& url, const FetchOptions& options, QObject* context,
                 std::function<void(const FetchResult&)> done);
 
-// Runs an asynchronous job, start(context, done), to its end while serving the calling thread's
-// events, so that on the window thread timers and clicks keep running. Nothing when the wait was
-// ended from outside (the program is leaving): the job's context is then gone and it is aborted.
-template <typename Result, typename Start>
-std::optional<Result> waitForResult(Start start) {
-    std::optional<Result> result;
-    QEventLoop loop;
-    {
-        QObject context;
-        start(&context, [&](const Result& r) {
-            result = r;
-            loop.quit();
-        });
-        loop.exec();
-    }
-    return result;
-}
-
-// The same, waiting for the result while serving the calling thread's events, so that on the
-// window thread timers and clicks keep running. A wait ended from outside (the program is
-// leaving) gives a fetch without answer.
-FetchResult FetchPage(const QString& url, const FetchOptions& options = defaultFetchOptions());
-
-// The body of an answered GET; empty on any failure.
-QByteArray FetchBytes(const QString& url);
-
-// Blocking GETs decoded as UTF-8 or as "gb2312"; any failure gives empty text.
-QString GetPageUtf8(const QString& url);
-QString GetPageGb2312(const QString& url);
-
 // Decodes a whole body. "gb2312" means code page 936 (GBK), the superset the services really send.
 QString BytesToText(const QByteArray& bytes, const QString& charset);
 
@@ -93,12 +63,7 @@ std::optional<QString> CutBetween(const QString& text, const QString& start, con
 inline constexpr qsizetype MaxValueLength = 256;
 QString capValue(const QString& value);
 
-// The charset-sniffing value fetch: prefix + domain + suffix, decoded as the page declares,
-// cut between the markers, commas removed; "X" when nothing is found.
-QString GetPageValue(const QString& prefix, const QString& domain, const QString& start,
-                     const QString& end, const QString& suffix = QString());
-
-// The text GetPageValue returns when nothing is found.
+// The text a value shows when nothing is found.
 inline const QString NotFound = QStringLiteral("X");
 
 // A domain as it goes into a service's address: the characters that would read as address syntax

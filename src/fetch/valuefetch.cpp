@@ -1,7 +1,5 @@
 #include "fetch/valuefetch.h"
 
-#include <QElapsedTimer>
-#include <memory>
 
 namespace zorvan {
 
@@ -25,23 +23,36 @@ bool looksBlocked(int status, const QString& page) {
     return false;
 }
 
+Verdict pageVerdict(const FetchResult& page, const QString& text) {
+    switch (page.outcome) {
+        case FetchOutcome::NoAnswer: return Verdict::NoAnswer;
+        case FetchOutcome::TooBig:
+        case FetchOutcome::Failed: return Verdict::Error;
+        case FetchOutcome::Answered: break;
+    }
+    if (looksBlocked(page.status, text)) return Verdict::Blocked;
+    return page.status >= 400 ? Verdict::Error : Verdict::Ok;
+}
+
+QString resultPageText(const FetchResult& page, const QString& charset) {
+    QString text = BytesToText(page.body, charset);
+    if (pageVerdict(page, text) != Verdict::Ok) text.clear();
+    return text;
+}
+
 ValueResult valueNotFound(const QString& url, const QString& start, const FetchResult& page, const QString& text) {
     ValueResult r;
     r.url = url;
+    r.finalUrl = page.redirectedTo.isEmpty() ? url : page.redirectedTo;
     r.start = start;
     r.status = page.status;
     r.bytes = page.body.size();
     r.detail = page.detail;
     r.ms = page.elapsedMs;
     r.text = NotFound;
-    switch (page.outcome) {
-        case FetchOutcome::NoAnswer: r.verdict = Verdict::NoAnswer; break;
-        case FetchOutcome::TooBig:
-        case FetchOutcome::Failed: r.verdict = Verdict::Error; break;
-        case FetchOutcome::Answered:
-            r.verdict = looksBlocked(page.status, text) ? Verdict::Blocked : Verdict::NotFound;
-            break;
-    }
+    r.verdict = pageVerdict(page, text);
+    if (r.verdict == Verdict::Ok) r.verdict = Verdict::NotFound;
+    if (r.verdict == Verdict::Error && page.answered()) r.detail = QStringLiteral("HTTP %1").arg(page.status);
     return r;
 }
 
@@ -60,27 +71,6 @@ void FetchBudget::noteResult(const QString& address, const FetchResult& result) 
         silentHosts_.insert(addressAuthority(address), result.detail);
 }
 
-void BudgetedFetch(const QString& address, FetchBudget* budget, QObject* context,
-                   std::function<void(const FetchResult&)> done) {
-    if (!budget) {
-        FetchAsync(address, defaultFetchOptions(), context, std::move(done));
-        return;
-    }
-    // A request not made because its host was silent before tells that earlier reason.
-    const QString silence = budget->silence(address);
-    FetchAsync(address, budget->optionsFor(address), context,
-               [budget, address, silence, done = std::move(done)](const FetchResult& r) {
-                   budget->noteResult(address, r);
-                   if (silence.isEmpty()) {
-                       done(r);
-                       return;
-                   }
-                   FetchResult skipped = r;
-                   skipped.detail = silence;
-                   done(skipped);
-               });
-}
-
 std::optional<QString> declaredCharset(const QString& page) {
     return CutBetween(page, QStringLiteral("charset="), QStringLiteral("\""));
 }
@@ -94,57 +84,6 @@ std::optional<QString> cutValue(const QString& text, const QString& start, const
     if (!value) return std::nullopt;
     value->remove(u',');
     return capValue(*value);
-}
-
-namespace {
-
-// The state of one value fetch across its one or three requests.
-struct ValueFetch {
-    ValueRule rule;
-    FetchBudget* budget;
-    QObject* context;
-    std::function<void(const ValueResult&)> done;
-    QElapsedTimer clock;
-    QString declared;
-    FetchResult gb;
-
-    void cut(const FetchResult& page, const QString& text) {
-        ValueResult r = valueNotFound(rule.url, rule.start, page, text);
-        r.charset = declared;
-        if (const auto value = cutValue(text, rule.start, rule.end)) {
-            r.text = *value;
-            r.verdict = Verdict::Ok;
-        }
-        r.ms = clock.elapsed();
-        done(r);
-    }
-};
-
-}  // namespace
-
-void FetchValueAsync(const ValueRule& rule, FetchBudget* budget, QObject* context,
-                     std::function<void(const ValueResult&)> done) {
-    auto state = std::make_shared<ValueFetch>(ValueFetch{rule, budget, context, std::move(done), {}, {}, {}});
-    state->clock.start();
-    BudgetedFetch(rule.url, budget, context, [state](const FetchResult& first) {
-        const QString page = BytesToText(first.body, QStringLiteral("gb2312"));
-        const auto declared = declaredCharset(page);
-        if (!declared) {
-            state->cut(first, page);
-            return;
-        }
-        // Both later requests are made whatever the declaration says; the services count on
-        // nothing else, and the request pattern is part of how the tool is known to behave.
-        state->declared = *declared;
-        BudgetedFetch(state->rule.url, state->budget, state->context, [state](const FetchResult& asGb) {
-            state->gb = asGb;
-            BudgetedFetch(state->rule.url, state->budget, state->context, [state](const FetchResult& asUtf8) {
-                const QString charset = valueCharset(state->declared);
-                const FetchResult& page = charset == QStringLiteral("gb2312") ? state->gb : asUtf8;
-                state->cut(page, BytesToText(page.body, charset));
-            });
-        });
-    });
 }
 
 QString verdictReason(const ValueResult& result) {

@@ -1,7 +1,6 @@
 #pragma once
 
 #include <QDeadlineTimer>
-#include <QObject>
 #include <QHash>
 #include <QString>
 #include <functional>
@@ -26,6 +25,15 @@ QString verdictKey(Verdict verdict);
 // True when a page is a refusal rather than a result: HTTP 403 or 429, or a captcha cue.
 bool looksBlocked(int status, const QString& page);
 
+// What a fetched page is worth before anything is cut from it: Ok for a result page; Blocked for
+// a refusal (even one that holds the markers: block pages quote counts too); Error for any other
+// status of 400 or more, or a fetch that failed; NoAnswer when the service was silent.
+Verdict pageVerdict(const FetchResult& page, const QString& text);
+
+// A page's body decoded as charset, or empty text when it is no result page (pageVerdict), so
+// that nothing is ever cut from a block or error page.
+QString resultPageText(const FetchResult& page, const QString& charset);
+
 // One value to fetch: the whole address, and the markers to cut it out.
 struct ValueRule {
     QString url;
@@ -37,6 +45,7 @@ struct ValueResult {
     QString text;              // the value as a field shows it (commas removed), or "X"
     Verdict verdict = Verdict::Error;
     QString url;               // the address asked
+    QString finalUrl;          // the address the page came from: url unless a redirect led elsewhere
     QString start;             // the start marker looked for
     int status = 0;            // HTTP status of the page that was cut (0 when none)
     qsizetype bytes = 0;       // size of that page's body
@@ -65,19 +74,6 @@ private:
     QDeadlineTimer deadline_;
     QHash<QString, QString> silentHosts_;
 };
-
-// A GET under a budget (none: the plain fetch limits). A request the budget rules out is
-// answered at once, later from the event loop, as a fetch without answer.
-void BudgetedFetch(const QString& address, FetchBudget* budget, QObject* context,
-                   std::function<void(const FetchResult&)> done);
-
-// The charset-sniffing value fetch: the page decoded as code page 936; when it declares a charset
-// ("charset=" up to the next double quote), the same address twice more, the first decoded as
-// code page 936 and the second as UTF-8, keeping the first when the declared value is exactly
-// "gb2312". Then the cut between the markers with commas removed, or "X". done is called later
-// from the event loop, unless context goes first.
-void FetchValueAsync(const ValueRule& rule, FetchBudget* budget, QObject* context,
-                     std::function<void(const ValueResult&)> done);
 
 // The pieces of that fetch that read the page, so that they can be tried on any bytes: the
 // charset a page declares, read from its code page 936 text; the decoding a value is cut from

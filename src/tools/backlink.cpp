@@ -133,36 +133,46 @@ QString backlinkSummary(const QString& totalText, qsizetype listed) {
            QString::number(listed) + QStringLiteral("条");
 }
 
-bool BacklinkListing::run(const QString& domain) {
-    QPointer<BacklinkListing> self(this);
+BacklinkListing::BacklinkListing(QObject* parent) : QObject(parent), requests_(new RequestSequencer(this)) {}
+
+void BacklinkListing::start(const QString& domain) {
+    requests_->reset();
     snippets_.clear();
     addresses_.clear();
     linkTexts_.clear();
     running_ = true;
+    const auto firstPage = [this, domain](const QString& first) {
+        totalText_ = backlinkTotal(first).value_or(QString());
+        const std::optional<int> pages = backlinkPageCount(totalText_);
+        if (!pages) {
+            running_ = false;
+            Q_EMIT pageListed();
+            Q_EMIT finished(false);
+            return;
+        }
+        QList<ChainStep> walk;
+        for (int p = 0; p <= *pages; ++p) walk.append(listPage(domain, p, *pages));
+        requests_->run(QStringLiteral("pages"), walk);
+    };
+    const QString url = backlinkPageUrl(domain, 0);
+    requests_->run(QStringLiteral("pages"),
+                   {fetchPageText([url] { return url; }, QStringLiteral("UTF-8"), firstPage)});
+}
 
-    const QString first = GetPageUtf8(backlinkPageUrl(domain, 0));
-    if (!self) return false;
-    const std::optional<QString> total = backlinkTotal(first);
-    totalText_ = total.value_or(QString());
-    const std::optional<int> pages = backlinkPageCount(totalText_);
-    if (!pages) {
-        running_ = false;
-        Q_EMIT pageListed();
-        return false;
-    }
-    for (int p = 0; p <= *pages; ++p) {
-        const QString page = GetPageUtf8(backlinkPageUrl(domain, p));
-        if (!self) return false;
-        for (const BacklinkEntry& entry : extractBacklinks(page)) {
+// The first page is asked again as page 0: the walk has always gone so.
+ChainStep BacklinkListing::listPage(const QString& domain, int page, int last) {
+    const QString url = backlinkPageUrl(domain, page);
+    return fetchPageText([url] { return url; }, QStringLiteral("UTF-8"), [this, page, last](const QString& text) {
+        for (const BacklinkEntry& entry : extractBacklinks(text)) {
             snippets_.append(entry.snippet);
             addresses_.append(entry.address);
             linkTexts_.append(entry.linkText);
         }
-        if (p == *pages) running_ = false;
+        if (page == last) running_ = false;
+        const QPointer<BacklinkListing> self(this);
         Q_EMIT pageListed();
-        if (!self) return false;
-    }
-    return true;
+        if (self && page == last) Q_EMIT finished(true);
+    });
 }
 
 }  // namespace zorvan

@@ -5,6 +5,8 @@
 #include <QStringList>
 #include <optional>
 
+#include "fetch/sequencer.h"
+
 namespace zorvan {
 
 // Patterns of the backlink listing. Matched case-insensitively and globally.
@@ -49,16 +51,16 @@ QList<BacklinkEntry> extractBacklinks(const QString& pageText);
 // The summary line above the list.
 QString backlinkSummary(const QString& totalText, qsizetype listed);
 
-// One backlink query over the pages of the sitemap search. Runs on the window thread; each fetch
-// serves window events, and pageListed() fires after every page so the list can grow as it walks.
+// One backlink query over the pages of the sitemap search, one page after another on the event
+// loop; pageListed() fires after every page so the list can grow as it walks. Deleting the
+// listing, or starting it again, aborts the walk.
 class BacklinkListing : public QObject {
     Q_OBJECT
 public:
-    using QObject::QObject;
+    explicit BacklinkListing(QObject* parent = nullptr);
 
-    // Walks the pages for the domain. False when the first page yields no usable total (the query
-    // ends there with an empty list).
-    bool run(const QString& domain);
+    // Starts the walk for the domain: the first page for its total, then pages 0 to P.
+    void start(const QString& domain);
 
     bool isRunning() const { return running_; }
     const QStringList& snippets() const { return snippets_; }
@@ -70,8 +72,14 @@ public:
 
 Q_SIGNALS:
     void pageListed();
+    // The walk has ended; listed is false when the first page yielded no usable total (the list
+    // is then empty).
+    void finished(bool listed);
 
 private:
+    ChainStep listPage(const QString& domain, int page, int last);
+
+    RequestSequencer* requests_;
     QStringList snippets_;
     QStringList addresses_;
     QStringList linkTexts_;

@@ -83,8 +83,10 @@ std::array<RankingCells, RankingRowLimit> cutRankingRows(const QString& page) {
     return rows;
 }
 
-std::array<RankingCells, RankingRowLimit> fetchRankingRows(const QString& domain) {
-    return cutRankingRows(GetPageGb2312(weightLookupUrl(domain)));
+ChainStep fetchRankingRows(const QString& domain, std::function<void(const RankingRows&)> done) {
+    const QString url = weightLookupUrl(domain);
+    return fetchPageText([url] { return url; }, QStringLiteral("gb2312"),
+                         [done = std::move(done)](const QString& page) { done(cutRankingRows(page)); });
 }
 
 QString rankingTooltip(int column, int rowNumber, const QString& cellText) {

@@ -3,7 +3,10 @@
 #include <QString>
 #include <QStringList>
 #include <array>
+#include <functional>
 #include <optional>
+
+#include "fetch/sequencer.h"
 
 namespace zorvan {
 
@@ -33,8 +36,9 @@ using RankingCells = std::array<std::optional<QString>, RankingColumns - 1>;
 // Rows 1 to 15 of a ranking page.
 std::array<RankingCells, RankingRowLimit> cutRankingRows(const QString& page);
 
-// Fetches the domain's ranking page again (code page 936) and cuts its rows.
-std::array<RankingCells, RankingRowLimit> fetchRankingRows(const QString& domain);
+// Fetches the domain's ranking page again (code page 936) as a chain step, and cuts its rows.
+using RankingRows = std::array<RankingCells, RankingRowLimit>;
+ChainStep fetchRankingRows(const QString& domain, std::function<void(const RankingRows&)> done);
 
 // What the tooltip shows over a cell: the row number over column 1 (0-based column 0), else the
 // cell's text and the double-click hint.

@@ -36,8 +36,10 @@ WeightFigures cutWeightFigures(const QString& page) {
     return figures;
 }
 
-WeightFigures lookUpWeight(const QString& domain) {
-    return cutWeightFigures(GetPageGb2312(weightLookupUrl(domain)));
+ChainStep lookUpWeight(const QString& domain, std::function<void(const WeightFigures&)> done) {
+    const QString url = weightLookupUrl(domain);
+    return fetchPageText([url] { return url; }, QStringLiteral("gb2312"),
+                         [done = std::move(done)](const QString& page) { done(cutWeightFigures(page)); });
 }
 
 }  // namespace zorvan

@@ -2,7 +2,10 @@
 
 #include <QString>
 #include <array>
+#include <functional>
 #include <optional>
+
+#include "fetch/sequencer.h"
 
 namespace zorvan {
 
@@ -29,7 +32,8 @@ struct WeightFigures {
 
 WeightFigures cutWeightFigures(const QString& page);
 
-// The page for the domain (code page 936), then its figures. A failed fetch gives none.
-WeightFigures lookUpWeight(const QString& domain);
+// The page for the domain (code page 936) as a chain step, then its figures. A failed fetch, a
+// block or an error page gives none.
+ChainStep lookUpWeight(const QString& domain, std::function<void(const WeightFigures&)> done);
 
 }  // namespace zorvan

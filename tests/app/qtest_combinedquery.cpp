@@ -19,6 +19,7 @@
 #include "fieldnames.h"
 #include "fetch/fetch.h"
 #include "fetch/services.h"
+#include "chainwait.h"
 #include "windowfixture.h"
 
 using namespace zorvan;
@@ -221,7 +222,7 @@ private Q_SLOTS:
         // the answer to a request sent after it.
         QTRY_VERIFY_WITH_TIMEOUT(fx->services.log(Role::KeywordRank).front().endMs >= 0, 5000);
         fx->services.setLatency(Role::KeywordRank, 0);
-        FetchPage(fx->base(Role::KeywordRank) + S("/after"));
+        test::awaitFetch(fx->base(Role::KeywordRank) + S("/after"));
         QCoreApplication::processEvents();
         QCOMPARE(window->fieldText(S("Label15")), S("2"));
     }

@@ -77,6 +77,7 @@ void ToolsWiringTest::returnHidesTheHostAndTheWindowsKeepTheirLists() {
     QTest::mouseClick(button(main, "Command10"), Qt::LeftButton);
     auto* backlinks = host->findChild<BacklinkWindow*>();
     QTest::mouseClick(backlinks->queryButton(), Qt::LeftButton);
+    QTRY_VERIFY(backlinks->queryButton()->isEnabled());
     QCOMPARE(backlinks->list()->model()->rowCount(), 1);
     QTest::mouseClick(button(*backlinks, "Command3"), Qt::LeftButton);
     QVERIFY(!host->isVisible());
@@ -85,6 +86,7 @@ void ToolsWiringTest::returnHidesTheHostAndTheWindowsKeepTheirLists() {
     QTest::mouseClick(button(main, "Command9"), Qt::LeftButton);
     auto* weight = host->findChild<WeightWindow*>();
     QTest::mouseClick(weight->queryButton(), Qt::LeftButton);
+    QTRY_VERIFY(weight->queryButton()->isEnabled());
     QCOMPARE(weight->list()->rowCount(), 4);
     QTest::mouseClick(button(*weight, "Command4"), Qt::LeftButton);
     QVERIFY(!host->isVisible());

@@ -53,13 +53,15 @@ private Q_SLOTS:
         fx->services.setRoute(Role::Bing, "/search?q=site%3A", S("<html>no count</html>"));
         fx->services.setFailure(Role::Youdao, standin::Failure::Refuse);
         fx->services.setFailure(Role::SogouRank, standin::Failure::HugeBody);
+        fx->services.setRoute(Role::Bing, "/search?q=link%3A", standin::Page{{}, 302, "http://{{host:bing}}/moved"});
+        fx->services.setRoute(Role::Bing, "/moved", standin::Page{test::toGbk(S("结果(共 12 条")), 200});
         QCOMPARE(cli({S("check"), S("sample.net"), S("--format"), S("json")}), 0);
 
         QHash<QString, QJsonObject> rows;
         for (const QByteArray& line : out.trimmed().split('\n')) {
             const QJsonObject row = QJsonDocument::fromJson(line).object();
-            QCOMPARE(row.keys(), (QStringList{S("bytes"), S("charset"), S("id"), S("ms"), S("status"), S("url"),
-                                              S("value"), S("verdict")}));
+            QCOMPARE(row.keys(), (QStringList{S("bytes"), S("charset"), S("final_url"), S("id"), S("ms"), S("status"),
+                                              S("url"), S("value"), S("verdict")}));
             rows.insert(row.value(S("id")).toString(), row);
         }
         QCOMPARE(rows.size(), FigureCount);
@@ -75,6 +77,12 @@ private Q_SLOTS:
         QCOMPARE(verdict("sogou_rank"), S("error"));
         QCOMPARE(rows[S("backlinks.baidu")].value(S("url")).toString(),
                  serviceBase(Role::Baidu) + S("/s?wd=domain%3Asample.net"));
+        QCOMPARE(rows[S("backlinks.baidu")].value(S("final_url")), rows[S("backlinks.baidu")].value(S("url")));
+        // A redirect: the address asked, and where the page really came from.
+        QCOMPARE(rows[S("backlinks.bing")].value(S("value")).toString(), S(" 12 "));
+        QCOMPARE(rows[S("backlinks.bing")].value(S("url")).toString(),
+                 serviceBase(Role::Bing) + S("/search?q=link%3Asample.net"));
+        QCOMPARE(rows[S("backlinks.bing")].value(S("final_url")).toString(), serviceBase(Role::Bing) + S("/moved"));
 
         // One host is asked one request at a time.
         for (const QString& role : hostRoles()) {

@@ -3,6 +3,7 @@
 #include "engines/countrows.h"
 #include "engines/pagerank.h"
 #include "engines/quicklinks.h"
+#include "chainwait.h"
 #include "fakeplatform.h"
 #include "fetch/fetch.h"
 #include "fetch/services.h"
@@ -23,15 +24,15 @@ const CountRow& row(const QString& id) {
 }
 
 QString RunCountRow(const CountRow& row, const QString& domain) {
-    return waitForResult<ValueResult>([&](QObject* context, auto done) {
-               RunCountRowAsync(builtinRules()[row.figure], domain, nullptr, context, done);
-           })->text;
+    return test::awaitChain<ValueResult>([&](const Chain& chain, auto done) {
+               RunCountRowAsync(chain, builtinRules()[row.figure], domain, done);
+           }).text;
 }
 
 QString PageRankLookup(const QString& domain) {
-    return waitForResult<ValueResult>([&](QObject* context, auto done) {
-               PageRankLookupAsync(builtinRules()[Figure::PageRank], domain, nullptr, context, done);
-           })->text;
+    return test::awaitChain<ValueResult>([&](const Chain& chain, auto done) {
+               PageRankLookupAsync(chain, builtinRules()[Figure::PageRank], domain, done);
+           }).text;
 }
 
 class CountRowsTest : public ::testing::Test {

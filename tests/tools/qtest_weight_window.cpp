@@ -2,6 +2,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QSignalSpy>
 #include <QTableWidget>
 #include <QTest>
 
@@ -17,6 +18,13 @@ namespace {
 
 QString S(const char* utf8) { return QString::fromUtf8(utf8); }
 const QString Red = QStringLiteral("<span style=\"color:#F00\">");
+
+// One click's lookup, to its end.
+bool lookUp(WeightWindow& window) {
+    QSignalSpy ended(&window, &WeightWindow::lookupFinished);
+    window.runLookup();
+    return ended.wait(30000);
+}
 
 QString figures(const QString& count) {
     QString page = S("<html><head><meta charset=\"gb2312\"></head><body><p>丂百度权重值为4，</p>");
@@ -107,12 +115,12 @@ void WeightWindowTest::figuresOfAPreviousDomainNeverStay() {
     fx.services.setRoute(Role::KeywordRank, "/baidu/b.cn", standin::Page{toGbk(S("<p>百度权重值为1，</p>")), 200});
     WeightWindow window;
     window.domainBox()->setText(S("a.cn"));
-    window.runLookup();
+    QVERIFY(lookUp(window));
     QCOMPARE(window.figure(S("Label4"))->text(), S("百度能给该站带来：880/IP"));
     QCOMPARE(window.list()->rowCount(), 12);
 
     window.domainBox()->setText(S("b.cn"));
-    window.runLookup();
+    QVERIFY(lookUp(window));
     QCOMPARE(window.figure(S("Label2"))->text(), S("1"));
     for (const char* name : {"Label3", "Label4", "Label5", "Label6"}) QCOMPARE(window.figure(S(name))->text(), QString());
     QCOMPARE(window.countText(), S("10"));
@@ -125,7 +133,7 @@ void WeightWindowTest::failedFetchStillRebuildsTheList() {
     fx.services.setFailure(Role::KeywordRank, standin::Failure::NeverAnswer);
     WeightWindow window;
     window.domainBox()->clear();
-    window.runLookup();
+    QVERIFY(lookUp(window));
     QCOMPARE(fx.services.targets(Role::KeywordRank), (QList<QByteArray>{"/baidu/", "/baidu/"}));
     QCOMPARE(window.figure(S("Label2"))->text(), S("0"));
     QCOMPARE(window.list()->rowCount(), 10);
@@ -139,20 +147,20 @@ void WeightWindowTest::countSizesTheList() {
     window.domainBox()->setText(S("x.cn"));
     // Three keywords in a ten-row list: rows 4 to 10 keep their placeholders.
     fx.services.setRoute(Role::KeywordRank, "/", standin::Page{toGbk(figures(QString()) + rows(3)), 200});
-    window.runLookup();
+    QVERIFY(lookUp(window));
     QCOMPARE(window.list()->rowCount(), 10);
     QCOMPARE(rowTexts(window.list(), 2)[1], S("关键词3"));
     for (int r = 3; r < 10; ++r)
         QCOMPARE(rowTexts(window.list(), r), (QStringList{QString::number(r + 1), S("1"), S("2"), S("3"), S("4"), S("5")}));
 
     fx.services.setRoute(Role::KeywordRank, "/", standin::Page{toGbk(figures(S("128")) + rows(20)), 200});
-    window.runLookup();
+    QVERIFY(lookUp(window));
     QCOMPARE(window.figure(S("Label3"))->text(), S("共检查到128条"));
     QCOMPARE(window.list()->rowCount(), 15);
     QCOMPARE(rowTexts(window.list(), 14)[1], S("关键词15"));
 
     fx.services.setRoute(Role::KeywordRank, "/", standin::Page{toGbk(figures(S("0")) + rows(3)), 200});
-    window.runLookup();
+    QVERIFY(lookUp(window));
     QCOMPARE(window.list()->rowCount(), 0);
     QCOMPARE(window.list()->columnCount(), 6);
 }
@@ -165,7 +173,7 @@ void WeightWindowTest::doubleClickSearchesTheKeywordAndTooltipsFollowCells() {
     window.resize(800, 500);
     window.show();
     QVERIFY(QTest::qWaitForWindowExposed(&window));
-    window.runLookup();
+    QVERIFY(lookUp(window));
     QTableWidget* list = window.list();
     QCOMPARE(list->rowCount(), 6);
 

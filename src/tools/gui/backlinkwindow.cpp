@@ -6,7 +6,6 @@
 #include <QLabel>
 #include <QMouseEvent>
 #include <QLineEdit>
-#include <QPointer>
 #include <QPushButton>
 #include <QAbstractTableModel>
 #include <QItemSelectionModel>
@@ -117,6 +116,7 @@ BacklinkWindow::BacklinkWindow(QWidget* parent)
 
     connect(queryButton(), &QPushButton::clicked, this, &BacklinkWindow::runQuery);
     connect(listing_, &BacklinkListing::pageListed, this, &BacklinkWindow::rebuildList);
+    connect(listing_, &BacklinkListing::finished, this, &BacklinkWindow::queryEnded);
     connect(list_, &QTableView::doubleClicked, this, &BacklinkWindow::openRow);
 }
 
@@ -129,12 +129,14 @@ bool BacklinkWindow::eventFilter(QObject* watched, QEvent* event) {
 
 void BacklinkWindow::runQuery() {
     if (listing_->isRunning()) return;
-    QPointer<BacklinkWindow> self(this);
     queryButton()->setEnabled(false);
-    const bool listed = listing_->run(domainBox()->text());
-    if (!self) return;
+    listing_->start(domainBox()->text());
+}
+
+void BacklinkWindow::queryEnded(bool listed) {
     queryButton()->setEnabled(true);
     if (!listed) statusLine_->setText(NoResultHint);
+    Q_EMIT queryFinished();
 }
 
 void BacklinkWindow::rebuildList() {

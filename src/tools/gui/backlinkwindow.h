@@ -23,14 +23,19 @@ public:
     QTableView* list() const { return list_; }
     const BacklinkListing& listing() const { return *listing_; }
 
-    // The query of the domain in the box (the query button's click).
+    // Starts the query of the domain in the box (the query button's click).
     void runQuery();
+
+Q_SIGNALS:
+    // The query has ended, its list complete.
+    void queryFinished();
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
     void rebuildList();
+    void queryEnded(bool listed);
     void openRow(const QModelIndex& index);
 
     BacklinkListing* listing_ = nullptr;

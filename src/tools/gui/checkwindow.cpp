@@ -20,7 +20,7 @@ namespace {
 QString S(const char* utf8) { return QString::fromUtf8(utf8); }
 
 // What a user looks for first (which rule, what it got, why) comes before the request's details.
-enum Column { Rule, Outcome, Value, Reason, Status, Ms, Bytes, Charset, Address, ColumnCount };
+enum Column { Rule, Outcome, Value, Reason, Status, Ms, Bytes, Charset, Address, FinalAddress, ColumnCount };
 
 QString verdictName(Verdict verdict) {
     switch (verdict) {
@@ -45,7 +45,7 @@ CheckWindow::CheckWindow(QWidget* parent) : ToolWindow({"", "", QString(), "", S
     table_ = new QTableWidget(0, ColumnCount, this);
     table_->setAccessibleName(S("服务检查"));
     table_->setHorizontalHeaderLabels(
-        {S("规则"), S("结果"), S("值"), S("说明"), S("状态"), S("毫秒"), S("字节"), S("编码"), S("地址")});
+        {S("规则"), S("结果"), S("值"), S("说明"), S("状态"), S("毫秒"), S("字节"), S("编码"), S("地址"), S("跳转后地址")});
     table_->setEditTriggers(QAbstractItemView::NoEditTriggers);
     table_->setSelectionBehavior(QAbstractItemView::SelectRows);
     table_->setSelectionMode(QAbstractItemView::SingleSelection);
@@ -56,7 +56,7 @@ CheckWindow::CheckWindow(QWidget* parent) : ToolWindow({"", "", QString(), "", S
     // Rows as tall as the Chinese glyphs need and no taller, so that every rule fits in view.
     table_->verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
     table_->verticalHeader()->setDefaultSectionSize(QFontMetrics(table_->font()).height() + 6);
-    const int widths[] = {116, 76, 100, 250, 40, 44, 48, 56};
+    const int widths[] = {116, 76, 100, 250, 40, 44, 48, 56, 250};
     for (int c = 0; c < int(std::size(widths)); ++c) table_->setColumnWidth(c, widths[c]);
 
     column()->addWidget(summary_);
@@ -112,12 +112,14 @@ void CheckWindow::showRow(int row) {
         cells[Value] = oneLine(v.text);
         cells[Reason] = verdictReason(v);
         cells[Address] = v.url;
+        // Only a redirect that led elsewhere fills it, so that it stands out.
+        if (v.finalUrl != v.url) cells[FinalAddress] = v.finalUrl;
     }
     for (int c = 0; c < ColumnCount; ++c) {
         auto* item = new QTableWidgetItem(cells[c]);
         if (r.done) item->setBackground(verdictColour(v.verdict));
         if (c >= Status && c <= Bytes) item->setTextAlignment(Qt::AlignRight | Qt::AlignVCenter);
-        item->setToolTip(c == Address || c == Reason ? cells[c] : QString());
+        item->setToolTip(c == Address || c == FinalAddress || c == Reason ? cells[c] : QString());
         table_->setItem(row, c, item);
     }
 }

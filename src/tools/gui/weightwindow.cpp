@@ -6,7 +6,6 @@
 #include <QLabel>
 #include <QMouseEvent>
 #include <QLineEdit>
-#include <QPointer>
 #include <QPushButton>
 #include <QTableWidget>
 #include <QVBoxLayout>
@@ -84,6 +83,8 @@ WeightWindow::WeightWindow(QWidget* parent)
     column()->addLayout(lines);
     column()->addWidget(list_, 1);
 
+    requests_ = new RequestSequencer(this);
+    connect(requests_, &RequestSequencer::idle, this, &WeightWindow::lookupEnded);
     connect(queryButton(), &QPushButton::clicked, this, &WeightWindow::runLookup);
     connect(list_, &QTableWidget::cellDoubleClicked, this, &WeightWindow::searchRow);
 }
@@ -100,13 +101,21 @@ void WeightWindow::resetFigures() {
 
 void WeightWindow::runLookup() {
     if (running_) return;
-    QPointer<WeightWindow> self(this);
     running_ = true;
     queryButton()->setEnabled(false);
     // A figure the new page lacks must not show the previous domain's value.
     resetFigures();
-    const WeightFigures figures = lookUpWeight(domainBox()->text());
-    if (!self) return;
+    // The box is read once per page, as each request goes out.
+    requests_->run(QStringLiteral("lookup"),
+                   {[this](const Chain& chain) {
+                        lookUpWeight(domainBox()->text(), [this](const WeightFigures& f) { showFigures(f); })(chain);
+                    },
+                    [this](const Chain& chain) {
+                        fetchRankingRows(domainBox()->text(), [this](const RankingRows& rows) { fillRankingRows(rows); })(chain);
+                    }});
+}
+
+void WeightWindow::showFigures(const WeightFigures& figures) {
     if (figures.weight) weight_->setText(*figures.weight);
     if (figures.countLine) countLine_->setText(*figures.countLine);
     if (figures.count) countText_ = *figures.count;
@@ -114,9 +123,12 @@ void WeightWindow::runLookup() {
     if (figures.snapshot) snapshot_->setText(*figures.snapshot);
     if (figures.indexed) indexed_->setText(*figures.indexed);
     setUpRankingList();
-    if (!self) return;
+}
+
+void WeightWindow::lookupEnded() {
     queryButton()->setEnabled(true);
     running_ = false;
+    Q_EMIT lookupFinished();
 }
 
 void WeightWindow::setColumns(const QStringList& headers) {
@@ -137,13 +149,9 @@ void WeightWindow::setUpRankingList() {
         list_->setItem(i, 0, new RankingItem(QString::number(i + 1)));
         for (int c = 1; c < RankingColumns; ++c) list_->setItem(i, c, new RankingItem(placeholders.at(c - 1)));
     }
-    fillRankingRows();
 }
 
-void WeightWindow::fillRankingRows() {
-    QPointer<WeightWindow> self(this);
-    const auto rows = fetchRankingRows(domainBox()->text());
-    if (!self) return;
+void WeightWindow::fillRankingRows(const RankingRows& rows) {
     for (int k = 0; k < RankingRowLimit && k < list_->rowCount(); ++k) {
         const RankingCells& cells = rows[size_t(k)];
         for (int c = 0; c < int(cells.size()); ++c) {

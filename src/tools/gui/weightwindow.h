@@ -2,6 +2,9 @@
 
 #include "tools/gui/toolwindow.h"
 
+#include "tools/keywordrank.h"
+#include "tools/weight.h"
+
 class QLabel;
 class QTableWidget;
 
@@ -20,13 +23,19 @@ public:
     // The keyword count of the last lookup that found one, as bare text; sizes the list.
     const QString& countText() const { return countText_; }
 
-    // The lookup of the domain in the box (the query button's click), then the keyword list.
+    // Starts the lookup of the domain in the box (the query button's click), then the keyword list.
     void runLookup();
+
+Q_SIGNALS:
+    // The lookup and its keyword list have ended.
+    void lookupFinished();
 
 private:
     void resetFigures();
+    void showFigures(const WeightFigures& figures);
     void setUpRankingList();
-    void fillRankingRows();
+    void fillRankingRows(const RankingRows& rows);
+    void lookupEnded();
     void searchRow(int row);
     void setColumns(const QStringList& headers);
 
@@ -37,6 +46,7 @@ private:
     QLabel* indexed_ = nullptr;
     QTableWidget* list_ = nullptr;
     QString countText_;
+    RequestSequencer* requests_ = nullptr;
     bool running_ = false;
 };
 

@@ -1,0 +1,155 @@
+#include "fetch/sequencer.h"
+
+#include <QElapsedTimer>
+#include <QList>
+#include <QPointer>
+
+namespace zorvan {
+
+struct ChainState {
+    QString name;
+    quint64 run = 0;
+    QList<ChainStep> steps;
+    qsizetype insertAt = 0;  // where then() puts the next step of the current one
+    bool asking = false;     // a request of the current step is in flight
+};
+
+void Chain::fetch(const QString& address, std::function<void(const FetchResult&)> then) const {
+    sequencer_->send(state_, address, std::move(then));
+}
+
+void Chain::then(ChainStep step) const {
+    state_->steps.insert(state_->insertAt++, std::move(step));
+}
+
+RequestSequencer::RequestSequencer(QObject* parent)
+    : QObject(parent), requests_(std::make_unique<QObject>()) {}
+
+RequestSequencer::~RequestSequencer() = default;
+
+void RequestSequencer::reset(std::optional<int> deadlineMs) {
+    ++run_;
+    requests_ = std::make_unique<QObject>();
+    budget_ = deadlineMs ? std::make_unique<FetchBudget>(*deadlineMs) : nullptr;
+    chains_.clear();
+}
+
+void RequestSequencer::run(const QString& name, QList<ChainStep> steps) {
+    if (const auto running = chains_.value(name)) {
+        running->steps.append(std::move(steps));
+        return;
+    }
+    auto chain = std::make_shared<ChainState>();
+    chain->name = name;
+    chain->run = run_;
+    chain->steps = std::move(steps);
+    chains_.insert(name, chain);
+    advance(chain);
+}
+
+// Steps and handlers may delete the sequencer or reset its run: after each, nothing is touched
+// unless both are still the same.
+void RequestSequencer::advance(const std::shared_ptr<ChainState>& chain) {
+    const QPointer<RequestSequencer> self(this);
+    while (!chain->asking) {
+        if (chain->steps.isEmpty()) {
+            chains_.remove(chain->name);
+            if (chains_.isEmpty()) Q_EMIT idle();
+            return;
+        }
+        const ChainStep step = chain->steps.takeFirst();
+        chain->insertAt = 0;
+        step(Chain(this, chain));
+        if (!self || run_ != chain->run) return;
+    }
+}
+
+void RequestSequencer::send(const std::shared_ptr<ChainState>& chain, const QString& address,
+                            std::function<void(const FetchResult&)> then) {
+    chain->asking = true;
+    auto handle = [this, chain, then = std::move(then)](const FetchResult& result) {
+        const QPointer<RequestSequencer> self(this);
+        chain->asking = false;
+        chain->insertAt = 0;
+        then(result);
+        if (self && run_ == chain->run) advance(chain);
+    };
+    if (!budget_) {
+        FetchAsync(address, defaultFetchOptions(), requests_.get(), std::move(handle));
+        return;
+    }
+    // A request not made because its host was silent before tells that earlier reason.
+    const QString silence = budget_->silence(address);
+    FetchBudget* budget = budget_.get();
+    FetchAsync(address, budget->optionsFor(address), requests_.get(),
+               [budget, address, silence, handle = std::move(handle)](const FetchResult& r) {
+                   budget->noteResult(address, r);
+                   if (silence.isEmpty()) return handle(r);
+                   FetchResult skipped = r;
+                   skipped.detail = silence;
+                   handle(skipped);
+               });
+}
+
+namespace {
+
+// The state of one value fetch across its one or three requests.
+struct ValueFetch {
+    ValueRule rule;
+    std::function<void(const ValueResult&)> done;
+    QElapsedTimer clock;
+    QString declared;
+    FetchResult gb;
+
+    void cut(const FetchResult& page, const QString& text) {
+        ValueResult r = valueNotFound(rule.url, rule.start, page, text);
+        r.charset = declared;
+        // Only a result page is cut: a block page that quotes a count is still a block page.
+        if (r.verdict == Verdict::NotFound) {
+            if (const auto value = cutValue(text, rule.start, rule.end)) {
+                r.text = *value;
+                r.verdict = Verdict::Ok;
+            }
+        }
+        r.ms = clock.elapsed();
+        done(r);
+    }
+};
+
+}  // namespace
+
+void FetchValue(const Chain& chain, const ValueRule& rule,
+                std::function<void(const ValueResult&)> done) {
+    auto state = std::make_shared<ValueFetch>(ValueFetch{rule, std::move(done), {}, {}, {}});
+    state->clock.start();
+    chain.fetch(rule.url, [chain, state](const FetchResult& first) {
+        const QString page = BytesToText(first.body, QStringLiteral("gb2312"));
+        const auto declared = declaredCharset(page);
+        if (!declared) {
+            state->cut(first, page);
+            return;
+        }
+        // Both later requests are made whatever the declaration says; the services count on
+        // nothing else, and the request pattern is part of how the tool is known to behave.
+        state->declared = *declared;
+        chain.fetch(state->rule.url, [chain, state](const FetchResult& asGb) {
+            state->gb = asGb;
+            chain.fetch(state->rule.url, [state](const FetchResult& asUtf8) {
+                const QString charset = valueCharset(state->declared);
+                const FetchResult& page = charset == QStringLiteral("gb2312") ? state->gb : asUtf8;
+                state->cut(page, BytesToText(page.body, charset));
+            });
+        });
+    });
+}
+
+ChainStep fetchPageText(std::function<QString()> address, const QString& charset,
+                        std::function<void(const QString&)> done) {
+    return [address = std::move(address), charset, done = std::move(done)](const Chain& chain) {
+        chain.fetch(address(), [charset, done](const FetchResult& page) {
+            done(resultPageText(page, charset));
+        });
+    };
+}
+
+}  // namespace zorvan
