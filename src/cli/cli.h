@@ -19,6 +19,7 @@ enum ExitStatus {
     UsageError = 2,   // a usage error or a bad domain: nothing was fetched
     FileFailed = 3,   // a file could not be read or written; it was left whole
     DropFound = 4,    // a figure dropped, and --fail-on-drop was given
+    NotifyFailed = 5, // an alert reached not every target (notify --test, --fail-on-notify)
 };
 
 // A parsed command line.
