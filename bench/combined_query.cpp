@@ -56,7 +56,7 @@ int main(int argc, char** argv) {
         delete thread;
     }
 
-    MainWindow window;
+    MainWindow window(nullptr, std::nullopt);
     window.autoSaveBox()->setChecked(false);
     window.show();
 

@@ -46,8 +46,7 @@ int main(int argc, char** argv) {
     test::StandinFixture fx(LimitMs);
     fx.services.loadRoutes(test::samplePagesFolder(), QStringLiteral("engines.routes"));
 
-    MainWindow window;
-    window.findChild<QTimer*>(QStringLiteral("Timer2"))->stop();
+    MainWindow window(nullptr, std::nullopt);
     window.autoSaveBox()->setChecked(false);
     window.show();
 

@@ -1,9 +1,11 @@
 # Installs a build into a staging folder and checks the tree as a desktop and a packager see it:
 # every expected file and nothing else, the menu entry and the metainfo through Debian's own
-# validators, the version, and a manual page that names every command and option of the help.
+# validators, the version, the package's copyright and changelog, and a manual page that names
+# every command and option of the help.
 #   cmake -DBUILD_DIR=... -DDESTDIR=... -DPREFIX=... -DFILES=a|b -DCLI=... -DMANPAGE=...
-#         -DMETAINFO=... -DDESKTOP=... -DVERSION=... -P CheckInstallTree.cmake
-# (CLI, MANPAGE, METAINFO, DESKTOP and FILES relative to the prefix.)
+#         -DMETAINFO=... -DDESKTOP=... -DCOPYRIGHT=... -DCHANGELOG=... -DVERSION=...
+#         -DPACKAGE_VERSION=... -P CheckInstallTree.cmake
+# (CLI, MANPAGE, METAINFO, DESKTOP, COPYRIGHT, CHANGELOG and FILES relative to the prefix.)
 
 cmake_minimum_required(VERSION 3.25)
 string(REPLACE "|" ";" FILES "${FILES}")
@@ -75,12 +77,32 @@ if(NOT metainfo MATCHES "<release version=\"${VERSION}\"")
   problem("the metainfo has no release ${VERSION}")
 endif()
 
+# What Debian asks of a package's documents: compressed manual pages and changelog, a
+# machine-readable copyright file, and a changelog whose latest entry is this package's version.
+function(gunzip path out)
+  execute_process(COMMAND gzip -dc "${path}" RESULT_VARIABLE rc OUTPUT_VARIABLE text ERROR_VARIABLE err)
+  if(NOT rc EQUAL 0)
+    problem("${path} is not gzip-compressed: ${err}")
+    set(problems "${problems}" PARENT_SCOPE)
+  endif()
+  set(${out} "${text}" PARENT_SCOPE)
+endfunction()
+file(STRINGS "${root}/${COPYRIGHT}" copyright_format LIMIT_COUNT 1)
+if(NOT copyright_format STREQUAL "Format: https://www.debian.org/doc/packaging-manuals/copyright-format/1.0/")
+  problem("${COPYRIGHT} is not a machine-readable copyright file (its first line: ${copyright_format})")
+endif()
+gunzip("${root}/${CHANGELOG}" changelog)
+if(NOT changelog MATCHES "^zorvan \\(${PACKAGE_VERSION}\\) ")
+  string(REGEX MATCH "^[^\n;]*" first "${changelog}")
+  problem("the changelog's latest entry is \"${first}\", not zorvan (${PACKAGE_VERSION}): add an entry to data/changelog.Debian")
+endif()
+
 # The manual page names every command and every option the help lists.
 execute_process(COMMAND "${root}/${CLI}" --help RESULT_VARIABLE rc OUTPUT_VARIABLE help ERROR_VARIABLE err)
 if(NOT rc EQUAL 0)
   problem("zorvan-cli --help failed: ${err}")
 endif()
-file(READ "${root}/${MANPAGE}" man)
+gunzip("${root}/${MANPAGE}" man)
 string(REPLACE "\\-" "-" man "${man}")
 string(REGEX REPLACE "\\\\f[BIRP]" "" man "${man}")
 

@@ -5,6 +5,9 @@ target_compile_options(zorvan_common INTERFACE -Wall -Wextra -Wpedantic)
 if(ZORVAN_WERROR)
   target_compile_options(zorvan_common INTERFACE -Werror)
 endif()
+# Every symbol bound at start and the relocations read-only after it: a program that reads pages
+# from the network gives an overwritten pointer table nothing to aim at.
+target_link_options(zorvan_common INTERFACE LINKER:-z,relro LINKER:-z,now)
 target_compile_definitions(zorvan_common INTERFACE
   QT_NO_CAST_FROM_ASCII
   QT_NO_NARROWING_CONVERSIONS_IN_CONNECT

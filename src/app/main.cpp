@@ -8,6 +8,20 @@
 #include "fetch/localfile.h"
 #include "fetch/services.h"
 
+namespace {
+
+// The start-up note's list: the first ten problems keep the message box on the screen.
+QString ruleProblemsNote(const QList<zorvan::RulesProblem>& problems) {
+    constexpr qsizetype shown = 10;
+    QString note;
+    for (qsizetype i = 0; i < std::min(shown, problems.size()); ++i)
+        note += QStringLiteral("\n· ") + zorvan::describeProblemInChinese(problems[i]);
+    if (problems.size() > shown) note += QStringLiteral("\n……另有 %1 项").arg(problems.size() - shown);
+    return note;
+}
+
+}  // namespace
+
 int main(int argc, char** argv) {
     zorvan::prepareFileWrites();
     QApplication app(argc, argv);
@@ -33,9 +47,7 @@ int main(int argc, char** argv) {
     }
 
     // What of rules.json cannot be used is told once; the built-in rules stand in for it.
-    QString ruleProblems;
-    for (const zorvan::RulesProblem& problem : zorvan::effectiveRules().problems)
-        ruleProblems += QStringLiteral("\n· ") + zorvan::describeProblemInChinese(problem);
+    const QString ruleProblems = ruleProblemsNote(zorvan::effectiveRules().problems);
     if (!ruleProblems.isEmpty())
         zorvan::platform().showMessage({nullptr, zorvan::MessageIcon::Warning, zorvan::ApplicationTitle,
                                         QStringLiteral("服务规则文件 ") + zorvan::rulesFilePath() +

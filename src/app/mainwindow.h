@@ -4,9 +4,11 @@
 #include <QPointer>
 #include <QStringList>
 #include <QWidget>
-#include <atomic>
+#include <chrono>
+#include <memory>
+#include <optional>
 
-#include "domains/batchbook.h"
+#include "app/panels.h"
 #include "engines/figures.h"
 #include "history/trends.h"
 
@@ -19,32 +21,25 @@ class QToolButton;
 
 namespace zorvan {
 
+class BatchRun;
 class CombinedQueryEngine;
-
-// What the window knows about the running and past queries.
-struct QueryState {
-    // Counted on the window thread as each batch of the running query reports its end.
-    std::atomic<int> completedBatchCount{0};
-    bool runActive = false;
-    bool resultsReady = false;
-    QStringList batchResults{QString(), QString()};
-};
 
 class MainWindow : public QWidget {
     Q_OBJECT
 public:
-    explicit MainWindow(QWidget* parent = nullptr);
+    // The update check runs once, this long after start; never without a delay.
+    explicit MainWindow(QWidget* parent = nullptr,
+                        std::optional<std::chrono::milliseconds> updateCheckDelay = std::chrono::seconds(1));
     ~MainWindow() override;
 
     QString domain() const;
-    QComboBox* domainBox() const { return domainBox_; }
-    QCheckBox* batchBox() const { return batchBox_; }
-    QCheckBox* autoSaveBox() const { return autoSaveBox_; }
+    QComboBox* domainBox() const { return bar_->box; }
+    QCheckBox* batchBox() const { return bar_->batch; }
+    QCheckBox* autoSaveBox() const { return bar_->autoSave; }
     QWidget* hostArea() const { return hostArea_; }
-    QToolButton* previousArrow() const { return previousArrow_; }
-    QToolButton* nextArrow() const { return nextArrow_; }
-    QPushButton* queryButton() const { return queryButton_; }
-    QTimer* pollTimer() const { return pollTimer_; }
+    QToolButton* previousArrow() const { return ranking_->previous; }
+    QToolButton* nextArrow() const { return ranking_->next; }
+    QPushButton* queryButton() const { return bar_->query; }
 
     // Any label of the window by its objectName (result and detail fields); nullptr if none.
     QLabel* label(const QString& objectName) const;
@@ -56,19 +51,20 @@ public:
     QString figure(Figure figure) const { return figures_[figure]; }
     void setFigure(Figure figure, const QString& text);
 
-    QueryState& state() { return state_; }
     // The running or last query (nullptr before the first).
-    const CombinedQueryEngine* query() const { return query_; }
+    const CombinedQueryEngine* query() const;
+    // The queries of the window, batch mode's walk and its records.
+    const BatchRun& batchRun() const { return *run_; }
 
     // The combined query of the domain in the box (the "查询" button, Enter, the batch advance).
     // Starts at once: a PageRank answer the previous query still waits for is dropped.
     void startCombinedQuery();
-    // One tick of the completion poll.
-    void pollCompletion();
 
 Q_SIGNALS:
     // The user confirmed the exit question; the program ends at once.
     void exitConfirmed();
+    // The start-up update check has ended, whatever it found.
+    void updateCheckDone();
 
 protected:
     void closeEvent(QCloseEvent* event) override;
@@ -77,9 +73,11 @@ protected:
 
 private:
     void buildUi();
+    void connectControls();
     void showFigure(Figure figure);
-    QLabel* makeField(const QString& name, const QString& text, const QString& description);
     void placeHostArea();
+    // The click rule of the fields and the host area: press and release on the same one.
+    void followQuickLink(QObject* watched, QEvent* event);
 
     // Feature hooks: one file per feature (mainwindow_<feature>.cpp).
     // History.
@@ -92,7 +90,13 @@ private:
     void onDomainSelected(int index);
     void showPreviousEntry();
     void showNextEntry();
-    bool advanceBatch();
+    // The batch run's reports: a domain done, the next entry started, the walk's end.
+    void onQueryDone();
+    void onBatchDomainStarted(int index);
+    void onBatchRunFinished();
+    // The window's side of a query start: fields reset, arrows hidden, box and button locked.
+    void showQueryStart();
+    void lockForQuery(const QString& domain);
     void openListEditor();
     // Detail checks.
     void resetDetailFields();
@@ -112,21 +116,21 @@ private:
     void markDrops();
     const FigureDrop* shownDrop(Figure figure) const;
 
-    QueryState state_;
-    CombinedQueryEngine* query_ = nullptr;
+    BatchRun* run_ = nullptr;
+    // Set by the first completed query: the report has figures to show.
+    bool resultsReady_ = false;
+    // Once its query is complete and another entry is shown, a late answer is not shown.
+    bool lateFiguresDropped_ = false;
     FigureValues figures_;
-    QHash<QString, QLabel*> labels_;
+    std::unique_ptr<FieldBoard> fields_;
+    std::unique_ptr<DomainBar> bar_;
+    std::unique_ptr<RankingRow> ranking_;
+    std::unique_ptr<EngineTable> engines_;
+    std::unique_ptr<DetailGrid> detail_;
+    std::unique_ptr<ToolBar> tools_;
     // The field a left button went down on: a quick link opens when it comes up on the same one.
     QPointer<QObject> pressedField_;
-    QComboBox* domainBox_ = nullptr;
-    QCheckBox* batchBox_ = nullptr;
-    QCheckBox* autoSaveBox_ = nullptr;
     QWidget* hostArea_ = nullptr;
-    QToolButton* previousArrow_ = nullptr;
-    QToolButton* nextArrow_ = nullptr;
-    QPushButton* queryButton_ = nullptr;
-    QPushButton* detailButton_ = nullptr;
-    QTimer* pollTimer_ = nullptr;
     QTimer* updateTimer_ = nullptr;
     QWidget* content_ = nullptr;
 
@@ -134,7 +138,6 @@ private:
     // Saved domain list and batch mode.
     void clearDomainList();
     void selectDomainEntry(int index);
-    BatchBook domainBatch_;
     bool fillingDomainList_ = false;
     // History: a failed save is told once per query, or once per batch run.
     bool saveFailureTold_ = false;

@@ -6,7 +6,7 @@
 
 #include "app/mainwindow.h"
 #include "app/resultfields.h"
-#include "domains/batchbook.h"
+#include "engines/batchrun.h"
 #include "domains/domainlist.h"
 #include "domains/gui/listeditor.h"
 #include "engines/queryengine.h"
@@ -18,26 +18,26 @@ void MainWindow::loadDomainList() {
     {
         // Filling an empty box selects its first entry by itself; that is no user selection.
         const QScopedValueRollback filling(fillingDomainList_, true);
-        domainBox_->addItems(readDomainList(configFilePath()));
+        bar_->box->addItems(readDomainList(configFilePath()));
     }
     QStringList entries;
-    for (int i = 0; i < domainBox_->count(); ++i) entries.append(domainBox_->itemText(i));
-    domainBatch_.listLoaded(entries, state_.batchResults);
+    for (int i = 0; i < bar_->box->count(); ++i) entries.append(bar_->box->itemText(i));
+    run_->setList(entries);
 }
 
 void MainWindow::clearDomainList() {
     const QScopedValueRollback filling(fillingDomainList_, true);
-    domainBox_->clear();
+    bar_->box->clear();
 }
 
 void MainWindow::selectDomainEntry(int index) {
-    if (index < 0 || index >= domainBox_->count()) return;
-    if (domainBox_->currentIndex() != index) {
-        domainBox_->setCurrentIndex(index);
+    if (index < 0 || index >= bar_->box->count()) return;
+    if (bar_->box->currentIndex() != index) {
+        bar_->box->setCurrentIndex(index);
         return;
     }
     // Selecting the entry already selected still puts its text back and shows its record.
-    domainBox_->setEditText(domainBox_->itemText(index));
+    bar_->box->setEditText(bar_->box->itemText(index));
     onDomainSelected(index);
 }
 
@@ -48,71 +48,46 @@ void MainWindow::reloadDomainList() {
 }
 
 void MainWindow::onBatchModeToggled(bool ticked) {
-    domainBox_->setEnabled(!ticked);
+    run_->setWalking(ticked);
+    bar_->box->setEnabled(!ticked);
     clearDomainList();
     if (ticked) {
         loadDomainList();
         selectDomainEntry(0);
-        if (domainBox_->count() > 1) nextArrow_->show();
+        if (bar_->box->count() > 1) ranking_->next->show();
     } else {
-        domainBox_->setFocus();
-        nextArrow_->hide();
-        previousArrow_->hide();
+        bar_->box->setFocus();
+        ranking_->next->hide();
+        ranking_->previous->hide();
         loadDomainList();
         selectDomainEntry(0);
     }
 }
 
 void MainWindow::onDomainSelected(int index) {
-    if (fillingDomainList_ || index < 0 || !batchBox_->isChecked()) return;
+    if (fillingDomainList_ || index < 0 || !bar_->batch->isChecked()) return;
     // Once its query is complete, the fields show another entry: a late PageRank answer of that
     // query no longer belongs in them.
-    if (query_ && state_.completedBatchCount == 4 && domainBox_->itemText(index) != query_->domain())
-        disconnect(query_, &CombinedQueryEngine::figureReady, this, &MainWindow::setFigure);
+    if (query() && query()->isComplete() && bar_->box->itemText(index) != query()->domain())
+        lateFiguresDropped_ = true;
     // ShowBatchEntry: a field without a stored piece keeps its text.
-    const QStringList pieces = batchRecordPieces(state_.batchResults.value(index));
+    const QStringList pieces = batchRecordPieces(run_->record(index));
     for (int k = 0; k < FigureCount && k < pieces.size(); ++k) setFigure(Figure(k), pieces[k]);
-    const ArrowVisibility arrows = arrowsForEntry(index, domainBox_->count(), state_.runActive);
-    previousArrow_->setVisible(arrows.previous);
-    nextArrow_->setVisible(arrows.next);
+    const ArrowVisibility arrows = arrowsForEntry(index, bar_->box->count(), run_->isActive());
+    ranking_->previous->setVisible(arrows.previous);
+    ranking_->next->setVisible(arrows.next);
 }
 
-void MainWindow::showPreviousEntry() { selectDomainEntry(domainBox_->currentIndex() - 1); }
+void MainWindow::showPreviousEntry() { selectDomainEntry(bar_->box->currentIndex() - 1); }
 
-void MainWindow::showNextEntry() { selectDomainEntry(domainBox_->currentIndex() + 1); }
-
-bool MainWindow::advanceBatch() {
-    const int index = domainBox_->currentIndex();
-    // The record is the query's own figures, kept only under the entry it was started for: a list
-    // reloaded while the query ran has another domain there, or none.
-    if (domainBox_->itemText(index) == query_->domain()) {
-        QStringList texts;
-        for (int k = 0; k < FigureCount; ++k) texts.append(query_->values()[Figure(k)]);
-        BatchBook::store(state_.batchResults, index, joinBatchRecord(texts));
-    }
-
-    const int count = domainBox_->count();
-    if (index < count - 1) {
-        selectDomainEntry(index + 1);
-        startCombinedQuery();
-        return true;
-    }
-    if (count == index + 1) {
-        state_.runActive = false;
-        selectDomainEntry(0);
-    }
-    return false;
-}
+void MainWindow::showNextEntry() { selectDomainEntry(bar_->box->currentIndex() + 1); }
 
 void MainWindow::openListEditor() {
     auto* editor = new ListEditor(configFilePath(), this);
     editor->setAttribute(Qt::WA_DeleteOnClose);
+    // Batch mode reloads the list twice over, as it always has.
     connect(editor, &ListEditor::saved, this, [this] {
-        if (batchBox_->isChecked()) {
-            clearDomainList();
-            loadDomainList();
-            selectDomainEntry(0);
-        }
+        if (bar_->batch->isChecked()) reloadDomainList();
         reloadDomainList();
     });
     editor->exec();

@@ -13,7 +13,7 @@ namespace zorvan {
 // The finished query's own figures, under the domain it was started for: the box and the fields
 // may show another entry by now (the list reloaded while it ran).
 void MainWindow::saveHistory() {
-    const FileError error = SaveHistory(query_->domain(), query_->values());
+    const FileError error = SaveHistory(query()->domain(), query()->values());
     if (!error || saveFailureTold_) return;
     saveFailureTold_ = true;
     // Told from the event loop, so that a batch run goes on while the message is open.

@@ -12,7 +12,7 @@
 namespace zorvan {
 
 void MainWindow::openReport() {
-    if (!state_.resultsReady) {
+    if (!resultsReady_) {
         showInformation(this, QStringLiteral("Quenta"), QStringLiteral("你尚未查询域名"));
         return;
     }
@@ -29,6 +29,10 @@ void MainWindow::visitSite() { OpenQueryUrl(QStringLiteral("http://"), domain())
 
 void MainWindow::visitProduct() { OpenQueryUrl(productAddress(), QString()); }
 
-void MainWindow::runUpdateCheck() { UpdateCheck(this); }
+void MainWindow::runUpdateCheck() {
+    UpdateCheck(this, [self = QPointer<MainWindow>(this)] {
+        if (self) Q_EMIT self->updateCheckDone();
+    });
+}
 
 }  // namespace zorvan

@@ -44,13 +44,13 @@ Window* embedIn(QWidget* host, QWidget* focusAfterReturn) {
 
 }  // namespace
 
-void MainWindow::showBacklinkWindow() { embedIn<BacklinkWindow>(hostArea_, domainBox_); }
+void MainWindow::showBacklinkWindow() { embedIn<BacklinkWindow>(hostArea_, bar_->box); }
 
-void MainWindow::showWeightWindow() { embedIn<WeightWindow>(hostArea_, domainBox_); }
+void MainWindow::showWeightWindow() { embedIn<WeightWindow>(hostArea_, bar_->box); }
 
 // The check starts at once for the domain in the main window's box, the one its figures are for.
 void MainWindow::showCheckWindow() {
-    CheckWindow* window = embedIn<CheckWindow>(hostArea_, domainBox_);
+    CheckWindow* window = embedIn<CheckWindow>(hostArea_, bar_->box);
     window->domainBox()->setText(domain());
     if (!domain().isEmpty()) window->runCheck();
 }

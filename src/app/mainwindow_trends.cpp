@@ -13,22 +13,22 @@ namespace zorvan {
 
 // Called when the query is complete, before its own record is saved.
 void MainWindow::markDrops() {
-    const QString domain = query_->domain();
+    const QString domain = query()->domain();
     QList<FigureDrop> drops;
     // An unreadable file compares nothing; saving tells the user about it.
     if (const auto records = readStoredRecords(historyFilePath(), domain))
-        drops = findDrops(query_->values(), *records, platform().now().date());
+        drops = findDrops(query()->values(), *records, platform().now().date());
     drops_.insert(domain, drops);
     for (const FigureDrop& d : drops) showFigure(d.figure);
 
-    if (!batchBox_->isChecked()) return;
+    if (!bar_->batch->isChecked()) return;
     for (const FigureDrop& d : drops)
         runDropLines_.append(QString::fromUtf8("%1  %2  %3 → %4（下降%5%）")
                                  .arg(domain, figureInfo(d.figure).label, QString::number(d.from),
                                       QString::number(d.to), QString::number(d.percent())));
     // The last entry of the list ends the run: its drops are told together, from the event loop
     // so that the window is back before the box opens.
-    if (domainBox_->currentIndex() != domainBox_->count() - 1 || runDropLines_.isEmpty()) return;
+    if (bar_->box->currentIndex() != bar_->box->count() - 1 || runDropLines_.isEmpty()) return;
     const QString text =
         QString::fromUtf8("以下数据较上次记录下降：\n") + runDropLines_.join(u'\n');
     runDropLines_.clear();
@@ -41,7 +41,7 @@ void MainWindow::markDrops() {
 // A field shows a drop only while the box shows the domain it was found for and the field still
 // holds the count that dropped (browsing a batch run's entries shows each entry's own marks).
 const FigureDrop* MainWindow::shownDrop(Figure figure) const {
-    const auto domainDrops = drops_.constFind(domainBox_->currentText());
+    const auto domainDrops = drops_.constFind(bar_->box->currentText());
     if (domainDrops == drops_.cend()) return nullptr;
     const auto count = countFromText(figures_[figure]);
     for (const FigureDrop& d : *domainDrops)

@@ -10,7 +10,6 @@
 #include <algorithm>
 #include <cmath>
 
-#include "fetch/localfile.h"
 #include "history/trends.h"
 
 namespace zorvan {
@@ -41,8 +40,11 @@ QFont titleFont(QFont font) {
     return font;
 }
 
+// Control characters are dropped: XML cannot hold them even escaped, and a picture shows nothing for them.
 QString chartTitle(const TrendData& data) {
-    return data.domain + QStringLiteral("  ") +
+    QString domain = data.domain;
+    domain.removeIf([](QChar c) { return c.category() == QChar::Other_Control; });
+    return domain + QStringLiteral("  ") +
            (data.kind == ChartKind::Indexed ? S("收录情况") : S("反向链接"));
 }
 
@@ -356,9 +358,14 @@ void paintTrendChart(QPainter& painter, const QRectF& area, const TrendData& dat
     painter.restore();
 }
 
-std::optional<QString> writeTrendChart(const TrendData& data, const QString& path,
-                                       const QSize& size) {
-    const QString suffix = QFileInfo(path).suffix().toLower();
+std::optional<ChartFormat> chartFormatOf(const QString& fileName) {
+    const QString suffix = QFileInfo(fileName).suffix().toLower();
+    if (suffix == u"png") return ChartFormat::Png;
+    if (suffix == u"svg") return ChartFormat::Svg;
+    return std::nullopt;
+}
+
+QByteArray renderTrendChart(const TrendData& data, ChartFormat format, const QSize& size) {
     QByteArray bytes;
     QBuffer buffer(&bytes);
     buffer.open(QIODevice::WriteOnly);
@@ -366,7 +373,7 @@ std::optional<QString> writeTrendChart(const TrendData& data, const QString& pat
     QFont font;
     font.setPixelSize(std::max(12, size.height() / 42));
     const QRectF area(QPointF(0, 0), QSizeF(size));
-    if (suffix == u"png") {
+    if (format == ChartFormat::Png) {
         QImage image(size, QImage::Format_RGB32);
         image.fill(Qt::white);
         {
@@ -374,26 +381,23 @@ std::optional<QString> writeTrendChart(const TrendData& data, const QString& pat
             painter.setFont(font);
             paintTrendChart(painter, area, data, std::nullopt, false);
         }
-        if (!image.save(&buffer, "PNG")) return S("无法生成PNG图片");
-    } else if (suffix == u"svg") {
+        if (!image.save(&buffer, "PNG")) return {};
+    } else {
         QSvgGenerator svg;
         svg.setOutputDevice(&buffer);
         svg.setSize(size);
         // At 96 dots per inch the picture's size in millimetres is size in CSS pixels.
         svg.setResolution(96);
         svg.setViewBox(QRect(QPoint(0, 0), size));
-        svg.setTitle(chartTitle(data));
+        // The generator writes the title as it is given: a domain with "&" or "<" would break the file.
+        svg.setTitle(chartTitle(data).toHtmlEscaped());
         {
             QPainter painter(&svg);
             painter.setFont(font);
             paintTrendChart(painter, area, data, std::nullopt, false);
         }
-    } else {
-        return S("文件名须以 .png 或 .svg 结尾");
     }
-    QString error;
-    if (!WriteFileAtomically(path, bytes, &error)) return error;
-    return std::nullopt;
+    return bytes;
 }
 
 }  // namespace zorvan

@@ -78,10 +78,12 @@ QString axisCountText(qint64 count);
 void paintTrendChart(QPainter& painter, const QRectF& area, const TrendData& data,
                      std::optional<qsizetype> highlighted = std::nullopt, bool thinWhenDense = true);
 
-// The chart as a file: PNG or SVG by the file's extension (any other is refused), replaced whole.
-// Needs a QGuiApplication (fonts). The reason on failure, or nothing.
-std::optional<QString> writeTrendChart(const TrendData& data, const QString& path,
-                                       const QSize& size);
+// A chart file's format, by the name's extension (.png, .svg; nothing for any other).
+enum class ChartFormat { Png, Svg };
+std::optional<ChartFormat> chartFormatOf(const QString& fileName);
+
+// The chart as a file's bytes; empty when it could not be made. Needs a QGuiApplication (fonts).
+QByteArray renderTrendChart(const TrendData& data, ChartFormat format, const QSize& size);
 
 inline constexpr QSize DefaultChartFileSize{1280, 720};
 

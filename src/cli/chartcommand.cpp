@@ -1,25 +1,20 @@
 // chart: a domain's stored counts drawn to a PNG or SVG file, without a display.
-#include <QFileInfo>
-
 #include "chart/trendchart.h"
 #include "cli/cli.h"
+#include "fetch/localfile.h"
 #include "fetch/services.h"
 #include "history/historyfile.h"
 
 namespace zorvan::cli {
 
 int runChart(const Invocation& invocation, Console& console) {
-    if (invocation.arguments.size() != 1) {
-        console.fail(QStringLiteral("chart needs exactly one domain"));
-        return UsageError;
-    }
     const QString output = invocation.value(QStringLiteral("--output"));
     if (output.isEmpty()) {
         console.fail(QStringLiteral("chart needs --output FILE (.png or .svg)"));
         return UsageError;
     }
-    const QString suffix = QFileInfo(output).suffix().toLower();
-    if (suffix != u"png" && suffix != u"svg") {
+    const auto format = chartFormatOf(output);
+    if (!format) {
         console.fail(QStringLiteral("--output must name a .png or .svg file: ") + output);
         return UsageError;
     }
@@ -30,6 +25,7 @@ int runChart(const Invocation& invocation, Console& console) {
         return UsageError;
     }
     const QString domain = invocation.arguments.first();
+    if (refuseBadDomain(domain, console)) return UsageError;
     const auto records = readRecordsOf(domain, console);
     if (!records) return FileFailed;
     const TrendData data = trendData(domain, *records, *kind);
@@ -41,8 +37,14 @@ int runChart(const Invocation& invocation, Console& console) {
                      domain + QStringLiteral(" in ") + historyFilePath());
         return UsageError;
     }
-    if (const auto error = writeTrendChart(data, output, DefaultChartFileSize)) {
-        console.fail(QStringLiteral("cannot write ") + output + QStringLiteral(": ") + *error);
+    const QByteArray bytes = renderTrendChart(data, *format, DefaultChartFileSize);
+    if (bytes.isEmpty()) {
+        console.fail(QStringLiteral("cannot draw the chart of ") + domain);
+        return FileFailed;
+    }
+    QString error;
+    if (!WriteRegularFile(output, bytes, &error)) {
+        console.fail(QStringLiteral("cannot write ") + output + QStringLiteral(": ") + error);
         return FileFailed;
     }
     return Ran;

@@ -29,8 +29,8 @@ QString textTable(const QList<CheckRow>& rows) {
     for (const CheckRow& row : rows) {
         const ValueResult& r = row.result;
         table.append({row.id, verdictKey(r.verdict), QString::number(r.status), QString::number(r.ms),
-                      QString::number(r.bytes), r.charset.isEmpty() ? QStringLiteral("-") : oneLine(r.charset),
-                      oneLine(r.text), r.url});
+                      QString::number(r.bytes), r.charset.isEmpty() ? QStringLiteral("-") : r.charset,
+                      r.text, r.url});
     }
     return alignedTable(table);
 }
@@ -38,20 +38,13 @@ QString textTable(const QList<CheckRow>& rows) {
 }  // namespace
 
 int runCheck(const Invocation& invocation, Console& console) {
-    if (invocation.arguments.size() != 1) {
-        console.fail(QStringLiteral("check needs exactly one domain"));
-        return UsageError;
-    }
     const auto format = formatOption(invocation, {Format::Text, Format::Json});
     if (!format) {
         console.fail(QStringLiteral("check's --format takes text or json"));
         return UsageError;
     }
     const QString domain = invocation.arguments.first();
-    if (const auto why = badDomain(domain)) {
-        console.fail(QStringLiteral("refused ") + *why + QStringLiteral(": \"") + domain + u'"');
-        return UsageError;
-    }
+    if (refuseBadDomain(domain, console)) return UsageError;
     ServiceCheck check;
     QEventLoop loop;
     QObject::connect(&check, &ServiceCheck::finished, &loop, &QEventLoop::quit);

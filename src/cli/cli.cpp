@@ -1,12 +1,16 @@
 #include "cli/cli.h"
 
+#include <QCommandLineParser>
+#include <QFileInfo>
+
+#include "engines/servicecheck.h"
 #include "fetch/services.h"
 #include "zorvan_version.h"
 
 namespace zorvan::cli {
 
 void Console::fail(const QString& message) {
-    err << "zorvan-cli: " << message << '\n';
+    err << "zorvan-cli: " << oneLine(message) << '\n';
     err.flush();
 }
 
@@ -21,6 +25,8 @@ const QList<OptionInfo>& optionTable() {
                         "      record of an earlier day is a drop; each result lists its drops")},
         {QStringLiteral("--fail-on-drop"), QString(), QStringLiteral("exit with status 4 when any count dropped")},
         {QStringLiteral("--output"), QStringLiteral("FILE"), QStringLiteral("the chart's file: .png or .svg")},
+        {QStringLiteral("--test"), QString(),
+         QStringLiteral("send a short test message to every target of notify.json and print each answer")},
         {QStringLiteral("--kind"), QStringLiteral("indexed|backlinks"),
          QStringLiteral("which count of each engine the chart follows (default indexed)")},
     };
@@ -28,27 +34,37 @@ const QList<OptionInfo>& optionTable() {
 }
 
 const QList<Command>& commands() {
+    static const QStringList queryOptions = {QStringLiteral("--format"), QStringLiteral("--save"),
+                                             QStringLiteral("--drop-threshold"), QStringLiteral("--fail-on-drop")};
+    static const QString domain = QStringLiteral("DOMAIN");
     static const QList<Command> table = {
         {QStringLiteral("query"),
          QStringLiteral("DOMAIN... [--format text|json|csv] [--save] [--drop-threshold PCT] [--fail-on-drop]"),
-         QStringLiteral("the combined query of each domain in turn"),
-         {QStringLiteral("--format"), QStringLiteral("--save"), QStringLiteral("--drop-threshold"),
-          QStringLiteral("--fail-on-drop")}, runQuery},
+         QStringLiteral("the combined query of each domain in turn"), queryOptions, {}, domain, 1, -1, runQuery},
         {QStringLiteral("batch"), QStringLiteral("[--format text|json|csv] [--save] [--drop-threshold PCT] [--fail-on-drop]"),
-         QStringLiteral("the same over the saved domain list of config.ini, in list order"),
-         {QStringLiteral("--format"), QStringLiteral("--save"), QStringLiteral("--drop-threshold"),
-          QStringLiteral("--fail-on-drop")}, runBatch},
+         QStringLiteral("the same over the saved domain list of config.ini, in list order"), queryOptions, {}, {},
+         0, 0, runBatch},
         {QStringLiteral("history"), QStringLiteral("DOMAIN [--format text|json|csv]"),
-         QStringLiteral("the domain's stored records, oldest first"), {QStringLiteral("--format")}, runHistory},
+         QStringLiteral("the domain's stored records, oldest first"), {QStringLiteral("--format")}, {}, domain, 1, 1,
+         runHistory},
         {QStringLiteral("rules"), QString(),
-         QStringLiteral("the service rules in effect (built-ins with rules.json over them), as one JSON object"), {},
-         runRules},
+         QStringLiteral("the service rules in effect (built-ins with rules.json over them), as one JSON object"),
+         {}, {}, {}, 0, 0, runRules},
         {QStringLiteral("check"), QStringLiteral("DOMAIN [--format text|json]"),
          QStringLiteral("runs every service rule once for the domain and tells what each got and why"),
-         {QStringLiteral("--format")}, runCheck},
+         {QStringLiteral("--format")}, {}, domain, 1, 1, runCheck},
         {QStringLiteral("chart"), QStringLiteral("DOMAIN --output FILE [--kind indexed|backlinks]"),
          QStringLiteral("the domain's stored counts as a chart, one line per engine, in a .png or .svg file"),
-         {QStringLiteral("--output"), QStringLiteral("--kind")}, runChart},
+         {QStringLiteral("--output"), QStringLiteral("--kind")}, {QStringLiteral("--output")}, domain, 1, 1, runChart},
+        {QStringLiteral("notify"), QStringLiteral("--test"),
+         QStringLiteral("a short test message to every target of notify.json, and each one's answer"),
+         {QStringLiteral("--test")}, {QStringLiteral("--test")}, {}, 0, 0, runNotify},
+        {QStringLiteral("schedule"), QStringLiteral("[daily HH:MM [-- BATCH OPTIONS] | off]"),
+         QStringLiteral("the daily run (batch --save --resume --notify) as a systemd user timer: set, shown or removed"),
+         {}, {}, QStringLiteral("daily HH:MM | off"), 0, -1, runSchedule},
+        {QStringLiteral("help"), QStringLiteral("[COMMAND]"),
+         QStringLiteral("the usage of one command (as COMMAND --help shows it), or this help"), {}, {},
+         QStringLiteral("COMMAND"), 0, 1, runHelp},
     };
     return table;
 }
@@ -58,6 +74,22 @@ const Command* findCommand(const QString& name) {
         if (c.name == name) return &c;
     return nullptr;
 }
+
+namespace {
+
+const OptionInfo& optionInfo(const QString& name) {
+    const auto& table = optionTable();
+    return *std::find_if(table.cbegin(), table.cend(), [&](const OptionInfo& o) { return o.name == name; });
+}
+
+QString optionLines(const OptionInfo& o) {
+    const QString left = o.name + (o.valueName.isEmpty() ? QString() : u' ' + o.valueName);
+    return QStringLiteral("  ") + left + u'\n' + QStringLiteral("      ") + o.help + u'\n';
+}
+
+const QString helpOptionLines = QStringLiteral("  -h, --help\n      show this help and exit\n");
+
+}  // namespace
 
 QString helpText() {
     QString text = QStringLiteral(
@@ -72,14 +104,11 @@ QString helpText() {
         text += QStringLiteral("  ") + c.name + (c.usage.isEmpty() ? QString() : u' ' + c.usage) + u'\n';
         text += QStringLiteral("      ") + c.summary + u'\n';
     }
-    text += QStringLiteral("\nOptions:\n");
-    for (const OptionInfo& o : optionTable()) {
-        const QString left = o.name + (o.valueName.isEmpty() ? QString() : u' ' + o.valueName);
-        text += QStringLiteral("  ") + left + u'\n' + QStringLiteral("      ") + o.help + u'\n';
-    }
     text += QStringLiteral(
-        "  -h, --help\n"
-        "      show this help and exit\n"
+        "\nOptions (a command takes only those its line shows; after -- every word is an argument):\n");
+    for (const OptionInfo& o : optionTable()) text += optionLines(o);
+    text += helpOptionLines;
+    text += QStringLiteral(
         "  --version\n"
         "      show the program's version and exit\n"
         "\n"
@@ -90,86 +119,129 @@ QString helpText() {
         "  ZORVAN_SERVICES          a file of role=host[:port] lines replacing the services' hosts\n"
         "  ZORVAN_FETCH_TIMEOUT_MS  the time limit of one request in milliseconds (default 20000)\n"
         "\n"
-        "Results go to standard output, progress and errors to standard error.\n"
+        "Results go to standard output, progress and errors to standard error. A reader that goes away\n"
+        "(as head does) ends the command quietly; any other failed write of a result ends it with 3.\n"
         "\n"
         "Exit status:\n"
         "  0  every command ran (a figure \"X\", nothing found, is a result, not an error)\n"
-        "  2  a usage error or a bad domain (empty, or holding a control character); nothing fetched\n"
+        "  2  a usage error or a bad domain (empty, or holding a control character); nothing fetched;\n"
+        "     for batch also a saved list without domains, or entries passed over (the rest ran)\n"
         "  3  a file could not be read or written; it was left whole\n"
-        "  4  a figure dropped and --fail-on-drop was given\n");
+        "  4  a figure dropped and --fail-on-drop was given\n"
+        "  5  an alert reached not every target of notify.json (notify --test, or --fail-on-notify)\n");
     return text;
+}
+
+QString commandHelpText(const Command& command) {
+    QString text = QStringLiteral("Usage: zorvan-cli ") + command.name +
+                   (command.usage.isEmpty() ? QString() : u' ' + command.usage) + QStringLiteral("\n\n") +
+                   command.summary + QStringLiteral("\n\nOptions:\n");
+    for (const QString& name : command.options) text += optionLines(optionInfo(name));
+    return text + helpOptionLines;
 }
 
 QString versionText() { return QStringLiteral("zorvan-cli " ZORVAN_VERSION "\n"); }
 
+namespace {
+
+// A word QCommandLineParser would read as short options ("-save" as -s -a -v -e) or as a long
+// one: only -h is a short option here, so any other single-dash word is named as it was typed.
+std::optional<QString> singleDashWord(const QStringList& words, const Command& command) {
+    for (qsizetype i = 0; i < words.size(); ++i) {
+        const QString& word = words[i];
+        if (word == u"--") break;
+        if (word.startsWith(u"--")) {
+            if (!word.contains(u'=') && command.options.contains(word) && !optionInfo(word).valueName.isEmpty()) ++i;
+        } else if (word.startsWith(u'-') && word != u"-h") {
+            return word;
+        }
+    }
+    return std::nullopt;
+}
+
+QString argumentCountError(const Command& c, qsizetype given) {
+    if (c.mostArguments == 0) return c.name + QStringLiteral(" takes no argument");
+    if (given < c.leastArguments)
+        return c.name + (c.mostArguments < 0 ? QStringLiteral(" needs at least one ") : QStringLiteral(" needs a ")) +
+               c.argument;
+    return c.name + QStringLiteral(" takes one ") + c.argument + QStringLiteral(", not %1").arg(given);
+}
+
+}  // namespace
+
 std::optional<Invocation> parseArguments(const QStringList& arguments, QString* error) {
+    auto usageError = [&](const QString& message) -> std::optional<Invocation> {
+        *error = message;
+        return std::nullopt;
+    };
     Invocation inv;
-    for (qsizetype i = 0; i < arguments.size(); ++i) {
-        const QString& arg = arguments[i];
-        if (arg == QStringLiteral("-h") || arg == QStringLiteral("--help")) {
-            inv.command = QStringLiteral("--help");
-            return inv;
-        }
-        if (arg == QStringLiteral("--version")) {
-            inv.command = QStringLiteral("--version");
-            return inv;
-        }
-        if (arg.startsWith(QStringLiteral("--"))) {
-            const qsizetype eq = arg.indexOf(u'=');
-            const QString name = eq < 0 ? arg : arg.left(eq);
-            const auto option = std::find_if(optionTable().cbegin(), optionTable().cend(),
-                                             [&](const OptionInfo& o) { return o.name == name; });
-            if (option == optionTable().cend()) {
-                *error = QStringLiteral("unknown option ") + name;
-                return std::nullopt;
-            }
-            QString value;
-            if (!option->valueName.isEmpty()) {
-                if (eq >= 0) {
-                    value = arg.mid(eq + 1);
-                } else if (i + 1 < arguments.size()) {
-                    value = arguments[++i];
-                } else {
-                    *error = name + QStringLiteral(" needs a value (") + option->valueName + u')';
-                    return std::nullopt;
-                }
-            } else if (eq >= 0) {
-                *error = name + QStringLiteral(" takes no value");
-                return std::nullopt;
-            }
-            inv.options.insert(name, value);
-            continue;
-        }
-        if (inv.command.isEmpty())
-            inv.command = arg;
-        else
-            inv.arguments.append(arg);
+    if (arguments.isEmpty()) return usageError(QStringLiteral("no command given"));
+    const QString& first = arguments.first();
+    if (first == u"-h" || first == u"--help" || first == u"--version") {
+        inv.command = first == u"--version" ? QStringLiteral("--version") : QStringLiteral("--help");
+        return inv;
     }
-    if (inv.command.isEmpty()) {
-        *error = QStringLiteral("no command given");
-        return std::nullopt;
+    if (first.startsWith(u'-')) return usageError(QStringLiteral("a command comes first, not the option ") + first);
+    const Command* command = findCommand(first);
+    if (!command) return usageError(QStringLiteral("unknown command ") + first);
+    const QStringList words = arguments.mid(1);
+    if (const auto word = singleDashWord(words, *command))
+        return usageError(command->name + QStringLiteral(": unknown option ") + *word);
+
+    QCommandLineParser parser;
+    for (const QString& name : command->options) {
+        const OptionInfo& o = optionInfo(name);
+        parser.addOption(QCommandLineOption(name.mid(2), o.help, o.valueName));
     }
-    const Command* command = findCommand(inv.command);
-    if (!command) {
-        *error = QStringLiteral("unknown command ") + inv.command;
-        return std::nullopt;
+    parser.addOption(QCommandLineOption(QStringList{QStringLiteral("h"), QStringLiteral("help")}));
+    if (!parser.parse(QStringList{QStringLiteral("zorvan-cli")} + words)) {
+        // Single-dash words were refused above: what the parser does not know came as --name.
+        if (!parser.unknownOptionNames().isEmpty())
+            return usageError(command->name + QStringLiteral(": unknown option --") +
+                              parser.unknownOptionNames().first());
+        return usageError(command->name + QStringLiteral(": ") + parser.errorText());
     }
-    for (auto it = inv.options.cbegin(); it != inv.options.cend(); ++it) {
-        if (!command->options.contains(it.key())) {
-            *error = it.key() + QStringLiteral(" does not apply to ") + inv.command;
-            return std::nullopt;
-        }
+    if (parser.isSet(QStringLiteral("help"))) {
+        inv.command = QStringLiteral("help");
+        inv.arguments = {command->name};
+        return inv;
     }
+    inv.command = command->name;
+    inv.arguments = parser.positionalArguments();
+    for (const QString& name : command->options)
+        if (parser.isSet(name.mid(2))) inv.options.insert(name, parser.value(name.mid(2)));
+    const qsizetype given = inv.arguments.size();
+    if (given < command->leastArguments || (command->mostArguments >= 0 && given > command->mostArguments))
+        return usageError(argumentCountError(*command, given));
+    for (const QString& name : command->requiredOptions)
+        if (!inv.has(name))
+            return usageError(command->name + QStringLiteral(" needs ") + name + u' ' + optionInfo(name).valueName);
     return inv;
+}
+
+int runHelp(const Invocation& invocation, Console& console) {
+    if (invocation.arguments.isEmpty()) {
+        console.out << helpText();
+        return Ran;
+    }
+    const Command* command = findCommand(invocation.arguments.first());
+    if (!command) {
+        console.fail(QStringLiteral("unknown command ") + invocation.arguments.first());
+        return UsageError;
+    }
+    console.out << commandHelpText(*command);
+    return Ran;
 }
 
 int run(const Invocation& invocation, Console& console) {
     if (invocation.command == QStringLiteral("--help")) {
         console.out << helpText();
+        console.out.flush();
         return Ran;
     }
     if (invocation.command == QStringLiteral("--version")) {
         console.out << versionText();
+        console.out.flush();
         return Ran;
     }
     static const QStringList ruleUsers = {QStringLiteral("query"), QStringLiteral("batch"), QStringLiteral("rules"),
@@ -198,9 +270,20 @@ std::optional<QString> badDomain(const QString& domain) {
     return std::nullopt;
 }
 
+bool refuseBadDomain(const QString& domain, Console& console) {
+    const auto why = badDomain(domain);
+    if (why) console.fail(QStringLiteral("refused ") + *why + QStringLiteral(": \"") + domain + u'"');
+    return why.has_value();
+}
+
 std::optional<QList<StoredRecord>> readRecordsOf(const QString& domain, Console& console) {
     auto records = readStoredRecords(historyFilePath(), domain);
-    if (!records) console.fail(QStringLiteral("cannot read ") + historyFilePath());
+    if (records) return records;
+    const QFileInfo folder(dataDirectory());
+    if (folder.exists() && (!folder.isDir() || !folder.isReadable() || !folder.isExecutable()))
+        console.fail(QStringLiteral("cannot read the data folder ") + folder.filePath());
+    else
+        console.fail(QStringLiteral("cannot read ") + historyFilePath());
     return records;
 }
 

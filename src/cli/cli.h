@@ -47,11 +47,17 @@ struct OptionInfo {
     QString help;
 };
 
+// What a command takes: its positional arguments (one kind, between a least and a most number)
+// and the options of optionTable() it accepts. Anything else on its line is a usage error.
 struct Command {
     QString name;
     QString usage;     // the arguments and options, after the name
     QString summary;
-    QStringList options;  // the options it accepts
+    QStringList options;          // "--format" ...
+    QStringList requiredOptions;  // of options, those it cannot run without
+    QString argument;             // "DOMAIN"; empty when it takes none
+    int leastArguments = 0;
+    int mostArguments = 0;  // -1: any number
     std::function<int(const Invocation&, Console&)> run;
 };
 
@@ -60,12 +66,14 @@ const QList<Command>& commands();
 const QList<OptionInfo>& optionTable();
 const Command* findCommand(const QString& name);
 
-// The text of --help, made from the tables above.
+// The text of --help, made from the tables above, and one command's usage.
 QString helpText();
+QString commandHelpText(const Command& command);
 QString versionText();
 
-// Reads the arguments after the program name. Nothing and a message on a usage error; --help
-// and --version come back as commands of those names.
+// Reads the arguments after the program name, each command with its own parser. Nothing and a
+// message on a usage error. --help and --version come back as commands of those names, and
+// `help COMMAND` and `COMMAND --help` as the command "help" with the command's name.
 std::optional<Invocation> parseArguments(const QStringList& arguments, QString* error);
 
 // Runs a parsed command line and returns the exit status.
@@ -77,6 +85,9 @@ std::optional<Format> formatOption(const Invocation& invocation, const QList<For
 // A domain the command refuses: empty, or holding a control character. The reason, or nothing.
 std::optional<QString> badDomain(const QString& domain);
 
+// Tells why the command refuses the domain, if it does; true then.
+bool refuseBadDomain(const QString& domain, Console& console);
+
 // The domain's stored records; nothing, and the file named on err, when history.txt cannot be read.
 std::optional<QList<StoredRecord>> readRecordsOf(const QString& domain, Console& console);
 
@@ -87,6 +98,9 @@ int runHistory(const Invocation& invocation, Console& console);
 int runRules(const Invocation& invocation, Console& console);
 int runCheck(const Invocation& invocation, Console& console);
 int runChart(const Invocation& invocation, Console& console);
+int runHelp(const Invocation& invocation, Console& console);
+int runNotify(const Invocation& invocation, Console& console);
+int runSchedule(const Invocation& invocation, Console& console);
 
 // Tells on err what of rules.json could not be used (the built-ins stand in for it).
 void reportRuleProblems(Console& console);

@@ -2,10 +2,14 @@
 #include <QCoreApplication>
 #include <QGuiApplication>
 #include <QTextStream>
+#include <cerrno>
 #include <cstdio>
+#include <cstring>
 #include <memory>
+#include <unistd.h>
 
 #include "cli/cli.h"
+#include "cli/standardoutput.h"
 #include "fetch/localfile.h"
 
 int main(int argc, char** argv) {
@@ -13,13 +17,21 @@ int main(int argc, char** argv) {
     QStringList arguments;
     for (int i = 1; i < argc; ++i) arguments.append(QString::fromLocal8Bit(argv[i]));
 
-    QTextStream out(stdout);
     QTextStream err(stderr);
+    // Nothing is left to do once results cannot be written: a save already made is whole, and
+    // the next domain's figures would go nowhere.
+    zorvan::cli::StandardOutput standardOutput(STDOUT_FILENO, [&err](int error) {
+        if (error != EPIPE)
+            err << "zorvan-cli: cannot write to standard output: " << std::strerror(error) << Qt::endl;
+        ::_exit(zorvan::cli::FileFailed);
+    });
+    QTextStream out(&standardOutput);
     zorvan::cli::Console console{out, err};
     QString error;
     const auto invocation = zorvan::cli::parseArguments(arguments, &error);
     if (!invocation) {
-        console.fail(error + QStringLiteral("\nTry 'zorvan-cli --help'."));
+        console.fail(error);
+        err << "Try 'zorvan-cli --help'." << Qt::endl;
         return zorvan::cli::UsageError;
     }
     // Only drawing a chart needs fonts, and so Qt Gui; it needs no display. Every other command

@@ -35,11 +35,8 @@ bool sendAlert(const QList<NotifyTarget>& targets, const Alert& alert, const Run
     return all;
 }
 
-int runNotifyTest(const QStringList& arguments, Console& console) {
-    if (arguments != QStringList{QStringLiteral("--test")}) {
-        console.fail(QStringLiteral("usage: zorvan-cli notify --test"));
-        return UsageError;
-    }
+// The parser lets notify run only with --test.
+int runNotify(const Invocation&, Console& console) {
     const auto targets = notifyTargets(console);
     if (!targets) return FileFailed;
     if (targets->isEmpty()) {

@@ -19,7 +19,4 @@ std::optional<QList<NotifyTarget>> notifyTargets(Console& console);
 bool sendAlert(const QList<NotifyTarget>& targets, const Alert& alert, const RunSummary* summary,
                Console& console, bool printDelivered);
 
-// zorvan-cli notify --test; arguments after "notify".
-int runNotifyTest(const QStringList& arguments, Console& console);
-
 }  // namespace zorvan::cli

@@ -1,5 +1,7 @@
 #include "cli/output.h"
 
+#include "engines/servicecheck.h"
+
 namespace zorvan::cli {
 namespace {
 
@@ -97,7 +99,13 @@ QStringList csvCells(const FigureRow& row) {
     return cells;
 }
 
-QString alignedTable(const QList<QStringList>& rows) {
+QString alignedTable(const QList<QStringList>& cells) {
+    QList<QStringList> rows;
+    for (const QStringList& row : cells) {
+        QStringList shown;
+        for (const QString& cell : row) shown.append(oneLine(cell));
+        rows.append(shown);
+    }
     QList<int> widths;
     for (const QStringList& row : rows)
         for (int c = 0; c < row.size(); ++c) {
@@ -122,10 +130,10 @@ QString queryText(const FigureRow& row) {
         table.append({e.shortName, row.values[indexedFigure(e.engine)], row.values[backlinksFigure(e.engine)]});
     QStringList ranks;
     for (const Figure f : rankFigures) ranks.append(figureInfo(f).label + QStringLiteral(": ") + row.values[f]);
-    QString text = row.domain + QStringLiteral("  ") + row.date + u'\n' + alignedTable(table) +
-                   ranks.join(QStringLiteral("   ")) + u'\n';
+    QString text = oneLine(row.domain + QStringLiteral("  ") + row.date) + u'\n' + alignedTable(table) +
+                   oneLine(ranks.join(QStringLiteral("   "))) + u'\n';
     for (const RowExtra& extra : row.extras)
-        for (const QString& line : extra.textLines) text += line + u'\n';
+        for (const QString& line : extra.textLines) text += oneLine(line) + u'\n';
     return text;
 }
 
@@ -141,7 +149,7 @@ QString recordsText(const QString& domain, const QList<FigureRow>& rows) {
         cells.append(row.values[Figure::AlexaRank]);
         table.append(cells);
     }
-    return domain + u'\n' + alignedTable(table);
+    return oneLine(domain) + u'\n' + alignedTable(table);
 }
 
 }  // namespace zorvan::cli

@@ -42,8 +42,11 @@ QStringList csvCells(const FigureRow& row);
 // A JSON string literal.
 QString jsonString(const QString& text);
 
-// Columns padded to a common width, wide (CJK) characters counting twice: for a person.
-QString alignedTable(const QList<QStringList>& rows);
+// Columns padded to a common width, wide (CJK) characters counting twice: for a person, so
+// control characters in a cell are shown escaped.
+QString alignedTable(const QList<QStringList>& cells);
+
+// The text formats show what pages and domains hold escaped (oneLine); JSON and CSV carry it whole.
 
 // The text block of one query, or the table of a domain's records.
 QString queryText(const FigureRow& row);

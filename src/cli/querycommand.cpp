@@ -1,9 +1,12 @@
 // query, batch and history: the combined query of domains, and the records stored for one.
 #include <QEventLoop>
+#include <QFileInfo>
 
 #include "cli/cli.h"
 #include "domains/domainlist.h"
+#include "engines/batchrun.h"
 #include "engines/queryengine.h"
+#include "engines/servicecheck.h"
 #include "fetch/platform.h"
 #include "fetch/services.h"
 #include "history/historyfile.h"
@@ -34,7 +37,9 @@ RowExtra dropsExtra(const QList<FigureDrop>& drops) {
                     QStringLiteral(", \"since\": ") + jsonString(d.since) + u'}');
         csv.append(f.key + u' ' + QString::number(d.from) + QStringLiteral("->") + QString::number(d.to) +
                    QStringLiteral(" since ") + d.since);
-        extra.textLines.append(QString::fromUtf8("↓ ") + f.label + QStringLiteral("  ") + dropDescription(d));
+        extra.textLines.append(QString::fromUtf8("↓ %1 fell %2% since %3 (%4 → %5)")
+                                   .arg(f.key, QString::number(d.percent()), d.since, QString::number(d.from),
+                                        QString::number(d.to)));
     }
     extra.json = u'[' + json.join(QStringLiteral(", ")) + u']';
     extra.csv = csv.join(QStringLiteral("; "));
@@ -51,118 +56,139 @@ std::optional<double> dropThreshold(const Invocation& invocation) {
     return value;
 }
 
-// Runs the engine for one domain until both streams have ended, PageRank included.
-FigureValues queryDomain(CombinedQueryEngine& engine, const QString& domain) {
-    QEventLoop loop;
-    const auto connection = QObject::connect(&engine, &CombinedQueryEngine::finished, &loop, &QEventLoop::quit);
-    engine.start(domain);
-    if (!engine.isFinished()) loop.exec();
-    QObject::disconnect(connection);
-    return engine.values();
+// What a run prints and saves as each domain ends.
+struct DomainReport {
+    Console& console;
+    Format format;
+    double threshold;
+    bool save;
+    int status = Ran;
+    bool dropped = false;
+    // Each domain's records as they were before this run saved any of them (a domain named twice,
+    // in a run past midnight, is not compared with its own first answer).
+    QHash<QString, std::optional<QList<StoredRecord>>> before;
+
+    void domainDone(const QString& domain, const FigureValues& values);
+};
+
+void DomainReport::domainDone(const QString& domain, const FigureValues& values) {
+    const QDate today = platform().now().date();
+    FigureRow row{domain, shortDate(today), values, false, {}};
+    if (!before.contains(domain)) before.insert(domain, readStoredRecords(historyFilePath(), domain));
+    QList<FigureDrop> drops;
+    if (const auto& records = before[domain]) {
+        drops = findDrops(row.values, *records, today, threshold);
+    } else {
+        console.fail(QStringLiteral("cannot read ") + historyFilePath() + QStringLiteral(": no drops compared for ") +
+                     domain);
+        status = FileFailed;
+    }
+    dropped = dropped || !drops.isEmpty();
+    row.extras.append(dropsExtra(drops));
+    if (save) {
+        if (const FileError error = saveHistoryTo(historyFilePath(), domain, row.values, row.date)) {
+            console.fail(QStringLiteral("cannot save the record of ") + domain + QStringLiteral(" in ") +
+                         historyFilePath() + QStringLiteral(": ") + error->english());
+            status = FileFailed;
+        }
+    }
+    print(console, format, row);
 }
 
-// The combined query of each domain in turn, each printed as it ends.
+// Walks the domains with every answer of each query in, each printed as it ends.
+void walkDomains(const QStringList& domains, DomainReport& report) {
+    BatchRun run;
+    run.setDoneWhen(BatchRun::DoneWhen::AllAnswers);
+    QObject::connect(&run, &BatchRun::domainStarted, [&](int index, const QString& domain) {
+        if (domains.size() > 1)
+            report.console.err << '[' << (index + 1) << '/' << domains.size() << "] " << oneLine(domain) << Qt::endl;
+    });
+    QObject::connect(&run, &BatchRun::domainDone, [&](int, const CombinedQueryEngine* query) {
+        report.domainDone(query->domain(), query->values());
+    });
+    QEventLoop loop;
+    QObject::connect(&run, &BatchRun::finished, &loop, &QEventLoop::quit);
+    run.start(domains);
+    if (run.isActive()) loop.exec();
+}
+
+// The combined query of each domain in turn.
 int queryDomains(const QStringList& domains, const Invocation& invocation, Console& console) {
     const auto format = formatOption(invocation, AllFormats);
     if (!format) {
         console.fail(QStringLiteral("--format takes text, json or csv"));
         return UsageError;
     }
-    for (const QString& domain : domains) {
-        if (const auto why = badDomain(domain)) {
-            console.fail(QStringLiteral("refused ") + *why + QStringLiteral(": \"") + domain + u'"');
-            return UsageError;
-        }
-    }
+    for (const QString& domain : domains)
+        if (refuseBadDomain(domain, console)) return UsageError;
     const auto threshold = dropThreshold(invocation);
     if (!threshold) {
         console.fail(QStringLiteral("--drop-threshold takes a percentage above 0 and at most 100"));
         return UsageError;
     }
-    const bool save = invocation.has(QStringLiteral("--save"));
     if (*format == Format::Csv) console.out << csvLine(csvColumns({QStringLiteral("drops")}));
-    bool dropped = false;
-    QHash<QString, std::optional<QList<StoredRecord>>> before;
-
-    int status = Ran;
-    CombinedQueryEngine engine;
-    for (qsizetype i = 0; i < domains.size(); ++i) {
-        const QString& domain = domains[i];
-        if (domains.size() > 1)
-            console.err << '[' << (i + 1) << '/' << domains.size() << "] " << domain << Qt::endl;
-        FigureRow row{domain, QString(), queryDomain(engine, domain), false, {}};
-        const QDate today = platform().now().date();
-        row.date = shortDate(today);
-        // Compared with the domain's records as they were before this run saved any of them (a
-        // domain named twice, in a run past midnight, is not compared with its own first answer).
-        if (!before.contains(domain)) before.insert(domain, readStoredRecords(historyFilePath(), domain));
-        QList<FigureDrop> drops;
-        if (const auto& records = before[domain]) {
-            drops = findDrops(row.values, *records, today, *threshold);
-        } else {
-            console.fail(QStringLiteral("cannot read ") + historyFilePath() +
-                         QStringLiteral(": no drops compared for ") + domain);
-            status = FileFailed;
-        }
-        dropped = dropped || !drops.isEmpty();
-        row.extras.append(dropsExtra(drops));
-        if (save) {
-            if (const FileError error = saveHistoryTo(historyFilePath(), domain, row.values, row.date)) {
-                console.fail(QStringLiteral("cannot save the record of ") + domain + QStringLiteral(" in ") +
-                             historyFilePath() + QStringLiteral(": ") + error->english());
-                status = FileFailed;
-            }
-        }
-        print(console, *format, row);
-    }
+    DomainReport report{console, *format, *threshold, invocation.has(QStringLiteral("--save")), Ran, false, {}};
+    walkDomains(domains, report);
     // A file that failed says more than a drop: it wins.
-    if (status == Ran && dropped && invocation.has(QStringLiteral("--fail-on-drop"))) return DropFound;
-    return status;
+    if (report.status == Ran && report.dropped && invocation.has(QStringLiteral("--fail-on-drop"))) return DropFound;
+    return report.status;
+}
+
+// The saved list's entries that can be queried. Blank entries are passed over as nothing to ask; a
+// refused one (a tab pasted from a spreadsheet) is told and passed over, and *refused set.
+QStringList batchDomains(const QStringList& entries, Console& console, bool* refused) {
+    QStringList domains;
+    for (qsizetype i = 0; i < entries.size(); ++i) {
+        const QString& entry = entries[i];
+        const QString place = QStringLiteral("entry %1 of the saved list").arg(i + 1);
+        if (entry.trimmed().isEmpty()) {
+            console.err << "zorvan-cli: passing over " << place << ": it is empty" << Qt::endl;
+        } else if (const auto why = badDomain(entry)) {
+            console.fail(QStringLiteral("passing over ") + place + QStringLiteral(": refused ") + *why +
+                         QStringLiteral(": \"") + entry + u'"');
+            *refused = true;
+        } else {
+            domains.append(entry);
+        }
+    }
+    return domains;
 }
 
 }  // namespace
 
 int runQuery(const Invocation& invocation, Console& console) {
-    if (invocation.arguments.isEmpty()) {
-        console.fail(QStringLiteral("query needs at least one domain"));
-        return UsageError;
-    }
     return queryDomains(invocation.arguments, invocation, console);
 }
 
 int runBatch(const Invocation& invocation, Console& console) {
-    if (!invocation.arguments.isEmpty()) {
-        console.fail(QStringLiteral("batch takes no domain: it queries the saved list"));
-        return UsageError;
-    }
+    const QString config = configFilePath();
     bool readable = true;
-    const QStringList entries = readDomainList(configFilePath(), &readable);
+    const QStringList entries = readDomainList(config, &readable);
     if (!readable) {
-        console.fail(QStringLiteral("cannot read ") + configFilePath());
+        console.fail(QStringLiteral("cannot read ") + config);
         return FileFailed;
     }
-    // An empty entry (",," in the list) names no domain: it is passed over, as nothing to ask.
-    QStringList domains;
-    for (const QString& entry : entries) {
-        if (entry.isEmpty())
-            console.err << "zorvan-cli: passing over an empty entry of the saved list" << Qt::endl;
-        else
-            domains.append(entry);
+    bool refused = false;
+    const QStringList domains = batchDomains(entries, console, &refused);
+    if (domains.isEmpty() && !refused) {
+        console.fail(QFileInfo::exists(config)
+                         ? QStringLiteral("the saved domain list in ") + config + QStringLiteral(" holds no domain")
+                         : QStringLiteral("no saved domain list: ") + config + QStringLiteral(" does not exist"));
+        return UsageError;
     }
-    return queryDomains(domains, invocation, console);
+    const int status = queryDomains(domains, invocation, console);
+    // The rest ran; a refused entry still makes the run's end an input error, unless a file failed.
+    return refused && status != FileFailed ? UsageError : status;
 }
 
 int runHistory(const Invocation& invocation, Console& console) {
-    if (invocation.arguments.size() != 1) {
-        console.fail(QStringLiteral("history needs exactly one domain"));
-        return UsageError;
-    }
     const auto format = formatOption(invocation, AllFormats);
     if (!format) {
         console.fail(QStringLiteral("--format takes text, json or csv"));
         return UsageError;
     }
     const QString domain = invocation.arguments.first();
+    if (refuseBadDomain(domain, console)) return UsageError;
     const auto records = readRecordsOf(domain, console);
     if (!records) return FileFailed;
     QList<FigureRow> rows;

@@ -5,14 +5,14 @@
 namespace zorvan::cli {
 
 void reportRuleProblems(Console& console) {
-    for (const RulesProblem& problem : effectiveRules().problems) console.fail(describeProblem(problem));
+    // A generated file can hold a million problems: the first ones show what to mend.
+    constexpr qsizetype shown = 20;
+    const QList<RulesProblem> problems = effectiveRules().problems;
+    for (qsizetype i = 0; i < std::min(shown, problems.size()); ++i) console.fail(describeProblem(problems[i]));
+    if (problems.size() > shown) console.fail(QString::fromUtf8("… and %1 more").arg(problems.size() - shown));
 }
 
-int runRules(const Invocation& invocation, Console& console) {
-    if (!invocation.arguments.isEmpty()) {
-        console.fail(QStringLiteral("rules takes no argument"));
-        return UsageError;
-    }
+int runRules(const Invocation&, Console& console) {
     console.out << rulesJson(effectiveRules().rules);
     return Ran;
 }

@@ -218,19 +218,14 @@ QString crontabLine(const DailyTime& time, const QStringList& command, const QSt
     return QStringLiteral("%1 %2 * * * ").arg(time.minute).arg(time.hour) + words.join(u' ');
 }
 
-int runSchedule(const QStringList& arguments, Console& console) {
-    const QString what = arguments.value(0);
+int runSchedule(const Invocation& invocation, Console& console) {
+    const QStringList& arguments = invocation.arguments;
     if (arguments.isEmpty()) return scheduleStatus(console);
-    if (what == QStringLiteral("off") && arguments.size() == 1) return scheduleOff(console);
-    if (what == QStringLiteral("daily") && arguments.size() >= 2) {
-        const auto time = parseDailyTime(arguments[1]);
-        QStringList options = arguments.mid(2);
-        if (!options.isEmpty() && options.first() == QStringLiteral("--")) options.removeFirst();
-        if (time && (arguments.size() == 2 || arguments[2] == QStringLiteral("--"))) return scheduleDaily(*time, options, console);
-        if (!time) {
-            console.fail(QStringLiteral("the time must be HH:MM, 00:00 to 23:59"));
-            return UsageError;
-        }
+    if (arguments == QStringList{QStringLiteral("off")}) return scheduleOff(console);
+    if (arguments.first() == QStringLiteral("daily") && arguments.size() >= 2) {
+        if (const auto time = parseDailyTime(arguments[1])) return scheduleDaily(*time, arguments.mid(2), console);
+        console.fail(QStringLiteral("schedule: the time must be HH:MM, 00:00 to 23:59"));
+        return UsageError;
     }
     console.fail(QStringLiteral("usage: zorvan-cli schedule [daily HH:MM [-- BATCH OPTIONS] | off]"));
     return UsageError;

@@ -6,8 +6,6 @@
 
 namespace zorvan::cli {
 
-struct Console;
-
 // A daily run: a systemd user timer and service, or a crontab line where no user service
 // manager answers.
 struct DailyTime {
@@ -32,8 +30,5 @@ QString serviceUnit(const QStringList& command, const QString& dataFolder);
 QString timerUnit(const DailyTime& time);
 // "30 6 * * * /usr/bin/zorvan-cli batch --save --resume --notify ..." for 06:30.
 QString crontabLine(const DailyTime& time, const QStringList& command, const QString& dataFolder);
-
-// zorvan-cli schedule [daily HH:MM [-- batch options] | off]; arguments after "schedule".
-int runSchedule(const QStringList& arguments, Console& console);
 
 }  // namespace zorvan::cli

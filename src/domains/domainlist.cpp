@@ -63,4 +63,17 @@ QString valueFromEditorText(const QString& text) {
     return kept.join(QLatin1Char(','));
 }
 
+ArrowVisibility arrowsForEntry(int index, int count, bool runActive) {
+    ArrowVisibility arrows;
+    if (index == 0) {
+        arrows.next = true;
+    } else if (index > 0 && index < count - 1) {
+        arrows.previous = arrows.next = true;
+    } else if (index > 0 && count == index + 1) {
+        arrows.previous = true;
+    }
+    if (runActive) arrows.next = false;
+    return arrows;
+}
+
 }  // namespace zorvan

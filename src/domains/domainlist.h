@@ -26,4 +26,12 @@ QString editorTextFromValue(const QString& value);
 // The value the editor saves: each line that is not blank, untrimmed, in order, joined by ",".
 QString valueFromEditorText(const QString& text);
 
+// Which browsing arrows an entry of the list shows in batch mode: index the selected entry, count
+// the number of entries; during a run the next arrow stays hidden.
+struct ArrowVisibility {
+    bool previous = false;
+    bool next = false;
+};
+ArrowVisibility arrowsForEntry(int index, int count, bool runActive);
+
 }  // namespace zorvan

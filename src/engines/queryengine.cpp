@@ -48,6 +48,7 @@ void CombinedQueryEngine::begin(const QString& domain, const QList<Step>& window
     values_ = FigureValues();
     results_ = {};
     runningStreams_ = 0;
+    batchesDone_ = 0;
     for (const QList<Step>& steps : {window, worker}) {
         if (steps.isEmpty()) continue;
         ++runningStreams_;
@@ -62,8 +63,13 @@ void CombinedQueryEngine::runNext(std::shared_ptr<QList<Step>> stream) {
     const QObject* requests = requests_.get();
     while (!stream->isEmpty() && stream->first().kind == Step::BatchEnd) {
         stream->removeFirst();
+        ++batchesDone_;
         Q_EMIT batchDone();
         if (!self || requests_.get() != requests) return;
+        if (isComplete()) {
+            Q_EMIT completed();
+            if (!self || requests_.get() != requests) return;
+        }
     }
     if (stream->isEmpty()) {
         if (--runningStreams_ == 0) Q_EMIT finished();

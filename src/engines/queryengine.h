@@ -48,12 +48,16 @@ public:
     const FigureValues& values() const { return values_; }
     const ValueResult& result(Figure figure) const { return results_[size_t(figure)]; }
     bool isFinished() const { return runningStreams_ == 0; }
+    // All four batches have ended: every figure but PageRank has arrived.
+    bool isComplete() const { return batchesDone_ == BatchCount; }
 
 Q_SIGNALS:
     void figureReady(zorvan::Figure figure, const QString& text);
     // Four times per full query: the window batch, then (in any interleaving with it) the engine,
     // Youdao and Sogou/Yahoo batches.
     void batchDone();
+    // Once per full query, right after the fourth batch: the query is complete.
+    void completed();
     // Both streams have ended, the PageRank lookup included.
     void finished();
 
@@ -72,6 +76,8 @@ private:
     FigureValues values_;
     std::array<ValueResult, FigureCount> results_;
     int runningStreams_ = 0;
+    static constexpr int BatchCount = 4;
+    int batchesDone_ = 0;
 };
 
 }  // namespace zorvan

@@ -6,6 +6,7 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QMutex>
+#include <algorithm>
 #include <optional>
 
 #include "engines/countrows.h"
@@ -96,6 +97,41 @@ void placeOffset(const QByteArray& bytes, RulesProblem& p) {
     p.column = int(QString::fromUtf8(before.mid(lineStart)).size()) + 1;
 }
 
+// The object's member names that occur more than once, with how often, in order of first
+// occurrence: the parser keeps one of each silently. bytes must hold one valid JSON object.
+QList<std::pair<QString, int>> repeatedKeys(const QByteArray& bytes) {
+    QList<std::pair<QString, int>> counts;
+    int depth = 0;
+    bool expectKey = false;
+    for (qsizetype i = 0; i < bytes.size(); ++i) {
+        const char c = bytes[i];
+        if (c == '"') {
+            qsizetype end = i + 1;
+            while (end < bytes.size() && bytes[end] != '"') end += bytes[end] == '\\' ? 2 : 1;
+            if (depth == 1 && expectKey) {
+                const QByteArray literal = bytes.mid(i, end - i + 1);
+                const QString name = QJsonDocument::fromJson('[' + literal + ']').array().first().toString();
+                auto it = std::find_if(counts.begin(), counts.end(), [&](const auto& n) { return n.first == name; });
+                if (it == counts.end())
+                    counts.append({name, 1});
+                else
+                    ++it->second;
+                expectKey = false;
+            }
+            i = end;
+        } else if (c == '{' || c == '[') {
+            ++depth;
+            expectKey = depth == 1;
+        } else if (c == '}' || c == ']') {
+            --depth;
+        } else if (c == ',') {
+            expectKey = depth == 1;
+        }
+    }
+    counts.removeIf([](const auto& n) { return n.second < 2; });
+    return counts;
+}
+
 QString jsonString(const QString& text) {
     const QByteArray array = QJsonDocument(QJsonArray{text}).toJson(QJsonDocument::Compact);
     return QString::fromUtf8(array.mid(1, array.size() - 2));
@@ -131,7 +167,8 @@ QString describeProblem(const RulesProblem& p) {
                        .arg(p.offset) +
                    builtIn;
         case RulesProblem::NotAnObject:
-            if (p.rule.isEmpty()) return p.file + QStringLiteral(": must hold one JSON object of rules") + builtIn;
+            if (p.rule.isEmpty())
+                return p.file + QStringLiteral(": not an object: must hold one JSON object of rules") + builtIn;
             return p.file + QStringLiteral(": rule \"") + p.rule +
                    QStringLiteral("\" must be a JSON object; its built-in values are used");
         case RulesProblem::UnknownRule:
@@ -145,6 +182,9 @@ QString describeProblem(const RulesProblem& p) {
         case RulesProblem::BadScheme: return where + QStringLiteral(" must start with http:// or https://") + kept;
         case RulesProblem::BadPlaceholder:
             return where + QStringLiteral(" holds the unknown placeholder ") + p.detail + kept;
+        case RulesProblem::DuplicateRule:
+            return p.file + QStringLiteral(": rule \"") + p.rule + QStringLiteral("\" is given ") + p.detail +
+                   QStringLiteral(" times; the last one is used");
     }
     return QString();
 }
@@ -166,6 +206,8 @@ QString describeProblemInChinese(const RulesProblem& p) {
         case RulesProblem::EmptyMarker: return where + S("不能为空") + kept;
         case RulesProblem::BadScheme: return where + S("应以 http:// 或 https:// 开头") + kept;
         case RulesProblem::BadPlaceholder: return where + S("含有未知的占位符 ") + p.detail + kept;
+        case RulesProblem::DuplicateRule:
+            return S("规则“") + p.rule + S("”出现了 ") + p.detail + S(" 次，使用最后一个。");
     }
     return QString();
 }
@@ -181,10 +223,17 @@ LoadedRules applyRulesFile(const QByteArray& json, const QString& fileName) {
     if (bytes.startsWith("\xEF\xBB\xBF")) bytes.replace(0, 3, "   ");
     QJsonParseError error{};
     const QJsonDocument document = QJsonDocument::fromJson(bytes, &error);
+    // Another JSON value (null, a number) is well-formed but no object: the parser refuses it on
+    // its own, so it is told apart by reading it as an array's element.
+    if (error.error != QJsonParseError::NoError && QJsonDocument::fromJson(QByteArray("[") + bytes + ']').isArray()) {
+        problem(RulesProblem::NotAnObject);
+        return out;
+    }
     if (error.error != QJsonParseError::NoError) {
         RulesProblem& p = problem(RulesProblem::Syntax);
         p.detail = error.errorString();
-        p.offset = error.offset;
+        // An unterminated string is reported one byte past the end.
+        p.offset = std::min<qint64>(error.offset, bytes.size());
         placeOffset(bytes, p);
         return out;
     }
@@ -193,6 +242,8 @@ LoadedRules applyRulesFile(const QByteArray& json, const QString& fileName) {
         return out;
     }
     const QJsonObject root = document.object();
+    for (const auto& [name, times] : repeatedKeys(bytes))
+        problem(RulesProblem::DuplicateRule, name).detail = QString::number(times);
     for (auto rule = root.begin(); rule != root.end(); ++rule) {
         const auto figure = figureByKey(rule.key());
         if (!figure) {
@@ -261,9 +312,11 @@ QString rulesJson(const RuleSet& rules) {
         for (const Key& key : keys) {
             const QString& value = rule.*(key.member);
             if (!applies(key, f.figure)) continue;
-            // A rule without a second wording prints none, as the built-in rows have none.
+            // A rule without a second wording prints none, as the built-in rows have none; one
+            // whose built-in second wording was removed prints the removal, or reading the
+            // printed file back would bring that wording back.
             const bool fallback = key.member == &FigureRule::fallbackStart || key.member == &FigureRule::fallbackEnd;
-            if (fallback && rule.fallbackStart.isEmpty()) continue;
+            if (fallback && rule.fallbackStart.isEmpty() && builtinRules()[f.figure].fallbackStart.isEmpty()) continue;
             fields.append(QStringLiteral("    \"") + QLatin1String(key.name) + QStringLiteral("\": ") + jsonString(value));
         }
         members.append(QStringLiteral("  \"") + f.key + QStringLiteral("\": {\n") + fields.join(QStringLiteral(",\n")) +

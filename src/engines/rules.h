@@ -53,6 +53,7 @@ struct RulesProblem {
         EmptyMarker,     // rule, key
         BadScheme,       // rule, key: neither http:// nor https://
         BadPlaceholder,  // rule, key, detail: the placeholder
+        DuplicateRule,   // rule, detail: how many times it is given (the last one stands)
     } kind;
     QString file;
     QString rule;

@@ -63,8 +63,20 @@ void ServiceCheck::runNext(std::shared_ptr<QList<int>> chain) {
 }
 
 QString oneLine(const QString& text) {
-    QString out = text;
-    out.replace(u'\r', QStringLiteral("\\r")).replace(u'\n', QStringLiteral("\\n")).replace(u'\t', QStringLiteral("\\t"));
+    QString out;
+    out.reserve(text.size());
+    for (const QChar c : text) {
+        switch (c.unicode()) {
+            case '\r': out += QStringLiteral("\\r"); break;
+            case '\n': out += QStringLiteral("\\n"); break;
+            case '\t': out += QStringLiteral("\\t"); break;
+            default:
+                if (c.category() == QChar::Other_Control)
+                    out += QStringLiteral("\\x%1").arg(int(c.unicode()), 2, 16, QLatin1Char('0'));
+                else
+                    out += c;
+        }
+    }
     return out;
 }
 

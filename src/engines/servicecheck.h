@@ -53,7 +53,9 @@ private:
     int runningChains_ = 0;
 };
 
-// A value as one line of text: line breaks and tabs shown as \r, \n and \t.
+// A value as one line of text that a terminal shows as it is: line breaks and tabs shown as \r,
+// \n and \t, every other control character as \x and two hex digits (an ESC would otherwise
+// start a terminal sequence).
 QString oneLine(const QString& text);
 
 }  // namespace zorvan

@@ -5,8 +5,12 @@
 #include <QSaveFile>
 #include <QStringDecoder>
 #include <QStringEncoder>
+#include <QTemporaryFile>
 #include <QUrl>
+#include <cerrno>
 #include <csignal>
+#include <cstdio>
+#include <cstring>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -75,8 +79,12 @@ void prepareFileWrites() { std::signal(SIGXFSZ, SIG_IGN); }
 
 FileRead ReadWholeFile(const QString& path, QByteArray* bytes) {
     bytes->clear();
+    // Only a name that is not there is missing: a folder on the way that cannot be searched, or a
+    // file in a folder's place, hides whatever the file holds.
+    struct stat status {};
+    if (::lstat(QFile::encodeName(path).constData(), &status) != 0)
+        return errno == ENOENT ? FileRead::Missing : FileRead::Unreadable;
     const QFileInfo info(path);
-    if (!info.exists() && !info.isSymLink()) return FileRead::Missing;
     if (!info.isFile()) return FileRead::Unreadable;
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly)) return FileRead::Unreadable;
@@ -107,6 +115,47 @@ bool WriteAtomically(QSaveFile& file, const QByteArray& bytes, QString* error) {
 bool WriteFileAtomically(const QString& path, const QByteArray& bytes, QString* error) {
     QSaveFile file(path);
     return WriteAtomically(file, bytes, error);
+}
+
+namespace {
+
+QString notAFile(mode_t mode) {
+    if (S_ISLNK(mode)) return QStringLiteral("a symbolic link");
+    if (S_ISDIR(mode)) return QStringLiteral("a folder");
+    if (S_ISFIFO(mode)) return QStringLiteral("a FIFO");
+    if (S_ISSOCK(mode)) return QStringLiteral("a socket");
+    if (S_ISCHR(mode) || S_ISBLK(mode)) return QStringLiteral("a device");
+    return QStringLiteral("not a regular file");
+}
+
+}  // namespace
+
+bool WriteRegularFile(const QString& path, const QByteArray& bytes, QString* error) {
+    auto fail = [&](const QString& why) {
+        if (error) *error = why;
+        return false;
+    };
+    const QByteArray name = QFile::encodeName(path);
+    struct stat old {};
+    const bool exists = ::lstat(name.constData(), &old) == 0;
+    if (!exists && errno != ENOENT) return fail(QString::fromLocal8Bit(std::strerror(errno)));
+    if (exists && !S_ISREG(old.st_mode))
+        return fail(QStringLiteral("it is ") + notAFile(old.st_mode) + QStringLiteral("; it was left as it was"));
+    const QFileInfo info(path);
+    QTemporaryFile temporary(info.absolutePath() + QStringLiteral("/.") + info.fileName() + QStringLiteral(".XXXXXX"));
+    if (!temporary.open()) return fail(temporary.errorString());
+    // A new file gets what the user's umask allows, as any program's output does; a replaced
+    // one keeps its mode.
+    const mode_t mask = ::umask(0);
+    ::umask(mask);
+    const mode_t mode = exists ? (old.st_mode & 07777) : (0666 & ~mask);
+    if (temporary.write(bytes) != bytes.size() || !temporary.flush()) return fail(temporary.errorString());
+    if (::fchmod(temporary.handle(), mode) != 0 || ::fsync(temporary.handle()) != 0)
+        return fail(QString::fromLocal8Bit(std::strerror(errno)));
+    if (::rename(QFile::encodeName(temporary.fileName()).constData(), name.constData()) != 0)
+        return fail(QString::fromLocal8Bit(std::strerror(errno)));
+    temporary.setAutoRemove(false);
+    return true;
 }
 
 }  // namespace zorvan

@@ -39,4 +39,11 @@ FileRead ReadWholeFile(const QString& path, QByteArray* bytes);
 bool WriteAtomically(QSaveFile& file, const QByteArray& bytes, QString* error = nullptr);
 bool WriteFileAtomically(const QString& path, const QByteArray& bytes, QString* error = nullptr);
 
+// Replaces a file named by the user (a chart in a folder a scheduled job writes to) only when the
+// name is a regular file or nothing: a symbolic link, device, FIFO, socket or folder there is
+// refused and left as it was. The bytes go to a new file in the same folder that is then renamed
+// over the name, so a link put there meanwhile is replaced, never followed. On failure, *error
+// (when given) tells why, in English.
+bool WriteRegularFile(const QString& path, const QByteArray& bytes, QString* error = nullptr);
+
 }  // namespace zorvan

@@ -81,6 +81,21 @@ void BudgetedFetch(const QString& address, FetchBudget* budget, QObject* context
                });
 }
 
+std::optional<QString> declaredCharset(const QString& page) {
+    return CutBetween(page, QStringLiteral("charset="), QStringLiteral("\""));
+}
+
+QString valueCharset(const QString& declared) {
+    return declared == QStringLiteral("gb2312") ? QStringLiteral("gb2312") : QStringLiteral("UTF-8");
+}
+
+std::optional<QString> cutValue(const QString& text, const QString& start, const QString& end) {
+    auto value = CutBetween(text, start, end);
+    if (!value) return std::nullopt;
+    value->remove(u',');
+    return capValue(*value);
+}
+
 namespace {
 
 // The state of one value fetch across its one or three requests.
@@ -96,10 +111,8 @@ struct ValueFetch {
     void cut(const FetchResult& page, const QString& text) {
         ValueResult r = valueNotFound(rule.url, rule.start, page, text);
         r.charset = declared;
-        if (const auto value = CutBetween(text, rule.start, rule.end)) {
-            QString v = *value;
-            v.remove(u',');
-            r.text = capValue(v);
+        if (const auto value = cutValue(text, rule.start, rule.end)) {
+            r.text = *value;
             r.verdict = Verdict::Ok;
         }
         r.ms = clock.elapsed();
@@ -115,7 +128,7 @@ void FetchValueAsync(const ValueRule& rule, FetchBudget* budget, QObject* contex
     state->clock.start();
     BudgetedFetch(rule.url, budget, context, [state](const FetchResult& first) {
         const QString page = BytesToText(first.body, QStringLiteral("gb2312"));
-        const auto declared = CutBetween(page, QStringLiteral("charset="), QStringLiteral("\""));
+        const auto declared = declaredCharset(page);
         if (!declared) {
             state->cut(first, page);
             return;
@@ -126,10 +139,9 @@ void FetchValueAsync(const ValueRule& rule, FetchBudget* budget, QObject* contex
         BudgetedFetch(state->rule.url, state->budget, state->context, [state](const FetchResult& asGb) {
             state->gb = asGb;
             BudgetedFetch(state->rule.url, state->budget, state->context, [state](const FetchResult& asUtf8) {
-                if (state->declared == QStringLiteral("gb2312"))
-                    state->cut(state->gb, BytesToText(state->gb.body, QStringLiteral("gb2312")));
-                else
-                    state->cut(asUtf8, BytesToText(asUtf8.body, QStringLiteral("UTF-8")));
+                const QString charset = valueCharset(state->declared);
+                const FetchResult& page = charset == QStringLiteral("gb2312") ? state->gb : asUtf8;
+                state->cut(page, BytesToText(page.body, charset));
             });
         });
     });

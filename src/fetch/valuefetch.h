@@ -5,6 +5,7 @@
 #include <QHash>
 #include <QString>
 #include <functional>
+#include <optional>
 
 #include "fetch/fetch.h"
 
@@ -77,6 +78,14 @@ void BudgetedFetch(const QString& address, FetchBudget* budget, QObject* context
 // from the event loop, unless context goes first.
 void FetchValueAsync(const ValueRule& rule, FetchBudget* budget, QObject* context,
                      std::function<void(const ValueResult&)> done);
+
+// The pieces of that fetch that read the page, so that they can be tried on any bytes: the
+// charset a page declares, read from its code page 936 text; the decoding a value is cut from
+// once a page declares one; and the value between the markers with commas removed, at most
+// MaxValueLength characters (nothing when the start marker is missing or followed by nothing).
+std::optional<QString> declaredCharset(const QString& page);
+QString valueCharset(const QString& declared);
+std::optional<QString> cutValue(const QString& text, const QString& start, const QString& end);
 
 // The reason a field shows "X", in Chinese, for its tooltip; empty for a found value.
 QString verdictReason(const ValueResult& result);

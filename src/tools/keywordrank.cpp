@@ -11,10 +11,11 @@ namespace zorvan {
 
 namespace {
 
-// The text before the first terminator; the whole piece when it has none.
+// The text before the first terminator; the whole piece when it has none, kept to a value's
+// 256 characters like every figure cut from a page.
 QString before(const QString& piece, const QString& terminator) {
     const qsizetype at = piece.indexOf(terminator);
-    return at < 0 ? piece : piece.left(at);
+    return capValue(at < 0 ? piece : piece.left(at));
 }
 
 std::optional<QString> cell(const QString& page, const QString& marker, int j, const QString& terminator) {

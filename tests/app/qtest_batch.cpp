@@ -16,15 +16,15 @@
 #include <memory>
 
 #include "app/mainwindow.h"
+#include "engines/batchrun.h"
 #include "engines/queryengine.h"
 #include "app/resultfields.h"
 #include "domains/domainlist.h"
 #include "domains/gui/listeditor.h"
 #include "engines/countrows.h"
-#include "fakeplatform.h"
 #include "fieldnames.h"
 #include "fetch/services.h"
-#include "standinfixture.h"
+#include "windowfixture.h"
 
 using namespace zorvan;
 
@@ -45,12 +45,9 @@ QString figure(int domain, const QString& field) {
 
 }  // namespace
 
-class BatchTest : public QObject {
+class BatchTest : public QObject, public test::WindowFixture {
     Q_OBJECT
 
-    std::unique_ptr<test::FakePlatform> fake;
-    std::unique_ptr<test::StandinFixture> fx;
-    std::unique_ptr<MainWindow> window;
     QStringList domains;
 
     QToolButton* previous() const { return window->previousArrow(); }
@@ -78,11 +75,7 @@ class BatchTest : public QObject {
         QVERIFY(writeDomainListValue(configFilePath(), list.join(QLatin1Char(','))));
     }
 
-    void openWindow() {
-        window = std::make_unique<MainWindow>();
-        window->show();
-        QVERIFY(QTest::qWaitForWindowExposed(window.get()));
-    }
+    void openWindow() { open(); }
 
     QStringList shownFields() const {
         QStringList texts;
@@ -113,7 +106,7 @@ class BatchTest : public QObject {
     void verifyEntryShown(int index) {
         QCOMPARE(window->domainBox()->currentIndex(), index);
         QCOMPARE(window->domain(), domains[index]);
-        const QStringList stored = window->state().batchResults.value(index).split(QLatin1Char(','));
+        const QStringList stored = window->batchRun().record(index).split(QLatin1Char(','));
         verifyFigures(stored, index);
         QStringList shown = shownFields();
         const int rank = test::recordOrderNames().indexOf(PageRankField);
@@ -124,7 +117,7 @@ class BatchTest : public QObject {
     void runBatch() {
         QVERIFY(window->batchBox()->isChecked());
         QTest::mouseClick(window->queryButton(), Qt::LeftButton);
-        QVERIFY(test::waitFor([this] { return !window->state().runActive && window->queryButton()->isEnabled(); },
+        QVERIFY(test::waitFor([this] { return !window->batchRun().isActive() && window->queryButton()->isEnabled(); },
                               30000));
     }
 
@@ -146,14 +139,9 @@ class BatchTest : public QObject {
 
 private Q_SLOTS:
     void init() {
-        fake = std::make_unique<test::FakePlatform>();
-        fx = std::make_unique<test::StandinFixture>();
+        prepare(3000);
     }
-    void cleanup() {
-        window.reset();
-        fx.reset();
-        fake.reset();
-    }
+    void cleanup() { close(); }
 
     void startUpLoadsTheSavedListWithEntryZeroSelected() {
         saveList({S("alpha.test"), S("中文.test"), QString()});
@@ -208,7 +196,9 @@ private Q_SLOTS:
     void tickingDuringAnUnfinishedRunOffersNextOnlyWithEntriesBehind() {
         saveList({S("solo.test")});
         openWindow();
-        window->state().runActive = true;  // a run left unfinished when batch mode was unticked
+        // A query outside batch mode leaves a run active, as one left unfinished would.
+        QVERIFY(query(S("solo.test")));
+        QVERIFY(window->batchRun().isActive());
         window->batchBox()->setChecked(true);
         QVERIFY(!shown(previous()) && !shown(next()));
         window->batchBox()->setChecked(false);
@@ -229,7 +219,7 @@ private Q_SLOTS:
         bool nextShownDuringRun = false, boxEnabledDuringRun = false;
         QTimer watch;
         connect(&watch, &QTimer::timeout, this, [&] {
-            if (!window->state().runActive) return;
+            if (!window->batchRun().isActive()) return;
             nextShownDuringRun |= shown(next());
             boxEnabledDuringRun |= window->domainBox()->isEnabled();
         });
@@ -245,8 +235,8 @@ private Q_SLOTS:
                                               "/overview/Info.do?url=gamma.test"}));
         QCOMPARE(fx->services.targets(Role::Youdao).size(), 6);
 
-        QVERIFY(window->state().batchResults.size() >= 3);
-        for (int d = 0; d < 3; ++d) verifyFigures(window->state().batchResults[d].split(QLatin1Char(',')), d);
+        QVERIFY(window->batchRun().records().size() >= 3);
+        for (int d = 0; d < 3; ++d) verifyFigures(window->batchRun().record(d).split(QLatin1Char(',')), d);
 
         // The run ends on entry 0 with its record shown.
         settle();

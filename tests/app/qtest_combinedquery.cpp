@@ -16,11 +16,10 @@
 #include "engines/queryengine.h"
 #include "app/resultfields.h"
 #include "engines/countrows.h"
-#include "fakeplatform.h"
 #include "fieldnames.h"
 #include "fetch/fetch.h"
 #include "fetch/services.h"
-#include "standinfixture.h"
+#include "windowfixture.h"
 
 using namespace zorvan;
 
@@ -55,18 +54,8 @@ QString rowOf(const standin::LogEntry& entry, const QString& domain) {
 
 }  // namespace
 
-class CombinedQueryTest : public QObject {
+class CombinedQueryTest : public QObject, public test::WindowFixture {
     Q_OBJECT
-
-    std::unique_ptr<test::FakePlatform> fake;
-    std::unique_ptr<test::StandinFixture> fx;
-    std::unique_ptr<MainWindow> window;
-
-    void startQuery(const QString& domain) {
-        window->domainBox()->setEditText(domain);
-        window->queryButton()->click();
-    }
-    bool queryDone() const { return window->queryButton()->isEnabled(); }
 
     // Counts the poll's completions and checks, at the moment it unlocks the window, that every
     // counted batch's field has already arrived.
@@ -90,23 +79,15 @@ protected:
 
 private Q_SLOTS:
     void init() {
-        fake = std::make_unique<test::FakePlatform>();
-        fx = std::make_unique<test::StandinFixture>(1500);
-        QVERIFY(fx->services.loadRoutes(test::samplePagesFolder(), QStringLiteral("engines.routes")) > 0);
-        window = std::make_unique<MainWindow>();
-        // The start-up update check would add its request to the logs read here.
-        window->findChild<QTimer*>(QStringLiteral("Timer2"))->stop();
+        prepare();
+        loadSamplePages();
+        open();
         window->autoSaveBox()->setChecked(false);
-        window->show();
         completions = 0;
         pendingAtCompletion.clear();
         watchCompletion();
     }
-    void cleanup() {
-        window.reset();
-        fx.reset();
-        fake.reset();
-    }
+    void cleanup() { close(); }
 
     void onePressFillsAllEighteenFields() {
         startQuery(S("sample.net"));
@@ -115,9 +96,7 @@ private Q_SLOTS:
         for (const auto& [name, text] : samplePageValues) QCOMPARE(window->fieldText(S(name)), S(text));
         QCOMPARE(completions, 1);
         QVERIFY(pendingAtCompletion.isEmpty());
-        QCOMPARE(window->state().completedBatchCount.load(), 4);
-        QVERIFY(window->state().resultsReady);
-        QVERIFY(!window->pollTimer()->isActive());
+        QVERIFY(window->query()->isComplete());
         QVERIFY(window->domainBox()->isEnabled());
         // The domain is selected for overtyping.
         QCOMPARE(window->domainBox()->lineEdit()->selectedText(), S("sample.net"));
@@ -177,8 +156,7 @@ private Q_SLOTS:
         QTRY_VERIFY_WITH_TIMEOUT(window->query()->isFinished(), 10000);
         QCOMPARE(completions, 1);
         QVERIFY2(pendingAtCompletion.isEmpty(), qPrintable(pendingAtCompletion.join(u',')));
-        QCOMPARE(window->state().completedBatchCount.load(), 4);
-        QVERIFY(!window->pollTimer()->isActive());
+        QVERIFY(window->query()->isComplete());
     }
 
     void everyServiceFailingStillCompletesWithX() {

@@ -10,9 +10,8 @@
 #include <memory>
 
 #include "app/mainwindow.h"
-#include "fakeplatform.h"
 #include "fetch/services.h"
-#include "standinfixture.h"
+#include "windowfixture.h"
 
 using namespace zorvan;
 
@@ -33,12 +32,8 @@ const QStringList resetOrder = {S("Label84"), S("Label85"), S("Label86"), S("Lab
 
 }  // namespace
 
-class DetailWindowTest : public QObject {
+class DetailWindowTest : public QObject, public test::WindowFixture {
     Q_OBJECT
-
-    std::unique_ptr<test::FakePlatform> fake;
-    std::unique_ptr<test::StandinFixture> fx;
-    std::unique_ptr<MainWindow> window;
 
     QPushButton* button() const { return window->findChild<QPushButton*>(QStringLiteral("Command7")); }
     void setDomain(const QString& d) { window->domainBox()->setEditText(d); }
@@ -52,22 +47,15 @@ class DetailWindowTest : public QObject {
 
 private Q_SLOTS:
     void init() {
-        fake = std::make_unique<test::FakePlatform>();
+        prepare(2000);
         fake->clock = QDateTime(QDate(2026, 12, 8), QTime(10, 0));
-        fx = std::make_unique<test::StandinFixture>(2000);
         QVERIFY(fx->services.loadRoutes(test::samplePagesFolder()) > 0);
-        window = std::make_unique<MainWindow>();
-        window->show();
-        QVERIFY(QTest::qWaitForWindowExposed(window.get()));
+        open();
         QVERIFY(button());
         fx->services.clearLog();
     }
 
-    void cleanup() {
-        window.reset();
-        fx.reset();
-        fake.reset();
-    }
+    void cleanup() { close(); }
 
     void pressResetsThenClickFillsTheGrid() {
         setDomain(S("Example.com"));

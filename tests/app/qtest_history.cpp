@@ -5,17 +5,18 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QLabel>
 #include <QPushButton>
 #include <QTableWidget>
 #include <QTest>
 #include <QTimer>
 
 #include "app/mainwindow.h"
+#include "engines/batchrun.h"
 #include "domains/domainlist.h"
-#include "fakeplatform.h"
 #include "fetch/services.h"
 #include "history/gui/historyviewer.h"
-#include "standinfixture.h"
+#include "windowfixture.h"
 
 using namespace zorvan;
 
@@ -34,35 +35,24 @@ const QString SampleRecord = S("约12300/约3450|约 45600 /约 320 |8901/2345|�
 
 }  // namespace
 
-class HistoryWiringTest : public QObject {
+class HistoryWiringTest : public QObject, public test::WindowFixture {
     Q_OBJECT
 
-    std::unique_ptr<test::FakePlatform> fake;
-    std::unique_ptr<test::StandinFixture> fx;
-    std::unique_ptr<MainWindow> window;
-
-    void query(const QString& domain) {
-        window->domainBox()->setEditText(domain);
-        window->queryButton()->click();
-        QTRY_VERIFY_WITH_TIMEOUT(window->queryButton()->isEnabled(), 15000);
+    void query(const QString& domain) { QVERIFY(WindowFixture::query(domain)); }
+    static void writeHistory(const QString& text) {
+        QFile f(historyFilePath());
+        QVERIFY(f.open(QIODevice::WriteOnly));
+        f.write(test::toGbk(text));
     }
-    void openWindow() {
-        window = std::make_unique<MainWindow>();
-        window->findChild<QTimer*>(QStringLiteral("Timer2"))->stop();
-    }
+    void openWindow() { open(); }
 
 private Q_SLOTS:
     void init() {
-        fake = std::make_unique<test::FakePlatform>();
+        prepare();
         fake->clock = QDateTime(QDate(2012, 3, 4), QTime(10, 0));
-        fx = std::make_unique<test::StandinFixture>(1500);
-        QVERIFY(fx->services.loadRoutes(test::samplePagesFolder(), QStringLiteral("engines.routes")) > 0);
+        loadSamplePages();
     }
-    void cleanup() {
-        window.reset();
-        fx.reset();
-        fake.reset();
-    }
+    void cleanup() { close(); }
 
     void completedQueryIsSaved() {
         openWindow();
@@ -77,7 +67,6 @@ private Q_SLOTS:
         window->autoSaveBox()->setChecked(false);
         query(S("other.net"));
         QCOMPARE(historyBytes(), before);
-        QVERIFY(window->state().resultsReady);
     }
 
     // The saved list reloaded while a query runs (the editor saved, batch mode ticked) puts another
@@ -106,6 +95,45 @@ private Q_SLOTS:
         query(S("sample.net"));
         QTRY_COMPARE(fake->messages.size(), 2);
         QVERIFY(QFileInfo(historyFilePath()).isDir());
+    }
+
+    // A count that fell since the latest earlier record is drawn red with "↓"; the figure itself,
+    // what is saved and reported, stays the text that arrived.
+    void aDroppedCountIsMarkedInItsField() {
+        writeHistory(S("[sample.net]\r\n2012-3-3=") + QString(SampleRecord).replace(S("约12300"), S("约20000")) + S("\r\n"));
+        openWindow();
+        query(S("sample.net"));
+        QLabel* dropped = window->label(S("Labelslbd"));
+        QCOMPARE(dropped->text(), S("约12300 ↓"));
+        QCOMPARE(window->figure(Figure::IndexedBaidu), S("约12300"));
+        QVERIFY(dropped->styleSheet().contains(S("#d01c1c")));
+        QVERIFY2(dropped->toolTip().contains(S("2012-3-3")) && dropped->toolTip().contains(S("20000→12300")),
+                 qPrintable(dropped->toolTip()));
+        QLabel* kept = window->label(S("Labelslgg"));
+        QCOMPARE(kept->text(), S("约 45600 "));
+        QVERIFY(!kept->styleSheet().contains(S("#d01c1c")));
+        QVERIFY(historyBytes().contains(test::toGbk(S("2012-3-4=约12300/"))));
+        // Another domain's query clears the mark.
+        query(S("other.net"));
+        QCOMPARE(dropped->text(), S("约12300"));
+        QVERIFY(!dropped->styleSheet().contains(S("#d01c1c")));
+    }
+
+    // A batch run tells the drops of all its domains once, when its last entry is done.
+    void aBatchRunTellsItsDropsTogetherAtTheEnd() {
+        const QString lower = QString(SampleRecord).replace(S("约12300"), S("约20000"));
+        writeHistory(S("[a.net]\r\n2012-3-3=") + lower + S("\r\n[c.net]\r\n2012-3-3=") + lower + S("\r\n"));
+        QVERIFY(writeDomainListValue(configFilePath(), S("a.net,b.net,c.net")));
+        openWindow();
+        window->batchBox()->setChecked(true);
+        window->queryButton()->click();
+        QVERIFY(test::waitFor([this] { return !window->batchRun().isActive() && queryDone(); }, 60000));
+        QTRY_COMPARE(fake->messages.size(), 1);
+        const QStringList lines = fake->messages.first().text.split(u'\n');
+        QCOMPARE(lines.size(), 3);
+        QCOMPARE(lines[0], S("以下数据较上次记录下降："));
+        QVERIFY2(lines[1].startsWith(S("a.net  百度 收录情况  20000 → 12300")), qPrintable(lines[1]));
+        QVERIFY2(lines[2].startsWith(S("c.net  百度 收录情况  20000 → 12300")), qPrintable(lines[2]));
     }
 
     void historyButtonOpensTheViewerModally() {

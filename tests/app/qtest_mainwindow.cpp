@@ -17,10 +17,9 @@
 #include "engines/queryengine.h"
 #include "app/resultfields.h"
 #include "app/singleinstance.h"
-#include "fakeplatform.h"
 #include "fieldnames.h"
 #include "fetch/services.h"
-#include "standinfixture.h"
+#include "windowfixture.h"
 
 using namespace zorvan;
 
@@ -50,31 +49,17 @@ const QList<QPair<const char*, const char*>> windowRowValues = {
 
 }  // namespace
 
-class MainWindowTest : public QObject {
+class MainWindowTest : public QObject, public test::WindowFixture {
     Q_OBJECT
 
-    std::unique_ptr<test::FakePlatform> fake;
-    std::unique_ptr<test::StandinFixture> fx;
-    std::unique_ptr<MainWindow> window;
-
     void press() { window->queryButton()->click(); }
-    bool queryDone() const { return window->queryButton()->isEnabled(); }
 
 private Q_SLOTS:
     void init() {
-        fake = std::make_unique<test::FakePlatform>();
-        fx = std::make_unique<test::StandinFixture>(1500);
-        window = std::make_unique<MainWindow>();
-        // The start-up update check would add its request to the logs read here.
-        window->findChild<QTimer*>(QStringLiteral("Timer2"))->stop();
-        window->show();
-        QVERIFY(QTest::qWaitForWindowExposed(window.get()));
+        prepare();
+        open();
     }
-    void cleanup() {
-        window.reset();
-        fx.reset();
-        fake.reset();
-    }
+    void cleanup() { close(); }
 
     void startsWithEveryControlInPlace() {
         QCOMPARE(window->objectName(), QStringLiteral("Form1"));
@@ -98,7 +83,6 @@ private Q_SLOTS:
         QVERIFY(window->hostArea()->isHidden());
         QVERIFY(window->previousArrow()->isHidden());
         QVERIFY(window->nextArrow()->isHidden());
-        QVERIFY(!window->pollTimer()->isActive());
         const QList<QPair<const char*, const char*>> buttons = {
             {"Command1", "查询"}, {"Command2", "查看历史"}, {"Command3", "复制结果"}, {"Command4", "添加地址"},
             {"Command7", "查询"}, {"Command9", "百度权重查询"}, {"Command10", "外链页面查询"},
@@ -187,7 +171,6 @@ private Q_SLOTS:
         press();
         QCOMPARE(window->fieldText(S("Label14")), QStringLiteral("..."));
         QVERIFY(queryDone());
-        QVERIFY(!window->pollTimer()->isActive());
         // The lookup finds no frame for the bare prefix and says so; nothing else was asked.
         QTRY_COMPARE(window->fieldText(S("Label15")), S("X"));
         QVERIFY(window->query()->isFinished());

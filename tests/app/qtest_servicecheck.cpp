@@ -12,9 +12,8 @@
 
 #include "app/mainwindow.h"
 #include "engines/queryengine.h"
-#include "fakeplatform.h"
 #include "fetch/services.h"
-#include "standinfixture.h"
+#include "windowfixture.h"
 #include "tools/gui/checkwindow.h"
 #include "tools/gui/weightwindow.h"
 
@@ -26,31 +25,20 @@ QString S(const char* utf8) { return QString::fromUtf8(utf8); }
 
 }  // namespace
 
-class ServiceCheckTest : public QObject {
+class ServiceCheckTest : public QObject, public test::WindowFixture {
     Q_OBJECT
-
-    std::unique_ptr<test::FakePlatform> fake;
-    std::unique_ptr<test::StandinFixture> fx;
-    std::unique_ptr<MainWindow> window;
 
 private Q_SLOTS:
     void init() {
-        fake = std::make_unique<test::FakePlatform>();
-        fx = std::make_unique<test::StandinFixture>(1500);
-        QVERIFY(fx->services.loadRoutes(test::samplePagesFolder(), QStringLiteral("engines.routes")) > 0);
+        prepare();
+        loadSamplePages();
         fx->services.setFailure(Role::Youdao, standin::Failure::Refuse);
         fx->services.setRoute(Role::Google, "/search?hl=zh-CN&q=site%3A", S("<html>nothing</html>"));
-        window = std::make_unique<MainWindow>();
-        window->findChild<QTimer*>(QStringLiteral("Timer2"))->stop();
+        open();
         window->autoSaveBox()->setChecked(false);
-        window->show();
         window->domainBox()->setEditText(S("sample.net"));
     }
-    void cleanup() {
-        window.reset();
-        fx.reset();
-        fake.reset();
-    }
+    void cleanup() { close(); }
 
     // The query and the field's link follow the rule; a field showing "X" says why.
     void anOverrideChangesWhatAFieldShows() {
@@ -60,8 +48,7 @@ private Q_SLOTS:
                     "\"start\": \"<b>\", \"end\": \"</b>\"}}");
         rules.close();
         fx->services.setRoute(Role::Bing, "/new?s=sample.net&x=1", S("<b>777</b>"));
-        window->queryButton()->click();
-        QTRY_VERIFY_WITH_TIMEOUT(window->queryButton()->isEnabled() && window->query()->isFinished(), 20000);
+        QVERIFY(query(S("sample.net")));
 
         QCOMPARE(window->figure(Figure::IndexedBing), S("777"));
         QCOMPARE(window->figure(Figure::IndexedYoudao), NotFound);

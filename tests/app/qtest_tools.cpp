@@ -36,7 +36,7 @@ private Q_SLOTS:
 void ToolsWiringTest::buttonsEmbedTheirWindowsInTheHostArea() {
     test::StandinFixture fx;
     test::FakePlatform fake;
-    MainWindow main;
+    MainWindow main(nullptr, std::nullopt);
     main.show();
     QVERIFY(QTest::qWaitForWindowExposed(&main));
     QWidget* host = main.hostArea();
@@ -69,7 +69,7 @@ void ToolsWiringTest::returnHidesTheHostAndTheWindowsKeepTheirLists() {
     fx.services.setRoute(Role::Yahoo, "/",
                          standin::Page{S("共 <strong>3</strong> 1. <a href=\"http://a.cn/\">甲</a>").toUtf8(), 200});
     fx.services.setRoute(Role::KeywordRank, "/", standin::Page{test::toGbk(S("累计找到 <span style=\"color:#F00\">4<")), 200});
-    MainWindow main;
+    MainWindow main(nullptr, std::nullopt);
     main.show();
     QVERIFY(QTest::qWaitForWindowExposed(&main));
     QWidget* host = main.hostArea();
@@ -104,7 +104,7 @@ void ToolsWiringTest::returnHidesTheHostAndTheWindowsKeepTheirLists() {
 void ToolsWiringTest::clicksInsideAToolWindowStayThere() {
     test::StandinFixture fx;
     test::FakePlatform fake;
-    MainWindow main;
+    MainWindow main(nullptr, std::nullopt);
     main.show();
     QVERIFY(QTest::qWaitForWindowExposed(&main));
     QTest::mouseClick(button(main, "Command10"), Qt::LeftButton);

@@ -2,7 +2,7 @@
 #include <gtest/gtest.h>
 
 #include <QImage>
-#include <QTemporaryDir>
+#include <QXmlStreamReader>
 
 #include "chart/trendchart.h"
 
@@ -32,18 +32,24 @@ TEST(Chart, SeriesAreTheRecordsWithGapsForNone) {
     EXPECT_EQ(trendData({}, records, ChartKind::Backlinks).series[1].points[2].count, 9);
 }
 
-TEST(Chart, WritesPngAndSvgByExtension) {
-    QTemporaryDir dir;
+TEST(Chart, PngAndSvgByExtension) {
     const TrendData data =
         trendData(QStringLiteral("a.com"), {parseHistoryRecord(QStringLiteral("2026-3-1=100/5"))},
                   ChartKind::Indexed);
-    EXPECT_EQ(writeTrendChart(data, dir.filePath(QStringLiteral("c.png")), DefaultChartFileSize),
-              std::nullopt);
-    EXPECT_EQ(QImage(dir.filePath(QStringLiteral("c.png"))).size(), DefaultChartFileSize);
-    EXPECT_EQ(writeTrendChart(data, dir.filePath(QStringLiteral("c.svg")), DefaultChartFileSize),
-              std::nullopt);
-    EXPECT_TRUE(QFile(dir.filePath(QStringLiteral("c.svg"))).size() > 0);
-    EXPECT_NE(writeTrendChart(data, dir.filePath(QStringLiteral("c.gif")), DefaultChartFileSize),
-              std::nullopt);
-    EXPECT_FALSE(QFile::exists(dir.filePath(QStringLiteral("c.gif"))));
+    EXPECT_EQ(chartFormatOf(QStringLiteral("c.PNG")), ChartFormat::Png);
+    EXPECT_EQ(chartFormatOf(QStringLiteral("c.gif")), std::nullopt);
+    EXPECT_EQ(QImage::fromData(renderTrendChart(data, ChartFormat::Png, DefaultChartFileSize)).size(),
+              DefaultChartFileSize);
+}
+
+// A domain is the user's text: the drawing stays well-formed XML whatever it holds.
+TEST(Chart, SvgWellFormedForAHostileDomain) {
+    const TrendData data = trendData(QStringLiteral("a&b<c>\"d\x1b[31m\x01.test"),
+                                     {parseHistoryRecord(QStringLiteral("2026-3-1=100/5"))}, ChartKind::Indexed);
+    QXmlStreamReader xml(renderTrendChart(data, ChartFormat::Svg, DefaultChartFileSize));
+    QString title;
+    while (!xml.atEnd())
+        if (xml.readNext() == QXmlStreamReader::StartElement && xml.name() == u"title") title = xml.readElementText();
+    EXPECT_FALSE(xml.hasError()) << xml.errorString().toStdString();
+    EXPECT_TRUE(title.startsWith(QStringLiteral("a&b<c>\"d[31m.test"))) << title.toStdString();
 }

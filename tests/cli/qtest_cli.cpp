@@ -1,5 +1,5 @@
 // zorvan-cli as a user runs it: the same figures and saved bytes as the window, several writers at
-// once, and its exit statuses.
+// once, its exit statuses, and what it must refuse, pass over or stop at.
 #include <QCheckBox>
 #include <QComboBox>
 #include <QDir>
@@ -12,10 +12,14 @@
 #include <QTimer>
 #include <QtTest>
 #include <sys/resource.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 #include "app/mainwindow.h"
+#include "clirunner.h"
 #include "engines/queryengine.h"
 #include "fakeplatform.h"
+#include "fetch/localfile.h"
 #include "fetch/services.h"
 #include "history/historyfile.h"
 #include "standinfixture.h"
@@ -26,16 +30,8 @@ namespace {
 
 QString S(const char* utf8) { return QString::fromUtf8(utf8); }
 
-QByteArray fileBytes(const QString& path) {
-    QFile f(path);
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
-}
-
-struct Run {
-    int status = -1;
-    QByteArray out;
-    QByteArray err;
-};
+using test::fileBytes;
+using test::writeFile;
 
 }  // namespace
 
@@ -45,29 +41,22 @@ class CliTest : public QObject {
     std::unique_ptr<test::FakePlatform> fake;
     std::unique_ptr<test::StandinFixture> fx;
 
-    // The command's process, with the fixture's services and the given data folder.
     QProcess* command(const QStringList& arguments, const QString& home) {
-        auto* process = new QProcess(this);
-        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-        env.insert(QStringLiteral("ZORVAN_HOME"), home);
-        env.insert(QStringLiteral("ZORVAN_FETCH_TIMEOUT_MS"), QStringLiteral("1500"));
-        env.remove(QStringLiteral("DISPLAY"));
-        process->setProcessEnvironment(env);
-        process->setProgram(QStringLiteral(ZORVAN_CLI_BINARY));
-        process->setArguments(arguments);
-        return process;
+        return test::cliProcess(arguments, home, this);
     }
-    Run finish(QProcess* process) {
-        Run run;
-        if (process->state() == QProcess::NotRunning) process->start();
-        if (!process->waitForFinished(60000) || process->exitStatus() != QProcess::NormalExit) return run;
-        run.status = process->exitCode();
-        run.out = process->readAllStandardOutput();
-        run.err = process->readAllStandardError();
-        delete process;
-        return run;
+    test::CliRun finish(QProcess* process) { return test::finishCli(process); }
+    test::CliRun cli(const QStringList& arguments, const QString& home) { return finish(command(arguments, home)); }
+    QString home() const { return fx->home.path(); }
+    test::CliRun cli(const QStringList& arguments) { return cli(arguments, home()); }
+    void saveList(const QString& value) {
+        QVERIFY(test::writeFile(configFilePath(), EncodeAnsi(S("[section]\r\nurl=") + value + S("\r\n"))));
     }
-    Run cli(const QStringList& arguments, const QString& home) { return finish(command(arguments, home)); }
+    // Whether any request named the domain.
+    bool asked(const QString& domain) const {
+        for (const auto& entry : fx->services.log())
+            if (entry.target.contains(domain.toUtf8())) return true;
+        return false;
+    }
 
 private Q_SLOTS:
     void init() {
@@ -81,8 +70,7 @@ private Q_SLOTS:
     }
 
     void sameFiguresAndSavedBytesAsTheWindow() {
-        MainWindow window;
-        window.findChild<QTimer*>(QStringLiteral("Timer2"))->stop();
+        MainWindow window(nullptr, std::nullopt);
         window.domainBox()->setEditText(S("sample.net"));
         window.queryButton()->click();
         QTRY_VERIFY_WITH_TIMEOUT(window.queryButton()->isEnabled() && window.query()->isFinished(), 20000);
@@ -90,7 +78,7 @@ private Q_SLOTS:
         QVERIFY(!windowSaved.isEmpty());
 
         QTemporaryDir other;
-        const Run run = cli({S("query"), S("sample.net"), S("--save"), S("--format"), S("json")}, other.path());
+        const auto run = cli({S("query"), S("sample.net"), S("--save"), S("--format"), S("json")}, other.path());
         QCOMPARE(run.status, 0);
         QCOMPARE(fileBytes(other.filePath(S("history.txt"))), windowSaved);
 
@@ -154,15 +142,18 @@ private Q_SLOTS:
         QCOMPARE(cli({S("query"), S("a.com"), S("--format"), S("xml")}, home).status, 2);
         QCOMPARE(cli({S("query"), S("ok.com"), QString()}, home).status, 2);
         QCOMPARE(cli({S("query"), S("a\tb.com")}, home).status, 2);
+        const test::CliRun option = cli({S("query"), S("a.com"), S("-x")}, home);
+        QCOMPARE(option.status, 2);
+        QVERIFY(option.err.contains("-x"));
         QVERIFY(fx->services.log().empty());  // a refused domain stops the run before any request
 
-        const Run version = cli({S("--version")}, home);
+        const test::CliRun version = cli({S("--version")}, home);
         QCOMPARE(version.status, 0);
         QCOMPARE(version.out, QByteArray("zorvan-cli 6.2\n"));
 
         // A file that cannot be read is named, left alone, and gives 3.
         QVERIFY(QDir().mkpath(historyFilePath()));
-        const Run blocked = cli({S("query"), S("sample.net"), S("--save"), S("--format"), S("csv")}, home);
+        const test::CliRun blocked = cli({S("query"), S("sample.net"), S("--save"), S("--format"), S("csv")}, home);
         QCOMPARE(blocked.status, 3);
         QVERIFY(blocked.err.contains(historyFilePath().toUtf8()));
         QVERIFY(blocked.out.contains("sample.net"));  // the results are still printed
@@ -192,6 +183,69 @@ private Q_SLOTS:
         QCOMPARE(process->exitStatus(), QProcess::NormalExit);
         QCOMPARE(process->exitCode(), 3);
         QCOMPARE(fileBytes(historyFilePath()), old);
+    }
+
+    void resultsStopAtTheFirstFailedWrite() {
+        saveList(S("one.test,two.test"));
+        // A reader that has gone: the run ends at the first result, without a word.
+        int ends[2];
+        QVERIFY(::pipe(ends) == 0);
+        ::close(ends[0]);
+        QProcess* process = command({S("batch")}, home());
+        process->setChildProcessModifier([end = ends[1]] { ::dup2(end, STDOUT_FILENO); });
+        process->start();
+        QVERIFY(process->waitForStarted());
+        ::close(ends[1]);
+        const test::CliRun closed = finish(process);
+        QVERIFY(closed.crashed && !closed.err.contains("write"));
+        QVERIFY(asked(S("one.test")) && !asked(S("two.test")));
+        // A full disk: told, and status 3.
+        QProcess* full = command({S("--help")}, home());
+        full->setStandardOutputFile(S("/dev/full"));
+        QCOMPARE(finish(full).status, 3);
+    }
+
+    void aBadListEntryIsPassedOverAndTheRestQueried() {
+        saveList(S("one.test,bad\ttab.test,   ,two.test"));
+        const test::CliRun run = cli({S("batch"), S("--format"), S("csv")});
+        QCOMPARE(run.status, 2);
+        QVERIFY2(run.err.contains("entry 2 of the saved list: refused a domain holding a control character: "
+                                  "\"bad\\ttab.test\""), run.err.constData());
+        QVERIFY(run.out.contains("\r\none.test,") && run.out.contains("\r\ntwo.test,"));
+        // A list holding nothing to ask says so, and asks nothing.
+        fx->services.clearLog();
+        saveList(S(" , "));
+        QVERIFY(cli({S("batch")}).err.contains("holds no domain"));
+        QVERIFY(fx->services.log().empty());
+    }
+
+    void chartWritesOnlyARegularFileOrANewName() {
+        QVERIFY(writeFile(historyFilePath(), "[one.test]\r\n2026-3-1=100/5|X/7\r\n2026-3-8=120/6|30/7\r\n"));
+        const QString target = fx->homeFile(S("precious.txt")), fifo = fx->homeFile(S("fifo.svg"));
+        QVERIFY(writeFile(target, "keep me") && QDir().mkpath(fx->homeFile(S("dir.svg"))));
+        QVERIFY(QFile::link(target, fx->homeFile(S("link.png"))));
+        QVERIFY(::mkfifo(QFile::encodeName(fifo).constData(), 0600) == 0);
+        for (const char* name : {"link.png", "fifo.svg", "dir.svg"}) {
+            const test::CliRun run = cli({S("chart"), S("one.test"), S("--output"), fx->homeFile(S(name))});
+            QCOMPARE(run.status, 3);
+            QVERIFY2(run.err.contains(name), run.err.constData());
+        }
+        QCOMPARE(QFileInfo(fx->homeFile(S("link.png"))).symLinkTarget(), target);
+        QCOMPARE(fileBytes(target), QByteArray("keep me"));
+        QVERIFY(QFileInfo::exists(fifo) && !QFileInfo(fifo).isFile());
+        // A new name, then the same file replaced.
+        const QString chart = fx->homeFile(S("trend.png"));
+        for (int i = 0; i < 2; ++i) QCOMPARE(cli({S("chart"), S("one.test"), S("--output"), chart}).status, 0);
+        QVERIFY(fileBytes(chart).startsWith("\x89PNG"));
+    }
+
+    void aDropFailsTheRunOnlyWhenAsked() {
+        const QByteArray huge = "99999999/99999999";
+        QVERIFY(writeFile(historyFilePath(), "[one.test]\r\n2010-5-12=" + huge + '|' + huge + "\r\n"));
+        const test::CliRun dropped = cli({S("query"), S("one.test"), S("--fail-on-drop")});
+        QCOMPARE(dropped.status, 4);
+        QVERIFY2(dropped.out.contains("indexed.baidu fell 100% since 2010-5-12"), dropped.out.constData());
+        QCOMPARE(cli({S("query"), S("one.test")}).status, 0);
     }
 };
 

@@ -1,6 +1,5 @@
 #include <gtest/gtest.h>
 
-#include "domains/batchbook.h"
 #include "domains/domainlist.h"
 #include <QFile>
 #include <QTemporaryDir>
@@ -40,48 +39,7 @@ TEST(DomainList, EditorTextShowsOneDomainPerLineAndRoundTrips) {
     EXPECT_EQ(valueFromEditorText(editorTextFromValue(value)), value);
 }
 
-TEST(BatchRecords, RecordJoinsEighteenTextsAndSplitsBack) {
-    QStringList texts;
-    for (int i = 0; i < 18; ++i) texts.append(QString::number(i * 11));
-    texts[2] = QStringLiteral("...");
-    texts[17] = QStringLiteral("X");
-    const QString record = joinBatchRecord(texts);
-    EXPECT_EQ(record.count(QLatin1Char(',')), 17);
-    EXPECT_FALSE(record.startsWith(QLatin1Char(',')));
-    EXPECT_EQ(batchRecordPieces(record), texts);
-    EXPECT_TRUE(batchRecordPieces(QString()).isEmpty());
-    EXPECT_EQ(batchRecordPieces(QStringLiteral(",")), (QStringList{QString(), QString()}));
-}
-
-TEST(BatchRecords, StoreGrowsByOneEntryAtMost) {
-    QStringList records = BatchBook::initialRecords();
-    EXPECT_TRUE(BatchBook::store(records, 0, QStringLiteral("r0")));
-    EXPECT_TRUE(BatchBook::store(records, 1, QStringLiteral("r1")));
-    EXPECT_TRUE(BatchBook::store(records, 2, QStringLiteral("r2")));
-    EXPECT_EQ(records, (QStringList{QStringLiteral("r0"), QStringLiteral("r1"), QStringLiteral("r2")}));
-    EXPECT_FALSE(BatchBook::store(records, 5, QStringLiteral("r5")));
-    EXPECT_EQ(records.size(), 4);
-    EXPECT_FALSE(BatchBook::store(records, -1, QStringLiteral("none")));
-    EXPECT_TRUE(BatchBook::store(records, 1, QStringLiteral("again")));
-    EXPECT_EQ(records.value(1), QStringLiteral("again"));
-}
-
-TEST(BatchRecords, RecordsAreDroppedWhenTheReloadedListDiffers) {
-    BatchBook book;
-    QStringList records = BatchBook::initialRecords();
-    const QStringList list{QStringLiteral("a.com"), QStringLiteral("b.com"), QStringLiteral("c.com")};
-    EXPECT_FALSE(book.listLoaded(list, records));
-    for (int i = 0; i < 3; ++i) BatchBook::store(records, i, QStringLiteral("r%1").arg(i));
-
-    EXPECT_FALSE(book.listLoaded(list, records));  // same list again: the records still fit
-    EXPECT_EQ(records.value(2), QStringLiteral("r2"));
-
-    const QStringList reordered{QStringLiteral("b.com"), QStringLiteral("a.com"), QStringLiteral("c.com")};
-    EXPECT_TRUE(book.listLoaded(reordered, records));
-    EXPECT_EQ(records, BatchBook::initialRecords());
-}
-
-TEST(BatchRecords, ArrowsFollowThePositionInTheList) {
+TEST(DomainList, BatchArrowsFollowThePositionInTheList) {
     auto check = [](int i, int n, bool run, bool previous, bool next) {
         const ArrowVisibility a = arrowsForEntry(i, n, run);
         EXPECT_EQ(a.previous, previous) << i << "/" << n << " run " << run;

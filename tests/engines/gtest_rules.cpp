@@ -54,6 +54,11 @@ TEST(Rules, ASyntaxErrorKeepsEveryBuiltInAndTellsWhere) {
     // Column 33 opens the "end" that lacks a comma before it; the parser stops just inside it.
     EXPECT_EQ(loaded.problems[0].column, 34);
     EXPECT_TRUE(describeProblem(loaded.problems[0]).startsWith(File + QStringLiteral(":2:34:")));
+    // A file cut off inside a string is placed at its end, not past it.
+    const LoadedRules cut = applyRulesFile("{\n  \"indexed.b", File);
+    ASSERT_EQ(kinds(cut), QList<RulesProblem::Kind>{RulesProblem::Syntax});
+    EXPECT_EQ(cut.problems[0].offset, 14);
+    EXPECT_EQ(cut.problems[0].column, 13);
 
     EXPECT_EQ(kinds(applyRulesFile("[]", File)), QList<RulesProblem::Kind>{RulesProblem::NotAnObject});
 }
@@ -63,4 +68,20 @@ TEST(Rules, PrintedRulesReadBackAsTheBuiltIns) {
     const LoadedRules loaded = applyRulesFile(rulesJson(builtinRules()).toUtf8(), File);
     EXPECT_TRUE(loaded.problems.isEmpty());
     EXPECT_EQ(loaded.rules, builtinRules());
+
+    // A built-in second wording the user removed stays removed through a printed file.
+    const LoadedRules removed = applyRulesFile(R"({"indexed.baidu": {"fallback_start": ""}})", File);
+    ASSERT_TRUE(removed.problems.isEmpty());
+    EXPECT_EQ(applyRulesFile(rulesJson(removed.rules).toUtf8(), File).rules[Figure::IndexedBaidu].fallbackStart, QString());
+}
+
+// A rule given twice is told with the one that stands; a file of another JSON value is no object.
+TEST(Rules, ARuleGivenTwiceIsToldAndAnotherValueIsNoObject) {
+    const LoadedRules twice = applyRulesFile(R"({"indexed.bing": {"start": "<a>"}, "x": {"indexed.bing": 1},
+        "indexed.bing": {"start": "<b>"}, "indexed.bin\u0067": {"start": "<c>"}})", File);
+    EXPECT_EQ(twice.rules[Figure::IndexedBing].start, QStringLiteral("<c>"));
+    ASSERT_EQ(kinds(twice), (QList<RulesProblem::Kind>{RulesProblem::UnknownRule, RulesProblem::DuplicateRule}));
+    EXPECT_TRUE(describeProblem(twice.problems.first()).endsWith(QStringLiteral("3 times; the last one is used")));
+    for (const char* other : {"null", " [1, 2]", "7"})
+        EXPECT_EQ(kinds(applyRulesFile(other, File)), QList<RulesProblem::Kind>{RulesProblem::NotAnObject}) << other;
 }

@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include "fetch/fetch.h"
 #include "tools/keywordrank.h"
 #include "tools/weight.h"
 
@@ -86,6 +87,9 @@ TEST(KeywordRanking, RowsFilledFromThePieces) {
         for (const auto& cell : rows[k]) EXPECT_FALSE(cell.has_value()) << k;
     for (const auto& row : cutRankingRows(QString()))
         for (const auto& cell : row) EXPECT_FALSE(cell.has_value());
+    // A page cut off inside a row hands a cell no more than a value's 256 characters.
+    const auto cut = cutRankingRows(S("<td>第") + QString(5000, u'9'));
+    EXPECT_EQ(cut[0][1], S("第") + QString(MaxValueLength, u'9') + S("位"));
 }
 
 TEST(KeywordRanking, HeadersTooltipsAndSearch) {

@@ -83,22 +83,15 @@ private:
     QStringList linkTexts_;
 };
 
-BacklinkWindow::BacklinkWindow(QWidget* parent) : QWidget(parent), listing_(new BacklinkListing(this)) {
+BacklinkWindow::BacklinkWindow(QWidget* parent)
+    : ToolWindow({"Label3", "Text1", QStringLiteral("www.hao123.com"), "Command5", QStringLiteral("查  询"), "Command3"},
+                 parent),
+      listing_(new BacklinkListing(this)) {
     setObjectName(QStringLiteral("Form5"));
     setWindowTitle(QStringLiteral("SEO-准确外链查询工具        ") + productAddress() +
                    QStringLiteral("  Zorvan站长工具工作室  联系方式见官网"));
 
-    auto* scheme = new QLabel(QStringLiteral("http://"), this);
-    scheme->setObjectName(QStringLiteral("Label3"));
-    domainBox_ = new QLineEdit(QStringLiteral("www.hao123.com"), this);
-    domainBox_->setObjectName(QStringLiteral("Text1"));
-    domainBox_->setAccessibleName(QStringLiteral("域名"));
-    scheme->setBuddy(domainBox_);
-    queryButton_ = new QPushButton(QStringLiteral("查  询"), this);
-    queryButton_->setObjectName(QStringLiteral("Command5"));
-    queryButton_->installEventFilter(this);
-    returnButton_ = new QPushButton(QStringLiteral("返回其他"), this);
-    returnButton_->setObjectName(QStringLiteral("Command3"));
+    queryButton()->installEventFilter(this);
     statusLine_ = new QLabel(this);
     statusLine_->setObjectName(QStringLiteral("Label2"));
     statusLine_->setAccessibleDescription(QStringLiteral("查询状态"));
@@ -119,44 +112,28 @@ BacklinkWindow::BacklinkWindow(QWidget* parent) : QWidget(parent), listing_(new 
     rebuildList();
     statusLine_->clear();
 
-    auto* top = new QHBoxLayout;
-    top->addWidget(scheme);
-    top->addWidget(domainBox_, 1);
-    top->addWidget(queryButton_);
-    top->addWidget(returnButton_);
-    auto* layout = new QVBoxLayout(this);
-    layout->addLayout(top);
-    layout->addWidget(statusLine_);
-    layout->addWidget(list_, 1);
-    resize(780, 480);
+    column()->addWidget(statusLine_);
+    column()->addWidget(list_, 1);
 
-    connect(queryButton_, &QPushButton::clicked, this, &BacklinkWindow::runQuery);
-    connect(domainBox_, &QLineEdit::returnPressed, queryButton_, &QPushButton::click);
-    connect(returnButton_, &QPushButton::clicked, this, &BacklinkWindow::returnRequested);
+    connect(queryButton(), &QPushButton::clicked, this, &BacklinkWindow::runQuery);
     connect(listing_, &BacklinkListing::pageListed, this, &BacklinkWindow::rebuildList);
     connect(list_, &QTableView::doubleClicked, this, &BacklinkWindow::openRow);
 }
 
-// Clicks on the window's own surface and labels end here: the host area it sits in has a click
-// action of its own, which a click inside a tool window must not reach.
-void BacklinkWindow::mousePressEvent(QMouseEvent* event) { event->accept(); }
-
-void BacklinkWindow::mouseReleaseEvent(QMouseEvent* event) { event->accept(); }
-
 bool BacklinkWindow::eventFilter(QObject* watched, QEvent* event) {
     // Any mouse button on the query button says a query is on its way, before the click itself.
-    if (watched == queryButton_ && event->type() == QEvent::MouseButtonPress)
+    if (watched == queryButton() && event->type() == QEvent::MouseButtonPress)
         statusLine_->setText(QStringLiteral("查询中，请等待..."));
-    return QWidget::eventFilter(watched, event);
+    return ToolWindow::eventFilter(watched, event);
 }
 
 void BacklinkWindow::runQuery() {
     if (listing_->isRunning()) return;
     QPointer<BacklinkWindow> self(this);
-    queryButton_->setEnabled(false);
-    const bool listed = listing_->run(domainBox_->text());
+    queryButton()->setEnabled(false);
+    const bool listed = listing_->run(domainBox()->text());
     if (!self) return;
-    queryButton_->setEnabled(true);
+    queryButton()->setEnabled(true);
     if (!listed) statusLine_->setText(NoResultHint);
 }
 

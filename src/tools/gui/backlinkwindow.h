@@ -1,11 +1,10 @@
 #pragma once
 
 #include <QModelIndex>
-#include <QWidget>
+
+#include "tools/gui/toolwindow.h"
 
 class QLabel;
-class QLineEdit;
-class QPushButton;
 class QTableView;
 
 namespace zorvan {
@@ -15,14 +14,11 @@ class BacklinkTableModel;
 
 // The backlink page listing window (Form5): a domain box, the query button, a summary line and
 // the numbered list of linking pages, which grows page by page while a query walks.
-class BacklinkWindow : public QWidget {
+class BacklinkWindow : public ToolWindow {
     Q_OBJECT
 public:
     explicit BacklinkWindow(QWidget* parent = nullptr);
 
-    QLineEdit* domainBox() const { return domainBox_; }
-    QPushButton* queryButton() const { return queryButton_; }
-    QPushButton* returnButton() const { return returnButton_; }
     QLabel* statusLine() const { return statusLine_; }
     QTableView* list() const { return list_; }
     const BacklinkListing& listing() const { return *listing_; }
@@ -30,23 +26,14 @@ public:
     // The query of the domain in the box (the query button's click).
     void runQuery();
 
-Q_SIGNALS:
-    // "返回其他": the window's host should hide it.
-    void returnRequested();
-
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
-    void mousePressEvent(QMouseEvent* event) override;
-    void mouseReleaseEvent(QMouseEvent* event) override;
 
 private:
     void rebuildList();
     void openRow(const QModelIndex& index);
 
     BacklinkListing* listing_ = nullptr;
-    QLineEdit* domainBox_ = nullptr;
-    QPushButton* queryButton_ = nullptr;
-    QPushButton* returnButton_ = nullptr;
     QLabel* statusLine_ = nullptr;
     QTableView* list_ = nullptr;
     BacklinkTableModel* model_ = nullptr;

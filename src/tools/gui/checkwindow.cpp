@@ -35,16 +35,10 @@ QString verdictName(Verdict verdict) {
 
 }  // namespace
 
-CheckWindow::CheckWindow(QWidget* parent) : QWidget(parent) {
+CheckWindow::CheckWindow(QWidget* parent) : ToolWindow({"", "", QString(), "", S("检 查"), ""}, parent) {
     setObjectName(QStringLiteral("ServiceCheck"));
     setWindowTitle(S("服务检查"));
 
-    auto* scheme = new QLabel(QStringLiteral("http://"), this);
-    domainBox_ = new QLineEdit(this);
-    domainBox_->setAccessibleName(S("域名"));
-    scheme->setBuddy(domainBox_);
-    checkButton_ = new QPushButton(S("检 查"), this);
-    returnButton_ = new QPushButton(S("返回其他"), this);
     summary_ = new QLabel(S("逐条运行每个服务规则，查看每个数值从哪里取得、为什么显示“X”。"), this);
     summary_->setWordWrap(true);
 
@@ -65,30 +59,15 @@ CheckWindow::CheckWindow(QWidget* parent) : QWidget(parent) {
     const int widths[] = {116, 76, 100, 250, 40, 44, 48, 56};
     for (int c = 0; c < int(std::size(widths)); ++c) table_->setColumnWidth(c, widths[c]);
 
-    auto* top = new QHBoxLayout;
-    top->addWidget(scheme);
-    top->addWidget(domainBox_, 1);
-    top->addWidget(checkButton_);
-    top->addWidget(returnButton_);
-    auto* layout = new QVBoxLayout(this);
-    layout->addLayout(top);
-    layout->addWidget(summary_);
-    layout->addWidget(table_, 1);
-    resize(780, 480);
+    column()->addWidget(summary_);
+    column()->addWidget(table_, 1);
 
     check_ = new ServiceCheck(this);
     connect(check_, &ServiceCheck::rowDone, this, &CheckWindow::showRow);
     connect(check_, &ServiceCheck::finished, this, &CheckWindow::showSummary);
-    connect(checkButton_, &QPushButton::clicked, this, &CheckWindow::runCheck);
-    connect(domainBox_, &QLineEdit::returnPressed, this, &CheckWindow::runCheck);
-    connect(returnButton_, &QPushButton::clicked, this, &CheckWindow::returnRequested);
+    connect(queryButton(), &QPushButton::clicked, this, &CheckWindow::runCheck);
     connect(table_, &QTableWidget::cellDoubleClicked, this, &CheckWindow::openRow);
 }
-
-// Clicks on the window's own surface end here, away from the host area's own link.
-void CheckWindow::mousePressEvent(QMouseEvent* event) { event->accept(); }
-
-void CheckWindow::mouseReleaseEvent(QMouseEvent* event) { event->accept(); }
 
 bool CheckWindow::isRunning() const { return !check_->rows().isEmpty() && !check_->isFinished(); }
 
@@ -105,10 +84,10 @@ QColor CheckWindow::verdictColour(Verdict verdict) {
 
 void CheckWindow::runCheck() {
     // Asked exactly as typed, as the query asks it.
-    const QString domain = domainBox_->text();
+    const QString domain = domainBox()->text();
     if (domain.isEmpty()) {
         summary_->setText(S("请输入需要检查的域名。"));
-        domainBox_->setFocus();
+        domainBox()->setFocus();
         return;
     }
     check_->start(domain);

@@ -1,13 +1,12 @@
 #pragma once
 
 #include <QColor>
-#include <QWidget>
+
+#include "tools/gui/toolwindow.h"
 
 #include "fetch/valuefetch.h"
 
 class QLabel;
-class QLineEdit;
-class QPushButton;
 class QTableWidget;
 
 namespace zorvan {
@@ -16,14 +15,12 @@ class ServiceCheck;
 
 // The service check window: every rule of the combined query run once for a domain, one row per
 // rule with the address asked, what came back and why a figure would be "X", coloured by verdict.
-class CheckWindow : public QWidget {
+class CheckWindow : public ToolWindow {
     Q_OBJECT
 public:
     explicit CheckWindow(QWidget* parent = nullptr);
 
-    QLineEdit* domainBox() const { return domainBox_; }
-    QPushButton* checkButton() const { return checkButton_; }
-    QPushButton* returnButton() const { return returnButton_; }
+    QPushButton* checkButton() const { return queryButton(); }
     QLabel* summary() const { return summary_; }
     QTableWidget* table() const { return table_; }
     bool isRunning() const;
@@ -34,22 +31,11 @@ public:
     // The background of a row with this verdict.
     static QColor verdictColour(Verdict verdict);
 
-Q_SIGNALS:
-    // "返回其他": the window's host should hide it.
-    void returnRequested();
-
-protected:
-    void mousePressEvent(QMouseEvent* event) override;
-    void mouseReleaseEvent(QMouseEvent* event) override;
-
 private:
     void showRow(int row);
     void showSummary();
     void openRow(int row);
 
-    QLineEdit* domainBox_ = nullptr;
-    QPushButton* checkButton_ = nullptr;
-    QPushButton* returnButton_ = nullptr;
     QLabel* summary_ = nullptr;
     QTableWidget* table_ = nullptr;
     ServiceCheck* check_ = nullptr;

@@ -43,7 +43,10 @@ QLabel* makeLabel(QWidget* parent, const char* name, const QString& text, const 
 
 }  // namespace
 
-WeightWindow::WeightWindow(QWidget* parent) : QWidget(parent), countText_(WeightInitial::Count) {
+WeightWindow::WeightWindow(QWidget* parent)
+    : ToolWindow({"Label7", "Text1", QStringLiteral("www.baidu.com"), "Command3", QStringLiteral("查 询"), "Command4"},
+                 parent),
+      countText_(WeightInitial::Count) {
     setObjectName(QStringLiteral("Form17"));
     setWindowTitle(QStringLiteral("Mirelo站长8.6"));
 
@@ -54,15 +57,6 @@ WeightWindow::WeightWindow(QWidget* parent) : QWidget(parent), countText_(Weight
     big.setBold(true);
     weight_->setFont(big);
     heading->setBuddy(weight_);
-    auto* scheme = makeLabel(this, "Label7", QStringLiteral("http://"));
-    domainBox_ = new QLineEdit(QStringLiteral("www.baidu.com"), this);
-    domainBox_->setObjectName(QStringLiteral("Text1"));
-    domainBox_->setAccessibleName(QStringLiteral("域名"));
-    scheme->setBuddy(domainBox_);
-    queryButton_ = new QPushButton(QStringLiteral("查 询"), this);
-    queryButton_->setObjectName(QStringLiteral("Command3"));
-    returnButton_ = new QPushButton(QStringLiteral("返回其他"), this);
-    returnButton_->setObjectName(QStringLiteral("Command4"));
     countLine_ = makeLabel(this, "Label3", WeightInitial::Line, QStringLiteral("关键词数量"));
     traffic_ = makeLabel(this, "Label4", WeightInitial::Line, QStringLiteral("百度流量"));
     snapshot_ = makeLabel(this, "Label5", WeightInitial::Line, QStringLiteral("百度快照"));
@@ -80,34 +74,19 @@ WeightWindow::WeightWindow(QWidget* parent) : QWidget(parent), countText_(Weight
     list_->setMouseTracking(true);
     setColumns(rankingHeadersAtLoad());
 
-    auto* top = new QHBoxLayout;
-    top->addWidget(heading);
-    top->addWidget(weight_);
-    top->addSpacing(24);
-    top->addWidget(scheme);
-    top->addWidget(domainBox_, 1);
-    top->addWidget(queryButton_);
-    top->addWidget(returnButton_);
+    // The weight stands before the frame's own row.
+    frameRow()->insertWidget(0, heading);
+    frameRow()->insertWidget(1, weight_);
+    frameRow()->insertSpacing(2, 24);
     auto* lines = new QHBoxLayout;
     for (QLabel* line : {countLine_, traffic_, snapshot_, indexed_}) lines->addWidget(line);
     lines->addStretch(1);
-    auto* layout = new QVBoxLayout(this);
-    layout->addLayout(top);
-    layout->addLayout(lines);
-    layout->addWidget(list_, 1);
-    resize(780, 480);
+    column()->addLayout(lines);
+    column()->addWidget(list_, 1);
 
-    connect(queryButton_, &QPushButton::clicked, this, &WeightWindow::runLookup);
-    connect(domainBox_, &QLineEdit::returnPressed, queryButton_, &QPushButton::click);
-    connect(returnButton_, &QPushButton::clicked, this, &WeightWindow::returnRequested);
+    connect(queryButton(), &QPushButton::clicked, this, &WeightWindow::runLookup);
     connect(list_, &QTableWidget::cellDoubleClicked, this, &WeightWindow::searchRow);
 }
-
-// Clicks on the window's own surface and labels end here: the host area it sits in has a click
-// action of its own, which a click inside a tool window must not reach.
-void WeightWindow::mousePressEvent(QMouseEvent* event) { event->accept(); }
-
-void WeightWindow::mouseReleaseEvent(QMouseEvent* event) { event->accept(); }
 
 QLabel* WeightWindow::figure(const QString& objectName) const {
     return findChild<QLabel*>(objectName, Qt::FindDirectChildrenOnly);
@@ -123,10 +102,10 @@ void WeightWindow::runLookup() {
     if (running_) return;
     QPointer<WeightWindow> self(this);
     running_ = true;
-    queryButton_->setEnabled(false);
+    queryButton()->setEnabled(false);
     // A figure the new page lacks must not show the previous domain's value.
     resetFigures();
-    const WeightFigures figures = lookUpWeight(domainBox_->text());
+    const WeightFigures figures = lookUpWeight(domainBox()->text());
     if (!self) return;
     if (figures.weight) weight_->setText(*figures.weight);
     if (figures.countLine) countLine_->setText(*figures.countLine);
@@ -136,7 +115,7 @@ void WeightWindow::runLookup() {
     if (figures.indexed) indexed_->setText(*figures.indexed);
     setUpRankingList();
     if (!self) return;
-    queryButton_->setEnabled(true);
+    queryButton()->setEnabled(true);
     running_ = false;
 }
 
@@ -163,7 +142,7 @@ void WeightWindow::setUpRankingList() {
 
 void WeightWindow::fillRankingRows() {
     QPointer<WeightWindow> self(this);
-    const auto rows = fetchRankingRows(domainBox_->text());
+    const auto rows = fetchRankingRows(domainBox()->text());
     if (!self) return;
     for (int k = 0; k < RankingRowLimit && k < list_->rowCount(); ++k) {
         const RankingCells& cells = rows[size_t(k)];

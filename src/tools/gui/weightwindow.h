@@ -1,24 +1,19 @@
 #pragma once
 
-#include <QWidget>
+#include "tools/gui/toolwindow.h"
 
 class QLabel;
-class QLineEdit;
-class QPushButton;
 class QTableWidget;
 
 namespace zorvan {
 
 // The Baidu weight and keyword ranking window (Form17): five figures of the keyword-ranking site
 // for a domain, and the list of keywords the domain ranks for.
-class WeightWindow : public QWidget {
+class WeightWindow : public ToolWindow {
     Q_OBJECT
 public:
     explicit WeightWindow(QWidget* parent = nullptr);
 
-    QLineEdit* domainBox() const { return domainBox_; }
-    QPushButton* queryButton() const { return queryButton_; }
-    QPushButton* returnButton() const { return returnButton_; }
     QTableWidget* list() const { return list_; }
     // Label2 .. Label6 by objectName.
     QLabel* figure(const QString& objectName) const;
@@ -28,14 +23,6 @@ public:
     // The lookup of the domain in the box (the query button's click), then the keyword list.
     void runLookup();
 
-Q_SIGNALS:
-    // "返回其他": the window's host should hide it.
-    void returnRequested();
-
-protected:
-    void mousePressEvent(QMouseEvent* event) override;
-    void mouseReleaseEvent(QMouseEvent* event) override;
-
 private:
     void resetFigures();
     void setUpRankingList();
@@ -43,9 +30,6 @@ private:
     void searchRow(int row);
     void setColumns(const QStringList& headers);
 
-    QLineEdit* domainBox_ = nullptr;
-    QPushButton* queryButton_ = nullptr;
-    QPushButton* returnButton_ = nullptr;
     QLabel* weight_ = nullptr;
     QLabel* countLine_ = nullptr;
     QLabel* traffic_ = nullptr;
