@@ -2,10 +2,9 @@
 
 #include <QNetworkAccessManager>
 #include <QNetworkReply>
-#include <QPointer>
 #include <QTimer>
 #include <QUrlQuery>
-#include <memory>
+#include <optional>
 
 #include "fetch/platform.h"
 
@@ -33,7 +32,7 @@ public:
                    const DeliveryPlan& plan, QNetworkAccessManager* manager, QObject* parent,
                    std::function<void(const DeliveryResult&)> done)
         : QObject(parent), target_(target), alert_(alert), plan_(plan), manager_(manager), done_(std::move(done)) {
-        if (summary) summary_ = *summary, hasSummary_ = true;
+        if (summary) summary_ = *summary;
         result_.target = target.label();
         deadline_.setSingleShot(true);
         connect(&deadline_, &QTimer::timeout, this, [this] {
@@ -48,7 +47,7 @@ private:
         ++result_.attempts;
         timedOut_ = false;
         answer_.clear();
-        Outgoing out = composeRequest(target_, alert_, hasSummary_ ? &summary_ : nullptr, platform().now());
+        Outgoing out = composeRequest(target_, alert_, summary_ ? &*summary_ : nullptr, platform().now());
         out.request.setTransferTimeout(plan_.timeoutMs);
         reply_ = manager_->post(out.request, out.body);
         reply_->setParent(this);
@@ -94,8 +93,7 @@ private:
 
     NotifyTarget target_;
     Alert alert_;
-    RunSummary summary_;
-    bool hasSummary_ = false;
+    std::optional<RunSummary> summary_;
     DeliveryPlan plan_;
     QNetworkAccessManager* manager_;
     std::function<void(const DeliveryResult&)> done_;

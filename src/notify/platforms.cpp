@@ -4,7 +4,6 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QMessageAuthenticationCode>
-#include <QUrlQuery>
 
 #include "engines/figures.h"
 

@@ -29,22 +29,16 @@ public:
         server_.Post(R"(/.*)", [this](const httplib::Request& req, httplib::Response& res) {
             std::lock_guard lock(mutex_);
             received_.append({req.path, req.params, QByteArray::fromStdString(req.body)});
-            Answer answer;
             auto& queue = answers_[req.path];
-            if (!queue.empty()) {
-                answer = queue.front();
-                if (queue.size() > 1) queue.erase(queue.begin());
-            }
+            const Answer answer = queue.empty() ? Answer{} : queue.front();
+            if (queue.size() > 1) queue.erase(queue.begin());
             res.status = answer.status;
             res.set_content(answer.body, "application/json");
         });
         port_ = server_.bind_to_any_port("127.0.0.1");
         thread_ = std::thread([this] { server_.listen_after_bind(); });
     }
-    ~RobotReceiver() {
-        server_.stop();
-        thread_.join();
-    }
+    ~RobotReceiver() { server_.stop(), thread_.join(); }
 
     // Answers for a path, in turn; the last one stays.
     void answer(const std::string& path, std::vector<Answer> answers) {
