@@ -60,7 +60,7 @@ const QList<Command>& commands() {
          QStringLiteral("a short test message to every target of notify.json, and each one's answer"),
          {QStringLiteral("--test")}, {QStringLiteral("--test")}, {}, 0, 0, runNotify},
         {QStringLiteral("schedule"), QStringLiteral("[daily HH:MM [-- BATCH OPTIONS] | off]"),
-         QStringLiteral("the daily run (batch --save --resume --notify) as a systemd user timer: set, shown or removed"),
+         QStringLiteral("the daily batch run, saving and alerting, as a systemd user timer: set, shown or removed"),
          {}, {}, QStringLiteral("daily HH:MM | off"), 0, -1, runSchedule},
         {QStringLiteral("help"), QStringLiteral("[COMMAND]"),
          QStringLiteral("the usage of one command (as COMMAND --help shows it), or this help"), {}, {},
@@ -128,7 +128,7 @@ QString helpText() {
         "     for batch also a saved list without domains, or entries passed over (the rest ran)\n"
         "  3  a file could not be read or written; it was left whole\n"
         "  4  a figure dropped and --fail-on-drop was given\n"
-        "  5  an alert reached not every target of notify.json (notify --test, or --fail-on-notify)\n");
+        "  5  an alert reached not every target of notify.json (notify --test, or a run told to fail on it)\n");
     return text;
 }
 
