@@ -25,6 +25,8 @@ const QList<OptionInfo>& optionTable() {
                         "      record of an earlier day is a drop; each result lists its drops")},
         {QStringLiteral("--fail-on-drop"), QString(), QStringLiteral("exit with status 4 when any count dropped")},
         {QStringLiteral("--output"), QStringLiteral("FILE"), QStringLiteral("the chart's file: .png or .svg")},
+        {QStringLiteral("--test"), QString(),
+         QStringLiteral("send a short test message to every target of notify.json and print each answer")},
         {QStringLiteral("--kind"), QStringLiteral("indexed|backlinks"),
          QStringLiteral("which count of each engine the chart follows (default indexed)")},
     };
@@ -54,6 +56,12 @@ const QList<Command>& commands() {
         {QStringLiteral("chart"), QStringLiteral("DOMAIN --output FILE [--kind indexed|backlinks]"),
          QStringLiteral("the domain's stored counts as a chart, one line per engine, in a .png or .svg file"),
          {QStringLiteral("--output"), QStringLiteral("--kind")}, {QStringLiteral("--output")}, domain, 1, 1, runChart},
+        {QStringLiteral("notify"), QStringLiteral("--test"),
+         QStringLiteral("a short test message to every target of notify.json, and each one's answer"),
+         {QStringLiteral("--test")}, {QStringLiteral("--test")}, {}, 0, 0, runNotify},
+        {QStringLiteral("schedule"), QStringLiteral("[daily HH:MM [-- BATCH OPTIONS] | off]"),
+         QStringLiteral("the daily batch run, saving and alerting, as a systemd user timer: set, shown or removed"),
+         {}, {}, QStringLiteral("daily HH:MM | off"), 0, -1, runSchedule},
         {QStringLiteral("help"), QStringLiteral("[COMMAND]"),
          QStringLiteral("the usage of one command (as COMMAND --help shows it), or this help"), {}, {},
          QStringLiteral("COMMAND"), 0, 1, runHelp},
@@ -119,7 +127,8 @@ QString helpText() {
         "  2  a usage error or a bad domain (empty, or holding a control character); nothing fetched;\n"
         "     for batch also a saved list without domains, or entries passed over (the rest ran)\n"
         "  3  a file could not be read or written; it was left whole\n"
-        "  4  a figure dropped and --fail-on-drop was given\n");
+        "  4  a figure dropped and --fail-on-drop was given\n"
+        "  5  an alert reached not every target of notify.json (notify --test, or a run told to fail on it)\n");
     return text;
 }
 

@@ -19,6 +19,7 @@ enum ExitStatus {
     UsageError = 2,   // a usage error or a bad domain: nothing was fetched
     FileFailed = 3,   // a file could not be read or written; it was left whole
     DropFound = 4,    // a figure dropped, and --fail-on-drop was given
+    NotifyFailed = 5, // an alert reached not every target (notify --test, --fail-on-notify)
 };
 
 // A parsed command line.
@@ -98,6 +99,8 @@ int runRules(const Invocation& invocation, Console& console);
 int runCheck(const Invocation& invocation, Console& console);
 int runChart(const Invocation& invocation, Console& console);
 int runHelp(const Invocation& invocation, Console& console);
+int runNotify(const Invocation& invocation, Console& console);
+int runSchedule(const Invocation& invocation, Console& console);
 
 // Tells on err what of rules.json could not be used (the built-ins stand in for it).
 void reportRuleProblems(Console& console);

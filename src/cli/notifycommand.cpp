@@ -1,0 +1,49 @@
+// notify --test: a short message to every target of notify.json, and each one's answer.
+#include "cli/notifycommand.h"
+
+#include "cli/cli.h"
+#include "fetch/fetch.h"
+#include "fetch/platform.h"
+#include "notify/delivery.h"
+
+namespace zorvan::cli {
+
+std::optional<QList<NotifyTarget>> notifyTargets(Console& console) {
+    const LoadedTargets loaded = loadNotifyTargets();
+    for (const NotifyProblem& p : loaded.problems) console.fail(describeNotifyProblem(p));
+    if (!loaded.fileFound) {
+        console.fail(QStringLiteral("no targets: ") + notifyFilePath() + QStringLiteral(" does not exist"));
+        return std::nullopt;
+    }
+    return loaded.targets;
+}
+
+bool sendAlert(const QList<NotifyTarget>& targets, const Alert& alert, const RunSummary* summary,
+               Console& console, bool printDelivered) {
+    const auto results = waitForResult<QList<DeliveryResult>>(
+        [&](QObject* context, auto done) { deliverAsync(targets, alert, summary, context, done); });
+    if (!results) return false;
+    bool all = true;
+    for (const DeliveryResult& r : *results) {
+        if (r.delivered) {
+            if (printDelivered) console.out << r.target << ": delivered: " << r.answer << '\n';
+        } else {
+            all = false;
+            console.fail(QStringLiteral("%1: not delivered after %2 attempts: %3").arg(r.target).arg(r.attempts).arg(r.answer));
+        }
+    }
+    return all;
+}
+
+// The parser lets notify run only with --test.
+int runNotify(const Invocation&, Console& console) {
+    const auto targets = notifyTargets(console);
+    if (!targets) return FileFailed;
+    if (targets->isEmpty()) {
+        console.fail(QStringLiteral("no usable target in ") + notifyFilePath());
+        return UsageError;
+    }
+    return sendAlert(*targets, testAlert(platform().now()), nullptr, console, true) ? Ran : NotifyFailed;
+}
+
+}  // namespace zorvan::cli

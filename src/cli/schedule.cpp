@@ -1,0 +1,234 @@
+// schedule: a daily batch run through the desktop's own scheduler.
+#include "cli/schedule.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QFile>
+#include <QProcess>
+#include <QRegularExpression>
+#include <QSaveFile>
+
+#include "cli/cli.h"
+
+namespace zorvan::cli {
+namespace {
+
+// systemctl never gets to hang the command: a manager that does not answer within this is none.
+constexpr int SystemctlTimeoutMs = 10000;
+
+bool isPlain(const QString& word) {
+    static const QRegularExpression plain(QStringLiteral("^[A-Za-z0-9_./:=,+@-]+$"));
+    return plain.match(word).hasMatch();
+}
+
+// A word of an ExecStart= line: double-quoted with C escapes where needed; "%" and "$" doubled
+// so that systemd expands neither.
+QString unitWord(const QString& word) {
+    QString w = word;
+    if (!isPlain(w)) {
+        w.replace(u'\\', QStringLiteral("\\\\")).replace(u'"', QStringLiteral("\\\""));
+        w = u'"' + w + u'"';
+    }
+    return w.replace(u'%', QStringLiteral("%%")).replace(u'$', QStringLiteral("$$"));
+}
+
+// A word for the shell cron runs; "%" ends a crontab command unless escaped.
+QString shellWord(const QString& word) {
+    QString w = word;
+    if (!isPlain(w)) w = u'\'' + w.replace(u'\'', QStringLiteral("'\\''")) + u'\'';
+    return w.replace(u'%', QStringLiteral("\\%"));
+}
+
+struct Answer {
+    bool answered = false;  // the manager was reached and the call succeeded
+    QString output;
+};
+
+Answer systemctl(const QStringList& arguments) {
+    QProcess process;
+    process.setProcessChannelMode(QProcess::MergedChannels);
+    process.start(QStringLiteral("systemctl"), QStringList{QStringLiteral("--user")} + arguments);
+    if (!process.waitForStarted(SystemctlTimeoutMs)) return {false, QStringLiteral("systemctl cannot be started")};
+    if (!process.waitForFinished(SystemctlTimeoutMs)) {
+        process.kill();
+        process.waitForFinished(1000);
+        return {false, QStringLiteral("systemctl --user did not answer within 10 s")};
+    }
+    const QString output = QString::fromLocal8Bit(process.readAll()).trimmed();
+    return {process.exitStatus() == QProcess::NormalExit && process.exitCode() == 0, output};
+}
+
+QString property(const QString& unit, const QString& name) {
+    const Answer a = systemctl({QStringLiteral("show"), unit, QStringLiteral("--property=") + name, QStringLiteral("--value")});
+    return a.answered ? a.output : QString();
+}
+
+bool writeFile(const QString& path, const QString& text, Console& console) {
+    QSaveFile file(path);
+    const QByteArray bytes = text.toUtf8();
+    if (!file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size() || !file.flush() ||
+        file.error() != QFileDevice::NoError || !file.commit()) {
+        console.fail(QStringLiteral("cannot write ") + path);
+        return false;
+    }
+    return true;
+}
+
+QString program() {
+    const QString path = QCoreApplication::applicationFilePath();
+    return path.isEmpty() ? QStringLiteral("zorvan-cli") : path;
+}
+
+QString noManager(const Answer& a) {
+    return QStringLiteral("no user service manager answers (%1)").arg(a.output.isEmpty() ? QStringLiteral("no answer") : a.output.section(u'\n', 0, 0));
+}
+
+int scheduleDaily(const DailyTime& time, const QStringList& options, Console& console) {
+    for (const QString& o : options)
+        for (const QChar c : o)
+            if (c.category() == QChar::Other_Control) {
+                console.fail(QStringLiteral("a batch option holding a control character"));
+                return UsageError;
+            }
+    const QString folder = userUnitFolder();
+    const QString dataFolder = qEnvironmentVariable("ZORVAN_HOME");
+    const QStringList command = dailyRunCommand(program(), options);
+    if (!QDir().mkpath(folder)) {
+        console.fail(QStringLiteral("cannot create ") + folder);
+        return FileFailed;
+    }
+    if (!writeFile(folder + u'/' + ServiceUnitName, serviceUnit(command, dataFolder), console) ||
+        !writeFile(folder + u'/' + TimerUnitName, timerUnit(time), console))
+        return FileFailed;
+    console.err << "wrote " << folder << '/' << ServiceUnitName << " and " << TimerUnitName << '\n';
+    Answer a = systemctl({QStringLiteral("daemon-reload")});
+    if (a.answered) a = systemctl({QStringLiteral("enable"), QStringLiteral("--now"), TimerUnitName});
+    if (!a.answered) {
+        console.fail(noManager(a) + QStringLiteral("; the timer is not enabled. A crontab line that does the same:"));
+        console.out << crontabLine(time, command, dataFolder) << '\n';
+        return FileFailed;
+    }
+    console.out << "daily run on, next at " << property(TimerUnitName, QStringLiteral("NextElapseUSecRealtime")) << '\n';
+    return Ran;
+}
+
+int scheduleOff(Console& console) {
+    const QString folder = userUnitFolder();
+    const Answer a = systemctl({QStringLiteral("disable"), QStringLiteral("--now"), TimerUnitName});
+    bool removed = false;
+    for (const QString& name : {TimerUnitName, ServiceUnitName}) {
+        QFile file(folder + u'/' + name);
+        if (!file.exists()) continue;
+        if (!file.remove()) {
+            console.fail(QStringLiteral("cannot remove ") + file.fileName());
+            return FileFailed;
+        }
+        removed = true;
+    }
+    if (a.answered) systemctl({QStringLiteral("daemon-reload")});
+    console.out << (removed ? "daily run removed" : "no daily run was set") << '\n';
+    return Ran;
+}
+
+int scheduleStatus(Console& console) {
+    const QString timerPath = userUnitFolder() + u'/' + TimerUnitName;
+    QFile timer(timerPath);
+    if (!timer.open(QIODevice::ReadOnly)) {
+        console.out << "daily run: off\n";
+        return Ran;
+    }
+    static const QRegularExpression calendar(QStringLiteral("^OnCalendar=\\S+ (\\d\\d:\\d\\d)"),
+                                             QRegularExpression::MultilineOption);
+    const QString at = calendar.match(QString::fromUtf8(timer.readAll())).captured(1);
+    const Answer manager = systemctl({QStringLiteral("show-environment")});
+    if (!manager.answered) {
+        console.out << "daily run: written for " << at << " in " << timerPath << '\n';
+        console.fail(noManager(manager) + QStringLiteral("; whether it runs is unknown"));
+        return FileFailed;
+    }
+    const Answer state = systemctl({QStringLiteral("is-enabled"), TimerUnitName});
+    console.out << "daily run: " << (state.answered ? "on" : "off") << " at " << at << " (" << state.output << ")\n";
+    console.out << "next run: " << property(TimerUnitName, QStringLiteral("NextElapseUSecRealtime")) << '\n';
+    console.out << "last run: " << property(TimerUnitName, QStringLiteral("LastTriggerUSec")) << '\n';
+    console.out << "last exit status: " << property(ServiceUnitName, QStringLiteral("ExecMainStatus")) << '\n';
+    return Ran;
+}
+
+}  // namespace
+
+std::optional<DailyTime> parseDailyTime(const QString& text) {
+    static const QRegularExpression pattern(QStringLiteral("^(\\d{1,2}):(\\d\\d)$"));
+    const auto m = pattern.match(text);
+    if (!m.hasMatch()) return std::nullopt;
+    const DailyTime t{m.captured(1).toInt(), m.captured(2).toInt()};
+    if (t.hour > 23 || t.minute > 59) return std::nullopt;
+    return t;
+}
+
+QString userUnitFolder() {
+    QString config = qEnvironmentVariable("XDG_CONFIG_HOME");
+    if (config.isEmpty() || QDir::isRelativePath(config)) config = QDir::homePath() + QStringLiteral("/.config");
+    return config + QStringLiteral("/systemd/user");
+}
+
+QStringList dailyRunCommand(const QString& program, const QStringList& batchOptions) {
+    return QStringList{program, QStringLiteral("batch"), QStringLiteral("--save"), QStringLiteral("--resume"),
+                       QStringLiteral("--notify")} +
+           batchOptions;
+}
+
+QString serviceUnit(const QStringList& command, const QString& dataFolder) {
+    QStringList words;
+    for (const QString& w : command) words.append(unitWord(w));
+    QString unit = QStringLiteral(
+        "[Unit]\n"
+        "Description=Zorvan daily batch query of the saved domains\n"
+        "After=network-online.target\n"
+        "Wants=network-online.target\n"
+        "\n"
+        "[Service]\n"
+        "Type=oneshot\n");
+    if (!dataFolder.isEmpty()) unit += QStringLiteral("Environment=") + unitWord(QStringLiteral("ZORVAN_HOME=") + dataFolder) + u'\n';
+    unit += QStringLiteral("ExecStart=") + words.join(u' ') + u'\n';
+    return unit;
+}
+
+QString timerUnit(const DailyTime& time) {
+    const QString at = QStringLiteral("%1:%2").arg(time.hour, 2, 10, QChar(u'0')).arg(time.minute, 2, 10, QChar(u'0'));
+    return QStringLiteral(
+               "[Unit]\n"
+               "Description=Zorvan daily batch query at %1\n"
+               "\n"
+               "[Timer]\n"
+               "OnCalendar=*-*-* %1:00\n"
+               // A run missed while the computer was off or asleep happens at the next start.
+               "Persistent=true\n"
+               // A few minutes' spread, so many desktops do not ask the services at one instant.
+               "RandomizedDelaySec=5min\n"
+               "\n"
+               "[Install]\n"
+               "WantedBy=timers.target\n")
+        .arg(at);
+}
+
+QString crontabLine(const DailyTime& time, const QStringList& command, const QString& dataFolder) {
+    QStringList words;
+    if (!dataFolder.isEmpty()) words.append(shellWord(QStringLiteral("ZORVAN_HOME=") + dataFolder));
+    for (const QString& w : command) words.append(shellWord(w));
+    return QStringLiteral("%1 %2 * * * ").arg(time.minute).arg(time.hour) + words.join(u' ');
+}
+
+int runSchedule(const Invocation& invocation, Console& console) {
+    const QStringList& arguments = invocation.arguments;
+    if (arguments.isEmpty()) return scheduleStatus(console);
+    if (arguments == QStringList{QStringLiteral("off")}) return scheduleOff(console);
+    if (arguments.first() == QStringLiteral("daily") && arguments.size() >= 2) {
+        if (const auto time = parseDailyTime(arguments[1])) return scheduleDaily(*time, arguments.mid(2), console);
+        console.fail(QStringLiteral("schedule: the time must be HH:MM, 00:00 to 23:59"));
+        return UsageError;
+    }
+    console.fail(QStringLiteral("usage: zorvan-cli schedule [daily HH:MM [-- BATCH OPTIONS] | off]"));
+    return UsageError;
+}
+
+}  // namespace zorvan::cli

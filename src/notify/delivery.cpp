@@ -1,0 +1,163 @@
+#include "notify/delivery.h"
+
+#include <QNetworkAccessManager>
+#include <QNetworkReply>
+#include <QTimer>
+#include <QUrlQuery>
+#include <optional>
+
+#include "fetch/platform.h"
+
+namespace zorvan {
+namespace {
+
+constexpr qint64 MaxAnswerBytes = 64 * 1024;
+constexpr qsizetype ShownAnswerChars = 300;
+
+// Qt's own error texts name the whole address, so the words come from here.
+QString failureWords(QNetworkReply::NetworkError error) {
+    switch (error) {
+        case QNetworkReply::ConnectionRefusedError: return QStringLiteral("connection refused");
+        case QNetworkReply::RemoteHostClosedError: return QStringLiteral("connection closed by the host");
+        case QNetworkReply::HostNotFoundError: return QStringLiteral("host not found");
+        case QNetworkReply::SslHandshakeFailedError: return QStringLiteral("TLS handshake failed");
+        default: return QStringLiteral("network error %1").arg(int(error));
+    }
+}
+
+// One target: a POST, then the retries its answers call for.
+class TargetDelivery final : public QObject {
+public:
+    TargetDelivery(const NotifyTarget& target, const Alert& alert, const RunSummary* summary,
+                   const DeliveryPlan& plan, QNetworkAccessManager* manager, QObject* parent,
+                   std::function<void(const DeliveryResult&)> done)
+        : QObject(parent), target_(target), alert_(alert), plan_(plan), manager_(manager), done_(std::move(done)) {
+        if (summary) summary_ = *summary;
+        result_.target = target.label();
+        deadline_.setSingleShot(true);
+        connect(&deadline_, &QTimer::timeout, this, [this] {
+            timedOut_ = true;
+            if (reply_) reply_->abort();
+        });
+        attempt();
+    }
+
+private:
+    void attempt() {
+        ++result_.attempts;
+        timedOut_ = false;
+        answer_.clear();
+        Outgoing out = composeRequest(target_, alert_, summary_ ? &*summary_ : nullptr, platform().now());
+        out.request.setTransferTimeout(plan_.timeoutMs);
+        reply_ = manager_->post(out.request, out.body);
+        reply_->setParent(this);
+        connect(reply_, &QNetworkReply::readyRead, this, [this] {
+            // Past the cap an answer is read and dropped; the deadline still bounds it.
+            answer_ += reply_->readAll().left(MaxAnswerBytes - answer_.size());
+        });
+        connect(reply_, &QNetworkReply::finished, this, &TargetDelivery::onFinished);
+        deadline_.start(plan_.timeoutMs);
+    }
+
+    void onFinished() {
+        QNetworkReply* reply = std::exchange(reply_, nullptr);
+        if (!reply) return;
+        deadline_.stop();
+        reply->deleteLater();
+        answer_ += reply->readAll().left(MaxAnswerBytes - answer_.size());
+        const QVariant statusValue = reply->attribute(QNetworkRequest::HttpStatusCodeAttribute);
+        const int status = statusValue.isValid() ? statusValue.toInt() : 0;
+        bool retry = false;
+        if (timedOut_ || reply->error() == QNetworkReply::OperationCanceledError ||
+            reply->error() == QNetworkReply::TimeoutError) {
+            result_.answer = QStringLiteral("no answer within %1 s").arg(plan_.timeoutMs / 1000.0);
+            retry = true;
+        } else if (status == 0) {
+            result_.answer = failureWords(reply->error());
+        } else {
+            QString shown = QString::fromUtf8(answer_).simplified();
+            if (shown.size() > ShownAnswerChars) shown = shown.left(ShownAnswerChars) + QStringLiteral("…");
+            result_.answer = withoutSecrets(QStringLiteral("HTTP %1 %2").arg(status).arg(shown).trimmed(), target_);
+            result_.delivered = platformAccepted(status, answer_);
+            // A 4xx will not mend itself; a 5xx or a refusal in the answer's own words may.
+            retry = !result_.delivered && (status >= 500 || (status >= 200 && status < 300));
+        }
+        const int done = result_.attempts - 1;
+        if (retry && done < plan_.retryDelaysMs.size()) {
+            QTimer::singleShot(plan_.retryDelaysMs[done], this, &TargetDelivery::attempt);
+            return;
+        }
+        const auto finish = std::move(done_);
+        finish(result_);
+    }
+
+    NotifyTarget target_;
+    Alert alert_;
+    std::optional<RunSummary> summary_;
+    DeliveryPlan plan_;
+    QNetworkAccessManager* manager_;
+    std::function<void(const DeliveryResult&)> done_;
+    QNetworkReply* reply_ = nullptr;
+    QTimer deadline_;
+    QByteArray answer_;
+    bool timedOut_ = false;
+    DeliveryResult result_;
+};
+
+// Owns the manager and the targets' deliveries; reports when the last one is done.
+class Delivery final : public QObject {
+public:
+    Delivery(QObject* context, std::function<void(const QList<DeliveryResult>&)> done)
+        : QObject(context), done_(std::move(done)) {}
+
+    void start(const QList<NotifyTarget>& targets, const Alert& alert, const RunSummary* summary,
+               const DeliveryPlan& plan) {
+        results_.resize(targets.size());
+        pending_ = targets.size();
+        if (pending_ == 0) {
+            QMetaObject::invokeMethod(this, [this] { report(); }, Qt::QueuedConnection);
+            return;
+        }
+        for (qsizetype i = 0; i < targets.size(); ++i)
+            new TargetDelivery(targets[i], alert, summary, plan, &manager_, this, [this, i](const DeliveryResult& r) {
+                results_[i] = r;
+                if (--pending_ == 0) QMetaObject::invokeMethod(this, [this] { report(); }, Qt::QueuedConnection);
+            });
+    }
+
+private:
+    void report() {
+        const auto done = std::move(done_);
+        const QList<DeliveryResult> results = results_;
+        deleteLater();
+        done(results);
+    }
+
+    QNetworkAccessManager manager_;
+    std::function<void(const QList<DeliveryResult>&)> done_;
+    QList<DeliveryResult> results_;
+    qsizetype pending_ = 0;
+};
+
+}  // namespace
+
+QString withoutSecrets(QString text, const NotifyTarget& target) {
+    const QString hidden = QStringLiteral("***");
+    QStringList secrets{target.secret, target.url.toString(), target.url.toString(QUrl::FullyEncoded),
+                        target.url.query(QUrl::FullyDecoded), target.url.query(QUrl::FullyEncoded)};
+    for (const auto& [key, value] : QUrlQuery(target.url).queryItems(QUrl::FullyDecoded)) secrets.append(value);
+    for (const QString& segment : target.url.path().split(u'/'))
+        if (segment.size() >= 8) secrets.append(segment);  // a robot's key sits in its path on some platforms
+    std::sort(secrets.begin(), secrets.end(), [](const QString& a, const QString& b) { return a.size() > b.size(); });
+    for (const QString& s : secrets)
+        if (s.size() >= 4) text.replace(s, hidden);
+    return text;
+}
+
+void deliverAsync(const QList<NotifyTarget>& targets, const Alert& alert, const RunSummary* summary,
+                  QObject* context, std::function<void(const QList<DeliveryResult>&)> done,
+                  const DeliveryPlan& plan) {
+    (new Delivery(context, std::move(done)))->start(targets, alert, summary, plan);
+}
+
+}  // namespace zorvan

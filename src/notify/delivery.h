@@ -1,0 +1,34 @@
+#pragma once
+
+#include <QList>
+#include <QObject>
+#include <functional>
+
+#include "notify/platforms.h"
+
+namespace zorvan {
+
+// How hard a target is tried: each POST ends within timeoutMs; a time-out, a 5xx or the
+// platform's error answer is asked again after each of the delays in turn.
+struct DeliveryPlan {
+    int timeoutMs = 10000;
+    QList<int> retryDelaysMs{1000, 4000};
+};
+
+struct DeliveryResult {
+    QString target;  // the target's label: kind and host, never its address
+    bool delivered = false;
+    int attempts = 0;
+    QString answer;  // the last answer or why there was none, with the key and secret blanked out
+};
+
+// Sends an alert to every target at once and calls done once, later, with each target's result
+// in target order. Nothing is called when context is destroyed first; that aborts every POST.
+void deliverAsync(const QList<NotifyTarget>& targets, const Alert& alert, const RunSummary* summary,
+                  QObject* context, std::function<void(const QList<DeliveryResult>&)> done,
+                  const DeliveryPlan& plan = {});
+
+// text with the target's secret and the key-bearing parts of its address blanked out.
+QString withoutSecrets(QString text, const NotifyTarget& target);
+
+}  // namespace zorvan

@@ -1,0 +1,68 @@
+#pragma once
+
+#include <QDateTime>
+#include <QList>
+#include <QMap>
+#include <QString>
+#include <QStringList>
+
+#include "history/trends.h"
+
+namespace zorvan {
+
+// The counts of one domain that dropped in a run.
+struct DomainDrops {
+    QString domain;
+    QList<FigureDrop> drops;
+    int worstPercent() const;
+};
+
+// What a run of many domains found, as far as alerts need it.
+struct RunSummary {
+    QDateTime start;
+    QDateTime end;
+    int domains = 0;
+    int saved = 0;
+    int skipped = 0;  // already done today (a resumed run)
+    int blocked = 0;  // figures lost to a block
+    int figures = 0;  // figures asked in the run
+    QList<DomainDrops> drops;
+    // figure key ("indexed.baidu") -> the reason it was "X" ("blocked", "no-answer", "not-found",
+    // "error") -> how many domains.
+    QMap<QString, QMap<QString, int>> missing;
+
+    void addMissing(const QString& figureKey, const QString& reason) { ++missing[figureKey][reason]; }
+};
+
+// A service whose figures were blocked or went unanswered in more than a tenth of the run.
+struct ServiceTrouble {
+    QString service;  // "baidu", "alexa_rank"
+    int blocked = 0;
+    int silent = 0;
+};
+QList<ServiceTrouble> troubledServices(const RunSummary& summary);
+
+enum class AlertKind { Drop, Block, Test };
+
+// One alert, in words for people; each platform wraps it in its own body.
+struct Alert {
+    AlertKind kind;
+    QString title;
+    QStringList head;            // lines before the domains
+    QStringList domainLines;     // one per domain, most severe first
+    int domainsNotListed = 0;    // beyond the list's cap
+    // Markdown or plain text of at most maxBytes UTF-8 bytes: domains are left off from the end
+    // (and counted in "and N more") until it fits.
+    QString text(bool markdown, qsizetype maxBytes) const;
+};
+
+inline constexpr int MaxListedDomains = 20;
+
+// What a run sends: a drop message when a count dropped, a block message when a service was
+// blocked or silent for more than a tenth of the run's figures, nothing otherwise. A figure lost
+// to a block is "X" and so never a drop: the two are decided apart.
+QList<Alert> alertsForRun(const RunSummary& summary);
+
+Alert testAlert(const QDateTime& now);
+
+}  // namespace zorvan

@@ -1,0 +1,169 @@
+#include <gtest/gtest.h>
+
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QMessageAuthenticationCode>
+
+#include "fetch/fetch.h"
+#include "notify/delivery.h"
+#include "robotreceiver.h"
+
+using namespace zorvan;
+using zorvan::test::RobotReceiver;
+
+namespace {
+
+QList<DeliveryResult> deliver(const QList<NotifyTarget>& targets, const Alert& alert,
+                              const RunSummary* summary = nullptr) {
+    return *waitForResult<QList<DeliveryResult>>([&](QObject* context, auto done) {
+        deliverAsync(targets, alert, summary, context, done, {3000, {10, 20}});
+    });
+}
+
+QByteArray hmac(const QByteArray& key, const QByteArray& message) {
+    return QMessageAuthenticationCode::hash(message, key, QCryptographicHash::Sha256).toBase64();
+}
+
+FigureDrop drop(Figure figure, qint64 from, qint64 to) { return {figure, from, to, QStringLiteral("2026-12-7")}; }
+
+}  // namespace
+
+TEST(Notify, EachPlatformGetsItsOwnBodyAndAValidSignature) {
+    RobotReceiver robot;
+    const QString secret = QStringLiteral("SEC0123456789abcdef");
+    const QList<NotifyTarget> targets{
+        {TargetKind::WeCom, robot.url(QStringLiteral("/wecom?key=robotkey123")), {}},
+        {TargetKind::DingTalk, robot.url(QStringLiteral("/ding?access_token=tok456789")), secret},
+        {TargetKind::Feishu, robot.url(QStringLiteral("/feishu/hook-abcdef")), secret},
+        {TargetKind::Webhook, robot.url(QStringLiteral("/hook")), {}},
+    };
+    RunSummary run;
+    run.domains = 3;
+    run.saved = 3;
+    run.figures = 54;
+    run.drops = {{QStringLiteral("a.example"), {drop(Figure::IndexedBaidu, 8888, 5777)}}};
+    const qint64 before = QDateTime::currentMSecsSinceEpoch();
+    const auto results = deliver(targets, alertsForRun(run).value(0), &run);
+    const qint64 after = QDateTime::currentMSecsSinceEpoch();
+    ASSERT_EQ(results.size(), 4);
+    for (const auto& r : results) EXPECT_TRUE(r.delivered) << r.target.toStdString() << r.answer.toStdString();
+
+    const auto received = robot.received();
+    ASSERT_EQ(received.size(), 4);
+    for (const auto& r : received) {
+        const QJsonObject body = QJsonDocument::fromJson(r.body).object();
+        if (r.path == "/wecom") {
+            EXPECT_EQ(body[u"msgtype"].toString(), u"markdown");
+            EXPECT_TRUE(body[u"markdown"][u"content"].toString().contains(u"a.example"));
+        } else if (r.path == "/ding") {
+            EXPECT_EQ(body[u"msgtype"].toString(), u"markdown");
+            EXPECT_FALSE(body[u"markdown"][u"title"].toString().isEmpty());
+            EXPECT_TRUE(body[u"markdown"][u"text"].toString().contains(u"8888→5777"));
+            EXPECT_EQ(r.query.find("access_token")->second, "tok456789");
+            const qint64 t = std::stoll(r.query.find("timestamp")->second);
+            EXPECT_GE(t, before);  // milliseconds, not seconds
+            EXPECT_LE(t, after);
+            const QByteArray signedText = QByteArray::number(t) + '\n' + secret.toUtf8();
+            EXPECT_EQ(QByteArray::fromStdString(r.query.find("sign")->second), hmac(secret.toUtf8(), signedText));
+        } else if (r.path == "/feishu/hook-abcdef") {
+            EXPECT_EQ(body[u"msg_type"].toString(), u"text");
+            EXPECT_TRUE(body[u"content"][u"text"].toString().contains(u"a.example"));
+            const QString t = body[u"timestamp"].toString();
+            EXPECT_GE(t.toLongLong(), before / 1000);
+            EXPECT_LE(t.toLongLong(), after / 1000);
+            EXPECT_EQ(body[u"sign"].toString().toLatin1(), hmac(t.toUtf8() + '\n' + secret.toUtf8(), {}));
+        } else {
+            EXPECT_EQ(r.path, "/hook");
+            EXPECT_EQ(body[u"run"][u"domains"].toInt(), 3);
+            EXPECT_EQ(body[u"drops"][0][u"figure"].toString(), u"indexed.baidu");
+            EXPECT_EQ(body[u"drops"][0][u"percent"].toInt(), 35);
+        }
+    }
+}
+
+TEST(Notify, AFailingTargetIsRetriedAndToldWithoutItsKeyOrSecret) {
+    RobotReceiver robot;
+    robot.answer("/ding", {{200, R"({"errcode":310000,"errmsg":"sign not match, token tok456789"})"}});
+    robot.answer("/down", {{502, "bad gateway"}, {200, R"({"errcode":0})"}});
+    robot.answer("/gone", {{404, "no such robot"}});
+    const QList<NotifyTarget> targets{
+        {TargetKind::DingTalk, robot.url(QStringLiteral("/ding?access_token=tok456789")), QStringLiteral("SECsecret99")},
+        {TargetKind::WeCom, robot.url(QStringLiteral("/down?key=k")), {}},
+        {TargetKind::Webhook, robot.url(QStringLiteral("/gone")), {}},
+    };
+    const auto results = deliver(targets, testAlert(QDateTime::currentDateTime()));
+    ASSERT_EQ(results.size(), 3);
+    EXPECT_FALSE(results[0].delivered);
+    EXPECT_EQ(results[0].attempts, 3);
+    EXPECT_TRUE(results[0].answer.contains(u"310000"));
+    EXPECT_FALSE(results[0].answer.contains(u"tok456789"));
+    EXPECT_FALSE(results[0].target.contains(u"tok456789"));
+    EXPECT_TRUE(results[1].delivered);  // a 5xx is asked again
+    EXPECT_EQ(results[1].attempts, 2);
+    EXPECT_FALSE(results[2].delivered);  // a 404 will not mend itself
+    EXPECT_EQ(results[2].attempts, 1);
+
+}
+
+TEST(Notify, BlocksAreNewsButNeverDrops) {
+    RunSummary run;
+    run.domains = 10;
+    run.figures = 180;
+    for (int i = 0; i < 19; ++i) run.addMissing(QStringLiteral("indexed.baidu"), QStringLiteral("blocked"));
+    run.blocked = 19;
+    run.drops = {{QStringLiteral("a.example"), {}}};  // its "X" counted as no drop
+    auto alerts = alertsForRun(run);
+    ASSERT_EQ(alerts.size(), 1);
+    EXPECT_EQ(alerts[0].kind, AlertKind::Block);
+    EXPECT_TRUE(alerts[0].text(false, 4096).contains(u"baidu"));
+
+    // A tenth exactly, split over two engines, or reasons that are not the service's fault: quiet.
+    run.missing.clear();
+    for (int i = 0; i < 18; ++i) run.addMissing(QStringLiteral("backlinks.baidu"), QStringLiteral("no-answer"));
+    for (int i = 0; i < 30; ++i) run.addMissing(QStringLiteral("indexed.google"), QStringLiteral("not-found"));
+    EXPECT_TRUE(alertsForRun(run).isEmpty());
+    // The same service's figures count together.
+    run.addMissing(QStringLiteral("baidu_snapshot"), QStringLiteral("blocked"));
+    EXPECT_EQ(alertsForRun(run).size(), 1);
+}
+
+TEST(Notify, ADropMessageListsTheWorstTwentyAndFitsWeCom) {
+    RunSummary run;
+    run.figures = 25 * 18;
+    for (int i = 0; i < 25; ++i)
+        run.drops.append({QStringLiteral("site-%1-%2.example").arg(i).arg(QString(60, u'x')),
+                          {drop(Figure::IndexedBaidu, 1000, 1000 - 20 * i - 200), drop(Figure::BacklinksBing, 500, 300)}});
+    const auto alerts = alertsForRun(run);
+    ASSERT_EQ(alerts.size(), 1);
+    EXPECT_EQ(alerts[0].kind, AlertKind::Drop);
+    EXPECT_TRUE(alerts[0].domainLines[0].startsWith(u"site-24-"));  // the steepest fall first
+    const QString wecom = alerts[0].text(true, messageByteLimit(TargetKind::WeCom));
+    EXPECT_LE(wecom.toUtf8().size(), 4096);
+    const QString full = alerts[0].text(true, 1 << 20);
+    EXPECT_EQ(full.count(u"\n- "), 20);
+    EXPECT_TRUE(full.contains(u"另有 5 个域名"));
+    const int listed = int(wecom.count(u"\n- "));
+    EXPECT_LT(listed, 20);
+    EXPECT_TRUE(wecom.contains(QStringLiteral("另有 %1 个域名").arg(25 - listed)));
+}
+
+TEST(Notify, BadTargetsAreToldAndSkipped) {
+    const auto loaded = parseNotifyFile(R"({"targets": [
+        {"kind": "wecom", "url": "https://qyapi.weixin.qq.com/cgi-bin/webhook/send?key=K1"},
+        {"kind": "slack", "url": "https://hooks.example/x"},
+        {"kind": "dingtalk", "url": "ftp://oapi.dingtalk.com/robot/send?access_token=T2"},
+        {"kind": "feishu", "url": "https://open.feishu.cn/open-apis/bot/v2/hook/H3", "secret": 42},
+        "webhook",
+        {"kind": "webhook", "url": "http://127.0.0.1:8080/in"}]})",
+                                         QStringLiteral("notify.json"));
+    ASSERT_EQ(loaded.targets.size(), 2);
+    EXPECT_EQ(loaded.targets[1].label(), u"webhook 127.0.0.1:8080");
+    ASSERT_EQ(loaded.problems.size(), 4);
+    EXPECT_EQ(loaded.problems[0].entry, 2);
+    for (const auto& p : loaded.problems) {
+        const QString told = describeNotifyProblem(p);
+        EXPECT_TRUE(told.startsWith(u"notify.json: target ")) << told.toStdString();
+        EXPECT_FALSE(told.contains(u"T2") || told.contains(u"H3")) << told.toStdString();
+    }
+    EXPECT_EQ(parseNotifyFile("{\"targets\": [", QStringLiteral("n.json")).problems.size(), 1);
+}
