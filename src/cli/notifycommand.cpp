@@ -1,6 +1,8 @@
 // notify --test: a short message to every target of notify.json, and each one's answer.
 #include "cli/notifycommand.h"
 
+#include <QEventLoop>
+
 #include "cli/cli.h"
 #include "fetch/fetch.h"
 #include "fetch/platform.h"
@@ -20,8 +22,17 @@ std::optional<QList<NotifyTarget>> notifyTargets(Console& console) {
 
 bool sendAlert(const QList<NotifyTarget>& targets, const Alert& alert, const RunSummary* summary,
                Console& console, bool printDelivered) {
-    const auto results = waitForResult<QList<DeliveryResult>>(
-        [&](QObject* context, auto done) { deliverAsync(targets, alert, summary, context, done); });
+    // The command's own event loop, as the query's: nothing else runs meanwhile.
+    std::optional<QList<DeliveryResult>> results;
+    {
+        QObject context;
+        QEventLoop loop;
+        deliverAsync(targets, alert, summary, &context, [&](const QList<DeliveryResult>& r) {
+            results = r;
+            loop.quit();
+        });
+        if (!results) loop.exec();
+    }
     if (!results) return false;
     bool all = true;
     for (const DeliveryResult& r : *results) {

@@ -7,6 +7,7 @@
 #include "fetch/fetch.h"
 #include "notify/delivery.h"
 #include "robotreceiver.h"
+#include "standinfixture.h"
 
 using namespace zorvan;
 using zorvan::test::RobotReceiver;
@@ -15,9 +16,12 @@ namespace {
 
 QList<DeliveryResult> deliver(const QList<NotifyTarget>& targets, const Alert& alert,
                               const RunSummary* summary = nullptr) {
-    return *waitForResult<QList<DeliveryResult>>([&](QObject* context, auto done) {
-        deliverAsync(targets, alert, summary, context, done, {3000, {10, 20}});
-    });
+    std::optional<QList<DeliveryResult>> results;
+    QObject context;
+    deliverAsync(targets, alert, summary, &context, [&](const QList<DeliveryResult>& r) { results = r; },
+                 {3000, {10, 20}});
+    zorvan::test::waitFor([&] { return results.has_value(); }, 60000);
+    return results.value_or(QList<DeliveryResult>());
 }
 
 QByteArray hmac(const QByteArray& key, const QByteArray& message) {
