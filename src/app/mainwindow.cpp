@@ -19,11 +19,11 @@
 #include "fetch/fetch.h"
 #include "fetch/platform.h"
 #include "zorvan_version.h"
+#include "vocab/text.h"
 
 namespace zorvan {
 namespace {
 
-QString S(const char* utf8) { return QString::fromUtf8(utf8); }
 
 }  // namespace
 

@@ -9,7 +9,7 @@
 #include <optional>
 
 #include "app/panels.h"
-#include "engines/figures.h"
+#include "vocab/figures.h"
 #include "history/trends.h"
 
 class QCheckBox;

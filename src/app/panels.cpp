@@ -12,12 +12,12 @@
 #include <QToolButton>
 
 #include "app/resultfields.h"
-#include "engines/figures.h"
+#include "vocab/figures.h"
+#include "vocab/text.h"
 
 namespace zorvan {
 namespace {
 
-QString S(const char* utf8) { return QString::fromUtf8(utf8); }
 
 const char* const BatchTip = "批量查询模式下不能在下拉框中输入地址，请通过设置（添加地址）添加常用域名。";
 const char* const AutoSaveTip = "查询结果保存在根目录history文本下，请勿手动修改其格式。";

@@ -1,8 +1,8 @@
 #include "app/resultfields.h"
+#include "vocab/text.h"
 
 namespace zorvan {
 namespace {
-QString S(const char* utf8) { return QString::fromUtf8(utf8); }
 }  // namespace
 
 const QList<Figure>& resetOrder() {

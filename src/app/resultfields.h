@@ -4,7 +4,7 @@
 #include <QString>
 #include <QStringList>
 
-#include "engines/figures.h"
+#include "vocab/figures.h"
 
 namespace zorvan {
 

@@ -11,13 +11,11 @@
 #include <cmath>
 
 #include "history/trends.h"
+#include "vocab/text.h"
 
 namespace zorvan {
 namespace {
 
-QString S(const char* utf8) {
-    return QString::fromUtf8(utf8);
-}
 
 constexpr double padding = 12;
 constexpr double swatchWidth = 18;

@@ -1,11 +1,11 @@
 #include "cli/output.h"
 
 #include "engines/servicecheck.h"
+#include "vocab/text.h"
 
 namespace zorvan::cli {
 namespace {
 
-QString S(const char* utf8) { return QString::fromUtf8(utf8); }
 
 bool stored(const FigureRow& row, const FigureInfo& f) { return !row.storedRecord || f.historyPlace >= 0; }
 

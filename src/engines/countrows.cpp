@@ -2,10 +2,10 @@
 
 #include "fetch/fetch.h"
 #include "fetch/services.h"
+#include "vocab/text.h"
 
 namespace zorvan {
 namespace {
-QString S(const char* utf8) { return QString::fromUtf8(utf8); }
 }  // namespace
 
 const QList<CountRow>& windowBatchRows() {

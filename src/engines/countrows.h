@@ -5,7 +5,7 @@
 #include <QString>
 #include <functional>
 
-#include "engines/figures.h"
+#include "vocab/figures.h"
 #include "engines/rules.h"
 #include "fetch/sequencer.h"
 

@@ -3,7 +3,7 @@
 #include <QString>
 #include <optional>
 
-#include "engines/figures.h"
+#include "vocab/figures.h"
 
 namespace zorvan {
 

@@ -14,11 +14,11 @@
 #include "fetch/fetch.h"
 #include "fetch/localfile.h"
 #include "fetch/services.h"
+#include "vocab/text.h"
 
 namespace zorvan {
 namespace {
 
-QString S(const char* utf8) { return QString::fromUtf8(utf8); }
 
 // The keys of a rule, in the order they are printed.
 struct Key {

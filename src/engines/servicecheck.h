@@ -4,7 +4,7 @@
 #include <QObject>
 #include <QString>
 
-#include "engines/figures.h"
+#include "vocab/figures.h"
 #include "engines/rules.h"
 #include "fetch/sequencer.h"
 

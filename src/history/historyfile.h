@@ -6,7 +6,7 @@
 #include <QStringList>
 #include <optional>
 
-#include "engines/figures.h"
+#include "vocab/figures.h"
 
 namespace zorvan {
 

@@ -5,7 +5,7 @@
 #include <QJsonObject>
 #include <QMessageAuthenticationCode>
 
-#include "engines/figures.h"
+#include "vocab/figures.h"
 
 namespace zorvan {
 namespace {

@@ -2,7 +2,7 @@
 
 #include <algorithm>
 
-#include "engines/figures.h"
+#include "vocab/figures.h"
 #include "fetch/platform.h"
 
 namespace zorvan {

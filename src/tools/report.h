@@ -3,7 +3,7 @@
 #include <QDateTime>
 #include <QString>
 
-#include "engines/figures.h"
+#include "vocab/figures.h"
 
 namespace zorvan {
 

@@ -25,12 +25,13 @@
 #include "fieldnames.h"
 #include "fetch/services.h"
 #include "windowfixture.h"
+#include "vocab/text.h"
 
 using namespace zorvan;
 
 namespace {
 
-QString S(const char* utf8) { return QString::fromUtf8(utf8); }
+using zorvan::S;
 
 const QString PageRankField = QStringLiteral("Label15");
 

@@ -21,12 +21,13 @@
 #include "fetch/services.h"
 #include "chainwait.h"
 #include "windowfixture.h"
+#include "vocab/text.h"
 
 using namespace zorvan;
 
 namespace {
 
-QString S(const char* utf8) { return QString::fromUtf8(utf8); }
+using zorvan::S;
 
 // What a domain shows with the sample pages of the combined query.
 const QList<QPair<const char*, const char*>> samplePageValues = {

@@ -13,12 +13,13 @@
 #include "app/mainwindow.h"
 #include "fetch/services.h"
 #include "windowfixture.h"
+#include "vocab/text.h"
 
 using namespace zorvan;
 
 namespace {
 
-QString S(const char* utf8) { return QString::fromUtf8(utf8); }
+using zorvan::S;
 
 // What one check of example.com against the demo pages shows, field by field.
 const QList<QPair<const char*, const char*>> expectedGrid = {

@@ -17,12 +17,13 @@
 #include "fetch/services.h"
 #include "history/gui/historyviewer.h"
 #include "windowfixture.h"
+#include "vocab/text.h"
 
 using namespace zorvan;
 
 namespace {
 
-QString S(const char* utf8) { return QString::fromUtf8(utf8); }
+using zorvan::S;
 
 QByteArray historyBytes() {
     QFile f(historyFilePath());

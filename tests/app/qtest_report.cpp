@@ -19,12 +19,13 @@
 #include "fetch/services.h"
 #include "standinfixture.h"
 #include "tools/gui/reportwindow.h"
+#include "vocab/text.h"
 
 using namespace zorvan;
 
 namespace {
 
-QString S(const char* utf8) { return QString::fromUtf8(utf8); }
+using zorvan::S;
 
 QPushButton* button(MainWindow& window, const char* name) {
     return window.findChild<QPushButton*>(QString::fromLatin1(name));

@@ -16,12 +16,13 @@
 #include "windowfixture.h"
 #include "tools/gui/checkwindow.h"
 #include "tools/gui/weightwindow.h"
+#include "vocab/text.h"
 
 using namespace zorvan;
 
 namespace {
 
-QString S(const char* utf8) { return QString::fromUtf8(utf8); }
+using zorvan::S;
 
 }  // namespace
 

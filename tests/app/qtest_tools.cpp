@@ -12,12 +12,13 @@
 #include "standinfixture.h"
 #include "tools/gui/backlinkwindow.h"
 #include "tools/gui/weightwindow.h"
+#include "vocab/text.h"
 
 using namespace zorvan;
 
 namespace {
 
-QString S(const char* utf8) { return QString::fromUtf8(utf8); }
+using zorvan::S;
 
 QPushButton* button(QWidget& window, const char* name) {
     return window.findChild<QPushButton*>(QString::fromLatin1(name));

@@ -11,12 +11,13 @@
 #include "engines/rules.h"
 #include "fetch/services.h"
 #include "standinfixture.h"
+#include "vocab/text.h"
 
 using namespace zorvan;
 
 namespace {
 
-QString S(const char* utf8) { return QString::fromUtf8(utf8); }
+using zorvan::S;
 
 }  // namespace
 

@@ -23,12 +23,13 @@
 #include "fetch/services.h"
 #include "history/historyfile.h"
 #include "standinfixture.h"
+#include "vocab/text.h"
 
 using namespace zorvan;
 
 namespace {
 
-QString S(const char* utf8) { return QString::fromUtf8(utf8); }
+using zorvan::S;
 
 using test::fileBytes;
 using test::writeFile;

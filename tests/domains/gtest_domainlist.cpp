@@ -3,11 +3,12 @@
 #include "domains/domainlist.h"
 #include <QFile>
 #include <QTemporaryDir>
+#include "vocab/text.h"
 
 using namespace zorvan;
 
 namespace {
-QString S(const char* utf8) { return QString::fromUtf8(utf8); }
+using zorvan::S;
 }  // namespace
 
 TEST(DomainList, SplitKeepsOrderEmptyPiecesAndBlanks) {

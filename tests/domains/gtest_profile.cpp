@@ -14,6 +14,7 @@
 #include "domains/domainlist.h"
 #include "domains/profile.h"
 #include "standinfixture.h"
+#include "vocab/text.h"
 
 using namespace zorvan;
 using test::fromGbk;
@@ -21,7 +22,7 @@ using test::toGbk;
 
 namespace {
 
-QString S(const char* utf8) { return QString::fromUtf8(utf8); }
+using zorvan::S;
 
 const QByteArray Section("section");
 const QByteArray Key("url");

@@ -12,11 +12,12 @@
 #include "domains/gui/listeditor.h"
 #include "fakeplatform.h"
 #include "standinfixture.h"
+#include "vocab/text.h"
 
 using namespace zorvan;
 
 namespace {
-QString S(const char* utf8) { return QString::fromUtf8(utf8); }
+using zorvan::S;
 
 QByteArray fileBytes(const QString& path) {
     QFile file(path);

@@ -8,12 +8,13 @@
 #include "engines/queryengine.h"
 #include "fetch/services.h"
 #include "standinfixture.h"
+#include "vocab/text.h"
 
 using namespace zorvan;
 
 namespace {
 
-QString S(const char* utf8) { return QString::fromUtf8(utf8); }
+using zorvan::S;
 
 }  // namespace
 

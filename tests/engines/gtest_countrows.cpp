@@ -8,13 +8,14 @@
 #include "fetch/fetch.h"
 #include "fetch/services.h"
 #include "standinfixture.h"
+#include "vocab/text.h"
 
 using namespace zorvan;
 using test::toGbk;
 
 namespace {
 
-QString S(const char* utf8) { return QString::fromUtf8(utf8); }
+using zorvan::S;
 
 const CountRow& row(const QString& id) {
     for (const auto* batch : {&windowBatchRows(), &engineBatchRows(), &youdaoBatchRows(), &sogouYahooBatchRows()})

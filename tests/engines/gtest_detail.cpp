@@ -8,13 +8,14 @@
 #include "fakeplatform.h"
 #include "fetch/services.h"
 #include "standinfixture.h"
+#include "vocab/text.h"
 
 using namespace zorvan;
 using test::toGbk;
 
 namespace {
 
-QString S(const char* utf8) { return QString::fromUtf8(utf8); }
+using zorvan::S;
 
 // The detail grid as a plain table, with the domain box beside it.
 class TableSink final : public DetailSink {

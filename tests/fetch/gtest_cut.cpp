@@ -1,11 +1,12 @@
 #include <gtest/gtest.h>
 
 #include "fetch/fetch.h"
+#include "vocab/text.h"
 
 using zorvan::CutBetween;
 
 namespace {
-QString S(const char* utf8) { return QString::fromUtf8(utf8); }
+using zorvan::S;
 }  // namespace
 
 TEST(CutBetween, TakesTextBetweenFirstStartAndFirstEnd) {

@@ -8,6 +8,7 @@
 #include "fetch/services.h"
 #include "fetch/valuefetch.h"
 #include "standinfixture.h"
+#include "vocab/text.h"
 
 using namespace zorvan;
 using standin::Failure;
@@ -15,7 +16,7 @@ using test::toGbk;
 
 namespace {
 
-QString S(const char* utf8) { return QString::fromUtf8(utf8); }
+using zorvan::S;
 
 class FetchTest : public ::testing::Test {
 protected:

@@ -2,14 +2,13 @@
 #include <gtest/gtest.h>
 
 #include "history/trends.h"
+#include "vocab/text.h"
 
 using namespace zorvan;
 
 namespace {
 
-QString S(const char* utf8) {
-    return QString::fromUtf8(utf8);
-}
+using zorvan::S;
 
 // A record of day whose Baidu indexed count is baidu and whose Google backlinks are google.
 StoredRecord record(const char* day, const char* baidu, const char* google = "X") {

@@ -15,6 +15,7 @@
 #include "fetch/localfile.h"
 #include "history/historyfile.h"
 #include "standinfixture.h"
+#include "vocab/text.h"
 
 using namespace zorvan;
 using test::fromGbk;
@@ -22,7 +23,7 @@ using test::toGbk;
 
 namespace {
 
-QString S(const char* utf8) { return QString::fromUtf8(utf8); }
+using zorvan::S;
 
 // The figures of one finished query, as the main window's fields show them.
 struct Figures {

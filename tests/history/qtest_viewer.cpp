@@ -16,6 +16,7 @@
 #include "history/historyfile.h"
 #include "history/gui/historyviewer.h"
 #include "standinfixture.h"
+#include "vocab/text.h"
 
 using namespace zorvan;
 using test::fromGbk;
@@ -23,7 +24,7 @@ using test::toGbk;
 
 namespace {
 
-QString S(const char* utf8) { return QString::fromUtf8(utf8); }
+using zorvan::S;
 
 QStringList L(std::initializer_list<const char*> texts) {
     QStringList list;

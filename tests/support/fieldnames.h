@@ -2,7 +2,7 @@
 
 #include <QStringList>
 
-#include "engines/figures.h"
+#include "vocab/figures.h"
 
 namespace zorvan::test {
 

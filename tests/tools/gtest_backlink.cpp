@@ -3,12 +3,13 @@
 #include "fetch/services.h"
 #include "standinfixture.h"
 #include "tools/backlink.h"
+#include "vocab/text.h"
 
 using namespace zorvan;
 
 namespace {
 
-QString S(const char* utf8) { return QString::fromUtf8(utf8); }
+using zorvan::S;
 const QString CrLf = QStringLiteral("\r\n");
 
 // One search result as the sitemap search writes it.

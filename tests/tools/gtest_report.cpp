@@ -10,12 +10,13 @@
 #include "fakeplatform.h"
 #include "tools/report.h"
 #include "tools/gui/reportwindow.h"
+#include "vocab/text.h"
 
 using namespace zorvan;
 
 namespace {
 
-QString S(const char* utf8) { return QString::fromUtf8(utf8); }
+using zorvan::S;
 
 const QStringList indexedLater = {QStringLiteral("Labelslgg"), QStringLiteral("Labelslyh"),
                                   QStringLiteral("Labelslsg"), QStringLiteral("Labelslss"),

@@ -3,12 +3,13 @@
 #include "fetch/fetch.h"
 #include "tools/keywordrank.h"
 #include "tools/weight.h"
+#include "vocab/text.h"
 
 using namespace zorvan;
 
 namespace {
 
-QString S(const char* utf8) { return QString::fromUtf8(utf8); }
+using zorvan::S;
 const QString Red = QStringLiteral("<span style=\"color:#F00\">");
 
 TEST(WeightFigures, CutEachFigureByItsMarkers) {

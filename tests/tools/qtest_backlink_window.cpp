@@ -10,12 +10,13 @@
 #include "standinfixture.h"
 #include "tools/backlink.h"
 #include "tools/gui/backlinkwindow.h"
+#include "vocab/text.h"
 
 using namespace zorvan;
 
 namespace {
 
-QString S(const char* utf8) { return QString::fromUtf8(utf8); }
+using zorvan::S;
 
 QByteArray page(const QString& total, int first, int count) {
     QString text = S("<p>共 <strong>") + total + S("</strong> 条</p>\n");

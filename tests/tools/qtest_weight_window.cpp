@@ -10,13 +10,14 @@
 #include "fetch/services.h"
 #include "standinfixture.h"
 #include "tools/gui/weightwindow.h"
+#include "vocab/text.h"
 
 using namespace zorvan;
 using test::toGbk;
 
 namespace {
 
-QString S(const char* utf8) { return QString::fromUtf8(utf8); }
+using zorvan::S;
 const QString Red = QStringLiteral("<span style=\"color:#F00\">");
 
 // One click's lookup, to its end.

@@ -19,6 +19,7 @@
 #include "fetch/localfile.h"
 #include "history/gui/trendchartview.h"
 #include "history/historyfile.h"
+#include "vocab/text.h"
 
 namespace zorvan {
 namespace {
@@ -28,7 +29,6 @@ constexpr int rowHeightTwips = 400;
 constexpr int numberColumnTwips = 300;
 constexpr int dataColumnTwips = 1300;
 
-QString S(const char* utf8) { return QString::fromUtf8(utf8); }
 
 QStringList headerTexts() {
     return {QString(), S("日期"), S("百度"), S("谷歌"), S("雅虎"), S("搜狗"),

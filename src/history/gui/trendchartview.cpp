@@ -3,13 +3,11 @@
 #include <QMouseEvent>
 #include <QPainter>
 #include <QToolTip>
+#include "vocab/text.h"
 
 namespace zorvan {
 namespace {
 
-QString S(const char* utf8) {
-    return QString::fromUtf8(utf8);
-}
 
 }  // namespace
 

@@ -13,11 +13,11 @@
 #include "engines/servicecheck.h"
 #include "fetch/fetch.h"
 #include "fetch/platform.h"
+#include "vocab/text.h"
 
 namespace zorvan {
 namespace {
 
-QString S(const char* utf8) { return QString::fromUtf8(utf8); }
 
 // What a user looks for first (which rule, what it got, why) comes before the request's details.
 enum Column { Rule, Outcome, Value, Reason, Status, Ms, Bytes, Charset, Address, FinalAddress, ColumnCount };

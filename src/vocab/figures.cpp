@@ -1,8 +1,8 @@
-#include "engines/figures.h"
+#include "vocab/figures.h"
+#include "vocab/text.h"
 
 namespace zorvan {
 namespace {
-QString S(const char* utf8) { return QString::fromUtf8(utf8); }
 }  // namespace
 
 const std::array<EngineInfo, EngineCount>& engineTable() {
