@@ -16,7 +16,6 @@
 namespace zorvan {
 namespace {
 
-
 constexpr double padding = 12;
 constexpr double swatchWidth = 18;
 constexpr double legendGap = 16;
@@ -38,7 +37,8 @@ QFont titleFont(QFont font) {
     return font;
 }
 
-// Control characters are dropped: XML cannot hold them even escaped, and a picture shows nothing for them.
+// Control characters are dropped: XML cannot hold them even escaped, and a picture shows nothing
+// for them.
 QString chartTitle(const TrendData& data) {
     QString domain = data.domain;
     domain.removeIf([](QChar c) { return c.category() == QChar::Other_Control; });
@@ -247,17 +247,10 @@ std::optional<qsizetype> TrendGeometry::nearestDay(const TrendData& data, double
     return i;
 }
 
-void paintTrendChart(QPainter& painter, const QRectF& area, const TrendData& data,
-                     std::optional<qsizetype> highlighted, bool thinWhenDense) {
-    painter.save();
-    painter.setRenderHint(QPainter::Antialiasing);
-    painter.setRenderHint(QPainter::TextAntialiasing);
-    painter.fillRect(area, Qt::white);
-    const QFont font = painter.font();
-    const QFontMetricsF fm(font);
-    const TrendGeometry g(data, area, font);
+namespace {
 
-    // Title and legend.
+void paintTitleAndLegend(QPainter& painter, const QRectF& area, const TrendData& data,
+                         const TrendGeometry& g, const QFont& font, const QFontMetricsF& fm) {
     painter.setFont(titleFont(font));
     painter.setPen(ink);
     painter.drawText(QRectF(area.left() + padding, area.top() + padding, area.width() - 2 * padding,
@@ -274,8 +267,11 @@ void paintTrendChart(QPainter& painter, const QRectF& area, const TrendData& dat
                                 item.rect.width(), item.rect.height()),
                          Qt::AlignLeft | Qt::AlignVCenter, item.name);
     }
+}
 
-    // The y axis: round ticks from zero.
+// Round ticks from zero up the y axis; days at their true distance along the x axis.
+void paintAxes(QPainter& painter, const QRectF& area, const TrendGeometry& g,
+               const QFontMetricsF& fm) {
     for (qint64 v = 0; v <= g.yTop; v += g.yStep) {
         const double y = g.y(v);
         painter.setPen(QPen(gridLine, 1));
@@ -299,19 +295,11 @@ void paintTrendChart(QPainter& painter, const QRectF& area, const TrendData& dat
     painter.setPen(QPen(faint, 1));
     painter.drawLine(g.plot.bottomLeft(), g.plot.bottomRight());
     painter.drawLine(g.plot.bottomLeft(), g.plot.topLeft());
+}
 
-    if (!data.hasCounts) {
-        painter.setPen(faint);
-        painter.drawText(g.plot, Qt::AlignCenter,
-                         data.dates.isEmpty() ? S("没有记录") : S("没有可以绘制的数量"));
-    }
-
-    // One line per engine, broken where a figure is none.
-    painter.setClipRect(g.plot.adjusted(-4, -4, 4, 4));
-    const bool markAll = data.dates.size() <= markedDays;
-    // Where days lie a few pixels apart, a thin line still shows all there is to see.
-    const bool dense = g.plot.width() < denseSpacing * double(data.dates.size());
-    const double lineWidth = thinWhenDense && dense ? 1 : 2;
+// One line per engine, broken where a figure is none.
+void paintSeries(QPainter& painter, const TrendData& data, const TrendGeometry& g, double lineWidth,
+                 bool markAll) {
     for (const ChartSeries& s : data.series) {
         const QColor colour = QColor::fromString(engineInfo(s.engine).colour);
         painter.setPen(QPen(colour, lineWidth, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin));
@@ -340,19 +328,48 @@ void paintTrendChart(QPainter& painter, const QRectF& area, const TrendData& dat
         }
         painter.setBrush(Qt::NoBrush);
     }
+}
 
-    if (highlighted && *highlighted >= 0 && *highlighted < data.dates.size()) {
-        const double x = g.x(data.dates[*highlighted]);
-        painter.setPen(QPen(faint, 1, Qt::DashLine));
-        painter.drawLine(QPointF(x, g.plot.top()), QPointF(x, g.plot.bottom()));
-        for (const ChartSeries& s : data.series) {
-            const ChartPoint& p = s.points[*highlighted];
-            if (!p.count) continue;
-            painter.setPen(QPen(QColor::fromString(engineInfo(s.engine).colour), 2));
-            painter.setBrush(Qt::white);
-            painter.drawEllipse(QPointF(x, g.y(*p.count)), 4.5, 4.5);
-        }
+void paintHighlight(QPainter& painter, const TrendData& data, const TrendGeometry& g,
+                    qsizetype highlighted) {
+    if (highlighted < 0 || highlighted >= data.dates.size()) return;
+    const double x = g.x(data.dates[highlighted]);
+    painter.setPen(QPen(faint, 1, Qt::DashLine));
+    painter.drawLine(QPointF(x, g.plot.top()), QPointF(x, g.plot.bottom()));
+    for (const ChartSeries& s : data.series) {
+        const ChartPoint& p = s.points[highlighted];
+        if (!p.count) continue;
+        painter.setPen(QPen(QColor::fromString(engineInfo(s.engine).colour), 2));
+        painter.setBrush(Qt::white);
+        painter.drawEllipse(QPointF(x, g.y(*p.count)), 4.5, 4.5);
     }
+}
+
+}  // namespace
+
+void paintTrendChart(QPainter& painter, const QRectF& area, const TrendData& data,
+                     std::optional<qsizetype> highlighted, bool thinWhenDense) {
+    painter.save();
+    painter.setRenderHint(QPainter::Antialiasing);
+    painter.setRenderHint(QPainter::TextAntialiasing);
+    painter.fillRect(area, Qt::white);
+    const QFont font = painter.font();
+    const QFontMetricsF fm(font);
+    const TrendGeometry g(data, area, font);
+    paintTitleAndLegend(painter, area, data, g, font, fm);
+    paintAxes(painter, area, g, fm);
+    if (!data.hasCounts) {
+        painter.setPen(faint);
+        painter.drawText(g.plot, Qt::AlignCenter,
+                         data.dates.isEmpty() ? S("没有记录") : S("没有可以绘制的数量"));
+    }
+
+    painter.setClipRect(g.plot.adjusted(-4, -4, 4, 4));
+    const bool markAll = data.dates.size() <= markedDays;
+    // Where days lie a few pixels apart, a thin line still shows all there is to see.
+    const bool dense = g.plot.width() < denseSpacing * double(data.dates.size());
+    paintSeries(painter, data, g, thinWhenDense && dense ? 1 : 2, markAll);
+    if (highlighted) paintHighlight(painter, data, g, *highlighted);
     painter.restore();
 }
 
@@ -387,7 +404,8 @@ QByteArray renderTrendChart(const TrendData& data, ChartFormat format, const QSi
         // At 96 dots per inch the picture's size in millimetres is size in CSS pixels.
         svg.setResolution(96);
         svg.setViewBox(QRect(QPoint(0, 0), size));
-        // The generator writes the title as it is given: a domain with "&" or "<" would break the file.
+        // The generator writes the title as it is given: a domain with "&" or "<" would break the
+        // file.
         svg.setTitle(chartTitle(data).toHtmlEscaped());
         {
             QPainter painter(&svg);

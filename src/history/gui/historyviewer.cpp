@@ -15,8 +15,8 @@
 #include <QVBoxLayout>
 #include <algorithm>
 
-#include "fetch/platform.h"
 #include "fetch/localfile.h"
+#include "fetch/platform.h"
 #include "history/gui/trendchartview.h"
 #include "history/historyfile.h"
 #include "vocab/text.h"
@@ -29,13 +29,49 @@ constexpr int rowHeightTwips = 400;
 constexpr int numberColumnTwips = 300;
 constexpr int dataColumnTwips = 1300;
 
-
 QStringList headerTexts() {
-    return {QString(), S("日期"), S("百度"), S("谷歌"), S("雅虎"), S("搜狗"),
-            S("搜搜"), S("必应"), S("有道"), S("ALEAX")};
+    return {QString(), S("日期"), S("百度"), S("谷歌"), S("雅虎"),
+            S("搜狗"), S("搜搜"), S("必应"), S("有道"), S("ALEAX")};
 }
 
 }  // namespace
+
+void HistoryViewer::buildGrid() {
+    grid_ = new QTableWidget(2, gridColumns, this);
+    grid_->setObjectName(QStringLiteral("MS1"));
+    grid_->setAccessibleName(S("历史记录"));
+    grid_->setAccessibleDescription(S("所选域名每天一行的收录和反链记录"));
+    // Row 0 and column 0 are cells of the table itself (their texts belong to the export).
+    grid_->horizontalHeader()->hide();
+    grid_->verticalHeader()->hide();
+    grid_->horizontalHeader()->setMinimumSectionSize(1);
+    grid_->verticalHeader()->setMinimumSectionSize(1);
+    grid_->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    grid_->setSelectionMode(QAbstractItemView::SingleSelection);
+    grid_->setWordWrap(false);
+}
+
+// The chart of the shown domain, below the table; the splitter lets either have the room.
+QWidget* HistoryViewer::buildChartPanel() {
+    auto* chartPanel = new QWidget(this);
+    auto* kindRow = new QHBoxLayout;
+    kindRow->addWidget(new QLabel(S("趋势图："), chartPanel));
+    indexedChoice_ = new QRadioButton(S("收录"), chartPanel);
+    indexedChoice_->setObjectName(QStringLiteral("trendIndexed"));
+    indexedChoice_->setChecked(true);
+    backlinksChoice_ = new QRadioButton(S("反链"), chartPanel);
+    backlinksChoice_->setObjectName(QStringLiteral("trendBacklinks"));
+    kindRow->addWidget(indexedChoice_);
+    kindRow->addWidget(backlinksChoice_);
+    kindRow->addStretch(1);
+    chart_ = new TrendChartView(chartPanel);
+    chart_->setObjectName(QStringLiteral("trendChart"));
+    auto* chartLayout = new QVBoxLayout(chartPanel);
+    chartLayout->setContentsMargins(0, 0, 0, 0);
+    chartLayout->addLayout(kindRow);
+    chartLayout->addWidget(chart_, 1);
+    return chartPanel;
+}
 
 HistoryViewer::HistoryViewer(const QString& historyPath, QWidget* parent)
     : QDialog(parent), path_(historyPath) {
@@ -59,18 +95,7 @@ HistoryViewer::HistoryViewer(const QString& historyPath, QWidget* parent)
     note_ = new QLabel(S("每日保存一次"), this);
     note_->setObjectName(QStringLiteral("Label2"));
 
-    grid_ = new QTableWidget(2, gridColumns, this);
-    grid_->setObjectName(QStringLiteral("MS1"));
-    grid_->setAccessibleName(S("历史记录"));
-    grid_->setAccessibleDescription(S("所选域名每天一行的收录和反链记录"));
-    // Row 0 and column 0 are cells of the table itself (their texts belong to the export).
-    grid_->horizontalHeader()->hide();
-    grid_->verticalHeader()->hide();
-    grid_->horizontalHeader()->setMinimumSectionSize(1);
-    grid_->verticalHeader()->setMinimumSectionSize(1);
-    grid_->setEditTriggers(QAbstractItemView::NoEditTriggers);
-    grid_->setSelectionMode(QAbstractItemView::SingleSelection);
-    grid_->setWordWrap(false);
+    buildGrid();
 
     auto* top = new QHBoxLayout;
     top->addWidget(prefix_);
@@ -80,24 +105,7 @@ HistoryViewer::HistoryViewer(const QString& historyPath, QWidget* parent)
     top->addWidget(exportButton_);
     top->addStretch(1);
     top->addWidget(note_);
-    // The chart of the shown domain below the table; the splitter lets either have the room.
-    auto* chartPanel = new QWidget(this);
-    auto* kindRow = new QHBoxLayout;
-    kindRow->addWidget(new QLabel(S("趋势图："), chartPanel));
-    indexedChoice_ = new QRadioButton(S("收录"), chartPanel);
-    indexedChoice_->setObjectName(QStringLiteral("trendIndexed"));
-    indexedChoice_->setChecked(true);
-    backlinksChoice_ = new QRadioButton(S("反链"), chartPanel);
-    backlinksChoice_->setObjectName(QStringLiteral("trendBacklinks"));
-    kindRow->addWidget(indexedChoice_);
-    kindRow->addWidget(backlinksChoice_);
-    kindRow->addStretch(1);
-    chart_ = new TrendChartView(chartPanel);
-    chart_->setObjectName(QStringLiteral("trendChart"));
-    auto* chartLayout = new QVBoxLayout(chartPanel);
-    chartLayout->setContentsMargins(0, 0, 0, 0);
-    chartLayout->addLayout(kindRow);
-    chartLayout->addWidget(chart_, 1);
+    QWidget* chartPanel = buildChartPanel();
     auto* splitter = new QSplitter(Qt::Vertical, this);
     splitter->setChildrenCollapsible(false);
     splitter->addWidget(grid_);
@@ -115,8 +123,9 @@ HistoryViewer::HistoryViewer(const QString& historyPath, QWidget* parent)
     connect(queryButton_, &QPushButton::clicked, this, &HistoryViewer::showChosenDomain);
     connect(deleteButton_, &QPushButton::clicked, this, &HistoryViewer::DeleteDomainHistory);
     connect(exportButton_, &QPushButton::clicked, this, &HistoryViewer::ExportToExcel);
-    connect(backlinksChoice_, &QRadioButton::toggled, this,
-            [this](bool backlinks) { chart_->setKind(backlinks ? ChartKind::Backlinks : ChartKind::Indexed); });
+    connect(backlinksChoice_, &QRadioButton::toggled, this, [this](bool backlinks) {
+        chart_->setKind(backlinks ? ChartKind::Backlinks : ChartKind::Indexed);
+    });
 
     int height = 460 + 340;
     if (const QScreen* screen = QGuiApplication::primaryScreen())
@@ -133,8 +142,12 @@ HistoryViewer::HistoryViewer(const QString& historyPath, QWidget* parent)
     }
 }
 
-int HistoryViewer::twipsToPixelsX(int twips) const { return qRound(twips * logicalDpiX() / 1440.0); }
-int HistoryViewer::twipsToPixelsY(int twips) const { return qRound(twips * logicalDpiY() / 1440.0); }
+int HistoryViewer::twipsToPixelsX(int twips) const {
+    return qRound(twips * logicalDpiX() / 1440.0);
+}
+int HistoryViewer::twipsToPixelsY(int twips) const {
+    return qRound(twips * logicalDpiY() / 1440.0);
+}
 
 void HistoryViewer::setCell(int row, int column, const QString& text) {
     QTableWidgetItem* item = grid_->item(row, column);
@@ -161,9 +174,11 @@ void HistoryViewer::numberRows() {
         grid_->setRowHeight(r, height);
     }
     // The number column keeps its width made for one digit, but never so narrow that a number of
-    // two or more digits is cut to "…": the last row's number is the widest, its grid line beside it.
-    const int widest = grid_->sizeHintForIndex(grid_->model()->index(grid_->rowCount() - 1, 0)).width() +
-                       (grid_->showGrid() ? 1 : 0);
+    // two or more digits is cut to "…": the last row's number is the widest, its grid line beside
+    // it.
+    const int widest =
+        grid_->sizeHintForIndex(grid_->model()->index(grid_->rowCount() - 1, 0)).width() +
+        (grid_->showGrid() ? 1 : 0);
     grid_->setColumnWidth(0, std::max(twipsToPixelsX(numberColumnTwips), widest));
 }
 
@@ -235,8 +250,8 @@ bool HistoryViewer::ExportToExcel() {
     const QString path = newWorkbookPath();
     QString error;
     if (!writeHistoryWorkbook(gridTexts(), path, &error)) {
-        platform().showMessage({this, MessageIcon::None, ApplicationTitle,
-                                error, MessageButtons::Ok});
+        platform().showMessage(
+            {this, MessageIcon::None, ApplicationTitle, error, MessageButtons::Ok});
         return false;
     }
     platform().openUrl(QUrl::fromLocalFile(path));

@@ -20,7 +20,7 @@ class TrendChartView;
 // nothing else.
 class HistoryViewer : public QDialog {
     Q_OBJECT
-public:
+  public:
     explicit HistoryViewer(const QString& historyPath, QWidget* parent = nullptr);
 
     QComboBox* chooser() const { return chooser_; }
@@ -42,7 +42,9 @@ public:
     // The table's texts, row by row, header row and row numbers included.
     GridTexts gridTexts() const;
 
-private:
+  private:
+    void buildGrid();
+    QWidget* buildChartPanel();
     void onChosen();
     void layOutGrid();
     void fillChooser();
