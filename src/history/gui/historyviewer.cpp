@@ -73,6 +73,16 @@ QWidget* HistoryViewer::buildChartPanel() {
     return chartPanel;
 }
 
+// As tall as the table and the chart want, within the screen, in its middle.
+void HistoryViewer::placeOnScreen() {
+    int height = 460 + 340;
+    if (const QScreen* screen = QGuiApplication::primaryScreen())
+        height = std::min(height, screen->availableGeometry().height() - 60);
+    resize(twipsToPixelsX(numberColumnTwips + 9 * dataColumnTwips) + 60, height);
+    if (const QScreen* screen = QGuiApplication::primaryScreen())
+        move(screen->availableGeometry().center() - rect().center());
+}
+
 HistoryViewer::HistoryViewer(const QString& historyPath, QWidget* parent)
     : QDialog(parent), path_(historyPath) {
     setObjectName(QStringLiteral("Form4"));
@@ -127,13 +137,7 @@ HistoryViewer::HistoryViewer(const QString& historyPath, QWidget* parent)
         chart_->setKind(backlinks ? ChartKind::Backlinks : ChartKind::Indexed);
     });
 
-    int height = 460 + 340;
-    if (const QScreen* screen = QGuiApplication::primaryScreen())
-        height = std::min(height, screen->availableGeometry().height() - 60);
-    resize(twipsToPixelsX(numberColumnTwips + 9 * dataColumnTwips) + 60, height);
-    if (const QScreen* screen = QGuiApplication::primaryScreen())
-        move(screen->availableGeometry().center() - rect().center());
-
+    placeOnScreen();
     layOutGrid();
     fillChooser();
     if (chooser_->count() > 0) {

@@ -45,6 +45,7 @@ class HistoryViewer : public QDialog {
   private:
     void buildGrid();
     QWidget* buildChartPanel();
+    void placeOnScreen();
     void onChosen();
     void layOutGrid();
     void fillChooser();
