@@ -45,7 +45,7 @@ QByteArray buildHistory() {
         const int count = d == domains / 2 ? 2 * days : days;
         for (int n = 0; n < count; ++n) text += record(day(n), d + n) + QStringLiteral("\r\n");
     }
-    return EncodeAnsi(text);
+    return encodeAnsi(text);
 }
 
 }  // namespace
@@ -56,7 +56,7 @@ int main(int argc, char** argv) {
     QTemporaryDir dir;
     const QString path = dir.filePath(QStringLiteral("history.txt"));
     const QByteArray bytes = buildHistory();
-    if (!WriteFileAtomically(path, bytes)) return 1;
+    if (!writeFileAtomically(path, bytes)) return 1;
 
     std::vector<double> plain, save, view;
     FigureValues fields;
@@ -65,7 +65,7 @@ int main(int argc, char** argv) {
         plain.push_back(bench::timeMs([&] {
             QFile in(path);
             in.open(QIODevice::ReadOnly);
-            WriteFileAtomically(path, in.readAll());
+            writeFileAtomically(path, in.readAll());
         }));
         // Alternately a new day appended to a middle section and the same day replaced.
         const QString today = day(2 * days + i / 2);

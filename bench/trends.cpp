@@ -52,7 +52,7 @@ QByteArray buildHistory() {
     }
     text += u'[' + domain + QStringLiteral("]\r\n");
     for (int n = 0; n < days; ++n) text += record(n) + QStringLiteral("\r\n");
-    return EncodeAnsi(text);
+    return encodeAnsi(text);
 }
 
 // Opens the viewer on the domain and paints all of it once.
@@ -74,7 +74,7 @@ int main(int argc, char** argv) {
     QApplication app(argc, argv);
     QTemporaryDir dir;
     const QString path = dir.filePath(QStringLiteral("history.txt"));
-    if (!WriteFileAtomically(path, buildHistory())) return 1;
+    if (!writeFileAtomically(path, buildHistory())) return 1;
 
     openViewerMs(path, true);  // fonts and styles loaded once before timing
     std::vector<double> table, chart;

@@ -13,14 +13,14 @@ namespace {
 const QString Today = QStringLiteral("2026-12-8");
 
 // Text that code page 936 holds, so that it is stored as it is.
-QString storable(const QString& text) { return DecodeAnsi(EncodeAnsi(text)); }
+QString storable(const QString& text) { return decodeAnsi(encodeAnsi(text)); }
 
 // The records of every section but the one named, as the viewer would read them.
 QHash<QString, QStringList> otherSections(const QByteArray& bytes, const QStringList& domains, const QString& skip) {
     QHash<QString, QStringList> sections;
-    const QByteArray skipped = EncodeAnsi(historyHeader(skip));
+    const QByteArray skipped = encodeAnsi(historyHeader(skip));
     for (const QString& domain : domains)
-        if (EncodeAnsi(historyHeader(domain)) != skipped) sections.insert(domain, historyRecords(bytes, domain));
+        if (encodeAnsi(historyHeader(domain)) != skipped) sections.insert(domain, historyRecords(bytes, domain));
     return sections;
 }
 
@@ -53,7 +53,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     // One figure is a piece of the file itself, whatever it holds.
     const size_t pieceAt = in.ConsumeIntegral<uint16_t>();
     const QByteArray old = fuzz::remainingBytes(in);
-    figures[Figure::IndexedGoogle] = DecodeAnsi(old.mid(qsizetype(pieceAt % size_t(old.size() + 1)), 40));
+    figures[Figure::IndexedGoogle] = decodeAnsi(old.mid(qsizetype(pieceAt % size_t(old.size() + 1)), 40));
 
     const QStringList domains = historyDomains(old);
     QString domain = existing && !domains.isEmpty() ? domains[qsizetype(domainChoice % size_t(domains.size()))]
@@ -61,7 +61,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     // A header is one line: line breaks in a domain are stored as blanks.
     domain.replace(u'\r', u' ').replace(u'\n', u' ');
 
-    if (indentedHeader(old, EncodeAnsi(historyHeader(domain)))) return 0;
+    if (indentedHeader(old, encodeAnsi(historyHeader(domain)))) return 0;
 
     const QString record = HistoryRecord(Today, figures);
     const QByteArray saved = savedHistoryBytes(old, domain, record, Today);

@@ -41,9 +41,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const size_t pieceAt = in.ConsumeIntegral<uint16_t>();
     const QByteArray file = fuzz::remainingBytes(in);
     // One more line of the editor is a piece of the file itself.
-    editorText += u'\n' + DecodeAnsi(file.mid(qsizetype(pieceAt % size_t(file.size() + 1)), 30));
+    editorText += u'\n' + decodeAnsi(file.mid(qsizetype(pieceAt % size_t(file.size() + 1)), 30));
 
-    const QByteArray value = EncodeAnsi(valueFromEditorText(editorText));
+    const QByteArray value = encodeAnsi(valueFromEditorText(editorText));
     FUZZ_CHECK(!value.contains('\r') && !value.contains('\n'));
     const QByteArray written = withProfileValue(file, section, key, value);
     bool found = false;

@@ -50,13 +50,13 @@ public:
 
 void MainWindow::resetDetailFields() {
     WindowDetailSink sink(this);
-    ResetDetailFields(sink);
+    zorvan::resetDetailFields(sink);
 }
 
 // A click while a check runs queues a whole check after it, as the one request stream it is.
 void MainWindow::runDetailCheck() {
     if (!detailRun_) detailRun_ = new DetailRun(this);
-    RunDetailCheck(*detailRun_->requests, detailRun_->sink);
+    zorvan::runDetailCheck(*detailRun_->requests, detailRun_->sink);
 }
 
 }  // namespace zorvan

@@ -43,7 +43,7 @@ int runChart(const Invocation& invocation, Console& console) {
         return FileFailed;
     }
     QString error;
-    if (!WriteRegularFile(output, bytes, &error)) {
+    if (!writeRegularFile(output, bytes, &error)) {
         console.fail(QStringLiteral("cannot write ") + output + QStringLiteral(": ") + error);
         return FileFailed;
     }

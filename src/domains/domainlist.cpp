@@ -36,7 +36,7 @@ QStringList splitDomainList(const QString& value) {
 QString readDomainListValue(const QString& configPath, bool* readable) {
     const ProfileRead read = readProfileValue(configPath, Section, Key);
     if (readable) *readable = read.status != ProfileStatus::Unreadable;
-    return mapEntries(DecodeAnsi(read.value), shownDomain);
+    return mapEntries(decodeAnsi(read.value), shownDomain);
 }
 
 QStringList readDomainList(const QString& configPath, bool* readable) {
@@ -44,7 +44,7 @@ QStringList readDomainList(const QString& configPath, bool* readable) {
 }
 
 bool writeDomainListValue(const QString& configPath, const QString& value) {
-    return writeProfileValue(configPath, Section, Key, EncodeAnsi(mapEntries(value, storedDomain))) ==
+    return writeProfileValue(configPath, Section, Key, encodeAnsi(mapEntries(value, storedDomain))) ==
            ProfileStatus::Ok;
 }
 

@@ -146,7 +146,7 @@ QByteArray withProfileValue(const QByteArray& file, const QByteArray& section, c
 ProfileRead readProfileValue(const QString& path, const QByteArray& section, const QByteArray& key) {
     ProfileRead read;
     QByteArray bytes;
-    switch (ReadWholeFile(path, &bytes)) {
+    switch (readWholeFile(path, &bytes)) {
         case FileRead::Missing:
             return read;
         case FileRead::Unreadable:
@@ -164,9 +164,9 @@ ProfileStatus writeProfileValue(const QString& path, const QByteArray& section, 
                                 const QByteArray& value) {
     QByteArray old;
     // A file we cannot read may hold lines we would otherwise destroy.
-    if (ReadWholeFile(path, &old) == FileRead::Unreadable) return ProfileStatus::Unreadable;
+    if (readWholeFile(path, &old) == FileRead::Unreadable) return ProfileStatus::Unreadable;
     const QByteArray bytes = withProfileValue(old, section, key, value);
-    return WriteFileAtomically(path, bytes) ? ProfileStatus::Ok : ProfileStatus::WriteFailed;
+    return writeFileAtomically(path, bytes) ? ProfileStatus::Ok : ProfileStatus::WriteFailed;
 }
 
 }  // namespace zorvan

@@ -49,17 +49,17 @@ const QList<CountRow>& sogouYahooBatchRows() {
     return rows;
 }
 
-void RunCountRowAsync(const Chain& chain, const FigureRule& rule, const QString& domain,
+void runCountRowAsync(const Chain& chain, const FigureRule& rule, const QString& domain,
                       std::function<void(const ValueResult&)> done) {
     const QString url = expandRuleUrl(rule.url, domain);
-    FetchValue(chain, {url, rule.start, rule.end},
+    fetchValue(chain, {url, rule.start, rule.end},
                     [=, done = std::move(done)](const ValueResult& first) {
                         // The second wording fetches the page again rather than reusing the first.
                         if (first.text != NotFound || rule.fallbackStart.isEmpty()) {
                             done(first);
                             return;
                         }
-                        FetchValue(chain, {url, rule.fallbackStart, rule.fallbackEnd},
+                        fetchValue(chain, {url, rule.fallbackStart, rule.fallbackEnd},
                                         [first, rule, done](ValueResult second) {
                                             second.ms += first.ms;
                                             if (!second.found()) second.start = rule.start + QStringLiteral(" / ") + rule.fallbackStart;

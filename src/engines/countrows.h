@@ -34,7 +34,7 @@ const QList<CountRow>& sogouYahooBatchRows();
 
 // Runs one row's rule for a domain: its value, or "X" when neither wording was found (the result
 // then names both markers, and its time counts both fetches), as requests of the chain.
-void RunCountRowAsync(const Chain& chain, const FigureRule& rule, const QString& domain,
+void runCountRowAsync(const Chain& chain, const FigureRule& rule, const QString& domain,
                       std::function<void(const ValueResult&)> done);
 
 }  // namespace zorvan

@@ -73,7 +73,7 @@ QStringList resetFields() {
             BaiduHomeFirst, GoogleWeek, GoogleDay, GoogleTotal, GoogleMonth};
 }
 
-std::optional<QString> GoogleCount(const QString& page) {
+std::optional<QString> googleCount(const QString& page) {
     static const QString About = QStringLiteral("找到约 ");
     static const QString Got = QStringLiteral("获得 ");
     static const QString Space = QStringLiteral(" ");
@@ -81,7 +81,7 @@ std::optional<QString> GoogleCount(const QString& page) {
     return CutBetween(page, Got, Space);
 }
 
-std::optional<QString> MonthEstimate(const QString& weekFigure) {
+std::optional<QString> monthEstimate(const QString& weekFigure) {
     QString digits = weekFigure;
     digits = digits.remove(QLatin1Char(',')).trimmed();
     static const QRegularExpression number(QStringLiteral("^[+-]?(\\d+\\.?\\d*|\\.\\d+)$"));
@@ -99,7 +99,7 @@ std::optional<QString> MonthEstimate(const QString& weekFigure) {
 
 using namespace detail;
 
-void ResetDetailFields(DetailSink& sink) {
+void resetDetailFields(DetailSink& sink) {
     for (const QString& field : resetFields()) sink.setField(field, Reset);
 }
 
@@ -128,11 +128,11 @@ void readFirstResult(DetailSink& sink, const QString& page) {
 ChainStep baiduTotal(DetailSink& sink) {
     return [&sink](const Chain& chain) {
         const QString prefix = serviceBase(Role::Baidu) + BaiduSitePrefix;
-        FetchValue(chain, {prefix + domainInAddress(sink.domain()), Wording1Start, Wording1End},
+        fetchValue(chain, {prefix + domainInAddress(sink.domain()), Wording1Start, Wording1End},
                    [&sink, chain, prefix](const ValueResult& first) {
                        sink.setField(BaiduTotal, first.text);
                        if (sink.field(BaiduTotal) != NotFound) return;
-                       FetchValue(chain, {prefix + domainInAddress(sink.domain()), Wording2Start, Wording2End},
+                       fetchValue(chain, {prefix + domainInAddress(sink.domain()), Wording2Start, Wording2End},
                                   [&sink](const ValueResult& second) { sink.setField(BaiduTotal, second.text); });
                    });
     };
@@ -176,20 +176,20 @@ QList<ChainStep> GoogleRecencyCheck(DetailSink& sink) {
     };
     return {
         fetchPageText(address(GoogleDayPrefix), utf8,
-                      [&sink](const QString& page) { writeIfFound(sink, GoogleDay, GoogleCount(page)); }),
+                      [&sink](const QString& page) { writeIfFound(sink, GoogleDay, googleCount(page)); }),
         fetchPageText(address(GoogleWeekPrefix, GoogleWeekSuffix), utf8,
-                      [&sink](const QString& page) { writeIfFound(sink, GoogleWeek, GoogleCount(page)); }),
+                      [&sink](const QString& page) { writeIfFound(sink, GoogleWeek, googleCount(page)); }),
         fetchPageText(address(GoogleTotalPrefix), utf8, [&sink](const QString& page) {
-            writeIfFound(sink, GoogleTotal, GoogleCount(page));
+            writeIfFound(sink, GoogleTotal, googleCount(page));
             // As for Baidu: a page without a cited first result compares nothing, never a previous host.
             const QString cited = CutBetween(page, CiteStart, CiteEnd).value_or(QString());
             sink.setField(GoogleHomeFirst, isHomePage(cited, sink.domain()) ? HomeFirst : GoogleNotFirst);
-            writeIfFound(sink, GoogleMonth, MonthEstimate(sink.field(GoogleWeek)));
+            writeIfFound(sink, GoogleMonth, monthEstimate(sink.field(GoogleWeek)));
         }),
     };
 }
 
-void DetailFinalPass(DetailSink& sink) {
+void detailFinalPass(DetailSink& sink) {
     static const QString Zero = QStringLiteral("0");
     replaceIf(sink, BaiduDay, Reset, Zero);
     replaceIf(sink, BaiduWeek, Reset, Zero);
@@ -205,10 +205,10 @@ void DetailFinalPass(DetailSink& sink) {
     sink.setField(GoogleLatest, sink.field(GoogleDay) == NoneToday ? NoSnapshotToday : todayShortDate());
 }
 
-void RunDetailCheck(RequestSequencer& requests, DetailSink& sink) {
+void runDetailCheck(RequestSequencer& requests, DetailSink& sink) {
     QList<ChainStep> steps = BaiduDetailCheck(sink);
     steps.append(GoogleRecencyCheck(sink));
-    steps.append([&sink](const Chain&) { DetailFinalPass(sink); });
+    steps.append([&sink](const Chain&) { detailFinalPass(sink); });
     requests.run(QStringLiteral("detail"), steps);
 }
 

@@ -43,14 +43,14 @@ inline const QString GoogleHomeFirst = QStringLiteral("Label94");
 QStringList resetFields();
 
 // "找到约 " count when the page says so, else the "获得 " count; separators kept.
-std::optional<QString> GoogleCount(const QString& page);
+std::optional<QString> googleCount(const QString& page);
 
 // Seven times a week figure ("1,230" gives "8610"); nothing when the text is not a number.
-std::optional<QString> MonthEstimate(const QString& weekFigure);
+std::optional<QString> monthEstimate(const QString& weekFigure);
 }  // namespace detail
 
 // The mouse-down reset: the ten figures of both rows become "-".
-void ResetDetailFields(DetailSink& sink);
+void resetDetailFields(DetailSink& sink);
 
 // The Baidu row: last day, week and month, the total, the first result's snapshot date, whether
 // the first result is the home page, and its title; one step per page.
@@ -61,11 +61,11 @@ QList<ChainStep> BaiduDetailCheck(DetailSink& sink);
 QList<ChainStep> GoogleRecencyCheck(DetailSink& sink);
 
 // Replaces every figure still unfound by its fixed text, and writes today's date or "今日无快照".
-void DetailFinalPass(DetailSink& sink);
+void detailFinalPass(DetailSink& sink);
 
 // The click: Baidu row, Google row, final pass, one request after another on the sequencer's
 // "detail" chain, after any check still running there. The sink must outlive the sequencer's run;
 // deleting the sequencer stops the check where it is.
-void RunDetailCheck(RequestSequencer& requests, DetailSink& sink);
+void runDetailCheck(RequestSequencer& requests, DetailSink& sink);
 
 }  // namespace zorvan

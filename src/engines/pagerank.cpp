@@ -14,7 +14,7 @@ FigureRule builtinPageRankRule() {
     return rule;
 }
 
-void PageRankLookupAsync(const Chain& chain, const FigureRule& rule, const QString& domain,
+void pageRankLookupAsync(const Chain& chain, const FigureRule& rule, const QString& domain,
                          std::function<void(const ValueResult&)> done) {
     const QString lookup = expandRuleUrl(rule.url, domain);
     chain.fetch(lookup, [=, done = std::move(done)](const FetchResult& first) {

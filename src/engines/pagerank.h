@@ -16,7 +16,7 @@ FigureRule builtinPageRankRule();
 // The Google PageRank of a domain, read through the lookup site's rank frame by the rule's two
 // steps: the rank text, "0" for a rank of another form, or "X" when a page lacks its marker or a
 // fetch failed; as requests of the chain.
-void PageRankLookupAsync(const Chain& chain, const FigureRule& rule, const QString& domain,
+void pageRankLookupAsync(const Chain& chain, const FigureRule& rule, const QString& domain,
                          std::function<void(const ValueResult&)> done);
 
 }  // namespace zorvan

@@ -72,7 +72,7 @@ ChainStep CombinedQueryEngine::stepFor(const QueryStep& step) {
             };
         case Step::PageRank:
             return [this](const Chain& chain) {
-                PageRankLookupAsync(chain, rules_[Figure::PageRank], domain_,
+                pageRankLookupAsync(chain, rules_[Figure::PageRank], domain_,
                                     [this](const ValueResult& r) { deliver(Figure::PageRank, r); });
             };
         case Step::Row:
@@ -80,7 +80,7 @@ ChainStep CombinedQueryEngine::stepFor(const QueryStep& step) {
     }
     const Figure figure = step.figure;
     return [this, figure](const Chain& chain) {
-        RunCountRowAsync(chain, rules_[figure], domain_, [this, figure](const ValueResult& r) { deliver(figure, r); });
+        runCountRowAsync(chain, rules_[figure], domain_, [this, figure](const ValueResult& r) { deliver(figure, r); });
     };
 }
 

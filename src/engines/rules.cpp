@@ -295,7 +295,7 @@ LoadedRules effectiveRules() {
     if (cache && cache->stamp == stamp) return cache->loaded;
     LoadedRules loaded{builtinRules(), {}};
     QByteArray bytes;
-    switch (ReadWholeFile(path, &bytes)) {
+    switch (readWholeFile(path, &bytes)) {
         case FileRead::Missing: break;
         case FileRead::Unreadable: loaded.problems.append({RulesProblem::Unreadable, path, {}, {}, {}}); break;
         case FileRead::Ok: loaded = applyRulesFile(bytes, path); break;

@@ -48,9 +48,9 @@ ChainStep ServiceCheck::stepFor(int row) {
         };
         const Figure figure = rows_[row].figure;
         if (figure == Figure::PageRank)
-            PageRankLookupAsync(chain, rules_[figure], domain_, done);
+            pageRankLookupAsync(chain, rules_[figure], domain_, done);
         else
-            RunCountRowAsync(chain, rules_[figure], domain_, done);
+            runCountRowAsync(chain, rules_[figure], domain_, done);
     };
 }
 

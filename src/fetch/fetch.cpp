@@ -270,7 +270,7 @@ FetchOptions defaultFetchOptions() {
     return options;
 }
 
-QUrl RequestUrl(const QString& address) {
+QUrl requestUrl(const QString& address) {
     const QByteArray utf8 = address.toUtf8();
     QByteArray encoded;
     encoded.reserve(utf8.size() * 3);
@@ -294,7 +294,7 @@ QUrl RequestUrl(const QString& address) {
 }
 
 QString addressAuthority(const QString& address) {
-    const QUrl url = RequestUrl(address);
+    const QUrl url = requestUrl(address);
     return url.host() + u':' + QString::number(url.port(url.scheme() == QStringLiteral("https") ? 443 : 80));
 }
 
@@ -314,9 +314,9 @@ QString domainInAddress(const QString& domain) {
     return out;
 }
 
-void FetchAsync(const QString& address, const FetchOptions& options, QObject* context,
+void fetchAsync(const QString& address, const FetchOptions& options, QObject* context,
                 std::function<void(const FetchResult&)> done) {
-    const QUrl url = RequestUrl(address);
+    const QUrl url = requestUrl(address);
     if (!url.isValid() || url.host().isEmpty() || options.timeoutMs <= 0) {
         FetchResult r;
         r.outcome = options.timeoutMs <= 0 ? FetchOutcome::NoAnswer : FetchOutcome::Failed;
@@ -354,7 +354,7 @@ std::optional<QString> CutBetween(const QString& text, const QString& start, con
 QString capValue(const QString& value) { return value.size() > MaxValueLength ? value.left(MaxValueLength) : value; }
 
 void OpenQueryUrl(const QString& prefix, const QString& domain, const QString& suffix) {
-    platform().openUrl(RequestUrl(prefix + domainInAddress(domain) + suffix));
+    platform().openUrl(requestUrl(prefix + domainInAddress(domain) + suffix));
 }
 
 }  // namespace zorvan

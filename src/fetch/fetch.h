@@ -47,7 +47,7 @@ FetchOptions defaultFetchOptions();
 // Starts a GET and calls done once with its result, always later from the event loop, never from
 // inside this call. Nothing is called when context is destroyed first; destroying it aborts the
 // request. Each thread uses its own network manager.
-void FetchAsync(const QString& url, const FetchOptions& options, QObject* context,
+void fetchAsync(const QString& url, const FetchOptions& options, QObject* context,
                 std::function<void(const FetchResult&)> done);
 
 // Decodes a whole body. "gb2312" means code page 936 (GBK), the superset the services really send.
@@ -68,7 +68,7 @@ inline const QString NotFound = QStringLiteral("X");
 
 // A domain as it goes into a service's address: the characters that would read as address syntax
 // ("&", "?", "#", "+", "%") are percent-encoded, so the service is asked about exactly the text
-// typed; everything else is left to RequestUrl.
+// typed; everything else is left to requestUrl.
 QString domainInAddress(const QString& domain);
 
 // Opens prefix + domain + suffix in the user's browser (never through a shell).
@@ -76,7 +76,7 @@ void OpenQueryUrl(const QString& prefix, const QString& domain, const QString& s
 
 // Turns an address built from typed text into a URL without interpreting it: bytes that a request
 // line cannot carry are percent-encoded, everything else (including "%3A" in the prefixes) is kept.
-QUrl RequestUrl(const QString& address);
+QUrl requestUrl(const QString& address);
 
 // "host:port" of an address as the network layer will ask it.
 QString addressAuthority(const QString& address);

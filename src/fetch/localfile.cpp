@@ -16,19 +16,19 @@
 
 namespace zorvan {
 
-QString DecodeAnsi(const QByteArray& bytes) {
+QString decodeAnsi(const QByteArray& bytes) {
     QStringDecoder decoder("windows-936");
     return decoder.decode(bytes);
 }
 
-QByteArray EncodeAnsi(const QString& text) {
+QByteArray encodeAnsi(const QString& text) {
     QStringEncoder encoder("windows-936");
     return encoder.encode(text);
 }
 
 namespace {
 
-bool ansiHolds(const QString& text) { return DecodeAnsi(EncodeAnsi(text)) == text; }
+bool ansiHolds(const QString& text) { return decodeAnsi(encodeAnsi(text)) == text; }
 
 QString percentEscaped(const QString& typed) {
     QString out;
@@ -77,7 +77,7 @@ QString shownDomain(const QString& stored) {
 
 void prepareFileWrites() { std::signal(SIGXFSZ, SIG_IGN); }
 
-FileRead ReadWholeFile(const QString& path, QByteArray* bytes) {
+FileRead readWholeFile(const QString& path, QByteArray* bytes) {
     bytes->clear();
     // Only a name that is not there is missing: a folder on the way that cannot be searched, or a
     // file in a folder's place, hides whatever the file holds.
@@ -96,7 +96,7 @@ FileRead ReadWholeFile(const QString& path, QByteArray* bytes) {
     return FileRead::Ok;
 }
 
-bool WriteAtomically(QSaveFile& file, const QByteArray& bytes, QString* error) {
+bool writeAtomically(QSaveFile& file, const QByteArray& bytes, QString* error) {
     auto fail = [&] {
         if (error) *error = file.errorString();
         return false;
@@ -112,9 +112,9 @@ bool WriteAtomically(QSaveFile& file, const QByteArray& bytes, QString* error) {
     return file.commit() || fail();
 }
 
-bool WriteFileAtomically(const QString& path, const QByteArray& bytes, QString* error) {
+bool writeFileAtomically(const QString& path, const QByteArray& bytes, QString* error) {
     QSaveFile file(path);
-    return WriteAtomically(file, bytes, error);
+    return writeAtomically(file, bytes, error);
 }
 
 namespace {
@@ -130,7 +130,7 @@ QString notAFile(mode_t mode) {
 
 }  // namespace
 
-bool WriteRegularFile(const QString& path, const QByteArray& bytes, QString* error) {
+bool writeRegularFile(const QString& path, const QByteArray& bytes, QString* error) {
     auto fail = [&](const QString& why) {
         if (error) *error = why;
         return false;

@@ -9,8 +9,8 @@ namespace zorvan {
 
 // The program's own files (config.ini, history.txt) are kept in code page 936, so that files
 // written by earlier versions stay readable.
-QString DecodeAnsi(const QByteArray& bytes);
-QByteArray EncodeAnsi(const QString& text);
+QString decodeAnsi(const QByteArray& bytes);
+QByteArray encodeAnsi(const QString& text);
 
 // A domain as these files store it (history sections, the saved list). One that code page 936
 // holds is kept as typed, so files of earlier versions keep their bytes; any other would come
@@ -30,20 +30,20 @@ enum class FileRead { Ok, Missing, Unreadable };
 
 // Reads a whole file. One that exists but cannot be read (permissions, a folder or socket in its
 // place) is Unreadable: callers must then leave it alone, or whatever it holds would be lost.
-FileRead ReadWholeFile(const QString& path, QByteArray* bytes);
+FileRead readWholeFile(const QString& path, QByteArray* bytes);
 
 // Replaces a file whole, or not at all: commits only when every byte was written and flushed (on a
 // full disk QSaveFile::commit() alone can succeed with a truncated file). The new file keeps the
 // old one's permissions, and its owner and group where the process may set them.
 // On failure, *error (when given) tells why.
-bool WriteAtomically(QSaveFile& file, const QByteArray& bytes, QString* error = nullptr);
-bool WriteFileAtomically(const QString& path, const QByteArray& bytes, QString* error = nullptr);
+bool writeAtomically(QSaveFile& file, const QByteArray& bytes, QString* error = nullptr);
+bool writeFileAtomically(const QString& path, const QByteArray& bytes, QString* error = nullptr);
 
 // Replaces a file named by the user (a chart in a folder a scheduled job writes to) only when the
 // name is a regular file or nothing: a symbolic link, device, FIFO, socket or folder there is
 // refused and left as it was. The bytes go to a new file in the same folder that is then renamed
 // over the name, so a link put there meanwhile is replaced, never followed. On failure, *error
 // (when given) tells why, in English.
-bool WriteRegularFile(const QString& path, const QByteArray& bytes, QString* error = nullptr);
+bool writeRegularFile(const QString& path, const QByteArray& bytes, QString* error = nullptr);
 
 }  // namespace zorvan

@@ -75,13 +75,13 @@ void RequestSequencer::send(const std::shared_ptr<ChainState>& chain, const QStr
         if (self && run_ == chain->run) advance(chain);
     };
     if (!budget_) {
-        FetchAsync(address, defaultFetchOptions(), requests_.get(), std::move(handle));
+        fetchAsync(address, defaultFetchOptions(), requests_.get(), std::move(handle));
         return;
     }
     // A request not made because its host was silent before tells that earlier reason.
     const QString silence = budget_->silence(address);
     FetchBudget* budget = budget_.get();
-    FetchAsync(address, budget->optionsFor(address), requests_.get(),
+    fetchAsync(address, budget->optionsFor(address), requests_.get(),
                [budget, address, silence, handle = std::move(handle)](const FetchResult& r) {
                    budget->noteResult(address, r);
                    if (silence.isEmpty()) return handle(r);
@@ -118,7 +118,7 @@ struct ValueFetch {
 
 }  // namespace
 
-void FetchValue(const Chain& chain, const ValueRule& rule,
+void fetchValue(const Chain& chain, const ValueRule& rule,
                 std::function<void(const ValueResult&)> done) {
     auto state = std::make_shared<ValueFetch>(ValueFetch{rule, std::move(done), {}, {}, {}});
     state->clock.start();

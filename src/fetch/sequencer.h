@@ -76,7 +76,7 @@ class RequestSequencer : public QObject {
 // a charset ("charset=" up to the next double quote), the same address twice more, the first
 // decoded as code page 936 and the second as UTF-8, keeping the first when the declared value is
 // exactly "gb2312". Then the cut between the markers with commas removed, or "X".
-void FetchValue(const Chain& chain, const ValueRule& rule,
+void fetchValue(const Chain& chain, const ValueRule& rule,
                 std::function<void(const ValueResult&)> done);
 
 // One page as a chain step: its text decoded as charset, empty for a failed fetch or a page that

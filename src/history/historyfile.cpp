@@ -159,8 +159,8 @@ StoredRecord parseHistoryRecord(const QString& line) {
 
 QByteArray savedHistoryBytes(const QByteArray& oldBytes, const QString& domain,
                              const QString& record, const QString& today) {
-    const QByteArray header = EncodeAnsi(historyHeader(domain));
-    const QByteArray line = EncodeAnsi(record);
+    const QByteArray header = encodeAnsi(historyHeader(domain));
+    const QByteArray line = encodeAnsi(record);
     // The new bytes are oldBytes with [cutStart, cutEnd) replaced by insert. Built in one buffer
     // with room for the final CR LF: the file may be large and is rewritten on every save.
     qsizetype cutStart = 0, cutEnd = oldBytes.size();
@@ -172,7 +172,7 @@ QByteArray savedHistoryBytes(const QByteArray& oldBytes, const QString& domain,
             insert = crlfBytes + insert;
         } else {
             // "=" is below the code page's trail bytes, so the first "=" byte ends the date.
-            const QByteArray day = EncodeAnsi(today);
+            const QByteArray day = encodeAnsi(today);
             qsizetype todayStart = -1, todayEnd = -1, lastEnd = s.lineEnd;
             forEachRecordLine(oldBytes, s, [&](qsizetype start, qsizetype end) {
                 const QByteArrayView recordLine = QByteArrayView(oldBytes).sliced(start, end - start);
@@ -206,7 +206,7 @@ QByteArray savedHistoryBytes(const QByteArray& oldBytes, const QString& domain,
 }
 
 QByteArray historyBytesWithout(const QByteArray& oldBytes, const QString& domain) {
-    const Section s = findSection(oldBytes, EncodeAnsi(historyHeader(domain)));
+    const Section s = findSection(oldBytes, encodeAnsi(historyHeader(domain)));
     if (!s.found()) return QByteArray();
     return CollapseBlankLines(oldBytes.first(s.lineStart) + QByteArrayView(oldBytes).sliced(s.end)) + crlfBytes;
 }
@@ -222,7 +222,7 @@ QStringList historyDomains(const QByteArray& bytes) {
         if (!line.startsWith('[')) continue;
         // "]" can be the second byte of a character: look for it in the text. A header the writer
         // wrote ends its line with "]", whatever "]" the domain holds.
-        const QString text = DecodeAnsi(trimSpaces(line).toByteArray());
+        const QString text = decodeAnsi(trimSpaces(line).toByteArray());
         const qsizetype close = text.endsWith(u']') && text.size() > 1 ? text.size() - 1 : text.indexOf(u']', 1);
         if (close > 0) domains.append(shownDomain(text.sliced(1, close - 1)));
     }
@@ -231,10 +231,10 @@ QStringList historyDomains(const QByteArray& bytes) {
 
 QStringList historyRecords(const QByteArray& bytes, const QString& domain) {
     QStringList records;
-    const Section s = findSection(bytes, EncodeAnsi(historyHeader(domain)));
+    const Section s = findSection(bytes, encodeAnsi(historyHeader(domain)));
     if (!s.found()) return records;
     forEachRecordLine(bytes, s, [&](qsizetype start, qsizetype end) {
-        records.append(DecodeAnsi(bytes.sliced(start, end - start)));
+        records.append(decodeAnsi(bytes.sliced(start, end - start)));
         return false;
     });
     return records;
@@ -319,10 +319,10 @@ FileError changeHistoryFile(const QString& path, Change change) {
     QLockFile lock(lockPath);
     if (FileError problem = lockHistory(lock, lockPath)) return problem;
     QByteArray old;
-    if (ReadWholeFile(path, &old) == FileRead::Unreadable) return FileProblem{FileProblem::Unreadable, path, {}};
+    if (readWholeFile(path, &old) == FileRead::Unreadable) return FileProblem{FileProblem::Unreadable, path, {}};
     const QByteArray bytes = change(old);
     QString error;
-    if (!bytes.isNull() && !WriteFileAtomically(path, bytes, &error))
+    if (!bytes.isNull() && !writeFileAtomically(path, bytes, &error))
         return FileProblem{FileProblem::WriteFailed, path, error};
     return std::nullopt;
 }
@@ -379,7 +379,7 @@ FileError deleteDomainHistory(const QString& path, const QString& domain) {
 
 std::optional<QList<StoredRecord>> readStoredRecords(const QString& path, const QString& domain) {
     QByteArray bytes;
-    if (ReadWholeFile(path, &bytes) == FileRead::Unreadable) return std::nullopt;
+    if (readWholeFile(path, &bytes) == FileRead::Unreadable) return std::nullopt;
     QList<StoredRecord> records;
     for (const QString& line : historyRecords(bytes, domain)) records.append(parseHistoryRecord(line));
     return records;

@@ -29,10 +29,10 @@ void UpdateCheck(QObject* owner, std::function<void()> finished) {
     FetchOptions options = defaultFetchOptions();
     options.maxBodyBytes = VersionFileReadLimit;
     options.truncateAtCap = true;
-    FetchAsync(versionFileUrl(), options, owner, [owner, finished](const FetchResult& r) {
+    fetchAsync(versionFileUrl(), options, owner, [owner, finished](const FetchResult& r) {
         const auto latest = versionToOffer(BytesToText(r.body, QStringLiteral("gb2312")));
         if (latest && askOkCancel(owner, QStringLiteral("发现最新版本"), updateQuestion(*latest)))
-            platform().openUrl(RequestUrl(downloadPageUrl()));
+            platform().openUrl(requestUrl(downloadPageUrl()));
         if (finished) finished();
     });
 }

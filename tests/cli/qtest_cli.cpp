@@ -50,7 +50,7 @@ class CliTest : public QObject {
     QString home() const { return fx->home.path(); }
     test::CliRun cli(const QStringList& arguments) { return cli(arguments, home()); }
     void saveList(const QString& value) {
-        QVERIFY(test::writeFile(configFilePath(), EncodeAnsi(S("[section]\r\nurl=") + value + S("\r\n"))));
+        QVERIFY(test::writeFile(configFilePath(), encodeAnsi(S("[section]\r\nurl=") + value + S("\r\n"))));
     }
     // Whether any request named the domain.
     bool asked(const QString& domain) const {

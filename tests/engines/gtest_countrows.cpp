@@ -26,13 +26,13 @@ const CountRow& row(const QString& id) {
 
 QString RunCountRow(const CountRow& row, const QString& domain) {
     return test::awaitChain<ValueResult>([&](const Chain& chain, auto done) {
-               RunCountRowAsync(chain, builtinRules()[row.figure], domain, done);
+               runCountRowAsync(chain, builtinRules()[row.figure], domain, done);
            }).text;
 }
 
 QString PageRankLookup(const QString& domain) {
     return test::awaitChain<ValueResult>([&](const Chain& chain, auto done) {
-               PageRankLookupAsync(chain, builtinRules()[Figure::PageRank], domain, done);
+               pageRankLookupAsync(chain, builtinRules()[Figure::PageRank], domain, done);
            }).text;
 }
 

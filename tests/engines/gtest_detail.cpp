@@ -37,9 +37,9 @@ public:
 };
 
 // One click's check, to its end.
-void RunDetailCheck(TableSink& sink) {
+void runDetailCheck(TableSink& sink) {
     RequestSequencer requests;
-    zorvan::RunDetailCheck(requests, sink);
+    zorvan::runDetailCheck(requests, sink);
     test::waitFor([&] { return requests.isIdle(); }, 60000);
 }
 
@@ -93,8 +93,8 @@ protected:
     }
 
     static void check(TableSink& sink) {
-        ResetDetailFields(sink);
-        RunDetailCheck(sink);
+        resetDetailFields(sink);
+        runDetailCheck(sink);
     }
 };
 
@@ -275,7 +275,7 @@ TEST_F(DetailTest, WithoutTheResetPreviousValuesStand) {
     baidu(d, S("&lm=7"), baiduPage(S("找到相关结果约56个")));
     TableSink sink(d);
     sink.fields = {{S("Label85"), S("0")}, {S("Label84"), S("-")}, {S("Label56"), S("12")}};
-    RunDetailCheck(sink);
+    runDetailCheck(sink);
     EXPECT_EQ(sink.field(S("Label85")), S("0"));
     EXPECT_EQ(sink.field(S("Label84")), S("0"));
     EXPECT_EQ(sink.field(S("Label56")), S("12"));
@@ -299,9 +299,9 @@ TEST_F(DetailTest, TargetGoneDuringAFetchStopsTheCheck) {
     serveKnownDomain(S("example.com"));
     fx.services.setLatency(Role::Baidu, 300);
     TableSink sink(S("example.com"));
-    ResetDetailFields(sink);
+    resetDetailFields(sink);
     auto requests = std::make_unique<RequestSequencer>();
-    zorvan::RunDetailCheck(*requests, sink);
+    zorvan::runDetailCheck(*requests, sink);
     test::waitFor([&] { return fx.services.log(Role::Baidu).size() == 1; });
     requests.reset();
     // Once the waiting answer is out, a live check would ask again at once; nothing can signal
@@ -314,22 +314,22 @@ TEST_F(DetailTest, TargetGoneDuringAFetchStopsTheCheck) {
 }
 
 TEST(DetailFigures, GoogleCountPrefersTheAboutWording) {
-    EXPECT_EQ(detail::GoogleCount(S("获得 5 条 找到约 1,230 条")), S("1,230"));
-    EXPECT_EQ(detail::GoogleCount(S("获得 7 条")), S("7"));
-    EXPECT_EQ(detail::GoogleCount(S("找到约 12")), S("12"));        // no end: the rest of the page
-    EXPECT_EQ(detail::GoogleCount(S("找到约  条")), QString(S(""))); // an empty count is still found
-    EXPECT_FALSE(detail::GoogleCount(S("找到约 ")));  // start marker last: nothing
-    EXPECT_FALSE(detail::GoogleCount(S("找到约1,230 获得")));  // "找到约" without its space
+    EXPECT_EQ(detail::googleCount(S("获得 5 条 找到约 1,230 条")), S("1,230"));
+    EXPECT_EQ(detail::googleCount(S("获得 7 条")), S("7"));
+    EXPECT_EQ(detail::googleCount(S("找到约 12")), S("12"));        // no end: the rest of the page
+    EXPECT_EQ(detail::googleCount(S("找到约  条")), QString(S(""))); // an empty count is still found
+    EXPECT_FALSE(detail::googleCount(S("找到约 ")));  // start marker last: nothing
+    EXPECT_FALSE(detail::googleCount(S("找到约1,230 获得")));  // "找到约" without its space
 }
 
 TEST(DetailFigures, MonthEstimateIsSevenWeeks) {
-    EXPECT_EQ(detail::MonthEstimate(S("1,230")), S("8610"));
-    EXPECT_EQ(detail::MonthEstimate(S("  12 ")), S("84"));
-    EXPECT_EQ(detail::MonthEstimate(S("1,234,567,890")), S("8641975230"));
-    EXPECT_EQ(detail::MonthEstimate(S("1.5")), S("10.5"));
-    EXPECT_EQ(detail::MonthEstimate(S("0")), S("0"));
+    EXPECT_EQ(detail::monthEstimate(S("1,230")), S("8610"));
+    EXPECT_EQ(detail::monthEstimate(S("  12 ")), S("84"));
+    EXPECT_EQ(detail::monthEstimate(S("1,234,567,890")), S("8641975230"));
+    EXPECT_EQ(detail::monthEstimate(S("1.5")), S("10.5"));
+    EXPECT_EQ(detail::monthEstimate(S("0")), S("0"));
     for (const char* no : {"-", "", "约12", "收录0页", "1 2", "inf", "nan", "1e400", ","})
-        EXPECT_FALSE(detail::MonthEstimate(S(no))) << no;
+        EXPECT_FALSE(detail::monthEstimate(S(no))) << no;
 }
 
 }  // namespace

@@ -133,11 +133,11 @@ TEST_F(FetchTest, AGzipBombIsTooBigAtOnceAndTheHostStaysAsked) {
     ValueResult bomb;
     const ValueResult after = test::awaitChain<ValueResult>(
         [&](const Chain& chain, auto done) {
-            FetchValue(chain, {url, S("结果(共"), S("条")}, [&, chain, done](const ValueResult& r) {
+            fetchValue(chain, {url, S("结果(共"), S("条")}, [&, chain, done](const ValueResult& r) {
                 bomb = r;
                 fx.services.setFailure(Role::Bing, Failure::None);
                 serve(QByteArray(200000, ' ') + toGbk(S("结果(共8条")));
-                FetchValue(chain, {url, S("结果(共"), S("条")}, done);
+                fetchValue(chain, {url, S("结果(共"), S("条")}, done);
             });
         },
         60000);

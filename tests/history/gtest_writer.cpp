@@ -287,8 +287,8 @@ TEST_F(WriterTest, UnreadableFileIsNeverRewritten) {
     EXPECT_TRUE(deleteDomainHistory(path, QStringLiteral("d.com")).has_value());
     EXPECT_TRUE(QFileInfo(path + QStringLiteral("/inside")).isDir());
     QByteArray bytesRead;
-    EXPECT_EQ(ReadWholeFile(path, &bytesRead), FileRead::Unreadable);
-    EXPECT_EQ(ReadWholeFile(dir.filePath(QStringLiteral("none.txt")), &bytesRead), FileRead::Missing);
+    EXPECT_EQ(readWholeFile(path, &bytesRead), FileRead::Unreadable);
+    EXPECT_EQ(readWholeFile(dir.filePath(QStringLiteral("none.txt")), &bytesRead), FileRead::Missing);
 }
 
 // Accepts only part of each write, like a disk that fills up.
@@ -306,7 +306,7 @@ TEST_F(WriterTest, ShortWriteLeavesTheOldFileWhole) {
     const QString old = QStringLiteral("[d.com]\r\nr1\r\n");
     put(old);
     ShortWriteFile file(path);
-    EXPECT_FALSE(WriteAtomically(file, toGbk(QStringLiteral("[d.com]\r\nr1\r\nr2 with more bytes\r\n"))));
+    EXPECT_FALSE(writeAtomically(file, toGbk(QStringLiteral("[d.com]\r\nr1\r\nr2 with more bytes\r\n"))));
     EXPECT_EQ(text(), old);
     EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files), QStringList{QStringLiteral("history.txt")});
 }

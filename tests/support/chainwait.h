@@ -29,7 +29,7 @@ inline FetchResult awaitFetch(const QString& url) {
 
 inline ValueResult awaitValue(const ValueRule& rule) {
     return awaitChain<ValueResult>(
-        [&](const Chain& chain, auto done) { FetchValue(chain, rule, done); });
+        [&](const Chain& chain, auto done) { fetchValue(chain, rule, done); });
 }
 
 }  // namespace zorvan::test

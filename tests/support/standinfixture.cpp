@@ -52,8 +52,8 @@ bool waitFor(const std::function<bool()>& predicate, int timeoutMs) {
     return true;
 }
 
-QByteArray toGbk(const QString& text) { return EncodeAnsi(text); }
+QByteArray toGbk(const QString& text) { return encodeAnsi(text); }
 
-QString fromGbk(const QByteArray& bytes) { return DecodeAnsi(bytes); }
+QString fromGbk(const QByteArray& bytes) { return decodeAnsi(bytes); }
 
 }  // namespace zorvan::test

@@ -196,7 +196,7 @@ void HistoryViewer::layOutGrid() {
 QByteArray HistoryViewer::readBytes() const {
     QByteArray bytes;
     // An unreadable file shows as an empty one; it is never written from here.
-    ReadWholeFile(path_, &bytes);
+    readWholeFile(path_, &bytes);
     return bytes;
 }
 

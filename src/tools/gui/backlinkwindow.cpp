@@ -153,7 +153,7 @@ void BacklinkWindow::openRow(const QModelIndex& index) {
     // The cell holds each matched address followed by CR LF; the first one is the page's own.
     const QString cell = model_->index(row, 1).data(Qt::UserRole).toString();
     const QString first = cell.split(QStringLiteral("\r\n")).first().trimmed();
-    const QUrl url = RequestUrl(first);
+    const QUrl url = requestUrl(first);
     if (url.scheme() == QStringLiteral("http") && !url.host().isEmpty()) platform().openUrl(url);
 }
 

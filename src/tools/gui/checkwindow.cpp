@@ -136,7 +136,7 @@ void CheckWindow::showSummary() {
 void CheckWindow::openRow(int row) {
     if (row < 0 || row >= check_->rows().size() || !check_->rows().at(row).done) return;
     const QString url = check_->rows().at(row).result.url;
-    if (!url.isEmpty()) platform().openUrl(RequestUrl(url));
+    if (!url.isEmpty()) platform().openUrl(requestUrl(url));
 }
 
 }  // namespace zorvan

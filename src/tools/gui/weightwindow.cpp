@@ -166,7 +166,7 @@ void WeightWindow::searchRow(int row) {
     if (!selected.isEmpty()) row = selected.first()->row();
     const QTableWidgetItem* keyword = list_->item(row, 1);
     if (!keyword) return;
-    platform().openUrl(RequestUrl(keywordSearchAddress(keyword->text())));
+    platform().openUrl(requestUrl(keywordSearchAddress(keyword->text())));
 }
 
 }  // namespace zorvan
