@@ -8,62 +8,20 @@
 #include <QFile>
 #include <QHash>
 #include <cstdio>
-#include <fcntl.h>
-#include <spawn.h>
-#include <sys/wait.h>
-#include <unistd.h>
 
 #include "engines/countrows.h"
 #include "fetch/services.h"
 #include "standinfixture.h"
 #include "support/benchutil.h"
 
-extern char** environ;
-
 using namespace zorvan;
+using bench::runCommand;
+using bench::Spawned;
 
 namespace {
 
 constexpr int LatencyMs = 20;
 const QString Domain = QStringLiteral("bench.example");
-
-struct Spawned {
-    int status = -1;
-    long maxRssKb = -1;
-};
-
-// The resident high-water mark of a running process, in kB; -1 once it is gone.
-long processHwmKb(pid_t pid) {
-    QFile status(QStringLiteral("/proc/%1/status").arg(pid));
-    if (!status.open(QIODevice::ReadOnly)) return -1;
-    for (const QByteArray& line : status.readAll().split('\n'))
-        if (line.startsWith("VmHWM:")) return line.mid(6).trimmed().split(' ').first().toLong();
-    return -1;
-}
-
-// Runs the command and waits for it, watching its own memory's high-water mark (the rusage of a
-// spawned child would also count the memory of this process, which it starts from).
-Spawned runCommand(const QByteArray& program, const QList<QByteArray>& arguments) {
-    std::vector<char*> argv{const_cast<char*>(program.constData())};
-    for (const QByteArray& a : arguments) argv.push_back(const_cast<char*>(a.constData()));
-    argv.push_back(nullptr);
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
-    pid_t pid = 0;
-    Spawned result;
-    const int spawned = posix_spawn(&pid, program.constData(), &actions, nullptr, argv.data(), environ);
-    posix_spawn_file_actions_destroy(&actions);
-    if (spawned != 0) return result;
-    int status = 0;
-    for (;;) {
-        result.maxRssKb = std::max(result.maxRssKb, processHwmKb(pid));
-        if (waitpid(pid, &status, WNOHANG) == pid) break;
-        usleep(500);
-    }
-    result.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-    return result;
-}
 
 }  // namespace
 

@@ -203,6 +203,11 @@ void Services::setLatency(const QString& role, int ms) {
         if (role.isEmpty() || r->name == role) r->latencyMs = ms;
 }
 
+void Services::setTargetLatency(const QByteArray& text, int ms) {
+    std::lock_guard lock(mutex_);
+    targetLatencies_.emplace_back(text, ms);
+}
+
 void Services::setFailure(const QString& role, Failure failure) {
     Role* target = nullptr;
     {
@@ -270,6 +275,8 @@ void Services::answer(Role& role, const void* request, void* response) {
         index = log_.size();
         log_.push_back({elapsedMs(), -1, role.name, target});
         latency = role.latencyMs;
+        for (const auto& [text, ms] : targetLatencies_)
+            if (target.contains(text)) latency = std::max(latency, ms);
         failure = role.failure;
         qsizetype best = -1;
         for (const auto& route : role.routes) {

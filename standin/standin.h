@@ -72,6 +72,8 @@ public:
 
     // A fixed delay before each answer; an empty role sets it for every role.
     void setLatency(const QString& role, int ms);
+    // A delay for every request whose target holds the text (a domain), in place of a shorter one.
+    void setTargetLatency(const QByteArray& text, int ms);
     void setFailure(const QString& role, Failure failure);
 
     std::vector<LogEntry> log() const;
@@ -93,6 +95,7 @@ private:
     std::condition_variable stopping_;
     bool stopped_ = false;
     std::vector<LogEntry> log_;
+    std::vector<std::pair<QByteArray, int>> targetLatencies_;
     std::chrono::steady_clock::time_point started_;
 };
 

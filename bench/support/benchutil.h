@@ -8,11 +8,17 @@
 #include <vector>
 
 #include <QEventLoop>
+#include <fcntl.h>
+#include <spawn.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 #include "engines/countrows.h"
 #include "fetch/sequencer.h"
 #include "fetch/services.h"
 #include "standin.h"
+
+extern char** environ;
 
 namespace zorvan::bench {
 
@@ -39,14 +45,16 @@ double timeMs(F f) {
 }
 
 // One page per role holding the markers of every row that asks it, each with a value, every page
-// declaring its charset (three requests per value); the PageRank pair answers 5.
-inline void serveEveryRow(standin::Services& services) {
+// declaring its charset (three requests per value) unless told not to (one request per value); the
+// PageRank pair answers 5.
+inline void serveEveryRow(standin::Services& services, bool declareCharset = true) {
     QHash<QString, QString> pages;
     for (const auto* batch : {&windowBatchRows(), &engineBatchRows(), &youdaoBatchRows(), &sogouYahooBatchRows()})
         for (const CountRow& row : *batch)
             pages[row.role] += row.start + QStringLiteral("1,234") + row.end + QStringLiteral("\n");
     for (auto it = pages.cbegin(); it != pages.cend(); ++it)
-        services.setRoute(it.key(), "/", QStringLiteral("<meta charset=\"utf-8\">\n") + it.value());
+        services.setRoute(it.key(), "/",
+                          (declareCharset ? QStringLiteral("<meta charset=\"utf-8\">\n") : QString()) + it.value());
     services.setRoute(Role::PageRank, "/?PRAddress=",
                       QStringLiteral("<meta charset=\"utf-8\"><iframe src=\"http://") + serviceHost(Role::PageRank) +
                           QStringLiteral("/rank?u=http://x\">"));
@@ -63,6 +71,47 @@ inline void fetchInTurn(const QStringList& addresses) {
     QObject::connect(&requests, &RequestSequencer::idle, &loop, &QEventLoop::quit);
     requests.run(QStringLiteral("bench"), steps);
     if (!requests.isIdle()) loop.exec();
+}
+
+struct Spawned {
+    int status = -1;
+    long maxRssKb = -1;
+};
+
+// The resident high-water mark of a running process, in kB; -1 once it is gone.
+inline long processHwmKb(pid_t pid) {
+    QFile status(QStringLiteral("/proc/%1/status").arg(pid));
+    if (!status.open(QIODevice::ReadOnly)) return -1;
+    for (const QByteArray& line : status.readAll().split('\n'))
+        if (line.startsWith("VmHWM:")) return line.mid(6).trimmed().split(' ').first().toLong();
+    return -1;
+}
+
+// Runs a program and waits for it, watching its own memory's high-water mark (the rusage of a
+// spawned child would also count the memory of this process, which it starts from). Its output
+// goes nowhere; its errors to errFile when one is named.
+inline Spawned runCommand(const QByteArray& program, const QList<QByteArray>& arguments,
+                          const QByteArray& errFile = QByteArray()) {
+    std::vector<char*> argv{const_cast<char*>(program.constData())};
+    for (const QByteArray& a : arguments) argv.push_back(const_cast<char*>(a.constData()));
+    argv.push_back(nullptr);
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
+    if (!errFile.isEmpty()) posix_spawn_file_actions_addopen(&actions, 2, errFile.constData(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+    pid_t pid = 0;
+    Spawned result;
+    const int spawned = posix_spawn(&pid, program.constData(), &actions, nullptr, argv.data(), environ);
+    posix_spawn_file_actions_destroy(&actions);
+    if (spawned != 0) return result;
+    int status = 0;
+    for (;;) {
+        result.maxRssKb = std::max(result.maxRssKb, processHwmKb(pid));
+        if (waitpid(pid, &status, WNOHANG) == pid) break;
+        usleep(500);
+    }
+    result.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    return result;
 }
 
 }  // namespace zorvan::bench

@@ -24,6 +24,13 @@ const QList<OptionInfo>& optionTable() {
          QStringLiteral("a count of 10 or more that fell by PCT percent or more (default 20) since the latest\n"
                         "      record of an earlier day is a drop; each result lists its drops")},
         {QStringLiteral("--fail-on-drop"), QString(), QStringLiteral("exit with status 4 when any count dropped")},
+        {QStringLiteral("--jobs"), QStringLiteral("N"),
+         QStringLiteral("query N domains at once (1 to 64, default 1); results still come in list order")},
+        {QStringLiteral("--host-interval"), QStringLiteral("MS"),
+         QStringLiteral("at least MS milliseconds between the starts of two requests to one service (default 0\n"
+                        "      with one job, 1000 with more); rules.json's \"intervals\" sets it per role")},
+        {QStringLiteral("--resume"), QString(),
+         QStringLiteral("with --save: pass over the domains that already have a record of today in history.txt")},
         {QStringLiteral("--output"), QStringLiteral("FILE"), QStringLiteral("the chart's file: .png or .svg")},
         {QStringLiteral("--test"), QString(),
          QStringLiteral("send a short test message to every target of notify.json and print each answer")},
@@ -34,15 +41,20 @@ const QList<OptionInfo>& optionTable() {
 }
 
 const QList<Command>& commands() {
-    static const QStringList queryOptions = {QStringLiteral("--format"), QStringLiteral("--save"),
-                                             QStringLiteral("--drop-threshold"), QStringLiteral("--fail-on-drop")};
+    static const QStringList queryOptions = {QStringLiteral("--format"),         QStringLiteral("--save"),
+                                             QStringLiteral("--drop-threshold"), QStringLiteral("--fail-on-drop"),
+                                             QStringLiteral("--jobs"),           QStringLiteral("--host-interval")};
+    static const QStringList batchOptions = queryOptions + QStringList{QStringLiteral("--resume")};
+    static const QString runOptions =
+        QStringLiteral("[--format text|json|csv] [--save] [--drop-threshold PCT] [--fail-on-drop] [--jobs N]\n"
+                       "      [--host-interval MS]");
     static const QString domain = QStringLiteral("DOMAIN");
     static const QList<Command> table = {
-        {QStringLiteral("query"),
-         QStringLiteral("DOMAIN... [--format text|json|csv] [--save] [--drop-threshold PCT] [--fail-on-drop]"),
-         QStringLiteral("the combined query of each domain in turn"), queryOptions, {}, domain, 1, -1, runQuery},
-        {QStringLiteral("batch"), QStringLiteral("[--format text|json|csv] [--save] [--drop-threshold PCT] [--fail-on-drop]"),
-         QStringLiteral("the same over the saved domain list of config.ini, in list order"), queryOptions, {}, {},
+        {QStringLiteral("query"), QStringLiteral("DOMAIN... ") + runOptions,
+         QStringLiteral("the combined query of each domain, printed in the order given"), queryOptions, {}, domain, 1,
+         -1, runQuery},
+        {QStringLiteral("batch"), runOptions + QStringLiteral(" [--resume]"),
+         QStringLiteral("the same over the saved domain list of config.ini, in list order"), batchOptions, {}, {},
          0, 0, runBatch},
         {QStringLiteral("history"), QStringLiteral("DOMAIN [--format text|json|csv]"),
          QStringLiteral("the domain's stored records, oldest first"), {QStringLiteral("--format")}, {}, domain, 1, 1,

@@ -1,12 +1,16 @@
 // query, batch and history: the combined query of domains, and the records stored for one.
 #include <QEventLoop>
 #include <QFileInfo>
+#include <unistd.h>
 
 #include "cli/cli.h"
 #include "domains/domainlist.h"
-#include "engines/batchrun.h"
+#include "cli/progress.h"
+#include "engines/parallelrun.h"
 #include "engines/queryengine.h"
+#include "engines/rules.h"
 #include "engines/servicecheck.h"
+#include "fetch/localfile.h"
 #include "fetch/platform.h"
 #include "fetch/services.h"
 #include "history/historyfile.h"
@@ -16,6 +20,11 @@ namespace zorvan::cli {
 namespace {
 
 const QList<Format> AllFormats = {Format::Text, Format::Json, Format::Csv};
+constexpr int MostJobs = 64;
+constexpr int DefaultParallelInterval = 1000;
+constexpr int MostHostInterval = 600000;
+
+using MissingFigures = QList<std::pair<Figure, QString>>;
 
 void print(Console& console, Format format, const FigureRow& row) {
     switch (format) {
@@ -56,6 +65,29 @@ std::optional<double> dropThreshold(const Invocation& invocation) {
     return value;
 }
 
+// The figures a query left "X", each with why, in each format's shape.
+RowExtra missingExtra(const MissingFigures& missing) {
+    QStringList json, csv, text;
+    for (const auto& [figure, reason] : missing) {
+        const QString& key = figureInfo(figure).key;
+        json.append(jsonString(key) + QStringLiteral(": ") + jsonString(reason));
+        csv.append(key + u'=' + reason);
+        text.append(key + QStringLiteral(" (") + reason + u')');
+    }
+    RowExtra extra{QStringLiteral("missing"), u'{' + json.join(QStringLiteral(", ")) + u'}',
+                   csv.join(QStringLiteral("; ")), {}};
+    if (!text.isEmpty()) extra.textLines.append(QStringLiteral("X: ") + text.join(QStringLiteral(", ")));
+    return extra;
+}
+
+MissingFigures missingFigures(const CombinedQueryEngine& query) {
+    MissingFigures missing;
+    for (const FigureInfo& f : figureTable())
+        if (query.values()[f.figure] == QStringLiteral("X"))
+            missing.append({f.figure, verdictKey(query.result(f.figure).verdict)});
+    return missing;
+}
+
 // What a run prints and saves as each domain ends.
 struct DomainReport {
     Console& console;
@@ -65,18 +97,33 @@ struct DomainReport {
     int status = Ran;
     bool dropped = false;
     // Each domain's records as they were before this run saved any of them (a domain named twice,
-    // in a run past midnight, is not compared with its own first answer).
+    // in a run past midnight, is not compared with its own first answer); kept only while the
+    // domain is still to come again, so a long list does not hold every domain's records.
     QHash<QString, std::optional<QList<StoredRecord>>> before;
+    QHash<QString, int> usesLeft;
 
-    void domainDone(const QString& domain, const FigureValues& values);
+    void expect(const QStringList& domains) {
+        for (const QString& domain : domains) ++usesLeft[domain];
+    }
+    void domainDone(const QString& domain, const FigureValues& values, const MissingFigures& missing);
+    std::optional<QList<StoredRecord>> recordsBefore(const QString& domain);
 };
 
-void DomainReport::domainDone(const QString& domain, const FigureValues& values) {
+std::optional<QList<StoredRecord>> DomainReport::recordsBefore(const QString& domain) {
+    if (!before.contains(domain)) before.insert(domain, readStoredRecords(historyFilePath(), domain));
+    auto records = before.value(domain);
+    if (--usesLeft[domain] <= 0) {
+        usesLeft.remove(domain);
+        before.remove(domain);
+    }
+    return records;
+}
+
+void DomainReport::domainDone(const QString& domain, const FigureValues& values, const MissingFigures& missing) {
     const QDate today = platform().now().date();
     FigureRow row{domain, shortDate(today), values, false, {}};
-    if (!before.contains(domain)) before.insert(domain, readStoredRecords(historyFilePath(), domain));
     QList<FigureDrop> drops;
-    if (const auto& records = before[domain]) {
+    if (const auto records = recordsBefore(domain)) {
         drops = findDrops(row.values, *records, today, threshold);
     } else {
         console.fail(QStringLiteral("cannot read ") + historyFilePath() + QStringLiteral(": no drops compared for ") +
@@ -85,6 +132,7 @@ void DomainReport::domainDone(const QString& domain, const FigureValues& values)
     }
     dropped = dropped || !drops.isEmpty();
     row.extras.append(dropsExtra(drops));
+    row.extras.append(missingExtra(missing));
     if (save) {
         if (const FileError error = saveHistoryTo(historyFilePath(), domain, row.values, row.date)) {
             console.fail(QStringLiteral("cannot save the record of ") + domain + QStringLiteral(" in ") +
@@ -95,43 +143,116 @@ void DomainReport::domainDone(const QString& domain, const FigureValues& values)
     print(console, format, row);
 }
 
-// Walks the domains with every answer of each query in, each printed as it ends.
-void walkDomains(const QStringList& domains, DomainReport& report) {
-    BatchRun run;
-    run.setDoneWhen(BatchRun::DoneWhen::AllAnswers);
-    QObject::connect(&run, &BatchRun::domainStarted, [&](int index, const QString& domain) {
-        if (domains.size() > 1)
-            report.console.err << '[' << (index + 1) << '/' << domains.size() << "] " << oneLine(domain) << Qt::endl;
+// Runs the domains' queries, jobs at a time, each reported in list order as it and those before
+// it are done.
+void runDomains(const QStringList& domains, int jobs, DomainReport& report) {
+    ParallelRun run(jobs);
+    Progress progress(report.console.err, ::isatty(STDERR_FILENO) == 1, int(domains.size()));
+    QObject::connect(&run, &ParallelRun::domainStarted, [&](int index, const QString& domain) {
+        progress.started(index, domain, run.inFlight() + 1);
     });
-    QObject::connect(&run, &BatchRun::domainDone, [&](int, const CombinedQueryEngine* query) {
-        report.domainDone(query->domain(), query->values());
+    QObject::connect(&run, &ParallelRun::domainDone, [&](int, const CombinedQueryEngine* query) {
+        const MissingFigures missing = missingFigures(*query);
+        const auto blocked = std::count_if(missing.cbegin(), missing.cend(), [](const auto& m) {
+            return m.second == verdictKey(Verdict::Blocked);
+        });
+        progress.clear();
+        report.domainDone(query->domain(), query->values(), missing);
+        progress.finished(int(blocked), run.inFlight());
     });
     QEventLoop loop;
-    QObject::connect(&run, &BatchRun::finished, &loop, &QEventLoop::quit);
+    QObject::connect(&run, &ParallelRun::finished, &loop, &QEventLoop::quit);
+    report.expect(domains);
     run.start(domains);
-    if (run.isActive()) loop.exec();
+    if (run.inFlight() > 0) loop.exec();
+    progress.clear();
 }
 
-// The combined query of each domain in turn.
-int queryDomains(const QStringList& domains, const Invocation& invocation, Console& console) {
-    const auto format = formatOption(invocation, AllFormats);
-    if (!format) {
-        console.fail(QStringLiteral("--format takes text, json or csv"));
-        return UsageError;
+// The least gap at each service host: a role's own from rules.json, else the command's; a host
+// that serves two roles keeps the larger.
+QHash<QString, int> hostIntervals(const RoleIntervals& roles) {
+    QHash<QString, int> hosts;
+    for (auto it = roles.cbegin(); it != roles.cend(); ++it) {
+        int& ms = hosts[serviceHost(it.key())];
+        ms = std::max(ms, it.value());
     }
+    return hosts;
+}
+
+void applyHostIntervals(int fallbackMs) {
+    const QHash<QString, int> hosts = hostIntervals(effectiveRules().intervals);
+    Q_UNUSED(fallbackMs);
+    Q_UNUSED(hosts);
+}
+
+// A whole number option within [least, most]; nothing when it is given otherwise.
+std::optional<int> numberOption(const Invocation& invocation, const QString& name, int fallback, int least,
+                                int most) {
+    if (!invocation.has(name)) return fallback;
+    bool ok = false;
+    const int value = invocation.value(name).toInt(&ok);
+    if (!ok || value < least || value > most) return std::nullopt;
+    return value;
+}
+
+struct RunOptions {
+    Format format;
+    double threshold;
+    int jobs;
+    int hostInterval;
+};
+
+std::optional<RunOptions> runOptions(const Invocation& invocation, Console& console) {
+    const auto format = formatOption(invocation, AllFormats);
+    const auto threshold = dropThreshold(invocation);
+    const auto jobs = numberOption(invocation, QStringLiteral("--jobs"), 1, 1, MostJobs);
+    const auto interval = numberOption(invocation, QStringLiteral("--host-interval"),
+                                       jobs.value_or(1) > 1 ? DefaultParallelInterval : 0, 0, MostHostInterval);
+    const QString why = !format     ? QStringLiteral("--format takes text, json or csv")
+                        : !threshold ? QStringLiteral("--drop-threshold takes a percentage above 0 and at most 100")
+                        : !jobs      ? QStringLiteral("--jobs takes a whole number from 1 to %1").arg(MostJobs)
+                        : !interval  ? QStringLiteral("--host-interval takes milliseconds from 0 to %1")
+                                          .arg(MostHostInterval)
+                                     : QString();
+    if (!why.isEmpty()) {
+        console.fail(why);
+        return std::nullopt;
+    }
+    return RunOptions{*format, *threshold, *jobs, *interval};
+}
+
+// The combined query of each domain, in list order.
+int queryDomains(const QStringList& domains, const Invocation& invocation, Console& console) {
+    const auto options = runOptions(invocation, console);
+    if (!options) return UsageError;
     for (const QString& domain : domains)
         if (refuseBadDomain(domain, console)) return UsageError;
-    const auto threshold = dropThreshold(invocation);
-    if (!threshold) {
-        console.fail(QStringLiteral("--drop-threshold takes a percentage above 0 and at most 100"));
-        return UsageError;
-    }
-    if (*format == Format::Csv) console.out << csvLine(csvColumns({QStringLiteral("drops")}));
-    DomainReport report{console, *format, *threshold, invocation.has(QStringLiteral("--save")), Ran, false, {}};
-    walkDomains(domains, report);
+    applyHostIntervals(options->hostInterval);
+    if (options->format == Format::Csv)
+        console.out << csvLine(csvColumns({QStringLiteral("drops"), QStringLiteral("missing")}));
+    DomainReport report{console, options->format, options->threshold, invocation.has(QStringLiteral("--save")),
+                        Ran, false, {}, {}};
+    runDomains(domains, options->jobs, report);
     // A file that failed says more than a drop: it wins.
     if (report.status == Ran && report.dropped && invocation.has(QStringLiteral("--fail-on-drop"))) return DropFound;
     return report.status;
+}
+
+// --resume: the domains without a record of today in history.txt, read once; nothing when the
+// file cannot be read.
+std::optional<QStringList> domainsNotSavedToday(const QStringList& domains, Console& console) {
+    QByteArray bytes;
+    if (readWholeFile(historyFilePath(), &bytes) == FileRead::Unreadable) {
+        console.fail(QStringLiteral("cannot read ") + historyFilePath() + QStringLiteral(" to resume from"));
+        return std::nullopt;
+    }
+    const QList<bool> saved = domainsWithRecordOn(bytes, domains, shortDate(platform().now().date()));
+    QStringList rest;
+    for (qsizetype i = 0; i < domains.size(); ++i)
+        if (!saved[i]) rest.append(domains[i]);
+    console.err << "zorvan-cli: resuming: skipped " << (domains.size() - rest.size()) << " of " << domains.size()
+                << " domains already saved today" << Qt::endl;
+    return rest;
 }
 
 // The saved list's entries that can be queried. Blank entries are passed over as nothing to ask; a
@@ -161,6 +282,10 @@ int runQuery(const Invocation& invocation, Console& console) {
 }
 
 int runBatch(const Invocation& invocation, Console& console) {
+    if (invocation.has(QStringLiteral("--resume")) && !invocation.has(QStringLiteral("--save"))) {
+        console.fail(QStringLiteral("--resume needs --save: a run that saves nothing leaves nothing to resume from"));
+        return UsageError;
+    }
     const QString config = configFilePath();
     bool readable = true;
     const QStringList entries = readDomainList(config, &readable);
@@ -176,7 +301,10 @@ int runBatch(const Invocation& invocation, Console& console) {
                          : QStringLiteral("no saved domain list: ") + config + QStringLiteral(" does not exist"));
         return UsageError;
     }
-    const int status = queryDomains(domains, invocation, console);
+    std::optional<QStringList> rest = domains;
+    if (invocation.has(QStringLiteral("--resume")) && !(rest = domainsNotSavedToday(domains, console)))
+        return FileFailed;
+    const int status = queryDomains(*rest, invocation, console);
     // The rest ran; a refused entry still makes the run's end an input error, unless a file failed.
     return refused && status != FileFailed ? UsageError : status;
 }

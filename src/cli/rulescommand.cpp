@@ -13,7 +13,8 @@ void reportRuleProblems(Console& console) {
 }
 
 int runRules(const Invocation&, Console& console) {
-    console.out << rulesJson(effectiveRules().rules);
+    const LoadedRules loaded = effectiveRules();
+    console.out << rulesJson(loaded.rules, loaded.intervals);
     return Ran;
 }
 

@@ -132,6 +132,25 @@ QList<std::pair<QString, int>> repeatedKeys(const QByteArray& bytes) {
     return counts;
 }
 
+// rules.json's "intervals": each known role's gap; the problems of the rest.
+void readIntervals(const QJsonValue& value, const QString& fileName, LoadedRules& out) {
+    const QString name = QStringLiteral("intervals");
+    if (!value.isObject()) {
+        out.problems.append({RulesProblem::NotAnObject, fileName, name, {}, {}});
+        return;
+    }
+    const QJsonObject roles = value.toObject();
+    for (auto it = roles.begin(); it != roles.end(); ++it) {
+        const double ms = it.value().toDouble(-1);
+        if (!hostRoles().contains(it.key()))
+            out.problems.append({RulesProblem::UnknownKey, fileName, name, it.key(), {}});
+        else if (!it.value().isDouble() || ms < 0 || ms > MostRoleInterval || ms != double(int(ms)))
+            out.problems.append({RulesProblem::BadInterval, fileName, name, it.key(), {}});
+        else
+            out.intervals.insert(it.key(), int(ms));
+    }
+}
+
 QString jsonString(const QString& text) {
     const QByteArray array = QJsonDocument(QJsonArray{text}).toJson(QJsonDocument::Compact);
     return QString::fromUtf8(array.mid(1, array.size() - 2));
@@ -185,6 +204,9 @@ QString describeProblem(const RulesProblem& p) {
         case RulesProblem::DuplicateRule:
             return p.file + QStringLiteral(": rule \"") + p.rule + QStringLiteral("\" is given ") + p.detail +
                    QStringLiteral(" times; the last one is used");
+        case RulesProblem::BadInterval:
+            return where + QStringLiteral(" must be a whole number of milliseconds from 0 to %1; ignored")
+                               .arg(MostRoleInterval);
     }
     return QString();
 }
@@ -208,12 +230,13 @@ QString describeProblemInChinese(const RulesProblem& p) {
         case RulesProblem::BadPlaceholder: return where + S("含有未知的占位符 ") + p.detail + kept;
         case RulesProblem::DuplicateRule:
             return S("规则“") + p.rule + S("”出现了 ") + p.detail + S(" 次，使用最后一个。");
+        case RulesProblem::BadInterval: return where + S("应为 0 到 %1 之间的毫秒整数，已忽略。").arg(MostRoleInterval);
     }
     return QString();
 }
 
 LoadedRules applyRulesFile(const QByteArray& json, const QString& fileName) {
-    LoadedRules out{builtinRules(), {}};
+    LoadedRules out{builtinRules(), {}, {}};
     auto problem = [&](RulesProblem::Kind kind, const QString& rule = {}, const QString& key = {}) -> RulesProblem& {
         out.problems.append({kind, fileName, rule, key, {}});
         return out.problems.last();
@@ -246,6 +269,10 @@ LoadedRules applyRulesFile(const QByteArray& json, const QString& fileName) {
         problem(RulesProblem::DuplicateRule, name).detail = QString::number(times);
     for (auto rule = root.begin(); rule != root.end(); ++rule) {
         const auto figure = figureByKey(rule.key());
+        if (rule.key() == QStringLiteral("intervals")) {
+            readIntervals(rule.value(), fileName, out);
+            continue;
+        }
         if (!figure) {
             problem(RulesProblem::UnknownRule, rule.key());
             continue;
@@ -293,7 +320,7 @@ LoadedRules effectiveRules() {
     const Stamp stamp{path, info.exists(), info.exists() ? info.lastModified() : QDateTime(), info.size()};
     QMutexLocker lock(&mutex);
     if (cache && cache->stamp == stamp) return cache->loaded;
-    LoadedRules loaded{builtinRules(), {}};
+    LoadedRules loaded{builtinRules(), {}, {}};
     QByteArray bytes;
     switch (readWholeFile(path, &bytes)) {
         case FileRead::Missing: break;
@@ -304,7 +331,7 @@ LoadedRules effectiveRules() {
     return loaded;
 }
 
-QString rulesJson(const RuleSet& rules) {
+QString rulesJson(const RuleSet& rules, const RoleIntervals& intervals) {
     QStringList members;
     for (const FigureInfo& f : figureTable()) {
         const FigureRule& rule = rules[f.figure];
@@ -320,6 +347,13 @@ QString rulesJson(const RuleSet& rules) {
             fields.append(QStringLiteral("    \"") + QLatin1String(key.name) + QStringLiteral("\": ") + jsonString(value));
         }
         members.append(QStringLiteral("  \"") + f.key + QStringLiteral("\": {\n") + fields.join(QStringLiteral(",\n")) +
+                       QStringLiteral("\n  }"));
+    }
+    if (!intervals.isEmpty()) {
+        QStringList gaps;
+        for (auto it = intervals.cbegin(); it != intervals.cend(); ++it)
+            gaps.append(QStringLiteral("    ") + jsonString(it.key()) + QStringLiteral(": ") + QString::number(it.value()));
+        members.append(QStringLiteral("  \"intervals\": {\n") + gaps.join(QStringLiteral(",\n")) +
                        QStringLiteral("\n  }"));
     }
     return QStringLiteral("{\n") + members.join(QStringLiteral(",\n")) + QStringLiteral("\n}\n");

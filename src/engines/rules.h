@@ -2,6 +2,7 @@
 
 #include <QByteArray>
 #include <QList>
+#include <QMap>
 #include <QString>
 #include <QStringList>
 #include <array>
@@ -54,6 +55,7 @@ struct RulesProblem {
         BadScheme,       // rule, key: neither http:// nor https://
         BadPlaceholder,  // rule, key, detail: the placeholder
         DuplicateRule,   // rule, detail: how many times it is given (the last one stands)
+        BadInterval,     // rule "intervals", key: the role; not a whole number of ms in range
     } kind;
     QString file;
     QString rule;
@@ -69,9 +71,16 @@ struct RulesProblem {
 QString describeProblem(const RulesProblem& problem);
 QString describeProblemInChinese(const RulesProblem& problem);
 
+// The least gap, in milliseconds, between the starts of two requests to a role's host, as
+// rules.json's "intervals" object keeps it: {"baidu": 3000, ...}. Roles it does not name follow
+// the command's --host-interval.
+using RoleIntervals = QMap<QString, int>;
+inline constexpr int MostRoleInterval = 600000;
+
 struct LoadedRules {
     RuleSet rules;
     QList<RulesProblem> problems;
+    RoleIntervals intervals;
 };
 
 // The built-in rules with a rules file's text over them: each rule named by its id, only the keys
@@ -86,7 +95,8 @@ QString rulesFilePath();
 LoadedRules effectiveRules();
 
 // Every rule, in the order of the figures, as one JSON object a rules file can start from.
-QString rulesJson(const RuleSet& rules);
+// The intervals follow as "intervals" when any is set.
+QString rulesJson(const RuleSet& rules, const RoleIntervals& intervals = {});
 
 // The address of a template for a domain; "{frame}" only in the PageRank's second step.
 QString expandRuleUrl(const QString& url, const QString& domain, const QString& frame = QString());

@@ -3,6 +3,7 @@
 #include <QDeadlineTimer>
 #include <QFile>
 #include <QLockFile>
+#include <QSet>
 #include <QSysInfo>
 #include <algorithm>
 #include <chrono>
@@ -238,6 +239,31 @@ QStringList historyRecords(const QByteArray& bytes, const QString& domain) {
         return false;
     });
     return records;
+}
+
+QList<bool> domainsWithRecordOn(const QByteArray& bytes, const QStringList& domains, const QString& date) {
+    // One pass over the file: each header's first section counts, as it does for a save.
+    const QByteArray day = encodeAnsi(date);
+    QSet<QByteArray> seen, withDay;
+    QByteArray header;
+    bool counting = false;
+    for (qsizetype pos = 0; pos < bytes.size();) {
+        qsizetype end = bytes.indexOf(crlfBytes, pos);
+        if (end < 0) end = bytes.size();
+        const QByteArrayView line = QByteArrayView(bytes).sliced(pos, end - pos);
+        pos = end + 2;
+        if (line.startsWith('[')) {
+            header = trimSpaces(line).toByteArray();
+            counting = !seen.contains(header);
+            seen.insert(header);
+        } else if (counting && !line.isEmpty()) {
+            const qsizetype eq = line.indexOf('=');
+            if ((eq < 0 ? line : line.first(eq)) == day) withDay.insert(header);
+        }
+    }
+    QList<bool> saved;
+    for (const QString& domain : domains) saved.append(withDay.contains(encodeAnsi(historyHeader(domain))));
+    return saved;
 }
 
 QStringList recordCells(const QString& record) {

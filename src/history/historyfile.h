@@ -59,6 +59,9 @@ QStringList historyDomains(const QByteArray& bytes);
 // The non-empty record lines of domain's section, in file order; empty if it has no section.
 QStringList historyRecords(const QByteArray& bytes, const QString& domain);
 
+// For each domain, whether its section holds a record of the date (a short date as stored).
+QList<bool> domainsWithRecordOn(const QByteArray& bytes, const QStringList& domains, const QString& date);
+
 // The nine cells a record fills in the viewer: the date, then the seven engine fields and the
 // Alexa rank (missing pieces empty).
 QStringList recordCells(const QString& record);

@@ -85,3 +85,18 @@ TEST(Rules, ARuleGivenTwiceIsToldAndAnotherValueIsNoObject) {
     for (const char* other : {"null", " [1, 2]", "7"})
         EXPECT_EQ(kinds(applyRulesFile(other, File)), QList<RulesProblem::Kind>{RulesProblem::NotAnObject}) << other;
 }
+
+// Per-role gaps: kept for known roles in range, the rest named; printed, they read back the same.
+TEST(Rules, IntervalsKeepKnownRolesAndReadBackFromThePrintedFile) {
+    const LoadedRules loaded = applyRulesFile(R"({"intervals": {"baidu": 3000, "google": 0, "gogle": 5,
+        "bing": -1, "soso": 1.5, "yahoo": "9", "sogou": 600001}})", File);
+    EXPECT_EQ(loaded.intervals, (RoleIntervals{{QStringLiteral("baidu"), 3000}, {QStringLiteral("google"), 0}}));
+    EXPECT_EQ(kinds(loaded), (QList<RulesProblem::Kind>{RulesProblem::UnknownKey, RulesProblem::BadInterval,
+                                                        RulesProblem::BadInterval, RulesProblem::BadInterval,
+                                                        RulesProblem::BadInterval}));
+    const LoadedRules again = applyRulesFile(rulesJson(loaded.rules, loaded.intervals).toUtf8(), File);
+    EXPECT_TRUE(again.problems.isEmpty());
+    EXPECT_EQ(again.intervals, loaded.intervals);
+    EXPECT_EQ(kinds(applyRulesFile(R"({"intervals": 1000})", File)),
+              QList<RulesProblem::Kind>{RulesProblem::NotAnObject});
+}

@@ -1,0 +1,122 @@
+// Many domains at once from zorvan-cli: results in list order, a killed run resumed, a figure
+// lost told with its reason, and the options' limits.
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QProcess>
+#include <QtTest>
+
+#include "clirunner.h"
+#include "fakeplatform.h"
+#include "fetch/localfile.h"
+#include "fetch/services.h"
+#include "history/historyfile.h"
+#include "standinfixture.h"
+#include "vocab/text.h"
+
+using namespace zorvan;
+using zorvan::S;
+
+class JobsTest : public QObject {
+    Q_OBJECT
+
+    std::unique_ptr<test::FakePlatform> fake;
+    std::unique_ptr<test::StandinFixture> fx;
+
+    test::CliRun cli(const QStringList& arguments) {
+        return test::finishCli(test::cliProcess(arguments, fx->home.path(), this));
+    }
+    // When the stand-in sent its last answer about the domain.
+    qint64 lastAnswer(const QString& domain) const {
+        qint64 last = -1;
+        for (const auto& entry : fx->services.log())
+            if (entry.target.contains(domain.toUtf8())) last = std::max(last, entry.endMs);
+        return last;
+    }
+
+private Q_SLOTS:
+    void init() {
+        fake = std::make_unique<test::FakePlatform>();
+        fx = std::make_unique<test::StandinFixture>(1500);
+        QVERIFY(fx->services.loadRoutes(test::samplePagesFolder(), QStringLiteral("engines.routes")) > 0);
+    }
+    void cleanup() {
+        fx.reset();
+        fake.reset();
+    }
+
+    // The first domains answer slowest, so they end last; the file is still the one-job file.
+    void outputFollowsTheListWhateverEndsFirst() {
+        QStringList domains;
+        for (int d = 0; d < 8; ++d) {
+            domains.append(S("order%1.test").arg(d));
+            fx->services.setTargetLatency(domains.last().toUtf8(), (7 - d) * 40);
+        }
+        const QStringList csv = {S("query"), S("--format"), S("csv"), S("--host-interval"), S("0")};
+        const test::CliRun parallel = cli(csv + domains + QStringList{S("--jobs"), S("8")});
+        QCOMPARE(parallel.status, 0);
+        QVERIFY2(lastAnswer(domains.last()) < lastAnswer(domains.first()), "the domains did not overlap");
+        const QList<QByteArray> lines = parallel.out.split('\n');
+        QCOMPARE(lines.size(), domains.size() + 2);
+        for (int d = 0; d < 8; ++d) QVERIFY(lines[d + 1].startsWith(QByteArray(domains[d].toUtf8() + ',')));
+        QCOMPARE(cli(csv + domains).out, parallel.out);
+    }
+
+    // Killed mid-run, the same line again finishes the list: every domain stored once, none asked twice.
+    void resumeAfterAKillStoresEveryDomainOnce() {
+        QStringList domains;
+        for (int d = 0; d < 12; ++d) domains.append(S("resume%1.test").arg(d));
+        QVERIFY(test::writeFile(configFilePath(), encodeAnsi(S("[section]\r\nurl=") + domains.join(u',') + S("\r\n"))));
+        fx->services.setLatency(QString(), 30);
+        const QStringList line = {S("batch"), S("--save"), S("--resume"), S("--jobs"), S("3"), S("--format"), S("csv")};
+        QProcess* first = test::cliProcess(line, fx->home.path(), this);
+        first->start();
+        QVERIFY(test::waitFor([] { return historyDomains(test::fileBytes(historyFilePath())).size() >= 3; }, 60000));
+        first->kill();
+        QVERIFY(first->waitForFinished());
+        delete first;
+        const QStringList stored = historyDomains(test::fileBytes(historyFilePath()));
+        QVERIFY2(stored.size() < domains.size(), "the run ended before it was killed");
+        fx->services.clearLog();
+
+        const test::CliRun again = cli(line);
+        QCOMPARE(again.status, 0);
+        QVERIFY2(again.err.contains(QStringLiteral("skipped %1 of 12").arg(stored.size()).toUtf8()), again.err);
+        const QByteArray saved = test::fileBytes(historyFilePath());
+        QCOMPARE(historyDomains(saved).size(), domains.size());
+        for (const QString& domain : domains) QCOMPARE(historyRecords(saved, domain).size(), 1);
+        for (const QString& domain : stored) QCOMPARE(lastAnswer(domain), qint64(-1));
+    }
+
+    // A service that refuses: its figures are "X" with the reason, and an "X" is never a drop.
+    void aMissingFigureTellsWhyAndIsNoDrop() {
+        QVERIFY(test::writeFile(historyFilePath(), "[gone.test]\r\n2010-5-12=|||||99999999/99999999||\r\n"));
+        fx->services.setFailure(Role::Bing, standin::Failure::Refuse);
+        const test::CliRun run = cli({S("query"), S("gone.test"), S("--format"), S("json"), S("--fail-on-drop")});
+        QCOMPARE(run.status, 0);
+        const QJsonObject json = QJsonDocument::fromJson(run.out).object();
+        const QJsonObject missing = json.value(S("missing")).toObject();
+        QCOMPARE(missing.value(S("indexed.bing")).toString(), S("no-answer"));
+        QCOMPARE(json.value(S("indexed")).toObject().value(S("bing")).toString(), S("X"));
+        QCOMPARE(json.value(S("drops")).toArray().size(), 0);
+        const test::CliRun text = cli({S("query"), S("gone.test")});
+        QVERIFY2(text.out.contains("X: ") && text.out.contains("indexed.bing (no-answer)"), text.out);
+    }
+
+    void optionLimitsAreUsageErrors() {
+        for (const QStringList& options :
+             {QStringList{S("--jobs"), S("0")}, {S("--jobs"), S("65")}, {S("--jobs"), S("two")},
+              {S("--host-interval"), S("-1")}, {S("--host-interval"), S("600001")}}) {
+            const test::CliRun run = cli(QStringList{S("query"), S("a.test")} + options);
+            QCOMPARE(run.status, 2);
+            QVERIFY2(run.err.contains(options.first().toUtf8()), run.err);
+        }
+        const test::CliRun resume = cli({S("batch"), S("--resume")});
+        QCOMPARE(resume.status, 2);
+        QVERIFY(resume.err.contains("--resume needs --save"));
+        QVERIFY(fx->services.log().empty());
+    }
+};
+
+QTEST_MAIN(JobsTest)
+#include "qtest_jobs.moc"
