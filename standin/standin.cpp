@@ -1,5 +1,7 @@
 #include "standin.h"
 
+// Small answers go out at once rather than waiting for the client's delayed ACK (Nagle).
+#define CPPHTTPLIB_TCP_NODELAY true
 #include <httplib.h>
 
 #include <QDir>

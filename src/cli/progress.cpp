@@ -6,8 +6,12 @@ namespace zorvan::cli {
 namespace {
 
 QString duration(qint64 seconds) {
-    if (seconds >= 3600) return QStringLiteral("%1h%2m").arg(seconds / 3600).arg(seconds / 60 % 60, 2, 10, QChar(u'0'));
-    if (seconds >= 60) return QStringLiteral("%1m%2s").arg(seconds / 60).arg(seconds % 60, 2, 10, QChar(u'0'));
+    if (seconds >= 3600)
+        return QStringLiteral("%1h%2m")
+            .arg(seconds / 3600)
+            .arg(seconds / 60 % 60, 2, 10, QChar(u'0'));
+    if (seconds >= 60)
+        return QStringLiteral("%1m%2s").arg(seconds / 60).arg(seconds % 60, 2, 10, QChar(u'0'));
     return QStringLiteral("%1s").arg(seconds);
 }
 
@@ -25,7 +29,8 @@ QString progressLine(int done, int total, qint64 elapsedMs, int inFlight, int bl
     return line + QStringLiteral("  %1 in flight  %2 blocked").arg(inFlight).arg(blocked);
 }
 
-Progress::Progress(QTextStream& err, bool terminal, int total) : err_(err), terminal_(terminal), total_(total) {
+Progress::Progress(QTextStream& err, bool terminal, int total)
+    : err_(err), terminal_(terminal), total_(total) {
     clock_.start();
 }
 
@@ -50,7 +55,8 @@ void Progress::clear() {
 }
 
 void Progress::draw(int inFlight) {
-    err_ << "\r\x1b[K" << progressLine(done_, total_, clock_.elapsed(), inFlight, blocked_) << Qt::flush;
+    err_ << "\r\x1b[K" << progressLine(done_, total_, clock_.elapsed(), inFlight, blocked_)
+         << Qt::flush;
     drawn_ = true;
 }
 

@@ -12,7 +12,7 @@ QString progressLine(int done, int total, qint64 elapsedMs, int inFlight, int bl
 // Tells on err how a run of domains goes. On a terminal, one line rewritten in place; elsewhere
 // (a log, a pipe) one "[3/40] example.com" line as each domain starts.
 class Progress {
-public:
+  public:
     Progress(QTextStream& err, bool terminal, int total);
 
     void started(int index, const QString& domain, int inFlight);
@@ -20,7 +20,7 @@ public:
     // Takes the terminal line away, so that what comes next starts on a clean line.
     void clear();
 
-private:
+  private:
     void draw(int inFlight);
 
     QTextStream& err_;

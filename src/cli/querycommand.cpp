@@ -10,7 +10,9 @@
 #include "engines/queryengine.h"
 #include "engines/rules.h"
 #include "engines/servicecheck.h"
+#include "fetch/fetch.h"
 #include "fetch/localfile.h"
+#include "fetch/pacer.h"
 #include "fetch/platform.h"
 #include "fetch/services.h"
 #include "history/historyfile.h"
@@ -24,7 +26,8 @@ constexpr int MostJobs = 64;
 constexpr int DefaultParallelInterval = 1000;
 constexpr int MostHostInterval = 600000;
 
-using MissingFigures = QList<std::pair<Figure, QString>>;
+// Each "X" figure's key -> why it has none.
+using MissingFigures = QMap<QString, QString>;
 
 void print(Console& console, Format format, const FigureRow& row) {
     switch (format) {
@@ -68,24 +71,15 @@ std::optional<double> dropThreshold(const Invocation& invocation) {
 // The figures a query left "X", each with why, in each format's shape.
 RowExtra missingExtra(const MissingFigures& missing) {
     QStringList json, csv, text;
-    for (const auto& [figure, reason] : missing) {
-        const QString& key = figureInfo(figure).key;
-        json.append(jsonString(key) + QStringLiteral(": ") + jsonString(reason));
-        csv.append(key + u'=' + reason);
-        text.append(key + QStringLiteral(" (") + reason + u')');
+    for (auto it = missing.cbegin(); it != missing.cend(); ++it) {
+        json.append(jsonString(it.key()) + QStringLiteral(": ") + jsonString(it.value()));
+        csv.append(it.key() + u'=' + it.value());
+        text.append(it.key() + QStringLiteral(" (") + it.value() + u')');
     }
     RowExtra extra{QStringLiteral("missing"), u'{' + json.join(QStringLiteral(", ")) + u'}',
                    csv.join(QStringLiteral("; ")), {}};
     if (!text.isEmpty()) extra.textLines.append(QStringLiteral("X: ") + text.join(QStringLiteral(", ")));
     return extra;
-}
-
-MissingFigures missingFigures(const CombinedQueryEngine& query) {
-    MissingFigures missing;
-    for (const FigureInfo& f : figureTable())
-        if (query.values()[f.figure] == QStringLiteral("X"))
-            missing.append({f.figure, verdictKey(query.result(f.figure).verdict)});
-    return missing;
 }
 
 // What a run prints and saves as each domain ends.
@@ -147,18 +141,22 @@ void DomainReport::domainDone(const QString& domain, const FigureValues& values,
 // it are done.
 void runDomains(const QStringList& domains, int jobs, DomainReport& report) {
     ParallelRun run(jobs);
+    // A run of many domains is what gets a host to ask for a pause: it is obeyed, never fought.
+    run.setPatient(true);
     Progress progress(report.console.err, ::isatty(STDERR_FILENO) == 1, int(domains.size()));
     QObject::connect(&run, &ParallelRun::domainStarted, [&](int index, const QString& domain) {
         progress.started(index, domain, run.inFlight() + 1);
     });
+    QObject::connect(&run, &ParallelRun::waiting, [&](const QString& host, double seconds, const QString& reason) {
+        progress.clear();
+        report.console.err << "zorvan-cli: " << oneLine(host) << " asked to wait: "
+                           << QString::number(seconds, 'f', 1) << " s (" << oneLine(reason) << ')' << Qt::endl;
+    });
     QObject::connect(&run, &ParallelRun::domainDone, [&](int, const CombinedQueryEngine* query) {
-        const MissingFigures missing = missingFigures(*query);
-        const auto blocked = std::count_if(missing.cbegin(), missing.cend(), [](const auto& m) {
-            return m.second == verdictKey(Verdict::Blocked);
-        });
+        const MissingFigures missing = missingReasons(*query);
         progress.clear();
         report.domainDone(query->domain(), query->values(), missing);
-        progress.finished(int(blocked), run.inFlight());
+        progress.finished(int(missing.values().count(verdictKey(Verdict::Blocked))), run.inFlight());
     });
     QEventLoop loop;
     QObject::connect(&run, &ParallelRun::finished, &loop, &QEventLoop::quit);
@@ -168,21 +166,24 @@ void runDomains(const QStringList& domains, int jobs, DomainReport& report) {
     progress.clear();
 }
 
-// The least gap at each service host: a role's own from rules.json, else the command's; a host
-// that serves two roles keeps the larger.
+// The least gap at each service host ("host:port", as requests are paced): a role's own from
+// rules.json, by whichever scheme a rule asks it; a host that serves two roles keeps the larger.
 QHash<QString, int> hostIntervals(const RoleIntervals& roles) {
     QHash<QString, int> hosts;
     for (auto it = roles.cbegin(); it != roles.cend(); ++it) {
-        int& ms = hosts[serviceHost(it.key())];
-        ms = std::max(ms, it.value());
+        for (const QString& scheme : {QStringLiteral("http://"), QStringLiteral("https://")}) {
+            int& ms = hosts[addressAuthority(scheme + serviceHost(it.key()))];
+            ms = std::max(ms, it.value());
+        }
     }
     return hosts;
 }
 
 void applyHostIntervals(int fallbackMs) {
+    HostPacer& pacer = HostPacer::global();
+    pacer.setInterval(fallbackMs);
     const QHash<QString, int> hosts = hostIntervals(effectiveRules().intervals);
-    Q_UNUSED(fallbackMs);
-    Q_UNUSED(hosts);
+    for (auto it = hosts.cbegin(); it != hosts.cend(); ++it) pacer.setHostInterval(it.key(), it.value());
 }
 
 // A whole number option within [least, most]; nothing when it is given otherwise.

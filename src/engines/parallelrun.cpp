@@ -13,7 +13,9 @@ constexpr int WindowJobs = 4;
 ParallelRun::ParallelRun(int jobs, QObject* parent)
     : QObject(parent), jobs_(std::max(1, jobs)), window_(std::max(1, jobs) * WindowJobs) {}
 
-ParallelRun::~ParallelRun() { qDeleteAll(engines_); }
+ParallelRun::~ParallelRun() {
+    qDeleteAll(engines_);
+}
 
 void ParallelRun::start(const QStringList& domains) {
     domains_ = domains;
@@ -33,11 +35,14 @@ void ParallelRun::fill() {
         if (!self) return;
         auto* engine = new CombinedQueryEngine(this);
         engine->setDeadlineMs(deadlineMs_);
+        engine->setPatient(patient_);
+        connect(engine, &CombinedQueryEngine::waiting, this, &ParallelRun::waiting);
         engines_.insert(index, engine);
         // Seen from the event loop, never inside the engine's own report, so the engine may be
         // deleted from there.
-        connect(engine, &CombinedQueryEngine::finished, this, [this, index] { onFinished(index); },
-                Qt::QueuedConnection);
+        connect(
+            engine, &CombinedQueryEngine::finished, this, [this, index] { onFinished(index); },
+            Qt::QueuedConnection);
         engine->start(domains_[index]);
     }
 }

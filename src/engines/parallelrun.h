@@ -19,30 +19,35 @@ namespace zorvan {
 // back a bounded number of finished ones, never the whole list.
 class ParallelRun : public QObject {
     Q_OBJECT
-public:
+  public:
     explicit ParallelRun(int jobs, QObject* parent = nullptr);
     ~ParallelRun() override;
 
     void setDeadlineMs(int ms) { deadlineMs_ = ms; }
+    // See CombinedQueryEngine::setPatient.
+    void setPatient(bool patient) { patient_ = patient; }
     void start(const QStringList& domains);
 
     // Queries started and not yet finished.
     int inFlight() const { return int(engines_.size() - finished_.size()); }
 
-Q_SIGNALS:
+  Q_SIGNALS:
     // A query is about to start.
     void domainStarted(int index, const QString& domain);
     // In list order; the engine is deleted once the listeners return.
     void domainDone(int index, const zorvan::CombinedQueryEngine* query);
     void finished();
+    // A service asked its host to wait (patient queries only).
+    void waiting(const QString& host, double seconds, const QString& reason);
 
-private:
+  private:
     void fill();
     void onFinished(int index);
 
     int jobs_;
     int window_;
     int deadlineMs_ = CombinedQueryEngine::DefaultDeadlineMs;
+    bool patient_ = false;
     QStringList domains_;
     int next_ = 0;      // the next domain to start
     int reported_ = 0;  // the next domain to report

@@ -132,6 +132,23 @@ QList<std::pair<QString, int>> repeatedKeys(const QByteArray& bytes) {
     return counts;
 }
 
+// One rule's fields over the figure's rule; the problems of those that cannot be used.
+void applyRule(const QString& name, Figure figure, const QJsonObject& fields, const QString& fileName,
+               LoadedRules& out) {
+    for (auto field = fields.begin(); field != fields.end(); ++field) {
+        const auto key = std::find_if(std::begin(keys), std::end(keys), [&](const Key& k) {
+            return field.key() == QLatin1String(k.name) && applies(k, figure);
+        });
+        if (key == std::end(keys)) {
+            out.problems.append({RulesProblem::UnknownKey, fileName, name, field.key(), {}});
+        } else if (auto bad = badValue(*key, field.value())) {
+            out.problems.append({bad->kind, fileName, name, field.key(), bad->detail});
+        } else {
+            out.rules[figure].*(key->member) = field.value().toString();
+        }
+    }
+}
+
 // rules.json's "intervals": each known role's gap; the problems of the rest.
 void readIntervals(const QJsonValue& value, const QString& fileName, LoadedRules& out) {
     const QString name = QStringLiteral("intervals");
@@ -281,19 +298,7 @@ LoadedRules applyRulesFile(const QByteArray& json, const QString& fileName) {
             problem(RulesProblem::NotAnObject, rule.key());
             continue;
         }
-        const QJsonObject fields = rule.value().toObject();
-        for (auto field = fields.begin(); field != fields.end(); ++field) {
-            const auto key = std::find_if(std::begin(keys), std::end(keys), [&](const Key& k) {
-                return field.key() == QLatin1String(k.name) && applies(k, *figure);
-            });
-            if (key == std::end(keys)) {
-                problem(RulesProblem::UnknownKey, rule.key(), field.key());
-            } else if (auto bad = badValue(*key, field.value())) {
-                problem(bad->kind, rule.key(), field.key()).detail = bad->detail;
-            } else {
-                out.rules[*figure].*(key->member) = field.value().toString();
-            }
-        }
+        applyRule(rule.key(), *figure, rule.value().toObject(), fileName, out);
     }
     return out;
 }

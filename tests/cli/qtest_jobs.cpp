@@ -68,7 +68,8 @@ private Q_SLOTS:
         for (int d = 0; d < 12; ++d) domains.append(S("resume%1.test").arg(d));
         QVERIFY(test::writeFile(configFilePath(), encodeAnsi(S("[section]\r\nurl=") + domains.join(u',') + S("\r\n"))));
         fx->services.setLatency(QString(), 30);
-        const QStringList line = {S("batch"), S("--save"), S("--resume"), S("--jobs"), S("3"), S("--format"), S("csv")};
+        const QStringList line = {S("batch"), S("--save"), S("--resume"), S("--jobs"), S("3"),
+                                  S("--host-interval"), S("0"), S("--format"), S("csv")};
         QProcess* first = test::cliProcess(line, fx->home.path(), this);
         first->start();
         QVERIFY(test::waitFor([] { return historyDomains(test::fileBytes(historyFilePath())).size() >= 3; }, 60000));
@@ -101,6 +102,24 @@ private Q_SLOTS:
         QCOMPARE(json.value(S("drops")).toArray().size(), 0);
         const test::CliRun text = cli({S("query"), S("gone.test")});
         QVERIFY2(text.out.contains("X: ") && text.out.contains("indexed.bing (no-answer)"), text.out);
+    }
+
+    // A role's gap kept in rules.json paces its host, whatever --host-interval says, and `rules` shows it.
+    void aRoleIntervalInRulesJsonPacesItsHost() {
+        QVERIFY(test::writeFile(fx->homeFile(S("rules.json")), R"({"intervals": {"alexa": 400}})"));
+        QVERIFY(cli({S("rules")}).out.contains("\"intervals\": {\n    \"alexa\": 400\n  }"));
+        const test::CliRun run = cli({S("query"), S("a.test"), S("b.test"), S("c.test"), S("--jobs"), S("3"),
+                                      S("--host-interval"), S("0")});
+        QCOMPARE(run.status, 0);
+        QList<qint64> starts;
+        for (const auto& entry : fx->services.log(Role::Alexa)) starts.append(entry.startMs);
+        std::sort(starts.begin(), starts.end());
+        QCOMPARE(starts.size(), 3);
+        // Starts as the stand-in sees them: the first request of a process may be held a little
+        // longer on its way there than the next.
+        constexpr qint64 allowance = 40;
+        for (int i = 1; i < starts.size(); ++i)
+            QVERIFY2(starts[i] - starts[i - 1] >= 400 - allowance, QByteArray::number(starts[i] - starts[i - 1]));
     }
 
     void optionLimitsAreUsageErrors() {
