@@ -4,8 +4,8 @@
 #include <unistd.h>
 
 #include "cli/cli.h"
-#include "domains/domainlist.h"
 #include "cli/progress.h"
+#include "domains/domainlist.h"
 #include "engines/parallelrun.h"
 #include "engines/queryengine.h"
 #include "engines/rules.h"
