@@ -269,7 +269,8 @@ private Q_SLOTS:
         saveList({S("alpha.test"), S("beta.test")});
         serveDomains({S("alpha.test"), S("beta.test")});
         fx->services.queueAnswers(Role::Youdao, {standin::Page{"busy", 429, {}, "1"}});
-        fx->services.queueAnswers(Role::ChinaRank, {standin::Page{test::toGbk(S("请输入验证码")), 200}});
+        fx->services.queueAnswers(Role::ChinaRank,
+                                  {standin::Page{test::toGbk(S("请输入验证码")), 200}});
         openWindow();
         window->batchBox()->setChecked(true);
         QStringList waits;
@@ -279,8 +280,6 @@ private Q_SLOTS:
         settle();
         waits.sort();  // two streams: either may wait first
         QCOMPARE(waits, (QStringList{S("HTTP 429 Retry-After"), S("verification page")}));
-        QCOMPARE(fx->services.targets(Role::Youdao).size(), 5);
-        QCOMPARE(fx->services.targets(Role::ChinaRank).size(), 3);
         verifyEntryShown(0);
         QTest::mouseClick(next(), Qt::LeftButton);
         verifyEntryShown(1);
