@@ -46,6 +46,24 @@ bool sendAlert(const QList<NotifyTarget>& targets, const Alert& alert, const Run
     return all;
 }
 
+std::optional<RunAlerts> runAlerts(bool notify, Console& console) {
+    if (!notify) return std::nullopt;
+    RunAlerts alerts{notifyTargets(console), RunCollector(platform().now())};
+    if (alerts.targets && alerts.targets->isEmpty())
+        console.fail(QStringLiteral("no usable target in ") + notifyFilePath() + QStringLiteral(": no alert is sent"));
+    return alerts;
+}
+
+bool sendRunAlerts(const RunAlerts& alerts, Console& console) {
+    const RunSummary summary = alerts.collector.finish(platform().now());
+    const QList<Alert> due = alertsForRun(summary);
+    if (due.isEmpty()) return true;
+    if (!alerts.targets || alerts.targets->isEmpty()) return false;
+    bool all = true;
+    for (const Alert& alert : due) all = sendAlert(*alerts.targets, alert, &summary, console, false) && all;
+    return all;
+}
+
 // The parser lets notify run only with --test.
 int runNotify(const Invocation&, Console& console) {
     const auto targets = notifyTargets(console);

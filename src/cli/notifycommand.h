@@ -4,6 +4,7 @@
 #include <QStringList>
 #include <optional>
 
+#include "notify/runcollector.h"
 #include "notify/runsummary.h"
 #include "notify/targets.h"
 
@@ -18,5 +19,19 @@ std::optional<QList<NotifyTarget>> notifyTargets(Console& console);
 // with its answer (never its address or secret). True when every target took it.
 bool sendAlert(const QList<NotifyTarget>& targets, const Alert& alert, const RunSummary* summary,
                Console& console, bool printDelivered);
+
+// --notify on a run: where its alerts go and what it found for them, gathered as each domain ends.
+struct RunAlerts {
+    std::optional<QList<NotifyTarget>> targets;  // none without notify.json
+    RunCollector collector;
+};
+
+// A run's alerts when --notify was given; a missing notify.json, or one without a usable target,
+// is told once and the run goes on.
+std::optional<RunAlerts> runAlerts(bool notify, Console& console);
+
+// Sends what the run found, if anything. False when an alert that was due reached not every
+// target, or no target at all.
+bool sendRunAlerts(const RunAlerts& alerts, Console& console);
 
 }  // namespace zorvan::cli
