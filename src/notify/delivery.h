@@ -28,6 +28,13 @@ void deliverAsync(const QList<NotifyTarget>& targets, const Alert& alert, const 
                   QObject* context, std::function<void(const QList<DeliveryResult>&)> done,
                   const DeliveryPlan& plan = {});
 
+// Sends each alert of a run to every target, one alert after another, and calls done once, later,
+// with every result: the first alert's targets in order, then the next one's. Nothing is called
+// when context is destroyed first.
+void deliverEachAsync(const QList<NotifyTarget>& targets, const QList<Alert>& alerts, const RunSummary& summary,
+                      QObject* context, std::function<void(const QList<DeliveryResult>&)> done,
+                      const DeliveryPlan& plan = {});
+
 // text with the target's secret and the key-bearing parts of its address blanked out.
 QString withoutSecrets(QString text, const NotifyTarget& target);
 

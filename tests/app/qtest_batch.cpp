@@ -6,9 +6,15 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
 #include <QLabel>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QSignalSpy>
+#include <QTcpServer>
+#include <QTcpSocket>
 #include <QTimer>
 #include <QToolButton>
 #include <QtTest>
@@ -23,6 +29,7 @@
 #include "domains/gui/listeditor.h"
 #include "engines/countrows.h"
 #include "fieldnames.h"
+#include "robotreceiver.h"
 #include "fetch/services.h"
 #include "windowfixture.h"
 #include "vocab/text.h"
@@ -326,6 +333,45 @@ private Q_SLOTS:
         QTest::mouseClick(next(), Qt::LeftButton);
         QCOMPARE(window->domain(), S(" alpha.test"));
         QCOMPARE(shownFields(), QStringList(18, S("-")));
+    }
+
+    void batchRunSendsItsAlertsAndClosingMidDeliveryAbortsThem() {
+        saveList({S("alpha.test"), S("beta.test")});
+        serveDomains({S("alpha.test"), S("beta.test")});
+        QFile history(historyFilePath());
+        QVERIFY(history.open(QIODevice::WriteOnly) && history.write("[alpha.test]\r\n2010-5-12=99999999/99999999\r\n") > 0);
+        history.close();
+        test::RobotReceiver robot;
+        const auto target = [this](const QString& url) {
+            QFile notify(fx->homeFile(S("notify.json")));
+            QVERIFY(notify.open(QIODevice::WriteOnly));
+            notify.write((S("{\"targets\": [{\"kind\": \"webhook\", \"url\": \"") + url + S("\"}]}")).toUtf8());
+        };
+        target(robot.url(S("/hook")));
+        openWindow();
+        window->batchBox()->setChecked(true);
+        QSignalSpy sent(window.get(), &MainWindow::runAlertsSent);
+        runBatch();
+        QVERIFY(sent.count() == 1 || sent.wait(20000));
+        QCOMPARE(robot.received().size(), 1);
+        const QJsonObject body = QJsonDocument::fromJson(robot.received().first().body).object();
+        QCOMPARE(body.value(S("kind")).toString(), S("drop"));
+        QCOMPARE(body.value(S("run")).toObject().value(S("domains")).toInt(), 2);
+        QCOMPARE(body.value(S("drops")).toArray().first().toObject().value(S("domain")).toString(), S("alpha.test"));
+
+        // A target that takes the request and never answers: the window closes while it waits.
+        QTcpServer silent;
+        QVERIFY(silent.listen(QHostAddress::LocalHost));
+        target(S("http://127.0.0.1:%1/hook").arg(silent.serverPort()));
+        QSignalSpy connected(&silent, &QTcpServer::newConnection);
+        QTest::mouseClick(window->queryButton(), Qt::LeftButton);
+        QVERIFY(connected.wait(30000));
+        QTcpSocket* socket = silent.nextPendingConnection();
+        QVERIFY(test::waitFor([&] { return socket->bytesAvailable() > 0; }));
+        QSignalSpy aborted(socket, &QTcpSocket::disconnected);
+        window.reset();
+        QVERIFY(aborted.wait(10000));
+        QCOMPARE(sent.count(), 1);
     }
 
     void editorSaveOfBlankLinesEmptiesTheList() {
