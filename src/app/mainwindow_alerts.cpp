@@ -31,13 +31,9 @@ void MainWindow::sendRunAlerts() {
     }
     // Closing the window deletes the context, which aborts whatever is still on its way.
     auto* context = new QObject(this);
-    deliverEachAsync(loaded.targets, alerts, summary, context, [this, context](const QList<DeliveryResult>& results) {
+    deliverEachAsync(loaded.targets, alerts, &summary, context, [this, context](const QList<DeliveryResult>& results) {
         for (const DeliveryResult& r : results)
-            if (!r.delivered)
-                qWarning().noquote() << QStringLiteral("alert not delivered to %1 after %2 attempts: %3")
-                                            .arg(r.target)
-                                            .arg(r.attempts)
-                                            .arg(r.answer);
+            if (!r.delivered) qWarning().noquote() << QStringLiteral("alert ") + r.failure();
         context->deleteLater();
         Q_EMIT runAlertsSent();
     });

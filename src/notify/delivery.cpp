@@ -144,7 +144,7 @@ private:
 struct AlertsInTurn {
     QList<NotifyTarget> targets;
     QList<Alert> alerts;
-    RunSummary summary;
+    std::optional<RunSummary> summary;
     DeliveryPlan plan;
     std::function<void(const QList<DeliveryResult>&)> done;
     QList<DeliveryResult> results;
@@ -157,7 +157,7 @@ void deliverNext(const std::shared_ptr<AlertsInTurn>& run, QObject* context) {
         return;
     }
     const Alert& alert = run->alerts[run->next++];
-    deliverAsync(run->targets, alert, &run->summary, context, [run, context](const QList<DeliveryResult>& results) {
+    deliverAsync(run->targets, alert, run->summary ? &*run->summary : nullptr, context, [run, context](const QList<DeliveryResult>& results) {
         run->results += results;
         deliverNext(run, context);
     }, run->plan);
@@ -165,11 +165,16 @@ void deliverNext(const std::shared_ptr<AlertsInTurn>& run, QObject* context) {
 
 }  // namespace
 
-void deliverEachAsync(const QList<NotifyTarget>& targets, const QList<Alert>& alerts, const RunSummary& summary,
+QString DeliveryResult::failure() const {
+    return QStringLiteral("%1: not delivered after %2 attempts: %3").arg(target).arg(attempts).arg(answer);
+}
+
+void deliverEachAsync(const QList<NotifyTarget>& targets, const QList<Alert>& alerts, const RunSummary* summary,
                       QObject* context, std::function<void(const QList<DeliveryResult>&)> done,
                       const DeliveryPlan& plan) {
-    deliverNext(std::make_shared<AlertsInTurn>(AlertsInTurn{targets, alerts, summary, plan, std::move(done), {}, 0}),
-                context);
+    auto run = std::make_shared<AlertsInTurn>(AlertsInTurn{targets, alerts, std::nullopt, plan, std::move(done), {}, 0});
+    if (summary) run->summary = *summary;
+    deliverNext(run, context);
 }
 
 QString withoutSecrets(QString text, const NotifyTarget& target) {
