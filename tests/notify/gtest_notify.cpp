@@ -6,7 +6,6 @@
 
 #include "fetch/fetch.h"
 #include "notify/delivery.h"
-#include "notify/runcollector.h"
 #include "robotreceiver.h"
 #include "standinfixture.h"
 
@@ -130,35 +129,6 @@ TEST(Notify, BlocksAreNewsButNeverDrops) {
     // The same service's figures count together.
     run.addMissing(QStringLiteral("baidu_snapshot"), QStringLiteral("blocked"));
     EXPECT_EQ(alertsForRun(run).size(), 1);
-}
-
-TEST(Notify, ACollectedRunCountsAnsweredFiguresAndEachXByItsReason) {
-    FigureValues values;
-    FigureVerdicts verdicts{};
-    for (const FigureInfo& f : figureTable()) {
-        values[f.figure] = QStringLiteral("12");
-        verdicts[size_t(f.figure)] = Verdict::Ok;
-    }
-    values[Figure::PageRank] = Pending;  // not answered by the time the domain was done
-    const auto lose = [&](Figure f, Verdict why) { values[f] = NotFound, verdicts[size_t(f)] = why; };
-    lose(Figure::IndexedBaidu, Verdict::Blocked);
-    lose(Figure::BaiduSnapshot, Verdict::Blocked);
-    lose(Figure::AlexaRank, Verdict::NoAnswer);
-    lose(Figure::IndexedGoogle, Verdict::NotFound);
-    RunCollector collector(QDateTime::currentDateTime());
-    collector.domainDone(QStringLiteral("a.example"), values, verdicts, {}, true);
-    collector.domainDone(QStringLiteral("b.example"), values, verdicts, {{Figure::IndexedBing, 900, 100, {}}}, false);
-    const RunSummary run = collector.finish(QDateTime::currentDateTime());
-    EXPECT_EQ(run.domains, 2);
-    EXPECT_EQ(run.saved, 1);
-    EXPECT_EQ(run.figures, 34);
-    EXPECT_EQ(run.blocked, 4);
-    EXPECT_EQ(run.missing.value(QStringLiteral("indexed.baidu")).value(QStringLiteral("blocked")), 2);
-    EXPECT_EQ(run.missing.value(QStringLiteral("alexa_rank")).value(QStringLiteral("no-answer")), 2);
-    EXPECT_EQ(run.missing.value(QStringLiteral("indexed.google")).value(QStringLiteral("not-found")), 2);
-    EXPECT_FALSE(run.missing.contains(QStringLiteral("pagerank")));
-    ASSERT_EQ(run.drops.size(), 1);
-    EXPECT_EQ(run.drops[0].domain, QStringLiteral("b.example"));
 }
 
 TEST(Notify, ADropMessageListsTheWorstTwentyAndFitsWeCom) {
