@@ -31,6 +31,11 @@ const QList<OptionInfo>& optionTable() {
                         "      with one job, 1000 with more); rules.json's \"intervals\" sets it per role")},
         {QStringLiteral("--resume"), QString(),
          QStringLiteral("with --save: pass over the domains that already have a record of today in history.txt")},
+        {QStringLiteral("--notify"), QString(),
+         QStringLiteral("once the run is over, send its drops, and services blocked or silent for more than a\n"
+                        "      tenth of its figures, to the targets of notify.json (nothing when neither happened)")},
+        {QStringLiteral("--fail-on-notify"), QString(),
+         QStringLiteral("with --notify: exit with status 5 when an alert reached not every target")},
         {QStringLiteral("--output"), QStringLiteral("FILE"), QStringLiteral("the chart's file: .png or .svg")},
         {QStringLiteral("--test"), QString(),
          QStringLiteral("send a short test message to every target of notify.json and print each answer")},
@@ -41,13 +46,14 @@ const QList<OptionInfo>& optionTable() {
 }
 
 const QList<Command>& commands() {
-    static const QStringList queryOptions = {QStringLiteral("--format"),         QStringLiteral("--save"),
-                                             QStringLiteral("--drop-threshold"), QStringLiteral("--fail-on-drop"),
-                                             QStringLiteral("--jobs"),           QStringLiteral("--host-interval")};
+    static const QStringList queryOptions = {
+        QStringLiteral("--format"),       QStringLiteral("--save"),   QStringLiteral("--drop-threshold"),
+        QStringLiteral("--fail-on-drop"), QStringLiteral("--jobs"),   QStringLiteral("--host-interval"),
+        QStringLiteral("--notify"),       QStringLiteral("--fail-on-notify")};
     static const QStringList batchOptions = queryOptions + QStringList{QStringLiteral("--resume")};
     static const QString runOptions =
         QStringLiteral("[--format text|json|csv] [--save] [--drop-threshold PCT] [--fail-on-drop] [--jobs N]\n"
-                       "      [--host-interval MS]");
+                       "      [--host-interval MS] [--notify [--fail-on-notify]]");
     static const QString domain = QStringLiteral("DOMAIN");
     static const QList<Command> table = {
         {QStringLiteral("query"), QStringLiteral("DOMAIN... ") + runOptions,
@@ -140,7 +146,9 @@ QString helpText() {
         "     for batch also a saved list without domains, or entries passed over (the rest ran)\n"
         "  3  a file could not be read or written; it was left whole\n"
         "  4  a figure dropped and --fail-on-drop was given\n"
-        "  5  an alert reached not every target of notify.json (notify --test, or a run told to fail on it)\n");
+        "  5  an alert reached not every target of notify.json (notify --test, or a run told to fail on it)\n"
+        "When a run has several of these, the first in this order is its status: 3, 2, 4, 5 (a failed\n"
+        "file or a passed-over entry says more than a drop, and a drop more than its undelivered alert).\n");
     return text;
 }
 

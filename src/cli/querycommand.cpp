@@ -4,6 +4,7 @@
 #include <unistd.h>
 
 #include "cli/cli.h"
+#include "cli/notifycommand.h"
 #include "cli/progress.h"
 #include "domains/domainlist.h"
 #include "engines/parallelrun.h"
@@ -95,11 +96,12 @@ struct DomainReport {
     // domain is still to come again, so a long list does not hold every domain's records.
     QHash<QString, std::optional<QList<StoredRecord>>> before;
     QHash<QString, int> usesLeft;
+    RunCollector* alerts = nullptr;  // with --notify
 
     void expect(const QStringList& domains) {
         for (const QString& domain : domains) ++usesLeft[domain];
     }
-    void domainDone(const QString& domain, const FigureValues& values, const MissingFigures& missing);
+    void domainDone(const CombinedQueryEngine& query, const MissingFigures& missing);
     std::optional<QList<StoredRecord>> recordsBefore(const QString& domain);
 };
 
@@ -113,7 +115,9 @@ std::optional<QList<StoredRecord>> DomainReport::recordsBefore(const QString& do
     return records;
 }
 
-void DomainReport::domainDone(const QString& domain, const FigureValues& values, const MissingFigures& missing) {
+void DomainReport::domainDone(const CombinedQueryEngine& query, const MissingFigures& missing) {
+    const QString& domain = query.domain();
+    const FigureValues& values = query.values();
     const QDate today = platform().now().date();
     FigureRow row{domain, shortDate(today), values, false, {}};
     QList<FigureDrop> drops;
@@ -127,13 +131,17 @@ void DomainReport::domainDone(const QString& domain, const FigureValues& values,
     dropped = dropped || !drops.isEmpty();
     row.extras.append(dropsExtra(drops));
     row.extras.append(missingExtra(missing));
+    bool saved = false;
     if (save) {
         if (const FileError error = saveHistoryTo(historyFilePath(), domain, row.values, row.date)) {
             console.fail(QStringLiteral("cannot save the record of ") + domain + QStringLiteral(" in ") +
                          historyFilePath() + QStringLiteral(": ") + error->english());
             status = FileFailed;
+        } else {
+            saved = true;
         }
     }
+    if (alerts) alerts->domainDone(domain, values, figureVerdicts(query), drops, saved);
     print(console, format, row);
 }
 
@@ -155,7 +163,7 @@ void runDomains(const QStringList& domains, int jobs, DomainReport& report) {
     QObject::connect(&run, &ParallelRun::domainDone, [&](int, const CombinedQueryEngine* query) {
         const MissingFigures missing = missingReasons(*query);
         progress.clear();
-        report.domainDone(query->domain(), query->values(), missing);
+        report.domainDone(*query, missing);
         progress.finished(int(missing.values().count(verdictKey(Verdict::Blocked))), run.inFlight());
     });
     QEventLoop loop;
@@ -214,7 +222,9 @@ std::optional<RunOptions> runOptions(const Invocation& invocation, Console& cons
                         : !jobs      ? QStringLiteral("--jobs takes a whole number from 1 to %1").arg(MostJobs)
                         : !interval  ? QStringLiteral("--host-interval takes milliseconds from 0 to %1")
                                           .arg(MostHostInterval)
-                                     : QString();
+                        : invocation.has(QStringLiteral("--fail-on-notify")) && !invocation.has(QStringLiteral("--notify"))
+                            ? QStringLiteral("--fail-on-notify goes with --notify")
+                            : QString();
     if (!why.isEmpty()) {
         console.fail(why);
         return std::nullopt;
@@ -222,8 +232,8 @@ std::optional<RunOptions> runOptions(const Invocation& invocation, Console& cons
     return RunOptions{*format, *threshold, *jobs, *interval};
 }
 
-// The combined query of each domain, in list order.
-int queryDomains(const QStringList& domains, const Invocation& invocation, Console& console) {
+// The combined query of each domain, in list order; skipped: the domains a resumed run passed over.
+int queryDomains(const QStringList& domains, const Invocation& invocation, Console& console, int skipped = 0) {
     const auto options = runOptions(invocation, console);
     if (!options) return UsageError;
     for (const QString& domain : domains)
@@ -231,12 +241,16 @@ int queryDomains(const QStringList& domains, const Invocation& invocation, Conso
     applyHostIntervals(options->hostInterval);
     if (options->format == Format::Csv)
         console.out << csvLine(csvColumns({QStringLiteral("drops"), QStringLiteral("missing")}));
+    auto alerts = runAlerts(invocation.has(QStringLiteral("--notify")), console);
+    if (alerts) alerts->collector.addSkipped(skipped);
     DomainReport report{console, options->format, options->threshold, invocation.has(QStringLiteral("--save")),
-                        Ran, false, {}, {}};
+                        Ran, false, {}, {}, alerts ? &alerts->collector : nullptr};
     runDomains(domains, options->jobs, report);
-    // A file that failed says more than a drop: it wins.
-    if (report.status == Ran && report.dropped && invocation.has(QStringLiteral("--fail-on-drop"))) return DropFound;
-    return report.status;
+    const bool told = !alerts || sendRunAlerts(*alerts, console);
+    // A file that failed says more than a drop, and a drop more than an alert that missed a target.
+    if (report.status != Ran) return report.status;
+    if (report.dropped && invocation.has(QStringLiteral("--fail-on-drop"))) return DropFound;
+    return told || !invocation.has(QStringLiteral("--fail-on-notify")) ? Ran : NotifyFailed;
 }
 
 // --resume: the domains without a record of today in history.txt, read once; nothing when the
@@ -305,7 +319,7 @@ int runBatch(const Invocation& invocation, Console& console) {
     std::optional<QStringList> rest = domains;
     if (invocation.has(QStringLiteral("--resume")) && !(rest = domainsNotSavedToday(domains, console)))
         return FileFailed;
-    const int status = queryDomains(*rest, invocation, console);
+    const int status = queryDomains(*rest, invocation, console, int(domains.size() - rest->size()));
     // The rest ran; a refused entry still makes the run's end an input error, unless a file failed.
     return refused && status != FileFailed ? UsageError : status;
 }
