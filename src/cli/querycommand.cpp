@@ -149,8 +149,9 @@ void DomainReport::domainDone(const CombinedQueryEngine& query, const MissingFig
 // it are done.
 void runDomains(const QStringList& domains, int jobs, DomainReport& report) {
     ParallelRun run(jobs);
-    // A run of many domains is what gets a host to ask for a pause: it is obeyed, never fought.
-    run.setPatient(true);
+    // Domains side by side are what gets a host to ask for a pause: it is obeyed, never fought. One
+    // job keeps today's requests exactly, each answer taken as it comes.
+    run.setPatient(jobs > 1);
     Progress progress(report.console.err, ::isatty(STDERR_FILENO) == 1, int(domains.size()));
     QObject::connect(&run, &ParallelRun::domainStarted, [&](int index, const QString& domain) {
         progress.started(index, domain, run.inFlight() + 1);
