@@ -63,7 +63,6 @@ class RequestSequencer : public QObject {
     // the request is asked again once the host's wait is over (a refusal at most
     // MaxBlockedRetries times). Impatient (the default): each answer is handed on as it came.
     void setPatient(bool patient) { patient_ = patient; }
-    bool isPatient() const { return patient_; }
 
     static constexpr int MaxBlockedRetries = 2;
     // Retry-After waits obeyed for one request before its answer is handed on as it is; a
