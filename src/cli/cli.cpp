@@ -29,6 +29,12 @@ const QList<OptionInfo>& optionTable() {
          QStringLiteral("send a short test message to every target of notify.json and print each answer")},
         {QStringLiteral("--kind"), QStringLiteral("indexed|backlinks"),
          QStringLiteral("which count of each engine the chart follows (default indexed)")},
+        {QStringLiteral("--list"), QStringLiteral("FILE"),
+         QStringLiteral("the domains of FILE (UTF-8, one a line; blank lines and # comments left out)\n"
+                        "      instead of the saved list")},
+        {QStringLiteral("--shard"), QStringLiteral("K/N"),
+         QStringLiteral("only the domains of shard K of N: a domain's shard is the first 8 bytes of the SHA-1 of\n"
+                        "      its lower-cased name, modulo N, plus one, so adding a domain never moves another")},
     };
     return options;
 }
@@ -41,9 +47,11 @@ const QList<Command>& commands() {
         {QStringLiteral("query"),
          QStringLiteral("DOMAIN... [--format text|json|csv] [--save] [--drop-threshold PCT] [--fail-on-drop]"),
          QStringLiteral("the combined query of each domain in turn"), queryOptions, {}, domain, 1, -1, runQuery},
-        {QStringLiteral("batch"), QStringLiteral("[--format text|json|csv] [--save] [--drop-threshold PCT] [--fail-on-drop]"),
-         QStringLiteral("the same over the saved domain list of config.ini, in list order"), queryOptions, {}, {},
-         0, 0, runBatch},
+        {QStringLiteral("batch"),
+         QStringLiteral("[--list FILE] [--shard K/N] [--format text|json|csv] [--save] [--drop-threshold PCT] "
+                        "[--fail-on-drop]"),
+         QStringLiteral("the same over the saved domain list of config.ini (or --list FILE), in list order"),
+         queryOptions + QStringList{QStringLiteral("--list"), QStringLiteral("--shard")}, {}, {}, 0, 0, runBatch},
         {QStringLiteral("history"), QStringLiteral("DOMAIN [--format text|json|csv]"),
          QStringLiteral("the domain's stored records, oldest first"), {QStringLiteral("--format")}, {}, domain, 1, 1,
          runHistory},
@@ -62,6 +70,10 @@ const QList<Command>& commands() {
         {QStringLiteral("schedule"), QStringLiteral("[daily HH:MM [-- BATCH OPTIONS] | off]"),
          QStringLiteral("the daily batch run, saving and alerting, as a systemd user timer: set, shown or removed"),
          {}, {}, QStringLiteral("daily HH:MM | off"), 0, -1, runSchedule},
+        {QStringLiteral("import"), QStringLiteral("FILE... [--save]"),
+         QStringLiteral("stores the results of JSON Lines written by query or batch --format json (on any machine)\n"
+                        "      as their day's records, as --save would have; without --save it shows what it would store"),
+         {QStringLiteral("--save")}, {}, QStringLiteral("FILE"), 1, -1, runImport},
         {QStringLiteral("help"), QStringLiteral("[COMMAND]"),
          QStringLiteral("the usage of one command (as COMMAND --help shows it), or this help"), {}, {},
          QStringLiteral("COMMAND"), 0, 1, runHelp},

@@ -91,6 +91,14 @@ bool refuseBadDomain(const QString& domain, Console& console);
 // The domain's stored records; nothing, and the file named on err, when history.txt cannot be read.
 std::optional<QList<StoredRecord>> readRecordsOf(const QString& domain, Console& console);
 
+// The domains batch asks, from --list FILE or the saved list, kept to the shard --shard names;
+// entries refused are told on err and passed over (refused set). Ran, or the status to end with.
+struct BatchDomains {
+    QStringList domains;
+    bool refused = false;
+};
+int batchDomainList(const Invocation& invocation, Console& console, BatchDomains* batch);
+
 // The commands themselves.
 int runQuery(const Invocation& invocation, Console& console);
 int runBatch(const Invocation& invocation, Console& console);
@@ -101,6 +109,7 @@ int runChart(const Invocation& invocation, Console& console);
 int runHelp(const Invocation& invocation, Console& console);
 int runNotify(const Invocation& invocation, Console& console);
 int runSchedule(const Invocation& invocation, Console& console);
+int runImport(const Invocation& invocation, Console& console);
 
 // Tells on err what of rules.json could not be used (the built-ins stand in for it).
 void reportRuleProblems(Console& console);
