@@ -6,6 +6,7 @@
 #include <QFile>
 #include <QSaveFile>
 #include <chrono>
+#include <limits>
 #include <optional>
 #include <vector>
 #include <zlib.h>
@@ -58,6 +59,7 @@ struct Services::Role {
     std::thread thread;
     // Guarded by Services::mutex_.
     std::vector<std::pair<QByteArray, Page>> routes;
+    QList<Page> queued;
     int latencyMs = 0;
     Failure failure = Failure::None;
 };
@@ -172,7 +174,16 @@ void Services::setRoute(const QString& role, const QByteArray& prefix, const QSt
 
 void Services::clearRoutes() {
     std::lock_guard lock(mutex_);
-    for (auto& r : roles_) r->routes.clear();
+    for (auto& r : roles_) {
+        r->routes.clear();
+        r->queued.clear();
+    }
+}
+
+void Services::queueAnswers(const QString& role, const QList<Page>& pages) {
+    std::lock_guard lock(mutex_);
+    for (auto& r : roles_)
+        if (r->name == role) r->queued.append(pages);
 }
 
 int Services::loadRoutes(const QString& folder, const QString& filter) {
@@ -271,7 +282,8 @@ void Services::answer(Role& role, const void* request, void* response) {
         log_.push_back({elapsedMs(), -1, role.name, target});
         latency = role.latencyMs;
         failure = role.failure;
-        qsizetype best = -1;
+        qsizetype best = role.queued.isEmpty() ? -1 : std::numeric_limits<qsizetype>::max();
+        if (!role.queued.isEmpty()) page = role.queued.takeFirst();
         for (const auto& route : role.routes) {
             if (target.startsWith(route.first) && route.first.size() > best) {
                 best = route.first.size();
@@ -332,6 +344,7 @@ void Services::answer(Role& role, const void* request, void* response) {
             if (page) {
                 res.status = page->status;
                 if (!page->location.isEmpty()) res.set_header("Location", withHosts(page->location).toStdString());
+                if (!page->retryAfter.isEmpty()) res.set_header("Retry-After", page->retryAfter.toStdString());
                 res.set_content(withHosts(page->body).toStdString(), "text/html");
             } else {
                 res.status = 404;

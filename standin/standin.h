@@ -2,6 +2,7 @@
 
 #include <QByteArray>
 #include <QHash>
+#include <QList>
 #include <QString>
 #include <QStringList>
 #include <condition_variable>
@@ -21,6 +22,7 @@ struct Page {
     QByteArray body;
     int status = 200;
     QByteArray location = {};  // sent as the Location header when set, with "{{host:role}}" filled in
+    QByteArray retryAfter = {};  // sent as the Retry-After header when set
 };
 
 enum class Failure {
@@ -65,6 +67,9 @@ public:
     void setRoute(const QString& role, const QByteArray& prefix, const Page& page);
     void setRoute(const QString& role, const QByteArray& prefix, const QString& utf8Body);
     void clearRoutes();
+    // The next requests to a role get these pages, one each in order, whatever their target;
+    // then its routes answer again. Appends to what is still queued.
+    void queueAnswers(const QString& role, const QList<Page>& pages);
     // Reads every "*.routes" file of a folder: lines "role prefix file" (file relative to the
     // folder; "#" starts a comment). Returns the number of routes read, -1 on an unreadable folder.
     // A name filter picks some of the files ("engines.routes").

@@ -28,6 +28,9 @@ void MainWindow::startCombinedQuery() {
     // The query keeps the domain it was started for, whatever the box shows later.
     const QString domain = bar_->box->currentText();
     lockForQuery(domain);
+    // Batch mode walks many domains: it waits out a service's asked-for pause and asks a refused
+    // row again. A single query keeps its exact timing and requests.
+    run_->setPatient(bar_->batch->isChecked());
     if (domain.isEmpty()) run_->queryPageRankOnly(domain);
     else run_->query(domain);
 }

@@ -62,7 +62,9 @@ CombinedQueryEngine* BatchRun::replaceEngine() {
     delete engine_;
     engine_ = new CombinedQueryEngine(this);
     engine_->setDeadlineMs(deadlineMs_);
+    engine_->setPatient(patient_);
     connect(engine_, &CombinedQueryEngine::figureReady, this, &BatchRun::figureReady);
+    connect(engine_, &CombinedQueryEngine::waiting, this, &BatchRun::waiting);
     return engine_;
 }
 

@@ -60,6 +60,8 @@ public:
 
     void setDoneWhen(DoneWhen when) { doneWhen_ = when; }
     void setDeadlineMs(int ms) { deadlineMs_ = ms; }
+    // For the queries from the next one on (see CombinedQueryEngine::setPatient).
+    void setPatient(bool patient) { patient_ = patient; }
 
     // The list walked. Records stored for another list are dropped. True when they were.
     bool setList(const QStringList& entries);
@@ -96,6 +98,8 @@ Q_SIGNALS:
     void domainDone(int index, const zorvan::CombinedQueryEngine* query);
     // The walk has queried its last entry.
     void finished();
+    // A service asked its host to wait (patient queries only).
+    void waiting(const QString& host, double seconds, const QString& reason);
 
 private:
     CombinedQueryEngine* replaceEngine();
@@ -104,6 +108,7 @@ private:
 
     DoneWhen doneWhen_ = DoneWhen::Batches;
     int deadlineMs_;
+    bool patient_ = false;
     QStringList entries_;
     QStringList records_ = BatchBook::initialRecords();
     BatchBook book_;

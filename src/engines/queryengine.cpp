@@ -26,6 +26,7 @@ void addBatch(QList<Step>& stream, const QList<CountRow>& rows) {
 CombinedQueryEngine::CombinedQueryEngine(QObject* parent)
     : QObject(parent), requests_(new RequestSequencer(this)) {
     connect(requests_, &RequestSequencer::idle, this, &CombinedQueryEngine::finished);
+    connect(requests_, &RequestSequencer::waiting, this, &CombinedQueryEngine::waiting);
 }
 
 CombinedQueryEngine::~CombinedQueryEngine() = default;
@@ -88,6 +89,15 @@ void CombinedQueryEngine::deliver(Figure figure, const ValueResult& result) {
     values_[figure] = result.text;
     results_[size_t(figure)] = result;
     Q_EMIT figureReady(figure, result.text);
+}
+
+QMap<QString, QString> missingReasons(const CombinedQueryEngine& query) {
+    QMap<QString, QString> reasons;
+    for (const FigureInfo& info : figureTable()) {
+        if (query.values()[info.figure] == NotFound)
+            reasons.insert(info.key, verdictKey(query.result(info.figure).verdict));
+    }
+    return reasons;
 }
 
 }  // namespace zorvan

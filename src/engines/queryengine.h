@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QList>
+#include <QMap>
 #include <QObject>
 #include <QString>
 
@@ -37,6 +38,9 @@ public:
     // The default deadline of a whole query.
     static constexpr int DefaultDeadlineMs = 60000;
     void setDeadlineMs(int ms) { deadlineMs_ = ms; }
+    // Obeys the services' requests to slow down and asks a refused row again (see
+    // RequestSequencer::setPatient); the window's single query stays impatient, as specified.
+    void setPatient(bool patient) { requests_->setPatient(patient); }
 
     // Starts both streams for the domain (used as given, never trimmed).
     void start(const QString& domain);
@@ -59,6 +63,8 @@ Q_SIGNALS:
     void completed();
     // Both streams have ended, the PageRank lookup included.
     void finished();
+    // A service asked its host to wait (only when patient).
+    void waiting(const QString& host, double seconds, const QString& reason);
 
 private:
     void begin(const QString& domain, const QList<QueryStep>& window, const QList<QueryStep>& worker);
@@ -74,5 +80,9 @@ private:
     static constexpr int BatchCount = 4;
     int batchesDone_ = 0;
 };
+
+// Why each figure that shows "X" has none: its key ("indexed.baidu") -> its verdict's key
+// ("blocked", "no-answer", "not-found", "error").
+QMap<QString, QString> missingReasons(const CombinedQueryEngine& query);
 
 }  // namespace zorvan

@@ -233,7 +233,10 @@ private:
             r.outcome = FetchOutcome::Failed;
             r.detail = reply_->errorString();
         }
-        if (r.answered()) r.body = std::move(body_);
+        if (r.answered()) {
+            r.body = std::move(body_);
+            r.retryAfter = reply_->rawHeader("Retry-After").trimmed();
+        }
         if (reply_->url() != reply_->request().url()) r.redirectedTo = reply_->url().toString();
         return r;
     }

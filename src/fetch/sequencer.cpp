@@ -1,10 +1,27 @@
 #include "fetch/sequencer.h"
 
+#include <QDateTime>
 #include <QElapsedTimer>
 #include <QList>
 #include <QPointer>
+#include <QTimer>
+#include <algorithm>
+#include <chrono>
+
+#include "fetch/pacer.h"
 
 namespace zorvan {
+
+// One request from its first turn to the answer handed on, across the times it is asked.
+struct PendingRequest {
+    QString address;
+    QString host;
+    std::function<void(const FetchResult&)> handle;
+    HostPacer::Slot slot;
+    qint64 startedAt = 0;  // on the pacer's clock
+    int blockedRetries = 0;
+    int askedWaits = 0;
+};
 
 struct ChainState {
     QString name;
@@ -23,7 +40,7 @@ void Chain::then(ChainStep step) const {
 }
 
 RequestSequencer::RequestSequencer(QObject* parent)
-    : QObject(parent), requests_(std::make_unique<QObject>()) {}
+    : QObject(parent), requests_(std::make_unique<QObject>()), pacer_(&HostPacer::global()) {}
 
 RequestSequencer::~RequestSequencer() = default;
 
@@ -67,28 +84,81 @@ void RequestSequencer::advance(const std::shared_ptr<ChainState>& chain) {
 void RequestSequencer::send(const std::shared_ptr<ChainState>& chain, const QString& address,
                             std::function<void(const FetchResult&)> then) {
     chain->asking = true;
-    auto handle = [this, chain, then = std::move(then)](const FetchResult& result) {
+    auto request = std::make_shared<PendingRequest>();
+    request->address = address;
+    request->host = addressAuthority(address);
+    request->handle = [this, chain, then = std::move(then)](const FetchResult& result) {
         const QPointer<RequestSequencer> self(this);
         chain->asking = false;
         chain->insertAt = 0;
         then(result);
         if (self && run_ == chain->run) advance(chain);
     };
+    pace(request);
+}
+
+// A request to a host already silent in this query is never made, so it takes no turn.
+void RequestSequencer::pace(const std::shared_ptr<PendingRequest>& request) {
+    if (budget_ && !budget_->silence(request->address).isEmpty()) return ask(request);
+    request->slot = pacer_->reserve(request->host);
+    waitTurn(request);
+}
+
+// With no gap and no wait the request goes out at once, as it always has: no timer in between.
+void RequestSequencer::waitTurn(const std::shared_ptr<PendingRequest>& request) {
+    if (request->slot.waitMs <= 0) return ask(request);
+    if (budget_) budget_->excuseWait(request->slot.waitMs);
+    QTimer::singleShot(std::chrono::milliseconds(request->slot.waitMs), Qt::PreciseTimer, requests_.get(),
+                       [this, request] {
+                           request->slot = pacer_->confirm(request->slot, request->host);
+                           waitTurn(request);
+                       });
+}
+
+void RequestSequencer::ask(const std::shared_ptr<PendingRequest>& request) {
+    request->startedAt = pacer_->now();
     if (!budget_) {
-        fetchAsync(address, defaultFetchOptions(), requests_.get(), std::move(handle));
+        fetchAsync(request->address, defaultFetchOptions(), requests_.get(), [this, request](const FetchResult& r) {
+            if (!askAgain(request, r)) request->handle(r);
+        });
         return;
     }
     // A request not made because its host was silent before tells that earlier reason.
-    const QString silence = budget_->silence(address);
+    const QString silence = budget_->silence(request->address);
     FetchBudget* budget = budget_.get();
-    fetchAsync(address, budget->optionsFor(address), requests_.get(),
-               [budget, address, silence, handle = std::move(handle)](const FetchResult& r) {
-                   budget->noteResult(address, r);
-                   if (silence.isEmpty()) return handle(r);
-                   FetchResult skipped = r;
-                   skipped.detail = silence;
-                   handle(skipped);
+    fetchAsync(request->address, budget->optionsFor(request->address), requests_.get(),
+               [this, budget, request, silence](const FetchResult& r) {
+                   budget->noteResult(request->address, r);
+                   FetchResult answer = r;
+                   if (!silence.isEmpty()) answer.detail = silence;
+                   if (!askAgain(request, answer)) request->handle(answer);
                });
+}
+
+// True when the answer is not handed on: the request waits for its host and is asked again (or
+// a receiver of the wait's news ended this run).
+bool RequestSequencer::askAgain(const std::shared_ptr<PendingRequest>& request, const FetchResult& answer) {
+    if (!patient_) return false;
+    const auto slow = slowDownAsked(answer, QDateTime::currentDateTimeUtc());
+    if (!slow) return false;
+    std::optional<qint64> held;
+    bool again = false;
+    if (slow->waitMs) {
+        const qint64 wait = std::min(*slow->waitMs, HostPacer::MaxPauseMs);
+        if (pacer_->pause(request->host, wait)) held = wait;
+        again = request->askedWaits++ < MaxAskedWaits;
+    } else {
+        held = pacer_->slowDown(request->host, request->startedAt);
+        again = slow->blocked && request->blockedRetries++ < MaxBlockedRetries;
+    }
+    if (held) {
+        const QPointer<RequestSequencer> self(this);
+        const quint64 run = run_;
+        Q_EMIT waiting(request->host, double(*held) / 1000.0, slow->reason);
+        if (!self || run_ != run) return true;
+    }
+    if (again) pace(request);
+    return again;
 }
 
 namespace {

@@ -12,8 +12,10 @@
 
 namespace zorvan {
 
+class HostPacer;
 class RequestSequencer;
 struct ChainState;
+struct PendingRequest;
 
 // A handle on one running chain, handed to its steps and kept by their fetches' handlers.
 class Chain {
@@ -55,21 +57,42 @@ class RequestSequencer : public QObject {
     void run(const QString& chain, QList<ChainStep> steps);
     bool isIdle() const { return chains_.isEmpty(); }
 
+    // Every request starts when the pacer gives its host's turn (the process-wide one unless set).
+    void setPacer(HostPacer* pacer) { pacer_ = pacer; }
+    // Patient: an answer that asks the host to slow down is obeyed for every later request, and
+    // the request is asked again once the host's wait is over (a refusal at most
+    // MaxBlockedRetries times). Impatient (the default): each answer is handed on as it came.
+    void setPatient(bool patient) { patient_ = patient; }
+    bool isPatient() const { return patient_; }
+
+    static constexpr int MaxBlockedRetries = 2;
+    // Retry-After waits obeyed for one request before its answer is handed on as it is; a
+    // service that asks for ever must not hold a run for ever.
+    static constexpr int MaxAskedWaits = 5;
+
   Q_SIGNALS:
     // The last running chain has ended.
     void idle();
+    // A host is held: no request starts to it for seconds, as its answer (reason) asked.
+    void waiting(const QString& host, double seconds, const QString& reason);
 
   private:
     friend class Chain;
     void advance(const std::shared_ptr<ChainState>& chain);
     void send(const std::shared_ptr<ChainState>& chain, const QString& address,
               std::function<void(const FetchResult&)> then);
+    void pace(const std::shared_ptr<PendingRequest>& request);
+    void waitTurn(const std::shared_ptr<PendingRequest>& request);
+    void ask(const std::shared_ptr<PendingRequest>& request);
+    bool askAgain(const std::shared_ptr<PendingRequest>& request, const FetchResult& answer);
 
     QHash<QString, std::shared_ptr<ChainState>> chains_;
     std::unique_ptr<FetchBudget> budget_;
     // Parent of every request in flight: dropping it aborts them all.
     std::unique_ptr<QObject> requests_;
     quint64 run_ = 0;
+    HostPacer* pacer_;
+    bool patient_ = false;
 };
 
 // The charset-sniffing value fetch on a chain: the page decoded as code page 936; when it declares

@@ -1,5 +1,8 @@
 #include "fetch/valuefetch.h"
 
+#include <algorithm>
+
+#include "fetch/pacer.h"
 
 namespace zorvan {
 
@@ -56,14 +59,46 @@ ValueResult valueNotFound(const QString& url, const QString& start, const FetchR
     return r;
 }
 
+std::optional<SlowDown> slowDownAsked(const FetchResult& page, const QDateTime& nowUtc) {
+    if (!page.answered()) return std::nullopt;
+    const QString status = QStringLiteral("HTTP %1").arg(page.status);
+    if (page.status == 429 || page.status == 503) {
+        if (const auto wait = retryAfterMs(page.retryAfter, nowUtc))
+            return SlowDown{wait, false, status + QStringLiteral(" Retry-After")};
+    }
+    // Chinese cues read right only in the page's own encoding, which nothing has looked at yet.
+    const bool blocked = looksBlocked(page.status, BytesToText(page.body, QStringLiteral("gb2312"))) ||
+                         looksBlocked(page.status, BytesToText(page.body, QStringLiteral("UTF-8")));
+    if (blocked) {
+        const bool refused = page.status == 403 || page.status == 429;
+        return SlowDown{std::nullopt, true, refused ? status : QStringLiteral("verification page")};
+    }
+    if (page.status == 503) return SlowDown{std::nullopt, false, status};
+    return std::nullopt;
+}
+
+FetchBudget::FetchBudget(int deadlineMs) {
+    clock_.start();
+    if (deadlineMs >= 0) deadlineAt_ = deadlineMs;
+}
+
 FetchOptions FetchBudget::optionsFor(const QString& address) const {
     FetchOptions options = defaultFetchOptions();
     if (silentHosts_.contains(addressAuthority(address))) {
         options.timeoutMs = 0;
-    } else if (!deadline_.isForever()) {
-        options.timeoutMs = int(std::min<qint64>(options.timeoutMs, std::max<qint64>(0, deadline_.remainingTime())));
+    } else if (deadlineAt_) {
+        options.timeoutMs = int(std::clamp<qint64>(*deadlineAt_ - clock_.elapsed(), 0, options.timeoutMs));
     }
     return options;
+}
+
+void FetchBudget::excuseWait(qint64 ms) {
+    const qint64 now = clock_.elapsed();
+    const qint64 from = std::max(now, excusedUntil_);
+    const qint64 until = now + ms;
+    if (until <= from) return;
+    if (deadlineAt_) *deadlineAt_ += until - from;
+    excusedUntil_ = until;
 }
 
 void FetchBudget::noteResult(const QString& address, const FetchResult& result) {

@@ -1,6 +1,7 @@
 #pragma once
 
-#include <QDeadlineTimer>
+#include <QDateTime>
+#include <QElapsedTimer>
 #include <QHash>
 #include <QString>
 #include <functional>
@@ -29,6 +30,15 @@ bool looksBlocked(int status, const QString& page);
 // a refusal (even one that holds the markers: block pages quote counts too); Error for any other
 // status of 400 or more, or a fetch that failed; NoAnswer when the service was silent.
 Verdict pageVerdict(const FetchResult& page, const QString& text);
+
+// How an answer asks its host to slow down. A 429 or 503 with a Retry-After names the wait; a
+// refusal (Blocked, in either of the services' encodings) and a 503 without one only say "slower".
+struct SlowDown {
+    std::optional<qint64> waitMs;  // the wait asked for, from the answer's arrival
+    bool blocked = false;          // the answer is no result: worth asking again later
+    QString reason;                // for a person: "HTTP 429", "verification page" ...
+};
+std::optional<SlowDown> slowDownAsked(const FetchResult& page, const QDateTime& nowUtc);
 
 // A page's body decoded as charset, or empty text when it is no result page (pageVerdict), so
 // that nothing is ever cut from a block or error page.
@@ -61,17 +71,26 @@ ValueResult valueNotFound(const QString& url, const QString& start, const FetchR
 
 // Shared by the requests of one combined query: a host that has not answered once is not asked
 // again, and no request outlives the query's deadline.
+//
+// Time a request spends waiting for its host's turn (a gap kept, or a wait the service asked for)
+// does not count: the deadline bounds services that do not answer, and a service that asks for a
+// wait has answered. Waits of several streams at once count once, so the deadline moves by no
+// more than the wall time spent waiting. The waits themselves are bounded (caps, retry counts).
 class FetchBudget {
 public:
-    explicit FetchBudget(int deadlineMs) : deadline_(deadlineMs) {}
+    explicit FetchBudget(int deadlineMs);
     // The options for a request to address now; a timeout of 0 means "do not ask".
     FetchOptions optionsFor(const QString& address) const;
     void noteResult(const QString& address, const FetchResult& result);
     // Why the address's host did not answer earlier ("连接被拒绝" ...); empty when it has not failed.
     QString silence(const QString& address) const { return silentHosts_.value(addressAuthority(address)); }
+    // A request waits ms from now for its host's turn.
+    void excuseWait(qint64 ms);
 
 private:
-    QDeadlineTimer deadline_;
+    QElapsedTimer clock_;
+    std::optional<qint64> deadlineAt_;  // on clock_; none: no deadline
+    qint64 excusedUntil_ = 0;
     QHash<QString, QString> silentHosts_;
 };
 

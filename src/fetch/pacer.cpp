@@ -1,0 +1,106 @@
+#include "fetch/pacer.h"
+
+#include <QLocale>
+#include <algorithm>
+#include <limits>
+
+namespace zorvan {
+
+HostPacer::HostPacer() { clock_.start(); }
+
+HostPacer& HostPacer::global() {
+    static HostPacer pacer;
+    return pacer;
+}
+
+void HostPacer::setInterval(int ms) {
+    std::lock_guard lock(mutex_);
+    interval_ = std::max(0, ms);
+}
+
+void HostPacer::setHostInterval(const QString& host, int ms) {
+    std::lock_guard lock(mutex_);
+    hostIntervals_.insert(host, std::max(0, ms));
+}
+
+int HostPacer::interval(const QString& host) const {
+    std::lock_guard lock(mutex_);
+    return intervalLocked(host);
+}
+
+int HostPacer::intervalLocked(const QString& host) const { return hostIntervals_.value(host, interval_); }
+
+HostPacer::Slot HostPacer::reserve(const QString& host, const QStringList& exits) {
+    std::lock_guard lock(mutex_);
+    return reserveLocked(host, exits, now());
+}
+
+HostPacer::Slot HostPacer::reserveLocked(const QString& host, const QStringList& asked, qint64 now) {
+    static const QStringList direct{DirectExit};
+    const QStringList& exits = asked.isEmpty() ? direct : asked;
+    Slot best;
+    best.startMs = std::numeric_limits<qint64>::max();
+    for (int i = 0; i < exits.size(); ++i) {
+        const Lane& lane = lanes_[laneKey(exits[i], host)];
+        const qint64 start = std::max({now, lane.nextStart, lane.pausedUntil});
+        if (start < best.startMs) {
+            best.exit = i;
+            best.startMs = start;
+        }
+    }
+    Lane& lane = lanes_[laneKey(exits.value(best.exit, DirectExit), host)];
+    lane.nextStart = best.startMs + std::max<qint64>(intervalLocked(host), lane.slowGap);
+    best.waitMs = best.startMs - now;
+    best.epoch = lane.epoch;
+    return best;
+}
+
+HostPacer::Slot HostPacer::confirm(const Slot& slot, const QString& host, const QStringList& exits) {
+    std::lock_guard lock(mutex_);
+    const qint64 at = now();
+    const Lane& lane = lanes_[laneKey(exits.value(slot.exit, DirectExit), host)];
+    if (lane.epoch != slot.epoch) return reserveLocked(host, exits, at);
+    Slot kept = slot;
+    kept.waitMs = std::max<qint64>(0, slot.startMs - at);
+    return kept;
+}
+
+bool HostPacer::pause(const QString& host, qint64 ms, const QString& exit) {
+    std::lock_guard lock(mutex_);
+    Lane& lane = lanes_[laneKey(exit, host)];
+    const qint64 until = now() + std::clamp<qint64>(ms, 0, MaxPauseMs);
+    if (until <= lane.pausedUntil) return false;
+    lane.pausedUntil = until;
+    ++lane.epoch;
+    return true;
+}
+
+std::optional<qint64> HostPacer::slowDown(const QString& host, qint64 requestStartMs, const QString& exit) {
+    std::lock_guard lock(mutex_);
+    Lane& lane = lanes_[laneKey(exit, host)];
+    if (requestStartMs < lane.slowedAt) return std::nullopt;
+    const qint64 gap = std::max<qint64>(intervalLocked(host), lane.slowGap);
+    lane.slowGap = std::clamp<qint64>(2 * gap, MinSlowGapMs, MaxGapMs);
+    lane.slowedAt = now();
+    lane.nextStart = std::max(lane.nextStart, lane.slowedAt + lane.slowGap);
+    ++lane.epoch;
+    return lane.slowGap;
+}
+
+std::optional<qint64> retryAfterMs(const QByteArray& value, const QDateTime& nowUtc) {
+    const QByteArray text = value.trimmed();
+    if (text.isEmpty()) return std::nullopt;
+    bool isNumber = false;
+    const qint64 seconds = text.toLongLong(&isNumber);
+    if (isNumber) {
+        if (seconds < 0) return std::nullopt;
+        // Anything past the cap is the cap: no need to keep a product that can overflow.
+        return std::min(seconds, HostPacer::MaxPauseMs / 1000 + 1) * 1000;
+    }
+    QDateTime at = QLocale::c().toDateTime(QString::fromLatin1(text), QStringLiteral("ddd, dd MMM yyyy HH:mm:ss 'GMT'"));
+    if (!at.isValid()) return std::nullopt;
+    at.setTimeSpec(Qt::UTC);
+    return std::max<qint64>(0, nowUtc.msecsTo(at));
+}
+
+}  // namespace zorvan

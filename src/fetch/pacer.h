@@ -1,0 +1,84 @@
+#pragma once
+
+#include <QByteArray>
+#include <QDateTime>
+#include <QElapsedTimer>
+#include <QHash>
+#include <QString>
+#include <QStringList>
+#include <mutex>
+#include <optional>
+
+namespace zorvan {
+
+// The way out a request takes to a host: straight, or (later) through one of several proxies.
+inline const QString DirectExit = QStringLiteral("direct");
+
+// Keeps a minimum gap between the starts of two requests to one host, for everything a process
+// asks, and the waits the services ask for. A host is an address authority ("host:port"); each
+// exit to it is paced on its own, so a request may leave by the exit whose turn comes first.
+// Thread-safe; times are milliseconds on the pacer's own monotonic clock.
+class HostPacer {
+public:
+    HostPacer();
+    static HostPacer& global();
+
+    // The gap for every host without a value of its own; 0 asks for no wait at all.
+    void setInterval(int ms);
+    void setHostInterval(const QString& host, int ms);
+    int interval(const QString& host) const;
+
+    // A start reserved for one request: the exit to take (an index into the exits asked about),
+    // when, and how long from now that is (0: at once).
+    struct Slot {
+        int exit = 0;
+        qint64 startMs = 0;
+        qint64 waitMs = 0;
+        quint64 epoch = 0;  // the lane's state when reserved; a pause or slow-down changes it
+    };
+    Slot reserve(const QString& host, const QStringList& exits = {DirectExit});
+    // Whether a reserved start still holds at its time. A timer may fire early, and a pause or a
+    // slow-down since the reservation voids it: then the request gets a new slot.
+    Slot confirm(const Slot& slot, const QString& host, const QStringList& exits = {DirectExit});
+
+    // The service asked for a wait: nothing starts to host by exit within ms (capped at
+    // MaxPauseMs). True when that holds the host longer than before.
+    bool pause(const QString& host, qint64 ms, const QString& exit = DirectExit);
+    // The host asked to slow down without saying how much: its gap doubles, from at least
+    // MinSlowGapMs up to MaxGapMs, for as long as the pacer lives, and the next start waits a
+    // whole gap. An answer to a request that started before the last slow-down doubles nothing
+    // more: many requests in flight at once tell of one overload. The gap now, or nothing when
+    // this answer changed nothing.
+    std::optional<qint64> slowDown(const QString& host, qint64 requestStartMs,
+                                   const QString& exit = DirectExit);
+
+    qint64 now() const { return clock_.elapsed(); }
+
+    static constexpr qint64 MaxPauseMs = 10 * 60 * 1000;
+    static constexpr qint64 MinSlowGapMs = 1000;
+    static constexpr qint64 MaxGapMs = 60 * 1000;
+
+private:
+    struct Lane {
+        qint64 nextStart = 0;
+        qint64 pausedUntil = 0;
+        qint64 slowGap = 0;
+        qint64 slowedAt = -1;
+        quint64 epoch = 0;
+    };
+    static QString laneKey(const QString& exit, const QString& host) { return exit + u' ' + host; }
+    int intervalLocked(const QString& host) const;
+    Slot reserveLocked(const QString& host, const QStringList& exits, qint64 now);
+
+    mutable std::mutex mutex_;
+    QHash<QString, Lane> lanes_;
+    QHash<QString, int> hostIntervals_;
+    int interval_ = 0;
+    QElapsedTimer clock_;
+};
+
+// A Retry-After value as a wait from now: whole seconds, or an HTTP date (a date gone by waits
+// nothing). Nothing for a value that is neither.
+std::optional<qint64> retryAfterMs(const QByteArray& value, const QDateTime& nowUtc);
+
+}  // namespace zorvan
