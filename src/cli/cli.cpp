@@ -29,6 +29,11 @@ const QList<OptionInfo>& optionTable() {
          QStringLiteral("send a short test message to every target of notify.json and print each answer")},
         {QStringLiteral("--kind"), QStringLiteral("indexed|backlinks"),
          QStringLiteral("which count of each engine the chart follows (default indexed)")},
+        {QStringLiteral("--proxies"), QStringLiteral("FILE"),
+         QStringLiteral("ask every service through the proxies of FILE (default: proxies.txt in the data folder,\n"
+                        "      when it exists; without one, the desktop's proxy settings)")},
+        {QStringLiteral("--proxy"), QStringLiteral("N"),
+         QStringLiteral("check through the N-th proxy of the list alone, to see which one is blocked")},
         {QStringLiteral("--list"), QStringLiteral("FILE"),
          QStringLiteral("the domains of FILE (UTF-8, one a line; blank lines and # comments left out)\n"
                         "      instead of the saved list")},
@@ -41,15 +46,17 @@ const QList<OptionInfo>& optionTable() {
 
 const QList<Command>& commands() {
     static const QStringList queryOptions = {QStringLiteral("--format"), QStringLiteral("--save"),
-                                             QStringLiteral("--drop-threshold"), QStringLiteral("--fail-on-drop")};
+                                             QStringLiteral("--drop-threshold"), QStringLiteral("--fail-on-drop"),
+                                             QStringLiteral("--proxies")};
     static const QString domain = QStringLiteral("DOMAIN");
     static const QList<Command> table = {
         {QStringLiteral("query"),
-         QStringLiteral("DOMAIN... [--format text|json|csv] [--save] [--drop-threshold PCT] [--fail-on-drop]"),
+         QStringLiteral("DOMAIN... [--format text|json|csv] [--save] [--drop-threshold PCT] [--fail-on-drop] "
+                        "[--proxies FILE]"),
          QStringLiteral("the combined query of each domain in turn"), queryOptions, {}, domain, 1, -1, runQuery},
         {QStringLiteral("batch"),
          QStringLiteral("[--list FILE] [--shard K/N] [--format text|json|csv] [--save] [--drop-threshold PCT] "
-                        "[--fail-on-drop]"),
+                        "[--fail-on-drop] [--proxies FILE]"),
          QStringLiteral("the same over the saved domain list of config.ini (or --list FILE), in list order"),
          queryOptions + QStringList{QStringLiteral("--list"), QStringLiteral("--shard")}, {}, {}, 0, 0, runBatch},
         {QStringLiteral("history"), QStringLiteral("DOMAIN [--format text|json|csv]"),
@@ -58,9 +65,10 @@ const QList<Command>& commands() {
         {QStringLiteral("rules"), QString(),
          QStringLiteral("the service rules in effect (built-ins with rules.json over them), as one JSON object"),
          {}, {}, {}, 0, 0, runRules},
-        {QStringLiteral("check"), QStringLiteral("DOMAIN [--format text|json]"),
+        {QStringLiteral("check"), QStringLiteral("DOMAIN [--format text|json] [--proxies FILE] [--proxy N]"),
          QStringLiteral("runs every service rule once for the domain and tells what each got and why"),
-         {QStringLiteral("--format")}, {}, domain, 1, 1, runCheck},
+         {QStringLiteral("--format"), QStringLiteral("--proxies"), QStringLiteral("--proxy")}, {}, domain, 1, 1,
+         runCheck},
         {QStringLiteral("chart"), QStringLiteral("DOMAIN --output FILE [--kind indexed|backlinks]"),
          QStringLiteral("the domain's stored counts as a chart, one line per engine, in a .png or .svg file"),
          {QStringLiteral("--output"), QStringLiteral("--kind")}, {QStringLiteral("--output")}, domain, 1, 1, runChart},
@@ -131,6 +139,10 @@ QString helpText() {
         "  ZORVAN_SERVICES          a file of role=host[:port] lines replacing the services' hosts\n"
         "  ZORVAN_FETCH_TIMEOUT_MS  the time limit of one request in milliseconds (default 20000)\n"
         "\n"
+        "Proxies: when proxies.txt is in the data folder (or --proxies names a file), every request goes\n"
+        "through one of its proxies, one a line: http://[user:pass@]host:port or socks5://..., # comments.\n"
+        "Each host's pace holds per proxy; a proxy that fails 3 times in a row is dropped for the run.\n"
+        "\n"
         "Results go to standard output, progress and errors to standard error. A reader that goes away\n"
         "(as head does) ends the command quietly; any other failed write of a result ends it with 3.\n"
         "\n"
@@ -140,7 +152,8 @@ QString helpText() {
         "     for batch also a saved list without domains, or entries passed over (the rest ran)\n"
         "  3  a file could not be read or written; it was left whole\n"
         "  4  a figure dropped and --fail-on-drop was given\n"
-        "  5  an alert reached not every target of notify.json (notify --test, or a run told to fail on it)\n");
+        "  5  an alert reached not every target of notify.json (notify --test, or a run told to fail on it)\n"
+        "  6  a proxy list is in use and every proxy of it failed: the figures left are X (no-proxy)\n");
     return text;
 }
 
@@ -259,7 +272,12 @@ int run(const Invocation& invocation, Console& console) {
     static const QStringList ruleUsers = {QStringLiteral("query"), QStringLiteral("batch"), QStringLiteral("rules"),
                                           QStringLiteral("check")};
     if (ruleUsers.contains(invocation.command)) reportRuleProblems(console);
-    const int status = findCommand(invocation.command)->run(invocation, console);
+    const bool asks = findCommand(invocation.command)->options.contains(QStringLiteral("--proxies"));
+    if (asks) {
+        if (const int status = setUpProxies(invocation, console); status != Ran) return status;
+    }
+    int status = findCommand(invocation.command)->run(invocation, console);
+    if (asks) status = proxyRunStatus(status, console);
     console.out.flush();
     console.err.flush();
     return status;

@@ -20,6 +20,7 @@ enum ExitStatus {
     FileFailed = 3,   // a file could not be read or written; it was left whole
     DropFound = 4,    // a figure dropped, and --fail-on-drop was given
     NotifyFailed = 5, // an alert reached not every target (notify --test, --fail-on-notify)
+    NoProxyLeft = 6,  // a proxy list is in use and every proxy failed: figures were left unasked
 };
 
 // A parsed command line.
@@ -98,6 +99,12 @@ struct BatchDomains {
     bool refused = false;
 };
 int batchDomainList(const Invocation& invocation, Console& console, BatchDomains* batch);
+
+// The way out of the commands that ask services: --proxies FILE or the data folder's proxies.txt
+// (check: --proxy N alone), else the desktop's proxy settings. Ran, or the status to end with.
+int setUpProxies(const Invocation& invocation, Console& console);
+// A run's status once it ended: NoProxyLeft when requests were not made for want of a proxy.
+int proxyRunStatus(int status, Console& console);
 
 // The commands themselves.
 int runQuery(const Invocation& invocation, Console& console);
