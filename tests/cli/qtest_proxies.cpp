@@ -12,13 +12,7 @@
 #include "vocab/text.h"
 
 using namespace zorvan;
-
-namespace {
-
-using test::writeFile;
 using zorvan::S;
-
-}  // namespace
 
 class CliProxiesTest : public QObject {
     Q_OBJECT
@@ -31,7 +25,7 @@ class CliProxiesTest : public QObject {
     }
     QString listOf(const QString& name, const QStringList& lines, QFile::Permissions permissions) {
         const QString path = fx->homeFile(name);
-        [&] { QVERIFY(writeFile(path, lines.join(u'\n').toUtf8() + "\n")); }();
+        test::writeFile(path, lines.join(u'\n').toUtf8() + "\n");
         QFile::setPermissions(path, permissions);
         return path;
     }
@@ -50,11 +44,12 @@ private Q_SLOTS:
     void everyRequestGoesThroughTheListAndAllDeadEndsWithSix() {
         standin::Proxy proxy;
         QVERIFY(proxy.start());
-        listOf(S("proxies.txt"), {S("# the office"), S("http://127.0.0.1:%1").arg(proxy.port())},
+        listOf(S("proxies.txt"), {S("# the office"), S("ftp://me:s3cret@h:1"), S("http://127.0.0.1:%1").arg(proxy.port())},
                QFile::ReadOwner | QFile::WriteOwner);
         const test::CliRun through = cli({S("query"), S("sample.net"), S("--format"), S("json")});
         QCOMPARE(through.status, 0);
-        QVERIFY2(!through.err.contains("other users"), through.err.constData());
+        QVERIFY2(through.err.contains("proxies.txt:2: not http://[user:pass@]host:port"), through.err.constData());
+        QVERIFY(!through.err.contains("other users") && !through.err.contains("s3cret"));
         QVERIFY(!fx->services.log().empty());
         QCOMPARE(proxy.carried().size(), fx->services.log().size());
 
@@ -72,9 +67,7 @@ private Q_SLOTS:
         QVERIFY(none.err.contains("(no-proxy)"));
         QVERIFY(!none.err.contains("s3cret") && !none.out.contains("s3cret"));
         QVERIFY(fx->services.log().empty());
-        const QJsonObject figures = QJsonDocument::fromJson(none.out).object();
-        QCOMPARE(figures.value(S("indexed")).toObject().value(S("baidu")).toString(), S("X"));
-        QCOMPARE(figures.value(S("alexa_rank")).toString(), S("X"));
+        QCOMPARE(QJsonDocument::fromJson(none.out).object().value(S("alexa_rank")).toString(), S("X"));
     }
 
     void checkAsksThroughTheProxyNamed() {

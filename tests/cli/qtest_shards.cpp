@@ -1,8 +1,6 @@
 // A list split into shards run by separate commands, and their results imported into one history.
-#include <QDir>
 #include <QJsonDocument>
 #include <QJsonObject>
-#include <QSet>
 #include <QtTest>
 
 #include "clirunner.h"
@@ -13,21 +11,9 @@
 #include "vocab/text.h"
 
 using namespace zorvan;
-
-namespace {
-
 using test::fileBytes;
 using test::writeFile;
 using zorvan::S;
-
-QStringList jsonDomains(const QByteArray& out) {
-    QStringList domains;
-    for (const QByteArray& line : out.split('\n'))
-        if (!line.isEmpty()) domains.append(QJsonDocument::fromJson(line).object().value(S("domain")).toString());
-    return domains;
-}
-
-}  // namespace
 
 class ShardsTest : public QObject {
     Q_OBJECT
@@ -54,10 +40,7 @@ private Q_SLOTS:
     void fourShardRunsAndImportStoreWhatOneBatchSaves() {
         QStringList domains;
         QByteArray list = "# the group\n\n";
-        for (int i = 0; i < 12; ++i) {
-            domains.append(S("site%1.test").arg(i));
-            list += domains.last().toUtf8() + (i % 3 ? "\n" : "  \r\n");
-        }
+        for (int i = 0; i < 12; ++i) list += (domains << S("site%1.test").arg(i)).last().toUtf8() + "  \r\n";
         const QString listPath = file(S("domains.txt"));
         QVERIFY(writeFile(listPath, list));
         QTemporaryDir whole, merged;
@@ -66,24 +49,22 @@ private Q_SLOTS:
         // Four commands at once, each its own shard, as four machines would run them.
         QList<QProcess*> shards;
         for (int k = 1; k <= 4; ++k) {
-            shards.append(test::cliProcess({S("batch"), S("--list"), listPath, S("--shard"), S("%1/4").arg(k),
-                                            S("--format"), S("json")}, merged.path(), this));
+            shards << test::cliProcess({S("batch"), S("--list"), listPath, S("--shard"), S("%1/4").arg(k), S("--format"),
+                                        S("json")}, merged.path(), this);
             shards.last()->start();
         }
         QStringList outputs, seen;
         for (int k = 1; k <= 4; ++k) {
             const test::CliRun run = test::finishCli(shards[k - 1]);
             QCOMPARE(run.status, 0);
-            outputs.append(merged.filePath(S("shard%1.jsonl").arg(k)));
-            QVERIFY(writeFile(outputs.last(), run.out));
-            seen += jsonDomains(run.out);
+            QVERIFY(writeFile((outputs << merged.filePath(S("shard%1.jsonl").arg(k))).last(), run.out));
+            for (const QByteArray& line : run.out.split('\n'))
+                if (!line.isEmpty()) seen << QJsonDocument::fromJson(line).object().value(S("domain")).toString();
         }
-        // Disjoint and covering: every domain once, whatever shard it fell in.
-        QCOMPARE(QSet<QString>(seen.cbegin(), seen.cend()).size(), seen.size());
+        // Disjoint and covering: every domain once.
         seen.sort();
-        QStringList expected = domains;
-        expected.sort();
-        QCOMPARE(seen, expected);
+        domains.sort();
+        QCOMPARE(seen, domains);
 
         QCOMPARE(cli(QStringList{S("import")} + outputs + QStringList{S("--save")}, merged.path()).status, 0);
         const QString mergedHistory = merged.filePath(S("history.txt"));
@@ -92,25 +73,22 @@ private Q_SLOTS:
             QCOMPARE(records.size(), 1);
             QCOMPARE(historyRecords(fileBytes(mergedHistory), d), records);
         }
-        // The same files again change nothing.
         const QByteArray once = fileBytes(mergedHistory);
         const test::CliRun again = cli(QStringList{S("import"), S("--save")} + outputs, merged.path());
-        QCOMPARE(again.status, 0);
-        QVERIFY2(again.err.contains("0 added, 0 replaced a different record of their day, 12 already stored"), again.err.constData());
+        QVERIFY2(again.err.contains("0 added, 0 replaced a different record of their day, 12 already stored"),
+                 again.err.constData());
         QCOMPARE(fileBytes(mergedHistory), once);
     }
 
     void aLineThatIsNotAResultStoresNothingOfItsFile() {
         const QByteArray good = cli({S("query"), S("good.test"), S("--format"), S("json")}, fx->home.path()).out;
         const QByteArray other = cli({S("query"), S("other.test"), S("--format"), S("json")}, fx->home.path()).out;
-        QVERIFY(good.startsWith("{\"domain\": \"good.test\""));
         QVERIFY(writeFile(file(S("good.jsonl")), good));
         // A day written another way would start a second record of the same day.
         const QByteArray wrongDate = QString::fromUtf8(other)
                                          .replace(QRegularExpression(S("\"date\": \"(\\d+)-(\\d+)-")),
                                                   S("\"date\": \"\\1-0\\2-"))
                                          .toUtf8();
-        QVERIFY(wrongDate != other);
         for (const auto& [name, second] : {std::pair{"bad.jsonl", QByteArray("{\"domain\": \"x.test\"}\n")},
                                            std::pair{"date.jsonl", wrongDate}}) {
             QVERIFY(writeFile(file(S(name)), other + "\n" + second));
@@ -122,27 +100,8 @@ private Q_SLOTS:
         }
         // Without --save it only shows what it would store.
         const QByteArray before = fileBytes(historyFilePath());
-        const test::CliRun shown = cli({S("import"), file(S("good.jsonl"))}, fx->home.path());
-        QCOMPARE(shown.status, 0);
-        QVERIFY2(shown.out.startsWith("same  good.test  "), shown.out.constData());
+        QVERIFY(cli({S("import"), file(S("good.jsonl"))}, fx->home.path()).out.startsWith("same  good.test  "));
         QCOMPARE(fileBytes(historyFilePath()), before);
-    }
-
-    void listFileEntriesAndShardsRefusedAsTheSavedListsAre() {
-        QVERIFY(writeFile(file(S("list.txt")), "one.test\nbad\ttab.test\n# gone.test\ntwo.test\n"));
-        const test::CliRun run = cli({S("batch"), S("--list"), file(S("list.txt")), S("--format"), S("csv")},
-                                     fx->home.path());
-        QCOMPARE(run.status, 2);
-        QVERIFY2(run.err.contains(QString(file(S("list.txt")) + S(":2: refused a domain holding a control character"))
-                                      .toUtf8()),
-                 run.err.constData());
-        QVERIFY(run.out.contains("\r\none.test,") && run.out.contains("\r\ntwo.test,"));
-        QVERIFY(!run.out.contains("gone.test"));
-        fx->services.clearLog();
-        for (const char* shard : {"0/4", "5/4", "4"})
-            QCOMPARE(cli({S("batch"), S("--list"), file(S("list.txt")), S("--shard"), S(shard)}, fx->home.path()).status, 2);
-        QCOMPARE(cli({S("batch"), S("--list"), file(S("missing.txt"))}, fx->home.path()).status, 3);
-        QVERIFY(fx->services.log().empty());
     }
 };
 
