@@ -272,7 +272,9 @@ int run(const Invocation& invocation, Console& console) {
     static const QStringList ruleUsers = {QStringLiteral("query"), QStringLiteral("batch"), QStringLiteral("rules"),
                                           QStringLiteral("check")};
     if (ruleUsers.contains(invocation.command)) reportRuleProblems(console);
-    const bool asks = findCommand(invocation.command)->options.contains(QStringLiteral("--proxies"));
+    // Alerts leave by the same way as the queries.
+    const bool asks = findCommand(invocation.command)->options.contains(QStringLiteral("--proxies")) ||
+                      invocation.command == QStringLiteral("notify");
     if (asks) {
         if (const int status = setUpProxies(invocation, console); status != Ran) return status;
     }
