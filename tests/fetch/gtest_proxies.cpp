@@ -38,7 +38,9 @@ protected:
             proxies.push_back(std::make_unique<standin::Proxy>());
             ASSERT_TRUE(proxies.back()->start());
             QString why;
-            list.proxies.append(*parseProxyLine(S("http://%1127.0.0.1:%2").arg(credentials).arg(proxies.back()->port()), &why));
+            const auto entry = parseProxyLine(S("http://") + credentials + S("127.0.0.1:%1").arg(proxies.back()->port()), &why);
+            ASSERT_TRUE(entry) << why.toStdString();
+            list.proxies.append(*entry);
             if (i >= live) proxies.back()->stop();
         }
         useProxyList(list);
