@@ -60,7 +60,7 @@ int main(int argc, char** argv) {
 
     std::vector<double> plain, save, view;
     FigureValues fields;
-    for (const FigureInfo& f : figureTable()) fields[f.figure] = f.control.right(2) + QStringLiteral("12345");
+    for (const FigureInfo& f : figureTable()) fields[f.figure] = f.key.right(2) + QStringLiteral("12345");
     for (int i = 0; i < runs; ++i) {
         plain.push_back(bench::timeMs([&] {
             QFile in(path);

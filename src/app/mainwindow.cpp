@@ -139,7 +139,7 @@ void MainWindow::setFigure(Figure figure, const QString& text) {
 
 // The field shows its figure as text (never as markup); its tooltip says what a click opens.
 void MainWindow::showFigure(Figure figure) {
-    QLabel* l = fields_->field(figureInfo(figure).control);
+    QLabel* l = fields_->field(figureControl(figure));
     if (!l) return;
     l->setTextFormat(Qt::PlainText);
     // A dropped count is drawn red with an arrow; the figure itself stays the text that arrived.

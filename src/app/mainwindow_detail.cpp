@@ -3,6 +3,7 @@
 #include <QLabel>
 
 #include "app/mainwindow.h"
+#include "app/resultfields.h"
 #include "engines/detailcheck.h"
 
 namespace zorvan {
@@ -17,15 +18,18 @@ public:
 
     QString domain() const override { return window_->domain(); }
     void setDomain(const QString& text) override { window_->domainBox()->setEditText(text); }
-    QString field(const QString& name) const override { return window_->fieldText(name); }
-    void setField(const QString& name, const QString& text) override { window_->setFieldText(name, text); }
+    QString field(DetailField field) const override { return window_->fieldText(detailControl(field)); }
+    void setField(DetailField field, const QString& text) override {
+        window_->setFieldText(detailControl(field), text);
+    }
     // The title of the first result goes to a label that nothing else reads; it stays out of sight
     // and is made on the first check.
     void enableTitleField() override {
-        QLabel* title = window_->label(detail::BaiduTitle);
+        const QString& name = detailControl(DetailField::BaiduTitle);
+        QLabel* title = window_->label(name);
         if (!title) {
             title = new QLabel(window_);
-            title->setObjectName(detail::BaiduTitle);
+            title->setObjectName(name);
             title->setAccessibleDescription(QStringLiteral("百度首页标题"));
             title->hide();
         }

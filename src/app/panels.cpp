@@ -219,7 +219,7 @@ RankingRow::RankingRow(QWidget* parent, QBoxLayout* page, FieldBoard& fields) {
         heading->setAlignment(Qt::AlignCenter);
         grid->addWidget(heading, 0, i);
         const FigureInfo& field = figureTable()[size_t(i)];
-        grid->addWidget(fields.make(field.control, Pending, field.label), 1, i);
+        grid->addWidget(fields.make(figureControl(field.figure), Pending, field.label), 1, i);
     }
     auto* row = new QHBoxLayout;
     row->addWidget(previous);
@@ -247,8 +247,8 @@ EngineTable::EngineTable(QWidget* parent, QBoxLayout* page, FieldBoard& fields) 
         table->addWidget(rowLabel, r, 1);
         const FigureInfo& indexed = figureInfo(indexedFigure(e.engine));
         const FigureInfo& backlinks = figureInfo(backlinksFigure(e.engine));
-        table->addWidget(fields.make(indexed.control, Pending, indexed.label), r, 2);
-        table->addWidget(fields.make(backlinks.control, Pending, backlinks.label), r, 3);
+        table->addWidget(fields.make(figureControl(indexed.figure), Pending, indexed.label), r, 2);
+        table->addWidget(fields.make(figureControl(backlinks.figure), Pending, backlinks.label), r, 3);
         ++r;
     }
     table->setColumnStretch(2, 1);
@@ -274,21 +274,21 @@ DetailGrid::DetailGrid(QWidget* parent, QBoxLayout* page, FieldBoard& fields, QO
     const QStringList columns = detailColumns();
     auto* heading = control<ColumnHeading>(frame, "Label83");
     heading->setMinimumHeight(heading->fontMetrics().height() + 4);
-    grid->addWidget(heading, 0, 1, 1, int(columns.size()));
+    grid->addWidget(heading, 0, 1, 1, DetailColumnCount);
     grid->addWidget(control<QLabel>(frame, "Label95"), 1, 0);
     grid->addWidget(control<QLabel>(frame, "Label96"), 2, 0);
-    const QList<QStringList> rows = {baiduDetailFields(), googleDetailFields()};
     const QStringList rowNames = {S("百度综合 "), S("谷歌综合 ")};
-    for (int c = 0; c < columns.size(); ++c) {
-        for (int r = 0; r < 2; ++r) {
-            const ControlTexts* initial = initialTexts(rows[r][c]);
-            QLabel* field = fields.make(rows[r][c], initial ? S(initial->text) : S("-"), rowNames[r] + columns[c]);
+    for (int c = 0; c < DetailColumnCount; ++c) {
+        for (int r = 0; r < DetailRowCount; ++r) {
+            const QString& name = detailControl(detailGridField(r, c));
+            const ControlTexts* initial = initialTexts(name);
+            QLabel* field = fields.make(name, initial ? S(initial->text) : S("-"), rowNames[r] + columns[c]);
             field->setToolTip(QString());
             field->setAlignment(Qt::AlignCenter);
             grid->addWidget(field, r + 1, c + 1);
         }
         grid->setColumnStretch(c + 1, 1);
-        heading->addColumn(fields.field(rows[0][c]));
+        heading->addColumn(fields.field(detailControl(detailGridField(0, c))));
     }
     frameLayout->addLayout(grid);
     page->addWidget(frame);

@@ -43,7 +43,7 @@ QString chartTitle(const TrendData& data) {
     QString domain = data.domain;
     domain.removeIf([](QChar c) { return c.category() == QChar::Other_Control; });
     return domain + QStringLiteral("  ") +
-           (data.kind == ChartKind::Indexed ? S("收录情况") : S("反向链接"));
+           (data.kind == TrendKind::Indexed ? S("收录情况") : S("反向链接"));
 }
 
 // 1, 2 or 5 times a power of ten, at least raw (and at least 1: counts are whole).
@@ -112,7 +112,7 @@ struct LegendItem {
 QList<LegendItem> legendItems(const TrendData& data, const QRectF& band, const QFontMetricsF& fm) {
     QList<LegendItem> items;
     double x = band.left(), y = band.top();
-    for (const ChartSeries& s : data.series) {
+    for (const TrendSeries& s : data.series) {
         const EngineInfo& e = engineInfo(s.engine);
         const double w = swatchWidth + 4 + fm.horizontalAdvance(e.shortName);
         if (x > band.left() && x + w > band.right()) {
@@ -126,51 +126,6 @@ QList<LegendItem> legendItems(const TrendData& data, const QRectF& band, const Q
 }
 
 }  // namespace
-
-QString chartKindKey(ChartKind kind) {
-    return kind == ChartKind::Indexed ? QStringLiteral("indexed") : QStringLiteral("backlinks");
-}
-
-std::optional<ChartKind> chartKindByKey(const QString& key) {
-    for (const ChartKind kind : {ChartKind::Indexed, ChartKind::Backlinks})
-        if (chartKindKey(kind) == key) return kind;
-    return std::nullopt;
-}
-
-TrendData trendData(const QString& domain, const QList<StoredRecord>& records, ChartKind kind) {
-    TrendData data;
-    data.domain = domain;
-    data.kind = kind;
-    QList<std::pair<QDate, const StoredRecord*>> dated;
-    for (const StoredRecord& r : records)
-        if (const QDate day = recordDay(r); day.isValid()) dated.append({day, &r});
-    // Kept oldest first; a hand-edited file may not be, and two records of one day keep their
-    // order.
-    std::stable_sort(dated.begin(), dated.end(),
-                     [](const auto& a, const auto& b) { return a.first < b.first; });
-    for (const auto& [day, record] : dated) {
-        data.dates.append(day);
-        data.dateTexts.append(record->date);
-    }
-    for (const EngineInfo& e : engineTable()) {
-        ChartSeries series{
-            e.engine,
-            kind == ChartKind::Indexed ? indexedFigure(e.engine) : backlinksFigure(e.engine),
-            {}};
-        series.points.reserve(dated.size());
-        for (const auto& [day, record] : dated) {
-            const QString& text = record->values[series.figure];
-            const auto count = countFromText(text);
-            if (count) {
-                data.largest = std::max(data.largest, *count);
-                data.hasCounts = true;
-            }
-            series.points.append({day, count, text});
-        }
-        data.series.append(series);
-    }
-    return data;
-}
 
 QString axisCountText(qint64 count) {
     const auto scaled = [](qint64 value, double unit, const char* name) -> QString {
@@ -300,7 +255,7 @@ void paintAxes(QPainter& painter, const QRectF& area, const TrendGeometry& g,
 // One line per engine, broken where a figure is none.
 void paintSeries(QPainter& painter, const TrendData& data, const TrendGeometry& g, double lineWidth,
                  bool markAll) {
-    for (const ChartSeries& s : data.series) {
+    for (const TrendSeries& s : data.series) {
         const QColor colour = QColor::fromString(engineInfo(s.engine).colour);
         painter.setPen(QPen(colour, lineWidth, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin));
         QPolygonF line;
@@ -308,7 +263,7 @@ void paintSeries(QPainter& painter, const TrendData& data, const TrendGeometry& 
             if (line.size() > 1) painter.drawPolyline(line);
             line.clear();
         };
-        for (const ChartPoint& p : s.points) {
+        for (const TrendPoint& p : s.points) {
             if (!p.count) {
                 flush();
                 continue;
@@ -320,7 +275,7 @@ void paintSeries(QPainter& painter, const TrendData& data, const TrendGeometry& 
         painter.setPen(Qt::NoPen);
         painter.setBrush(colour);
         for (qsizetype i = 0; i < s.points.size(); ++i) {
-            const ChartPoint& p = s.points[i];
+            const TrendPoint& p = s.points[i];
             if (!p.count) continue;
             const bool alone = (i == 0 || !s.points[i - 1].count) &&
                                (i + 1 == s.points.size() || !s.points[i + 1].count);
@@ -336,8 +291,8 @@ void paintHighlight(QPainter& painter, const TrendData& data, const TrendGeometr
     const double x = g.x(data.dates[highlighted]);
     painter.setPen(QPen(faint, 1, Qt::DashLine));
     painter.drawLine(QPointF(x, g.plot.top()), QPointF(x, g.plot.bottom()));
-    for (const ChartSeries& s : data.series) {
-        const ChartPoint& p = s.points[highlighted];
+    for (const TrendSeries& s : data.series) {
+        const TrendPoint& p = s.points[highlighted];
         if (!p.count) continue;
         painter.setPen(QPen(QColor::fromString(engineInfo(s.engine).colour), 2));
         painter.setBrush(Qt::white);

@@ -8,43 +8,12 @@
 #include <QStringList>
 #include <optional>
 
-#include "history/historyfile.h"
+#include "history/trends.h"
 
 class QFont;
 class QPainter;
 
 namespace zorvan {
-
-// Which count of each engine a chart follows.
-enum class ChartKind { Indexed, Backlinks };
-QString chartKindKey(ChartKind kind);  // "indexed", "backlinks"
-std::optional<ChartKind> chartKindByKey(const QString& key);
-
-struct ChartPoint {
-    QDate date;
-    std::optional<qint64> count;  // none: a gap in the line, never a zero
-    QString text;                 // the figure as stored
-};
-
-// One engine's line: a point for every dated record, in date order.
-struct ChartSeries {
-    Engine engine;
-    Figure figure;
-    QList<ChartPoint> points;
-};
-
-// What a chart of a domain's records shows: the seven engines in table order. Records whose date
-// is not a date cannot be placed and are left out.
-struct TrendData {
-    QString domain;
-    ChartKind kind = ChartKind::Indexed;
-    QList<QDate> dates;     // the records' days, oldest first (a day twice when stored twice)
-    QStringList dateTexts;  // the same dates as stored
-    QList<ChartSeries> series;
-    qint64 largest = 0;  // the largest count of any line
-    bool hasCounts = false;
-};
-TrendData trendData(const QString& domain, const QList<StoredRecord>& records, ChartKind kind);
 
 // Where things fall in a chart of a given area.
 class TrendGeometry {

@@ -4,6 +4,7 @@
 #include "fetch/localfile.h"
 #include "fetch/services.h"
 #include "history/historyfile.h"
+#include "history/trends.h"
 
 namespace zorvan::cli {
 
@@ -19,7 +20,7 @@ int runChart(const Invocation& invocation, Console& console) {
         return UsageError;
     }
     const auto kind =
-        chartKindByKey(invocation.value(QStringLiteral("--kind"), QStringLiteral("indexed")));
+        trendKindByKey(invocation.value(QStringLiteral("--kind"), QStringLiteral("indexed")));
     if (!kind) {
         console.fail(QStringLiteral("--kind takes indexed or backlinks"));
         return UsageError;

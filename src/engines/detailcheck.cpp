@@ -51,11 +51,11 @@ bool isHomePage(const QString& host, const QString& domain) {
     return !host.isEmpty() && (host == domain || host == WwwPrefix + domain);
 }
 
-void writeIfFound(DetailSink& sink, const QString& field, const std::optional<QString>& value) {
+void writeIfFound(DetailSink& sink, DetailField field, const std::optional<QString>& value) {
     if (value) sink.setField(field, capValue(*value));
 }
 
-void replaceIf(DetailSink& sink, const QString& field, const QString& from, const QString& to) {
+void replaceIf(DetailSink& sink, DetailField field, const QString& from, const QString& to) {
     if (sink.field(field) == from) sink.setField(field, to);
 }
 
@@ -68,7 +68,8 @@ QString baiduSiteQuery(const DetailSink& sink, const QString& suffix = QString()
 
 namespace detail {
 
-QStringList resetFields() {
+QList<DetailField> resetFields() {
+    using enum DetailField;
     return {BaiduDay, BaiduWeek, BaiduMonth, BaiduTotal, BaiduSnapshot,
             BaiduHomeFirst, GoogleWeek, GoogleDay, GoogleTotal, GoogleMonth};
 }
@@ -98,9 +99,10 @@ std::optional<QString> monthEstimate(const QString& weekFigure) {
 }  // namespace detail
 
 using namespace detail;
+using enum DetailField;
 
 void resetDetailFields(DetailSink& sink) {
-    for (const QString& field : resetFields()) sink.setField(field, Reset);
+    for (const DetailField field : resetFields()) sink.setField(field, Reset);
 }
 
 namespace {
@@ -149,14 +151,14 @@ QList<ChainStep> BaiduDetailCheck(DetailSink& sink) {
             sink.setDomain(box.toLower());
     });
     static const struct {
-        const QString& field;
+        DetailField field;
         const char* limit;
     } periods[] = {{BaiduDay, "&lm=1"}, {BaiduWeek, "&lm=7"}, {BaiduMonth, "&lm=30"}};
     for (const auto& period : periods) {
-        const QString& field = period.field;
+        const DetailField field = period.field;
         const QString limit = QString::fromLatin1(period.limit);
         steps.append(fetchPageText([&sink, limit] { return baiduSiteQuery(sink, limit); }, QStringLiteral("gb2312"),
-                                   [&sink, &field](const QString& page) {
+                                   [&sink, field](const QString& page) {
                                        writeIfFound(sink, field, CutBetween(page, Wording1Start, Wording1End));
                                        if (sink.field(field) == Reset)
                                            writeIfFound(sink, field, CutBetween(page, Wording2Start, Wording2End));

@@ -5,42 +5,27 @@
 #include <optional>
 
 #include "fetch/sequencer.h"
+#include "vocab/detailfields.h"
 
 namespace zorvan {
 
-// What the detail check reads and writes: the domain box and the fields of the detail grid, by
-// objectName. The check knows no window; the main window adapts itself to this.
+// What the detail check reads and writes: the domain box and the fields of the detail grid. The
+// check knows no window; the main window adapts itself to this.
 class DetailSink {
 public:
     virtual ~DetailSink() = default;
     virtual QString domain() const = 0;
     // Replaces the text of the domain box (the check lower-cases a capitalised domain).
     virtual void setDomain(const QString& text) = 0;
-    virtual QString field(const QString& name) const = 0;
-    virtual void setField(const QString& name, const QString& text) = 0;
+    virtual QString field(DetailField field) const = 0;
+    virtual void setField(DetailField field, const QString& text) = 0;
     // The title field is shown enabled once a check has run.
     virtual void enableTitleField() {}
 };
 
 namespace detail {
-// Baidu row.
-inline const QString BaiduDay = QStringLiteral("Label84");
-inline const QString BaiduWeek = QStringLiteral("Label85");
-inline const QString BaiduMonth = QStringLiteral("Label86");
-inline const QString BaiduTotal = QStringLiteral("Label87");
-inline const QString BaiduSnapshot = QStringLiteral("Label88");
-inline const QString BaiduHomeFirst = QStringLiteral("Label89");
-inline const QString BaiduTitle = QStringLiteral("Label17");
-// Google row.
-inline const QString GoogleDay = QStringLiteral("Label28");
-inline const QString GoogleWeek = QStringLiteral("Label56");
-inline const QString GoogleMonth = QStringLiteral("Label27");
-inline const QString GoogleTotal = QStringLiteral("Label57");
-inline const QString GoogleLatest = QStringLiteral("Label74");
-inline const QString GoogleHomeFirst = QStringLiteral("Label94");
-
 // The figures set to "-" by the reset, in the order they are reset.
-QStringList resetFields();
+QList<DetailField> resetFields();
 
 // "找到约 " count when the page says so, else the "获得 " count; separators kept.
 std::optional<QString> googleCount(const QString& page);

@@ -1,5 +1,7 @@
 #include "history/trends.h"
 
+#include <algorithm>
+
 namespace zorvan {
 
 std::optional<qint64> countFromText(const QString& text) {
@@ -70,6 +72,51 @@ QString dropDescription(const FigureDrop& drop) {
     return QString::fromUtf8("较%1下降%2%（%3→%4）")
         .arg(drop.since, QString::number(drop.percent()), QString::number(drop.from),
              QString::number(drop.to));
+}
+
+QString trendKindKey(TrendKind kind) {
+    return kind == TrendKind::Indexed ? QStringLiteral("indexed") : QStringLiteral("backlinks");
+}
+
+std::optional<TrendKind> trendKindByKey(const QString& key) {
+    for (const TrendKind kind : {TrendKind::Indexed, TrendKind::Backlinks})
+        if (trendKindKey(kind) == key) return kind;
+    return std::nullopt;
+}
+
+TrendData trendData(const QString& domain, const QList<StoredRecord>& records, TrendKind kind) {
+    TrendData data;
+    data.domain = domain;
+    data.kind = kind;
+    QList<std::pair<QDate, const StoredRecord*>> dated;
+    for (const StoredRecord& r : records)
+        if (const QDate day = recordDay(r); day.isValid()) dated.append({day, &r});
+    // Kept oldest first; a hand-edited file may not be, and two records of one day keep their
+    // order.
+    std::stable_sort(dated.begin(), dated.end(),
+                     [](const auto& a, const auto& b) { return a.first < b.first; });
+    for (const auto& [day, record] : dated) {
+        data.dates.append(day);
+        data.dateTexts.append(record->date);
+    }
+    for (const EngineInfo& e : engineTable()) {
+        TrendSeries series{
+            e.engine,
+            kind == TrendKind::Indexed ? indexedFigure(e.engine) : backlinksFigure(e.engine),
+            {}};
+        series.points.reserve(dated.size());
+        for (const auto& [day, record] : dated) {
+            const QString& text = record->values[series.figure];
+            const auto count = countFromText(text);
+            if (count) {
+                data.largest = std::max(data.largest, *count);
+                data.hasCounts = true;
+            }
+            series.points.append({day, count, text});
+        }
+        data.series.append(series);
+    }
+    return data;
 }
 
 }  // namespace zorvan

@@ -3,6 +3,7 @@
 #include <QDate>
 #include <QList>
 #include <QString>
+#include <QStringList>
 #include <optional>
 
 #include "history/historyfile.h"
@@ -50,5 +51,36 @@ QList<FigureDrop> findDrops(const FigureValues& now, const QList<StoredRecord>& 
 
 // "较2026-12-7下降35%（8888→5777）": how the window words a drop.
 QString dropDescription(const FigureDrop& drop);
+
+// Which count of each engine a trend follows.
+enum class TrendKind { Indexed, Backlinks };
+QString trendKindKey(TrendKind kind);  // "indexed", "backlinks"
+std::optional<TrendKind> trendKindByKey(const QString& key);
+
+struct TrendPoint {
+    QDate date;
+    std::optional<qint64> count;  // none: a gap in the line, never a zero
+    QString text;                 // the figure as stored
+};
+
+// One engine's line: a point for every dated record, in date order.
+struct TrendSeries {
+    Engine engine;
+    Figure figure;
+    QList<TrendPoint> points;
+};
+
+// What a chart of a domain's records shows: the seven engines in table order. Records whose date
+// is not a date cannot be placed and are left out.
+struct TrendData {
+    QString domain;
+    TrendKind kind = TrendKind::Indexed;
+    QList<QDate> dates;     // the records' days, oldest first (a day twice when stored twice)
+    QStringList dateTexts;  // the same dates as stored
+    QList<TrendSeries> series;
+    qint64 largest = 0;  // the largest count of any line
+    bool hasCounts = false;
+};
+TrendData trendData(const QString& domain, const QList<StoredRecord>& records, TrendKind kind);
 
 }  // namespace zorvan

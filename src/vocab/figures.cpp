@@ -2,18 +2,16 @@
 #include "vocab/text.h"
 
 namespace zorvan {
-namespace {
-}  // namespace
 
 const std::array<EngineInfo, EngineCount>& engineTable() {
     static const std::array<EngineInfo, EngineCount> table = {{
-        {Engine::Baidu, S("bd"), S("百度"), S("百度"), S("baidu"), S("#2932e1")},
-        {Engine::Google, S("gg"), S("谷歌"), S("谷歌"), S("google"), S("#4285f4")},
-        {Engine::Yahoo, S("yh"), S("雅虎"), S("雅虎"), S("yahoo"), S("#6001d2")},
-        {Engine::Sogou, S("sg"), S("搜狗"), S("搜狗"), S("sogou"), S("#fb6022")},
-        {Engine::Soso, S("ss"), S("SOSO"), S("搜搜"), S("soso"), S("#0f8fd8")},
-        {Engine::Bing, S("by"), S("必应"), S("必应"), S("bing"), S("#008373")},
-        {Engine::Youdao, S("yd"), S("有道"), S("有道"), S("youdao"), S("#e0301e")},
+        {Engine::Baidu, S("百度"), S("百度"), S("baidu"), S("#2932e1")},
+        {Engine::Google, S("谷歌"), S("谷歌"), S("google"), S("#4285f4")},
+        {Engine::Yahoo, S("雅虎"), S("雅虎"), S("yahoo"), S("#6001d2")},
+        {Engine::Sogou, S("搜狗"), S("搜狗"), S("sogou"), S("#fb6022")},
+        {Engine::Soso, S("SOSO"), S("搜搜"), S("soso"), S("#0f8fd8")},
+        {Engine::Bing, S("必应"), S("必应"), S("bing"), S("#008373")},
+        {Engine::Youdao, S("有道"), S("有道"), S("youdao"), S("#e0301e")},
     }};
     return table;
 }
@@ -28,21 +26,20 @@ bool isCount(Figure figure) { return figure >= Figure::IndexedBaidu; }
 const std::array<FigureInfo, FigureCount>& figureTable() {
     static const std::array<FigureInfo, FigureCount> table = [] {
         std::array<FigureInfo, FigureCount> t = {{
-            {Figure::BaiduSnapshot, FigureKind::BaiduSnapshot, {}, S("Label13"), S("百度快照"), -1, S("baidu_snapshot")},
+            {Figure::BaiduSnapshot, FigureKind::BaiduSnapshot, {}, S("百度快照"), -1, S("baidu_snapshot")},
             // The Alexa rank closes every history record.
-            {Figure::AlexaRank, FigureKind::AlexaRank, {}, S("Label14"), S("Alexa Rank"), 2 * EngineCount, S("alexa_rank")},
-            {Figure::PageRank, FigureKind::PageRank, {}, S("Label15"), S("Google PageRank"), -1, S("pagerank")},
-            {Figure::SogouRank, FigureKind::SogouRank, {}, S("Label16"), S("Sogou Rank"), -1, S("sogou_rank")},
+            {Figure::AlexaRank, FigureKind::AlexaRank, {}, S("Alexa Rank"), 2 * EngineCount, S("alexa_rank")},
+            {Figure::PageRank, FigureKind::PageRank, {}, S("Google PageRank"), -1, S("pagerank")},
+            {Figure::SogouRank, FigureKind::SogouRank, {}, S("Sogou Rank"), -1, S("sogou_rank")},
         }};
         // A record holds each engine's "indexed/backlinks" pair, engine by engine.
         for (const EngineInfo& e : engineTable()) {
             const int i = int(e.engine);
             t[size_t(indexedFigure(e.engine))] = {indexedFigure(e.engine), FigureKind::Indexed, e.engine,
-                                                  QStringLiteral("Labelsl") + e.code, e.name + S(" 收录情况"),
-                                                  2 * i, QStringLiteral("indexed.") + e.key};
+                                                  e.name + S(" 收录情况"), 2 * i, QStringLiteral("indexed.") + e.key};
             t[size_t(backlinksFigure(e.engine))] = {backlinksFigure(e.engine), FigureKind::Backlinks, e.engine,
-                                                    QStringLiteral("Labelfx") + e.code, e.name + S(" 反向链接"),
-                                                    2 * i + 1, QStringLiteral("backlinks.") + e.key};
+                                                    e.name + S(" 反向链接"), 2 * i + 1,
+                                                    QStringLiteral("backlinks.") + e.key};
         }
         return t;
     }();
@@ -54,12 +51,6 @@ const FigureInfo& figureInfo(Figure figure) { return figureTable()[size_t(figure
 std::optional<Figure> figureByKey(const QString& key) {
     for (const FigureInfo& f : figureTable())
         if (f.key == key) return f.figure;
-    return std::nullopt;
-}
-
-std::optional<Figure> figureByControl(const QString& control) {
-    for (const FigureInfo& f : figureTable())
-        if (f.control == control) return f.figure;
     return std::nullopt;
 }
 

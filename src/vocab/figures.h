@@ -13,7 +13,6 @@ inline constexpr int EngineCount = 7;
 
 struct EngineInfo {
     Engine engine;
-    QString code;        // "bd": the suffix of the window's field names
     QString name;        // "百度": the row label of the main window ("SOSO" for Soso)
     QString shortName;   // "搜搜": the history viewer's column and the report's label
     QString key;         // "baidu": the key of the command's output and of the rules
@@ -37,7 +36,6 @@ struct FigureInfo {
     Figure figure;
     FigureKind kind;
     std::optional<Engine> engine;  // for indexed pages and backlinks
-    QString control;               // the main window's field (only windows use it)
     QString label;                 // what a screen reader and a person call it: "百度 收录情况"
     int historyPlace;              // position in the history record (0..14), -1 when not stored
     QString key;                   // "indexed.baidu", "alexa_rank": the command's and the rules' id
@@ -45,7 +43,6 @@ struct FigureInfo {
 const std::array<FigureInfo, FigureCount>& figureTable();
 const FigureInfo& figureInfo(Figure figure);
 std::optional<Figure> figureByKey(const QString& key);
-std::optional<Figure> figureByControl(const QString& control);
 
 Figure indexedFigure(Engine engine);
 Figure backlinksFigure(Engine engine);

@@ -62,7 +62,7 @@ class BatchTest : public QObject, public test::WindowFixture {
             for (const CountRow& row : allRows()) {
                 // Undeclared code page 936, so each value is one request; a row without an end
                 // marker takes the rest of the page.
-                const QString page = S("<html>") + row.start + figure(d, figureInfo(row.figure).control) + row.end;
+                const QString page = S("<html>") + row.start + figure(d, figureControl(row.figure)) + row.end;
                 fx->services.setRoute(row.role, (row.prefix + list[d]).toUtf8(), standin::Page{test::toGbk(page), 200});
             }
             const QString frame = S("<iframe src=\"") + fx->base(Role::PageRank) + S("/rank?site=http://x\">");

@@ -66,8 +66,8 @@ private Q_SLOTS:
         QCOMPARE(window->objectName(), QStringLiteral("Form1"));
         QVERIFY(window->windowTitle().startsWith(S("Zorvan站长工具箱V6.2    新增百度权重查询   ")));
         for (const FigureInfo& f : figureTable()) {
-            QLabel* field = window->label(f.control);
-            QVERIFY2(field, qPrintable(f.control));
+            QLabel* field = window->label(figureControl(f.figure));
+            QVERIFY2(field, qPrintable(figureControl(f.figure)));
             QCOMPARE(field->text(), QStringLiteral("..."));
             QCOMPARE(field->toolTip(), S("点击查看详情"));
         }

@@ -1,7 +1,7 @@
 #include <gtest/gtest.h>
 
-#include <QHash>
 #include <QTimer>
+#include <map>
 #include <memory>
 
 #include "engines/detailcheck.h"
@@ -16,6 +16,7 @@ using test::toGbk;
 namespace {
 
 using zorvan::S;
+using F = DetailField;
 
 // The detail grid as a plain table, with the domain box beside it.
 class TableSink final : public DetailSink {
@@ -26,13 +27,16 @@ public:
         box = text;
         boxWrites.append(text);
     }
-    QString field(const QString& name) const override { return fields.value(name); }
-    void setField(const QString& name, const QString& text) override { fields.insert(name, text); }
+    QString field(DetailField f) const override {
+        const auto it = fields.find(f);
+        return it == fields.end() ? QString() : it->second;
+    }
+    void setField(DetailField f, const QString& text) override { fields[f] = text; }
     void enableTitleField() override { titleEnabled = true; }
 
     QString box;
     QStringList boxWrites;
-    QHash<QString, QString> fields;
+    std::map<DetailField, QString> fields;
     bool titleEnabled = false;
 };
 
@@ -101,24 +105,24 @@ protected:
 TEST_F(DetailTest, KnownDomainFillsBothRows) {
     serveKnownDomain(S("example.com"));
     TableSink sink(S("example.com"));
-    sink.fields.insert(S("Label17"), S("old"));
+    sink.fields[F::BaiduTitle] = S("old");
     check(sink);
 
-    EXPECT_EQ(sink.field(S("Label84")), S("约1,230"));  // wording 1, separators kept
-    EXPECT_EQ(sink.field(S("Label85")), S("约56"));     // wording 2 alone
-    EXPECT_EQ(sink.field(S("Label86")), S("0"));        // neither
-    EXPECT_EQ(sink.field(S("Label87")), S("约12345678"));
-    EXPECT_EQ(sink.field(S("Label88")), S("2010-5-11"));
-    EXPECT_EQ(sink.field(S("Label89")), S("首页第一"));
-    EXPECT_EQ(sink.field(S("Label17")), S("<em>首页</em>标题"));
+    EXPECT_EQ(sink.field(F::BaiduDay), S("约1,230"));  // wording 1, separators kept
+    EXPECT_EQ(sink.field(F::BaiduWeek), S("约56"));    // wording 2 alone
+    EXPECT_EQ(sink.field(F::BaiduMonth), S("0"));      // neither
+    EXPECT_EQ(sink.field(F::BaiduTotal), S("约12345678"));
+    EXPECT_EQ(sink.field(F::BaiduSnapshot), S("2010-5-11"));
+    EXPECT_EQ(sink.field(F::BaiduHomeFirst), S("首页第一"));
+    EXPECT_EQ(sink.field(F::BaiduTitle), S("<em>首页</em>标题"));
     EXPECT_TRUE(sink.titleEnabled);
 
-    EXPECT_EQ(sink.field(S("Label28")), S("1,230"));
-    EXPECT_EQ(sink.field(S("Label56")), S("7"));
-    EXPECT_EQ(sink.field(S("Label27")), S("49"));
-    EXPECT_EQ(sink.field(S("Label57")), S("98,765"));
-    EXPECT_EQ(sink.field(S("Label94")), S("首页第一"));
-    EXPECT_EQ(sink.field(S("Label74")), S("2010-5-12"));
+    EXPECT_EQ(sink.field(F::GoogleDay), S("1,230"));
+    EXPECT_EQ(sink.field(F::GoogleWeek), S("7"));
+    EXPECT_EQ(sink.field(F::GoogleMonth), S("49"));
+    EXPECT_EQ(sink.field(F::GoogleTotal), S("98,765"));
+    EXPECT_EQ(sink.field(F::GoogleHomeFirst), S("首页第一"));
+    EXPECT_EQ(sink.field(F::GoogleLatest), S("2010-5-12"));
     EXPECT_TRUE(sink.boxWrites.isEmpty());
 }
 
@@ -129,7 +133,7 @@ TEST_F(DetailTest, RequestsGoOutInOrder) {
           toGbk(S("<meta content=\"text/html; charset=gb2312\">百度一下，找到相关网页约9篇")));
     TableSink sink(S("example.com"));
     check(sink);
-    EXPECT_EQ(sink.field(S("Label87")), S("约9"));
+    EXPECT_EQ(sink.field(F::BaiduTotal), S("约9"));
 
     QList<QByteArray> targets;
     for (const auto& entry : fx.services.log()) targets.append(entry.role.toUtf8() + ' ' + entry.target);
@@ -156,15 +160,15 @@ TEST_F(DetailTest, TotalFallsBackToSecondWordingThenToZero) {
     baidu(d, QString(), baiduPage(S("找到相关结果约4,321个")));
     TableSink sink(d);
     check(sink);
-    EXPECT_EQ(sink.field(S("Label87")), S("约4321"));
+    EXPECT_EQ(sink.field(F::BaiduTotal), S("约4321"));
     // Two value fetches of one request each (no declaration), then the first-result page.
     EXPECT_EQ(fx.services.targets(Role::Baidu).size(), 3 + 2 + 1);
 
     baidu(d, QString(), baiduPage(S("没有结果")));
     check(sink);
-    EXPECT_EQ(sink.field(S("Label87")), S("0"));
-    EXPECT_EQ(sink.field(S("Label84")), S("0"));
-    EXPECT_EQ(sink.field(S("Label88")), S("0"));
+    EXPECT_EQ(sink.field(F::BaiduTotal), S("0"));
+    EXPECT_EQ(sink.field(F::BaiduDay), S("0"));
+    EXPECT_EQ(sink.field(F::BaiduSnapshot), S("0"));
 }
 
 TEST_F(DetailTest, FirstResultElsewhereIsNotTheHomePage) {
@@ -175,32 +179,32 @@ TEST_F(DetailTest, FirstResultElsewhereIsNotTheHomePage) {
     googleTotal(d, googlePage(S("获得 3 条"), S("blog.other.net/a")));
     TableSink sink(d);
     check(sink);
-    EXPECT_EQ(sink.field(S("Label89")), S("不在第一位"));
-    EXPECT_EQ(sink.field(S("Label17")), S("标题无法获取"));
-    EXPECT_EQ(sink.field(S("Label88")), S("0"));  // no "/ " in the block
-    EXPECT_EQ(sink.field(S("Label94")), S("不在第一"));
-    EXPECT_EQ(sink.field(S("Label57")), S("3"));
+    EXPECT_EQ(sink.field(F::BaiduHomeFirst), S("不在第一位"));
+    EXPECT_EQ(sink.field(F::BaiduTitle), S("标题无法获取"));
+    EXPECT_EQ(sink.field(F::BaiduSnapshot), S("0"));  // no "/ " in the block
+    EXPECT_EQ(sink.field(F::GoogleHomeFirst), S("不在第一"));
+    EXPECT_EQ(sink.field(F::GoogleTotal), S("3"));
 
     // The bare domain (no www.) is the home page too; a longer host that merely ends with it is not.
     baidu(d, QString(), baiduPage(QString(), firstResult(S("http://example.com/"), S("T"), S("x/ 1 "))));
     googleTotal(d, googlePage(S("获得 3 条"), S("example.com/")));
     check(sink);
-    EXPECT_EQ(sink.field(S("Label89")), S("首页第一"));
-    EXPECT_EQ(sink.field(S("Label17")), S("T"));
-    EXPECT_EQ(sink.field(S("Label94")), S("首页第一"));
+    EXPECT_EQ(sink.field(F::BaiduHomeFirst), S("首页第一"));
+    EXPECT_EQ(sink.field(F::BaiduTitle), S("T"));
+    EXPECT_EQ(sink.field(F::GoogleHomeFirst), S("首页第一"));
     baidu(d, QString(), baiduPage(QString(), firstResult(S("http://wwwexample.com/"), S("T"), S("x"))));
     googleTotal(d, googlePage(S("获得 3 条"), S("www.example.com.cn/")));
     check(sink);
-    EXPECT_EQ(sink.field(S("Label89")), S("不在第一位"));
-    EXPECT_EQ(sink.field(S("Label94")), S("不在第一"));
+    EXPECT_EQ(sink.field(F::BaiduHomeFirst), S("不在第一位"));
+    EXPECT_EQ(sink.field(F::GoogleHomeFirst), S("不在第一"));
 }
 
 TEST_F(DetailTest, PageWithoutFirstResultNeverReusesThePreviousDomainsPage) {
     serveKnownDomain(S("a.com"));
     TableSink sink(S("a.com"));
     check(sink);
-    ASSERT_EQ(sink.field(S("Label89")), S("首页第一"));
-    ASSERT_EQ(sink.field(S("Label94")), S("首页第一"));
+    ASSERT_EQ(sink.field(F::BaiduHomeFirst), S("首页第一"));
+    ASSERT_EQ(sink.field(F::GoogleHomeFirst), S("首页第一"));
 
     // b.com's pages hold counts but no first-result block and no cite marker. The old page named
     // www.a.com, so a check that fell back to it with the box at "a.com" again must still refuse.
@@ -209,22 +213,22 @@ TEST_F(DetailTest, PageWithoutFirstResultNeverReusesThePreviousDomainsPage) {
     googleTotal(d, googlePage(S("获得 2 条")));
     sink.box = d;
     check(sink);
-    EXPECT_EQ(sink.field(S("Label88")), S("0"));
-    EXPECT_EQ(sink.field(S("Label89")), S("不在第一位"));
-    EXPECT_EQ(sink.field(S("Label17")), S("标题无法获取"));
-    EXPECT_EQ(sink.field(S("Label94")), S("不在第一"));
+    EXPECT_EQ(sink.field(F::BaiduSnapshot), S("0"));
+    EXPECT_EQ(sink.field(F::BaiduHomeFirst), S("不在第一位"));
+    EXPECT_EQ(sink.field(F::BaiduTitle), S("标题无法获取"));
+    EXPECT_EQ(sink.field(F::GoogleHomeFirst), S("不在第一"));
 
     fx.services.clearRoutes();
     sink.box = S("a.com");
     check(sink);
-    EXPECT_EQ(sink.field(S("Label89")), S("不在第一位"));
-    EXPECT_EQ(sink.field(S("Label94")), S("不在第一"));
+    EXPECT_EQ(sink.field(F::BaiduHomeFirst), S("不在第一位"));
+    EXPECT_EQ(sink.field(F::GoogleHomeFirst), S("不在第一"));
 
     // An empty box against pages with nothing on them: nothing found is not the home page.
     sink.box.clear();
     check(sink);
-    EXPECT_EQ(sink.field(S("Label89")), S("不在第一位"));
-    EXPECT_EQ(sink.field(S("Label94")), S("不在第一"));
+    EXPECT_EQ(sink.field(F::BaiduHomeFirst), S("不在第一位"));
+    EXPECT_EQ(sink.field(F::GoogleHomeFirst), S("不在第一"));
     EXPECT_EQ(fx.services.targets(Role::Baidu).last(), QByteArray("/s?wd=site%3A"));
 }
 
@@ -234,20 +238,20 @@ TEST_F(DetailTest, GoogleFallbacksAndTodaysDate) {
     googleWeek(d, googlePage(S("找到约 1,230 条")));
     TableSink sink(d);
     check(sink);
-    EXPECT_EQ(sink.field(S("Label28")), S("0或小于10页"));
-    EXPECT_EQ(sink.field(S("Label74")), S("今日无快照"));
-    EXPECT_EQ(sink.field(S("Label56")), S("1,230"));
-    EXPECT_EQ(sink.field(S("Label27")), S("8610"));
-    EXPECT_EQ(sink.field(S("Label57")), S("收录0页"));
+    EXPECT_EQ(sink.field(F::GoogleDay), S("0或小于10页"));
+    EXPECT_EQ(sink.field(F::GoogleLatest), S("今日无快照"));
+    EXPECT_EQ(sink.field(F::GoogleWeek), S("1,230"));
+    EXPECT_EQ(sink.field(F::GoogleMonth), S("8610"));
+    EXPECT_EQ(sink.field(F::GoogleTotal), S("收录0页"));
 
     googleDay(d, googlePage(S("获得 4 条")));
     googleWeek(d, googlePage(S("nothing")));
     fake.clock = QDateTime(QDate(2026, 12, 8), QTime(23, 59));
     check(sink);
-    EXPECT_EQ(sink.field(S("Label28")), S("4"));
-    EXPECT_EQ(sink.field(S("Label74")), S("2026-12-8"));
-    EXPECT_EQ(sink.field(S("Label56")), S("收录0页"));
-    EXPECT_EQ(sink.field(S("Label27")), S("收录0页"));
+    EXPECT_EQ(sink.field(F::GoogleDay), S("4"));
+    EXPECT_EQ(sink.field(F::GoogleLatest), S("2026-12-8"));
+    EXPECT_EQ(sink.field(F::GoogleWeek), S("收录0页"));
+    EXPECT_EQ(sink.field(F::GoogleMonth), S("收录0页"));
 }
 
 TEST_F(DetailTest, CapitalisedDomainIsLowerCasedBeforeTheFirstRequest) {
@@ -274,13 +278,13 @@ TEST_F(DetailTest, WithoutTheResetPreviousValuesStand) {
     const QString d = S("example.com");
     baidu(d, S("&lm=7"), baiduPage(S("找到相关结果约56个")));
     TableSink sink(d);
-    sink.fields = {{S("Label85"), S("0")}, {S("Label84"), S("-")}, {S("Label56"), S("12")}};
+    sink.fields = {{F::BaiduWeek, S("0")}, {F::BaiduDay, S("-")}, {F::GoogleWeek, S("12")}};
     runDetailCheck(sink);
-    EXPECT_EQ(sink.field(S("Label85")), S("0"));
-    EXPECT_EQ(sink.field(S("Label84")), S("0"));
-    EXPECT_EQ(sink.field(S("Label56")), S("12"));
-    EXPECT_EQ(sink.field(S("Label27")), S("84"));
-    EXPECT_EQ(sink.field(S("Label86")), QString());  // never reset, never found
+    EXPECT_EQ(sink.field(F::BaiduWeek), S("0"));
+    EXPECT_EQ(sink.field(F::BaiduDay), S("0"));
+    EXPECT_EQ(sink.field(F::GoogleWeek), S("12"));
+    EXPECT_EQ(sink.field(F::GoogleMonth), S("84"));
+    EXPECT_EQ(sink.field(F::BaiduMonth), QString());  // never reset, never found
 }
 
 TEST_F(DetailTest, FailingServicesLeaveTheFixedTexts) {
@@ -288,11 +292,12 @@ TEST_F(DetailTest, FailingServicesLeaveTheFixedTexts) {
     fx.services.setFailure(Role::Google, standin::Failure::Refuse);
     TableSink sink(S("example.com"));
     check(sink);
-    for (const char* f : {"Label84", "Label85", "Label86", "Label87", "Label88"}) EXPECT_EQ(sink.field(S(f)), S("0")) << f;
-    EXPECT_EQ(sink.field(S("Label89")), S("不在第一位"));
-    EXPECT_EQ(sink.field(S("Label28")), S("0或小于10页"));
-    for (const char* f : {"Label56", "Label27", "Label57"}) EXPECT_EQ(sink.field(S(f)), S("收录0页")) << f;
-    EXPECT_EQ(sink.field(S("Label74")), S("今日无快照"));
+    for (const F f : {F::BaiduDay, F::BaiduWeek, F::BaiduMonth, F::BaiduTotal, F::BaiduSnapshot})
+        EXPECT_EQ(sink.field(f), S("0")) << int(f);
+    EXPECT_EQ(sink.field(F::BaiduHomeFirst), S("不在第一位"));
+    EXPECT_EQ(sink.field(F::GoogleDay), S("0或小于10页"));
+    for (const F f : {F::GoogleWeek, F::GoogleMonth, F::GoogleTotal}) EXPECT_EQ(sink.field(f), S("收录0页")) << int(f);
+    EXPECT_EQ(sink.field(F::GoogleLatest), S("今日无快照"));
 }
 
 TEST_F(DetailTest, TargetGoneDuringAFetchStopsTheCheck) {
@@ -310,7 +315,7 @@ TEST_F(DetailTest, TargetGoneDuringAFetchStopsTheCheck) {
     test::waitFor([] { return false; }, 200);
     EXPECT_EQ(fx.services.targets(Role::Baidu).size(), 1);
     EXPECT_TRUE(fx.services.targets(Role::Google).isEmpty());
-    EXPECT_EQ(sink.field(S("Label84")), S("-"));
+    EXPECT_EQ(sink.field(F::BaiduDay), S("-"));
 }
 
 TEST(DetailFigures, GoogleCountPrefersTheAboutWording) {

@@ -1,4 +1,4 @@
-// Counts read from the figures' texts, and the drop rule at its edges.
+// Counts read from the figures' texts, the drop rule at its edges, and the series a chart draws.
 #include <gtest/gtest.h>
 
 #include "history/trends.h"
@@ -65,4 +65,29 @@ TEST(Drops, OnlyTheLatestRecordOfAnEarlierDayCounts) {
     EXPECT_TRUE(findDrops(now("4500"), records, today).isEmpty());
     EXPECT_EQ(findDrops(now("3000"), records, today).size(), 1);
     EXPECT_TRUE(findDrops(now("1"), {record("2026-12-9", "9000")}, today).isEmpty());
+}
+
+// The trend follows the records: a point per dated record, a gap where a figure is no count.
+TEST(Trends, SeriesAreTheRecordsWithGapsForNone) {
+    QList<StoredRecord> records;
+    for (const char* line : {"2026-3-1=100/5|X/7|||||", "bad=1/1|1/1|||||",
+                             "2026-1-31=约1,200/...|50/8|||||", "2026-3-1=90/6|60/9|||||"})
+        records.append(parseHistoryRecord(QString::fromUtf8(line)));
+    const TrendData data = trendData(QStringLiteral("a.com"), records, TrendKind::Indexed);
+    // Date order, the undated record left out, two records of one day in file order.
+    ASSERT_EQ(data.dates, (QList<QDate>{QDate(2026, 1, 31), QDate(2026, 3, 1), QDate(2026, 3, 1)}));
+    ASSERT_EQ(data.series.size(), EngineCount);
+    const TrendSeries& baidu = data.series[0];
+    const TrendSeries& google = data.series[1];
+    EXPECT_EQ(baidu.engine, Engine::Baidu);
+    EXPECT_EQ(baidu.points[0].count, 1200);
+    EXPECT_EQ(baidu.points[0].text, QString::fromUtf8("约1,200"));
+    EXPECT_EQ(baidu.points[1].count, 100);
+    EXPECT_EQ(baidu.points[2].count, 90);
+    EXPECT_EQ(google.points[0].count, 50);
+    EXPECT_EQ(google.points[1].count, std::nullopt);  // "X": a gap, not a zero
+    EXPECT_EQ(google.points[1].text, QStringLiteral("X"));
+    EXPECT_EQ(data.series[2].points[0].count, std::nullopt);  // an empty piece
+    EXPECT_EQ(data.largest, 1200);
+    EXPECT_EQ(trendData({}, records, TrendKind::Backlinks).series[1].points[2].count, 9);
 }

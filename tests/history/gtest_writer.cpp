@@ -3,7 +3,6 @@
 #include <QDateTime>
 #include <QDir>
 #include <QFile>
-#include <QHash>
 #include <QSaveFile>
 #include <QTemporaryDir>
 #include <sys/resource.h>
@@ -25,24 +24,22 @@ namespace {
 
 using zorvan::S;
 
-// The figures of one finished query, as the main window's fields show them.
+// The figures of one finished query: each value names its figure, after the seed.
 struct Figures {
-    QHash<QString, QString> fields;
+    FigureValues fields;
     explicit Figures(const QString& seed) {
-        for (const char* e : {"bd", "gg", "yh", "sg", "ss", "by", "yd"}) {
-            fields[QStringLiteral("Labelsl") + QLatin1String(e)] = seed + QLatin1String(e) + u's';
-            fields[QStringLiteral("Labelfx") + QLatin1String(e)] = seed + QLatin1String(e) + u'f';
+        const char* const engines[EngineCount] = {"bd", "gg", "yh", "sg", "ss", "by", "yd"};
+        for (const EngineInfo& e : engineTable()) {
+            const QLatin1String code(engines[int(e.engine)]);
+            fields[indexedFigure(e.engine)] = seed + code + u's';
+            fields[backlinksFigure(e.engine)] = seed + code + u'f';
         }
-        fields[QStringLiteral("Label14")] = seed + QStringLiteral("alexa");
-        // Fields the history does not store.
-        fields[QStringLiteral("Label15")] = QStringLiteral("PR");
-        fields[QStringLiteral("Label13")] = QStringLiteral("SNAP");
+        fields[Figure::AlexaRank] = seed + QStringLiteral("alexa");
+        // Figures the history does not store.
+        fields[Figure::PageRank] = QStringLiteral("PR");
+        fields[Figure::BaiduSnapshot] = QStringLiteral("SNAP");
     }
-    FigureValues values() const {
-        FigureValues v;
-        for (auto it = fields.cbegin(); it != fields.cend(); ++it) v[*figureByControl(it.key())] = it.value();
-        return v;
-    }
+    const FigureValues& values() const { return fields; }
     QString record(const QString& date) const { return HistoryRecord(date, values()); }
 };
 
@@ -78,10 +75,10 @@ TEST(HistoryRecordTest, FieldsInRecordOrderWithSeparators) {
 
 TEST(HistoryRecordTest, BreaksAndSeparatorsInValuesKeepOneLineAndTheCells) {
     Figures f(QStringLiteral("v"));
-    f.fields[QStringLiteral("Labelslbd")] = QStringLiteral("1|2");
-    f.fields[QStringLiteral("Labelfxgg")] = QStringLiteral("a=b");
-    f.fields[QStringLiteral("Labelslyd")] = QStringLiteral("x\r\ny\nz");
-    f.fields[QStringLiteral("Label14")] = QStringLiteral("[d]|=");
+    f.fields[Figure::IndexedBaidu] = QStringLiteral("1|2");
+    f.fields[Figure::BacklinksGoogle] = QStringLiteral("a=b");
+    f.fields[Figure::IndexedYoudao] = QStringLiteral("x\r\ny\nz");
+    f.fields[Figure::AlexaRank] = QStringLiteral("[d]|=");
     const QString record = f.record(day1);
     EXPECT_FALSE(record.contains(u'\r') || record.contains(u'\n'));
     EXPECT_EQ(record.count(u'='), 1);
@@ -243,7 +240,7 @@ TEST_F(WriterTest, DomainsHoldingABracketKeepSectionsOfTheirOwn) {
 
 TEST_F(WriterTest, GbkOnlyCharactersSurviveWriteAndRead) {
     Figures a(QStringLiteral("a"));
-    a.fields[QStringLiteral("Labelslbd")] = S("丂約");
+    a.fields[Figure::IndexedBaidu] = S("丂約");
     save(S("丂.中国"), a, day1);
     const QByteArray raw = bytes();
     EXPECT_TRUE(raw.startsWith(QByteArray("[\x81\x40.\xD6\xD0\xB9\xFA]\r\n")));

@@ -2,6 +2,7 @@
 
 #include <QStringList>
 
+#include "app/resultfields.h"
 #include "vocab/figures.h"
 
 namespace zorvan::test {
@@ -9,7 +10,7 @@ namespace zorvan::test {
 // The main window's eighteen fields by control name, in record order.
 inline QStringList recordOrderNames() {
     QStringList names;
-    for (const FigureInfo& f : figureTable()) names.append(f.control);
+    for (const FigureInfo& f : figureTable()) names.append(figureControl(f.figure));
     return names;
 }
 

@@ -2,7 +2,6 @@
 
 #include <QClipboard>
 #include <QGuiApplication>
-#include <QHash>
 #include <QLabel>
 #include <QPlainTextEdit>
 #include <QPushButton>
@@ -18,17 +17,14 @@ namespace {
 
 using zorvan::S;
 
-const QStringList indexedLater = {QStringLiteral("Labelslgg"), QStringLiteral("Labelslyh"),
-                                  QStringLiteral("Labelslsg"), QStringLiteral("Labelslss"),
-                                  QStringLiteral("Labelslby"), QStringLiteral("Labelslyd")};
+using F = Figure;
+
+const QList<Figure> indexedLater = {F::IndexedGoogle, F::IndexedYahoo, F::IndexedSogou,
+                                    F::IndexedSoso,   F::IndexedBing,  F::IndexedYoudao};
 
 struct Fields {
-    QHash<QString, QString> values;
-    FigureValues reader() const {
-        FigureValues v;
-        for (auto it = values.cbegin(); it != values.cend(); ++it) v[*figureByControl(it.key())] = it.value();
-        return v;
-    }
+    FigureValues values;
+    const FigureValues& reader() const { return values; }
 };
 
 const QDateTime when(QDate(2010, 5, 12), QTime(9, 5, 7));
@@ -41,12 +37,14 @@ QStringList reportLines(const Fields& f, const QString& domain = QStringLiteral(
 
 TEST(Report, WholeTextForOneQuery) {
     Fields f;
-    f.values = {{S("Label15"), S("5")},        {S("Label14"), S("12345")},  {S("Label16"), S("X")},
-                {S("Labelslbd"), S("约1234")}, {S("Labelfxbd"), S("88")},   {S("Labelslgg"), S("4560")},
-                {S("Labelfxgg"), S("12")},     {S("Labelslyh"), S("7")},    {S("Labelfxyh"), S("...")},
-                {S("Labelslsg"), S("321")},    {S("Labelfxsg"), S("3")},    {S("Labelslss"), S("X")},
-                {S("Labelfxss"), S("40")},     {S("Labelslby"), S("99")},   {S("Labelfxby"), S("1")},
-                {S("Labelslyd"), S("2")},      {S("Labelfxyd"), S("0")}};
+    const QList<std::pair<Figure, QString>> shown = {
+        {F::PageRank, S("5")},          {F::AlexaRank, S("12345")},     {F::SogouRank, S("X")},
+        {F::IndexedBaidu, S("约1234")},  {F::BacklinksBaidu, S("88")},   {F::IndexedGoogle, S("4560")},
+        {F::BacklinksGoogle, S("12")},  {F::IndexedYahoo, S("7")},      {F::BacklinksYahoo, S("...")},
+        {F::IndexedSogou, S("321")},    {F::BacklinksSogou, S("3")},    {F::IndexedSoso, S("X")},
+        {F::BacklinksSoso, S("40")},    {F::IndexedBing, S("99")},      {F::BacklinksBing, S("1")},
+        {F::IndexedYoudao, S("2")},     {F::BacklinksYoudao, S("0")}};
+    for (const auto& [figure, text] : shown) f.values[figure] = text;
     const QString expected = S(
         "有关example.com的SEO数据\r\n"
         "查询时间:2010-5-12 9:05:07\r\n"
@@ -73,7 +71,7 @@ TEST(Report, BacklinksLineUpForValuesUpToThirteenCharacters) {
             f.values[indexedLater[i]] = (i % 2 ? S("约") : QString()) +
                                         QString(length - (i % 2), u'9');
         }
-        f.values[S("Labelslbd")] = S("约123456");  // seven characters
+        f.values[F::IndexedBaidu] = S("约123456");  // seven characters
         const QStringList lines = reportLines(f);
         ASSERT_EQ(lines.size(), 13);
         const qsizetype column = lines[6].indexOf(S("反链"));
@@ -85,18 +83,18 @@ TEST(Report, BacklinksLineUpForValuesUpToThirteenCharacters) {
 
 TEST(Report, LongValuesGetNoGapAndBaiduKeepsSixBlanks) {
     Fields f;
-    f.values[S("Labelslgg")] = S("1234567890123");    // 13: no gap
-    f.values[S("Labelslyh")] = S("12345678901234");   // 14: no gap, no failure
-    f.values[S("Labelslsg")] = QString(200, u'8');
-    f.values[S("Labelslbd")] = S("1");
-    f.values[S("Labelfxbd")] = S("2");
+    f.values[F::IndexedGoogle] = S("1234567890123");    // 13: no gap
+    f.values[F::IndexedYahoo] = S("12345678901234");   // 14: no gap, no failure
+    f.values[F::IndexedSogou] = QString(200, u'8');
+    f.values[F::IndexedBaidu] = S("1");
+    f.values[F::BacklinksBaidu] = S("2");
     const QStringList lines = reportLines(f);
     EXPECT_EQ(lines[5], S("百度: 收录1      反链2"));
     EXPECT_EQ(lines[6], S("谷歌: 收录1234567890123反链..."));
     EXPECT_EQ(lines[7], S("雅虎: 收录12345678901234反链..."));
     EXPECT_EQ(lines[8], S("搜狗: 收录") + QString(200, u'8') + S("反链..."));
     EXPECT_EQ(reportGap(QString()), 13);
-    f.values[S("Labelslbd")] = QString(30, u'1');
+    f.values[F::IndexedBaidu] = QString(30, u'1');
     EXPECT_EQ(reportLines(f)[5], S("百度: 收录") + QString(30, u'1') + S("      反链2"));
 }
 
@@ -116,7 +114,7 @@ protected:
 
     void SetUp() override {
         Fields f;
-        f.values[S("Labelslgg")] = S("4560");
+        f.values[F::IndexedGoogle] = S("4560");
         report = BuildReport(S("example.com"), f.reader(), when);
         QGuiApplication::clipboard()->setText(S("stale"));
     }

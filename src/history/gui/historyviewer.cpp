@@ -134,7 +134,7 @@ HistoryViewer::HistoryViewer(const QString& historyPath, QWidget* parent)
     connect(deleteButton_, &QPushButton::clicked, this, &HistoryViewer::DeleteDomainHistory);
     connect(exportButton_, &QPushButton::clicked, this, &HistoryViewer::ExportToExcel);
     connect(backlinksChoice_, &QRadioButton::toggled, this, [this](bool backlinks) {
-        chart_->setKind(backlinks ? ChartKind::Backlinks : ChartKind::Indexed);
+        chart_->setKind(backlinks ? TrendKind::Backlinks : TrendKind::Indexed);
     });
 
     placeOnScreen();

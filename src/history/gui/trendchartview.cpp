@@ -23,7 +23,7 @@ void TrendChartView::setRecords(const QString& domain, const QStringList& record
     invalidate();
 }
 
-void TrendChartView::setKind(ChartKind kind) {
+void TrendChartView::setKind(TrendKind kind) {
     if (kind == kind_) return;
     kind_ = kind;
     invalidate();
@@ -33,7 +33,7 @@ void TrendChartView::invalidate() {
     data_.reset();
     hovered_.reset();
     // What a screen reader says about the chart: whose figures, and over which days.
-    const QString what = kind_ == ChartKind::Indexed ? S("收录情况") : S("反向链接");
+    const QString what = kind_ == TrendKind::Indexed ? S("收录情况") : S("反向链接");
     setAccessibleDescription(lines_.isEmpty() ? S("没有记录")
                                               : domain_ + u' ' + what + S("，共") +
                                                     QString::number(lines_.size()) +
@@ -55,7 +55,7 @@ QString TrendChartView::dayText(qsizetype day) {
     const TrendData& d = data();
     if (day < 0 || day >= d.dates.size()) return QString();
     QString text = d.dateTexts[day];
-    for (const ChartSeries& s : d.series)
+    for (const TrendSeries& s : d.series)
         text += u'\n' + engineInfo(s.engine).shortName + QStringLiteral(": ") + s.points[day].text;
     return text;
 }

@@ -5,6 +5,7 @@
 #include <optional>
 
 #include "chart/trendchart.h"
+#include "history/trends.h"
 
 namespace zorvan {
 
@@ -18,8 +19,8 @@ public:
 
     // The record lines of domain, as the history file holds them.
     void setRecords(const QString& domain, const QStringList& recordLines);
-    void setKind(ChartKind kind);
-    ChartKind kind() const { return kind_; }
+    void setKind(TrendKind kind);
+    TrendKind kind() const { return kind_; }
 
     // What is drawn (read on demand).
     const TrendData& data();
@@ -39,7 +40,7 @@ private:
 
     QString domain_;
     QStringList lines_;
-    ChartKind kind_ = ChartKind::Indexed;
+    TrendKind kind_ = TrendKind::Indexed;
     std::optional<TrendData> data_;
     std::optional<qsizetype> hovered_;
 };
