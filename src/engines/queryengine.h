@@ -28,7 +28,8 @@ struct QueryStep;
 //
 // Within one query a host that did not answer (time-out, refused, reset) is not asked again, and
 // the whole query ends by its deadline: a request never outlives it, and every row still without
-// an answer then gives "X".
+// an answer then gives "X". Time spent waiting for a host's turn is not counted (FetchBudget), so
+// a pace kept or a wait a service asked for never turns into "X".
 class CombinedQueryEngine : public QObject {
     Q_OBJECT
 public:

@@ -24,7 +24,7 @@ struct FetchResult {
     QByteArray body;    // the page; empty unless answered
     QString detail;     // why it was not answered, in the user's words ("超时", "连接被拒绝" ...)
     QString redirectedTo;  // where redirects led, when that is not the address asked; else empty
-    QByteArray retryAfter; // the answer's Retry-After header; empty when it sent none
+    QByteArray retryAfter;  // the answer's Retry-After header; empty when it sent none
     bool proxyFailed = false;  // the proxy itself refused, failed or asked for credentials
     qint64 elapsedMs = 0;
     bool answered() const { return outcome == FetchOutcome::Answered; }

@@ -6,7 +6,9 @@
 
 namespace zorvan {
 
-HostPacer::HostPacer() { clock_.start(); }
+HostPacer::HostPacer() {
+    clock_.start();
+}
 
 HostPacer& HostPacer::global() {
     static HostPacer pacer;
@@ -28,14 +30,17 @@ int HostPacer::interval(const QString& host) const {
     return intervalLocked(host);
 }
 
-int HostPacer::intervalLocked(const QString& host) const { return hostIntervals_.value(host, interval_); }
+int HostPacer::intervalLocked(const QString& host) const {
+    return hostIntervals_.value(host, interval_);
+}
 
 HostPacer::Slot HostPacer::reserve(const QString& host, const QStringList& exits) {
     std::lock_guard lock(mutex_);
     return reserveLocked(host, exits, now());
 }
 
-HostPacer::Slot HostPacer::reserveLocked(const QString& host, const QStringList& asked, qint64 now) {
+HostPacer::Slot HostPacer::reserveLocked(const QString& host, const QStringList& asked,
+                                         qint64 now) {
     static const QStringList direct{DirectExit};
     const QStringList& exits = asked.isEmpty() ? direct : asked;
     Slot best;
@@ -55,7 +60,8 @@ HostPacer::Slot HostPacer::reserveLocked(const QString& host, const QStringList&
     return best;
 }
 
-HostPacer::Slot HostPacer::confirm(const Slot& slot, const QString& host, const QStringList& exits) {
+HostPacer::Slot HostPacer::confirm(const Slot& slot, const QString& host,
+                                   const QStringList& exits) {
     std::lock_guard lock(mutex_);
     const qint64 at = now();
     const Lane& lane = lanes_[laneKey(exits.value(slot.exit, DirectExit), host)];
@@ -75,7 +81,8 @@ bool HostPacer::pause(const QString& host, qint64 ms, const QString& exit) {
     return true;
 }
 
-std::optional<qint64> HostPacer::slowDown(const QString& host, qint64 requestStartMs, const QString& exit) {
+std::optional<qint64> HostPacer::slowDown(const QString& host, qint64 requestStartMs,
+                                          const QString& exit) {
     std::lock_guard lock(mutex_);
     Lane& lane = lanes_[laneKey(exit, host)];
     if (requestStartMs < lane.slowedAt) return std::nullopt;
@@ -97,7 +104,8 @@ std::optional<qint64> retryAfterMs(const QByteArray& value, const QDateTime& now
         // Anything past the cap is the cap: no need to keep a product that can overflow.
         return std::min(seconds, HostPacer::MaxPauseMs / 1000 + 1) * 1000;
     }
-    QDateTime at = QLocale::c().toDateTime(QString::fromLatin1(text), QStringLiteral("ddd, dd MMM yyyy HH:mm:ss 'GMT'"));
+    QDateTime at = QLocale::c().toDateTime(QString::fromLatin1(text),
+                                           QStringLiteral("ddd, dd MMM yyyy HH:mm:ss 'GMT'"));
     if (!at.isValid()) return std::nullopt;
     at.setTimeSpec(Qt::UTC);
     return std::max<qint64>(0, nowUtc.msecsTo(at));

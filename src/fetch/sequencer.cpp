@@ -117,8 +117,8 @@ void RequestSequencer::waitTurn(const std::shared_ptr<PendingRequest>& request) 
     request->exit = request->exits.value(request->slot.exit, DirectExit);
     if (request->slot.waitMs <= 0) return ask(request);
     if (budget_) budget_->excuseWait(request->slot.waitMs);
-    QTimer::singleShot(std::chrono::milliseconds(request->slot.waitMs), Qt::PreciseTimer, requests_.get(),
-                       [this, request] {
+    QTimer::singleShot(std::chrono::milliseconds(request->slot.waitMs), Qt::PreciseTimer,
+                       requests_.get(), [this, request] {
                            request->slot = pacer_->confirm(request->slot, request->host, request->exits);
                            waitTurn(request);
                        });
@@ -129,9 +129,10 @@ void RequestSequencer::ask(const std::shared_ptr<PendingRequest>& request) {
     FetchOptions options = budget_ ? budget_->optionsFor(request->address) : defaultFetchOptions();
     options.proxy = ProxyPool::global().proxyOfExit(request->exit).value_or(-1);
     if (!budget_) {
-        fetchAsync(request->address, options, requests_.get(), [this, request](const FetchResult& r) {
-            if (!askAgain(request, r)) request->handle(r);
-        });
+        fetchAsync(request->address, options, requests_.get(),
+                   [this, request](const FetchResult& r) {
+                       if (!askAgain(request, r)) request->handle(r);
+                   });
         return;
     }
     // A request not made because its host was silent before tells that earlier reason.
@@ -149,10 +150,12 @@ void RequestSequencer::ask(const std::shared_ptr<PendingRequest>& request) {
 
 // True when the answer is not handed on: the request waits for its host and is asked again (or
 // a receiver of the wait's news ended this run).
-bool RequestSequencer::askAgain(const std::shared_ptr<PendingRequest>& request, const FetchResult& answer) {
+bool RequestSequencer::askAgain(const std::shared_ptr<PendingRequest>& request,
+                                const FetchResult& answer) {
     // A proxy that failed is no answer of the service: the next proxy alive is tried, a bounded
     // number of times, however patient the caller.
-    if (answer.proxyFailed && request->proxyRetries++ < MaxProxyRetries && ProxyPool::global().anyAlive()) {
+    if (answer.proxyFailed && request->proxyRetries++ < MaxProxyRetries &&
+        ProxyPool::global().anyAlive()) {
         pace(request);
         return true;
     }

@@ -69,8 +69,9 @@ std::optional<SlowDown> slowDownAsked(const FetchResult& page, const QDateTime& 
             return SlowDown{wait, false, status + QStringLiteral(" Retry-After")};
     }
     // Chinese cues read right only in the page's own encoding, which nothing has looked at yet.
-    const bool blocked = looksBlocked(page.status, BytesToText(page.body, QStringLiteral("gb2312"))) ||
-                         looksBlocked(page.status, BytesToText(page.body, QStringLiteral("UTF-8")));
+    const bool blocked =
+        looksBlocked(page.status, BytesToText(page.body, QStringLiteral("gb2312"))) ||
+        looksBlocked(page.status, BytesToText(page.body, QStringLiteral("UTF-8")));
     if (blocked) {
         const bool refused = page.status == 403 || page.status == 429;
         return SlowDown{std::nullopt, true, refused ? status : QStringLiteral("verification page")};
@@ -89,7 +90,8 @@ FetchOptions FetchBudget::optionsFor(const QString& address) const {
     if (silentHosts_.contains(addressAuthority(address))) {
         options.timeoutMs = 0;
     } else if (deadlineAt_) {
-        options.timeoutMs = int(std::clamp<qint64>(*deadlineAt_ - clock_.elapsed(), 0, options.timeoutMs));
+        options.timeoutMs =
+            int(std::clamp<qint64>(*deadlineAt_ - clock_.elapsed(), 0, options.timeoutMs));
     }
     return options;
 }

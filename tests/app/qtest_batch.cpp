@@ -265,6 +265,26 @@ private Q_SLOTS:
         for (const QString& d : domains) QVERIFY2(text.contains(S("[") + d + S("]")), qPrintable(d));
     }
 
+    void batchModeWaitsOutAServiceThatAsksAndArrowsShowTheFiguresGot() {
+        saveList({S("alpha.test"), S("beta.test")});
+        serveDomains({S("alpha.test"), S("beta.test")});
+        fx->services.queueAnswers(Role::Youdao, {standin::Page{"busy", 429, {}, "1"}});
+        fx->services.queueAnswers(Role::ChinaRank,
+                                  {standin::Page{test::toGbk(S("请输入验证码")), 200}});
+        openWindow();
+        window->batchBox()->setChecked(true);
+        QStringList waits;
+        connect(&window->batchRun(), &BatchRun::waiting, this,
+                [&](const QString&, double, const QString& reason) { waits << reason; });
+        runBatch();
+        settle();
+        waits.sort();  // two streams: either may wait first
+        QCOMPARE(waits, (QStringList{S("HTTP 429 Retry-After"), S("verification page")}));
+        verifyEntryShown(0);
+        QTest::mouseClick(next(), Qt::LeftButton);
+        verifyEntryShown(1);
+    }
+
     void oneEntryListIsQueriedOnce() {
         saveList({S("solo.test")});
         serveDomains({S("solo.test")});
