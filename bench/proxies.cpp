@@ -4,6 +4,8 @@
 // host through one proxy, as the proxies logged them (target: none past the 40 ms a scheduler may
 // hold a request). Then one of the four proxies is dead from the start: it must be dropped and the
 // run lose no figure.
+#include "fetch/proxies.h"
+
 #include <QCoreApplication>
 #include <QElapsedTimer>
 #include <QEventLoop>
@@ -14,7 +16,6 @@
 #include <vector>
 
 #include "fetch/pacer.h"
-#include "fetch/proxies.h"
 #include "fetch/sequencer.h"
 #include "fetch/services.h"
 #include "proxy.h"
@@ -45,12 +46,17 @@ Run runThrough(int live, int dead) {
     for (int i = 0; i < live + dead; ++i) {
         proxies.push_back(std::make_unique<standin::Proxy>());
         proxies.back()->start();
-        list.proxies.append({QNetworkProxy::HttpProxy, QStringLiteral("127.0.0.1"), quint16(proxies.back()->port()), {}, {}});
+        list.proxies.append({QNetworkProxy::HttpProxy,
+                             QStringLiteral("127.0.0.1"),
+                             quint16(proxies.back()->port()),
+                             {},
+                             {}});
         if (i < dead) proxies.back()->stop();
     }
     useProxyList(list);
     Run run;
-    ProxyPool::global().setDroppedHandler([&run](const QString& name) { run.dropped.append(name); });
+    ProxyPool::global().setDroppedHandler(
+        [&run](const QString& name) { run.dropped.append(name); });
     HostPacer pacer;
     pacer.setInterval(IntervalMs);
     std::vector<std::unique_ptr<RequestSequencer>> jobs;
@@ -62,7 +68,9 @@ Run runThrough(int live, int dead) {
         QList<ChainStep> steps;
         for (const QString& role : {Role::Bing, Role::Google})
             steps.append([&run, address = serviceBase(role) + q](const Chain& chain) {
-                chain.fetch(address, [&run](const FetchResult& r) { ++(r.answered() && r.status == 200 ? run.answered : run.lost); });
+                chain.fetch(address, [&run](const FetchResult& r) {
+                    ++(r.answered() && r.status == 200 ? run.answered : run.lost);
+                });
             });
         job.run(QStringLiteral("domain"), steps);
     };
@@ -85,7 +93,8 @@ Run runThrough(int live, int dead) {
         for (const auto& carried : proxy->carried()) {
             const QString host = QUrl(QString::fromLatin1(carried.target)).authority();
             if (last.count(host))
-                run.worstShortfallMs = std::max(run.worstShortfallMs, IntervalMs - (carried.startMs - last[host]));
+                run.worstShortfallMs =
+                    std::max(run.worstShortfallMs, IntervalMs - (carried.startMs - last[host]));
             last[host] = carried.startMs;
         }
     }
@@ -98,21 +107,28 @@ Run runThrough(int live, int dead) {
 int main(int argc, char** argv) {
     QCoreApplication app(argc, argv);
     test::StandinFixture fx(20000);
-    for (const QString& role : {Role::Bing, Role::Google}) fx.services.setRoute(role, "/", QStringLiteral("ok"));
+    for (const QString& role : {Role::Bing, Role::Google})
+        fx.services.setRoute(role, "/", QStringLiteral("ok"));
     const Run one = runThrough(1, 0);
     const Run four = runThrough(4, 0);
     const Run oneDead = runThrough(3, 1);
     const double ratio = one.wallMs / four.wallMs;
-    const qint64 worst = std::max({one.worstShortfallMs, four.worstShortfallMs, oneDead.worstShortfallMs, qint64(0)});
-    std::printf("%d domains x 2 hosts, %d at once, %d ms per host and proxy\n", Domains, Jobs, IntervalMs);
-    std::printf("1 proxy %.0f ms, 4 proxies %.0f ms: %.2f times faster (target >= 3.6)\n", one.wallMs, four.wallMs, ratio);
+    const qint64 worst = std::max(
+        {one.worstShortfallMs, four.worstShortfallMs, oneDead.worstShortfallMs, qint64(0)});
+    std::printf("%d domains x 2 hosts, %d at once, %d ms per host and proxy\n", Domains, Jobs,
+                IntervalMs);
+    std::printf("1 proxy %.0f ms, 4 proxies %.0f ms: %.2f times faster (target >= 3.6)\n",
+                one.wallMs, four.wallMs, ratio);
     std::printf("largest gap shortfall at one host through one proxy: %lld ms (target <= %lld)\n",
                 static_cast<long long>(worst), static_cast<long long>(AllowanceMs));
-    std::printf("one of 4 dead: %d answered, %d lost, %lld dropped (target: %d answered, 0 lost, 1 dropped), %.0f ms\n",
-                oneDead.answered, oneDead.lost, static_cast<long long>(oneDead.dropped.size()), 2 * Domains,
-                oneDead.wallMs);
-    const bool ok = ratio >= 3.6 && worst <= AllowanceMs && one.lost + four.lost + oneDead.lost == 0 &&
-                    oneDead.dropped.size() == 1 && oneDead.answered == 2 * Domains;
+    std::printf(
+        "one of 4 dead: %d answered, %d lost, %lld dropped (target: %d answered, 0 lost, 1 "
+        "dropped), %.0f ms\n",
+        oneDead.answered, oneDead.lost, static_cast<long long>(oneDead.dropped.size()), 2 * Domains,
+        oneDead.wallMs);
+    const bool ok = ratio >= 3.6 && worst <= AllowanceMs &&
+                    one.lost + four.lost + oneDead.lost == 0 && oneDead.dropped.size() == 1 &&
+                    oneDead.answered == 2 * Domains;
     std::puts(ok ? "PASS" : "FAIL");
     return ok ? 0 : 1;
 }

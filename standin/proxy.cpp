@@ -7,12 +7,16 @@ namespace zorvan::standin {
 
 qint64 proxyClockMs() {
     static const auto origin = std::chrono::steady_clock::now();
-    return std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - origin).count();
+    return std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() -
+                                                                 origin)
+        .count();
 }
 
 Proxy::Proxy() = default;
 
-Proxy::~Proxy() { stop(); }
+Proxy::~Proxy() {
+    stop();
+}
 
 void Proxy::requireCredentials(const QByteArray& user, const QByteArray& password) {
     authorization_ = "Basic " + QByteArray(user + ':' + password).toBase64();
@@ -24,7 +28,8 @@ bool Proxy::start() {
     server_->set_keep_alive_max_count(1);
     server_->Get(".*", [this](const httplib::Request& req, httplib::Response& res) {
         const qint64 start = proxyClockMs();
-        if (!authorization_.isEmpty() && req.get_header_value("Proxy-Authorization") != authorization_.toStdString()) {
+        if (!authorization_.isEmpty() &&
+            req.get_header_value("Proxy-Authorization") != authorization_.toStdString()) {
             res.status = 407;
             res.set_header("Proxy-Authenticate", "Basic realm=\"standin\"");
             return;
@@ -43,7 +48,8 @@ bool Proxy::start() {
         if (const auto answer = origin.Get(rest)) {
             res.status = answer->status;
             for (const auto& [name, value] : answer->headers)
-                if (name == "Content-Type" || name == "Retry-After" || name == "Location") res.set_header(name, value);
+                if (name == "Content-Type" || name == "Retry-After" || name == "Location")
+                    res.set_header(name, value);
             res.body = answer->body;
         } else {
             res.status = 502;

@@ -25,7 +25,7 @@ struct CarriedRequest {
 // asks the host itself and hands back the answer. With credentials set it answers 407 to a
 // request that does not carry them. Logs every request it carried.
 class Proxy {
-public:
+  public:
     Proxy();
     ~Proxy();
     Proxy(const Proxy&) = delete;
@@ -38,7 +38,7 @@ public:
 
     std::vector<CarriedRequest> carried() const;
 
-private:
+  private:
     std::unique_ptr<httplib::Server> server_;
     std::thread thread_;
     int port_ = 0;

@@ -39,7 +39,8 @@ int main(int argc, char** argv) {
     // The same way out as the command: proxies.txt when it exists, else the desktop's proxy.
     const zorvan::ProxyList proxies = zorvan::useProxyFile(zorvan::proxyFilePath());
     for (const QString& problem : proxies.problems) qWarning("%s", qPrintable(problem));
-    if (proxies.othersMayRead) qWarning("%s", qPrintable(zorvan::proxyFileWarning(zorvan::proxyFilePath())));
+    if (proxies.othersMayRead)
+        qWarning("%s", qPrintable(zorvan::proxyFileWarning(zorvan::proxyFilePath())));
 
     zorvan::QtPlatform platform;
     zorvan::setPlatform(&platform);

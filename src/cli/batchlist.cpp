@@ -36,7 +36,8 @@ std::optional<QList<Entry>> fileEntries(const QString& path, Console& console) {
         return std::nullopt;
     }
     QList<Entry> listed;
-    for (const ListedDomain& l : *lines) listed.append({path + u':' + QString::number(l.line), l.domain});
+    for (const ListedDomain& l : *lines)
+        listed.append({path + u':' + QString::number(l.line), l.domain});
     return listed;
 }
 
@@ -44,9 +45,10 @@ QString noDomainsMessage(const Invocation& invocation) {
     if (invocation.has(QStringLiteral("--list")))
         return invocation.value(QStringLiteral("--list")) + QStringLiteral(" holds no domain");
     const QString config = configFilePath();
-    return QFileInfo::exists(config)
-               ? QStringLiteral("the saved domain list in ") + config + QStringLiteral(" holds no domain")
-               : QStringLiteral("no saved domain list: ") + config + QStringLiteral(" does not exist");
+    return QFileInfo::exists(config) ? QStringLiteral("the saved domain list in ") + config +
+                                           QStringLiteral(" holds no domain")
+                                     : QStringLiteral("no saved domain list: ") + config +
+                                           QStringLiteral(" does not exist");
 }
 
 }  // namespace
@@ -56,7 +58,8 @@ int batchDomainList(const Invocation& invocation, Console& console, BatchDomains
     if (invocation.has(QStringLiteral("--shard"))) {
         const auto parsed = parseShard(invocation.value(QStringLiteral("--shard")));
         if (!parsed) {
-            console.fail(QStringLiteral("--shard takes K/N, a shard K of N shards with 1 <= K <= N"));
+            console.fail(
+                QStringLiteral("--shard takes K/N, a shard K of N shards with 1 <= K <= N"));
             return UsageError;
         }
         shard = *parsed;
@@ -73,10 +76,12 @@ int batchDomainList(const Invocation& invocation, Console& console, BatchDomains
             continue;
         }
         if (entry.text.trimmed().isEmpty()) {
-            console.err << "zorvan-cli: passing over " << entry.place << ": it is empty" << Qt::endl;
+            console.err << "zorvan-cli: passing over " << entry.place << ": it is empty"
+                        << Qt::endl;
         } else if (const auto why = badDomain(entry.text)) {
-            console.fail(QStringLiteral("passing over ") + entry.place + QStringLiteral(": refused ") + *why +
-                         QStringLiteral(": \"") + entry.text + u'"');
+            console.fail(QStringLiteral("passing over ") + entry.place +
+                         QStringLiteral(": refused ") + *why + QStringLiteral(": \"") + entry.text +
+                         u'"');
             batch->refused = true;
         } else {
             batch->domains.append(entry.text);

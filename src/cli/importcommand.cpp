@@ -1,4 +1,5 @@
-// import: results printed as JSON Lines on any machine, stored as the records --save would have written.
+// import: results printed as JSON Lines on any machine, stored as the records --save would have
+// written.
 #include <QDate>
 #include <QJsonDocument>
 #include <QJsonObject>
@@ -17,7 +18,8 @@ namespace {
 std::optional<QString> stringMember(const QJsonObject& object, const QString& key, QString* why) {
     const QJsonValue value = object.value(key);
     if (value.isString()) return value.toString();
-    *why = (value.isUndefined() ? QStringLiteral("no \"") : QStringLiteral("no text in \"")) + key + u'"';
+    *why = (value.isUndefined() ? QStringLiteral("no \"") : QStringLiteral("no text in \"")) + key +
+           u'"';
     return std::nullopt;
 }
 
@@ -42,7 +44,9 @@ std::optional<DatedRecord> resultOfLine(const QByteArray& line, QString* why) {
     QJsonParseError error;
     const QJsonDocument document = QJsonDocument::fromJson(line, &error);
     if (error.error != QJsonParseError::NoError) {
-        *why = QStringLiteral("not JSON (%1 at byte %2)").arg(error.errorString()).arg(error.offset + 1);
+        *why = QStringLiteral("not JSON (%1 at byte %2)")
+                   .arg(error.errorString())
+                   .arg(error.offset + 1);
         return std::nullopt;
     }
     if (!document.isObject()) {
@@ -60,7 +64,8 @@ std::optional<DatedRecord> resultOfLine(const QByteArray& line, QString* why) {
     }
     // Only the form the programs write: another spelling of the day would start a second record.
     if (shortDate(QDate::fromString(*date, QStringLiteral("yyyy-M-d"))) != *date) {
-        *why = QStringLiteral("the date \"") + *date + QStringLiteral("\" is not a day written as yyyy-M-d");
+        *why = QStringLiteral("the date \"") + *date +
+               QStringLiteral("\" is not a day written as yyyy-M-d");
         return std::nullopt;
     }
     record.domain = *domain;
@@ -85,8 +90,9 @@ std::optional<QList<DatedRecord>> fileResults(const QString& path, Console& cons
         QString why;
         const auto record = resultOfLine(line, &why);
         if (!record) {
-            console.fail(path + u':' + QString::number(i + 1) + QStringLiteral(": not a result: ") + why +
-                         QStringLiteral("; nothing of ") + path + QStringLiteral(" is stored"));
+            console.fail(path + u':' + QString::number(i + 1) + QStringLiteral(": not a result: ") +
+                         why + QStringLiteral("; nothing of ") + path +
+                         QStringLiteral(" is stored"));
             if (*status == Ran) *status = UsageError;
             return std::nullopt;
         }
@@ -97,9 +103,12 @@ std::optional<QList<DatedRecord>> fileResults(const QString& path, Console& cons
 
 QString fateWord(RecordFate fate) {
     switch (fate) {
-        case RecordFate::Added: return QStringLiteral("add");
-        case RecordFate::Replaced: return QStringLiteral("replace");
-        case RecordFate::Same: return QStringLiteral("same");
+        case RecordFate::Added:
+            return QStringLiteral("add");
+        case RecordFate::Replaced:
+            return QStringLiteral("replace");
+        case RecordFate::Same:
+            return QStringLiteral("same");
     }
     return QString();
 }
@@ -115,7 +124,8 @@ int showImport(const QList<DatedRecord>& records, Console& console) {
     historyBytesWithRecords(bytes, records, &fates);
     QList<QStringList> table;
     for (qsizetype i = 0; i < records.size(); ++i)
-        table.append({fateWord(fates[i]), records[i].domain, HistoryRecord(records[i].date, records[i].values)});
+        table.append({fateWord(fates[i]), records[i].domain,
+                      HistoryRecord(records[i].date, records[i].values)});
     console.out << alignedTable(table);
     return Ran;
 }
@@ -133,14 +143,15 @@ int runImport(const Invocation& invocation, Console& console) {
     }
     QList<RecordFate> fates;
     if (const FileError error = saveHistoryRecordsTo(historyFilePath(), records, &fates)) {
-        console.fail(QStringLiteral("cannot save in ") + historyFilePath() + QStringLiteral(": ") + error->english() +
-                     QStringLiteral("; nothing imported"));
+        console.fail(QStringLiteral("cannot save in ") + historyFilePath() + QStringLiteral(": ") +
+                     error->english() + QStringLiteral("; nothing imported"));
         return FileFailed;
     }
     const auto count = [&](RecordFate fate) { return QString::number(fates.count(fate)); };
-    console.err << "zorvan-cli: " << records.size() << " results: " << count(RecordFate::Added) << " added, "
-                << count(RecordFate::Replaced) << " replaced a different record of their day, "
-                << count(RecordFate::Same) << " already stored" << Qt::endl;
+    console.err << "zorvan-cli: " << records.size() << " results: " << count(RecordFate::Added)
+                << " added, " << count(RecordFate::Replaced)
+                << " replaced a different record of their day, " << count(RecordFate::Same)
+                << " already stored" << Qt::endl;
     return status;
 }
 

@@ -18,7 +18,8 @@ int setUpProxies(const Invocation& invocation, Console& console) {
         console.fail(QStringLiteral("cannot read ") + path);
         return FileFailed;
     }
-    for (const QString& problem : list.problems) console.fail(problem + QStringLiteral(": line left out"));
+    for (const QString& problem : list.problems)
+        console.fail(problem + QStringLiteral(": line left out"));
     if (list.othersMayRead) console.fail(proxyFileWarning(path));
     if (invocation.has(QStringLiteral("--proxy"))) {
         bool ok = false;
@@ -33,8 +34,9 @@ int setUpProxies(const Invocation& invocation, Console& console) {
     }
     useProxyList(list);
     ProxyPool::global().setDroppedHandler([&console](const QString& name) {
-        console.fail(QStringLiteral("proxy ") + name + QStringLiteral(" failed %1 times in a row: not used again in this run")
-                                                         .arg(ProxyPool::MaxFailures));
+        console.fail(QStringLiteral("proxy ") + name +
+                     QStringLiteral(" failed %1 times in a row: not used again in this run")
+                         .arg(ProxyPool::MaxFailures));
     });
     return Ran;
 }
@@ -42,7 +44,10 @@ int setUpProxies(const Invocation& invocation, Console& console) {
 int proxyRunStatus(int status, Console& console) {
     const int refused = ProxyPool::global().refusedRequests();
     if (!ProxyPool::global().active() || refused == 0) return status;
-    console.fail(QStringLiteral("every proxy failed: %1 requests were not made, their figures are X (no-proxy)").arg(refused));
+    console.fail(
+        QStringLiteral(
+            "every proxy failed: %1 requests were not made, their figures are X (no-proxy)")
+            .arg(refused));
     return status == Ran || status == DropFound ? NoProxyLeft : status;
 }
 

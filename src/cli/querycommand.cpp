@@ -140,7 +140,8 @@ int runQuery(const Invocation& invocation, Console& console) {
 
 int runBatch(const Invocation& invocation, Console& console) {
     BatchDomains batch;
-    if (const int status = batchDomainList(invocation, console, &batch); status != Ran) return status;
+    if (const int status = batchDomainList(invocation, console, &batch); status != Ran)
+        return status;
     const int status = queryDomains(batch.domains, invocation, console);
     // The rest ran; a refused entry still makes the run's end an input error, unless a file failed.
     return batch.refused && status != FileFailed ? UsageError : status;

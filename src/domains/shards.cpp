@@ -16,7 +16,8 @@ std::optional<Shard> parseShard(const QString& text) {
 }
 
 int shardOf(const QString& domain, int count) {
-    const QByteArray digest = QCryptographicHash::hash(domain.toLower().toUtf8(), QCryptographicHash::Sha1);
+    const QByteArray digest =
+        QCryptographicHash::hash(domain.toLower().toUtf8(), QCryptographicHash::Sha1);
     quint64 value = 0;
     for (int i = 0; i < 8; ++i) value = (value << 8) | quint8(digest[i]);
     return int(value % quint64(count)) + 1;

@@ -22,7 +22,9 @@ std::optional<Shard> parseShard(const QString& text);
 // The shard (1..count) the domain belongs to.
 int shardOf(const QString& domain, int count);
 
-inline bool inShard(const QString& domain, const Shard& shard) { return shardOf(domain, shard.count) == shard.index; }
+inline bool inShard(const QString& domain, const Shard& shard) {
+    return shardOf(domain, shard.count) == shard.index;
+}
 
 // A line of a domain list file: one domain per line, blank lines and lines starting with "#"
 // (after blanks) left out; blanks and a CR around a domain are not part of it.

@@ -54,7 +54,8 @@ QNetworkAccessManager& manager(int proxy) {
 }
 
 bool isProxyError(QNetworkReply::NetworkError error) {
-    return error >= QNetworkReply::ProxyConnectionRefusedError && error <= QNetworkReply::UnknownProxyError;
+    return error >= QNetworkReply::ProxyConnectionRefusedError &&
+           error <= QNetworkReply::UnknownProxyError;
 }
 
 bool mustEscape(unsigned char c) {
@@ -224,7 +225,8 @@ private:
         result.elapsedMs = clock_.elapsed();
         // A proxy that lets a request time out fails it as much as one that refuses.
         if (options_.proxy >= 0)
-            ProxyPool::global().noteResult(options_.proxy, result.proxyFailed || (timedOut_ && options_.timeoutMs > 0));
+            ProxyPool::global().noteResult(options_.proxy,
+                                           result.proxyFailed || (timedOut_ && options_.timeoutMs > 0));
         QMetaObject::invokeMethod(this, [this, result] {
             // The receiver may delete this fetch's context, and so this fetch, from inside done.
             const auto done = std::move(done_);
@@ -359,18 +361,23 @@ void fetchAsync(const QString& address, const FetchOptions& options, QObject* co
         const QStringList exits = pool.liveExits();
         chosen.proxy = exits.isEmpty() ? -1 : *pool.proxyOfExit(exits.first());
     }
-    const bool noProxy = pool.active() && chosen.proxy < 0;
-    if (!url.isValid() || url.host().isEmpty() || options.timeoutMs <= 0 || noProxy) {
-        FetchResult r;
-        r.outcome = noProxy ? FetchOutcome::NoProxy
-                            : options.timeoutMs <= 0 ? FetchOutcome::NoAnswer : FetchOutcome::Failed;
-        r.detail = noProxy ? QStringLiteral("所有代理均已失效")
-                           : options.timeoutMs <= 0 ? QStringLiteral("超时") : QStringLiteral("地址无效");
-        if (noProxy) pool.noteRefused();
-        QMetaObject::invokeMethod(context, [done = std::move(done), r] { done(r); }, Qt::QueuedConnection);
+    FetchResult r;
+    if (pool.active() && chosen.proxy < 0) {
+        r.outcome = FetchOutcome::NoProxy;
+        r.detail = QStringLiteral("所有代理均已失效");
+        pool.noteRefused();
+    } else if (options.timeoutMs <= 0) {
+        r.outcome = FetchOutcome::NoAnswer;
+        r.detail = QStringLiteral("超时");
+    } else if (!url.isValid() || url.host().isEmpty()) {
+        r.outcome = FetchOutcome::Failed;
+        r.detail = QStringLiteral("地址无效");
+    } else {
+        new PageFetch(url, chosen, context, std::move(done));
         return;
     }
-    new PageFetch(url, chosen, context, std::move(done));
+    QMetaObject::invokeMethod(
+        context, [done = std::move(done), r] { done(r); }, Qt::QueuedConnection);
 }
 
 QString BytesToText(const QByteArray& bytes, const QString& charset) {

@@ -1,30 +1,37 @@
 #include "fetch/proxies.h"
 
+#include <sys/stat.h>
+
 #include <QFile>
 #include <QNetworkProxyFactory>
 #include <QRegularExpression>
 #include <QUrl>
-#include <sys/stat.h>
 
 #include "fetch/services.h"
 
 namespace zorvan {
 namespace {
 
-QString exitName(int index) { return QStringLiteral("proxy %1").arg(index + 1); }
+QString exitName(int index) {
+    return QStringLiteral("proxy %1").arg(index + 1);
+}
 
 }  // namespace
 
 QString ProxyEntry::name() const {
-    const QString scheme = type == QNetworkProxy::Socks5Proxy ? QStringLiteral("socks5") : QStringLiteral("http");
+    const QString scheme =
+        type == QNetworkProxy::Socks5Proxy ? QStringLiteral("socks5") : QStringLiteral("http");
     return scheme + QStringLiteral("://") + host + u':' + QString::number(port);
 }
 
-QNetworkProxy ProxyEntry::networkProxy() const { return QNetworkProxy(type, host, port, user, password); }
+QNetworkProxy ProxyEntry::networkProxy() const {
+    return QNetworkProxy(type, host, port, user, password);
+}
 
 std::optional<ProxyEntry> parseProxyLine(const QString& line, QString* why) {
     static const QRegularExpression form(
-        QStringLiteral("^(http|socks5)://(?:([^:@/]*):([^@/]*)@)?([A-Za-z0-9.\\-]+|\\[[0-9A-Fa-f:.]+\\]):([0-9]{1,5})/?$"));
+        QStringLiteral("^(http|socks5)://(?:([^:@/]*):([^@/"
+                       "]*)@)?([A-Za-z0-9.\\-]+|\\[[0-9A-Fa-f:.]+\\]):([0-9]{1,5})/?$"));
     const QRegularExpressionMatch m = form.match(line);
     if (!m.hasMatch()) {
         *why = QStringLiteral("not http://[user:pass@]host:port or socks5://[user:pass@]host:port");
@@ -106,7 +113,9 @@ ProxyEntry ProxyPool::proxy(int index) const {
     return proxies_.value(index).entry;
 }
 
-bool ProxyPool::anyAlive() const { return !liveExits().isEmpty(); }
+bool ProxyPool::anyAlive() const {
+    return !liveExits().isEmpty();
+}
 
 void ProxyPool::noteResult(int index, bool proxyFailed) {
     std::function<void(const QString&)> tell;
@@ -139,7 +148,9 @@ void ProxyPool::setDroppedHandler(std::function<void(const QString&)> handler) {
     dropped_ = std::move(handler);
 }
 
-QString proxyFilePath() { return dataDirectory() + QStringLiteral("/proxies.txt"); }
+QString proxyFilePath() {
+    return dataDirectory() + QStringLiteral("/proxies.txt");
+}
 
 QString proxyFileWarning(const QString& path) {
     return QStringLiteral("warning: other users can read ") + path +
@@ -160,9 +171,10 @@ void useProxyList(const ProxyList& list) {
         // Managers the fetch layer does not make itself (alerts) go through the first proxy, or
         // nowhere: never around the list.
         QNetworkProxyFactory::setUseSystemConfiguration(false);
-        QNetworkProxy::setApplicationProxy(list.proxies.isEmpty()
-                                               ? QNetworkProxy(QNetworkProxy::HttpProxy, QStringLiteral("0.0.0.0"), 1)
-                                               : list.proxies.first().networkProxy());
+        QNetworkProxy::setApplicationProxy(
+            list.proxies.isEmpty()
+                ? QNetworkProxy(QNetworkProxy::HttpProxy, QStringLiteral("0.0.0.0"), 1)
+                : list.proxies.first().networkProxy());
     }
 }
 

@@ -43,7 +43,7 @@ ProxyList readProxyList(const QString& path);
 // MaxFailures times in a row is dropped for the rest of the run, and once every one is dropped
 // requests are not made at all. Thread-safe.
 class ProxyPool {
-public:
+  public:
     static ProxyPool& global();
 
     // Sets the list; with no proxies and exists false, the desktop's settings are used.
@@ -67,7 +67,7 @@ public:
 
     static constexpr int MaxFailures = 3;
 
-private:
+  private:
     struct State {
         ProxyEntry entry;
         int failuresInARow = 0;

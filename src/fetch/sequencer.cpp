@@ -119,7 +119,8 @@ void RequestSequencer::waitTurn(const std::shared_ptr<PendingRequest>& request) 
     if (budget_) budget_->excuseWait(request->slot.waitMs);
     QTimer::singleShot(std::chrono::milliseconds(request->slot.waitMs), Qt::PreciseTimer,
                        requests_.get(), [this, request] {
-                           request->slot = pacer_->confirm(request->slot, request->host, request->exits);
+                           request->slot =
+                               pacer_->confirm(request->slot, request->host, request->exits);
                            waitTurn(request);
                        });
 }

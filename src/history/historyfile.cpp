@@ -214,7 +214,7 @@ QByteArray historyBytesWithRecords(const QByteArray& oldBytes, const QList<Dated
         const QString line = HistoryRecord(r.date, r.values);
         const QStringList stored = historyRecords(bytes, r.domain);
         const auto day = std::find_if(stored.cbegin(), stored.cend(),
-                                      [&](const QString& s) { return s.section(u'=', 0, 0) == r.date; });
+            [&](const QString& s) { return s.section(u'=', 0, 0) == r.date; });
         if (day != stored.cend() && *day == line) {
             fates->append(RecordFate::Same);
             continue;
@@ -390,8 +390,10 @@ FileError saveHistoryTo(const QString& path, const QString& domain, const Figure
     });
 }
 
-FileError saveHistoryRecordsTo(const QString& path, const QList<DatedRecord>& records, QList<RecordFate>* fates) {
-    return changeHistoryFile(path, [&](const QByteArray& old) { return historyBytesWithRecords(old, records, fates); });
+FileError saveHistoryRecordsTo(const QString& path, const QList<DatedRecord>& records,
+                               QList<RecordFate>* fates) {
+    return changeHistoryFile(
+        path, [&](const QByteArray& old) { return historyBytesWithRecords(old, records, fates); });
 }
 
 FileError SaveHistory(const QString& domain, const FigureValues& figures) {

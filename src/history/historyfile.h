@@ -109,7 +109,8 @@ FileError saveHistoryTo(const QString& path, const QString& domain, const Figure
 
 // Stores the records in the file at path under one lock (historyBytesWithRecords); the file is
 // not rewritten when it already holds every one of them.
-FileError saveHistoryRecordsTo(const QString& path, const QList<DatedRecord>& records, QList<RecordFate>* fates);
+FileError saveHistoryRecordsTo(const QString& path, const QList<DatedRecord>& records,
+                               QList<RecordFate>* fates);
 
 // SaveHistory: the record of the finished query, into historyFilePath(), dated todayShortDate().
 FileError SaveHistory(const QString& domain, const FigureValues& figures);

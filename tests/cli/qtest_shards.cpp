@@ -26,11 +26,12 @@ class ShardsTest : public QObject {
     }
     QString file(const QString& name) const { return fx->homeFile(name); }
 
-private Q_SLOTS:
+  private Q_SLOTS:
     void init() {
         fake = std::make_unique<test::FakePlatform>();
         fx = std::make_unique<test::StandinFixture>(1500);
-        QVERIFY(fx->services.loadRoutes(test::samplePagesFolder(), QStringLiteral("engines.routes")) > 0);
+        QVERIFY(fx->services.loadRoutes(test::samplePagesFolder(),
+                                        QStringLiteral("engines.routes")) > 0);
     }
     void cleanup() {
         fx.reset();
@@ -40,7 +41,8 @@ private Q_SLOTS:
     void fourShardRunsAndImportStoreWhatOneBatchSaves() {
         QStringList domains;
         QByteArray list = "# the group\n\n";
-        for (int i = 0; i < 12; ++i) list += (domains << S("site%1.test").arg(i)).last().toUtf8() + "  \r\n";
+        for (int i = 0; i < 12; ++i)
+            list += (domains << S("site%1.test").arg(i)).last().toUtf8() + "  \r\n";
         const QString listPath = file(S("domains.txt"));
         QVERIFY(writeFile(listPath, list));
         QTemporaryDir whole, merged;
@@ -49,58 +51,73 @@ private Q_SLOTS:
         // Four commands at once, each its own shard, as four machines would run them.
         QList<QProcess*> shards;
         for (int k = 1; k <= 4; ++k) {
-            shards << test::cliProcess({S("batch"), S("--list"), listPath, S("--shard"), S("%1/4").arg(k), S("--format"),
-                                        S("json")}, merged.path(), this);
+            shards << test::cliProcess({S("batch"), S("--list"), listPath, S("--shard"),
+                                        S("%1/4").arg(k), S("--format"), S("json")},
+                                       merged.path(), this);
             shards.last()->start();
         }
         QStringList outputs, seen;
         for (int k = 1; k <= 4; ++k) {
             const test::CliRun run = test::finishCli(shards[k - 1]);
             QCOMPARE(run.status, 0);
-            QVERIFY(writeFile((outputs << merged.filePath(S("shard%1.jsonl").arg(k))).last(), run.out));
+            QVERIFY(
+                writeFile((outputs << merged.filePath(S("shard%1.jsonl").arg(k))).last(), run.out));
             for (const QByteArray& line : run.out.split('\n'))
-                if (!line.isEmpty()) seen << QJsonDocument::fromJson(line).object().value(S("domain")).toString();
+                if (!line.isEmpty())
+                    seen << QJsonDocument::fromJson(line).object().value(S("domain")).toString();
         }
         // Disjoint and covering: every domain once.
         seen.sort();
         domains.sort();
         QCOMPARE(seen, domains);
 
-        QCOMPARE(cli(QStringList{S("import")} + outputs + QStringList{S("--save")}, merged.path()).status, 0);
+        QCOMPARE(cli(QStringList{S("import")} + outputs + QStringList{S("--save")}, merged.path())
+                     .status,
+                 0);
         const QString mergedHistory = merged.filePath(S("history.txt"));
         for (const QString& d : domains) {
-            const QStringList records = historyRecords(fileBytes(whole.filePath(S("history.txt"))), d);
+            const QStringList records =
+                historyRecords(fileBytes(whole.filePath(S("history.txt"))), d);
             QCOMPARE(records.size(), 1);
             QCOMPARE(historyRecords(fileBytes(mergedHistory), d), records);
         }
         const QByteArray once = fileBytes(mergedHistory);
-        const test::CliRun again = cli(QStringList{S("import"), S("--save")} + outputs, merged.path());
-        QVERIFY2(again.err.contains("0 added, 0 replaced a different record of their day, 12 already stored"),
+        const test::CliRun again =
+            cli(QStringList{S("import"), S("--save")} + outputs, merged.path());
+        QVERIFY2(again.err.contains(
+                     "0 added, 0 replaced a different record of their day, 12 already stored"),
                  again.err.constData());
         QCOMPARE(fileBytes(mergedHistory), once);
     }
 
     void aLineThatIsNotAResultStoresNothingOfItsFile() {
-        const QByteArray good = cli({S("query"), S("good.test"), S("--format"), S("json")}, fx->home.path()).out;
-        const QByteArray other = cli({S("query"), S("other.test"), S("--format"), S("json")}, fx->home.path()).out;
+        const QByteArray good =
+            cli({S("query"), S("good.test"), S("--format"), S("json")}, fx->home.path()).out;
+        const QByteArray other =
+            cli({S("query"), S("other.test"), S("--format"), S("json")}, fx->home.path()).out;
         QVERIFY(writeFile(file(S("good.jsonl")), good));
         // A day written another way would start a second record of the same day.
-        const QByteArray wrongDate = QString::fromUtf8(other)
-                                         .replace(QRegularExpression(S("\"date\": \"(\\d+)-(\\d+)-")),
-                                                  S("\"date\": \"\\1-0\\2-"))
-                                         .toUtf8();
-        for (const auto& [name, second] : {std::pair{"bad.jsonl", QByteArray("{\"domain\": \"x.test\"}\n")},
-                                           std::pair{"date.jsonl", wrongDate}}) {
+        const QByteArray wrongDate =
+            QString::fromUtf8(other)
+                .replace(QRegularExpression(S("\"date\": \"(\\d+)-(\\d+)-")),
+                         S("\"date\": \"\\1-0\\2-"))
+                .toUtf8();
+        for (const auto& [name, second] :
+             {std::pair{"bad.jsonl", QByteArray("{\"domain\": \"x.test\"}\n")},
+              std::pair{"date.jsonl", wrongDate}}) {
             QVERIFY(writeFile(file(S(name)), other + "\n" + second));
-            const test::CliRun run = cli({S("import"), file(S(name)), file(S("good.jsonl")), S("--save")}, fx->home.path());
+            const test::CliRun run = cli(
+                {S("import"), file(S(name)), file(S("good.jsonl")), S("--save")}, fx->home.path());
             QCOMPARE(run.status, 2);
-            QVERIFY2(run.err.contains(QString(file(S(name)) + S(":3: not a result")).toUtf8()), run.err.constData());
+            QVERIFY2(run.err.contains(QString(file(S(name)) + S(":3: not a result")).toUtf8()),
+                     run.err.constData());
             QVERIFY(historyRecords(fileBytes(historyFilePath()), S("other.test")).isEmpty());
             QCOMPARE(historyRecords(fileBytes(historyFilePath()), S("good.test")).size(), 1);
         }
         // Without --save it only shows what it would store.
         const QByteArray before = fileBytes(historyFilePath());
-        QVERIFY(cli({S("import"), file(S("good.jsonl"))}, fx->home.path()).out.startsWith("same  good.test  "));
+        QVERIFY(cli({S("import"), file(S("good.jsonl"))}, fx->home.path())
+                    .out.startsWith("same  good.test  "));
         QCOMPARE(fileBytes(historyFilePath()), before);
     }
 };

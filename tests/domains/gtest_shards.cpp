@@ -32,13 +32,15 @@ TEST(Shards, TheShardIsTheDocumentedHashOfTheLowerCasedName) {
     EXPECT_EQ(shardOf(S("Example.COM"), 7), 4);
     EXPECT_EQ(shardOf(S("zorvan.cn"), 4), 3);
     EXPECT_EQ(shardOf(S("例子.中国"), 7), 6);
-    for (const char* bad : {"0/4", "5/4", "1/0", "-1/4", "/4", "1/4/2", " 1/4", "99999999999/99999999999"})
+    for (const char* bad :
+         {"0/4", "5/4", "1/0", "-1/4", "/4", "1/4/2", " 1/4", "99999999999/99999999999"})
         EXPECT_FALSE(parseShard(S(bad))) << bad;
     EXPECT_EQ(parseShard(S("4/4"))->index, 4);
 }
 
 TEST(Shards, AListFileLeavesOutBlankLinesAndCommentsAndKeepsLineNumbers) {
-    const auto entries = domainFileEntries("# my sites\r\na.example\r\n\r\n   \n  b.example  \n\t# old\nbad\ttab");
+    const auto entries =
+        domainFileEntries("# my sites\r\na.example\r\n\r\n   \n  b.example  \n\t# old\nbad\ttab");
     ASSERT_EQ(entries.size(), 3);
     EXPECT_EQ(entries[0].line, 2);
     EXPECT_EQ(entries[1].line, 5);

@@ -20,15 +20,17 @@ using zorvan::S;
 namespace {
 
 class ProxiesTest : public ::testing::Test {
-protected:
+  protected:
     test::StandinFixture fx{3000};
     HostPacer pacer;
     std::vector<std::unique_ptr<standin::Proxy>> proxies;
     QStringList dropped;
 
     void SetUp() override {
-        fx.services.setRoute(Role::Bing, "/", standin::Page{test::toGbk(S("<html>结果(共1,234条</html>")), 200});
-        ProxyPool::global().setDroppedHandler([this](const QString& name) { dropped.append(name); });
+        fx.services.setRoute(Role::Bing, "/",
+                             standin::Page{test::toGbk(S("<html>结果(共1,234条</html>")), 200});
+        ProxyPool::global().setDroppedHandler(
+            [this](const QString& name) { dropped.append(name); });
     }
     void TearDown() override { useProxyList({}); }
     // Lists live proxies, then dead ones (nothing listens on their ports).
@@ -38,7 +40,8 @@ protected:
             proxies.push_back(std::make_unique<standin::Proxy>());
             ASSERT_TRUE(proxies.back()->start());
             QString why;
-            const auto entry = parseProxyLine(S("http://") + credentials + S("127.0.0.1:%1").arg(proxies.back()->port()), &why);
+            const auto entry = parseProxyLine(
+                S("http://") + credentials + S("127.0.0.1:%1").arg(proxies.back()->port()), &why);
             ASSERT_TRUE(entry) << why.toStdString();
             list.proxies.append(*entry);
             if (i >= live) proxies.back()->stop();
@@ -53,12 +56,17 @@ protected:
             all.push_back(std::make_unique<RequestSequencer>());
             all.back()->setPacer(&pacer);
             for (int n = 0; n < each; ++n)
-                all.back()->run(S("c"), {[&results, n](const Chain& chain) {
-                    fetchValue(chain, {serviceBase(Role::Bing) + S("/s?q=%1").arg(n), S("结果(共"), S("条")},
-                               [&results](const ValueResult& r) { results.push_back(r); });
-                }});
+                all.back()->run(
+                    S("c"), {[&results, n](const Chain& chain) {
+                        fetchValue(
+                            chain,
+                            {serviceBase(Role::Bing) + S("/s?q=%1").arg(n), S("结果(共"), S("条")},
+                            [&results](const ValueResult& r) { results.push_back(r); });
+                    }});
         }
-        EXPECT_TRUE(test::waitFor([&] { return std::all_of(all.begin(), all.end(), [](auto& r) { return r->isIdle(); }); }));
+        EXPECT_TRUE(test::waitFor([&] {
+            return std::all_of(all.begin(), all.end(), [](auto& r) { return r->isIdle(); });
+        }));
         return results;
     }
 };
@@ -75,7 +83,8 @@ TEST_F(ProxiesTest, RequestsSpreadOverProxiesEachKeepingItsGapAndNoneGoesAround)
         const auto log = p->carried();
         EXPECT_EQ(log.size(), 3u) << "each proxy takes its share";
         // Starts as the proxy saw them: a scheduler may hold one request a little.
-        for (size_t i = 1; i < log.size(); ++i) EXPECT_GE(log[i].startMs - log[i - 1].startMs, Interval - 40) << i;
+        for (size_t i = 1; i < log.size(); ++i)
+            EXPECT_GE(log[i].startMs - log[i - 1].startMs, Interval - 40) << i;
         carried += log.size();
     }
     EXPECT_EQ(fx.services.log(Role::Bing).size(), carried);
