@@ -67,7 +67,7 @@ Run runThrough(int live, int dead) {
         const QString q = QStringLiteral("/search?q=d%1.test").arg(next++);
         QList<ChainStep> steps;
         for (const QString& role : {Role::Bing, Role::Google})
-            steps.append([&run, address = serviceBase(role) + q](const Chain& chain) {
+            steps.append([&run, address = QString(serviceBase(role) + q)](const Chain& chain) {
                 chain.fetch(address, [&run](const FetchResult& r) {
                     ++(r.answered() && r.status == 200 ? run.answered : run.lost);
                 });
