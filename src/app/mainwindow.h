@@ -11,6 +11,7 @@
 #include "app/panels.h"
 #include "vocab/figures.h"
 #include "history/trends.h"
+#include "notify/runcollector.h"
 
 class QCheckBox;
 class QComboBox;
@@ -67,6 +68,8 @@ Q_SIGNALS:
     void updateCheckDone();
     // Every detail check asked for has ended.
     void detailCheckFinished();
+    // A batch run's alerts have reached the targets of notify.json, or been given up on.
+    void runAlertsSent();
 
 protected:
     void closeEvent(QCloseEvent* event) override;
@@ -83,7 +86,8 @@ private:
 
     // Feature hooks: one file per feature (mainwindow_<feature>.cpp).
     // History.
-    void saveHistory();
+    // True when the record was stored.
+    bool saveHistory();
     void openHistoryViewer();
     // Saved domain list and batch mode.
     void loadDomainList();
@@ -147,6 +151,11 @@ private:
     // Trends: each domain's drops found by its last query; the batch run's drops still to tell.
     QHash<QString, QList<FigureDrop>> drops_;
     QStringList runDropLines_;
+    // Alerts: what a batch run found for notify.json's targets, gathered as each domain ends and
+    // sent in the background once the run does; none outside a batch run.
+    void collectForAlerts(bool saved);
+    void sendRunAlerts();
+    std::optional<RunCollector> runAlerts_;
 };
 
 }  // namespace zorvan

@@ -9,6 +9,7 @@
 #include "app/resultfields.h"
 #include "engines/batchrun.h"
 #include "engines/queryengine.h"
+#include "fetch/platform.h"
 
 namespace zorvan {
 
@@ -45,6 +46,8 @@ void MainWindow::showQueryStart() {
         saveFailureTold_ = false;
         drops_.clear();
         runDropLines_.clear();
+        runAlerts_.reset();
+        if (bar_->batch->isChecked()) runAlerts_.emplace(platform().now());
     }
 }
 
@@ -75,7 +78,8 @@ void MainWindow::onQueryDone() {
         bar_->box->lineEdit()->setSelection(0, 6000);
     }
     markDrops();
-    if (bar_->autoSave->isChecked()) saveHistory();
+    const bool saved = bar_->autoSave->isChecked() && saveHistory();
+    collectForAlerts(saved);
     // Batch mode keeps the box locked, run or no run.
     if (bar_->batch->isChecked()) bar_->box->setEnabled(false);
 }
@@ -83,6 +87,7 @@ void MainWindow::onQueryDone() {
 void MainWindow::onBatchRunFinished() {
     selectDomainEntry(0);
     if (bar_->batch->isChecked()) bar_->box->setEnabled(false);
+    sendRunAlerts();
 }
 
 }  // namespace zorvan

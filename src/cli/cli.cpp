@@ -24,6 +24,11 @@ const QList<OptionInfo>& optionTable() {
          QStringLiteral("a count of 10 or more that fell by PCT percent or more (default 20) since the latest\n"
                         "      record of an earlier day is a drop; each result lists its drops")},
         {QStringLiteral("--fail-on-drop"), QString(), QStringLiteral("exit with status 4 when any count dropped")},
+        {QStringLiteral("--notify"), QString(),
+         QStringLiteral("once the run is over, send its drops, and services blocked or silent for more than a\n"
+                        "      tenth of its figures, to the targets of notify.json (nothing when neither happened)")},
+        {QStringLiteral("--fail-on-notify"), QString(),
+         QStringLiteral("with --notify: exit with status 5 when an alert reached not every target")},
         {QStringLiteral("--output"), QStringLiteral("FILE"), QStringLiteral("the chart's file: .png or .svg")},
         {QStringLiteral("--test"), QString(),
          QStringLiteral("send a short test message to every target of notify.json and print each answer")},
@@ -47,16 +52,17 @@ const QList<OptionInfo>& optionTable() {
 const QList<Command>& commands() {
     static const QStringList queryOptions = {QStringLiteral("--format"), QStringLiteral("--save"),
                                              QStringLiteral("--drop-threshold"), QStringLiteral("--fail-on-drop"),
+                                             QStringLiteral("--notify"), QStringLiteral("--fail-on-notify"),
                                              QStringLiteral("--proxies")};
     static const QString domain = QStringLiteral("DOMAIN");
     static const QList<Command> table = {
         {QStringLiteral("query"),
-         QStringLiteral("DOMAIN... [--format text|json|csv] [--save] [--drop-threshold PCT] [--fail-on-drop] "
-                        "[--proxies FILE]"),
+         QStringLiteral("DOMAIN... [--format text|json|csv] [--save] [--drop-threshold PCT] [--fail-on-drop]"
+                        " [--notify [--fail-on-notify]] [--proxies FILE]"),
          QStringLiteral("the combined query of each domain in turn"), queryOptions, {}, domain, 1, -1, runQuery},
         {QStringLiteral("batch"),
          QStringLiteral("[--list FILE] [--shard K/N] [--format text|json|csv] [--save] [--drop-threshold PCT] "
-                        "[--fail-on-drop] [--proxies FILE]"),
+                        "[--fail-on-drop] [--notify [--fail-on-notify]] [--proxies FILE]"),
          QStringLiteral("the same over the saved domain list of config.ini (or --list FILE), in list order"),
          queryOptions + QStringList{QStringLiteral("--list"), QStringLiteral("--shard")}, {}, {}, 0, 0, runBatch},
         {QStringLiteral("history"), QStringLiteral("DOMAIN [--format text|json|csv]"),
@@ -153,7 +159,10 @@ QString helpText() {
         "  3  a file could not be read or written; it was left whole\n"
         "  4  a figure dropped and --fail-on-drop was given\n"
         "  5  an alert reached not every target of notify.json (notify --test, or a run told to fail on it)\n"
-        "  6  a proxy list is in use and every proxy of it failed: the figures left are X (no-proxy)\n");
+        "  6  a proxy list is in use and every proxy of it failed: the figures left are X (no-proxy)\n"
+        "When a run has several of these, the first in this order is its status: 3, 2, 6, 4, 5 (a failed\n"
+        "file or a passed-over entry says more than a lost proxy list, that more than a drop, and a drop\n"
+        "more than its undelivered alert).\n");
     return text;
 }
 

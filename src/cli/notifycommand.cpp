@@ -20,14 +20,14 @@ std::optional<QList<NotifyTarget>> notifyTargets(Console& console) {
     return loaded.targets;
 }
 
-bool sendAlert(const QList<NotifyTarget>& targets, const Alert& alert, const RunSummary* summary,
-               Console& console, bool printDelivered) {
+bool sendAlerts(const QList<NotifyTarget>& targets, const QList<Alert>& alerts, const RunSummary* summary,
+                Console& console, bool printDelivered) {
     // The command's own event loop, as the query's: nothing else runs meanwhile.
     std::optional<QList<DeliveryResult>> results;
     {
         QObject context;
         QEventLoop loop;
-        deliverAsync(targets, alert, summary, &context, [&](const QList<DeliveryResult>& r) {
+        deliverEachAsync(targets, alerts, summary, &context, [&](const QList<DeliveryResult>& r) {
             results = r;
             loop.quit();
         });
@@ -40,10 +40,26 @@ bool sendAlert(const QList<NotifyTarget>& targets, const Alert& alert, const Run
             if (printDelivered) console.out << r.target << ": delivered: " << r.answer << '\n';
         } else {
             all = false;
-            console.fail(QStringLiteral("%1: not delivered after %2 attempts: %3").arg(r.target).arg(r.attempts).arg(r.answer));
+            console.fail(r.failure());
         }
     }
     return all;
+}
+
+std::optional<RunAlerts> runAlerts(bool notify, Console& console) {
+    if (!notify) return std::nullopt;
+    RunAlerts alerts{notifyTargets(console), RunCollector(platform().now())};
+    if (alerts.targets && alerts.targets->isEmpty())
+        console.fail(QStringLiteral("no usable target in ") + notifyFilePath() + QStringLiteral(": no alert is sent"));
+    return alerts;
+}
+
+bool sendRunAlerts(const RunAlerts& alerts, Console& console) {
+    const RunSummary summary = alerts.collector.finish(platform().now());
+    const QList<Alert> due = alertsForRun(summary);
+    if (due.isEmpty()) return true;
+    if (!alerts.targets || alerts.targets->isEmpty()) return false;
+    return sendAlerts(*alerts.targets, due, &summary, console, false);
 }
 
 // The parser lets notify run only with --test.
@@ -54,7 +70,7 @@ int runNotify(const Invocation&, Console& console) {
         console.fail(QStringLiteral("no usable target in ") + notifyFilePath());
         return UsageError;
     }
-    return sendAlert(*targets, testAlert(platform().now()), nullptr, console, true) ? Ran : NotifyFailed;
+    return sendAlerts(*targets, {testAlert(platform().now())}, nullptr, console, true) ? Ran : NotifyFailed;
 }
 
 }  // namespace zorvan::cli

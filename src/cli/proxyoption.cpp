@@ -48,7 +48,7 @@ int proxyRunStatus(int status, Console& console) {
         QStringLiteral(
             "every proxy failed: %1 requests were not made, their figures are X (no-proxy)")
             .arg(refused));
-    return status == Ran || status == DropFound ? NoProxyLeft : status;
+    return status == Ran || status == DropFound || status == NotifyFailed ? NoProxyLeft : status;
 }
 
 }  // namespace zorvan::cli

@@ -2,6 +2,7 @@
 #include <QEventLoop>
 
 #include "cli/cli.h"
+#include "cli/notifycommand.h"
 #include "engines/batchrun.h"
 #include "engines/queryengine.h"
 #include "engines/servicecheck.h"
@@ -65,11 +66,12 @@ struct DomainReport {
     // Each domain's records as they were before this run saved any of them (a domain named twice,
     // in a run past midnight, is not compared with its own first answer).
     QHash<QString, std::optional<QList<StoredRecord>>> before;
+    RunCollector* alerts = nullptr;  // with --notify
 
-    void domainDone(const QString& domain, const FigureValues& values);
+    void domainDone(const QString& domain, const FigureValues& values, const FigureVerdicts& verdicts);
 };
 
-void DomainReport::domainDone(const QString& domain, const FigureValues& values) {
+void DomainReport::domainDone(const QString& domain, const FigureValues& values, const FigureVerdicts& verdicts) {
     const QDate today = platform().now().date();
     FigureRow row{domain, shortDate(today), values, false, {}};
     if (!before.contains(domain)) before.insert(domain, readStoredRecords(historyFilePath(), domain));
@@ -83,13 +85,17 @@ void DomainReport::domainDone(const QString& domain, const FigureValues& values)
     }
     dropped = dropped || !drops.isEmpty();
     row.extras.append(dropsExtra(drops));
+    bool saved = false;
     if (save) {
         if (const FileError error = saveHistoryTo(historyFilePath(), domain, row.values, row.date)) {
             console.fail(QStringLiteral("cannot save the record of ") + domain + QStringLiteral(" in ") +
                          historyFilePath() + QStringLiteral(": ") + error->english());
             status = FileFailed;
+        } else {
+            saved = true;
         }
     }
+    if (alerts) alerts->domainDone(domain, values, verdicts, drops, saved);
     print(console, format, row);
 }
 
@@ -102,7 +108,7 @@ void walkDomains(const QStringList& domains, DomainReport& report) {
             report.console.err << '[' << (index + 1) << '/' << domains.size() << "] " << oneLine(domain) << Qt::endl;
     });
     QObject::connect(&run, &BatchRun::domainDone, [&](int, const CombinedQueryEngine* query) {
-        report.domainDone(query->domain(), query->values());
+        report.domainDone(query->domain(), query->values(), figureVerdicts(*query));
     });
     QEventLoop loop;
     QObject::connect(&run, &BatchRun::finished, &loop, &QEventLoop::quit);
@@ -124,12 +130,20 @@ int queryDomains(const QStringList& domains, const Invocation& invocation, Conso
         console.fail(QStringLiteral("--drop-threshold takes a percentage above 0 and at most 100"));
         return UsageError;
     }
+    if (invocation.has(QStringLiteral("--fail-on-notify")) && !invocation.has(QStringLiteral("--notify"))) {
+        console.fail(QStringLiteral("--fail-on-notify goes with --notify"));
+        return UsageError;
+    }
     if (*format == Format::Csv) console.out << csvLine(csvColumns({QStringLiteral("drops")}));
-    DomainReport report{console, *format, *threshold, invocation.has(QStringLiteral("--save")), Ran, false, {}};
+    auto alerts = runAlerts(invocation.has(QStringLiteral("--notify")), console);
+    DomainReport report{console, *format, *threshold, invocation.has(QStringLiteral("--save")), Ran, false, {},
+                        alerts ? &alerts->collector : nullptr};
     walkDomains(domains, report);
-    // A file that failed says more than a drop: it wins.
-    if (report.status == Ran && report.dropped && invocation.has(QStringLiteral("--fail-on-drop"))) return DropFound;
-    return report.status;
+    const bool told = !alerts || sendRunAlerts(*alerts, console);
+    // A file that failed says more than a drop, and a drop more than an alert that missed a target.
+    if (report.status != Ran) return report.status;
+    if (report.dropped && invocation.has(QStringLiteral("--fail-on-drop"))) return DropFound;
+    return told || !invocation.has(QStringLiteral("--fail-on-notify")) ? Ran : NotifyFailed;
 }
 
 }  // namespace

@@ -4,6 +4,7 @@
 #include <QNetworkReply>
 #include <QTimer>
 #include <QUrlQuery>
+#include <memory>
 #include <optional>
 
 #include "fetch/platform.h"
@@ -139,7 +140,42 @@ private:
     qsizetype pending_ = 0;
 };
 
+// A run's alerts on their way, one after another.
+struct AlertsInTurn {
+    QList<NotifyTarget> targets;
+    QList<Alert> alerts;
+    std::optional<RunSummary> summary;
+    DeliveryPlan plan;
+    std::function<void(const QList<DeliveryResult>&)> done;
+    QList<DeliveryResult> results;
+    qsizetype next = 0;
+};
+
+void deliverNext(const std::shared_ptr<AlertsInTurn>& run, QObject* context) {
+    if (run->next == run->alerts.size()) {
+        QMetaObject::invokeMethod(context, [run] { run->done(run->results); }, Qt::QueuedConnection);
+        return;
+    }
+    const Alert& alert = run->alerts[run->next++];
+    deliverAsync(run->targets, alert, run->summary ? &*run->summary : nullptr, context, [run, context](const QList<DeliveryResult>& results) {
+        run->results += results;
+        deliverNext(run, context);
+    }, run->plan);
+}
+
 }  // namespace
+
+QString DeliveryResult::failure() const {
+    return QStringLiteral("%1: not delivered after %2 attempts: %3").arg(target).arg(attempts).arg(answer);
+}
+
+void deliverEachAsync(const QList<NotifyTarget>& targets, const QList<Alert>& alerts, const RunSummary* summary,
+                      QObject* context, std::function<void(const QList<DeliveryResult>&)> done,
+                      const DeliveryPlan& plan) {
+    auto run = std::make_shared<AlertsInTurn>(AlertsInTurn{targets, alerts, std::nullopt, plan, std::move(done), {}, 0});
+    if (summary) run->summary = *summary;
+    deliverNext(run, context);
+}
 
 QString withoutSecrets(QString text, const NotifyTarget& target) {
     const QString hidden = QStringLiteral("***");

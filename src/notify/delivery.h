@@ -20,6 +20,8 @@ struct DeliveryResult {
     bool delivered = false;
     int attempts = 0;
     QString answer;  // the last answer or why there was none, with the key and secret blanked out
+    // "dingtalk oapi.dingtalk.com: not delivered after 3 attempts: HTTP 200 {...}"
+    QString failure() const;
 };
 
 // Sends an alert to every target at once and calls done once, later, with each target's result
@@ -27,6 +29,13 @@ struct DeliveryResult {
 void deliverAsync(const QList<NotifyTarget>& targets, const Alert& alert, const RunSummary* summary,
                   QObject* context, std::function<void(const QList<DeliveryResult>&)> done,
                   const DeliveryPlan& plan = {});
+
+// Sends each alert to every target, one alert after another, and calls done once, later,
+// with every result: the first alert's targets in order, then the next one's. Nothing is called
+// when context is destroyed first.
+void deliverEachAsync(const QList<NotifyTarget>& targets, const QList<Alert>& alerts, const RunSummary* summary,
+                      QObject* context, std::function<void(const QList<DeliveryResult>&)> done,
+                      const DeliveryPlan& plan = {});
 
 // text with the target's secret and the key-bearing parts of its address blanked out.
 QString withoutSecrets(QString text, const NotifyTarget& target);

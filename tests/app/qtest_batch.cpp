@@ -6,9 +6,15 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
 #include <QLabel>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QSignalSpy>
+#include <QTcpServer>
+#include <QTcpSocket>
 #include <QTimer>
 #include <QToolButton>
 #include <QtTest>
@@ -22,7 +28,9 @@
 #include "domains/domainlist.h"
 #include "domains/gui/listeditor.h"
 #include "engines/countrows.h"
+#include "fetch/localfile.h"
 #include "fieldnames.h"
+#include "robotreceiver.h"
 #include "fetch/services.h"
 #include "windowfixture.h"
 #include "vocab/text.h"
@@ -346,6 +354,38 @@ private Q_SLOTS:
         QTest::mouseClick(next(), Qt::LeftButton);
         QCOMPARE(window->domain(), S(" alpha.test"));
         QCOMPARE(shownFields(), QStringList(18, S("-")));
+    }
+
+    void batchRunSendsItsAlertsAndClosingMidDeliveryAbortsThem() {
+        saveList({S("alpha.test"), S("beta.test")});
+        serveDomains({S("alpha.test"), S("beta.test")});
+        QVERIFY(writeFileAtomically(historyFilePath(), "[alpha.test]\r\n2010-5-12=99999999/1\r\n"));
+        test::RobotReceiver robot;
+        const auto target = [this](const QString& url) {
+            const QString json = S("{\"targets\": [{\"kind\": \"webhook\", \"url\": \"") + url + S("\"}]}");
+            QVERIFY(writeFileAtomically(fx->homeFile(S("notify.json")), json.toUtf8()));
+        };
+        target(robot.url(S("/hook")));
+        openWindow();
+        window->batchBox()->setChecked(true);
+        QSignalSpy sent(window.get(), &MainWindow::runAlertsSent);
+        runBatch();
+        QVERIFY(sent.count() == 1 || sent.wait(20000));
+        QCOMPARE(robot.received().size(), 1);
+        const QJsonObject body = QJsonDocument::fromJson(robot.received()[0].body).object();
+        QCOMPARE(body[S("drops")].toArray()[0].toObject()[S("domain")].toString(), S("alpha.test"));
+
+        // A target that takes the request and never answers: the window goes while it waits.
+        QTcpServer silent;
+        QVERIFY(silent.listen(QHostAddress::LocalHost));
+        target(S("http://127.0.0.1:%1/").arg(silent.serverPort()));
+        QTest::mouseClick(window->queryButton(), Qt::LeftButton);
+        QVERIFY(test::waitFor([&] { return silent.hasPendingConnections(); }, 30000));
+        QTcpSocket* socket = silent.nextPendingConnection();
+        QVERIFY(test::waitFor([&] { return socket->bytesAvailable() > 0; }));
+        QSignalSpy aborted(socket, &QTcpSocket::disconnected);
+        window.reset();
+        QVERIFY(aborted.wait(10000));
     }
 
     void editorSaveOfBlankLinesEmptiesTheList() {

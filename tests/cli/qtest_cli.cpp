@@ -5,6 +5,7 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QProcess>
@@ -22,6 +23,7 @@
 #include "fetch/localfile.h"
 #include "fetch/services.h"
 #include "history/historyfile.h"
+#include "robotreceiver.h"
 #include "standinfixture.h"
 #include "vocab/text.h"
 
@@ -57,6 +59,12 @@ class CliTest : public QObject {
         for (const auto& entry : fx->services.log())
             if (entry.target.contains(domain.toUtf8())) return true;
         return false;
+    }
+
+    // notify.json with a webhook to the robot, and any more entries.
+    void writeTargets(test::RobotReceiver& robot, const QString& more = {}) {
+        const QString hook = S("{\"kind\": \"webhook\", \"url\": \"") + robot.url(S("/hook")) + S("\"}");
+        QVERIFY(writeFile(fx->homeFile(S("notify.json")), (S("{\"targets\": [") + hook + more + S("]}")).toUtf8()));
     }
 
 private Q_SLOTS:
@@ -247,6 +255,45 @@ private Q_SLOTS:
         QCOMPARE(dropped.status, 4);
         QVERIFY2(dropped.out.contains("indexed.baidu fell 100% since 2010-5-12"), dropped.out.constData());
         QCOMPARE(cli({S("query"), S("one.test")}).status, 0);
+    }
+
+    void notifySendsOneDropMessageAndTheStatusFollowsTheFailOptions() {
+        QVERIFY(writeFile(historyFilePath(), "[one.test]\r\n2010-5-12=99999999/99999999\r\n"));
+        saveList(S("one.test,two.test"));
+        // Without notify.json the run says so once and goes on.
+        const test::CliRun alone = cli({S("query"), S("one.test"), S("--notify")});
+        QCOMPARE(alone.status, 0);
+        QCOMPARE(alone.err.count("notify.json does not exist"), 1);
+        test::RobotReceiver robot;
+        writeTargets(robot);
+        QCOMPARE(cli({S("batch"), S("--notify")}).status, 0);
+        QCOMPARE(robot.received().size(), 1);
+        const QJsonObject sent = QJsonDocument::fromJson(robot.received()[0].body).object();
+        QCOMPARE(sent[S("kind")].toString(), S("drop"));
+        QCOMPARE(sent[S("drops")].toArray()[0].toObject()[S("domain")].toString(), S("one.test"));
+        QCOMPARE(cli({S("batch"), S("--notify"), S("--fail-on-drop")}).status, 4);
+    }
+
+    void aBlockIsNoDropAndAFailedTargetGivesFiveOnlyWhenAsked() {
+        // Baidu refuses: its counts are "X" for a block, never a fall from the stored ones.
+        for (const QByteArray prefix : {"/", "/s?wd=domain%3A", "/s?wd=site%3A"})
+            fx->services.setRoute(Role::Baidu, prefix, standin::Page{"Forbidden", 403});
+        QVERIFY(writeFile(historyFilePath(), "[one.test]\r\n2010-5-12=99999999/99999999\r\n"));
+        test::RobotReceiver robot;
+        writeTargets(robot);
+        QCOMPARE(cli({S("query"), S("one.test"), S("--notify"), S("--fail-on-drop")}).status, 0);
+        QCOMPARE(robot.received().size(), 1);  // the block message alone
+        const QJsonObject sent = QJsonDocument::fromJson(robot.received()[0].body).object();
+        QCOMPARE(sent[S("kind")].toString(), S("block"));
+        QVERIFY(sent[S("drops")].toArray().isEmpty());
+        QCOMPARE(sent[S("missing")].toObject()[S("indexed.baidu")].toObject()[S("blocked")].toInt(), 1);
+        robot.answer("/ding", {{400, R"({"errcode":300001,"errmsg":"token is not exist"})"}});
+        writeTargets(robot, S(", {\"kind\": \"dingtalk\", \"url\": \"") + robot.url(S("/ding?access_token=tok77run")) +
+                                S("\", \"secret\": \"SECrun0077\"}"));
+        const test::CliRun failed = cli({S("query"), S("one.test"), S("--notify"), S("--fail-on-notify")});
+        QCOMPARE(failed.status, 5);
+        QVERIFY2(failed.err.contains("dingtalk 127.0.0.1:") && failed.err.contains("300001"), failed.err.constData());
+        QVERIFY(!failed.err.contains("SECrun0077") && !failed.err.contains("tok77run"));
     }
 };
 

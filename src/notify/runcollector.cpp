@@ -1,0 +1,35 @@
+#include "notify/runcollector.h"
+
+#include "engines/queryengine.h"
+
+namespace zorvan {
+
+FigureVerdicts figureVerdicts(const CombinedQueryEngine& query) {
+    FigureVerdicts verdicts{};
+    for (const FigureInfo& f : figureTable()) verdicts[size_t(f.figure)] = query.result(f.figure).verdict;
+    return verdicts;
+}
+
+void RunCollector::domainDone(const QString& domain, const FigureValues& values, const FigureVerdicts& verdicts,
+                              const QList<FigureDrop>& drops, bool saved) {
+    ++summary_.domains;
+    if (saved) ++summary_.saved;
+    for (const FigureInfo& f : figureTable()) {
+        const QString& text = values[f.figure];
+        if (text == Pending) continue;
+        ++summary_.figures;
+        if (text != NotFound) continue;
+        const Verdict verdict = verdicts[size_t(f.figure)];
+        if (verdict == Verdict::Blocked) ++summary_.blocked;
+        summary_.addMissing(f.key, verdictKey(verdict));
+    }
+    if (!drops.isEmpty()) summary_.drops.append({domain, drops});
+}
+
+RunSummary RunCollector::finish(const QDateTime& end) const {
+    RunSummary summary = summary_;
+    summary.end = end;
+    return summary;
+}
+
+}  // namespace zorvan

@@ -1,0 +1,41 @@
+#pragma once
+
+#include <QDateTime>
+#include <QList>
+#include <QString>
+#include <array>
+
+#include "fetch/valuefetch.h"
+#include "notify/runsummary.h"
+#include "vocab/figures.h"
+
+namespace zorvan {
+
+class CombinedQueryEngine;
+
+// Why each figure of a query is what it is, kept apart from the engine so that a run may hold
+// it until the domain's turn to be reported comes.
+using FigureVerdicts = std::array<Verdict, FigureCount>;
+FigureVerdicts figureVerdicts(const CombinedQueryEngine& query);
+
+// Gathers what a run's alerts need, one domain at a time as each ends; the command and the
+// window's batch mode feed it alike, so both send the same messages for the same run.
+class RunCollector {
+public:
+    explicit RunCollector(const QDateTime& start) { summary_.start = start; }
+
+    // A domain is done: its figures ("..." for one never answered, which was not asked as far
+    // as the run can tell), why each is what it is, the counts that dropped and whether its
+    // record was saved.
+    void domainDone(const QString& domain, const FigureValues& values, const FigureVerdicts& verdicts,
+                    const QList<FigureDrop>& drops, bool saved);
+    // Domains a resumed run passed over because they were already done today.
+    void addSkipped(int count) { summary_.skipped += count; }
+
+    RunSummary finish(const QDateTime& end) const;
+
+private:
+    RunSummary summary_;
+};
+
+}  // namespace zorvan
