@@ -68,6 +68,8 @@ class RequestSequencer : public QObject {
     // Retry-After waits obeyed for one request before its answer is handed on as it is; a
     // service that asks for ever must not hold a run for ever.
     static constexpr int MaxAskedWaits = 5;
+    // Proxies tried again for one request after the one it went through failed.
+    static constexpr int MaxProxyRetries = 8;
 
   Q_SIGNALS:
     // The last running chain has ended.
