@@ -6,6 +6,7 @@
 #include "app/singleinstance.h"
 #include "engines/rules.h"
 #include "fetch/localfile.h"
+#include "fetch/proxies.h"
 #include "fetch/services.h"
 
 namespace {
@@ -34,6 +35,12 @@ int main(int argc, char** argv) {
     const QString dataFolder = zorvan::dataDirectory();
     const zorvan::SingleInstance instance(dataFolder);
     if (instance.heldByAnotherCopy()) return 0;
+
+    // The same way out as the command: proxies.txt when it exists, else the desktop's proxy.
+    const zorvan::ProxyList proxies = zorvan::useProxyFile(zorvan::proxyFilePath());
+    for (const QString& problem : proxies.problems) qWarning("%s", qPrintable(problem));
+    if (proxies.othersMayRead)
+        qWarning("%s", qPrintable(zorvan::proxyFileWarning(zorvan::proxyFilePath())));
 
     zorvan::QtPlatform platform;
     zorvan::setPlatform(&platform);

@@ -41,6 +41,17 @@ const QList<OptionInfo>& optionTable() {
          QStringLiteral("send a short test message to every target of notify.json and print each answer")},
         {QStringLiteral("--kind"), QStringLiteral("indexed|backlinks"),
          QStringLiteral("which count of each engine the chart follows (default indexed)")},
+        {QStringLiteral("--proxies"), QStringLiteral("FILE"),
+         QStringLiteral("ask every service through the proxies of FILE (default: proxies.txt in the data folder,\n"
+                        "      when it exists; without one, the desktop's proxy settings)")},
+        {QStringLiteral("--proxy"), QStringLiteral("N"),
+         QStringLiteral("check through the N-th proxy of the list alone, to see which one is blocked")},
+        {QStringLiteral("--list"), QStringLiteral("FILE"),
+         QStringLiteral("the domains of FILE (UTF-8, one a line; blank lines and # comments left out)\n"
+                        "      instead of the saved list")},
+        {QStringLiteral("--shard"), QStringLiteral("K/N"),
+         QStringLiteral("only the domains of shard K of N: a domain's shard is the first 8 bytes of the SHA-1 of\n"
+                        "      its lower-cased name, modulo N, plus one, so adding a domain never moves another")},
     };
     return options;
 }
@@ -49,28 +60,30 @@ const QList<Command>& commands() {
     static const QStringList queryOptions = {
         QStringLiteral("--format"),       QStringLiteral("--save"),   QStringLiteral("--drop-threshold"),
         QStringLiteral("--fail-on-drop"), QStringLiteral("--jobs"),   QStringLiteral("--host-interval"),
-        QStringLiteral("--notify"),       QStringLiteral("--fail-on-notify")};
-    static const QStringList batchOptions = queryOptions + QStringList{QStringLiteral("--resume")};
+        QStringLiteral("--notify"),       QStringLiteral("--fail-on-notify"), QStringLiteral("--proxies")};
+    static const QStringList batchOptions =
+        queryOptions + QStringList{QStringLiteral("--list"), QStringLiteral("--shard"), QStringLiteral("--resume")};
     static const QString runOptions =
         QStringLiteral("[--format text|json|csv] [--save] [--drop-threshold PCT] [--fail-on-drop] [--jobs N]\n"
-                       "      [--host-interval MS] [--notify [--fail-on-notify]]");
+                       "      [--host-interval MS] [--notify [--fail-on-notify]] [--proxies FILE]");
     static const QString domain = QStringLiteral("DOMAIN");
     static const QList<Command> table = {
         {QStringLiteral("query"), QStringLiteral("DOMAIN... ") + runOptions,
          QStringLiteral("the combined query of each domain, printed in the order given"), queryOptions, {}, domain, 1,
          -1, runQuery},
-        {QStringLiteral("batch"), runOptions + QStringLiteral(" [--resume]"),
-         QStringLiteral("the same over the saved domain list of config.ini, in list order"), batchOptions, {}, {},
-         0, 0, runBatch},
+        {QStringLiteral("batch"), QStringLiteral("[--list FILE] [--shard K/N] ") + runOptions + QStringLiteral(" [--resume]"),
+         QStringLiteral("the same over the saved domain list of config.ini (or --list FILE), in list order"),
+         batchOptions, {}, {}, 0, 0, runBatch},
         {QStringLiteral("history"), QStringLiteral("DOMAIN [--format text|json|csv]"),
          QStringLiteral("the domain's stored records, oldest first"), {QStringLiteral("--format")}, {}, domain, 1, 1,
          runHistory},
         {QStringLiteral("rules"), QString(),
          QStringLiteral("the service rules in effect (built-ins with rules.json over them), as one JSON object"),
          {}, {}, {}, 0, 0, runRules},
-        {QStringLiteral("check"), QStringLiteral("DOMAIN [--format text|json]"),
+        {QStringLiteral("check"), QStringLiteral("DOMAIN [--format text|json] [--proxies FILE] [--proxy N]"),
          QStringLiteral("runs every service rule once for the domain and tells what each got and why"),
-         {QStringLiteral("--format")}, {}, domain, 1, 1, runCheck},
+         {QStringLiteral("--format"), QStringLiteral("--proxies"), QStringLiteral("--proxy")}, {}, domain, 1, 1,
+         runCheck},
         {QStringLiteral("chart"), QStringLiteral("DOMAIN --output FILE [--kind indexed|backlinks]"),
          QStringLiteral("the domain's stored counts as a chart, one line per engine, in a .png or .svg file"),
          {QStringLiteral("--output"), QStringLiteral("--kind")}, {QStringLiteral("--output")}, domain, 1, 1, runChart},
@@ -80,6 +93,10 @@ const QList<Command>& commands() {
         {QStringLiteral("schedule"), QStringLiteral("[daily HH:MM [-- BATCH OPTIONS] | off]"),
          QStringLiteral("the daily batch run, saving and alerting, as a systemd user timer: set, shown or removed"),
          {}, {}, QStringLiteral("daily HH:MM | off"), 0, -1, runSchedule},
+        {QStringLiteral("import"), QStringLiteral("FILE... [--save]"),
+         QStringLiteral("stores the results of JSON Lines written by query or batch --format json (on any machine)\n"
+                        "      as their day's records, as --save would have; without --save it shows what it would store"),
+         {QStringLiteral("--save")}, {}, QStringLiteral("FILE"), 1, -1, runImport},
         {QStringLiteral("help"), QStringLiteral("[COMMAND]"),
          QStringLiteral("the usage of one command (as COMMAND --help shows it), or this help"), {}, {},
          QStringLiteral("COMMAND"), 0, 1, runHelp},
@@ -137,6 +154,10 @@ QString helpText() {
         "  ZORVAN_SERVICES          a file of role=host[:port] lines replacing the services' hosts\n"
         "  ZORVAN_FETCH_TIMEOUT_MS  the time limit of one request in milliseconds (default 20000)\n"
         "\n"
+        "Proxies: when proxies.txt is in the data folder (or --proxies names a file), every request goes\n"
+        "through one of its proxies, one a line: http://[user:pass@]host:port or socks5://..., # comments.\n"
+        "Each host's pace holds per proxy; a proxy that fails 3 times in a row is dropped for the run.\n"
+        "\n"
         "Results go to standard output, progress and errors to standard error. A reader that goes away\n"
         "(as head does) ends the command quietly; any other failed write of a result ends it with 3.\n"
         "\n"
@@ -147,8 +168,10 @@ QString helpText() {
         "  3  a file could not be read or written; it was left whole\n"
         "  4  a figure dropped and --fail-on-drop was given\n"
         "  5  an alert reached not every target of notify.json (notify --test, or a run told to fail on it)\n"
-        "When a run has several of these, the first in this order is its status: 3, 2, 4, 5 (a failed\n"
-        "file or a passed-over entry says more than a drop, and a drop more than its undelivered alert).\n");
+        "  6  a proxy list is in use and every proxy of it failed: the figures left are X (no-proxy)\n"
+        "When a run has several of these, the first in this order is its status: 3, 2, 6, 4, 5 (a failed\n"
+        "file or a passed-over entry says more than a lost proxy list, that more than a drop, and a drop\n"
+        "more than its undelivered alert).\n");
     return text;
 }
 
@@ -267,7 +290,14 @@ int run(const Invocation& invocation, Console& console) {
     static const QStringList ruleUsers = {QStringLiteral("query"), QStringLiteral("batch"), QStringLiteral("rules"),
                                           QStringLiteral("check")};
     if (ruleUsers.contains(invocation.command)) reportRuleProblems(console);
-    const int status = findCommand(invocation.command)->run(invocation, console);
+    // Alerts leave by the same way as the queries.
+    const bool asks = findCommand(invocation.command)->options.contains(QStringLiteral("--proxies")) ||
+                      invocation.command == QStringLiteral("notify");
+    if (asks) {
+        if (const int status = setUpProxies(invocation, console); status != Ran) return status;
+    }
+    int status = findCommand(invocation.command)->run(invocation, console);
+    if (asks) status = proxyRunStatus(status, console);
     console.out.flush();
     console.err.flush();
     return status;

@@ -20,6 +20,7 @@ enum ExitStatus {
     FileFailed = 3,   // a file could not be read or written; it was left whole
     DropFound = 4,    // a figure dropped, and --fail-on-drop was given
     NotifyFailed = 5, // an alert reached not every target (notify --test, --fail-on-notify)
+    NoProxyLeft = 6,  // a proxy list is in use and every proxy failed: figures were left unasked
 };
 
 // A parsed command line.
@@ -91,6 +92,20 @@ bool refuseBadDomain(const QString& domain, Console& console);
 // The domain's stored records; nothing, and the file named on err, when history.txt cannot be read.
 std::optional<QList<StoredRecord>> readRecordsOf(const QString& domain, Console& console);
 
+// The domains batch asks, from --list FILE or the saved list, kept to the shard --shard names;
+// entries refused are told on err and passed over (refused set). Ran, or the status to end with.
+struct BatchDomains {
+    QStringList domains;
+    bool refused = false;
+};
+int batchDomainList(const Invocation& invocation, Console& console, BatchDomains* batch);
+
+// The way out of the commands that ask services: --proxies FILE or the data folder's proxies.txt
+// (check: --proxy N alone), else the desktop's proxy settings. Ran, or the status to end with.
+int setUpProxies(const Invocation& invocation, Console& console);
+// A run's status once it ended: NoProxyLeft when requests were not made for want of a proxy.
+int proxyRunStatus(int status, Console& console);
+
 // The commands themselves.
 int runQuery(const Invocation& invocation, Console& console);
 int runBatch(const Invocation& invocation, Console& console);
@@ -101,6 +116,7 @@ int runChart(const Invocation& invocation, Console& console);
 int runHelp(const Invocation& invocation, Console& console);
 int runNotify(const Invocation& invocation, Console& console);
 int runSchedule(const Invocation& invocation, Console& console);
+int runImport(const Invocation& invocation, Console& console);
 
 // Tells on err what of rules.json could not be used (the built-ins stand in for it).
 void reportRuleProblems(Console& console);

@@ -1,12 +1,10 @@
 // query, batch and history: the combined query of domains, and the records stored for one.
 #include <QEventLoop>
-#include <QFileInfo>
 #include <unistd.h>
 
 #include "cli/cli.h"
 #include "cli/notifycommand.h"
 #include "cli/progress.h"
-#include "domains/domainlist.h"
 #include "engines/parallelrun.h"
 #include "engines/queryengine.h"
 #include "engines/rules.h"
@@ -271,26 +269,6 @@ std::optional<QStringList> domainsNotSavedToday(const QStringList& domains, Cons
     return rest;
 }
 
-// The saved list's entries that can be queried. Blank entries are passed over as nothing to ask; a
-// refused one (a tab pasted from a spreadsheet) is told and passed over, and *refused set.
-QStringList batchDomains(const QStringList& entries, Console& console, bool* refused) {
-    QStringList domains;
-    for (qsizetype i = 0; i < entries.size(); ++i) {
-        const QString& entry = entries[i];
-        const QString place = QStringLiteral("entry %1 of the saved list").arg(i + 1);
-        if (entry.trimmed().isEmpty()) {
-            console.err << "zorvan-cli: passing over " << place << ": it is empty" << Qt::endl;
-        } else if (const auto why = badDomain(entry)) {
-            console.fail(QStringLiteral("passing over ") + place + QStringLiteral(": refused ") + *why +
-                         QStringLiteral(": \"") + entry + u'"');
-            *refused = true;
-        } else {
-            domains.append(entry);
-        }
-    }
-    return domains;
-}
-
 }  // namespace
 
 int runQuery(const Invocation& invocation, Console& console) {
@@ -302,27 +280,14 @@ int runBatch(const Invocation& invocation, Console& console) {
         console.fail(QStringLiteral("--resume needs --save: a run that saves nothing leaves nothing to resume from"));
         return UsageError;
     }
-    const QString config = configFilePath();
-    bool readable = true;
-    const QStringList entries = readDomainList(config, &readable);
-    if (!readable) {
-        console.fail(QStringLiteral("cannot read ") + config);
+    BatchDomains batch;
+    if (const int status = batchDomainList(invocation, console, &batch); status != Ran) return status;
+    std::optional<QStringList> rest = batch.domains;
+    if (invocation.has(QStringLiteral("--resume")) && !(rest = domainsNotSavedToday(batch.domains, console)))
         return FileFailed;
-    }
-    bool refused = false;
-    const QStringList domains = batchDomains(entries, console, &refused);
-    if (domains.isEmpty() && !refused) {
-        console.fail(QFileInfo::exists(config)
-                         ? QStringLiteral("the saved domain list in ") + config + QStringLiteral(" holds no domain")
-                         : QStringLiteral("no saved domain list: ") + config + QStringLiteral(" does not exist"));
-        return UsageError;
-    }
-    std::optional<QStringList> rest = domains;
-    if (invocation.has(QStringLiteral("--resume")) && !(rest = domainsNotSavedToday(domains, console)))
-        return FileFailed;
-    const int status = queryDomains(*rest, invocation, console, int(domains.size() - rest->size()));
+    const int status = queryDomains(*rest, invocation, console, int(batch.domains.size() - rest->size()));
     // The rest ran; a refused entry still makes the run's end an input error, unless a file failed.
-    return refused && status != FileFailed ? UsageError : status;
+    return batch.refused && status != FileFailed ? UsageError : status;
 }
 
 int runHistory(const Invocation& invocation, Console& console) {

@@ -40,7 +40,8 @@ public:
     static constexpr int DefaultDeadlineMs = 60000;
     void setDeadlineMs(int ms) { deadlineMs_ = ms; }
     // Obeys the services' requests to slow down and asks a refused row again (see
-    // RequestSequencer::setPatient); the window's single query stays impatient, as specified.
+    // RequestSequencer::setPatient); the window's single query stays impatient: its timing and
+    // requests are what the services have always seen.
     void setPatient(bool patient) { requests_->setPatient(patient); }
 
     // Starts both streams for the domain (used as given, never trimmed).

@@ -9,11 +9,13 @@
 #include <QThreadStorage>
 #include <QTimer>
 #include <atomic>
+#include <map>
 #include <memory>
 #include <cctype>
 #include <zlib.h>
 
 #include "fetch/platform.h"
+#include "fetch/proxies.h"
 
 namespace zorvan {
 namespace {
@@ -31,6 +33,29 @@ QThreadStorage<QNetworkAccessManager*> managers;
 QNetworkAccessManager& manager() {
     if (!managers.hasLocalData()) managers.setLocalData(new QNetworkAccessManager);
     return *managers.localData();
+}
+
+// A manager per proxy (by its address and credentials): a proxy set on a manager carries every
+// request of it, loopback included.
+using ProxyManagers = std::map<QString, std::unique_ptr<QNetworkAccessManager>>;
+QThreadStorage<ProxyManagers*> proxyManagers;
+
+QNetworkAccessManager& manager(int proxy) {
+    if (proxy < 0) return manager();
+    if (!proxyManagers.hasLocalData()) proxyManagers.setLocalData(new ProxyManagers);
+    const ProxyEntry entry = ProxyPool::global().proxy(proxy);
+    const QString key = entry.name() + u' ' + entry.user + u':' + entry.password;
+    std::unique_ptr<QNetworkAccessManager>& m = (*proxyManagers.localData())[key];
+    if (!m) {
+        m = std::make_unique<QNetworkAccessManager>();
+        m->setProxy(entry.networkProxy());
+    }
+    return *m;
+}
+
+bool isProxyError(QNetworkReply::NetworkError error) {
+    return error >= QNetworkReply::ProxyConnectionRefusedError &&
+           error <= QNetworkReply::UnknownProxyError;
 }
 
 bool mustEscape(unsigned char c) {
@@ -132,7 +157,7 @@ public:
         request.setTransferTimeout(options_.timeoutMs);
         // Naming the encodings ourselves turns Qt's decompression off; Inflater does it, capped.
         request.setRawHeader("Accept-Encoding", "gzip, deflate");
-        reply_ = manager().get(request);
+        reply_ = manager(options_.proxy).get(request);
         reply_->setParent(this);
         // Back-pressure: the network thread stops reading ahead once this much waits unread, so a
         // huge answer never sits whole in memory before the cap is noticed.
@@ -198,6 +223,10 @@ private:
         if (!tooBig_ && !truncated_ && !timedOut_ && !corrupt_) onReadyRead();
         FetchResult result = classify();
         result.elapsedMs = clock_.elapsed();
+        // A proxy that lets a request time out fails it as much as one that refuses.
+        if (options_.proxy >= 0)
+            ProxyPool::global().noteResult(options_.proxy,
+                                           result.proxyFailed || (timedOut_ && options_.timeoutMs > 0));
         QMetaObject::invokeMethod(this, [this, result] {
             // The receiver may delete this fetch's context, and so this fetch, from inside done.
             const auto done = std::move(done_);
@@ -222,6 +251,12 @@ private:
         } else if (timedOut_) {
             r.outcome = FetchOutcome::NoAnswer;
             r.detail = QStringLiteral("超时");
+        } else if (isProxyError(error) || (options_.proxy >= 0 && isTransportError(error))) {
+            // Through a proxy a connection that fails is the proxy's: the service's own failures
+            // come back from it as answers (502, 504).
+            r.outcome = FetchOutcome::NoAnswer;
+            r.detail = QStringLiteral("代理无法使用");
+            r.proxyFailed = true;
         } else if (isTransportError(error)) {
             r.outcome = FetchOutcome::NoAnswer;
             r.detail = noAnswerDetail(error);
@@ -320,14 +355,29 @@ QString domainInAddress(const QString& domain) {
 void fetchAsync(const QString& address, const FetchOptions& options, QObject* context,
                 std::function<void(const FetchResult&)> done) {
     const QUrl url = requestUrl(address);
-    if (!url.isValid() || url.host().isEmpty() || options.timeoutMs <= 0) {
-        FetchResult r;
-        r.outcome = options.timeoutMs <= 0 ? FetchOutcome::NoAnswer : FetchOutcome::Failed;
-        r.detail = options.timeoutMs <= 0 ? QStringLiteral("超时") : QStringLiteral("地址无效");
-        QMetaObject::invokeMethod(context, [done = std::move(done), r] { done(r); }, Qt::QueuedConnection);
+    FetchOptions chosen = options;
+    ProxyPool& pool = ProxyPool::global();
+    if (chosen.proxy < 0 && pool.active()) {
+        const QStringList exits = pool.liveExits();
+        chosen.proxy = exits.isEmpty() ? -1 : *pool.proxyOfExit(exits.first());
+    }
+    FetchResult r;
+    if (pool.active() && chosen.proxy < 0) {
+        r.outcome = FetchOutcome::NoProxy;
+        r.detail = QStringLiteral("所有代理均已失效");
+        pool.noteRefused();
+    } else if (options.timeoutMs <= 0) {
+        r.outcome = FetchOutcome::NoAnswer;
+        r.detail = QStringLiteral("超时");
+    } else if (!url.isValid() || url.host().isEmpty()) {
+        r.outcome = FetchOutcome::Failed;
+        r.detail = QStringLiteral("地址无效");
+    } else {
+        new PageFetch(url, chosen, context, std::move(done));
         return;
     }
-    new PageFetch(url, options, context, std::move(done));
+    QMetaObject::invokeMethod(
+        context, [done = std::move(done), r] { done(r); }, Qt::QueuedConnection);
 }
 
 QString BytesToText(const QByteArray& bytes, const QString& charset) {

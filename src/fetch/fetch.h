@@ -15,6 +15,7 @@ enum class FetchOutcome {
     NoAnswer,  // time-out, refused, reset, unknown host: the service did not answer
     TooBig,    // the body passed the size cap
     Failed,    // anything else: an address that cannot be asked, a broken or bomb-like encoding
+    NoProxy,   // a proxy list is in use and every proxy of it has been dropped: nothing was asked
 };
 
 struct FetchResult {
@@ -24,6 +25,7 @@ struct FetchResult {
     QString detail;     // why it was not answered, in the user's words ("超时", "连接被拒绝" ...)
     QString redirectedTo;  // where redirects led, when that is not the address asked; else empty
     QByteArray retryAfter;  // the answer's Retry-After header; empty when it sent none
+    bool proxyFailed = false;  // the proxy itself refused, failed or asked for credentials
     qint64 elapsedMs = 0;
     bool answered() const { return outcome == FetchOutcome::Answered; }
 };
@@ -33,6 +35,9 @@ struct FetchOptions {
     qint64 maxBodyBytes = 4 * 1024 * 1024;
     // Keep the first maxBodyBytes and count the page as answered, instead of failing the fetch.
     bool truncateAtCap = false;
+    // The proxy of ProxyPool::global() to go through; -1: the first one alive when a list is in
+    // use, else the desktop's settings.
+    int proxy = -1;
 };
 
 // Limits that keep every fetch bounded. The time limit is taken from ZORVAN_FETCH_TIMEOUT_MS when
@@ -47,7 +52,7 @@ FetchOptions defaultFetchOptions();
 
 // Starts a GET and calls done once with its result, always later from the event loop, never from
 // inside this call. Nothing is called when context is destroyed first; destroying it aborts the
-// request. Each thread uses its own network manager.
+// request. Each thread uses its own network manager, and one more per proxy.
 void fetchAsync(const QString& url, const FetchOptions& options, QObject* context,
                 std::function<void(const FetchResult&)> done);
 

@@ -9,6 +9,7 @@
 #include <chrono>
 
 #include "fetch/pacer.h"
+#include "fetch/proxies.h"
 
 namespace zorvan {
 
@@ -18,6 +19,9 @@ struct PendingRequest {
     QString host;
     std::function<void(const FetchResult&)> handle;
     HostPacer::Slot slot;
+    QStringList exits;     // the ways out the slot was reserved among
+    QString exit = DirectExit;
+    int proxyRetries = 0;
     qint64 startedAt = 0;  // on the pacer's clock
     int blockedRetries = 0;
     int askedWaits = 0;
@@ -100,25 +104,33 @@ void RequestSequencer::send(const std::shared_ptr<ChainState>& chain, const QStr
 // A request to a host already silent in this query is never made, so it takes no turn.
 void RequestSequencer::pace(const std::shared_ptr<PendingRequest>& request) {
     if (budget_ && !budget_->silence(request->address).isEmpty()) return ask(request);
-    request->slot = pacer_->reserve(request->host);
+    const ProxyPool& proxies = ProxyPool::global();
+    request->exits = proxies.active() ? proxies.liveExits() : QStringList{DirectExit};
+    // Every proxy dropped: fetchAsync answers at once that nothing could be asked.
+    if (request->exits.isEmpty()) return ask(request);
+    request->slot = pacer_->reserve(request->host, request->exits);
     waitTurn(request);
 }
 
 // With no gap and no wait the request goes out at once, as it always has: no timer in between.
 void RequestSequencer::waitTurn(const std::shared_ptr<PendingRequest>& request) {
+    request->exit = request->exits.value(request->slot.exit, DirectExit);
     if (request->slot.waitMs <= 0) return ask(request);
     if (budget_) budget_->excuseWait(request->slot.waitMs);
     QTimer::singleShot(std::chrono::milliseconds(request->slot.waitMs), Qt::PreciseTimer,
                        requests_.get(), [this, request] {
-                           request->slot = pacer_->confirm(request->slot, request->host);
+                           request->slot =
+                               pacer_->confirm(request->slot, request->host, request->exits);
                            waitTurn(request);
                        });
 }
 
 void RequestSequencer::ask(const std::shared_ptr<PendingRequest>& request) {
     request->startedAt = pacer_->now();
+    FetchOptions options = budget_ ? budget_->optionsFor(request->address) : defaultFetchOptions();
+    options.proxy = ProxyPool::global().proxyOfExit(request->exit).value_or(-1);
     if (!budget_) {
-        fetchAsync(request->address, defaultFetchOptions(), requests_.get(),
+        fetchAsync(request->address, options, requests_.get(),
                    [this, request](const FetchResult& r) {
                        if (!askAgain(request, r)) request->handle(r);
                    });
@@ -127,9 +139,10 @@ void RequestSequencer::ask(const std::shared_ptr<PendingRequest>& request) {
     // A request not made because its host was silent before tells that earlier reason.
     const QString silence = budget_->silence(request->address);
     FetchBudget* budget = budget_.get();
-    fetchAsync(request->address, budget->optionsFor(request->address), requests_.get(),
+    fetchAsync(request->address, options, requests_.get(),
                [this, budget, request, silence](const FetchResult& r) {
-                   budget->noteResult(request->address, r);
+                   // A failed proxy says nothing of the service behind it.
+                   if (!r.proxyFailed) budget->noteResult(request->address, r);
                    FetchResult answer = r;
                    if (!silence.isEmpty()) answer.detail = silence;
                    if (!askAgain(request, answer)) request->handle(answer);
@@ -140,6 +153,13 @@ void RequestSequencer::ask(const std::shared_ptr<PendingRequest>& request) {
 // a receiver of the wait's news ended this run).
 bool RequestSequencer::askAgain(const std::shared_ptr<PendingRequest>& request,
                                 const FetchResult& answer) {
+    // A proxy that failed is no answer of the service: the next proxy alive is tried, a bounded
+    // number of times, however patient the caller.
+    if (answer.proxyFailed && request->proxyRetries++ < MaxProxyRetries &&
+        ProxyPool::global().anyAlive()) {
+        pace(request);
+        return true;
+    }
     if (!patient_) return false;
     const auto slow = slowDownAsked(answer, QDateTime::currentDateTimeUtc());
     if (!slow) return false;
@@ -147,10 +167,10 @@ bool RequestSequencer::askAgain(const std::shared_ptr<PendingRequest>& request,
     bool again = false;
     if (slow->waitMs) {
         const qint64 wait = std::min(*slow->waitMs, HostPacer::MaxPauseMs);
-        if (pacer_->pause(request->host, wait)) held = wait;
+        if (pacer_->pause(request->host, wait, request->exit)) held = wait;
         again = request->askedWaits++ < MaxAskedWaits;
     } else {
-        held = pacer_->slowDown(request->host, request->startedAt);
+        held = pacer_->slowDown(request->host, request->startedAt, request->exit);
         again = slow->blocked && request->blockedRetries++ < MaxBlockedRetries;
     }
     if (held) {

@@ -63,12 +63,13 @@ class RequestSequencer : public QObject {
     // the request is asked again once the host's wait is over (a refusal at most
     // MaxBlockedRetries times). Impatient (the default): each answer is handed on as it came.
     void setPatient(bool patient) { patient_ = patient; }
-    bool isPatient() const { return patient_; }
 
     static constexpr int MaxBlockedRetries = 2;
     // Retry-After waits obeyed for one request before its answer is handed on as it is; a
     // service that asks for ever must not hold a run for ever.
     static constexpr int MaxAskedWaits = 5;
+    // Proxies tried again for one request after the one it went through failed.
+    static constexpr int MaxProxyRetries = 8;
 
   Q_SIGNALS:
     // The last running chain has ended.

@@ -13,6 +13,7 @@ QString verdictKey(Verdict verdict) {
         case Verdict::Blocked: return QStringLiteral("blocked");
         case Verdict::NoAnswer: return QStringLiteral("no-answer");
         case Verdict::Error: return QStringLiteral("error");
+        case Verdict::NoProxy: return QStringLiteral("no-proxy");
     }
     return QString();
 }
@@ -29,6 +30,7 @@ bool looksBlocked(int status, const QString& page) {
 Verdict pageVerdict(const FetchResult& page, const QString& text) {
     switch (page.outcome) {
         case FetchOutcome::NoAnswer: return Verdict::NoAnswer;
+        case FetchOutcome::NoProxy: return Verdict::NoProxy;
         case FetchOutcome::TooBig:
         case FetchOutcome::Failed: return Verdict::Error;
         case FetchOutcome::Answered: break;
@@ -133,6 +135,7 @@ QString verdictReason(const ValueResult& result) {
                        : QStringLiteral("疑似被拦截（验证码）");
         case Verdict::NoAnswer: return QStringLiteral("服务无应答（") + result.detail + QStringLiteral("）");
         case Verdict::Error: return QStringLiteral("查询出错（") + result.detail + QStringLiteral("）");
+        case Verdict::NoProxy: return QStringLiteral("所有代理均已失效");
     }
     return QString();
 }

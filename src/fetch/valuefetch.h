@@ -18,6 +18,7 @@ enum class Verdict {
     Blocked,   // the page came, but as a refusal: HTTP 403 or 429, or a captcha
     NoAnswer,  // the service did not answer (time-out, refused, reset)
     Error,     // too big, or an address that cannot be asked
+    NoProxy,   // every proxy of the list in use was dropped: not asked
 };
 
 // The text of each verdict as the command prints it: "ok", "not-found" ...

@@ -206,6 +206,27 @@ QByteArray savedHistoryBytes(const QByteArray& oldBytes, const QString& domain,
     return bytes;
 }
 
+QByteArray historyBytesWithRecords(const QByteArray& oldBytes, const QList<DatedRecord>& records,
+                                   QList<RecordFate>* fates) {
+    QByteArray bytes = oldBytes;
+    bool changed = false;
+    fates->clear();
+    for (const DatedRecord& r : records) {
+        const QString line = HistoryRecord(r.date, r.values);
+        const QStringList stored = historyRecords(bytes, r.domain);
+        const auto day = std::find_if(stored.cbegin(), stored.cend(),
+            [&](const QString& s) { return s.section(u'=', 0, 0) == r.date; });
+        if (day != stored.cend() && *day == line) {
+            fates->append(RecordFate::Same);
+            continue;
+        }
+        fates->append(day == stored.cend() ? RecordFate::Added : RecordFate::Replaced);
+        bytes = savedHistoryBytes(bytes, r.domain, line, r.date);
+        changed = true;
+    }
+    return changed ? bytes : QByteArray();
+}
+
 QByteArray historyBytesWithout(const QByteArray& oldBytes, const QString& domain) {
     const Section s = findSection(oldBytes, encodeAnsi(historyHeader(domain)));
     if (!s.found()) return QByteArray();
@@ -393,6 +414,12 @@ FileError saveHistoryTo(const QString& path, const QString& domain, const Figure
     return changeHistoryFile(path, [&](const QByteArray& old) {
         return savedHistoryBytes(old, domain, HistoryRecord(today, figures), today);
     });
+}
+
+FileError saveHistoryRecordsTo(const QString& path, const QList<DatedRecord>& records,
+                               QList<RecordFate>* fates) {
+    return changeHistoryFile(
+        path, [&](const QByteArray& old) { return historyBytesWithRecords(old, records, fates); });
 }
 
 FileError SaveHistory(const QString& domain, const FigureValues& figures) {

@@ -46,6 +46,21 @@ StoredRecord parseHistoryRecord(const QString& line);
 QByteArray savedHistoryBytes(const QByteArray& oldBytes, const QString& domain,
                              const QString& record, const QString& today);
 
+// A record to store for a domain on a given day, as a query of that day would have saved it.
+struct DatedRecord {
+    QString domain;
+    QString date;
+    FigureValues values;
+};
+enum class RecordFate { Added, Same, Replaced };
+
+// The bytes after storing each record in turn as savedHistoryBytes does, except that a record
+// equal to the one the file holds for its domain and day is left alone; a different one for that
+// day replaces it, as a second query of the day does. fates gets one entry per record. A null
+// array when nothing changes.
+QByteArray historyBytesWithRecords(const QByteArray& oldBytes, const QList<DatedRecord>& records,
+                                   QList<RecordFate>* fates);
+
 // The bytes to write after removing domain's whole section (header and records); a null array
 // when the file holds no such section, so that nothing needs writing.
 QByteArray historyBytesWithout(const QByteArray& oldBytes, const QString& domain);
@@ -94,6 +109,11 @@ using FileError = std::optional<FileProblem>;
 // Saves today's record of domain into the file at path.
 FileError saveHistoryTo(const QString& path, const QString& domain, const FigureValues& figures,
                         const QString& today);
+
+// Stores the records in the file at path under one lock (historyBytesWithRecords); the file is
+// not rewritten when it already holds every one of them.
+FileError saveHistoryRecordsTo(const QString& path, const QList<DatedRecord>& records,
+                               QList<RecordFate>* fates);
 
 // SaveHistory: the record of the finished query, into historyFilePath(), dated todayShortDate().
 FileError SaveHistory(const QString& domain, const FigureValues& figures);

@@ -75,14 +75,12 @@ TEST_F(QueryEngineTest, TheDeadlineEndsTheWholeQueryWithXForEveryRowLeft) {
 
 TEST_F(QueryEngineTest, EveryMissingFigureTellsWhy) {
     fx.services.setFailure(Role::Baidu, standin::Failure::NeverAnswer);
-    fx.services.setFailure(Role::Alexa, standin::Failure::ServerError);
     fx.services.setRoute(Role::Sogou, "/web?query=site%3A",
                          standin::Page{test::toGbk(S("<html>请输入验证码</html>")), 200});
     fx.services.setRoute(Role::Bing, "/search?q=link%3A", S("<html>nothing here</html>"));
     run();
     const QMap<QString, QString> expected{{S("indexed.baidu"), S("no-answer")},
                                           {S("backlinks.baidu"), S("no-answer")},
-                                          {S("alexa_rank"), S("error")},
                                           {S("indexed.sogou"), S("blocked")},
                                           {S("backlinks.bing"), S("not-found")}};
     EXPECT_EQ(missingReasons(engine), expected);

@@ -133,6 +133,35 @@ TEST_F(WriterTest, SectionsAppendReplaceAndGrowInPlace) {
                           c.record(day2) + crlf + crlf);
 }
 
+TEST_F(WriterTest, StoredRecordsAreAddedOnceAndADifferentOneReplacesItsDay) {
+    const Figures a(QStringLiteral("a")), b(QStringLiteral("b"));
+    const QString d = QStringLiteral("d.com"), e = QStringLiteral("e.com");
+    save(d, a, day1);
+    const QList<DatedRecord> records = {{d, day1, a.values()}, {e, day1, b.values()}, {d, day2, b.values()}};
+    QList<RecordFate> fates;
+    ASSERT_FALSE(saveHistoryRecordsTo(path, records, &fates));
+    EXPECT_EQ(fates, (QList<RecordFate>{RecordFate::Same, RecordFate::Added, RecordFate::Added}));
+    // The bytes one save after another would have written.
+    QTemporaryDir other;
+    const QString one = other.filePath(QStringLiteral("one.txt"));
+    ASSERT_FALSE(saveHistoryTo(one, d, a.values(), day1));
+    for (const DatedRecord& r : records) ASSERT_FALSE(saveHistoryTo(one, r.domain, r.values, r.date));
+    QFile oneFile(one);
+    ASSERT_TRUE(oneFile.open(QIODevice::ReadOnly));
+    const QByteArray stored = bytes();
+    EXPECT_EQ(stored, oneFile.readAll());
+
+    // Again: nothing changes, not even the file's last blank line.
+    EXPECT_TRUE(historyBytesWithRecords(stored, records, &fates).isNull());
+    ASSERT_FALSE(saveHistoryRecordsTo(path, records, &fates));
+    EXPECT_EQ(bytes(), stored);
+    EXPECT_EQ(fates, (QList<RecordFate>{RecordFate::Same, RecordFate::Same, RecordFate::Same}));
+
+    ASSERT_FALSE(saveHistoryRecordsTo(path, {{d, day1, b.values()}}, &fates));
+    EXPECT_EQ(fates, QList<RecordFate>{RecordFate::Replaced});
+    EXPECT_EQ(historyRecords(bytes(), d), (QStringList{b.record(day1), b.record(day2)}));
+}
+
 TEST_F(WriterTest, IdenticalRecordsOfTwoDomainsOnlyTheSavedOneChanges) {
     const Figures a(QStringLiteral("a")), b(QStringLiteral("b"));
     save(QStringLiteral("d.com"), a, day1);

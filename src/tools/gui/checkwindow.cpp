@@ -29,6 +29,7 @@ QString verdictName(Verdict verdict) {
         case Verdict::Blocked: return S("疑似被拦截");
         case Verdict::NoAnswer: return S("无应答");
         case Verdict::Error: return S("出错");
+        case Verdict::NoProxy: return S("无可用代理");
     }
     return QString();
 }
@@ -77,7 +78,8 @@ QColor CheckWindow::verdictColour(Verdict verdict) {
         case Verdict::NotFound: return QColor(0xff, 0xf1, 0xc2);
         case Verdict::Blocked: return QColor(0xfb, 0xd5, 0xd0);
         case Verdict::NoAnswer: return QColor(0xe2, 0xe2, 0xe2);
-        case Verdict::Error: return QColor(0xf0, 0xd2, 0xf4);
+        case Verdict::Error:
+        case Verdict::NoProxy: return QColor(0xf0, 0xd2, 0xf4);
     }
     return QColor(Qt::white);
 }

@@ -1,0 +1,97 @@
+// Which domains batch asks: the saved list or a list file, kept to one shard.
+#include <QFileInfo>
+
+#include "cli/cli.h"
+#include "domains/domainlist.h"
+#include "domains/shards.h"
+#include "fetch/services.h"
+
+namespace zorvan::cli {
+namespace {
+
+struct Entry {
+    QString place;  // "entry 3 of the saved list", "domains.txt:7"
+    QString text;
+};
+
+// The saved list's entries; nothing, told on err, when config.ini cannot be read.
+std::optional<QList<Entry>> savedListEntries(Console& console) {
+    const QString config = configFilePath();
+    bool readable = true;
+    const QStringList entries = readDomainList(config, &readable);
+    if (!readable) {
+        console.fail(QStringLiteral("cannot read ") + config);
+        return std::nullopt;
+    }
+    QList<Entry> listed;
+    for (qsizetype i = 0; i < entries.size(); ++i)
+        listed.append({QStringLiteral("entry %1 of the saved list").arg(i + 1), entries[i]});
+    return listed;
+}
+
+std::optional<QList<Entry>> fileEntries(const QString& path, Console& console) {
+    const auto lines = readDomainFile(path);
+    if (!lines) {
+        console.fail(QStringLiteral("cannot read ") + path);
+        return std::nullopt;
+    }
+    QList<Entry> listed;
+    for (const ListedDomain& l : *lines)
+        listed.append({path + u':' + QString::number(l.line), l.domain});
+    return listed;
+}
+
+QString noDomainsMessage(const Invocation& invocation) {
+    if (invocation.has(QStringLiteral("--list")))
+        return invocation.value(QStringLiteral("--list")) + QStringLiteral(" holds no domain");
+    const QString config = configFilePath();
+    return QFileInfo::exists(config) ? QStringLiteral("the saved domain list in ") + config +
+                                           QStringLiteral(" holds no domain")
+                                     : QStringLiteral("no saved domain list: ") + config +
+                                           QStringLiteral(" does not exist");
+}
+
+}  // namespace
+
+int batchDomainList(const Invocation& invocation, Console& console, BatchDomains* batch) {
+    Shard shard;
+    if (invocation.has(QStringLiteral("--shard"))) {
+        const auto parsed = parseShard(invocation.value(QStringLiteral("--shard")));
+        if (!parsed) {
+            console.fail(
+                QStringLiteral("--shard takes K/N, a shard K of N shards with 1 <= K <= N"));
+            return UsageError;
+        }
+        shard = *parsed;
+    }
+    const auto entries = invocation.has(QStringLiteral("--list"))
+                             ? fileEntries(invocation.value(QStringLiteral("--list")), console)
+                             : savedListEntries(console);
+    if (!entries) return FileFailed;
+    bool any = false;
+    for (const Entry& entry : *entries) {
+        // Every shard of a list is told only of its own bad entries, so that each is told once.
+        if (!inShard(entry.text, shard)) {
+            any = any || !entry.text.trimmed().isEmpty();
+            continue;
+        }
+        if (entry.text.trimmed().isEmpty()) {
+            console.err << "zorvan-cli: passing over " << entry.place << ": it is empty"
+                        << Qt::endl;
+        } else if (const auto why = badDomain(entry.text)) {
+            console.fail(QStringLiteral("passing over ") + entry.place +
+                         QStringLiteral(": refused ") + *why + QStringLiteral(": \"") + entry.text +
+                         u'"');
+            batch->refused = true;
+        } else {
+            batch->domains.append(entry.text);
+        }
+    }
+    if (batch->domains.isEmpty() && !batch->refused && !any) {
+        console.fail(noDomainsMessage(invocation));
+        return UsageError;
+    }
+    return Ran;
+}
+
+}  // namespace zorvan::cli

@@ -1,0 +1,54 @@
+// The command's way out: through the proxies of a list when there is one, else the desktop's.
+#include <QFileInfo>
+
+#include "cli/cli.h"
+#include "fetch/proxies.h"
+
+namespace zorvan::cli {
+
+int setUpProxies(const Invocation& invocation, Console& console) {
+    const QString path = invocation.value(QStringLiteral("--proxies"), proxyFilePath());
+    if (invocation.has(QStringLiteral("--proxies")) && !QFileInfo::exists(path)) {
+        console.fail(QStringLiteral("cannot read ") + path);
+        return FileFailed;
+    }
+    ProxyList list = readProxyList(path);
+    if (list.unreadable) {
+        // Asking around a list that is there but unreadable would leave by the wrong address.
+        console.fail(QStringLiteral("cannot read ") + path);
+        return FileFailed;
+    }
+    for (const QString& problem : list.problems)
+        console.fail(problem + QStringLiteral(": line left out"));
+    if (list.othersMayRead) console.fail(proxyFileWarning(path));
+    if (invocation.has(QStringLiteral("--proxy"))) {
+        bool ok = false;
+        const int n = invocation.value(QStringLiteral("--proxy")).toInt(&ok);
+        if (!ok || n < 1 || n > list.proxies.size()) {
+            console.fail(QStringLiteral("--proxy takes the number of a proxy of ") + path +
+                         QStringLiteral(", from 1 to %1").arg(list.proxies.size()));
+            return UsageError;
+        }
+        list.proxies = {list.proxies[n - 1]};
+        console.err << "zorvan-cli: asking through " << list.proxies.first().name() << Qt::endl;
+    }
+    useProxyList(list);
+    ProxyPool::global().setDroppedHandler([&console](const QString& name) {
+        console.fail(QStringLiteral("proxy ") + name +
+                     QStringLiteral(" failed %1 times in a row: not used again in this run")
+                         .arg(ProxyPool::MaxFailures));
+    });
+    return Ran;
+}
+
+int proxyRunStatus(int status, Console& console) {
+    const int refused = ProxyPool::global().refusedRequests();
+    if (!ProxyPool::global().active() || refused == 0) return status;
+    console.fail(
+        QStringLiteral(
+            "every proxy failed: %1 requests were not made, their figures are X (no-proxy)")
+            .arg(refused));
+    return status == Ran || status == DropFound || status == NotifyFailed ? NoProxyLeft : status;
+}
+
+}  // namespace zorvan::cli
