@@ -34,6 +34,15 @@ int HostPacer::intervalLocked(const QString& host) const {
     return hostIntervals_.value(host, interval_);
 }
 
+qint64 HostPacer::gapLocked(const QString& host, const Lane& lane) const {
+    return std::max<qint64>(intervalLocked(host), lane.slowGap);
+}
+
+void HostPacer::departLocked(const QString& host, Lane& lane, qint64 at) {
+    lane.lastStart = at;
+    lane.nextStart = std::max(lane.nextStart, at + gapLocked(host, lane));
+}
+
 HostPacer::Slot HostPacer::reserve(const QString& host, const QStringList& exits) {
     std::lock_guard lock(mutex_);
     return reserveLocked(host, exits, now());
@@ -47,16 +56,18 @@ HostPacer::Slot HostPacer::reserveLocked(const QString& host, const QStringList&
     best.startMs = std::numeric_limits<qint64>::max();
     for (int i = 0; i < exits.size(); ++i) {
         const Lane& lane = lanes_[laneKey(exits[i], host)];
-        const qint64 start = std::max({now, lane.nextStart, lane.pausedUntil});
+        const qint64 start = std::max(
+            {now, lane.nextStart, lane.pausedUntil, lane.lastStart + gapLocked(host, lane)});
         if (start < best.startMs) {
             best.exit = i;
             best.startMs = start;
         }
     }
     Lane& lane = lanes_[laneKey(exits.value(best.exit, DirectExit), host)];
-    lane.nextStart = best.startMs + std::max<qint64>(intervalLocked(host), lane.slowGap);
+    lane.nextStart = best.startMs + gapLocked(host, lane);
     best.waitMs = best.startMs - now;
     best.epoch = lane.epoch;
+    if (best.waitMs == 0) departLocked(host, lane, now);
     return best;
 }
 
@@ -64,10 +75,14 @@ HostPacer::Slot HostPacer::confirm(const Slot& slot, const QString& host,
                                    const QStringList& exits) {
     std::lock_guard lock(mutex_);
     const qint64 at = now();
-    const Lane& lane = lanes_[laneKey(exits.value(slot.exit, DirectExit), host)];
+    Lane& lane = lanes_[laneKey(exits.value(slot.exit, DirectExit), host)];
     if (lane.epoch != slot.epoch) return reserveLocked(host, exits, at);
+    // A timer that fired late let the request before this one leave late: the gap counts from
+    // when it really left, or two requests would start closer than the interval.
     Slot kept = slot;
-    kept.waitMs = std::max<qint64>(0, slot.startMs - at);
+    kept.startMs = std::max(slot.startMs, lane.lastStart + gapLocked(host, lane));
+    kept.waitMs = std::max<qint64>(0, kept.startMs - at);
+    if (kept.waitMs == 0) departLocked(host, lane, at);
     return kept;
 }
 
@@ -86,7 +101,7 @@ std::optional<qint64> HostPacer::slowDown(const QString& host, qint64 requestSta
     std::lock_guard lock(mutex_);
     Lane& lane = lanes_[laneKey(exit, host)];
     if (requestStartMs < lane.slowedAt) return std::nullopt;
-    const qint64 gap = std::max<qint64>(intervalLocked(host), lane.slowGap);
+    const qint64 gap = gapLocked(host, lane);
     lane.slowGap = std::clamp<qint64>(2 * gap, MinSlowGapMs, MaxGapMs);
     lane.slowedAt = now();
     lane.nextStart = std::max(lane.nextStart, lane.slowedAt + lane.slowGap);

@@ -6,6 +6,7 @@
 #include <QHash>
 #include <QString>
 #include <QStringList>
+#include <limits>
 #include <mutex>
 #include <optional>
 
@@ -61,6 +62,7 @@ public:
 private:
     struct Lane {
         qint64 nextStart = 0;
+        qint64 lastStart = std::numeric_limits<qint64>::min() / 2;  // when a request last left
         qint64 pausedUntil = 0;
         qint64 slowGap = 0;
         qint64 slowedAt = -1;
@@ -68,6 +70,9 @@ private:
     };
     static QString laneKey(const QString& exit, const QString& host) { return exit + u' ' + host; }
     int intervalLocked(const QString& host) const;
+    qint64 gapLocked(const QString& host, const Lane& lane) const;
+    // A request leaves now: the next one waits a whole gap from here, even when this one was late.
+    void departLocked(const QString& host, Lane& lane, qint64 at);
     Slot reserveLocked(const QString& host, const QStringList& exits, qint64 now);
 
     mutable std::mutex mutex_;
