@@ -5,6 +5,10 @@
 #include <QProcess>
 #include <QString>
 #include <QStringList>
+#include <memory>
+
+#include "fakeplatform.h"
+#include "standinfixture.h"
 
 namespace zorvan::test {
 
@@ -51,6 +55,15 @@ inline CliRun finishCli(QProcess* process) {
     }
     delete process;
     return run;
+}
+
+// What the command's tests run against: a fake platform, then the stand-in answering the sample
+// engine pages under it (the stand-in is to be reset first, as it was made last). False when the
+// sample pages could not be loaded.
+inline bool startSampleServices(std::unique_ptr<FakePlatform>& fake, std::unique_ptr<StandinFixture>& fx) {
+    fake = std::make_unique<FakePlatform>();
+    fx = std::make_unique<StandinFixture>(1500);
+    return fx->services.loadRoutes(samplePagesFolder(), QStringLiteral("engines.routes")) > 0;
 }
 
 }  // namespace zorvan::test

@@ -31,12 +31,7 @@ class CliProxiesTest : public QObject {
     }
 
   private Q_SLOTS:
-    void init() {
-        fake = std::make_unique<test::FakePlatform>();
-        fx = std::make_unique<test::StandinFixture>(1500);
-        QVERIFY(fx->services.loadRoutes(test::samplePagesFolder(),
-                                        QStringLiteral("engines.routes")) > 0);
-    }
+    void init() { QVERIFY(test::startSampleServices(fake, fx)); }
     void cleanup() {
         fx.reset();
         fake.reset();
