@@ -31,9 +31,11 @@ constexpr int SerialDomains = 40;
 // The window stream's requests per domain (one per value, pages declaring no charset): its rows
 // and the PageRank pair; the rest are the worker stream's.
 const int WindowRequests = int(windowBatchRows().size()) + 2;
-// The stand-in stamps a start when it has read the request, so a request held a little longer on
-// its way there than the next shows a gap a little short; beyond this it is a fault.
-constexpr int AllowanceMs = 10;
+// The stand-in stamps a start when its handler has read the request, so a request held a little
+// longer on its way there than the next (a new connection, a handler thread waiting for one of two
+// busy cores) shows a gap a little short; beyond this it is a fault. The proxies' benchmark allows
+// twice as much for its second hop.
+constexpr int AllowanceMs = 20;
 
 struct Run {
     double wallMs = 0;
