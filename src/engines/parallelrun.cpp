@@ -56,8 +56,9 @@ void ParallelRun::onFinished(int index) {
         CombinedQueryEngine* engine = engines_.take(at);
         finished_.remove(at);
         Q_EMIT domainDone(at, engine);
-        delete engine;
+        // A receiver that deleted the run took the engine with it, as its child.
         if (!self) return;
+        delete engine;
     }
     fill();
     if (self && reported_ == domains_.size()) Q_EMIT finished();
