@@ -12,12 +12,12 @@
 #include <QTimer>
 #include <cstdio>
 
+#include "fetch/fetch.h"
 #include "fetch/services.h"
 #include "standinfixture.h"
+#include "support/benchutil.h"
 #include "tools/backlink.h"
 #include "tools/gui/backlinkwindow.h"
-#include "fetch/fetch.h"
-#include "support/benchutil.h"
 
 using namespace zorvan;
 
@@ -31,8 +31,10 @@ int main(int argc, char** argv) {
     test::StandinFixture fx(5000);
     QString page = QStringLiteral("<p>共 <strong>3,200</strong> 条</p>\n");
     for (int n = 1; n <= 50; ++n)
-        page += QStringLiteral("%1. <a class=\"t\" href=\"http://site-%1.example.cn/dir/page-%1.html\">链接页面 %1</a>"
-                               "<span>site-%1.example.cn - 快讯</span>\n")
+        page += QStringLiteral(
+                    "%1. <a class=\"t\" "
+                    "href=\"http://site-%1.example.cn/dir/page-%1.html\">链接页面 %1</a>"
+                    "<span>site-%1.example.cn - 快讯</span>\n")
                     .arg(n);
     fx.services.setRoute(Role::Yahoo, "/", standin::Page{page.toUtf8(), 200});
     fx.services.setLatency(Role::Yahoo, latencyMs);
@@ -41,7 +43,8 @@ int main(int argc, char** argv) {
     QElapsedTimer bare;
     bare.start();
     QStringList addresses;
-    for (int p = 0; p < requests; ++p) addresses.append(backlinkPageUrl(QStringLiteral("example.cn"), p));
+    for (int p = 0; p < requests; ++p)
+        addresses.append(backlinkPageUrl(QStringLiteral("example.cn"), p));
     bench::fetchInTurn(addresses);
     const double bareMs = double(bare.nsecsElapsed()) / 1e6;
     fx.services.clearLog();
@@ -70,7 +73,8 @@ int main(int argc, char** argv) {
     const double cutMs = double(cut.nsecsElapsed()) / 1e6;
     QElapsedTimer rebuild;
     qint64 longestRebuild = 0;
-    QObject::connect(window.list()->model(), &QAbstractItemModel::modelAboutToBeReset, [&] { rebuild.start(); });
+    QObject::connect(window.list()->model(), &QAbstractItemModel::modelAboutToBeReset,
+                     [&] { rebuild.start(); });
     QObject::connect(&window.listing(), &BacklinkListing::pageListed,
                      [&] { longestRebuild = std::max(longestRebuild, rebuild.nsecsElapsed()); });
 
@@ -88,15 +92,18 @@ int main(int argc, char** argv) {
     const double boundMs = double(requests * latencyMs);
     const double stallMs = double(longestStall) / 1e6;
     std::printf("backlink walk: %d requests, %d rows\n", made, rows);
-    std::printf("wall time %.1f ms / bound %.0f ms (%d x %d ms) = ratio %.2f\n", wallMs, boundMs, requests,
-                latencyMs, wallMs / boundMs);
-    std::printf("wall time %.1f ms / the same requests fetched bare %.1f ms = ratio %.2f\n", wallMs, bareMs,
-                wallMs / bareMs);
+    std::printf("wall time %.1f ms / bound %.0f ms (%d x %d ms) = ratio %.2f\n", wallMs, boundMs,
+                requests, latencyMs, wallMs / boundMs);
+    std::printf("wall time %.1f ms / the same requests fetched bare %.1f ms = ratio %.2f\n", wallMs,
+                bareMs, wallMs / bareMs);
     std::printf("longest event-loop stall %.1f ms / frame %d ms = ratio %.2f\n", stallMs, frameMs,
                 stallMs / frameMs);
     const double ownMs = cutMs + double(longestRebuild) / 1e6;
-    std::printf("own work per page: cut %.2f ms (%lld entries) + longest rebuild %.2f ms = %.2f ms / frame %d ms "
-                "= ratio %.2f\n",
-                cutMs, qlonglong(cutEntries), double(longestRebuild) / 1e6, ownMs, frameMs, ownMs / frameMs);
+    std::printf(
+        "own work per page: cut %.2f ms (%lld entries) + longest rebuild %.2f ms = %.2f ms / frame "
+        "%d ms "
+        "= ratio %.2f\n",
+        cutMs, qlonglong(cutEntries), double(longestRebuild) / 1e6, ownMs, frameMs,
+        ownMs / frameMs);
     return rows == 950 && made == requests ? 0 : 1;
 }

@@ -30,7 +30,8 @@ int main(int argc, char** argv) {
     test::StandinFixture fx(20000);
     bench::serveEveryRow(fx.services);
     fx.services.setLatency(QString(), LatencyMs);
-    const QByteArray program = QCoreApplication::applicationDirPath().toUtf8() + "/../bin/zorvan-cli";
+    const QByteArray program =
+        QCoreApplication::applicationDirPath().toUtf8() + "/../bin/zorvan-cli";
 
     double bestRatio = 1e9, bestStart = 1e9;
     long rss = 0;
@@ -57,13 +58,16 @@ int main(int argc, char** argv) {
             bestStart = std::min(bestStart, toFirst);
             rss = std::max(rss, spawned.maxRssKb);
         }
-        std::printf("%s %d: %d requests; bound %d ms; first request to last answer %lld ms; ratio %.3f; "
-                    "start to first request %.0f ms; peak RSS %.1f MB\n",
-                    run == 0 ? "warm-up" : "run", run, requests, bound, static_cast<long long>(last - first), ratio,
-                    toFirst, spawned.maxRssKb / 1024.0);
+        std::printf(
+            "%s %d: %d requests; bound %d ms; first request to last answer %lld ms; ratio %.3f; "
+            "start to first request %.0f ms; peak RSS %.1f MB\n",
+            run == 0 ? "warm-up" : "run", run, requests, bound,
+            static_cast<long long>(last - first), ratio, toFirst, spawned.maxRssKb / 1024.0);
     }
-    std::printf("best ratio of runs 1-3 %.3f (target: no worse than the window's, see bench_combined_query); "
-                "start to first request %.0f ms (target <= 50); peak RSS %.1f MB (target <= 30)\n",
-                bestRatio, bestStart, rss / 1024.0);
+    std::printf(
+        "best ratio of runs 1-3 %.3f (target: no worse than the window's, see "
+        "bench_combined_query); "
+        "start to first request %.0f ms (target <= 50); peak RSS %.1f MB (target <= 30)\n",
+        bestRatio, bestStart, rss / 1024.0);
     return 0;
 }

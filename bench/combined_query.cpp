@@ -16,11 +16,11 @@
 #include "app/mainwindow.h"
 #include "engines/countrows.h"
 #include "engines/queryengine.h"
-#include "support/benchutil.h"
-#include "fetch/fetch.h"
 #include "fakeplatform.h"
+#include "fetch/fetch.h"
 #include "fetch/services.h"
 #include "standinfixture.h"
+#include "support/benchutil.h"
 
 using namespace zorvan;
 
@@ -43,7 +43,8 @@ int main(int argc, char** argv) {
     double fetchMs = 0;
     {
         constexpr int N = 30;
-        const QString url = serviceBase(Role::Youdao) + QStringLiteral("/search?q=site%3A") + Domain;
+        const QString url =
+            serviceBase(Role::Youdao) + QStringLiteral("/search?q=site%3A") + Domain;
         QThread* thread = QThread::create([&] {
             bench::fetchInTurn({url});
             QElapsedTimer t;
@@ -78,7 +79,8 @@ int main(int argc, char** argv) {
         clock.start();
         ticker.start(1);
         window.queryButton()->click();
-        while (!window.queryButton()->isEnabled()) QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
+        while (!window.queryButton()->isEnabled())
+            QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
         const qint64 elapsed = clock.elapsed();
         ticker.stop();
         test::waitFor([&] { return window.query()->isFinished(); });  // the PageRank lookup too
@@ -88,7 +90,8 @@ int main(int argc, char** argv) {
         for (const auto& entry : fx.services.log()) {
             bool windowSide = entry.role == Role::PageRank;
             for (const CountRow& row : windowBatchRows())
-                windowSide = windowSide || (entry.role == row.role && entry.target == (row.prefix + Domain).toUtf8());
+                windowSide = windowSide || (entry.role == row.role &&
+                                            entry.target == (row.prefix + Domain).toUtf8());
             (windowSide ? windowRequests : workerRequests)++;
             if (!windowSide) {
                 if (workerFirst < 0) workerFirst = entry.startMs;
@@ -103,17 +106,23 @@ int main(int argc, char** argv) {
             bestFloorRatio = std::min(bestFloorRatio, elapsed / floorBound);
             worstStall = std::max(worstStall, stall);
         }
-        std::printf("%s %d: requests window %d, worker %d; bound %d ms; measured %lld ms; ratio %.3f; "
-                    "longest event-loop stall %lld ms; worker stream at the services %lld ms\n",
-                    run == 0 ? "warm-up" : "run", run, windowRequests, workerRequests, bound, static_cast<long long>(elapsed), ratio,
-                    static_cast<long long>(stall), static_cast<long long>(workerLast - workerFirst));
+        std::printf(
+            "%s %d: requests window %d, worker %d; bound %d ms; measured %lld ms; ratio %.3f; "
+            "longest event-loop stall %lld ms; worker stream at the services %lld ms\n",
+            run == 0 ? "warm-up" : "run", run, windowRequests, workerRequests, bound,
+            static_cast<long long>(elapsed), ratio, static_cast<long long>(stall),
+            static_cast<long long>(workerLast - workerFirst));
     }
     const long rss = bench::peakRssKb();
-    std::printf("best ratio of runs 1-3 %.3f (target <= 1.05); worst stall %lld ms (target <= 16); peak RSS %.1f MB "
-                "(target <= 80)\n",
-                bestRatio, static_cast<long long>(worstStall), rss / 1024.0);
-    std::printf("one bare fetch at this latency takes %.2f ms; against the longer stream's requests times that: "
-                "best ratio %.3f\n",
-                fetchMs, bestFloorRatio);
+    std::printf(
+        "best ratio of runs 1-3 %.3f (target <= 1.05); worst stall %lld ms (target <= 16); peak "
+        "RSS %.1f MB "
+        "(target <= 80)\n",
+        bestRatio, static_cast<long long>(worstStall), rss / 1024.0);
+    std::printf(
+        "one bare fetch at this latency takes %.2f ms; against the longer stream's requests times "
+        "that: "
+        "best ratio %.3f\n",
+        fetchMs, bestFloorRatio);
     return 0;
 }

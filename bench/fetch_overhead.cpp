@@ -30,15 +30,19 @@ int main(int argc, char** argv) {
     run();  // warm-up
     const double windowThread = run();
     double workerThread = 0;
-    QThread* worker = QThread::create([&] { run(); workerThread = run(); });
+    QThread* worker = QThread::create([&] {
+        run();
+        workerThread = run();
+    });
     worker->start();
     while (!worker->isFinished()) QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
     delete worker;
     fx.services.setLatency(QString(), 20);
     const double withLatency = run() - 20;
     std::printf("with a 20 ms answer: %.2f ms more than the answer\n", withLatency);
-    std::printf("per fetch: window thread %.2f ms, worker thread %.2f ms; against a 20 ms answer: "
-                "ratio %.3f / %.3f\n",
-                windowThread, workerThread, (20 + windowThread) / 20, (20 + workerThread) / 20);
+    std::printf(
+        "per fetch: window thread %.2f ms, worker thread %.2f ms; against a 20 ms answer: "
+        "ratio %.3f / %.3f\n",
+        windowThread, workerThread, (20 + windowThread) / 20, (20 + workerThread) / 20);
     return 0;
 }

@@ -14,9 +14,9 @@
 #include <vector>
 
 #include "fetch/localfile.h"
-#include "support/benchutil.h"
-#include "history/historyfile.h"
 #include "history/gui/historyviewer.h"
+#include "history/historyfile.h"
+#include "support/benchutil.h"
 
 using namespace zorvan;
 
@@ -26,16 +26,21 @@ constexpr int domains = 200;
 constexpr int days = 365;
 constexpr int runs = 15;
 
-QString day(int n) { return QDate(2010, 1, 1).addDays(n).toString(QStringLiteral("yyyy-M-d")); }
+QString day(int n) {
+    return QDate(2010, 1, 1).addDays(n).toString(QStringLiteral("yyyy-M-d"));
+}
 
 QString record(const QString& date, int seed) {
     QString r = date + u'=';
     for (int e = 0; e < 7; ++e)
-        r += QString::number(seed * 7919 + e * 104729) + u'/' + QString::number(seed * 31 + e) + u'|';
+        r += QString::number(seed * 7919 + e * 104729) + u'/' + QString::number(seed * 31 + e) +
+             u'|';
     return r + QString::number(seed * 13 + 100000);
 }
 
-QString domainName(int i) { return QStringLiteral("site%1.example.cn").arg(i); }
+QString domainName(int i) {
+    return QStringLiteral("site%1.example.cn").arg(i);
+}
 
 // The largest domain (twice the days of the others) stands in the middle of the file.
 QByteArray buildHistory() {
@@ -60,7 +65,8 @@ int main(int argc, char** argv) {
 
     std::vector<double> plain, save, view;
     FigureValues fields;
-    for (const FigureInfo& f : figureTable()) fields[f.figure] = f.key.right(2) + QStringLiteral("12345");
+    for (const FigureInfo& f : figureTable())
+        fields[f.figure] = f.key.right(2) + QStringLiteral("12345");
     for (int i = 0; i < runs; ++i) {
         plain.push_back(bench::timeMs([&] {
             QFile in(path);
@@ -69,21 +75,23 @@ int main(int argc, char** argv) {
         }));
         // Alternately a new day appended to a middle section and the same day replaced.
         const QString today = day(2 * days + i / 2);
-        save.push_back(bench::timeMs([&] { saveHistoryTo(path, domainName(domains / 3), fields, today); }));
+        save.push_back(
+            bench::timeMs([&] { saveHistoryTo(path, domainName(domains / 3), fields, today); }));
     }
 
     HistoryViewer viewer(path);
     const int largest = viewer.chooser()->findText(domainName(domains / 2));
     viewer.chooser()->setCurrentIndex(largest);
-    for (int i = 0; i < runs; ++i) view.push_back(bench::timeMs([&] { viewer.showChosenDomain(); }));
+    for (int i = 0; i < runs; ++i)
+        view.push_back(bench::timeMs([&] { viewer.showChosenDomain(); }));
 
     const double base = bench::median(plain);
     const double saveRatio = bench::median(save) / base;
     std::printf("history file: %d domains x %d days, %.1f MB\n", domains, days, bytes.size() / 1e6);
     std::printf("plain read+write   %8.2f ms (median of %d)\n", base, runs);
-    std::printf("SaveHistory        %8.2f ms  ratio %.2f (target <= 3)  %s\n", bench::median(save), saveRatio,
-                saveRatio <= 3 ? "OK" : "OVER");
-    std::printf("viewer, %d rows  %8.2f ms  ratio %.2f\n", viewer.grid()->rowCount() - 1, bench::median(view),
-                bench::median(view) / base);
+    std::printf("SaveHistory        %8.2f ms  ratio %.2f (target <= 3)  %s\n", bench::median(save),
+                saveRatio, saveRatio <= 3 ? "OK" : "OVER");
+    std::printf("viewer, %d rows  %8.2f ms  ratio %.2f\n", viewer.grid()->rowCount() - 1,
+                bench::median(view), bench::median(view) / base);
     return 0;
 }

@@ -33,7 +33,8 @@ double queryMs(MainWindow& window) {
     QElapsedTimer clock;
     clock.start();
     window.queryButton()->click();
-    test::waitFor([&] { return window.queryButton()->isEnabled() && window.query()->isFinished(); }, 120000);
+    test::waitFor([&] { return window.queryButton()->isEnabled() && window.query()->isFinished(); },
+                  120000);
     return double(clock.nsecsElapsed()) / 1e6;
 }
 
@@ -58,12 +59,14 @@ int main(int argc, char** argv) {
         fx.services.setFailure(role, standin::Failure::NeverAnswer);
     fx.services.clearLog();
     const double silent = queryMs(window);
-    const size_t silentRequests = fx.services.log(Role::Baidu).size() + fx.services.log(Role::Google).size() +
-                                  fx.services.log(Role::Soso).size() + fx.services.log(Role::Youdao).size();
+    const size_t silentRequests =
+        fx.services.log(Role::Baidu).size() + fx.services.log(Role::Google).size() +
+        fx.services.log(Role::Soso).size() + fx.services.log(Role::Youdao).size();
     const double extraLimits = (silent - answering) / LimitMs;
-    std::printf("every service answering: %.0f ms; four silent services: %.0f ms (%zu requests to them); "
-                "%.2f fetch limits more (target <= 2)\n",
-                answering, silent, silentRequests, extraLimits);
+    std::printf(
+        "every service answering: %.0f ms; four silent services: %.0f ms (%zu requests to them); "
+        "%.2f fetch limits more (target <= 2)\n",
+        answering, silent, silentRequests, extraLimits);
 
     for (const QString& role : {Role::Baidu, Role::Google, Role::Soso, Role::Youdao})
         fx.services.setFailure(role, standin::Failure::None);
@@ -71,8 +74,9 @@ int main(int argc, char** argv) {
     fx.services.setFailure(Role::Alexa, standin::Failure::HugeBody);
     queryMs(window);
     const long after = bench::peakRssKb();
-    std::printf("peak resident memory: %.1f MB before, %.1f MB with a 100 MB answer (target < 100 MB); "
-                "Alexa rank shows \"%s\"\n",
-                before / 1024.0, after / 1024.0, qPrintable(window.figure(Figure::AlexaRank)));
+    std::printf(
+        "peak resident memory: %.1f MB before, %.1f MB with a 100 MB answer (target < 100 MB); "
+        "Alexa rank shows \"%s\"\n",
+        before / 1024.0, after / 1024.0, qPrintable(window.figure(Figure::AlexaRank)));
     return 0;
 }

@@ -58,9 +58,12 @@ int main(int argc, char** argv) {
     const double chain = checkMs(slowChain);
     const double all = checkMs({});
     // What the same requests would take one after another, for scale.
-    const double serial = double(allRequests - slowRequests) * FastMs + double(slowRequests) * SlowMs;
-    std::printf("check of all %d rules (%zu requests, %d ms per answer, Baidu %d ms): %.0f ms (one after another: "
-                "~%.0f ms); Baidu's own chain (%zu requests) alone: %.0f ms; ratio %.2f (target <= 1.2)\n",
-                FigureCount, allRequests, FastMs, SlowMs, all, serial, slowRequests, chain, all / chain);
+    const double serial =
+        double(allRequests - slowRequests) * FastMs + double(slowRequests) * SlowMs;
+    std::printf(
+        "check of all %d rules (%zu requests, %d ms per answer, Baidu %d ms): %.0f ms (one after "
+        "another: "
+        "~%.0f ms); Baidu's own chain (%zu requests) alone: %.0f ms; ratio %.2f (target <= 1.2)\n",
+        FigureCount, allRequests, FastMs, SlowMs, all, serial, slowRequests, chain, all / chain);
     return 0;
 }

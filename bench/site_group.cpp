@@ -45,14 +45,23 @@ struct Run {
 
 QList<QByteArray> domainNames(int count) {
     QList<QByteArray> names;
-    for (int i = 0; i < count; ++i) names.append(QByteArray("site") + QByteArray::number(i) + ".example");
+    for (int i = 0; i < count; ++i)
+        names.append(QByteArray("site") + QByteArray::number(i) + ".example");
     return names;
 }
 
-Run runList(test::StandinFixture& fx, int count, int jobs, int intervalMs, const QByteArray& errFile) {
-    const QByteArray program = QCoreApplication::applicationDirPath().toUtf8() + "/../bin/zorvan-cli";
-    QList<QByteArray> arguments = {"query", "--format", "csv", "--jobs", QByteArray::number(jobs), "--host-interval",
-                                   QByteArray::number(intervalMs), "--"};
+Run runList(test::StandinFixture& fx, int count, int jobs, int intervalMs,
+            const QByteArray& errFile) {
+    const QByteArray program =
+        QCoreApplication::applicationDirPath().toUtf8() + "/../bin/zorvan-cli";
+    QList<QByteArray> arguments = {"query",
+                                   "--format",
+                                   "csv",
+                                   "--jobs",
+                                   QByteArray::number(jobs),
+                                   "--host-interval",
+                                   QByteArray::number(intervalMs),
+                                   "--"};
     arguments += domainNames(count);
     fx.services.clearLog();
     Run run;
@@ -67,7 +76,7 @@ Run runList(test::StandinFixture& fx, int count, int jobs, int intervalMs, const
 struct HostGaps {
     QHash<QString, int> requests;
     int gaps = 0;
-    int short_ = 0;            // gaps shorter than the interval by more than the allowance
+    int short_ = 0;  // gaps shorter than the interval by more than the allowance
     qint64 smallest = std::numeric_limits<qint64>::max();
     QString smallestAt;
 };
@@ -95,8 +104,8 @@ HostGaps perHost(const std::vector<standin::LogEntry>& log) {
 
 bool failed(const Run& run, const char* what, const QByteArray& errFile, bool logged = true) {
     if (run.spawned.status == 0 && (!logged || !run.log.empty())) return false;
-    std::printf("%s: the command failed (status %d); its errors are in %s\n", what, run.spawned.status,
-                errFile.constData());
+    std::printf("%s: the command failed (status %d); its errors are in %s\n", what,
+                run.spawned.status, errFile.constData());
     return true;
 }
 
@@ -111,21 +120,28 @@ bool timedRuns(test::StandinFixture& fx, int domains, const QByteArray& errFile)
     const auto busiest = std::max_element(gaps.requests.cbegin(), gaps.requests.cend());
     const int perDomain = int(group.log.size()) / domains;
     const double hostBound = double(*busiest) * IntervalMs;
-    const double pathBound = double(std::max(WindowRequests, perDomain - WindowRequests)) * LatencyMs * domains / Jobs;
+    const double pathBound =
+        double(std::max(WindowRequests, perDomain - WindowRequests)) * LatencyMs * domains / Jobs;
     const double bound = std::max(hostBound, pathBound);
     const double serialScaled = serial.wallMs * domains / serialDomains;
-    std::printf("%d domains, %d requests each, latency %d ms, host interval %d ms\n", domains, perDomain, LatencyMs,
-                IntervalMs);
-    std::printf("16 jobs: %.1f s; bound %.1f s (busiest host %s: %d requests x %d ms; critical path %.1f s); "
-                "ratio %.3f (target <= 1.05)\n",
-                group.wallMs / 1000, bound / 1000, qPrintable(busiest.key()), *busiest, IntervalMs, pathBound / 1000,
-                group.wallMs / bound);
-    std::printf("1 job: %d domains in %.1f s, scaled to %d: %.1f s; 16 jobs are %.1f times as fast\n", serialDomains,
-                serial.wallMs / 1000, domains, serialScaled / 1000, serialScaled / group.wallMs);
-    std::printf("gaps between two starts at one host: %d; shorter than %d ms by more than %d ms: %d (target none); "
-                "smallest %lld ms (%s)\n",
-                gaps.gaps, IntervalMs, AllowanceMs, gaps.short_, static_cast<long long>(gaps.smallest),
-                qPrintable(gaps.smallestAt));
+    std::printf("%d domains, %d requests each, latency %d ms, host interval %d ms\n", domains,
+                perDomain, LatencyMs, IntervalMs);
+    std::printf(
+        "16 jobs: %.1f s; bound %.1f s (busiest host %s: %d requests x %d ms; critical path %.1f "
+        "s); "
+        "ratio %.3f (target <= 1.05)\n",
+        group.wallMs / 1000, bound / 1000, qPrintable(busiest.key()), *busiest, IntervalMs,
+        pathBound / 1000, group.wallMs / bound);
+    std::printf(
+        "1 job: %d domains in %.1f s, scaled to %d: %.1f s; 16 jobs are %.1f times as fast\n",
+        serialDomains, serial.wallMs / 1000, domains, serialScaled / 1000,
+        serialScaled / group.wallMs);
+    std::printf(
+        "gaps between two starts at one host: %d; shorter than %d ms by more than %d ms: %d "
+        "(target none); "
+        "smallest %lld ms (%s)\n",
+        gaps.gaps, IntervalMs, AllowanceMs, gaps.short_, static_cast<long long>(gaps.smallest),
+        qPrintable(gaps.smallestAt));
     fflush(stdout);
     return gaps.short_ == 0;
 }
@@ -137,12 +153,15 @@ bool memoryRuns(test::StandinFixture& fx, int domains, const QByteArray& errFile
     const Run small = runList(fx, domains, Jobs, 0, errFile);
     const Run large = runList(fx, domains * 10, Jobs, 0, errFile);
     for (const QString& role : hostRoles()) fx.services.setFailure(role, standin::Failure::None);
-    if (failed(small, "memory, shorter list", errFile, false) || failed(large, "memory, longer list", errFile, false))
+    if (failed(small, "memory, shorter list", errFile, false) ||
+        failed(large, "memory, longer list", errFile, false))
         return false;
-    std::printf("peak RSS at 16 jobs, every service refusing: %d domains %.1f MB, %d domains %.1f MB; ratio %.3f "
-                "(target <= 1.10)\n",
-                domains, small.spawned.maxRssKb / 1024.0, domains * 10, large.spawned.maxRssKb / 1024.0,
-                double(large.spawned.maxRssKb) / double(small.spawned.maxRssKb));
+    std::printf(
+        "peak RSS at 16 jobs, every service refusing: %d domains %.1f MB, %d domains %.1f MB; "
+        "ratio %.3f "
+        "(target <= 1.10)\n",
+        domains, small.spawned.maxRssKb / 1024.0, domains * 10, large.spawned.maxRssKb / 1024.0,
+        double(large.spawned.maxRssKb) / double(small.spawned.maxRssKb));
     fflush(stdout);
     return true;
 }

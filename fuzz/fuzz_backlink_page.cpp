@@ -1,7 +1,7 @@
 // A result page of the backlink listing (UTF-8): its total, the pages it asks for, its entries.
 #include "fetch/fetch.h"
-#include "tools/backlink.h"
 #include "fuzzcheck.h"
+#include "tools/backlink.h"
 
 using namespace zorvan;
 
@@ -23,7 +23,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         FUZZ_CHECK(entry.snippet.endsWith(QStringLiteral("</a>"), Qt::CaseInsensitive));
         FUZZ_CHECK(!entry.linkText.contains(u'>'));
         if (entry.address != MatchFailed)
-            for (const QString& address : entry.address.split(QStringLiteral("\r\n"), Qt::SkipEmptyParts))
+            for (const QString& address :
+                 entry.address.split(QStringLiteral("\r\n"), Qt::SkipEmptyParts))
                 FUZZ_CHECK(address.startsWith(QStringLiteral("http://"), Qt::CaseInsensitive) &&
                            entry.snippet.contains(address));
     }

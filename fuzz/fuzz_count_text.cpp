@@ -1,6 +1,6 @@
 // Counts read from stored figure texts, and the drops found between two of them.
-#include "history/trends.h"
 #include "fuzzcheck.h"
+#include "history/trends.h"
 
 using namespace zorvan;
 

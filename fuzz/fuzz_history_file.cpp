@@ -3,8 +3,8 @@
 #include <QSet>
 
 #include "fetch/localfile.h"
-#include "history/historyfile.h"
 #include "fuzzcheck.h"
+#include "history/historyfile.h"
 
 using namespace zorvan;
 
@@ -13,14 +13,18 @@ namespace {
 const QString Today = QStringLiteral("2026-12-8");
 
 // Text that code page 936 holds, so that it is stored as it is.
-QString storable(const QString& text) { return decodeAnsi(encodeAnsi(text)); }
+QString storable(const QString& text) {
+    return decodeAnsi(encodeAnsi(text));
+}
 
 // The records of every section but the one named, as the viewer would read them.
-QHash<QString, QStringList> otherSections(const QByteArray& bytes, const QStringList& domains, const QString& skip) {
+QHash<QString, QStringList> otherSections(const QByteArray& bytes, const QStringList& domains,
+                                          const QString& skip) {
     QHash<QString, QStringList> sections;
     const QByteArray skipped = encodeAnsi(historyHeader(skip));
     for (const QString& domain : domains)
-        if (encodeAnsi(historyHeader(domain)) != skipped) sections.insert(domain, historyRecords(bytes, domain));
+        if (encodeAnsi(historyHeader(domain)) != skipped)
+            sections.insert(domain, historyRecords(bytes, domain));
     return sections;
 }
 
@@ -31,7 +35,8 @@ bool indentedHeader(const QByteArray& bytes, const QByteArray& header) {
     for (qsizetype at = bytes.indexOf(header); at >= 0; at = bytes.indexOf(header, at + 1)) {
         qsizetype start = at;
         while (start > 0 && bytes.at(start - 1) == ' ') --start;
-        if (start < at && start >= 2 && bytes.at(start - 2) == '\r' && bytes.at(start - 1) == '\n') return true;
+        if (start < at && start >= 2 && bytes.at(start - 2) == '\r' && bytes.at(start - 1) == '\n')
+            return true;
     }
     return false;
 }
@@ -39,12 +44,17 @@ bool indentedHeader(const QByteArray& bytes, const QByteArray& header) {
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-    static const QStringList newDomains = {QStringLiteral("example.com"), QStringLiteral("中文.cn"),
-                                           QStringLiteral("zorvan.cn"), QStringLiteral("a]b.org"),
-                                           QStringLiteral("한국.kr"), QStringLiteral("뉴스.kr")};
-    static const QStringList values = {QStringLiteral("约8888"), QStringLiteral("1,234"), QStringLiteral("X"),
-                                       QStringLiteral("..."), QStringLiteral("丂约14141条结果"),
-                                       QStringLiteral("a|b=c\r\nd"), QString(), QStringLiteral(" 12 ")};
+    static const QStringList newDomains = {
+        QStringLiteral("example.com"), QStringLiteral("中文.cn"), QStringLiteral("zorvan.cn"),
+        QStringLiteral("a]b.org"),     QStringLiteral("한국.kr"), QStringLiteral("뉴스.kr")};
+    static const QStringList values = {QStringLiteral("约8888"),
+                                       QStringLiteral("1,234"),
+                                       QStringLiteral("X"),
+                                       QStringLiteral("..."),
+                                       QStringLiteral("丂约14141条结果"),
+                                       QStringLiteral("a|b=c\r\nd"),
+                                       QString(),
+                                       QStringLiteral(" 12 ")};
     FuzzedDataProvider in(data, size);
     const bool existing = in.ConsumeBool();
     const size_t domainChoice = in.ConsumeIntegral<uint8_t>();
@@ -53,11 +63,13 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     // One figure is a piece of the file itself, whatever it holds.
     const size_t pieceAt = in.ConsumeIntegral<uint16_t>();
     const QByteArray old = fuzz::remainingBytes(in);
-    figures[Figure::IndexedGoogle] = decodeAnsi(old.mid(qsizetype(pieceAt % size_t(old.size() + 1)), 40));
+    figures[Figure::IndexedGoogle] =
+        decodeAnsi(old.mid(qsizetype(pieceAt % size_t(old.size() + 1)), 40));
 
     const QStringList domains = historyDomains(old);
-    QString domain = existing && !domains.isEmpty() ? domains[qsizetype(domainChoice % size_t(domains.size()))]
-                                                     : newDomains[qsizetype(domainChoice % size_t(newDomains.size()))];
+    QString domain = existing && !domains.isEmpty()
+                         ? domains[qsizetype(domainChoice % size_t(domains.size()))]
+                         : newDomains[qsizetype(domainChoice % size_t(newDomains.size()))];
     // A header is one line: line breaks in a domain are stored as blanks.
     domain.replace(u'\r', u' ').replace(u'\n', u' ');
 
@@ -77,7 +89,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     FUZZ_CHECK(cells.size() == 9 && cells[0] == Today);
     const StoredRecord back = parseHistoryRecord(stored);
     for (const FigureInfo& info : figureTable()) {
-        if (info.historyPlace < 0 || info.figure == Figure::IndexedGoogle || info.figure == Figure::BacklinksGoogle)
+        if (info.historyPlace < 0 || info.figure == Figure::IndexedGoogle ||
+            info.figure == Figure::BacklinksGoogle)
             continue;
         FUZZ_CHECK(back.values[info.figure] == storable(storedValue(figures[info.figure])));
     }

@@ -26,15 +26,18 @@ QList<std::pair<QByteArray, QByteArray>> keysOf(const QByteArray& file) {
     return keys;
 }
 
-bool sameName(const QByteArray& a, const QByteArray& b) { return a.compare(b, Qt::CaseInsensitive) == 0; }
+bool sameName(const QByteArray& a, const QByteArray& b) {
+    return a.compare(b, Qt::CaseInsensitive) == 0;
+}
 
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     static const QList<std::pair<QByteArray, QByteArray>> names = {
         {"section", "url"}, {"Section", "URL"}, {"section", "other"}, {"zorvan", "url"}};
-    static const QStringList lists = {QStringLiteral("example.com"), QStringLiteral("example.com\nzorvan.cn\n中文.cn"),
-                                      QString(), QStringLiteral("a\tb\n  \nc d"), QStringLiteral("\"quoted\"\n'x'")};
+    static const QStringList lists = {
+        QStringLiteral("example.com"), QStringLiteral("example.com\nzorvan.cn\n中文.cn"), QString(),
+        QStringLiteral("a\tb\n  \nc d"), QStringLiteral("\"quoted\"\n'x'")};
     FuzzedDataProvider in(data, size);
     const auto& [section, key] = fuzz::pick(in, names);
     QString editorText = fuzz::pick(in, lists);
@@ -55,7 +58,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     auto padding = [](char c) { return c == ' ' || c == '\t'; };
     while (!bare.isEmpty() && padding(bare.front())) bare = bare.sliced(1);
     while (!bare.isEmpty() && padding(bare.back())) bare.chop(1);
-    const bool quoted = bare.size() >= 2 && (bare.front() == '"' || bare.front() == '\'') && bare.back() == bare.front();
+    const bool quoted = bare.size() >= 2 && (bare.front() == '"' || bare.front() == '\'') &&
+                        bare.back() == bare.front();
     FUZZ_CHECK(read == (quoted ? bare.sliced(1, bare.size() - 2) : bare));
     // Writing the same value again changes nothing.
     FUZZ_CHECK(withProfileValue(written, section, key, value) == written);

@@ -26,16 +26,20 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const LoadedRules loaded = applyRulesFile(json, QStringLiteral("rules.json"));
     for (const RulesProblem& problem : loaded.problems) {
         FUZZ_CHECK(problem.file == QStringLiteral("rules.json"));
-        FUZZ_CHECK(!describeProblem(problem).isEmpty() && !describeProblemInChinese(problem).isEmpty());
-        if (problem.kind == RulesProblem::Syntax) FUZZ_CHECK(problem.offset >= 0 && problem.offset <= json.size());
+        FUZZ_CHECK(!describeProblem(problem).isEmpty() &&
+                   !describeProblemInChinese(problem).isEmpty());
+        if (problem.kind == RulesProblem::Syntax)
+            FUZZ_CHECK(problem.offset >= 0 && problem.offset <= json.size());
     }
     for (const FigureInfo& info : figureTable()) {
         const FigureRule& rule = loaded.rules[info.figure];
         FUZZ_CHECK(usableAddress(rule.url) && !rule.start.isEmpty());
-        if (info.figure == Figure::PageRank) FUZZ_CHECK(usableAddress(rule.rankUrl) && !rule.rankStart.isEmpty());
+        if (info.figure == Figure::PageRank)
+            FUZZ_CHECK(usableAddress(rule.rankUrl) && !rule.rankStart.isEmpty());
     }
 
-    const LoadedRules again = applyRulesFile(rulesJson(loaded.rules).toUtf8(), QStringLiteral("printed"));
+    const LoadedRules again =
+        applyRulesFile(rulesJson(loaded.rules).toUtf8(), QStringLiteral("printed"));
     FUZZ_CHECK(again.problems.isEmpty());
     FUZZ_CHECK(inUse(again.rules) == inUse(loaded.rules));
     return 0;

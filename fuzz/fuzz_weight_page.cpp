@@ -1,15 +1,16 @@
 // The Baidu weight page (code page 936): its five figures and the rows of its keyword list.
 #include "fetch/fetch.h"
+#include "fuzzcheck.h"
 #include "tools/keywordrank.h"
 #include "tools/weight.h"
-#include "fuzzcheck.h"
 
 using namespace zorvan;
 
 namespace {
 
 // A figure is a value of at most MaxValueLength characters inside the label's fixed words.
-void checkFramed(const std::optional<QString>& figure, const QString& before, const QString& after = QString()) {
+void checkFramed(const std::optional<QString>& figure, const QString& before,
+                 const QString& after = QString()) {
     if (!figure) return;
     FUZZ_CHECK(figure->startsWith(before) && figure->endsWith(after));
     FUZZ_CHECK(figure->size() - before.size() - after.size() <= MaxValueLength);

@@ -1,19 +1,20 @@
 #pragma once
 
+#include <fuzzer/FuzzedDataProvider.h>
+
 #include <QByteArray>
 #include <QString>
 #include <cstdio>
 #include <cstdlib>
-#include <fuzzer/FuzzedDataProvider.h>
 
 // What must hold for every input: a failure is reported like a sanitizer's, with the input saved
 // by libFuzzer as a crash to add to the corpus.
-#define FUZZ_CHECK(condition)                                                                  \
-    do {                                                                                       \
-        if (!(condition)) {                                                                    \
+#define FUZZ_CHECK(condition)                                                                   \
+    do {                                                                                        \
+        if (!(condition)) {                                                                     \
             std::fprintf(stderr, "%s:%d: does not hold: %s\n", __FILE__, __LINE__, #condition); \
-            std::abort();                                                                      \
-        }                                                                                      \
+            std::abort();                                                                       \
+        }                                                                                       \
     } while (0)
 
 namespace fuzz {

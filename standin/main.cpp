@@ -1,8 +1,9 @@
 // The stand-in services as a program, for the demo and for trying the toolbox without internet.
+#include <unistd.h>
+
 #include <QCommandLineParser>
 #include <QCoreApplication>
 #include <QSocketNotifier>
-#include <unistd.h>
 #include <csignal>
 #include <cstdio>
 
@@ -13,13 +14,15 @@ int main(int argc, char** argv) {
     QCommandLineParser parser;
     parser.setApplicationDescription(QStringLiteral("Loopback stand-ins for the outside services"));
     parser.addHelpOption();
-    const QCommandLineOption pages(QStringLiteral("pages"), QStringLiteral("Folder of *.routes files"),
+    const QCommandLineOption pages(QStringLiteral("pages"),
+                                   QStringLiteral("Folder of *.routes files"),
                                    QStringLiteral("folder"));
     const QCommandLineOption servicesFile(QStringLiteral("services-file"),
                                           QStringLiteral("Where to write the ZORVAN_SERVICES file"),
                                           QStringLiteral("file"));
     const QCommandLineOption latency(QStringLiteral("latency"),
-                                     QStringLiteral("Delay of every answer in ms"), QStringLiteral("ms"));
+                                     QStringLiteral("Delay of every answer in ms"),
+                                     QStringLiteral("ms"));
     parser.addOptions({pages, servicesFile, latency});
     parser.process(app);
 
@@ -34,7 +37,8 @@ int main(int argc, char** argv) {
     }
     if (parser.isSet(latency)) services.setLatency(QString(), parser.value(latency).toInt());
     if (parser.isSet(servicesFile) && !services.writeServicesFile(parser.value(servicesFile))) {
-        std::fprintf(stderr, "zorvan-standin: cannot write %s\n", qPrintable(parser.value(servicesFile)));
+        std::fprintf(stderr, "zorvan-standin: cannot write %s\n",
+                     qPrintable(parser.value(servicesFile)));
         return 1;
     }
     std::fputs(qPrintable(services.servicesFileText()), stdout);

@@ -3,6 +3,7 @@
 // Small answers go out at once rather than waiting for the client's delayed ACK (Nagle).
 #define CPPHTTPLIB_TCP_NODELAY true
 #include <httplib.h>
+#include <zlib.h>
 
 #include <QDir>
 #include <QFile>
@@ -11,7 +12,6 @@
 #include <limits>
 #include <optional>
 #include <vector>
-#include <zlib.h>
 
 #include "fetch/services.h"
 
@@ -46,7 +46,8 @@ const std::string& gzipBomb() {
         for (int i = 1; i < Count; ++i) crc = crc32_combine(crc, one, MiB);
         const quint32 trailer[2] = {quint32(crc), quint32(qint64(MiB) * Count)};
         out += end;
-        out.append(reinterpret_cast<const char*>(trailer), sizeof trailer);  // little-endian, as gzip wants
+        out.append(reinterpret_cast<const char*>(trailer),
+                   sizeof trailer);  // little-endian, as gzip wants
         return out;
     }();
     return bomb;
@@ -74,11 +75,13 @@ Services::Services() : started_(std::chrono::steady_clock::now()) {
     }
 }
 
-Services::~Services() { stop(); }
+Services::~Services() {
+    stop();
+}
 
 qint64 Services::elapsedMs() const {
     return std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() -
-                                                                  started_)
+                                                                 started_)
         .count();
 }
 
@@ -144,8 +147,8 @@ QString Services::servicesFileText() const {
     QString text;
     for (const auto& r : roles_)
         text += r->name + QStringLiteral("=127.0.0.1:") + QString::number(r->port) + u'\n';
-    text += QStringLiteral("product=http://127.0.0.1:") + QString::number(port(zorvan::Role::Maker)) +
-            QStringLiteral("/zorvan\n");
+    text += QStringLiteral("product=http://127.0.0.1:") +
+            QString::number(port(zorvan::Role::Maker)) + QStringLiteral("/zorvan\n");
     return text;
 }
 
@@ -330,17 +333,19 @@ void Services::answer(Role& role, const void* request, void* response) {
             // 100 MB without a length, as a stream of bytes no encoding shrinks: only a cap on
             // what the client keeps ends it early.
             auto sent = std::make_shared<size_t>(0);
-            res.set_chunked_content_provider("application/octet-stream", [sent](size_t, httplib::DataSink& sink) {
-                constexpr size_t total = size_t(100) * 1024 * 1024;
-                if (*sent >= total) {
-                    sink.done();
-                    return true;
-                }
-                std::string chunk(65536, '\0');
-                for (size_t i = 0; i < chunk.size(); ++i) chunk[i] = char((*sent + i) * 2654435761u >> 13);
-                *sent += chunk.size();
-                return sink.write(chunk.data(), chunk.size());
-            });
+            res.set_chunked_content_provider(
+                "application/octet-stream", [sent](size_t, httplib::DataSink& sink) {
+                    constexpr size_t total = size_t(100) * 1024 * 1024;
+                    if (*sent >= total) {
+                        sink.done();
+                        return true;
+                    }
+                    std::string chunk(65536, '\0');
+                    for (size_t i = 0; i < chunk.size(); ++i)
+                        chunk[i] = char((*sent + i) * 2654435761u >> 13);
+                    *sent += chunk.size();
+                    return sink.write(chunk.data(), chunk.size());
+                });
             break;
         }
         case Failure::GzipBomb:
@@ -352,8 +357,10 @@ void Services::answer(Role& role, const void* request, void* response) {
         case Failure::Refuse:
             if (page) {
                 res.status = page->status;
-                if (!page->location.isEmpty()) res.set_header("Location", withHosts(page->location).toStdString());
-                if (!page->retryAfter.isEmpty()) res.set_header("Retry-After", page->retryAfter.toStdString());
+                if (!page->location.isEmpty())
+                    res.set_header("Location", withHosts(page->location).toStdString());
+                if (!page->retryAfter.isEmpty())
+                    res.set_header("Retry-After", page->retryAfter.toStdString());
                 res.set_content(withHosts(page->body).toStdString(), "text/html");
             } else {
                 res.status = 404;

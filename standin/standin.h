@@ -21,32 +21,33 @@ namespace zorvan::standin {
 struct Page {
     QByteArray body;
     int status = 200;
-    QByteArray location = {};  // sent as the Location header when set, with "{{host:role}}" filled in
+    QByteArray location =
+        {};  // sent as the Location header when set, with "{{host:role}}" filled in
     QByteArray retryAfter = {};  // sent as the Retry-After header when set
 };
 
 enum class Failure {
     None,
-    Refuse,       // nothing listens: connection refused
-    NeverAnswer,  // accepts, reads the request, never answers
-    Drip,         // answers one byte every half second, forever
-    ServerError,  // HTTP 500 with an error page
-    InvalidBytes, // a body that is valid in no charset
-    HugeBody,     // 100 MB without a declared length, larger than any fetch accepts
-    GzipBomb,     // 1 GiB of zeros sent gzip-compressed: about 1 MB on the wire
+    Refuse,        // nothing listens: connection refused
+    NeverAnswer,   // accepts, reads the request, never answers
+    Drip,          // answers one byte every half second, forever
+    ServerError,   // HTTP 500 with an error page
+    InvalidBytes,  // a body that is valid in no charset
+    HugeBody,      // 100 MB without a declared length, larger than any fetch accepts
+    GzipBomb,      // 1 GiB of zeros sent gzip-compressed: about 1 MB on the wire
 };
 
 struct LogEntry {
     qint64 startMs = 0;  // since the services started
     qint64 endMs = -1;   // -1 while the request is being answered
     QString role;
-    QByteArray target;   // the raw request target, as sent
+    QByteArray target;  // the raw request target, as sent
 };
 
 // Plays every outside service on 127.0.0.1, one listening port per role, from pages set by tests
 // or loaded from route files. Logs every request.
 class Services {
-public:
+  public:
     Services();
     ~Services();
     Services(const Services&) = delete;
@@ -88,7 +89,7 @@ public:
     QList<QByteArray> targets(const QString& role) const;
     void clearLog();
 
-private:
+  private:
     struct Role;
     bool startRole(Role& role, int port);
     void answer(Role& role, const void* request, void* response);

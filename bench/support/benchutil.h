@@ -1,17 +1,17 @@
 #pragma once
 
+#include <fcntl.h>
+#include <spawn.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
 #include <QElapsedTimer>
+#include <QEventLoop>
 #include <QFile>
 #include <QHash>
 #include <QList>
 #include <algorithm>
 #include <vector>
-
-#include <QEventLoop>
-#include <fcntl.h>
-#include <spawn.h>
-#include <sys/wait.h>
-#include <unistd.h>
 
 #include "engines/countrows.h"
 #include "fetch/sequencer.h"
@@ -49,15 +49,18 @@ double timeMs(F f) {
 // PageRank pair answers 5.
 inline void serveEveryRow(standin::Services& services, bool declareCharset = true) {
     QHash<QString, QString> pages;
-    for (const auto* batch : {&windowBatchRows(), &engineBatchRows(), &youdaoBatchRows(), &sogouYahooBatchRows()})
+    for (const auto* batch :
+         {&windowBatchRows(), &engineBatchRows(), &youdaoBatchRows(), &sogouYahooBatchRows()})
         for (const CountRow& row : *batch)
             pages[row.role] += row.start + QStringLiteral("1,234") + row.end + QStringLiteral("\n");
     for (auto it = pages.cbegin(); it != pages.cend(); ++it)
-        services.setRoute(it.key(), "/",
-                          (declareCharset ? QStringLiteral("<meta charset=\"utf-8\">\n") : QString()) + it.value());
+        services.setRoute(
+            it.key(), "/",
+            (declareCharset ? QStringLiteral("<meta charset=\"utf-8\">\n") : QString()) +
+                it.value());
     services.setRoute(Role::PageRank, "/?PRAddress=",
-                      QStringLiteral("<meta charset=\"utf-8\"><iframe src=\"http://") + serviceHost(Role::PageRank) +
-                          QStringLiteral("/rank?u=http://x\">"));
+                      QStringLiteral("<meta charset=\"utf-8\"><iframe src=\"http://") +
+                          serviceHost(Role::PageRank) + QStringLiteral("/rank?u=http://x\">"));
     services.setRoute(Role::PageRank, "/rank", QStringLiteral("Rank_1:1:5"));
 }
 
@@ -66,7 +69,8 @@ inline void fetchInTurn(const QStringList& addresses) {
     RequestSequencer requests;
     QList<ChainStep> steps;
     for (const QString& address : addresses)
-        steps.append([address](const Chain& chain) { chain.fetch(address, [](const FetchResult&) {}); });
+        steps.append(
+            [address](const Chain& chain) { chain.fetch(address, [](const FetchResult&) {}); });
     QEventLoop loop;
     QObject::connect(&requests, &RequestSequencer::idle, &loop, &QEventLoop::quit);
     requests.run(QStringLiteral("bench"), steps);
@@ -98,10 +102,13 @@ inline Spawned runCommand(const QByteArray& program, const QList<QByteArray>& ar
     posix_spawn_file_actions_t actions;
     posix_spawn_file_actions_init(&actions);
     posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
-    if (!errFile.isEmpty()) posix_spawn_file_actions_addopen(&actions, 2, errFile.constData(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+    if (!errFile.isEmpty())
+        posix_spawn_file_actions_addopen(&actions, 2, errFile.constData(),
+                                         O_WRONLY | O_CREAT | O_TRUNC, 0600);
     pid_t pid = 0;
     Spawned result;
-    const int spawned = posix_spawn(&pid, program.constData(), &actions, nullptr, argv.data(), environ);
+    const int spawned =
+        posix_spawn(&pid, program.constData(), &actions, nullptr, argv.data(), environ);
     posix_spawn_file_actions_destroy(&actions);
     if (spawned != 0) return result;
     int status = 0;

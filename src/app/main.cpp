@@ -17,7 +17,8 @@ QString ruleProblemsNote(const QList<zorvan::RulesProblem>& problems) {
     QString note;
     for (qsizetype i = 0; i < std::min(shown, problems.size()); ++i)
         note += QStringLiteral("\n· ") + zorvan::describeProblemInChinese(problems[i]);
-    if (problems.size() > shown) note += QStringLiteral("\n……另有 %1 项").arg(problems.size() - shown);
+    if (problems.size() > shown)
+        note += QStringLiteral("\n……另有 %1 项").arg(problems.size() - shown);
     return note;
 }
 
@@ -47,16 +48,18 @@ int main(int argc, char** argv) {
     // A folder that cannot be written is no reason to end: queries still run, and each save then
     // says why it failed.
     if (!instance.acquired()) {
-        zorvan::platform().showMessage({nullptr, zorvan::MessageIcon::Warning, zorvan::ApplicationTitle,
-                                        QStringLiteral("无法使用数据文件夹：") + dataFolder + u'\n' + instance.failure() +
-                                            QStringLiteral("\n本次查询结果将无法保存。"),
-                                        zorvan::MessageButtons::Ok});
+        zorvan::platform().showMessage(
+            {nullptr, zorvan::MessageIcon::Warning, zorvan::ApplicationTitle,
+             QStringLiteral("无法使用数据文件夹：") + dataFolder + u'\n' + instance.failure() +
+                 QStringLiteral("\n本次查询结果将无法保存。"),
+             zorvan::MessageButtons::Ok});
     }
 
     // What of rules.json cannot be used is told once; the built-in rules stand in for it.
     const QString ruleProblems = ruleProblemsNote(zorvan::effectiveRules().problems);
     if (!ruleProblems.isEmpty())
-        zorvan::platform().showMessage({nullptr, zorvan::MessageIcon::Warning, zorvan::ApplicationTitle,
+        zorvan::platform().showMessage({nullptr, zorvan::MessageIcon::Warning,
+                                        zorvan::ApplicationTitle,
                                         QStringLiteral("服务规则文件 ") + zorvan::rulesFilePath() +
                                             QStringLiteral(" 中有无法使用的内容：") + ruleProblems,
                                         zorvan::MessageButtons::Ok});
@@ -64,7 +67,8 @@ int main(int argc, char** argv) {
     zorvan::MainWindow window;
     // Leaving ends through the event loop, so that Qt hands what was copied to the desktop's
     // clipboard; a wait still inside a fetch is ended and every file is already replaced whole.
-    QObject::connect(&window, &zorvan::MainWindow::exitConfirmed, &app, &QCoreApplication::quit, Qt::QueuedConnection);
+    QObject::connect(&window, &zorvan::MainWindow::exitConfirmed, &app, &QCoreApplication::quit,
+                     Qt::QueuedConnection);
     window.show();
     return app.exec();
 }

@@ -18,14 +18,11 @@
 #include "engines/quicklinks.h"
 #include "fetch/fetch.h"
 #include "fetch/platform.h"
-#include "zorvan_version.h"
 #include "vocab/text.h"
+#include "zorvan_version.h"
 
 namespace zorvan {
-namespace {
-
-
-}  // namespace
+namespace {}  // namespace
 
 MainWindow::MainWindow(QWidget* parent, std::optional<std::chrono::milliseconds> updateCheckDelay)
     : QWidget(parent), run_(new BatchRun(this)) {
@@ -105,9 +102,13 @@ void MainWindow::connectControls() {
     connect(ranking_->next, &QToolButton::clicked, this, &MainWindow::showNextEntry);
 }
 
-const CombinedQueryEngine* MainWindow::query() const { return run_->current(); }
+const CombinedQueryEngine* MainWindow::query() const {
+    return run_->current();
+}
 
-QString MainWindow::domain() const { return bar_->box->currentText(); }
+QString MainWindow::domain() const {
+    return bar_->box->currentText();
+}
 
 QLabel* MainWindow::label(const QString& objectName) const {
     if (QLabel* l = fields_->field(objectName)) return l;
@@ -152,7 +153,8 @@ void MainWindow::showFigure(Figure figure) {
 }
 
 void MainWindow::closeEvent(QCloseEvent* event) {
-    const Message question{this, MessageIcon::Question, S("退出"), S("真的退出吗?"), MessageButtons::OkCancel};
+    const Message question{this, MessageIcon::Question, S("退出"), S("真的退出吗?"),
+                           MessageButtons::OkCancel};
     if (platform().showMessage(question) == MessageAnswer::Ok) {
         event->accept();
         Q_EMIT exitConfirmed();
@@ -162,7 +164,8 @@ void MainWindow::closeEvent(QCloseEvent* event) {
 }
 
 bool MainWindow::eventFilter(QObject* watched, QEvent* event) {
-    if (event->type() == QEvent::KeyPress && (watched == bar_->box || watched == bar_->box->lineEdit())) {
+    if (event->type() == QEvent::KeyPress &&
+        (watched == bar_->box || watched == bar_->box->lineEdit())) {
         const auto key = static_cast<QKeyEvent*>(event)->key();
         if (key == Qt::Key_Return || key == Qt::Key_Enter) {
             if (bar_->query->isEnabled()) startCombinedQuery();
@@ -183,12 +186,15 @@ void MainWindow::followQuickLink(QObject* watched, QEvent* event) {
         pressedField_ = watched;
         return;
     }
-    const bool sameField = pressedField_ == watched && watched->isWidgetType() &&
-                           static_cast<QWidget*>(watched)->rect().contains(mouse->position().toPoint());
+    const bool sameField =
+        pressedField_ == watched && watched->isWidgetType() &&
+        static_cast<QWidget*>(watched)->rect().contains(mouse->position().toPoint());
     pressedField_ = nullptr;
     std::optional<QuickLink> target;
-    if (watched == hostArea_) target = hostAreaLink();
-    else if (const auto figure = figureByControl(watched->objectName())) target = quickLink(*figure);
+    if (watched == hostArea_)
+        target = hostAreaLink();
+    else if (const auto figure = figureByControl(watched->objectName()))
+        target = quickLink(*figure);
     if (sameField && target) OpenQueryUrl(target->prefix, domain(), target->suffix);
 }
 

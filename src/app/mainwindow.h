@@ -9,9 +9,9 @@
 #include <optional>
 
 #include "app/panels.h"
-#include "vocab/figures.h"
 #include "history/trends.h"
 #include "notify/runcollector.h"
+#include "vocab/figures.h"
 
 class QCheckBox;
 class QComboBox;
@@ -27,10 +27,11 @@ class CombinedQueryEngine;
 
 class MainWindow : public QWidget {
     Q_OBJECT
-public:
+  public:
     // The update check runs once, this long after start; never without a delay.
-    explicit MainWindow(QWidget* parent = nullptr,
-                        std::optional<std::chrono::milliseconds> updateCheckDelay = std::chrono::seconds(1));
+    explicit MainWindow(
+        QWidget* parent = nullptr,
+        std::optional<std::chrono::milliseconds> updateCheckDelay = std::chrono::seconds(1));
     ~MainWindow() override;
 
     QString domain() const;
@@ -61,7 +62,7 @@ public:
     // Starts at once: a PageRank answer the previous query still waits for is dropped.
     void startCombinedQuery();
 
-Q_SIGNALS:
+  Q_SIGNALS:
     // The user confirmed the exit question; the program ends at once.
     void exitConfirmed();
     // The start-up update check has ended, whatever it found.
@@ -71,12 +72,12 @@ Q_SIGNALS:
     // A batch run's alerts have reached the targets of notify.json, or been given up on.
     void runAlertsSent();
 
-protected:
+  protected:
     void closeEvent(QCloseEvent* event) override;
     bool eventFilter(QObject* watched, QEvent* event) override;
     void resizeEvent(QResizeEvent* event) override;
 
-private:
+  private:
     void buildUi();
     void connectControls();
     void showFigure(Figure figure);

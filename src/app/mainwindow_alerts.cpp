@@ -14,7 +14,8 @@ namespace zorvan {
 void MainWindow::collectForAlerts(bool saved) {
     if (!runAlerts_) return;
     const QString domain = query()->domain();
-    runAlerts_->domainDone(domain, query()->values(), figureVerdicts(*query()), drops_.value(domain), saved);
+    runAlerts_->domainDone(domain, query()->values(), figureVerdicts(*query()),
+                           drops_.value(domain), saved);
 }
 
 void MainWindow::sendRunAlerts() {
@@ -23,7 +24,8 @@ void MainWindow::sendRunAlerts() {
     runAlerts_.reset();
     const LoadedTargets loaded = loadNotifyTargets();
     if (!loaded.fileFound) return;
-    for (const NotifyProblem& problem : loaded.problems) qWarning().noquote() << describeNotifyProblem(problem);
+    for (const NotifyProblem& problem : loaded.problems)
+        qWarning().noquote() << describeNotifyProblem(problem);
     const QList<Alert> alerts = alertsForRun(summary);
     if (alerts.isEmpty() || loaded.targets.isEmpty()) {
         Q_EMIT runAlertsSent();
@@ -31,12 +33,14 @@ void MainWindow::sendRunAlerts() {
     }
     // Closing the window deletes the context, which aborts whatever is still on its way.
     auto* context = new QObject(this);
-    deliverEachAsync(loaded.targets, alerts, &summary, context, [this, context](const QList<DeliveryResult>& results) {
-        for (const DeliveryResult& r : results)
-            if (!r.delivered) qWarning().noquote() << QStringLiteral("alert ") + r.failure();
-        context->deleteLater();
-        Q_EMIT runAlertsSent();
-    });
+    deliverEachAsync(loaded.targets, alerts, &summary, context,
+                     [this, context](const QList<DeliveryResult>& results) {
+                         for (const DeliveryResult& r : results)
+                             if (!r.delivered)
+                                 qWarning().noquote() << QStringLiteral("alert ") + r.failure();
+                         context->deleteLater();
+                         Q_EMIT runAlertsSent();
+                     });
 }
 
 }  // namespace zorvan

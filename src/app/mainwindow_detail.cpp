@@ -13,12 +13,14 @@ namespace {
 // The detail grid seen through the window's fields. The check's requests are the window's
 // children, so no step runs once the window is gone.
 class WindowDetailSink final : public DetailSink {
-public:
+  public:
     explicit WindowDetailSink(MainWindow* window) : window_(window) {}
 
     QString domain() const override { return window_->domain(); }
     void setDomain(const QString& text) override { window_->domainBox()->setEditText(text); }
-    QString field(DetailField field) const override { return window_->fieldText(detailControl(field)); }
+    QString field(DetailField field) const override {
+        return window_->fieldText(detailControl(field));
+    }
     void setField(DetailField field, const QString& text) override {
         window_->setFieldText(detailControl(field), text);
     }
@@ -36,7 +38,7 @@ public:
         title->setEnabled(true);
     }
 
-private:
+  private:
     MainWindow* window_;
 };
 
@@ -44,8 +46,9 @@ private:
 
 // The detail check's requests and the grid they write to; deleted with the window.
 class DetailRun : public QObject {
-public:
-    explicit DetailRun(MainWindow* window) : QObject(window), sink(window), requests(new RequestSequencer(this)) {
+  public:
+    explicit DetailRun(MainWindow* window)
+        : QObject(window), sink(window), requests(new RequestSequencer(this)) {
         connect(requests, &RequestSequencer::idle, window, &MainWindow::detailCheckFinished);
     }
     WindowDetailSink sink;

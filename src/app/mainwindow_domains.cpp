@@ -6,9 +6,9 @@
 
 #include "app/mainwindow.h"
 #include "app/resultfields.h"
-#include "engines/batchrun.h"
 #include "domains/domainlist.h"
 #include "domains/gui/listeditor.h"
+#include "engines/batchrun.h"
 #include "engines/queryengine.h"
 #include "fetch/services.h"
 
@@ -78,9 +78,13 @@ void MainWindow::onDomainSelected(int index) {
     ranking_->next->setVisible(arrows.next);
 }
 
-void MainWindow::showPreviousEntry() { selectDomainEntry(bar_->box->currentIndex() - 1); }
+void MainWindow::showPreviousEntry() {
+    selectDomainEntry(bar_->box->currentIndex() - 1);
+}
 
-void MainWindow::showNextEntry() { selectDomainEntry(bar_->box->currentIndex() + 1); }
+void MainWindow::showNextEntry() {
+    selectDomainEntry(bar_->box->currentIndex() + 1);
+}
 
 void MainWindow::openListEditor() {
     auto* editor = new ListEditor(configFilePath(), this);

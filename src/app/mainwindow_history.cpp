@@ -18,9 +18,11 @@ bool MainWindow::saveHistory() {
     if (saveFailureTold_) return false;
     saveFailureTold_ = true;
     // Told from the event loop, so that a batch run goes on while the message is open.
-    const QString text = QStringLiteral("保存历史记录失败：") + historyFilePath() + u'\n' + error->chinese();
+    const QString text =
+        QStringLiteral("保存历史记录失败：") + historyFilePath() + u'\n' + error->chinese();
     QTimer::singleShot(0, this, [this, text] {
-        platform().showMessage({this, MessageIcon::Warning, QStringLiteral("Quenta"), text, MessageButtons::Ok});
+        platform().showMessage(
+            {this, MessageIcon::Warning, QStringLiteral("Quenta"), text, MessageButtons::Ok});
     });
     return false;
 }

@@ -32,8 +32,10 @@ void MainWindow::startCombinedQuery() {
     // Batch mode walks many domains: it waits out a service's asked-for pause and asks a refused
     // row again. A single query keeps its exact timing and requests.
     run_->setPatient(bar_->batch->isChecked());
-    if (domain.isEmpty()) run_->queryPageRankOnly(domain);
-    else run_->query(domain);
+    if (domain.isEmpty())
+        run_->queryPageRankOnly(domain);
+    else
+        run_->query(domain);
 }
 
 void MainWindow::showQueryStart() {

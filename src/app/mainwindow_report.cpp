@@ -5,8 +5,8 @@
 #include "fetch/fetch.h"
 #include "fetch/platform.h"
 #include "fetch/services.h"
-#include "tools/report.h"
 #include "tools/gui/reportwindow.h"
+#include "tools/report.h"
 #include "tools/update.h"
 
 namespace zorvan {
@@ -25,9 +25,13 @@ void MainWindow::openReport() {
     delete report.data();
 }
 
-void MainWindow::visitSite() { OpenQueryUrl(QStringLiteral("http://"), domain()); }
+void MainWindow::visitSite() {
+    OpenQueryUrl(QStringLiteral("http://"), domain());
+}
 
-void MainWindow::visitProduct() { OpenQueryUrl(productAddress(), QString()); }
+void MainWindow::visitProduct() {
+    OpenQueryUrl(productAddress(), QString());
+}
 
 void MainWindow::runUpdateCheck() {
     UpdateCheck(this, [self = QPointer<MainWindow>(this)] {

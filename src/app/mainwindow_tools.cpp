@@ -44,9 +44,13 @@ Window* embedIn(QWidget* host, QWidget* focusAfterReturn) {
 
 }  // namespace
 
-void MainWindow::showBacklinkWindow() { embedIn<BacklinkWindow>(hostArea_, bar_->box); }
+void MainWindow::showBacklinkWindow() {
+    embedIn<BacklinkWindow>(hostArea_, bar_->box);
+}
 
-void MainWindow::showWeightWindow() { embedIn<WeightWindow>(hostArea_, bar_->box); }
+void MainWindow::showWeightWindow() {
+    embedIn<WeightWindow>(hostArea_, bar_->box);
+}
 
 // The check starts at once for the domain in the main window's box, the one its figures are for.
 void MainWindow::showCheckWindow() {

@@ -18,8 +18,8 @@
 namespace zorvan {
 namespace {
 
-
-const char* const BatchTip = "批量查询模式下不能在下拉框中输入地址，请通过设置（添加地址）添加常用域名。";
+const char* const BatchTip =
+    "批量查询模式下不能在下拉框中输入地址，请通过设置（添加地址）添加常用域名。";
 const char* const AutoSaveTip = "查询结果保存在根目录history文本下，请勿手动修改其格式。";
 
 // What each control says at start, and to a screen reader: text, accessible name, accessible
@@ -58,7 +58,8 @@ const ControlTexts InitialTexts[] = {
     {"Label74", "最新一篇"},
     {"Command9", "百度权重查询"},
     {"Command10", "外链页面查询"},
-    {"CheckButton", "服务检查", "", "", "逐条检查每个数值的查询规则：问了哪个地址、得到什么、为什么是“X”"},
+    {"CheckButton", "服务检查", "", "",
+     "逐条检查每个数值的查询规则：问了哪个地址、得到什么、为什么是“X”"},
 };
 
 const ControlTexts* initialTexts(const QString& name) {
@@ -67,8 +68,12 @@ const ControlTexts* initialTexts(const QString& name) {
     return nullptr;
 }
 
-void applyText(QLabel* label, const QString& text) { label->setText(text); }
-void applyText(QAbstractButton* button, const QString& text) { button->setText(text); }
+void applyText(QLabel* label, const QString& text) {
+    label->setText(text);
+}
+void applyText(QAbstractButton* button, const QString& text) {
+    button->setText(text);
+}
 void applyText(QWidget*, const QString&) {}
 
 // A control of the window by its name, with its texts from the table.
@@ -103,8 +108,10 @@ QLabel* engineIcon(QWidget* parent, const QString& letter, const QString& colour
     auto* icon = new QLabel(letter, parent);
     icon->setFixedSize(20, 20);
     icon->setAlignment(Qt::AlignCenter);
-    icon->setStyleSheet(QStringLiteral("QLabel { border-radius: 10px; color: white; font-weight: bold; background: ") +
-                        colour + QStringLiteral("; }"));
+    icon->setStyleSheet(
+        QStringLiteral(
+            "QLabel { border-radius: 10px; color: white; font-weight: bold; background: ") +
+        colour + QStringLiteral("; }"));
     icon->setAccessibleName(QString());
     return icon;
 }
@@ -113,7 +120,8 @@ QLabel* infoIcon(QWidget* parent) {
     auto* icon = new QLabel(QStringLiteral("?"), parent);
     icon->setFixedSize(16, 16);
     icon->setAlignment(Qt::AlignCenter);
-    icon->setStyleSheet(QStringLiteral("QLabel { border-radius: 8px; background: #f0a030; color: white; font-weight: bold; }"));
+    icon->setStyleSheet(QStringLiteral(
+        "QLabel { border-radius: 8px; background: #f0a030; color: white; font-weight: bold; }"));
     icon->setToolTip(S("如果没有查询结果，请重新查询"));
     return icon;
 }
@@ -121,11 +129,11 @@ QLabel* infoIcon(QWidget* parent) {
 // The detail heading keeps its one-line text (its accessible name), but paints each word centred
 // over its column, so the headings line up with the fields whatever the font.
 class ColumnHeading final : public QLabel {
-public:
+  public:
     explicit ColumnHeading(QWidget* parent) : QLabel(parent) {}
     void addColumn(QWidget* column) { columns_.append(column); }
 
-protected:
+  protected:
     void paintEvent(QPaintEvent*) override {
         QPainter painter(this);
         painter.setPen(QColor(0x55, 0x55, 0x55));
@@ -137,13 +145,15 @@ protected:
         }
     }
 
-private:
+  private:
     QList<QWidget*> columns_;
 };
 
 }  // namespace
 
-QString FieldBoard::style(bool dropped) { return QString::fromLatin1(dropped ? DroppedFieldStyle : ResultFieldStyle); }
+QString FieldBoard::style(bool dropped) {
+    return QString::fromLatin1(dropped ? DroppedFieldStyle : ResultFieldStyle);
+}
 
 QLabel* FieldBoard::make(const QString& name, const QString& text, const QString& description) {
     auto* field = new QLabel(text, parent_);
@@ -211,8 +221,8 @@ RankingRow::RankingRow(QWidget* parent, QBoxLayout* page, FieldBoard& fields) {
     next->hide();
     auto* grid = new QGridLayout;
     grid->setHorizontalSpacing(12);
-    const QStringList headings = {S("百度快照"), QStringLiteral("Alexa Rank"), QStringLiteral("Google PageRank"),
-                                  QStringLiteral("Sogou Rank")};
+    const QStringList headings = {S("百度快照"), QStringLiteral("Alexa Rank"),
+                                  QStringLiteral("Google PageRank"), QStringLiteral("Sogou Rank")};
     for (int i = 0; i < 4; ++i) {
         auto* heading = new QLabel(headings[i], parent);
         heading->setStyleSheet(QString::fromLatin1(HeadingStyle));
@@ -248,7 +258,8 @@ EngineTable::EngineTable(QWidget* parent, QBoxLayout* page, FieldBoard& fields) 
         const FigureInfo& indexed = figureInfo(indexedFigure(e.engine));
         const FigureInfo& backlinks = figureInfo(backlinksFigure(e.engine));
         table->addWidget(fields.make(figureControl(indexed.figure), Pending, indexed.label), r, 2);
-        table->addWidget(fields.make(figureControl(backlinks.figure), Pending, backlinks.label), r, 3);
+        table->addWidget(fields.make(figureControl(backlinks.figure), Pending, backlinks.label), r,
+                         3);
         ++r;
     }
     table->setColumnStretch(2, 1);
@@ -256,7 +267,8 @@ EngineTable::EngineTable(QWidget* parent, QBoxLayout* page, FieldBoard& fields) 
     page->addWidget(frame);
 }
 
-DetailGrid::DetailGrid(QWidget* parent, QBoxLayout* page, FieldBoard& fields, QObject* pressWatcher) {
+DetailGrid::DetailGrid(QWidget* parent, QBoxLayout* page, FieldBoard& fields,
+                       QObject* pressWatcher) {
     auto* frame = new QGroupBox(parent);
     frame->setObjectName(QStringLiteral("Frame1"));
     auto* frameLayout = new QVBoxLayout(frame);
@@ -282,7 +294,8 @@ DetailGrid::DetailGrid(QWidget* parent, QBoxLayout* page, FieldBoard& fields, QO
         for (int r = 0; r < DetailRowCount; ++r) {
             const QString& name = detailControl(detailGridField(r, c));
             const ControlTexts* initial = initialTexts(name);
-            QLabel* field = fields.make(name, initial ? S(initial->text) : S("-"), rowNames[r] + columns[c]);
+            QLabel* field =
+                fields.make(name, initial ? S(initial->text) : S("-"), rowNames[r] + columns[c]);
             field->setToolTip(QString());
             field->setAlignment(Qt::AlignCenter);
             grid->addWidget(field, r + 1, c + 1);

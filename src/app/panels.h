@@ -21,7 +21,7 @@ namespace zorvan {
 // The result fields of every part: one look and one height, plain text, a click watched by the
 // window (a quick link opens on a left click), each found by its control name.
 class FieldBoard {
-public:
+  public:
     FieldBoard(QWidget* parent, QObject* clickWatcher) : parent_(parent), watcher_(clickWatcher) {}
     QLabel* make(const QString& name, const QString& text, const QString& description);
     QLabel* field(const QString& name) const { return fields_.value(name); }
@@ -29,7 +29,7 @@ public:
     // The look of a field, and of a field whose count dropped.
     static QString style(bool dropped);
 
-private:
+  private:
     QWidget* parent_;
     QObject* watcher_;
     QHash<QString, QLabel*> fields_;

@@ -11,11 +11,21 @@ MessageAnswer QtPlatform::showMessage(const Message& message) {
     box.setText(message.text);
     box.setTextFormat(Qt::PlainText);
     switch (message.icon) {
-        case MessageIcon::None: box.setIcon(QMessageBox::NoIcon); break;
-        case MessageIcon::Information: box.setIcon(QMessageBox::Information); break;
-        case MessageIcon::Question: box.setIcon(QMessageBox::Question); break;
-        case MessageIcon::Warning: box.setIcon(QMessageBox::Warning); break;
-        case MessageIcon::Critical: box.setIcon(QMessageBox::Critical); break;
+        case MessageIcon::None:
+            box.setIcon(QMessageBox::NoIcon);
+            break;
+        case MessageIcon::Information:
+            box.setIcon(QMessageBox::Information);
+            break;
+        case MessageIcon::Question:
+            box.setIcon(QMessageBox::Question);
+            break;
+        case MessageIcon::Warning:
+            box.setIcon(QMessageBox::Warning);
+            break;
+        case MessageIcon::Critical:
+            box.setIcon(QMessageBox::Critical);
+            break;
     }
     if (message.buttons == MessageButtons::OkCancel) {
         box.setStandardButtons(QMessageBox::Ok | QMessageBox::Cancel);
@@ -26,8 +36,12 @@ MessageAnswer QtPlatform::showMessage(const Message& message) {
     return box.exec() == QMessageBox::Ok ? MessageAnswer::Ok : MessageAnswer::Cancel;
 }
 
-void QtPlatform::openUrl(const QUrl& url) { QDesktopServices::openUrl(url); }
+void QtPlatform::openUrl(const QUrl& url) {
+    QDesktopServices::openUrl(url);
+}
 
-QDateTime QtPlatform::now() const { return QDateTime::currentDateTime(); }
+QDateTime QtPlatform::now() const {
+    return QDateTime::currentDateTime();
+}
 
 }  // namespace zorvan

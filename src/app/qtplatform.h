@@ -6,7 +6,7 @@ namespace zorvan {
 
 // The real platform: Qt message boxes, the desktop's browser, the system clock.
 class QtPlatform final : public Platform {
-public:
+  public:
     MessageAnswer showMessage(const Message& message) override;
     void openUrl(const QUrl& url) override;
     QDateTime now() const override;

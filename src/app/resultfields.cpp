@@ -33,7 +33,9 @@ const std::array<QString, FigureCount>& figureControls() {
 
 }  // namespace
 
-const QString& figureControl(Figure figure) { return figureControls()[size_t(figure)]; }
+const QString& figureControl(Figure figure) {
+    return figureControls()[size_t(figure)];
+}
 
 std::optional<Figure> figureByControl(const QString& name) {
     const auto& names = figureControls();
@@ -44,25 +46,28 @@ std::optional<Figure> figureByControl(const QString& name) {
 
 const QString& detailControl(DetailField field) {
     // In the order of DetailField: the Baidu row, the Google row, the first result's title.
-    static const QString names[] = {S("Label84"), S("Label85"), S("Label86"), S("Label87"), S("Label88"),
-                                    S("Label89"), S("Label28"), S("Label56"), S("Label27"), S("Label57"),
-                                    S("Label74"), S("Label94"), S("Label17")};
+    static const QString names[] = {S("Label84"), S("Label85"), S("Label86"), S("Label87"),
+                                    S("Label88"), S("Label89"), S("Label28"), S("Label56"),
+                                    S("Label27"), S("Label57"), S("Label74"), S("Label94"),
+                                    S("Label17")};
     static_assert(std::size(names) == DetailFieldCount);
     return names[int(field)];
 }
 
 const QList<Figure>& resetOrder() {
     using F = Figure;
-    static const QList<Figure> order = {
-        F::BaiduSnapshot,  F::AlexaRank,      F::PageRank,        F::SogouRank,       F::IndexedBaidu,
-        F::BacklinksBaidu, F::IndexedGoogle,  F::BacklinksGoogle, F::IndexedYahoo,    F::BacklinksYahoo,
-        F::IndexedSogou,   F::IndexedSoso,    F::IndexedBing,     F::IndexedYoudao,   F::BacklinksSogou,
-        F::BacklinksSoso,  F::BacklinksBing,  F::BacklinksYoudao};
+    static const QList<Figure> order = {F::BaiduSnapshot,  F::AlexaRank,       F::PageRank,
+                                        F::SogouRank,      F::IndexedBaidu,    F::BacklinksBaidu,
+                                        F::IndexedGoogle,  F::BacklinksGoogle, F::IndexedYahoo,
+                                        F::BacklinksYahoo, F::IndexedSogou,    F::IndexedSoso,
+                                        F::IndexedBing,    F::IndexedYoudao,   F::BacklinksSogou,
+                                        F::BacklinksSoso,  F::BacklinksBing,   F::BacklinksYoudao};
     return order;
 }
 
 QStringList detailColumns() {
-    return {S("今日收录"), S("一星期收录"), S("一月收录"), S("所有收录"), S("最新快照"), S("site:首页")};
+    return {S("今日收录"), S("一星期收录"), S("一月收录"),
+            S("所有收录"), S("最新快照"),   S("site:首页")};
 }
 
 }  // namespace zorvan

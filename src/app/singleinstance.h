@@ -8,7 +8,7 @@ namespace zorvan {
 
 // Holds the data directory's lock while the program runs, so that a second copy can tell.
 class SingleInstance {
-public:
+  public:
     explicit SingleInstance(const QString& directory);
     // True when this copy holds the lock.
     bool acquired() const { return acquired_; }
@@ -17,7 +17,7 @@ public:
     // Why the lock could not be taken otherwise (a folder that cannot be created or written).
     const QString& failure() const { return failure_; }
 
-private:
+  private:
     std::unique_ptr<QLockFile> lock_;
     bool acquired_ = false;
     bool heldByAnother_ = false;

@@ -17,7 +17,7 @@ namespace zorvan {
 
 // Where things fall in a chart of a given area.
 class TrendGeometry {
-public:
+  public:
     TrendGeometry(const TrendData& data, const QRectF& area, const QFont& font);
 
     QRectF area;
@@ -33,7 +33,7 @@ public:
     // The index into data.dates of the day nearest to x; none without dates.
     std::optional<qsizetype> nearestDay(const TrendData& data, double x) const;
 
-private:
+  private:
     QDate first_, last_;
 };
 
@@ -45,7 +45,8 @@ QString axisCountText(qint64 count);
 // pixels wide; thinWhenDense makes them one pixel where days lie a few pixels apart, which paints
 // some fifty times faster (wide lines are stroked as outlines): for a window, not for a file.
 void paintTrendChart(QPainter& painter, const QRectF& area, const TrendData& data,
-                     std::optional<qsizetype> highlighted = std::nullopt, bool thinWhenDense = true);
+                     std::optional<qsizetype> highlighted = std::nullopt,
+                     bool thinWhenDense = true);
 
 // A chart file's format, by the name's extension (.png, .svg; nothing for any other).
 enum class ChartFormat { Png, Svg };

@@ -24,14 +24,16 @@ QString jsonLine(const CheckRow& row) {
 }
 
 QString textTable(const QList<CheckRow>& rows) {
-    QList<QStringList> table = {{QStringLiteral("id"), QStringLiteral("verdict"), QStringLiteral("status"),
-                                 QStringLiteral("ms"), QStringLiteral("bytes"), QStringLiteral("charset"),
-                                 QStringLiteral("value"), QStringLiteral("url"), QStringLiteral("final_url")}};
+    QList<QStringList> table = {
+        {QStringLiteral("id"), QStringLiteral("verdict"), QStringLiteral("status"),
+         QStringLiteral("ms"), QStringLiteral("bytes"), QStringLiteral("charset"),
+         QStringLiteral("value"), QStringLiteral("url"), QStringLiteral("final_url")}};
     for (const CheckRow& row : rows) {
         const ValueResult& r = row.result;
-        table.append({row.id, verdictKey(r.verdict), QString::number(r.status), QString::number(r.ms),
-                      QString::number(r.bytes), r.charset.isEmpty() ? QStringLiteral("-") : r.charset,
-                      r.text, r.url, r.finalUrl == r.url ? QStringLiteral("-") : r.finalUrl});
+        table.append({row.id, verdictKey(r.verdict), QString::number(r.status),
+                      QString::number(r.ms), QString::number(r.bytes),
+                      r.charset.isEmpty() ? QStringLiteral("-") : r.charset, r.text, r.url,
+                      r.finalUrl == r.url ? QStringLiteral("-") : r.finalUrl});
     }
     return alignedTable(table);
 }

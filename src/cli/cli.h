@@ -15,18 +15,18 @@ namespace zorvan::cli {
 
 // Exit statuses, as Unix tools use them.
 enum ExitStatus {
-    Ran = 0,          // every query ran ("X" is a result, not an error)
-    UsageError = 2,   // a usage error or a bad domain: nothing was fetched
-    FileFailed = 3,   // a file could not be read or written; it was left whole
-    DropFound = 4,    // a figure dropped, and --fail-on-drop was given
-    NotifyFailed = 5, // an alert reached not every target (notify --test, --fail-on-notify)
-    NoProxyLeft = 6,  // a proxy list is in use and every proxy failed: figures were left unasked
+    Ran = 0,           // every query ran ("X" is a result, not an error)
+    UsageError = 2,    // a usage error or a bad domain: nothing was fetched
+    FileFailed = 3,    // a file could not be read or written; it was left whole
+    DropFound = 4,     // a figure dropped, and --fail-on-drop was given
+    NotifyFailed = 5,  // an alert reached not every target (notify --test, --fail-on-notify)
+    NoProxyLeft = 6,   // a proxy list is in use and every proxy failed: figures were left unasked
 };
 
 // A parsed command line.
 struct Invocation {
     QString command;
-    QStringList arguments;          // the positional arguments after the command
+    QStringList arguments;            // the positional arguments after the command
     QHash<QString, QString> options;  // "--save" -> "", "--format" -> "json"
     bool has(const QString& option) const { return options.contains(option); }
     QString value(const QString& option, const QString& fallback = QString()) const {
@@ -52,7 +52,7 @@ struct OptionInfo {
 // and the options of optionTable() it accepts. Anything else on its line is a usage error.
 struct Command {
     QString name;
-    QString usage;     // the arguments and options, after the name
+    QString usage;  // the arguments and options, after the name
     QString summary;
     QStringList options;          // "--format" ...
     QStringList requiredOptions;  // of options, those it cannot run without

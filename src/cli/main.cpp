@@ -1,4 +1,6 @@
 // zorvan-cli: the toolbox's queries from a terminal or a scheduled job.
+#include <unistd.h>
+
 #include <QCoreApplication>
 #include <QGuiApplication>
 #include <QTextStream>
@@ -6,7 +8,6 @@
 #include <cstdio>
 #include <cstring>
 #include <memory>
-#include <unistd.h>
 
 #include "cli/cli.h"
 #include "cli/standardoutput.h"
@@ -22,7 +23,8 @@ int main(int argc, char** argv) {
     // the next domain's figures would go nowhere.
     zorvan::cli::StandardOutput standardOutput(STDOUT_FILENO, [&err](int error) {
         if (error != EPIPE)
-            err << "zorvan-cli: cannot write to standard output: " << std::strerror(error) << Qt::endl;
+            err << "zorvan-cli: cannot write to standard output: " << std::strerror(error)
+                << Qt::endl;
         ::_exit(zorvan::cli::FileFailed);
     });
     QTextStream out(&standardOutput);
@@ -42,9 +44,11 @@ int main(int argc, char** argv) {
         // Qt Gui warns while starting when there is no runtime folder, as under cron, and would
         // make every nightly chart a mail: only that start-up message is dropped.
         static QtMessageHandler previous = nullptr;
-        previous = qInstallMessageHandler([](QtMsgType type, const QMessageLogContext& context, const QString& message) {
-            if (!message.startsWith(u"QStandardPaths: XDG_RUNTIME_DIR not set")) previous(type, context, message);
-        });
+        previous = qInstallMessageHandler(
+            [](QtMsgType type, const QMessageLogContext& context, const QString& message) {
+                if (!message.startsWith(u"QStandardPaths: XDG_RUNTIME_DIR not set"))
+                    previous(type, context, message);
+            });
         app = std::make_unique<QGuiApplication>(argc, argv);
         qInstallMessageHandler(previous);
     } else {

@@ -14,14 +14,15 @@ std::optional<QList<NotifyTarget>> notifyTargets(Console& console) {
     const LoadedTargets loaded = loadNotifyTargets();
     for (const NotifyProblem& p : loaded.problems) console.fail(describeNotifyProblem(p));
     if (!loaded.fileFound) {
-        console.fail(QStringLiteral("no targets: ") + notifyFilePath() + QStringLiteral(" does not exist"));
+        console.fail(QStringLiteral("no targets: ") + notifyFilePath() +
+                     QStringLiteral(" does not exist"));
         return std::nullopt;
     }
     return loaded.targets;
 }
 
-bool sendAlerts(const QList<NotifyTarget>& targets, const QList<Alert>& alerts, const RunSummary* summary,
-                Console& console, bool printDelivered) {
+bool sendAlerts(const QList<NotifyTarget>& targets, const QList<Alert>& alerts,
+                const RunSummary* summary, Console& console, bool printDelivered) {
     // The command's own event loop, as the query's: nothing else runs meanwhile.
     std::optional<QList<DeliveryResult>> results;
     {
@@ -50,7 +51,8 @@ std::optional<RunAlerts> runAlerts(bool notify, Console& console) {
     if (!notify) return std::nullopt;
     RunAlerts alerts{notifyTargets(console), RunCollector(platform().now())};
     if (alerts.targets && alerts.targets->isEmpty())
-        console.fail(QStringLiteral("no usable target in ") + notifyFilePath() + QStringLiteral(": no alert is sent"));
+        console.fail(QStringLiteral("no usable target in ") + notifyFilePath() +
+                     QStringLiteral(": no alert is sent"));
     return alerts;
 }
 
@@ -70,7 +72,9 @@ int runNotify(const Invocation&, Console& console) {
         console.fail(QStringLiteral("no usable target in ") + notifyFilePath());
         return UsageError;
     }
-    return sendAlerts(*targets, {testAlert(platform().now())}, nullptr, console, true) ? Ran : NotifyFailed;
+    return sendAlerts(*targets, {testAlert(platform().now())}, nullptr, console, true)
+               ? Ran
+               : NotifyFailed;
 }
 
 }  // namespace zorvan::cli

@@ -17,8 +17,8 @@ std::optional<QList<NotifyTarget>> notifyTargets(Console& console);
 
 // Sends each alert to every target in turn; each one that still fails after its retries is told
 // on err with its answer (never its address or secret). True when every target took every alert.
-bool sendAlerts(const QList<NotifyTarget>& targets, const QList<Alert>& alerts, const RunSummary* summary,
-                Console& console, bool printDelivered);
+bool sendAlerts(const QList<NotifyTarget>& targets, const QList<Alert>& alerts,
+                const RunSummary* summary, Console& console, bool printDelivered);
 
 // --notify on a run: where its alerts go and what it found for them, gathered as each domain ends.
 struct RunAlerts {

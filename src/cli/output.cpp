@@ -6,14 +6,16 @@
 namespace zorvan::cli {
 namespace {
 
-
-bool stored(const FigureRow& row, const FigureInfo& f) { return !row.storedRecord || f.historyPlace >= 0; }
+bool stored(const FigureRow& row, const FigureInfo& f) {
+    return !row.storedRecord || f.historyPlace >= 0;
+}
 
 // Terminal columns a character takes: East Asian wide and full-width forms take two.
 int columnsOf(QChar c) {
     const char16_t u = c.unicode();
-    const bool wide = (u >= 0x1100 && u <= 0x115F) || (u >= 0x2E80 && u <= 0xA4CF) || (u >= 0xAC00 && u <= 0xD7A3) ||
-                      (u >= 0xF900 && u <= 0xFAFF) || (u >= 0xFE30 && u <= 0xFE4F) || (u >= 0xFF00 && u <= 0xFF60) ||
+    const bool wide = (u >= 0x1100 && u <= 0x115F) || (u >= 0x2E80 && u <= 0xA4CF) ||
+                      (u >= 0xAC00 && u <= 0xD7A3) || (u >= 0xF900 && u <= 0xFAFF) ||
+                      (u >= 0xFE30 && u <= 0xFE4F) || (u >= 0xFF00 && u <= 0xFF60) ||
                       (u >= 0xFFE0 && u <= 0xFFE6);
     return wide ? 2 : 1;
 }
@@ -25,7 +27,8 @@ int displayWidth(const QString& text) {
 }
 
 // Figures that are not counts, as labelled for a person.
-const QList<Figure> rankFigures = {Figure::BaiduSnapshot, Figure::AlexaRank, Figure::PageRank, Figure::SogouRank};
+const QList<Figure> rankFigures = {Figure::BaiduSnapshot, Figure::AlexaRank, Figure::PageRank,
+                                   Figure::SogouRank};
 
 // The order of the output's columns: the counts engine by engine, then the other figures, as in
 // the JSON objects.
@@ -42,11 +45,21 @@ QString jsonString(const QString& text) {
     QString out = QStringLiteral("\"");
     for (const QChar c : text) {
         switch (c.unicode()) {
-            case '"': out += QStringLiteral("\\\""); break;
-            case '\\': out += QStringLiteral("\\\\"); break;
-            case '\n': out += QStringLiteral("\\n"); break;
-            case '\r': out += QStringLiteral("\\r"); break;
-            case '\t': out += QStringLiteral("\\t"); break;
+            case '"':
+                out += QStringLiteral("\\\"");
+                break;
+            case '\\':
+                out += QStringLiteral("\\\\");
+                break;
+            case '\n':
+                out += QStringLiteral("\\n");
+                break;
+            case '\r':
+                out += QStringLiteral("\\r");
+                break;
+            case '\t':
+                out += QStringLiteral("\\t");
+                break;
             default:
                 if (c.unicode() < 0x20 || c.unicode() == 0x7F)
                     out += QStringLiteral("\\u%1").arg(int(c.unicode()), 4, 16, QLatin1Char('0'));
@@ -64,21 +77,27 @@ QStringList csvColumns(const QStringList& extraKeys) {
 }
 
 QString jsonLine(const FigureRow& row) {
-    QStringList members = {jsonString(QStringLiteral("domain")) + QStringLiteral(": ") + jsonString(row.domain),
-                           jsonString(QStringLiteral("date")) + QStringLiteral(": ") + jsonString(row.date)};
+    QStringList members = {
+        jsonString(QStringLiteral("domain")) + QStringLiteral(": ") + jsonString(row.domain),
+        jsonString(QStringLiteral("date")) + QStringLiteral(": ") + jsonString(row.date)};
     for (const FigureKind kind : {FigureKind::Indexed, FigureKind::Backlinks}) {
         QStringList perEngine;
         for (const EngineInfo& e : engineTable()) {
-            const Figure f = kind == FigureKind::Indexed ? indexedFigure(e.engine) : backlinksFigure(e.engine);
+            const Figure f =
+                kind == FigureKind::Indexed ? indexedFigure(e.engine) : backlinksFigure(e.engine);
             perEngine.append(jsonString(e.key) + QStringLiteral(": ") + jsonString(row.values[f]));
         }
-        const QString name = kind == FigureKind::Indexed ? QStringLiteral("indexed") : QStringLiteral("backlinks");
-        members.append(jsonString(name) + QStringLiteral(": {") + perEngine.join(QStringLiteral(", ")) + u'}');
+        const QString name =
+            kind == FigureKind::Indexed ? QStringLiteral("indexed") : QStringLiteral("backlinks");
+        members.append(jsonString(name) + QStringLiteral(": {") +
+                       perEngine.join(QStringLiteral(", ")) + u'}');
     }
     for (const Figure f : rankFigures)
         if (stored(row, figureInfo(f)))
-            members.append(jsonString(figureInfo(f).key) + QStringLiteral(": ") + jsonString(row.values[f]));
-    for (const RowExtra& extra : row.extras) members.append(jsonString(extra.key) + QStringLiteral(": ") + extra.json);
+            members.append(jsonString(figureInfo(f).key) + QStringLiteral(": ") +
+                           jsonString(row.values[f]));
+    for (const RowExtra& extra : row.extras)
+        members.append(jsonString(extra.key) + QStringLiteral(": ") + extra.json);
     return u'{' + members.join(QStringLiteral(", ")) + u'}';
 }
 
@@ -87,14 +106,16 @@ QString csvLine(const QStringList& cells) {
     for (const QString& cell : cells) {
         const bool quote = cell.contains(u',') || cell.contains(u'"') || cell.contains(u'\r') ||
                            cell.contains(u'\n') || cell.startsWith(u' ') || cell.endsWith(u' ');
-        quoted.append(quote ? u'"' + QString(cell).replace(u'"', QStringLiteral("\"\"")) + u'"' : cell);
+        quoted.append(quote ? u'"' + QString(cell).replace(u'"', QStringLiteral("\"\"")) + u'"'
+                            : cell);
     }
     return quoted.join(u',') + QStringLiteral("\r\n");
 }
 
 QStringList csvCells(const FigureRow& row) {
     QStringList cells = {row.domain, row.date};
-    for (const Figure f : outputOrder()) cells.append(stored(row, figureInfo(f)) ? row.values[f] : QString());
+    for (const Figure f : outputOrder())
+        cells.append(stored(row, figureInfo(f)) ? row.values[f] : QString());
     for (const RowExtra& extra : row.extras) cells.append(extra.csv);
     return cells;
 }
@@ -127,11 +148,13 @@ QString alignedTable(const QList<QStringList>& cells) {
 QString queryText(const FigureRow& row) {
     QList<QStringList> table = {{S("引擎"), S("收录"), S("反链")}};
     for (const EngineInfo& e : engineTable())
-        table.append({e.shortName, row.values[indexedFigure(e.engine)], row.values[backlinksFigure(e.engine)]});
+        table.append({e.shortName, row.values[indexedFigure(e.engine)],
+                      row.values[backlinksFigure(e.engine)]});
     QStringList ranks;
-    for (const Figure f : rankFigures) ranks.append(figureInfo(f).label + QStringLiteral(": ") + row.values[f]);
-    QString text = oneLine(row.domain + QStringLiteral("  ") + row.date) + u'\n' + alignedTable(table) +
-                   oneLine(ranks.join(QStringLiteral("   "))) + u'\n';
+    for (const Figure f : rankFigures)
+        ranks.append(figureInfo(f).label + QStringLiteral(": ") + row.values[f]);
+    QString text = oneLine(row.domain + QStringLiteral("  ") + row.date) + u'\n' +
+                   alignedTable(table) + oneLine(ranks.join(QStringLiteral("   "))) + u'\n';
     for (const RowExtra& extra : row.extras)
         for (const QString& line : extra.textLines) text += oneLine(line) + u'\n';
     return text;
@@ -145,7 +168,8 @@ QString recordsText(const QString& domain, const QList<FigureRow>& rows) {
     for (const FigureRow& row : rows) {
         QStringList cells = {row.date};
         for (const EngineInfo& e : engineTable())
-            cells.append(row.values[indexedFigure(e.engine)] + u'/' + row.values[backlinksFigure(e.engine)]);
+            cells.append(row.values[indexedFigure(e.engine)] + u'/' +
+                         row.values[backlinksFigure(e.engine)]);
         cells.append(row.values[Figure::AlexaRank]);
         table.append(cells);
     }

@@ -1,6 +1,7 @@
 // query, batch and history: the combined query of domains, and the records stored for one.
-#include <QEventLoop>
 #include <unistd.h>
+
+#include <QEventLoop>
 
 #include "cli/cli.h"
 #include "cli/notifycommand.h"
@@ -30,9 +31,15 @@ using MissingFigures = QMap<QString, QString>;
 
 void print(Console& console, Format format, const FigureRow& row) {
     switch (format) {
-        case Format::Text: console.out << queryText(row) << '\n'; break;
-        case Format::Json: console.out << jsonLine(row) << '\n'; break;
-        case Format::Csv: console.out << csvLine(csvCells(row)); break;
+        case Format::Text:
+            console.out << queryText(row) << '\n';
+            break;
+        case Format::Json:
+            console.out << jsonLine(row) << '\n';
+            break;
+        case Format::Csv:
+            console.out << csvLine(csvCells(row));
+            break;
     }
     console.out.flush();
 }
@@ -43,14 +50,15 @@ RowExtra dropsExtra(const QList<FigureDrop>& drops) {
     RowExtra extra{QStringLiteral("drops"), QString(), QString(), {}};
     for (const FigureDrop& d : drops) {
         const FigureInfo& f = figureInfo(d.figure);
-        json.append(QStringLiteral("{\"figure\": ") + jsonString(f.key) + QStringLiteral(", \"from\": ") +
-                    QString::number(d.from) + QStringLiteral(", \"to\": ") + QString::number(d.to) +
+        json.append(QStringLiteral("{\"figure\": ") + jsonString(f.key) +
+                    QStringLiteral(", \"from\": ") + QString::number(d.from) +
+                    QStringLiteral(", \"to\": ") + QString::number(d.to) +
                     QStringLiteral(", \"since\": ") + jsonString(d.since) + u'}');
-        csv.append(f.key + u' ' + QString::number(d.from) + QStringLiteral("->") + QString::number(d.to) +
-                   QStringLiteral(" since ") + d.since);
+        csv.append(f.key + u' ' + QString::number(d.from) + QStringLiteral("->") +
+                   QString::number(d.to) + QStringLiteral(" since ") + d.since);
         extra.textLines.append(QString::fromUtf8("↓ %1 fell %2% since %3 (%4 → %5)")
-                                   .arg(f.key, QString::number(d.percent()), d.since, QString::number(d.from),
-                                        QString::number(d.to)));
+                                   .arg(f.key, QString::number(d.percent()), d.since,
+                                        QString::number(d.from), QString::number(d.to)));
     }
     extra.json = u'[' + json.join(QStringLiteral(", ")) + u']';
     extra.csv = csv.join(QStringLiteral("; "));
@@ -59,7 +67,8 @@ RowExtra dropsExtra(const QList<FigureDrop>& drops) {
 
 // --drop-threshold: a percentage above 0 and at most 100 ("20" or "20%").
 std::optional<double> dropThreshold(const Invocation& invocation) {
-    QString text = invocation.value(QStringLiteral("--drop-threshold"), QString::number(DefaultDropThreshold));
+    QString text =
+        invocation.value(QStringLiteral("--drop-threshold"), QString::number(DefaultDropThreshold));
     if (text.endsWith(u'%')) text.chop(1);
     bool ok = false;
     const double value = text.toDouble(&ok);
@@ -75,9 +84,12 @@ RowExtra missingExtra(const MissingFigures& missing) {
         csv.append(it.key() + u'=' + it.value());
         text.append(it.key() + QStringLiteral(" (") + it.value() + u')');
     }
-    RowExtra extra{QStringLiteral("missing"), u'{' + json.join(QStringLiteral(", ")) + u'}',
-                   csv.join(QStringLiteral("; ")), {}};
-    if (!text.isEmpty()) extra.textLines.append(QStringLiteral("X: ") + text.join(QStringLiteral(", ")));
+    RowExtra extra{QStringLiteral("missing"),
+                   u'{' + json.join(QStringLiteral(", ")) + u'}',
+                   csv.join(QStringLiteral("; ")),
+                   {}};
+    if (!text.isEmpty())
+        extra.textLines.append(QStringLiteral("X: ") + text.join(QStringLiteral(", ")));
     return extra;
 }
 
@@ -104,7 +116,8 @@ struct DomainReport {
 };
 
 std::optional<QList<StoredRecord>> DomainReport::recordsBefore(const QString& domain) {
-    if (!before.contains(domain)) before.insert(domain, readStoredRecords(historyFilePath(), domain));
+    if (!before.contains(domain))
+        before.insert(domain, readStoredRecords(historyFilePath(), domain));
     auto records = before.value(domain);
     if (--usesLeft[domain] <= 0) {
         usesLeft.remove(domain);
@@ -122,8 +135,8 @@ void DomainReport::domainDone(const CombinedQueryEngine& query, const MissingFig
     if (const auto records = recordsBefore(domain)) {
         drops = findDrops(row.values, *records, today, threshold);
     } else {
-        console.fail(QStringLiteral("cannot read ") + historyFilePath() + QStringLiteral(": no drops compared for ") +
-                     domain);
+        console.fail(QStringLiteral("cannot read ") + historyFilePath() +
+                     QStringLiteral(": no drops compared for ") + domain);
         status = FileFailed;
     }
     dropped = dropped || !drops.isEmpty();
@@ -131,9 +144,11 @@ void DomainReport::domainDone(const CombinedQueryEngine& query, const MissingFig
     row.extras.append(missingExtra(missing));
     bool saved = false;
     if (save) {
-        if (const FileError error = saveHistoryTo(historyFilePath(), domain, row.values, row.date)) {
-            console.fail(QStringLiteral("cannot save the record of ") + domain + QStringLiteral(" in ") +
-                         historyFilePath() + QStringLiteral(": ") + error->english());
+        if (const FileError error =
+                saveHistoryTo(historyFilePath(), domain, row.values, row.date)) {
+            console.fail(QStringLiteral("cannot save the record of ") + domain +
+                         QStringLiteral(" in ") + historyFilePath() + QStringLiteral(": ") +
+                         error->english());
             status = FileFailed;
         } else {
             saved = true;
@@ -154,16 +169,20 @@ void runDomains(const QStringList& domains, int jobs, DomainReport& report) {
     QObject::connect(&run, &ParallelRun::domainStarted, [&](int index, const QString& domain) {
         progress.started(index, domain, run.inFlight() + 1);
     });
-    QObject::connect(&run, &ParallelRun::waiting, [&](const QString& host, double seconds, const QString& reason) {
-        progress.clear();
-        report.console.err << "zorvan-cli: " << oneLine(host) << " asked to wait: "
-                           << QString::number(seconds, 'f', 1) << " s (" << oneLine(reason) << ')' << Qt::endl;
-    });
+    QObject::connect(&run, &ParallelRun::waiting,
+                     [&](const QString& host, double seconds, const QString& reason) {
+                         progress.clear();
+                         report.console.err
+                             << "zorvan-cli: " << oneLine(host)
+                             << " asked to wait: " << QString::number(seconds, 'f', 1) << " s ("
+                             << oneLine(reason) << ')' << Qt::endl;
+                     });
     QObject::connect(&run, &ParallelRun::domainDone, [&](int, const CombinedQueryEngine* query) {
         const MissingFigures missing = missingReasons(*query);
         progress.clear();
         report.domainDone(*query, missing);
-        progress.finished(int(missing.values().count(verdictKey(Verdict::Blocked))), run.inFlight());
+        progress.finished(int(missing.values().count(verdictKey(Verdict::Blocked))),
+                          run.inFlight());
     });
     QEventLoop loop;
     QObject::connect(&run, &ParallelRun::finished, &loop, &QEventLoop::quit);
@@ -190,12 +209,13 @@ void applyHostIntervals(int fallbackMs) {
     HostPacer& pacer = HostPacer::global();
     pacer.setInterval(fallbackMs);
     const QHash<QString, int> hosts = hostIntervals(effectiveRules().intervals);
-    for (auto it = hosts.cbegin(); it != hosts.cend(); ++it) pacer.setHostInterval(it.key(), it.value());
+    for (auto it = hosts.cbegin(); it != hosts.cend(); ++it)
+        pacer.setHostInterval(it.key(), it.value());
 }
 
 // A whole number option within [least, most]; nothing when it is given otherwise.
-std::optional<int> numberOption(const Invocation& invocation, const QString& name, int fallback, int least,
-                                int most) {
+std::optional<int> numberOption(const Invocation& invocation, const QString& name, int fallback,
+                                int least, int most) {
     if (!invocation.has(name)) return fallback;
     bool ok = false;
     const int value = invocation.value(name).toInt(&ok);
@@ -214,16 +234,19 @@ std::optional<RunOptions> runOptions(const Invocation& invocation, Console& cons
     const auto format = formatOption(invocation, AllFormats);
     const auto threshold = dropThreshold(invocation);
     const auto jobs = numberOption(invocation, QStringLiteral("--jobs"), 1, 1, MostJobs);
-    const auto interval = numberOption(invocation, QStringLiteral("--host-interval"),
-                                       jobs.value_or(1) > 1 ? DefaultParallelInterval : 0, 0, MostHostInterval);
-    const QString why = !format     ? QStringLiteral("--format takes text, json or csv")
-                        : !threshold ? QStringLiteral("--drop-threshold takes a percentage above 0 and at most 100")
-                        : !jobs      ? QStringLiteral("--jobs takes a whole number from 1 to %1").arg(MostJobs)
-                        : !interval  ? QStringLiteral("--host-interval takes milliseconds from 0 to %1")
-                                          .arg(MostHostInterval)
-                        : invocation.has(QStringLiteral("--fail-on-notify")) && !invocation.has(QStringLiteral("--notify"))
-                            ? QStringLiteral("--fail-on-notify goes with --notify")
-                            : QString();
+    const auto interval =
+        numberOption(invocation, QStringLiteral("--host-interval"),
+                     jobs.value_or(1) > 1 ? DefaultParallelInterval : 0, 0, MostHostInterval);
+    const QString why =
+        !format      ? QStringLiteral("--format takes text, json or csv")
+        : !threshold ? QStringLiteral("--drop-threshold takes a percentage above 0 and at most 100")
+        : !jobs      ? QStringLiteral("--jobs takes a whole number from 1 to %1").arg(MostJobs)
+        : !interval  ? QStringLiteral("--host-interval takes milliseconds from 0 to %1")
+                          .arg(MostHostInterval)
+        : invocation.has(QStringLiteral("--fail-on-notify")) &&
+                !invocation.has(QStringLiteral("--notify"))
+            ? QStringLiteral("--fail-on-notify goes with --notify")
+            : QString();
     if (!why.isEmpty()) {
         console.fail(why);
         return std::nullopt;
@@ -232,7 +255,8 @@ std::optional<RunOptions> runOptions(const Invocation& invocation, Console& cons
 }
 
 // The combined query of each domain, in list order; skipped: the domains a resumed run passed over.
-int queryDomains(const QStringList& domains, const Invocation& invocation, Console& console, int skipped = 0) {
+int queryDomains(const QStringList& domains, const Invocation& invocation, Console& console,
+                 int skipped = 0) {
     const auto options = runOptions(invocation, console);
     if (!options) return UsageError;
     for (const QString& domain : domains)
@@ -242,8 +266,15 @@ int queryDomains(const QStringList& domains, const Invocation& invocation, Conso
         console.out << csvLine(csvColumns({QStringLiteral("drops"), QStringLiteral("missing")}));
     auto alerts = runAlerts(invocation.has(QStringLiteral("--notify")), console);
     if (alerts) alerts->collector.addSkipped(skipped);
-    DomainReport report{console, options->format, options->threshold, invocation.has(QStringLiteral("--save")),
-                        Ran, false, {}, {}, alerts ? &alerts->collector : nullptr};
+    DomainReport report{console,
+                        options->format,
+                        options->threshold,
+                        invocation.has(QStringLiteral("--save")),
+                        Ran,
+                        false,
+                        {},
+                        {},
+                        alerts ? &alerts->collector : nullptr};
     runDomains(domains, options->jobs, report);
     const bool told = !alerts || sendRunAlerts(*alerts, console);
     // A file that failed says more than a drop, and a drop more than an alert that missed a target.
@@ -257,15 +288,17 @@ int queryDomains(const QStringList& domains, const Invocation& invocation, Conso
 std::optional<QStringList> domainsNotSavedToday(const QStringList& domains, Console& console) {
     QByteArray bytes;
     if (readWholeFile(historyFilePath(), &bytes) == FileRead::Unreadable) {
-        console.fail(QStringLiteral("cannot read ") + historyFilePath() + QStringLiteral(" to resume from"));
+        console.fail(QStringLiteral("cannot read ") + historyFilePath() +
+                     QStringLiteral(" to resume from"));
         return std::nullopt;
     }
-    const QList<bool> saved = domainsWithRecordOn(bytes, domains, shortDate(platform().now().date()));
+    const QList<bool> saved =
+        domainsWithRecordOn(bytes, domains, shortDate(platform().now().date()));
     QStringList rest;
     for (qsizetype i = 0; i < domains.size(); ++i)
         if (!saved[i]) rest.append(domains[i]);
-    console.err << "zorvan-cli: resuming: skipped " << (domains.size() - rest.size()) << " of " << domains.size()
-                << " domains already saved today" << Qt::endl;
+    console.err << "zorvan-cli: resuming: skipped " << (domains.size() - rest.size()) << " of "
+                << domains.size() << " domains already saved today" << Qt::endl;
     return rest;
 }
 
@@ -277,15 +310,19 @@ int runQuery(const Invocation& invocation, Console& console) {
 
 int runBatch(const Invocation& invocation, Console& console) {
     if (invocation.has(QStringLiteral("--resume")) && !invocation.has(QStringLiteral("--save"))) {
-        console.fail(QStringLiteral("--resume needs --save: a run that saves nothing leaves nothing to resume from"));
+        console.fail(QStringLiteral(
+            "--resume needs --save: a run that saves nothing leaves nothing to resume from"));
         return UsageError;
     }
     BatchDomains batch;
-    if (const int status = batchDomainList(invocation, console, &batch); status != Ran) return status;
+    if (const int status = batchDomainList(invocation, console, &batch); status != Ran)
+        return status;
     std::optional<QStringList> rest = batch.domains;
-    if (invocation.has(QStringLiteral("--resume")) && !(rest = domainsNotSavedToday(batch.domains, console)))
+    if (invocation.has(QStringLiteral("--resume")) &&
+        !(rest = domainsNotSavedToday(batch.domains, console)))
         return FileFailed;
-    const int status = queryDomains(*rest, invocation, console, int(batch.domains.size() - rest->size()));
+    const int status =
+        queryDomains(*rest, invocation, console, int(batch.domains.size() - rest->size()));
     // The rest ran; a refused entry still makes the run's end an input error, unless a file failed.
     return batch.refused && status != FileFailed ? UsageError : status;
 }
@@ -301,9 +338,12 @@ int runHistory(const Invocation& invocation, Console& console) {
     const auto records = readRecordsOf(domain, console);
     if (!records) return FileFailed;
     QList<FigureRow> rows;
-    for (const StoredRecord& record : *records) rows.append({domain, record.date, record.values, true, {}});
+    for (const StoredRecord& record : *records)
+        rows.append({domain, record.date, record.values, true, {}});
     switch (*format) {
-        case Format::Text: console.out << recordsText(domain, rows); break;
+        case Format::Text:
+            console.out << recordsText(domain, rows);
+            break;
         case Format::Json:
             for (const FigureRow& row : rows) console.out << jsonLine(row) << '\n';
             break;

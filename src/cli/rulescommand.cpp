@@ -8,8 +8,10 @@ void reportRuleProblems(Console& console) {
     // A generated file can hold a million problems: the first ones show what to mend.
     constexpr qsizetype shown = 20;
     const QList<RulesProblem> problems = effectiveRules().problems;
-    for (qsizetype i = 0; i < std::min(shown, problems.size()); ++i) console.fail(describeProblem(problems[i]));
-    if (problems.size() > shown) console.fail(QString::fromUtf8("… and %1 more").arg(problems.size() - shown));
+    for (qsizetype i = 0; i < std::min(shown, problems.size()); ++i)
+        console.fail(describeProblem(problems[i]));
+    if (problems.size() > shown)
+        console.fail(QString::fromUtf8("… and %1 more").arg(problems.size() - shown));
 }
 
 int runRules(const Invocation&, Console& console) {

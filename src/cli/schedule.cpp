@@ -48,7 +48,8 @@ Answer systemctl(const QStringList& arguments) {
     QProcess process;
     process.setProcessChannelMode(QProcess::MergedChannels);
     process.start(QStringLiteral("systemctl"), QStringList{QStringLiteral("--user")} + arguments);
-    if (!process.waitForStarted(SystemctlTimeoutMs)) return {false, QStringLiteral("systemctl cannot be started")};
+    if (!process.waitForStarted(SystemctlTimeoutMs))
+        return {false, QStringLiteral("systemctl cannot be started")};
     if (!process.waitForFinished(SystemctlTimeoutMs)) {
         process.kill();
         process.waitForFinished(1000);
@@ -59,7 +60,8 @@ Answer systemctl(const QStringList& arguments) {
 }
 
 QString property(const QString& unit, const QString& name) {
-    const Answer a = systemctl({QStringLiteral("show"), unit, QStringLiteral("--property=") + name, QStringLiteral("--value")});
+    const Answer a = systemctl({QStringLiteral("show"), unit, QStringLiteral("--property=") + name,
+                                QStringLiteral("--value")});
     return a.answered ? a.output : QString();
 }
 
@@ -80,7 +82,8 @@ QString program() {
 }
 
 QString noManager(const Answer& a) {
-    return QStringLiteral("no user service manager answers (%1)").arg(a.output.isEmpty() ? QStringLiteral("no answer") : a.output.section(u'\n', 0, 0));
+    return QStringLiteral("no user service manager answers (%1)")
+        .arg(a.output.isEmpty() ? QStringLiteral("no answer") : a.output.section(u'\n', 0, 0));
 }
 
 int scheduleDaily(const DailyTime& time, const QStringList& options, Console& console) {
@@ -102,13 +105,17 @@ int scheduleDaily(const DailyTime& time, const QStringList& options, Console& co
         return FileFailed;
     console.err << "wrote " << folder << '/' << ServiceUnitName << " and " << TimerUnitName << '\n';
     Answer a = systemctl({QStringLiteral("daemon-reload")});
-    if (a.answered) a = systemctl({QStringLiteral("enable"), QStringLiteral("--now"), TimerUnitName});
+    if (a.answered)
+        a = systemctl({QStringLiteral("enable"), QStringLiteral("--now"), TimerUnitName});
     if (!a.answered) {
-        console.fail(noManager(a) + QStringLiteral("; the timer is not enabled. A crontab line that does the same:"));
+        console.fail(
+            noManager(a) +
+            QStringLiteral("; the timer is not enabled. A crontab line that does the same:"));
         console.out << crontabLine(time, command, dataFolder) << '\n';
         return FileFailed;
     }
-    console.out << "daily run on, next at " << property(TimerUnitName, QStringLiteral("NextElapseUSecRealtime")) << '\n';
+    console.out << "daily run on, next at "
+                << property(TimerUnitName, QStringLiteral("NextElapseUSecRealtime")) << '\n';
     return Ran;
 }
 
@@ -147,10 +154,14 @@ int scheduleStatus(Console& console) {
         return FileFailed;
     }
     const Answer state = systemctl({QStringLiteral("is-enabled"), TimerUnitName});
-    console.out << "daily run: " << (state.answered ? "on" : "off") << " at " << at << " (" << state.output << ")\n";
-    console.out << "next run: " << property(TimerUnitName, QStringLiteral("NextElapseUSecRealtime")) << '\n';
-    console.out << "last run: " << property(TimerUnitName, QStringLiteral("LastTriggerUSec")) << '\n';
-    console.out << "last exit status: " << property(ServiceUnitName, QStringLiteral("ExecMainStatus")) << '\n';
+    console.out << "daily run: " << (state.answered ? "on" : "off") << " at " << at << " ("
+                << state.output << ")\n";
+    console.out << "next run: " << property(TimerUnitName, QStringLiteral("NextElapseUSecRealtime"))
+                << '\n';
+    console.out << "last run: " << property(TimerUnitName, QStringLiteral("LastTriggerUSec"))
+                << '\n';
+    console.out << "last exit status: "
+                << property(ServiceUnitName, QStringLiteral("ExecMainStatus")) << '\n';
     return Ran;
 }
 
@@ -167,13 +178,14 @@ std::optional<DailyTime> parseDailyTime(const QString& text) {
 
 QString userUnitFolder() {
     QString config = qEnvironmentVariable("XDG_CONFIG_HOME");
-    if (config.isEmpty() || QDir::isRelativePath(config)) config = QDir::homePath() + QStringLiteral("/.config");
+    if (config.isEmpty() || QDir::isRelativePath(config))
+        config = QDir::homePath() + QStringLiteral("/.config");
     return config + QStringLiteral("/systemd/user");
 }
 
 QStringList dailyRunCommand(const QString& program, const QStringList& batchOptions) {
-    return QStringList{program, QStringLiteral("batch"), QStringLiteral("--save"), QStringLiteral("--resume"),
-                       QStringLiteral("--notify")} +
+    return QStringList{program, QStringLiteral("batch"), QStringLiteral("--save"),
+                       QStringLiteral("--resume"), QStringLiteral("--notify")} +
            batchOptions;
 }
 
@@ -188,13 +200,17 @@ QString serviceUnit(const QStringList& command, const QString& dataFolder) {
         "\n"
         "[Service]\n"
         "Type=oneshot\n");
-    if (!dataFolder.isEmpty()) unit += QStringLiteral("Environment=") + unitWord(QStringLiteral("ZORVAN_HOME=") + dataFolder) + u'\n';
+    if (!dataFolder.isEmpty())
+        unit += QStringLiteral("Environment=") +
+                unitWord(QStringLiteral("ZORVAN_HOME=") + dataFolder) + u'\n';
     unit += QStringLiteral("ExecStart=") + words.join(u' ') + u'\n';
     return unit;
 }
 
 QString timerUnit(const DailyTime& time) {
-    const QString at = QStringLiteral("%1:%2").arg(time.hour, 2, 10, QChar(u'0')).arg(time.minute, 2, 10, QChar(u'0'));
+    const QString at = QStringLiteral("%1:%2")
+                           .arg(time.hour, 2, 10, QChar(u'0'))
+                           .arg(time.minute, 2, 10, QChar(u'0'));
     return QStringLiteral(
                "[Unit]\n"
                "Description=Zorvan daily batch query at %1\n"
@@ -223,11 +239,13 @@ int runSchedule(const Invocation& invocation, Console& console) {
     if (arguments.isEmpty()) return scheduleStatus(console);
     if (arguments == QStringList{QStringLiteral("off")}) return scheduleOff(console);
     if (arguments.first() == QStringLiteral("daily") && arguments.size() >= 2) {
-        if (const auto time = parseDailyTime(arguments[1])) return scheduleDaily(*time, arguments.mid(2), console);
+        if (const auto time = parseDailyTime(arguments[1]))
+            return scheduleDaily(*time, arguments.mid(2), console);
         console.fail(QStringLiteral("schedule: the time must be HH:MM, 00:00 to 23:59"));
         return UsageError;
     }
-    console.fail(QStringLiteral("usage: zorvan-cli schedule [daily HH:MM [-- BATCH OPTIONS] | off]"));
+    console.fail(
+        QStringLiteral("usage: zorvan-cli schedule [daily HH:MM [-- BATCH OPTIONS] | off]"));
     return UsageError;
 }
 

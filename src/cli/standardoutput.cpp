@@ -1,12 +1,14 @@
 #include "cli/standardoutput.h"
 
+#include <unistd.h>
+
 #include <cerrno>
 #include <csignal>
-#include <unistd.h>
 
 namespace zorvan::cli {
 
-StandardOutput::StandardOutput(int fd, std::function<void(int)> failed) : fd_(fd), failed_(std::move(failed)) {
+StandardOutput::StandardOutput(int fd, std::function<void(int)> failed)
+    : fd_(fd), failed_(std::move(failed)) {
     open(QIODevice::WriteOnly | QIODevice::Unbuffered);
 }
 

@@ -44,8 +44,8 @@ QStringList readDomainList(const QString& configPath, bool* readable) {
 }
 
 bool writeDomainListValue(const QString& configPath, const QString& value) {
-    return writeProfileValue(configPath, Section, Key, encodeAnsi(mapEntries(value, storedDomain))) ==
-           ProfileStatus::Ok;
+    return writeProfileValue(configPath, Section, Key,
+                             encodeAnsi(mapEntries(value, storedDomain))) == ProfileStatus::Ok;
 }
 
 QString editorTextFromValue(const QString& value) {

@@ -7,9 +7,13 @@
 namespace zorvan {
 namespace {
 
-bool isBlank(char c) { return c == ' ' || c == '\t'; }
+bool isBlank(char c) {
+    return c == ' ' || c == '\t';
+}
 
-char asciiLower(char c) { return (c >= 'A' && c <= 'Z') ? char(c - 'A' + 'a') : c; }
+char asciiLower(char c) {
+    return (c >= 'A' && c <= 'Z') ? char(c - 'A' + 'a') : c;
+}
 
 bool sameName(QByteArrayView a, QByteArrayView b) {
     if (a.size() != b.size()) return false;
@@ -42,7 +46,8 @@ QList<Line> splitLines(const QByteArray& file) {
         line.start = start;
         line.end = lf < 0 ? file.size() : lf + 1;
         line.contentEnd = lf < 0 ? file.size() : lf;
-        if (lf >= 0 && line.contentEnd > start && file[line.contentEnd - 1] == '\r') --line.contentEnd;
+        if (lf >= 0 && line.contentEnd > start && file[line.contentEnd - 1] == '\r')
+            --line.contentEnd;
         lines.append(line);
         start = line.end;
     }
@@ -66,10 +71,10 @@ bool sectionName(QByteArrayView text, QByteArrayView* name) {
 // Where the section's key lines and the wanted key line are, found by one pass over the file.
 struct Layout {
     QList<Line> lines;
-    qsizetype firstSection = -1;     // line index of the first matching section header
-    qsizetype lastInSection = -1;    // last non-blank line of that section (the header at least)
-    qsizetype keyLine = -1;          // first matching key line in any matching section
-    qsizetype valueStart = -1;       // byte offset just after that line's "="
+    qsizetype firstSection = -1;   // line index of the first matching section header
+    qsizetype lastInSection = -1;  // last non-blank line of that section (the header at least)
+    qsizetype keyLine = -1;        // first matching key line in any matching section
+    qsizetype valueStart = -1;     // byte offset just after that line's "="
 };
 
 Layout locate(const QByteArray& file, QByteArrayView section, QByteArrayView key) {
@@ -109,17 +114,19 @@ QByteArray profileValue(const QByteArray& file, const QByteArray& section, const
     const Line& line = layout.lines[layout.keyLine];
     // Read as the platform's own profile functions do: blanks, tabs and stray CRs around the
     // value are not part of it, nor is one pair of matching quotes around the whole of it.
-    QByteArrayView value = QByteArrayView(file).sliced(layout.valueStart, line.contentEnd - layout.valueStart);
+    QByteArrayView value =
+        QByteArrayView(file).sliced(layout.valueStart, line.contentEnd - layout.valueStart);
     auto aroundValue = [](char c) { return isBlank(c) || c == '\r'; };
     while (!value.isEmpty() && aroundValue(value.front())) value = value.sliced(1);
     while (!value.isEmpty() && aroundValue(value.back())) value.chop(1);
-    if (value.size() >= 2 && (value.front() == '"' || value.front() == '\'') && value.back() == value.front())
+    if (value.size() >= 2 && (value.front() == '"' || value.front() == '\'') &&
+        value.back() == value.front())
         value = value.sliced(1, value.size() - 2);
     return value.toByteArray();
 }
 
-QByteArray withProfileValue(const QByteArray& file, const QByteArray& section, const QByteArray& key,
-                            const QByteArray& value) {
+QByteArray withProfileValue(const QByteArray& file, const QByteArray& section,
+                            const QByteArray& key, const QByteArray& value) {
     const Layout layout = locate(file, section, key);
     if (layout.keyLine >= 0) {
         const Line& line = layout.lines[layout.keyLine];
@@ -143,7 +150,8 @@ QByteArray withProfileValue(const QByteArray& file, const QByteArray& section, c
     return out;
 }
 
-ProfileRead readProfileValue(const QString& path, const QByteArray& section, const QByteArray& key) {
+ProfileRead readProfileValue(const QString& path, const QByteArray& section,
+                             const QByteArray& key) {
     ProfileRead read;
     QByteArray bytes;
     switch (readWholeFile(path, &bytes)) {
@@ -160,8 +168,8 @@ ProfileRead readProfileValue(const QString& path, const QByteArray& section, con
     return read;
 }
 
-ProfileStatus writeProfileValue(const QString& path, const QByteArray& section, const QByteArray& key,
-                                const QByteArray& value) {
+ProfileStatus writeProfileValue(const QString& path, const QByteArray& section,
+                                const QByteArray& key, const QByteArray& value) {
     QByteArray old;
     // A file we cannot read may hold lines we would otherwise destroy.
     if (readWholeFile(path, &old) == FileRead::Unreadable) return ProfileStatus::Unreadable;

@@ -18,8 +18,8 @@ QByteArray profileValue(const QByteArray& file, const QByteArray& section, const
 
 // The file with the value written. New lines end in CR LF; a missing section is appended with its
 // key, a missing key is added after the section's last non-blank line.
-QByteArray withProfileValue(const QByteArray& file, const QByteArray& section, const QByteArray& key,
-                            const QByteArray& value);
+QByteArray withProfileValue(const QByteArray& file, const QByteArray& section,
+                            const QByteArray& key, const QByteArray& value);
 
 enum class ProfileStatus {
     Ok,          // read or written
@@ -37,7 +37,7 @@ struct ProfileRead {
 ProfileRead readProfileValue(const QString& path, const QByteArray& section, const QByteArray& key);
 
 // Replaces the file atomically with the value written; creates it when missing.
-ProfileStatus writeProfileValue(const QString& path, const QByteArray& section, const QByteArray& key,
-                                const QByteArray& value);
+ProfileStatus writeProfileValue(const QString& path, const QByteArray& section,
+                                const QByteArray& key, const QByteArray& value);
 
 }  // namespace zorvan

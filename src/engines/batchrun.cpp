@@ -6,7 +6,9 @@
 
 namespace zorvan {
 
-QString joinBatchRecord(const QStringList& fieldTexts) { return fieldTexts.join(QLatin1Char(',')); }
+QString joinBatchRecord(const QStringList& fieldTexts) {
+    return fieldTexts.join(QLatin1Char(','));
+}
 
 QString joinBatchRecord(const FigureValues& values) {
     QStringList texts;
@@ -35,7 +37,8 @@ bool BatchBook::store(QStringList& records, int index, const QString& record) {
     return true;
 }
 
-BatchRun::BatchRun(QObject* parent) : QObject(parent), deadlineMs_(CombinedQueryEngine::DefaultDeadlineMs) {}
+BatchRun::BatchRun(QObject* parent)
+    : QObject(parent), deadlineMs_(CombinedQueryEngine::DefaultDeadlineMs) {}
 
 BatchRun::~BatchRun() = default;
 
@@ -75,7 +78,9 @@ void BatchRun::query(const QString& domain) {
                                                            : &CombinedQueryEngine::finished;
     // A report still queued from a query since replaced must not pass for this one's, even if
     // its engine's memory went to this one.
-    connect(engine, doneSignal, this, [this, serial = ++serial_] { onDone(serial); }, Qt::QueuedConnection);
+    connect(
+        engine, doneSignal, this, [this, serial = ++serial_] { onDone(serial); },
+        Qt::QueuedConnection);
     engine->start(domain);
 }
 
@@ -109,8 +114,10 @@ void BatchRun::walkOn() {
         Q_EMIT domainStarted(position_, next);
         // A listener may have stopped the walk or started a query of its own.
         if (!self || serial_ != before || !walking_) return;
-        if (next.isEmpty()) queryPageRankOnly(next);
-        else query(next);
+        if (next.isEmpty())
+            queryPageRankOnly(next);
+        else
+            query(next);
     } else if (count == position_ + 1) {
         active_ = false;
         Q_EMIT finished();

@@ -4,8 +4,8 @@
 #include <QString>
 #include <QStringList>
 
-#include "vocab/figures.h"
 #include "engines/queryengine.h"
+#include "vocab/figures.h"
 
 namespace zorvan {
 
@@ -21,7 +21,7 @@ QStringList batchRecordPieces(const QString& record);
 // Keeps the records tied to the list they were stored for: records are indexed by position, so
 // once the list is reloaded with other entries they would show under the wrong domains.
 class BatchBook {
-public:
+  public:
     // The empty records a run starts with.
     static QStringList initialRecords() { return {QString(), QString()}; }
 
@@ -33,7 +33,7 @@ public:
     // False when the index is still out of reach.
     static bool store(QStringList& records, int index, const QString& record);
 
-private:
+  private:
     QStringList entries_;
     bool known_ = false;
 };
@@ -50,7 +50,7 @@ private:
 // listens may start another query, or delete the run, from any signal.
 class BatchRun : public QObject {
     Q_OBJECT
-public:
+  public:
     // When a domain is done: once the four batches of its query have ended (the PageRank lookup
     // may answer later, as in the window), or once every answer is in (the command).
     enum class DoneWhen { Batches, AllAnswers };
@@ -90,7 +90,7 @@ public:
     // The running or last query (nullptr before the first).
     const CombinedQueryEngine* current() const { return engine_; }
 
-Q_SIGNALS:
+  Q_SIGNALS:
     // A walk moved on to the entry at index and is about to query it.
     void domainStarted(int index, const QString& domain);
     void figureReady(zorvan::Figure figure, const QString& text);
@@ -101,7 +101,7 @@ Q_SIGNALS:
     // A service asked its host to wait (patient queries only).
     void waiting(const QString& host, double seconds, const QString& reason);
 
-private:
+  private:
     CombinedQueryEngine* replaceEngine();
     void onDone(quint64 serial);
     void walkOn();

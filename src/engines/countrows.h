@@ -5,9 +5,9 @@
 #include <QString>
 #include <functional>
 
-#include "vocab/figures.h"
 #include "engines/rules.h"
 #include "fetch/sequencer.h"
+#include "vocab/figures.h"
 
 namespace zorvan {
 

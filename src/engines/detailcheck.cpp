@@ -33,7 +33,8 @@ const QString BaiduNotFirst = QStringLiteral("不在第一位");
 const QString NoTitle = QStringLiteral("标题无法获取");
 
 // Google.
-const QString GoogleDayPrefix = QStringLiteral("/search?hl=zh-CN&newwindow=1&tbs=qdr%3Ad&q=site%3A");
+const QString GoogleDayPrefix =
+    QStringLiteral("/search?hl=zh-CN&newwindow=1&tbs=qdr%3Ad&q=site%3A");
 const QString GoogleWeekPrefix = QStringLiteral("/search?q=site:");
 const QString GoogleWeekSuffix = QStringLiteral("&hl=zh-CN&1&safe=1&tbs=qdr:w&sa");
 const QString GoogleTotalPrefix = QStringLiteral("/search?hl=zh-CN&q=site%3A");
@@ -70,8 +71,8 @@ namespace detail {
 
 QList<DetailField> resetFields() {
     using enum DetailField;
-    return {BaiduDay, BaiduWeek, BaiduMonth, BaiduTotal, BaiduSnapshot,
-            BaiduHomeFirst, GoogleWeek, GoogleDay, GoogleTotal, GoogleMonth};
+    return {BaiduDay,       BaiduWeek,  BaiduMonth, BaiduTotal,  BaiduSnapshot,
+            BaiduHomeFirst, GoogleWeek, GoogleDay,  GoogleTotal, GoogleMonth};
 }
 
 std::optional<QString> googleCount(const QString& page) {
@@ -92,7 +93,8 @@ std::optional<QString> monthEstimate(const QString& weekFigure) {
     if (!ok || !std::isfinite(week)) return std::nullopt;
     const double month = week * 7;
     if (!std::isfinite(month)) return std::nullopt;
-    if (month == std::floor(month) && std::fabs(month) < 1e15) return QString::number(month, 'f', 0);
+    if (month == std::floor(month) && std::fabs(month) < 1e15)
+        return QString::number(month, 'f', 0);
     return QString::number(month, 'g', 15);
 }
 
@@ -130,13 +132,15 @@ void readFirstResult(DetailSink& sink, const QString& page) {
 ChainStep baiduTotal(DetailSink& sink) {
     return [&sink](const Chain& chain) {
         const QString prefix = serviceBase(Role::Baidu) + BaiduSitePrefix;
-        fetchValue(chain, {prefix + domainInAddress(sink.domain()), Wording1Start, Wording1End},
-                   [&sink, chain, prefix](const ValueResult& first) {
-                       sink.setField(BaiduTotal, first.text);
-                       if (sink.field(BaiduTotal) != NotFound) return;
-                       fetchValue(chain, {prefix + domainInAddress(sink.domain()), Wording2Start, Wording2End},
-                                  [&sink](const ValueResult& second) { sink.setField(BaiduTotal, second.text); });
-                   });
+        fetchValue(
+            chain, {prefix + domainInAddress(sink.domain()), Wording1Start, Wording1End},
+            [&sink, chain, prefix](const ValueResult& first) {
+                sink.setField(BaiduTotal, first.text);
+                if (sink.field(BaiduTotal) != NotFound) return;
+                fetchValue(
+                    chain, {prefix + domainInAddress(sink.domain()), Wording2Start, Wording2End},
+                    [&sink](const ValueResult& second) { sink.setField(BaiduTotal, second.text); });
+            });
     };
 }
 
@@ -157,12 +161,13 @@ QList<ChainStep> BaiduDetailCheck(DetailSink& sink) {
     for (const auto& period : periods) {
         const DetailField field = period.field;
         const QString limit = QString::fromLatin1(period.limit);
-        steps.append(fetchPageText([&sink, limit] { return baiduSiteQuery(sink, limit); }, QStringLiteral("gb2312"),
-                                   [&sink, field](const QString& page) {
-                                       writeIfFound(sink, field, CutBetween(page, Wording1Start, Wording1End));
-                                       if (sink.field(field) == Reset)
-                                           writeIfFound(sink, field, CutBetween(page, Wording2Start, Wording2End));
-                                   }));
+        steps.append(fetchPageText(
+            [&sink, limit] { return baiduSiteQuery(sink, limit); }, QStringLiteral("gb2312"),
+            [&sink, field](const QString& page) {
+                writeIfFound(sink, field, CutBetween(page, Wording1Start, Wording1End));
+                if (sink.field(field) == Reset)
+                    writeIfFound(sink, field, CutBetween(page, Wording2Start, Wording2End));
+            }));
     }
     steps.append(baiduTotal(sink));
     steps.append(fetchPageText([&sink] { return baiduSiteQuery(sink); }, QStringLiteral("gb2312"),
@@ -174,20 +179,28 @@ QList<ChainStep> GoogleRecencyCheck(DetailSink& sink) {
     const QString base = serviceBase(Role::Google);
     const QString utf8 = QStringLiteral("UTF-8");
     const auto address = [&sink, base](const QString& prefix, const QString& suffix = QString()) {
-        return [&sink, base, prefix, suffix]() -> QString { return base + prefix + domainInAddress(sink.domain()) + suffix; };
+        return [&sink, base, prefix, suffix]() -> QString {
+            return base + prefix + domainInAddress(sink.domain()) + suffix;
+        };
     };
     return {
-        fetchPageText(address(GoogleDayPrefix), utf8,
-                      [&sink](const QString& page) { writeIfFound(sink, GoogleDay, googleCount(page)); }),
-        fetchPageText(address(GoogleWeekPrefix, GoogleWeekSuffix), utf8,
-                      [&sink](const QString& page) { writeIfFound(sink, GoogleWeek, googleCount(page)); }),
-        fetchPageText(address(GoogleTotalPrefix), utf8, [&sink](const QString& page) {
-            writeIfFound(sink, GoogleTotal, googleCount(page));
-            // As for Baidu: a page without a cited first result compares nothing, never a previous host.
-            const QString cited = CutBetween(page, CiteStart, CiteEnd).value_or(QString());
-            sink.setField(GoogleHomeFirst, isHomePage(cited, sink.domain()) ? HomeFirst : GoogleNotFirst);
-            writeIfFound(sink, GoogleMonth, monthEstimate(sink.field(GoogleWeek)));
-        }),
+        fetchPageText(
+            address(GoogleDayPrefix), utf8,
+            [&sink](const QString& page) { writeIfFound(sink, GoogleDay, googleCount(page)); }),
+        fetchPageText(
+            address(GoogleWeekPrefix, GoogleWeekSuffix), utf8,
+            [&sink](const QString& page) { writeIfFound(sink, GoogleWeek, googleCount(page)); }),
+        fetchPageText(
+            address(GoogleTotalPrefix), utf8,
+            [&sink](const QString& page) {
+                writeIfFound(sink, GoogleTotal, googleCount(page));
+                // As for Baidu: a page without a cited first result compares nothing, never a
+                // previous host.
+                const QString cited = CutBetween(page, CiteStart, CiteEnd).value_or(QString());
+                sink.setField(GoogleHomeFirst,
+                              isHomePage(cited, sink.domain()) ? HomeFirst : GoogleNotFirst);
+                writeIfFound(sink, GoogleMonth, monthEstimate(sink.field(GoogleWeek)));
+            }),
     };
 }
 
@@ -204,7 +217,8 @@ void detailFinalPass(DetailSink& sink) {
     replaceIf(sink, GoogleDay, Reset, NoneToday);
     replaceIf(sink, GoogleMonth, Reset, NoneIndexed);
     replaceIf(sink, GoogleTotal, Reset, NoneIndexed);
-    sink.setField(GoogleLatest, sink.field(GoogleDay) == NoneToday ? NoSnapshotToday : todayShortDate());
+    sink.setField(GoogleLatest,
+                  sink.field(GoogleDay) == NoneToday ? NoSnapshotToday : todayShortDate());
 }
 
 void runDetailCheck(RequestSequencer& requests, DetailSink& sink) {

@@ -12,7 +12,7 @@ namespace zorvan {
 // What the detail check reads and writes: the domain box and the fields of the detail grid. The
 // check knows no window; the main window adapts itself to this.
 class DetailSink {
-public:
+  public:
     virtual ~DetailSink() = default;
     virtual QString domain() const = 0;
     // Replaces the text of the domain box (the check lower-cases a capitalised domain).

@@ -19,7 +19,9 @@ void pageRankLookupAsync(const Chain& chain, const FigureRule& rule, const QStri
     const QString lookup = expandRuleUrl(rule.url, domain);
     chain.fetch(lookup, [=, done = std::move(done)](const FetchResult& first) {
         const QString page = BytesToText(first.body, QStringLiteral("UTF-8"));
-        const auto frame = pageVerdict(first, page) == Verdict::Ok ? CutBetween(page, rule.start, rule.end) : std::nullopt;
+        const auto frame = pageVerdict(first, page) == Verdict::Ok
+                               ? CutBetween(page, rule.start, rule.end)
+                               : std::nullopt;
         if (!frame) {
             done(valueNotFound(lookup, rule.start, first, page));
             return;
@@ -29,7 +31,9 @@ void pageRankLookupAsync(const Chain& chain, const FigureRule& rule, const QStri
             const QString answer = BytesToText(second.body, QStringLiteral("UTF-8"));
             ValueResult r = valueNotFound(rankUrl, rule.rankStart, second, answer);
             r.ms += first.elapsedMs;
-            auto rank = r.verdict == Verdict::NotFound ? CutBetween(answer, rule.rankStart, rule.rankEnd) : std::nullopt;
+            auto rank = r.verdict == Verdict::NotFound
+                            ? CutBetween(answer, rule.rankStart, rule.rankEnd)
+                            : std::nullopt;
             if (rank) {
                 rank->remove(QStringLiteral("1:1:"));
                 r.text = rank->contains(u':') ? QStringLiteral("0") : capValue(*rank);

@@ -41,11 +41,14 @@ void CombinedQueryEngine::start(const QString& domain) {
     begin(domain, window, worker);
 }
 
-void CombinedQueryEngine::startPageRankOnly(const QString& domain) { begin(domain, {{Step::PageRank}}, {}); }
+void CombinedQueryEngine::startPageRankOnly(const QString& domain) {
+    begin(domain, {{Step::PageRank}}, {});
+}
 
 // A new start drops whatever an earlier one still had in flight. A receiver may delete the
 // engine, or start it again, from any signal: the sequencer then touches nothing more.
-void CombinedQueryEngine::begin(const QString& domain, const QList<Step>& window, const QList<Step>& worker) {
+void CombinedQueryEngine::begin(const QString& domain, const QList<Step>& window,
+                                const QList<Step>& worker) {
     requests_->reset(deadlineMs_);
     rules_ = effectiveRules().rules;
     domain_ = domain;
@@ -81,7 +84,8 @@ ChainStep CombinedQueryEngine::stepFor(const QueryStep& step) {
     }
     const Figure figure = step.figure;
     return [this, figure](const Chain& chain) {
-        runCountRowAsync(chain, rules_[figure], domain_, [this, figure](const ValueResult& r) { deliver(figure, r); });
+        runCountRowAsync(chain, rules_[figure], domain_,
+                         [this, figure](const ValueResult& r) { deliver(figure, r); });
     };
 }
 

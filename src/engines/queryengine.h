@@ -6,9 +6,9 @@
 #include <QString>
 
 #include "engines/countrows.h"
-#include "vocab/figures.h"
 #include "engines/rules.h"
 #include "fetch/sequencer.h"
+#include "vocab/figures.h"
 
 namespace zorvan {
 
@@ -32,7 +32,7 @@ struct QueryStep;
 // a pace kept or a wait a service asked for never turns into "X".
 class CombinedQueryEngine : public QObject {
     Q_OBJECT
-public:
+  public:
     explicit CombinedQueryEngine(QObject* parent = nullptr);
     ~CombinedQueryEngine() override;
 
@@ -56,7 +56,7 @@ public:
     // All four batches have ended: every figure but PageRank has arrived.
     bool isComplete() const { return batchesDone_ == BatchCount; }
 
-Q_SIGNALS:
+  Q_SIGNALS:
     void figureReady(zorvan::Figure figure, const QString& text);
     // Four times per full query: the window batch, then (in any interleaving with it) the engine,
     // Youdao and Sogou/Yahoo batches.
@@ -68,8 +68,9 @@ Q_SIGNALS:
     // A service asked its host to wait (only when patient).
     void waiting(const QString& host, double seconds, const QString& reason);
 
-private:
-    void begin(const QString& domain, const QList<QueryStep>& window, const QList<QueryStep>& worker);
+  private:
+    void begin(const QString& domain, const QList<QueryStep>& window,
+               const QList<QueryStep>& worker);
     ChainStep stepFor(const QueryStep& step);
     void deliver(Figure figure, const ValueResult& result);
 

@@ -19,7 +19,6 @@
 namespace zorvan {
 namespace {
 
-
 // The keys of a rule, in the order they are printed.
 struct Key {
     const char* name;
@@ -41,9 +40,12 @@ const Key keys[] = {
 
 bool applies(const Key& key, Figure figure) {
     switch (key.applies) {
-        case Key::Any: return true;
-        case Key::NotPageRank: return figure != Figure::PageRank;
-        case Key::PageRankOnly: return figure == Figure::PageRank;
+        case Key::Any:
+            return true;
+        case Key::NotPageRank:
+            return figure != Figure::PageRank;
+        case Key::PageRankOnly:
+            return figure == Figure::PageRank;
     }
     return false;
 }
@@ -59,7 +61,8 @@ std::optional<QString> unknownPlaceholder(const QString& url, bool frameAllowed)
     for (qsizetype open = url.indexOf(u'{'); open >= 0; open = url.indexOf(u'{', open + 1)) {
         const qsizetype close = url.indexOf(u'}', open);
         if (close < 0) return url.mid(open);
-        if (!knownPlaceholder(url.mid(open + 1, close - open - 1), frameAllowed)) return url.mid(open, close - open + 1);
+        if (!knownPlaceholder(url.mid(open + 1, close - open - 1), frameAllowed))
+            return url.mid(open, close - open + 1);
         open = close;
     }
     return std::nullopt;
@@ -110,8 +113,10 @@ QList<std::pair<QString, int>> repeatedKeys(const QByteArray& bytes) {
             while (end < bytes.size() && bytes[end] != '"') end += bytes[end] == '\\' ? 2 : 1;
             if (depth == 1 && expectKey) {
                 const QByteArray literal = bytes.mid(i, end - i + 1);
-                const QString name = QJsonDocument::fromJson('[' + literal + ']').array().first().toString();
-                auto it = std::find_if(counts.begin(), counts.end(), [&](const auto& n) { return n.first == name; });
+                const QString name =
+                    QJsonDocument::fromJson('[' + literal + ']').array().first().toString();
+                auto it = std::find_if(counts.begin(), counts.end(),
+                                       [&](const auto& n) { return n.first == name; });
                 if (it == counts.end())
                     counts.append({name, 1});
                 else
@@ -133,8 +138,8 @@ QList<std::pair<QString, int>> repeatedKeys(const QByteArray& bytes) {
 }
 
 // One rule's fields over the figure's rule; the problems of those that cannot be used.
-void applyRule(const QString& name, Figure figure, const QJsonObject& fields, const QString& fileName,
-               LoadedRules& out) {
+void applyRule(const QString& name, Figure figure, const QJsonObject& fields,
+               const QString& fileName, LoadedRules& out) {
     for (auto field = fields.begin(); field != fields.end(); ++field) {
         const auto key = std::find_if(std::begin(keys), std::end(keys), [&](const Key& k) {
             return field.key() == QLatin1String(k.name) && applies(k, figure);
@@ -178,10 +183,18 @@ QString jsonString(const QString& text) {
 const RuleSet& builtinRules() {
     static const RuleSet rules = [] {
         RuleSet r;
-        for (const auto* batch : {&windowBatchRows(), &engineBatchRows(), &youdaoBatchRows(), &sogouYahooBatchRows()})
+        for (const auto* batch :
+             {&windowBatchRows(), &engineBatchRows(), &youdaoBatchRows(), &sogouYahooBatchRows()})
             for (const CountRow& row : *batch)
-                r[row.figure] = {QStringLiteral("http://{host:") + row.role + u'}' + row.prefix + QStringLiteral("{domain}"),
-                                 row.start, row.end, row.fallbackStart, row.fallbackEnd, {}, {}, {}};
+                r[row.figure] = {QStringLiteral("http://{host:") + row.role + u'}' + row.prefix +
+                                     QStringLiteral("{domain}"),
+                                 row.start,
+                                 row.end,
+                                 row.fallbackStart,
+                                 row.fallbackEnd,
+                                 {},
+                                 {},
+                                 {}};
         r[Figure::PageRank] = builtinPageRankRule();
         return r;
     }();
@@ -193,7 +206,8 @@ QString describeProblem(const RulesProblem& p) {
     const QString where = p.file + QStringLiteral(": \"") + p.rule + QStringLiteral("\".") + p.key;
     const QString kept = QStringLiteral("; its built-in value is used");
     switch (p.kind) {
-        case RulesProblem::Unreadable: return p.file + QStringLiteral(": cannot be read") + builtIn;
+        case RulesProblem::Unreadable:
+            return p.file + QStringLiteral(": cannot be read") + builtIn;
         case RulesProblem::Syntax:
             return QStringLiteral("%1:%2:%3: not valid JSON: %4 (at byte %5)")
                        .arg(p.file)
@@ -204,26 +218,32 @@ QString describeProblem(const RulesProblem& p) {
                    builtIn;
         case RulesProblem::NotAnObject:
             if (p.rule.isEmpty())
-                return p.file + QStringLiteral(": not an object: must hold one JSON object of rules") + builtIn;
+                return p.file +
+                       QStringLiteral(": not an object: must hold one JSON object of rules") +
+                       builtIn;
             return p.file + QStringLiteral(": rule \"") + p.rule +
                    QStringLiteral("\" must be a JSON object; its built-in values are used");
         case RulesProblem::UnknownRule:
             return p.file + QStringLiteral(": unknown rule \"") + p.rule +
                    QStringLiteral("\" ignored ('zorvan-cli rules' lists them)");
         case RulesProblem::UnknownKey:
-            return p.file + QStringLiteral(": unknown key \"") + p.key + QStringLiteral("\" in rule \"") + p.rule +
-                   QStringLiteral("\" ignored");
-        case RulesProblem::NotText: return where + QStringLiteral(" must be a string") + kept;
-        case RulesProblem::EmptyMarker: return where + QStringLiteral(" must not be empty") + kept;
-        case RulesProblem::BadScheme: return where + QStringLiteral(" must start with http:// or https://") + kept;
+            return p.file + QStringLiteral(": unknown key \"") + p.key +
+                   QStringLiteral("\" in rule \"") + p.rule + QStringLiteral("\" ignored");
+        case RulesProblem::NotText:
+            return where + QStringLiteral(" must be a string") + kept;
+        case RulesProblem::EmptyMarker:
+            return where + QStringLiteral(" must not be empty") + kept;
+        case RulesProblem::BadScheme:
+            return where + QStringLiteral(" must start with http:// or https://") + kept;
         case RulesProblem::BadPlaceholder:
             return where + QStringLiteral(" holds the unknown placeholder ") + p.detail + kept;
         case RulesProblem::DuplicateRule:
-            return p.file + QStringLiteral(": rule \"") + p.rule + QStringLiteral("\" is given ") + p.detail +
-                   QStringLiteral(" times; the last one is used");
+            return p.file + QStringLiteral(": rule \"") + p.rule + QStringLiteral("\" is given ") +
+                   p.detail + QStringLiteral(" times; the last one is used");
         case RulesProblem::BadInterval:
-            return where + QStringLiteral(" must be a whole number of milliseconds from 0 to %1; ignored")
-                               .arg(MostRoleInterval);
+            return where +
+                   QStringLiteral(" must be a whole number of milliseconds from 0 to %1; ignored")
+                       .arg(MostRoleInterval);
     }
     return QString();
 }
@@ -233,39 +253,54 @@ QString describeProblemInChinese(const RulesProblem& p) {
     const QString where = S("规则“") + p.rule + S("”的“") + p.key + S("”");
     const QString kept = S("，使用内置值。");
     switch (p.kind) {
-        case RulesProblem::Unreadable: return S("无法读取文件") + builtIn;
+        case RulesProblem::Unreadable:
+            return S("无法读取文件") + builtIn;
         case RulesProblem::Syntax:
-            return S("第 %1 行第 %2 列不是有效的 JSON（%3）").arg(p.line).arg(p.column).arg(p.detail) + builtIn;
+            return S("第 %1 行第 %2 列不是有效的 JSON（%3）")
+                       .arg(p.line)
+                       .arg(p.column)
+                       .arg(p.detail) +
+                   builtIn;
         case RulesProblem::NotAnObject:
             if (p.rule.isEmpty()) return S("文件应为一个 JSON 对象") + builtIn;
             return S("规则“") + p.rule + S("”应为 JSON 对象，该规则使用内置值。");
-        case RulesProblem::UnknownRule: return S("未知的规则“") + p.rule + S("”，已忽略。");
-        case RulesProblem::UnknownKey: return S("规则“") + p.rule + S("”中未知的字段“") + p.key + S("”，已忽略。");
-        case RulesProblem::NotText: return where + S("应为字符串") + kept;
-        case RulesProblem::EmptyMarker: return where + S("不能为空") + kept;
-        case RulesProblem::BadScheme: return where + S("应以 http:// 或 https:// 开头") + kept;
-        case RulesProblem::BadPlaceholder: return where + S("含有未知的占位符 ") + p.detail + kept;
+        case RulesProblem::UnknownRule:
+            return S("未知的规则“") + p.rule + S("”，已忽略。");
+        case RulesProblem::UnknownKey:
+            return S("规则“") + p.rule + S("”中未知的字段“") + p.key + S("”，已忽略。");
+        case RulesProblem::NotText:
+            return where + S("应为字符串") + kept;
+        case RulesProblem::EmptyMarker:
+            return where + S("不能为空") + kept;
+        case RulesProblem::BadScheme:
+            return where + S("应以 http:// 或 https:// 开头") + kept;
+        case RulesProblem::BadPlaceholder:
+            return where + S("含有未知的占位符 ") + p.detail + kept;
         case RulesProblem::DuplicateRule:
             return S("规则“") + p.rule + S("”出现了 ") + p.detail + S(" 次，使用最后一个。");
-        case RulesProblem::BadInterval: return where + S("应为 0 到 %1 之间的毫秒整数，已忽略。").arg(MostRoleInterval);
+        case RulesProblem::BadInterval:
+            return where + S("应为 0 到 %1 之间的毫秒整数，已忽略。").arg(MostRoleInterval);
     }
     return QString();
 }
 
 LoadedRules applyRulesFile(const QByteArray& json, const QString& fileName) {
     LoadedRules out{builtinRules(), {}, {}};
-    auto problem = [&](RulesProblem::Kind kind, const QString& rule = {}, const QString& key = {}) -> RulesProblem& {
+    auto problem = [&](RulesProblem::Kind kind, const QString& rule = {},
+                       const QString& key = {}) -> RulesProblem& {
         out.problems.append({kind, fileName, rule, key, {}});
         return out.problems.last();
     };
-    // A byte-order mark, as some editors write, is blanked so that offsets still count from the file's start.
+    // A byte-order mark, as some editors write, is blanked so that offsets still count from the
+    // file's start.
     QByteArray bytes = json;
     if (bytes.startsWith("\xEF\xBB\xBF")) bytes.replace(0, 3, "   ");
     QJsonParseError error{};
     const QJsonDocument document = QJsonDocument::fromJson(bytes, &error);
     // Another JSON value (null, a number) is well-formed but no object: the parser refuses it on
     // its own, so it is told apart by reading it as an array's element.
-    if (error.error != QJsonParseError::NoError && QJsonDocument::fromJson(QByteArray("[") + bytes + ']').isArray()) {
+    if (error.error != QJsonParseError::NoError &&
+        QJsonDocument::fromJson(QByteArray("[") + bytes + ']').isArray()) {
         problem(RulesProblem::NotAnObject);
         return out;
     }
@@ -303,7 +338,9 @@ LoadedRules applyRulesFile(const QByteArray& json, const QString& fileName) {
     return out;
 }
 
-QString rulesFilePath() { return dataDirectory() + QStringLiteral("/rules.json"); }
+QString rulesFilePath() {
+    return dataDirectory() + QStringLiteral("/rules.json");
+}
 
 LoadedRules effectiveRules() {
     struct Stamp {
@@ -322,15 +359,21 @@ LoadedRules effectiveRules() {
 
     const QString path = rulesFilePath();
     const QFileInfo info(path);
-    const Stamp stamp{path, info.exists(), info.exists() ? info.lastModified() : QDateTime(), info.size()};
+    const Stamp stamp{path, info.exists(), info.exists() ? info.lastModified() : QDateTime(),
+                      info.size()};
     QMutexLocker lock(&mutex);
     if (cache && cache->stamp == stamp) return cache->loaded;
     LoadedRules loaded{builtinRules(), {}, {}};
     QByteArray bytes;
     switch (readWholeFile(path, &bytes)) {
-        case FileRead::Missing: break;
-        case FileRead::Unreadable: loaded.problems.append({RulesProblem::Unreadable, path, {}, {}, {}}); break;
-        case FileRead::Ok: loaded = applyRulesFile(bytes, path); break;
+        case FileRead::Missing:
+            break;
+        case FileRead::Unreadable:
+            loaded.problems.append({RulesProblem::Unreadable, path, {}, {}, {}});
+            break;
+        case FileRead::Ok:
+            loaded = applyRulesFile(bytes, path);
+            break;
     }
     cache = Cache{stamp, loaded};
     return loaded;
@@ -347,17 +390,22 @@ QString rulesJson(const RuleSet& rules, const RoleIntervals& intervals) {
             // A rule without a second wording prints none, as the built-in rows have none; one
             // whose built-in second wording was removed prints the removal, or reading the
             // printed file back would bring that wording back.
-            const bool fallback = key.member == &FigureRule::fallbackStart || key.member == &FigureRule::fallbackEnd;
-            if (fallback && rule.fallbackStart.isEmpty() && builtinRules()[f.figure].fallbackStart.isEmpty()) continue;
-            fields.append(QStringLiteral("    \"") + QLatin1String(key.name) + QStringLiteral("\": ") + jsonString(value));
+            const bool fallback =
+                key.member == &FigureRule::fallbackStart || key.member == &FigureRule::fallbackEnd;
+            if (fallback && rule.fallbackStart.isEmpty() &&
+                builtinRules()[f.figure].fallbackStart.isEmpty())
+                continue;
+            fields.append(QStringLiteral("    \"") + QLatin1String(key.name) +
+                          QStringLiteral("\": ") + jsonString(value));
         }
-        members.append(QStringLiteral("  \"") + f.key + QStringLiteral("\": {\n") + fields.join(QStringLiteral(",\n")) +
-                       QStringLiteral("\n  }"));
+        members.append(QStringLiteral("  \"") + f.key + QStringLiteral("\": {\n") +
+                       fields.join(QStringLiteral(",\n")) + QStringLiteral("\n  }"));
     }
     if (!intervals.isEmpty()) {
         QStringList gaps;
         for (auto it = intervals.cbegin(); it != intervals.cend(); ++it)
-            gaps.append(QStringLiteral("    ") + jsonString(it.key()) + QStringLiteral(": ") + QString::number(it.value()));
+            gaps.append(QStringLiteral("    ") + jsonString(it.key()) + QStringLiteral(": ") +
+                        QString::number(it.value()));
         members.append(QStringLiteral("  \"intervals\": {\n") + gaps.join(QStringLiteral(",\n")) +
                        QStringLiteral("\n  }"));
     }

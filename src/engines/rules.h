@@ -30,12 +30,12 @@ struct FigureRule {
 
 // One rule per figure, named by the figure's key ("indexed.bing", "pagerank").
 class RuleSet {
-public:
+  public:
     const FigureRule& operator[](Figure f) const { return rules_[size_t(f)]; }
     FigureRule& operator[](Figure f) { return rules_[size_t(f)]; }
     bool operator==(const RuleSet&) const = default;
 
-private:
+  private:
     std::array<FigureRule, FigureCount> rules_;
 };
 
@@ -45,8 +45,8 @@ const RuleSet& builtinRules();
 // Something in a rules file that could not be used; the built-in value stands in for it.
 struct RulesProblem {
     enum Kind {
-        Unreadable,      // detail: why
-        Syntax,          // detail: the parser's message; line, column, offset (bytes)
+        Unreadable,  // detail: why
+        Syntax,      // detail: the parser's message; line, column, offset (bytes)
         NotAnObject,
         UnknownRule,     // rule
         UnknownKey,      // rule, key

@@ -9,7 +9,8 @@
 
 namespace zorvan {
 
-ServiceCheck::ServiceCheck(QObject* parent) : QObject(parent), requests_(new RequestSequencer(this)) {
+ServiceCheck::ServiceCheck(QObject* parent)
+    : QObject(parent), requests_(new RequestSequencer(this)) {
     connect(requests_, &RequestSequencer::idle, this, &ServiceCheck::finished);
 }
 
@@ -20,7 +21,8 @@ void ServiceCheck::start(const QString& domain, const QList<Figure>& only) {
 }
 
 void ServiceCheck::start(const QString& domain, const RuleSet& rules, const QList<Figure>& only) {
-    // As in a query: a host that did not answer is not asked again, and nothing outlives the deadline.
+    // As in a query: a host that did not answer is not asked again, and nothing outlives the
+    // deadline.
     requests_->reset(CombinedQueryEngine::DefaultDeadlineMs);
     domain_ = domain;
     rules_ = rules;
@@ -29,14 +31,17 @@ void ServiceCheck::start(const QString& domain, const RuleSet& rules, const QLis
     QMap<QString, QList<ChainStep>> chains;
     for (const FigureInfo& f : figureTable()) {
         if (!only.isEmpty() && !only.contains(f.figure)) continue;
-        chains[addressAuthority(expandRuleUrl(rules_[f.figure].url, domain))].append(stepFor(int(rows_.size())));
+        chains[addressAuthority(expandRuleUrl(rules_[f.figure].url, domain))].append(
+            stepFor(int(rows_.size())));
         rows_.append({f.figure, f.key, false, {}});
     }
     if (chains.isEmpty()) {
-        QMetaObject::invokeMethod(requests_, [this] { Q_EMIT finished(); }, Qt::QueuedConnection);
+        QMetaObject::invokeMethod(
+            requests_, [this] { Q_EMIT finished(); }, Qt::QueuedConnection);
         return;
     }
-    for (auto chain = chains.cbegin(); chain != chains.cend(); ++chain) requests_->run(chain.key(), chain.value());
+    for (auto chain = chains.cbegin(); chain != chains.cend(); ++chain)
+        requests_->run(chain.key(), chain.value());
 }
 
 ChainStep ServiceCheck::stepFor(int row) {
@@ -59,9 +64,15 @@ QString oneLine(const QString& text) {
     out.reserve(text.size());
     for (const QChar c : text) {
         switch (c.unicode()) {
-            case '\r': out += QStringLiteral("\\r"); break;
-            case '\n': out += QStringLiteral("\\n"); break;
-            case '\t': out += QStringLiteral("\\t"); break;
+            case '\r':
+                out += QStringLiteral("\\r");
+                break;
+            case '\n':
+                out += QStringLiteral("\\n");
+                break;
+            case '\t':
+                out += QStringLiteral("\\t");
+                break;
             default:
                 if (c.category() == QChar::Other_Control)
                     out += QStringLiteral("\\x%1").arg(int(c.unicode()), 2, 16, QLatin1Char('0'));

@@ -4,9 +4,9 @@
 #include <QObject>
 #include <QString>
 
-#include "vocab/figures.h"
 #include "engines/rules.h"
 #include "fetch/sequencer.h"
+#include "vocab/figures.h"
 
 namespace zorvan {
 
@@ -25,7 +25,7 @@ struct CheckRow {
 // aborts what is in flight.
 class ServiceCheck : public QObject {
     Q_OBJECT
-public:
+  public:
     explicit ServiceCheck(QObject* parent = nullptr);
     ~ServiceCheck() override;
 
@@ -37,11 +37,11 @@ public:
     const QList<CheckRow>& rows() const { return rows_; }
     bool isFinished() const { return requests_->isIdle(); }
 
-Q_SIGNALS:
+  Q_SIGNALS:
     void rowDone(int row);
     void finished();
 
-private:
+  private:
     ChainStep stepFor(int row);
 
     QString domain_;

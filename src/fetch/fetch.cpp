@@ -1,5 +1,7 @@
 #include "fetch/fetch.h"
 
+#include <zlib.h>
+
 #include <QElapsedTimer>
 #include <QNetworkAccessManager>
 #include <QNetworkReply>
@@ -9,10 +11,9 @@
 #include <QThreadStorage>
 #include <QTimer>
 #include <atomic>
+#include <cctype>
 #include <map>
 #include <memory>
-#include <cctype>
-#include <zlib.h>
 
 #include "fetch/platform.h"
 #include "fetch/proxies.h"
@@ -61,8 +62,16 @@ bool isProxyError(QNetworkReply::NetworkError error) {
 bool mustEscape(unsigned char c) {
     if (c <= 0x20 || c >= 0x7F) return true;
     switch (c) {
-        case '"': case '#': case '<': case '>': case '\\': case '^': case '`':
-        case '{': case '|': case '}':
+        case '"':
+        case '#':
+        case '<':
+        case '>':
+        case '\\':
+        case '^':
+        case '`':
+        case '{':
+        case '|':
+        case '}':
             return true;
         default:
             return false;
@@ -70,23 +79,30 @@ bool mustEscape(unsigned char c) {
 }
 
 // Errors of the connection itself: the service never answered.
-bool isTransportError(QNetworkReply::NetworkError error) { return error > 0 && error < 100; }
+bool isTransportError(QNetworkReply::NetworkError error) {
+    return error > 0 && error < 100;
+}
 
 QString noAnswerDetail(QNetworkReply::NetworkError error) {
     switch (error) {
-        case QNetworkReply::ConnectionRefusedError: return QStringLiteral("连接被拒绝");
-        case QNetworkReply::RemoteHostClosedError: return QStringLiteral("连接被重置");
-        case QNetworkReply::HostNotFoundError: return QStringLiteral("找不到主机");
+        case QNetworkReply::ConnectionRefusedError:
+            return QStringLiteral("连接被拒绝");
+        case QNetworkReply::RemoteHostClosedError:
+            return QStringLiteral("连接被重置");
+        case QNetworkReply::HostNotFoundError:
+            return QStringLiteral("找不到主机");
         case QNetworkReply::TimeoutError:
-        case QNetworkReply::OperationCanceledError: return QStringLiteral("超时");
-        default: return QStringLiteral("网络错误");
+        case QNetworkReply::OperationCanceledError:
+            return QStringLiteral("超时");
+        default:
+            return QStringLiteral("网络错误");
     }
 }
 
 // Inflates a gzip or deflate body as it arrives. Qt's own decompression is off: it notices a
 // bomb only after gigabytes, and then warns on stderr; here the body cap holds for decoded bytes.
 class Inflater {
-public:
+  public:
     enum Result { More, Full, Corrupt };
 
     Inflater() = default;
@@ -128,7 +144,7 @@ public:
         return More;
     }
 
-private:
+  private:
     bool reset(int windowBits) {
         if (active_) inflateEnd(&stream_);
         stream_ = z_stream{};
@@ -146,7 +162,7 @@ private:
 
 // One GET in flight. Owns its reply; reports once, through the event loop, then deletes itself.
 class PageFetch final : public QObject {
-public:
+  public:
     PageFetch(const QUrl& url, const FetchOptions& options, QObject* context,
               std::function<void(const FetchResult&)> done)
         : QObject(context), options_(options), done_(std::move(done)) {
@@ -173,10 +189,11 @@ public:
         deadline_.start(options_.timeoutMs);
     }
 
-private:
+  private:
     void onMetaData() {
         const QVariant length = reply_->header(QNetworkRequest::ContentLengthHeader);
-        if (!options_.truncateAtCap && length.isValid() && length.toLongLong() >= options_.maxBodyBytes) {
+        if (!options_.truncateAtCap && length.isValid() &&
+            length.toLongLong() >= options_.maxBodyBytes) {
             tooBig_ = true;
             reply_->abort();
             return;
@@ -225,14 +242,18 @@ private:
         result.elapsedMs = clock_.elapsed();
         // A proxy that lets a request time out fails it as much as one that refuses.
         if (options_.proxy >= 0)
-            ProxyPool::global().noteResult(options_.proxy,
-                                           result.proxyFailed || (timedOut_ && options_.timeoutMs > 0));
-        QMetaObject::invokeMethod(this, [this, result] {
-            // The receiver may delete this fetch's context, and so this fetch, from inside done.
-            const auto done = std::move(done_);
-            deleteLater();
-            done(result);
-        }, Qt::QueuedConnection);
+            ProxyPool::global().noteResult(
+                options_.proxy, result.proxyFailed || (timedOut_ && options_.timeoutMs > 0));
+        QMetaObject::invokeMethod(
+            this,
+            [this, result] {
+                // The receiver may delete this fetch's context, and so this fetch, from inside
+                // done.
+                const auto done = std::move(done_);
+                deleteLater();
+                done(result);
+            },
+            Qt::QueuedConnection);
     }
 
     FetchResult classify() {
@@ -293,7 +314,9 @@ private:
 
 }  // namespace
 
-FetchLimits fetchLimits() { return {timeoutMs.load(), maxBody.load()}; }
+FetchLimits fetchLimits() {
+    return {timeoutMs.load(), maxBody.load()};
+}
 
 void setFetchLimits(const FetchLimits& limits) {
     timeoutMs = limits.timeoutMs;
@@ -318,8 +341,10 @@ QUrl requestUrl(const QString& address) {
         const auto c = static_cast<unsigned char>(ch);
         // A "%" that starts no escape is sent as "%25"; left alone it would make the URL layer
         // re-encode every escape of the address, "%3A" of the prefixes included.
-        const bool strayPercent = c == '%' && !(i + 2 < utf8.size() && std::isxdigit(static_cast<unsigned char>(utf8[i + 1])) &&
-                                                 std::isxdigit(static_cast<unsigned char>(utf8[i + 2])));
+        const bool strayPercent =
+            c == '%' &&
+            !(i + 2 < utf8.size() && std::isxdigit(static_cast<unsigned char>(utf8[i + 1])) &&
+              std::isxdigit(static_cast<unsigned char>(utf8[i + 2])));
         if (mustEscape(c) || strayPercent) {
             encoded += '%';
             encoded += hex[c >> 4];
@@ -333,7 +358,8 @@ QUrl requestUrl(const QString& address) {
 
 QString addressAuthority(const QString& address) {
     const QUrl url = requestUrl(address);
-    return url.host() + u':' + QString::number(url.port(url.scheme() == QStringLiteral("https") ? 443 : 80));
+    return url.host() + u':' +
+           QString::number(url.port(url.scheme() == QStringLiteral("https") ? 443 : 80));
 }
 
 QString domainInAddress(const QString& domain) {
@@ -341,12 +367,23 @@ QString domainInAddress(const QString& domain) {
     out.reserve(domain.size());
     for (const QChar c : domain) {
         switch (c.unicode()) {
-            case '%': out += QStringLiteral("%25"); break;
-            case '&': out += QStringLiteral("%26"); break;
-            case '?': out += QStringLiteral("%3F"); break;
-            case '#': out += QStringLiteral("%23"); break;
-            case '+': out += QStringLiteral("%2B"); break;
-            default: out += c;
+            case '%':
+                out += QStringLiteral("%25");
+                break;
+            case '&':
+                out += QStringLiteral("%26");
+                break;
+            case '?':
+                out += QStringLiteral("%3F");
+                break;
+            case '#':
+                out += QStringLiteral("%23");
+                break;
+            case '+':
+                out += QStringLiteral("%2B");
+                break;
+            default:
+                out += c;
         }
     }
     return out;
@@ -383,8 +420,9 @@ void fetchAsync(const QString& address, const FetchOptions& options, QObject* co
 QString BytesToText(const QByteArray& bytes, const QString& charset) {
     // Code page 936 is what "gb2312" really means on the services' side: strict EUC-CN would
     // garble every GBK-only character.
-    const QString name =
-        charset.compare(QStringLiteral("gb2312"), Qt::CaseInsensitive) == 0 ? QStringLiteral("windows-936") : charset;
+    const QString name = charset.compare(QStringLiteral("gb2312"), Qt::CaseInsensitive) == 0
+                             ? QStringLiteral("windows-936")
+                             : charset;
     QStringDecoder decoder(name.toLatin1().constData(), QStringDecoder::Flag::Stateless);
     if (!decoder.isValid()) return {};
     QString text = decoder(bytes);
@@ -404,7 +442,9 @@ std::optional<QString> CutBetween(const QString& text, const QString& start, con
     return stop < 0 ? piece : piece.left(stop);
 }
 
-QString capValue(const QString& value) { return value.size() > MaxValueLength ? value.left(MaxValueLength) : value; }
+QString capValue(const QString& value) {
+    return value.size() > MaxValueLength ? value.left(MaxValueLength) : value;
+}
 
 void OpenQueryUrl(const QString& prefix, const QString& domain, const QString& suffix) {
     platform().openUrl(requestUrl(prefix + domainInAddress(domain) + suffix));

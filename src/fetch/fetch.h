@@ -20,10 +20,10 @@ enum class FetchOutcome {
 
 struct FetchResult {
     FetchOutcome outcome = FetchOutcome::Failed;
-    int status = 0;     // the HTTP status; 0 when none came
-    QByteArray body;    // the page; empty unless answered
-    QString detail;     // why it was not answered, in the user's words ("超时", "连接被拒绝" ...)
-    QString redirectedTo;  // where redirects led, when that is not the address asked; else empty
+    int status = 0;   // the HTTP status; 0 when none came
+    QByteArray body;  // the page; empty unless answered
+    QString detail;  // why it was not answered, in the user's words ("超时", "连接被拒绝" ...)
+    QString redirectedTo;   // where redirects led, when that is not the address asked; else empty
     QByteArray retryAfter;  // the answer's Retry-After header; empty when it sent none
     bool proxyFailed = false;  // the proxy itself refused, failed or asked for credentials
     qint64 elapsedMs = 0;

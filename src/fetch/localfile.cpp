@@ -1,5 +1,8 @@
 #include "fetch/localfile.h"
 
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <QFile>
 #include <QFileInfo>
 #include <QSaveFile>
@@ -11,8 +14,6 @@
 #include <csignal>
 #include <cstdio>
 #include <cstring>
-#include <sys/stat.h>
-#include <unistd.h>
 
 namespace zorvan {
 
@@ -28,7 +29,9 @@ QByteArray encodeAnsi(const QString& text) {
 
 namespace {
 
-bool ansiHolds(const QString& text) { return decodeAnsi(encodeAnsi(text)) == text; }
+bool ansiHolds(const QString& text) {
+    return decodeAnsi(encodeAnsi(text)) == text;
+}
 
 QString percentEscaped(const QString& typed) {
     QString out;
@@ -68,14 +71,18 @@ QString shownDomain(const QString& stored) {
     // Only a text that some typed domain is stored as is shown otherwise: a typed "xn--..." shares
     // its record with the domain it spells, and is shown as that domain.
     const QString candidates[] = {
-        stored.contains(QLatin1String("xn--"), Qt::CaseInsensitive) ? QUrl::fromAce(stored.toUtf8()) : QString(),
-        stored.contains(u'%') ? QString::fromUtf8(QByteArray::fromPercentEncoding(stored.toUtf8())) : QString()};
+        stored.contains(QLatin1String("xn--"), Qt::CaseInsensitive) ? QUrl::fromAce(stored.toUtf8())
+                                                                    : QString(),
+        stored.contains(u'%') ? QString::fromUtf8(QByteArray::fromPercentEncoding(stored.toUtf8()))
+                              : QString()};
     for (const QString& typed : candidates)
         if (!typed.isEmpty() && typed != stored && storedDomain(typed) == stored) return typed;
     return stored;
 }
 
-void prepareFileWrites() { std::signal(SIGXFSZ, SIG_IGN); }
+void prepareFileWrites() {
+    std::signal(SIGXFSZ, SIG_IGN);
+}
 
 FileRead readWholeFile(const QString& path, QByteArray* bytes) {
     bytes->clear();
@@ -103,7 +110,8 @@ bool writeAtomically(QSaveFile& file, const QByteArray& bytes, QString* error) {
     };
     if (!file.isOpen() && !file.open(QIODevice::WriteOnly)) return fail();
     keepOwnerAndGroup(file);
-    if (file.write(bytes) != bytes.size() || !file.flush() || file.error() != QFileDevice::NoError) {
+    if (file.write(bytes) != bytes.size() || !file.flush() ||
+        file.error() != QFileDevice::NoError) {
         if (error) *error = file.errorString();
         file.cancelWriting();
         file.commit();
@@ -140,16 +148,19 @@ bool writeRegularFile(const QString& path, const QByteArray& bytes, QString* err
     const bool exists = ::lstat(name.constData(), &old) == 0;
     if (!exists && errno != ENOENT) return fail(QString::fromLocal8Bit(std::strerror(errno)));
     if (exists && !S_ISREG(old.st_mode))
-        return fail(QStringLiteral("it is ") + notAFile(old.st_mode) + QStringLiteral("; it was left as it was"));
+        return fail(QStringLiteral("it is ") + notAFile(old.st_mode) +
+                    QStringLiteral("; it was left as it was"));
     const QFileInfo info(path);
-    QTemporaryFile temporary(info.absolutePath() + QStringLiteral("/.") + info.fileName() + QStringLiteral(".XXXXXX"));
+    QTemporaryFile temporary(info.absolutePath() + QStringLiteral("/.") + info.fileName() +
+                             QStringLiteral(".XXXXXX"));
     if (!temporary.open()) return fail(temporary.errorString());
     // A new file gets what the user's umask allows, as any program's output does; a replaced
     // one keeps its mode.
     const mode_t mask = ::umask(0);
     ::umask(mask);
     const mode_t mode = exists ? (old.st_mode & 07777) : (0666 & ~mask);
-    if (temporary.write(bytes) != bytes.size() || !temporary.flush()) return fail(temporary.errorString());
+    if (temporary.write(bytes) != bytes.size() || !temporary.flush())
+        return fail(temporary.errorString());
     if (::fchmod(temporary.handle(), mode) != 0 || ::fsync(temporary.handle()) != 0)
         return fail(QString::fromLocal8Bit(std::strerror(errno)));
     if (::rename(QFile::encodeName(temporary.fileName()).constData(), name.constData()) != 0)

@@ -20,7 +20,7 @@ inline const QString DirectExit = QStringLiteral("direct");
 // exit to it is paced on its own, so a request may leave by the exit whose turn comes first.
 // Thread-safe; times are milliseconds on the pacer's own monotonic clock.
 class HostPacer {
-public:
+  public:
     HostPacer();
     static HostPacer& global();
 
@@ -59,7 +59,7 @@ public:
     static constexpr qint64 MinSlowGapMs = 1000;
     static constexpr qint64 MaxGapMs = 60 * 1000;
 
-private:
+  private:
     struct Lane {
         qint64 nextStart = 0;
         qint64 lastStart = std::numeric_limits<qint64>::min() / 2;  // when a request last left

@@ -6,7 +6,7 @@ namespace zorvan {
 namespace {
 
 class DefaultPlatform final : public Platform {
-public:
+  public:
     MessageAnswer showMessage(const Message&) override { return MessageAnswer::Ok; }
     // A program without a desktop has no browser to hand an address to.
     void openUrl(const QUrl&) override {}
@@ -23,7 +23,9 @@ Platform& platform() {
     return p ? *p : defaultPlatform;
 }
 
-void setPlatform(Platform* p) { installed = p; }
+void setPlatform(Platform* p) {
+    installed = p;
+}
 
 void showInformation(QObject* parent, const QString& title, const QString& text) {
     platform().showMessage({parent, MessageIcon::Information, title, text, MessageButtons::Ok});
@@ -34,12 +36,16 @@ bool askOkCancel(QObject* parent, const QString& title, const QString& text) {
                                    MessageButtons::OkCancel}) == MessageAnswer::Ok;
 }
 
-QString shortDate(const QDate& date) { return date.toString(QStringLiteral("yyyy-M-d")); }
+QString shortDate(const QDate& date) {
+    return date.toString(QStringLiteral("yyyy-M-d"));
+}
 
 QString generalDateTime(const QDateTime& dateTime) {
     return dateTime.toString(QStringLiteral("yyyy-M-d H:mm:ss"));
 }
 
-QString todayShortDate() { return shortDate(platform().now().date()); }
+QString todayShortDate() {
+    return shortDate(platform().now().date());
+}
 
 }  // namespace zorvan

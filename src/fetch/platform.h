@@ -24,7 +24,7 @@ struct Message {
 };
 
 class Platform {
-public:
+  public:
     virtual ~Platform() = default;
     virtual MessageAnswer showMessage(const Message& message) = 0;
     virtual void openUrl(const QUrl& url) = 0;

@@ -19,7 +19,7 @@ struct PendingRequest {
     QString host;
     std::function<void(const FetchResult&)> handle;
     HostPacer::Slot slot;
-    QStringList exits;     // the ways out the slot was reserved among
+    QStringList exits;  // the ways out the slot was reserved among
     QString exit = DirectExit;
     int proxyRetries = 0;
     qint64 startedAt = 0;  // on the pacer's clock

@@ -65,9 +65,9 @@ Table& current() {
 }  // namespace
 
 QStringList hostRoles() {
-    return {Role::Baidu,  Role::Google, Role::Bing,      Role::Soso,        Role::Sogou,
-            Role::SogouRank, Role::Youdao, Role::Yahoo, Role::Alexa,       Role::ChinaRank,
-            Role::PageRank, Role::KeywordRank, Role::Maker};
+    return {Role::Baidu,     Role::Google,      Role::Bing,  Role::Soso,  Role::Sogou,
+            Role::SogouRank, Role::Youdao,      Role::Yahoo, Role::Alexa, Role::ChinaRank,
+            Role::PageRank,  Role::KeywordRank, Role::Maker};
 }
 
 void applyServiceOverrides(const QString& text) {
@@ -81,7 +81,8 @@ void applyServiceOverrides(const QString& text) {
         const QString role = line.left(eq).trimmed();
         const QString value = line.mid(eq + 1).trimmed();
         if (role == Role::Product) {
-            if (value.startsWith(QStringLiteral("http://")) || value.startsWith(QStringLiteral("https://")))
+            if (value.startsWith(QStringLiteral("http://")) ||
+                value.startsWith(QStringLiteral("https://")))
                 t.product = value;
         } else if (t.hosts.contains(role) && validHost(value)) {
             t.hosts[role] = value;
@@ -94,7 +95,9 @@ QString serviceHost(const QString& role) {
     return current().hosts.value(role);
 }
 
-QString serviceBase(const QString& role) { return QStringLiteral("http://") + serviceHost(role); }
+QString serviceBase(const QString& role) {
+    return QStringLiteral("http://") + serviceHost(role);
+}
 
 QString productAddress() {
     QMutexLocker lock(&mutex);
@@ -129,7 +132,11 @@ QString dataDirectory() {
     return dir;
 }
 
-QString configFilePath() { return dataDirectory() + QStringLiteral("/config.ini"); }
-QString historyFilePath() { return dataDirectory() + QStringLiteral("/history.txt"); }
+QString configFilePath() {
+    return dataDirectory() + QStringLiteral("/config.ini");
+}
+QString historyFilePath() {
+    return dataDirectory() + QStringLiteral("/history.txt");
+}
 
 }  // namespace zorvan

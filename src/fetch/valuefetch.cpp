@@ -8,20 +8,27 @@ namespace zorvan {
 
 QString verdictKey(Verdict verdict) {
     switch (verdict) {
-        case Verdict::Ok: return QStringLiteral("ok");
-        case Verdict::NotFound: return QStringLiteral("not-found");
-        case Verdict::Blocked: return QStringLiteral("blocked");
-        case Verdict::NoAnswer: return QStringLiteral("no-answer");
-        case Verdict::Error: return QStringLiteral("error");
-        case Verdict::NoProxy: return QStringLiteral("no-proxy");
+        case Verdict::Ok:
+            return QStringLiteral("ok");
+        case Verdict::NotFound:
+            return QStringLiteral("not-found");
+        case Verdict::Blocked:
+            return QStringLiteral("blocked");
+        case Verdict::NoAnswer:
+            return QStringLiteral("no-answer");
+        case Verdict::Error:
+            return QStringLiteral("error");
+        case Verdict::NoProxy:
+            return QStringLiteral("no-proxy");
     }
     return QString();
 }
 
 bool looksBlocked(int status, const QString& page) {
     if (status == 403 || status == 429) return true;
-    static const QStringList cues = {QStringLiteral("验证码"), QStringLiteral("安全验证"), QStringLiteral("异常流量"),
-                                     QStringLiteral("unusual traffic"), QStringLiteral("captcha")};
+    static const QStringList cues = {QStringLiteral("验证码"), QStringLiteral("安全验证"),
+                                     QStringLiteral("异常流量"), QStringLiteral("unusual traffic"),
+                                     QStringLiteral("captcha")};
     for (const QString& cue : cues)
         if (page.contains(cue, Qt::CaseInsensitive)) return true;
     return false;
@@ -29,11 +36,15 @@ bool looksBlocked(int status, const QString& page) {
 
 Verdict pageVerdict(const FetchResult& page, const QString& text) {
     switch (page.outcome) {
-        case FetchOutcome::NoAnswer: return Verdict::NoAnswer;
-        case FetchOutcome::NoProxy: return Verdict::NoProxy;
+        case FetchOutcome::NoAnswer:
+            return Verdict::NoAnswer;
+        case FetchOutcome::NoProxy:
+            return Verdict::NoProxy;
         case FetchOutcome::TooBig:
-        case FetchOutcome::Failed: return Verdict::Error;
-        case FetchOutcome::Answered: break;
+        case FetchOutcome::Failed:
+            return Verdict::Error;
+        case FetchOutcome::Answered:
+            break;
     }
     if (looksBlocked(page.status, text)) return Verdict::Blocked;
     return page.status >= 400 ? Verdict::Error : Verdict::Ok;
@@ -45,7 +56,8 @@ QString resultPageText(const FetchResult& page, const QString& charset) {
     return text;
 }
 
-ValueResult valueNotFound(const QString& url, const QString& start, const FetchResult& page, const QString& text) {
+ValueResult valueNotFound(const QString& url, const QString& start, const FetchResult& page,
+                          const QString& text) {
     ValueResult r;
     r.url = url;
     r.finalUrl = page.redirectedTo.isEmpty() ? url : page.redirectedTo;
@@ -57,7 +69,8 @@ ValueResult valueNotFound(const QString& url, const QString& start, const FetchR
     r.text = NotFound;
     r.verdict = pageVerdict(page, text);
     if (r.verdict == Verdict::Ok) r.verdict = Verdict::NotFound;
-    if (r.verdict == Verdict::Error && page.answered()) r.detail = QStringLiteral("HTTP %1").arg(page.status);
+    if (r.verdict == Verdict::Error && page.answered())
+        r.detail = QStringLiteral("HTTP %1").arg(page.status);
     return r;
 }
 
@@ -106,7 +119,8 @@ void FetchBudget::excuseWait(qint64 ms) {
 }
 
 void FetchBudget::noteResult(const QString& address, const FetchResult& result) {
-    if (result.outcome == FetchOutcome::NoAnswer && !silentHosts_.contains(addressAuthority(address)))
+    if (result.outcome == FetchOutcome::NoAnswer &&
+        !silentHosts_.contains(addressAuthority(address)))
         silentHosts_.insert(addressAuthority(address), result.detail);
 }
 
@@ -115,7 +129,8 @@ std::optional<QString> declaredCharset(const QString& page) {
 }
 
 QString valueCharset(const QString& declared) {
-    return declared == QStringLiteral("gb2312") ? QStringLiteral("gb2312") : QStringLiteral("UTF-8");
+    return declared == QStringLiteral("gb2312") ? QStringLiteral("gb2312")
+                                                : QStringLiteral("UTF-8");
 }
 
 std::optional<QString> cutValue(const QString& text, const QString& start, const QString& end) {
@@ -127,15 +142,20 @@ std::optional<QString> cutValue(const QString& text, const QString& start, const
 
 QString verdictReason(const ValueResult& result) {
     switch (result.verdict) {
-        case Verdict::Ok: return QString();
-        case Verdict::NotFound: return QStringLiteral("页面中没有找到标记：") + result.start;
+        case Verdict::Ok:
+            return QString();
+        case Verdict::NotFound:
+            return QStringLiteral("页面中没有找到标记：") + result.start;
         case Verdict::Blocked:
             return result.status == 403 || result.status == 429
                        ? QStringLiteral("疑似被拦截（HTTP %1）").arg(result.status)
                        : QStringLiteral("疑似被拦截（验证码）");
-        case Verdict::NoAnswer: return QStringLiteral("服务无应答（") + result.detail + QStringLiteral("）");
-        case Verdict::Error: return QStringLiteral("查询出错（") + result.detail + QStringLiteral("）");
-        case Verdict::NoProxy: return QStringLiteral("所有代理均已失效");
+        case Verdict::NoAnswer:
+            return QStringLiteral("服务无应答（") + result.detail + QStringLiteral("）");
+        case Verdict::Error:
+            return QStringLiteral("查询出错（") + result.detail + QStringLiteral("）");
+        case Verdict::NoProxy:
+            return QStringLiteral("所有代理均已失效");
     }
     return QString();
 }

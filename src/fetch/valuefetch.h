@@ -53,22 +53,23 @@ struct ValueRule {
 };
 
 struct ValueResult {
-    QString text;              // the value as a field shows it (commas removed), or "X"
+    QString text;  // the value as a field shows it (commas removed), or "X"
     Verdict verdict = Verdict::Error;
-    QString url;               // the address asked
-    QString finalUrl;          // the address the page came from: url unless a redirect led elsewhere
-    QString start;             // the start marker looked for
-    int status = 0;            // HTTP status of the page that was cut (0 when none)
-    qsizetype bytes = 0;       // size of that page's body
-    QString charset;           // the page's declared charset; empty when it declares none
-    QString detail;            // the fetch's own reason when it had no page ("超时" ...)
-    qint64 ms = 0;             // from the first request to the cut
+    QString url;          // the address asked
+    QString finalUrl;     // the address the page came from: url unless a redirect led elsewhere
+    QString start;        // the start marker looked for
+    int status = 0;       // HTTP status of the page that was cut (0 when none)
+    qsizetype bytes = 0;  // size of that page's body
+    QString charset;      // the page's declared charset; empty when it declares none
+    QString detail;       // the fetch's own reason when it had no page ("超时" ...)
+    qint64 ms = 0;        // from the first request to the cut
     bool found() const { return verdict == Verdict::Ok; }
 };
 
 // "X" for a value not found in a fetched page (text: its decoded body), with the verdict that
 // page deserves; the caller fills in the value when it finds one.
-ValueResult valueNotFound(const QString& url, const QString& start, const FetchResult& page, const QString& text);
+ValueResult valueNotFound(const QString& url, const QString& start, const FetchResult& page,
+                          const QString& text);
 
 // Shared by the requests of one combined query: a host that has not answered once is not asked
 // again, and no request outlives the query's deadline.
@@ -78,17 +79,20 @@ ValueResult valueNotFound(const QString& url, const QString& start, const FetchR
 // wait has answered. Waits of several streams at once count once, so the deadline moves by no
 // more than the wall time spent waiting. The waits themselves are bounded (caps, retry counts).
 class FetchBudget {
-public:
+  public:
     explicit FetchBudget(int deadlineMs);
     // The options for a request to address now; a timeout of 0 means "do not ask".
     FetchOptions optionsFor(const QString& address) const;
     void noteResult(const QString& address, const FetchResult& result);
-    // Why the address's host did not answer earlier ("连接被拒绝" ...); empty when it has not failed.
-    QString silence(const QString& address) const { return silentHosts_.value(addressAuthority(address)); }
+    // Why the address's host did not answer earlier ("连接被拒绝" ...); empty when it has not
+    // failed.
+    QString silence(const QString& address) const {
+        return silentHosts_.value(addressAuthority(address));
+    }
     // A request waits ms from now for its host's turn.
     void excuseWait(qint64 ms);
 
-private:
+  private:
     QElapsedTimer clock_;
     std::optional<qint64> deadlineAt_;  // on clock_; none: no deadline
     qint64 excusedUntil_ = 0;

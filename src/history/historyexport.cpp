@@ -50,16 +50,16 @@ bool writeHistoryWorkbook(const GridTexts& grid, const QString& path, QString* e
     for (int c = 0; c < sheetColumns && status == LXW_NO_ERROR; ++c)
         status = worksheet_set_column(sheet, lxw_col_t(c), lxw_col_t(c), columnWidth(c), centred);
     if (status == LXW_NO_ERROR)
-        status = worksheet_set_column(sheet, sheetColumns, LXW_COL_MAX - 1, LXW_DEF_COL_WIDTH, centred);
+        status =
+            worksheet_set_column(sheet, sheetColumns, LXW_COL_MAX - 1, LXW_DEF_COL_WIDTH, centred);
 
-    auto cellText = [&](int r, int c) {
-        return c < grid[r].size() ? grid[r][c] : QString();
-    };
+    auto cellText = [&](int r, int c) { return c < grid[r].size() ? grid[r][c] : QString(); };
     for (int c = 0; c < sheetColumns && status == LXW_NO_ERROR; ++c) {
         const QString text = grid.isEmpty() ? QString() : cellText(0, c);
         status = text.isEmpty()
                      ? worksheet_write_blank(sheet, 0, lxw_col_t(c), header)
-                     : worksheet_write_string(sheet, 0, lxw_col_t(c), workbookText(text).toUtf8().constData(), header);
+                     : worksheet_write_string(sheet, 0, lxw_col_t(c),
+                                              workbookText(text).toUtf8().constData(), header);
     }
     for (int r = 1; r < grid.size() && status == LXW_NO_ERROR; ++r) {
         for (int c = 0; c < grid[r].size() && status == LXW_NO_ERROR; ++c) {

@@ -1,5 +1,10 @@
 #include "history/historyfile.h"
 
+#include <fcntl.h>
+#include <sys/file.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <QDeadlineTimer>
 #include <QFile>
 #include <QLockFile>
@@ -8,11 +13,7 @@
 #include <algorithm>
 #include <chrono>
 #include <cstring>
-#include <fcntl.h>
-#include <sys/file.h>
-#include <sys/stat.h>
 #include <thread>
-#include <unistd.h>
 
 #include "fetch/localfile.h"
 #include "fetch/platform.h"
@@ -176,7 +177,8 @@ QByteArray savedHistoryBytes(const QByteArray& oldBytes, const QString& domain,
             const QByteArray day = encodeAnsi(today);
             qsizetype todayStart = -1, todayEnd = -1, lastEnd = s.lineEnd;
             forEachRecordLine(oldBytes, s, [&](qsizetype start, qsizetype end) {
-                const QByteArrayView recordLine = QByteArrayView(oldBytes).sliced(start, end - start);
+                const QByteArrayView recordLine =
+                    QByteArrayView(oldBytes).sliced(start, end - start);
                 const qsizetype eq = recordLine.indexOf('=');
                 if ((eq < 0 ? recordLine : recordLine.first(eq)) == day) {
                     todayStart = start;
@@ -214,8 +216,9 @@ QByteArray historyBytesWithRecords(const QByteArray& oldBytes, const QList<Dated
     for (const DatedRecord& r : records) {
         const QString line = HistoryRecord(r.date, r.values);
         const QStringList stored = historyRecords(bytes, r.domain);
-        const auto day = std::find_if(stored.cbegin(), stored.cend(),
-            [&](const QString& s) { return s.section(u'=', 0, 0) == r.date; });
+        const auto day = std::find_if(stored.cbegin(), stored.cend(), [&](const QString& s) {
+            return s.section(u'=', 0, 0) == r.date;
+        });
         if (day != stored.cend() && *day == line) {
             fates->append(RecordFate::Same);
             continue;
@@ -230,7 +233,9 @@ QByteArray historyBytesWithRecords(const QByteArray& oldBytes, const QList<Dated
 QByteArray historyBytesWithout(const QByteArray& oldBytes, const QString& domain) {
     const Section s = findSection(oldBytes, encodeAnsi(historyHeader(domain)));
     if (!s.found()) return QByteArray();
-    return CollapseBlankLines(oldBytes.first(s.lineStart) + QByteArrayView(oldBytes).sliced(s.end)) + crlfBytes;
+    return CollapseBlankLines(oldBytes.first(s.lineStart) +
+                              QByteArrayView(oldBytes).sliced(s.end)) +
+           crlfBytes;
 }
 
 QStringList historyDomains(const QByteArray& bytes) {
@@ -245,7 +250,8 @@ QStringList historyDomains(const QByteArray& bytes) {
         // "]" can be the second byte of a character: look for it in the text. A header the writer
         // wrote ends its line with "]", whatever "]" the domain holds.
         const QString text = decodeAnsi(trimSpaces(line).toByteArray());
-        const qsizetype close = text.endsWith(u']') && text.size() > 1 ? text.size() - 1 : text.indexOf(u']', 1);
+        const qsizetype close =
+            text.endsWith(u']') && text.size() > 1 ? text.size() - 1 : text.indexOf(u']', 1);
         if (close > 0) domains.append(shownDomain(text.sliced(1, close - 1)));
     }
     return domains;
@@ -262,7 +268,8 @@ QStringList historyRecords(const QByteArray& bytes, const QString& domain) {
     return records;
 }
 
-QList<bool> domainsWithRecordOn(const QByteArray& bytes, const QStringList& domains, const QString& date) {
+QList<bool> domainsWithRecordOn(const QByteArray& bytes, const QStringList& domains,
+                                const QString& date) {
     // One pass over the file: each header's first section counts, as it does for a save.
     const QByteArray day = encodeAnsi(date);
     QSet<QByteArray> seen, withDay;
@@ -283,7 +290,8 @@ QList<bool> domainsWithRecordOn(const QByteArray& bytes, const QStringList& doma
         }
     }
     QList<bool> saved;
-    for (const QString& domain : domains) saved.append(withDay.contains(encodeAnsi(historyHeader(domain))));
+    for (const QString& domain : domains)
+        saved.append(withDay.contains(encodeAnsi(historyHeader(domain))));
     return saved;
 }
 
@@ -335,9 +343,10 @@ bool removeOwnerlessLock(const QLockFile& lock, const QString& path) {
     if (fd < 0) return false;
     struct stat held, now;
     // Its age is looked at before the flock, which could otherwise meet the maker's own.
-    const bool removed = ::fstat(fd, &held) == 0 && S_ISREG(held.st_mode) && olderThan(held, ownerlessLockAge) &&
-                         ::flock(fd, LOCK_EX | LOCK_NB) == 0 && ::lstat(name.constData(), &now) == 0 &&
-                         now.st_dev == held.st_dev && now.st_ino == held.st_ino && ::unlink(name.constData()) == 0;
+    const bool removed = ::fstat(fd, &held) == 0 && S_ISREG(held.st_mode) &&
+                         olderThan(held, ownerlessLockAge) && ::flock(fd, LOCK_EX | LOCK_NB) == 0 &&
+                         ::lstat(name.constData(), &now) == 0 && now.st_dev == held.st_dev &&
+                         now.st_ino == held.st_ino && ::unlink(name.constData()) == 0;
     ::close(fd);
     return removed;
 }
@@ -348,7 +357,8 @@ FileError lockHistory(QLockFile& lock, const QString& lockPath) {
     const QDeadlineTimer deadline{std::chrono::minutes(historyLockWaitMinutes)};
     for (;;) {
         if (lock.tryLock(0)) return std::nullopt;
-        if (lock.error() != QLockFile::LockFailedError) return FileProblem{FileProblem::CannotLock, lockPath, {}};
+        if (lock.error() != QLockFile::LockFailedError)
+            return FileProblem{FileProblem::CannotLock, lockPath, {}};
         struct stat info;
         if (::lstat(QFile::encodeName(lockPath).constData(), &info) == 0 && !S_ISREG(info.st_mode))
             return FileProblem{FileProblem::LockIsFolder, lockPath, {}};
@@ -366,7 +376,8 @@ FileError changeHistoryFile(const QString& path, Change change) {
     QLockFile lock(lockPath);
     if (FileError problem = lockHistory(lock, lockPath)) return problem;
     QByteArray old;
-    if (readWholeFile(path, &old) == FileRead::Unreadable) return FileProblem{FileProblem::Unreadable, path, {}};
+    if (readWholeFile(path, &old) == FileRead::Unreadable)
+        return FileProblem{FileProblem::Unreadable, path, {}};
     const QByteArray bytes = change(old);
     QString error;
     if (!bytes.isNull() && !writeFileAtomically(path, bytes, &error))
@@ -378,33 +389,37 @@ FileError changeHistoryFile(const QString& path, Change change) {
 
 QString FileProblem::chinese() const {
     switch (kind) {
-    case Busy:
-        return QStringLiteral("另一个程序正在写入该文件（已等待%1分钟）").arg(historyLockWaitMinutes);
-    case LockIsFolder:
-        return QStringLiteral("锁文件的位置上是一个文件夹或特殊文件，不是锁文件：") + path +
-               QStringLiteral("\n请删除或移走它，然后再保存。");
-    case CannotLock:
-        return QStringLiteral("无法建立锁文件：") + path;
-    case Unreadable:
-        return QStringLiteral("文件无法读取");
-    case WriteFailed:
-        return detail;
+        case Busy:
+            return QStringLiteral("另一个程序正在写入该文件（已等待%1分钟）")
+                .arg(historyLockWaitMinutes);
+        case LockIsFolder:
+            return QStringLiteral("锁文件的位置上是一个文件夹或特殊文件，不是锁文件：") + path +
+                   QStringLiteral("\n请删除或移走它，然后再保存。");
+        case CannotLock:
+            return QStringLiteral("无法建立锁文件：") + path;
+        case Unreadable:
+            return QStringLiteral("文件无法读取");
+        case WriteFailed:
+            return detail;
     }
     return QString();
 }
 
 QString FileProblem::english() const {
     switch (kind) {
-    case Busy:
-        return QStringLiteral("another program kept the file locked for %1 minutes").arg(historyLockWaitMinutes);
-    case LockIsFolder:
-        return path + QStringLiteral(" is a folder or special file, not a lock file: remove or rename it, then save again");
-    case CannotLock:
-        return QStringLiteral("cannot make the lock file ") + path;
-    case Unreadable:
-        return QStringLiteral("the file cannot be read");
-    case WriteFailed:
-        return detail;
+        case Busy:
+            return QStringLiteral("another program kept the file locked for %1 minutes")
+                .arg(historyLockWaitMinutes);
+        case LockIsFolder:
+            return path + QStringLiteral(
+                              " is a folder or special file, not a lock file: remove or rename it, "
+                              "then save again");
+        case CannotLock:
+            return QStringLiteral("cannot make the lock file ") + path;
+        case Unreadable:
+            return QStringLiteral("the file cannot be read");
+        case WriteFailed:
+            return detail;
     }
     return QString();
 }
@@ -427,14 +442,16 @@ FileError SaveHistory(const QString& domain, const FigureValues& figures) {
 }
 
 FileError deleteDomainHistory(const QString& path, const QString& domain) {
-    return changeHistoryFile(path, [&](const QByteArray& old) { return historyBytesWithout(old, domain); });
+    return changeHistoryFile(
+        path, [&](const QByteArray& old) { return historyBytesWithout(old, domain); });
 }
 
 std::optional<QList<StoredRecord>> readStoredRecords(const QString& path, const QString& domain) {
     QByteArray bytes;
     if (readWholeFile(path, &bytes) == FileRead::Unreadable) return std::nullopt;
     QList<StoredRecord> records;
-    for (const QString& line : historyRecords(bytes, domain)) records.append(parseHistoryRecord(line));
+    for (const QString& line : historyRecords(bytes, domain))
+        records.append(parseHistoryRecord(line));
     return records;
 }
 

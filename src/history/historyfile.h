@@ -75,7 +75,8 @@ QStringList historyDomains(const QByteArray& bytes);
 QStringList historyRecords(const QByteArray& bytes, const QString& domain);
 
 // For each domain, whether its section holds a record of the date (a short date as stored).
-QList<bool> domainsWithRecordOn(const QByteArray& bytes, const QStringList& domains, const QString& date);
+QList<bool> domainsWithRecordOn(const QByteArray& bytes, const QStringList& domains,
+                                const QString& date);
 
 // The nine cells a record fills in the viewer: the date, then the seven engine fields and the
 // Alexa rank (missing pieces empty).
@@ -83,18 +84,18 @@ QStringList recordCells(const QString& record);
 
 // Every change of the file (read, change, replace) holds a lock file beside it (path + ".lock"),
 // so that the window and any number of commands may save at once without losing a record. A
-// writer waits for as long as a live process holds the lock, up to historyLockWaitMinutes; a lock file
-// that no process holds (left by a power cut, a crash, another host) is taken over once it is a
-// few seconds old. Each returns nothing on success, or why the file was left as it was.
+// writer waits for as long as a live process holds the lock, up to historyLockWaitMinutes; a lock
+// file that no process holds (left by a power cut, a crash, another host) is taken over once it is
+// a few seconds old. Each returns nothing on success, or why the file was left as it was.
 inline constexpr int historyLockWaitMinutes = 10;
 
 struct FileProblem {
     enum Kind {
-        Busy,           // the lock stayed held for the whole wait
-        LockIsFolder,   // a folder, or another kind of file, where the lock file goes
-        CannotLock,     // the lock file cannot be made (permissions, read-only folder)
-        Unreadable,     // the file exists but cannot be read: it is never rewritten
-        WriteFailed     // the replacement could not be written whole; the old file is kept
+        Busy,          // the lock stayed held for the whole wait
+        LockIsFolder,  // a folder, or another kind of file, where the lock file goes
+        CannotLock,    // the lock file cannot be made (permissions, read-only folder)
+        Unreadable,    // the file exists but cannot be read: it is never rewritten
+        WriteFailed    // the replacement could not be written whole; the old file is kept
     };
     Kind kind;
     QString path;    // the file or lock file concerned

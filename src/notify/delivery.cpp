@@ -18,21 +18,31 @@ constexpr qsizetype ShownAnswerChars = 300;
 // Qt's own error texts name the whole address, so the words come from here.
 QString failureWords(QNetworkReply::NetworkError error) {
     switch (error) {
-        case QNetworkReply::ConnectionRefusedError: return QStringLiteral("connection refused");
-        case QNetworkReply::RemoteHostClosedError: return QStringLiteral("connection closed by the host");
-        case QNetworkReply::HostNotFoundError: return QStringLiteral("host not found");
-        case QNetworkReply::SslHandshakeFailedError: return QStringLiteral("TLS handshake failed");
-        default: return QStringLiteral("network error %1").arg(int(error));
+        case QNetworkReply::ConnectionRefusedError:
+            return QStringLiteral("connection refused");
+        case QNetworkReply::RemoteHostClosedError:
+            return QStringLiteral("connection closed by the host");
+        case QNetworkReply::HostNotFoundError:
+            return QStringLiteral("host not found");
+        case QNetworkReply::SslHandshakeFailedError:
+            return QStringLiteral("TLS handshake failed");
+        default:
+            return QStringLiteral("network error %1").arg(int(error));
     }
 }
 
 // One target: a POST, then the retries its answers call for.
 class TargetDelivery final : public QObject {
-public:
+  public:
     TargetDelivery(const NotifyTarget& target, const Alert& alert, const RunSummary* summary,
                    const DeliveryPlan& plan, QNetworkAccessManager* manager, QObject* parent,
                    std::function<void(const DeliveryResult&)> done)
-        : QObject(parent), target_(target), alert_(alert), plan_(plan), manager_(manager), done_(std::move(done)) {
+        : QObject(parent),
+          target_(target),
+          alert_(alert),
+          plan_(plan),
+          manager_(manager),
+          done_(std::move(done)) {
         if (summary) summary_ = *summary;
         result_.target = target.label();
         deadline_.setSingleShot(true);
@@ -43,12 +53,13 @@ public:
         attempt();
     }
 
-private:
+  private:
     void attempt() {
         ++result_.attempts;
         timedOut_ = false;
         answer_.clear();
-        Outgoing out = composeRequest(target_, alert_, summary_ ? &*summary_ : nullptr, platform().now());
+        Outgoing out =
+            composeRequest(target_, alert_, summary_ ? &*summary_ : nullptr, platform().now());
         out.request.setTransferTimeout(plan_.timeoutMs);
         reply_ = manager_->post(out.request, out.body);
         reply_->setParent(this);
@@ -77,8 +88,10 @@ private:
             result_.answer = failureWords(reply->error());
         } else {
             QString shown = QString::fromUtf8(answer_).simplified();
-            if (shown.size() > ShownAnswerChars) shown = shown.left(ShownAnswerChars) + QStringLiteral("…");
-            result_.answer = withoutSecrets(QStringLiteral("HTTP %1 %2").arg(status).arg(shown).trimmed(), target_);
+            if (shown.size() > ShownAnswerChars)
+                shown = shown.left(ShownAnswerChars) + QStringLiteral("…");
+            result_.answer = withoutSecrets(
+                QStringLiteral("HTTP %1 %2").arg(status).arg(shown).trimmed(), target_);
             result_.delivered = platformAccepted(status, answer_);
             // A 4xx will not mend itself; a 5xx or a refusal in the answer's own words may.
             retry = !result_.delivered && (status >= 500 || (status >= 200 && status < 300));
@@ -107,7 +120,7 @@ private:
 
 // Owns the manager and the targets' deliveries; reports when the last one is done.
 class Delivery final : public QObject {
-public:
+  public:
     Delivery(QObject* context, std::function<void(const QList<DeliveryResult>&)> done)
         : QObject(context), done_(std::move(done)) {}
 
@@ -116,17 +129,21 @@ public:
         results_.resize(targets.size());
         pending_ = targets.size();
         if (pending_ == 0) {
-            QMetaObject::invokeMethod(this, [this] { report(); }, Qt::QueuedConnection);
+            QMetaObject::invokeMethod(
+                this, [this] { report(); }, Qt::QueuedConnection);
             return;
         }
         for (qsizetype i = 0; i < targets.size(); ++i)
-            new TargetDelivery(targets[i], alert, summary, plan, &manager_, this, [this, i](const DeliveryResult& r) {
-                results_[i] = r;
-                if (--pending_ == 0) QMetaObject::invokeMethod(this, [this] { report(); }, Qt::QueuedConnection);
-            });
+            new TargetDelivery(targets[i], alert, summary, plan, &manager_, this,
+                               [this, i](const DeliveryResult& r) {
+                                   results_[i] = r;
+                                   if (--pending_ == 0)
+                                       QMetaObject::invokeMethod(
+                                           this, [this] { report(); }, Qt::QueuedConnection);
+                               });
     }
 
-private:
+  private:
     void report() {
         const auto done = std::move(done_);
         const QList<DeliveryResult> results = results_;
@@ -153,38 +170,51 @@ struct AlertsInTurn {
 
 void deliverNext(const std::shared_ptr<AlertsInTurn>& run, QObject* context) {
     if (run->next == run->alerts.size()) {
-        QMetaObject::invokeMethod(context, [run] { run->done(run->results); }, Qt::QueuedConnection);
+        QMetaObject::invokeMethod(
+            context, [run] { run->done(run->results); }, Qt::QueuedConnection);
         return;
     }
     const Alert& alert = run->alerts[run->next++];
-    deliverAsync(run->targets, alert, run->summary ? &*run->summary : nullptr, context, [run, context](const QList<DeliveryResult>& results) {
-        run->results += results;
-        deliverNext(run, context);
-    }, run->plan);
+    deliverAsync(
+        run->targets, alert, run->summary ? &*run->summary : nullptr, context,
+        [run, context](const QList<DeliveryResult>& results) {
+            run->results += results;
+            deliverNext(run, context);
+        },
+        run->plan);
 }
 
 }  // namespace
 
 QString DeliveryResult::failure() const {
-    return QStringLiteral("%1: not delivered after %2 attempts: %3").arg(target).arg(attempts).arg(answer);
+    return QStringLiteral("%1: not delivered after %2 attempts: %3")
+        .arg(target)
+        .arg(attempts)
+        .arg(answer);
 }
 
-void deliverEachAsync(const QList<NotifyTarget>& targets, const QList<Alert>& alerts, const RunSummary* summary,
-                      QObject* context, std::function<void(const QList<DeliveryResult>&)> done,
+void deliverEachAsync(const QList<NotifyTarget>& targets, const QList<Alert>& alerts,
+                      const RunSummary* summary, QObject* context,
+                      std::function<void(const QList<DeliveryResult>&)> done,
                       const DeliveryPlan& plan) {
-    auto run = std::make_shared<AlertsInTurn>(AlertsInTurn{targets, alerts, std::nullopt, plan, std::move(done), {}, 0});
+    auto run = std::make_shared<AlertsInTurn>(
+        AlertsInTurn{targets, alerts, std::nullopt, plan, std::move(done), {}, 0});
     if (summary) run->summary = *summary;
     deliverNext(run, context);
 }
 
 QString withoutSecrets(QString text, const NotifyTarget& target) {
     const QString hidden = QStringLiteral("***");
-    QStringList secrets{target.secret, target.url.toString(), target.url.toString(QUrl::FullyEncoded),
+    QStringList secrets{target.secret, target.url.toString(),
+                        target.url.toString(QUrl::FullyEncoded),
                         target.url.query(QUrl::FullyDecoded), target.url.query(QUrl::FullyEncoded)};
-    for (const auto& [key, value] : QUrlQuery(target.url).queryItems(QUrl::FullyDecoded)) secrets.append(value);
+    for (const auto& [key, value] : QUrlQuery(target.url).queryItems(QUrl::FullyDecoded))
+        secrets.append(value);
     for (const QString& segment : target.url.path().split(u'/'))
-        if (segment.size() >= 8) secrets.append(segment);  // a robot's key sits in its path on some platforms
-    std::sort(secrets.begin(), secrets.end(), [](const QString& a, const QString& b) { return a.size() > b.size(); });
+        if (segment.size() >= 8)
+            secrets.append(segment);  // a robot's key sits in its path on some platforms
+    std::sort(secrets.begin(), secrets.end(),
+              [](const QString& a, const QString& b) { return a.size() > b.size(); });
     for (const QString& s : secrets)
         if (s.size() >= 4) text.replace(s, hidden);
     return text;

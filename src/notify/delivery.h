@@ -33,8 +33,9 @@ void deliverAsync(const QList<NotifyTarget>& targets, const Alert& alert, const 
 // Sends each alert to every target, one alert after another, and calls done once, later,
 // with every result: the first alert's targets in order, then the next one's. Nothing is called
 // when context is destroyed first.
-void deliverEachAsync(const QList<NotifyTarget>& targets, const QList<Alert>& alerts, const RunSummary* summary,
-                      QObject* context, std::function<void(const QList<DeliveryResult>&)> done,
+void deliverEachAsync(const QList<NotifyTarget>& targets, const QList<Alert>& alerts,
+                      const RunSummary* summary, QObject* context,
+                      std::function<void(const QList<DeliveryResult>&)> done,
                       const DeliveryPlan& plan = {});
 
 // text with the target's secret and the key-bearing parts of its address blanked out.

@@ -14,34 +14,46 @@ QByteArray hmacSha256(const QByteArray& key, const QByteArray& message) {
     return QMessageAuthenticationCode::hash(message, key, QCryptographicHash::Sha256);
 }
 
-QByteArray compact(const QJsonObject& object) { return QJsonDocument(object).toJson(QJsonDocument::Compact); }
+QByteArray compact(const QJsonObject& object) {
+    return QJsonDocument(object).toJson(QJsonDocument::Compact);
+}
 
 QString kindKey(AlertKind kind) {
     switch (kind) {
-        case AlertKind::Drop: return QStringLiteral("drop");
-        case AlertKind::Block: return QStringLiteral("block");
-        case AlertKind::Test: return QStringLiteral("test");
+        case AlertKind::Drop:
+            return QStringLiteral("drop");
+        case AlertKind::Block:
+            return QStringLiteral("block");
+        case AlertKind::Test:
+            return QStringLiteral("test");
     }
     return {};
 }
 
-QString isoTime(const QDateTime& t) { return t.toString(Qt::ISODate); }
+QString isoTime(const QDateTime& t) {
+    return t.toString(Qt::ISODate);
+}
 
 }  // namespace
 
 qsizetype messageByteLimit(TargetKind kind) {
     switch (kind) {
-        case TargetKind::WeCom: return 4096;
-        case TargetKind::DingTalk: return 20000;
-        case TargetKind::Feishu: return 18000;  // the whole request must stay under 20 KB
-        case TargetKind::Webhook: return 64 * 1024;
+        case TargetKind::WeCom:
+            return 4096;
+        case TargetKind::DingTalk:
+            return 20000;
+        case TargetKind::Feishu:
+            return 18000;  // the whole request must stay under 20 KB
+        case TargetKind::Webhook:
+            return 64 * 1024;
     }
     return 4096;
 }
 
 QByteArray dingTalkSign(const QString& secret, qint64 timestampMs) {
     const QByteArray signed_ = QByteArray::number(timestampMs) + '\n' + secret.toUtf8();
-    return QUrl::toPercentEncoding(QString::fromLatin1(hmacSha256(secret.toUtf8(), signed_).toBase64()));
+    return QUrl::toPercentEncoding(
+        QString::fromLatin1(hmacSha256(secret.toUtf8(), signed_).toBase64()));
 }
 
 QByteArray feishuSign(const QString& secret, qint64 timestampSeconds) {
@@ -50,15 +62,17 @@ QByteArray feishuSign(const QString& secret, qint64 timestampSeconds) {
 }
 
 QByteArray webhookBody(const Alert& alert, const RunSummary* summary) {
-    QJsonObject body{{QStringLiteral("kind"), kindKey(alert.kind)},
-                     {QStringLiteral("text"), alert.text(false, messageByteLimit(TargetKind::Webhook))}};
+    QJsonObject body{
+        {QStringLiteral("kind"), kindKey(alert.kind)},
+        {QStringLiteral("text"), alert.text(false, messageByteLimit(TargetKind::Webhook))}};
     if (summary) {
-        body[QStringLiteral("run")] = QJsonObject{{QStringLiteral("start"), isoTime(summary->start)},
-                                                  {QStringLiteral("end"), isoTime(summary->end)},
-                                                  {QStringLiteral("domains"), summary->domains},
-                                                  {QStringLiteral("saved"), summary->saved},
-                                                  {QStringLiteral("skipped"), summary->skipped},
-                                                  {QStringLiteral("blocked"), summary->blocked}};
+        body[QStringLiteral("run")] =
+            QJsonObject{{QStringLiteral("start"), isoTime(summary->start)},
+                        {QStringLiteral("end"), isoTime(summary->end)},
+                        {QStringLiteral("domains"), summary->domains},
+                        {QStringLiteral("saved"), summary->saved},
+                        {QStringLiteral("skipped"), summary->skipped},
+                        {QStringLiteral("blocked"), summary->blocked}};
         QJsonArray drops;
         for (const DomainDrops& d : summary->drops)
             for (const FigureDrop& drop : d.drops)
@@ -72,7 +86,8 @@ QByteArray webhookBody(const Alert& alert, const RunSummary* summary) {
         QJsonObject missing;
         for (auto figure = summary->missing.cbegin(); figure != summary->missing.cend(); ++figure) {
             QJsonObject reasons;
-            for (auto reason = figure->cbegin(); reason != figure->cend(); ++reason) reasons[reason.key()] = reason.value();
+            for (auto reason = figure->cbegin(); reason != figure->cend(); ++reason)
+                reasons[reason.key()] = reason.value();
             missing[figure.key()] = reasons;
         }
         body[QStringLiteral("missing")] = missing;
@@ -93,14 +108,16 @@ Outgoing composeRequest(const NotifyTarget& target, const Alert& alert, const Ru
             break;
         case TargetKind::DingTalk:
             body = compact({{QStringLiteral("msgtype"), QStringLiteral("markdown")},
-                            {QStringLiteral("markdown"), QJsonObject{{QStringLiteral("title"), alert.title},
-                                                                    {QStringLiteral("text"), alert.text(true, limit)}}}});
+                            {QStringLiteral("markdown"),
+                             QJsonObject{{QStringLiteral("title"), alert.title},
+                                         {QStringLiteral("text"), alert.text(true, limit)}}}});
             if (!target.secret.isEmpty()) {
                 const qint64 t = now.toMSecsSinceEpoch();
                 // The signature is already percent-encoded: added to the encoded query as it is.
                 QByteArray query = url.query(QUrl::FullyEncoded).toLatin1();
                 if (!query.isEmpty()) query += '&';
-                query += "timestamp=" + QByteArray::number(t) + "&sign=" + dingTalkSign(target.secret, t);
+                query += "timestamp=" + QByteArray::number(t) +
+                         "&sign=" + dingTalkSign(target.secret, t);
                 url.setQuery(QString::fromLatin1(query), QUrl::StrictMode);
             }
             break;
@@ -116,17 +133,21 @@ Outgoing composeRequest(const NotifyTarget& target, const Alert& alert, const Ru
             body = compact(object);
             break;
         }
-        case TargetKind::Webhook: body = webhookBody(alert, summary); break;
+        case TargetKind::Webhook:
+            body = webhookBody(alert, summary);
+            break;
     }
     QNetworkRequest request(url);
-    request.setHeader(QNetworkRequest::ContentTypeHeader, QByteArrayLiteral("application/json; charset=utf-8"));
+    request.setHeader(QNetworkRequest::ContentTypeHeader,
+                      QByteArrayLiteral("application/json; charset=utf-8"));
     return {request, body};
 }
 
 bool platformAccepted(int status, const QByteArray& body) {
     if (status < 200 || status >= 300) return false;
     const QJsonObject answer = QJsonDocument::fromJson(body).object();
-    for (const QString& key : {QStringLiteral("errcode"), QStringLiteral("code"), QStringLiteral("StatusCode")}) {
+    for (const QString& key :
+         {QStringLiteral("errcode"), QStringLiteral("code"), QStringLiteral("StatusCode")}) {
         const QJsonValue v = answer.value(key);
         if (!v.isUndefined() && v.toInt(-1) != 0) return false;
     }

@@ -6,12 +6,14 @@ namespace zorvan {
 
 FigureVerdicts figureVerdicts(const CombinedQueryEngine& query) {
     FigureVerdicts verdicts{};
-    for (const FigureInfo& f : figureTable()) verdicts[size_t(f.figure)] = query.result(f.figure).verdict;
+    for (const FigureInfo& f : figureTable())
+        verdicts[size_t(f.figure)] = query.result(f.figure).verdict;
     return verdicts;
 }
 
-void RunCollector::domainDone(const QString& domain, const FigureValues& values, const FigureVerdicts& verdicts,
-                              const QList<FigureDrop>& drops, bool saved) {
+void RunCollector::domainDone(const QString& domain, const FigureValues& values,
+                              const FigureVerdicts& verdicts, const QList<FigureDrop>& drops,
+                              bool saved) {
     ++summary_.domains;
     if (saved) ++summary_.saved;
     for (const FigureInfo& f : figureTable()) {

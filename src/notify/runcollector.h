@@ -21,20 +21,20 @@ FigureVerdicts figureVerdicts(const CombinedQueryEngine& query);
 // Gathers what a run's alerts need, one domain at a time as each ends; the command and the
 // window's batch mode feed it alike, so both send the same messages for the same run.
 class RunCollector {
-public:
+  public:
     explicit RunCollector(const QDateTime& start) { summary_.start = start; }
 
     // A domain is done: its figures ("..." for one never answered, which was not asked as far
     // as the run can tell), why each is what it is, the counts that dropped and whether its
     // record was saved.
-    void domainDone(const QString& domain, const FigureValues& values, const FigureVerdicts& verdicts,
-                    const QList<FigureDrop>& drops, bool saved);
+    void domainDone(const QString& domain, const FigureValues& values,
+                    const FigureVerdicts& verdicts, const QList<FigureDrop>& drops, bool saved);
     // Domains a resumed run passed over because they were already done today.
     void addSkipped(int count) { summary_.skipped += count; }
 
     RunSummary finish(const QDateTime& end) const;
 
-private:
+  private:
     RunSummary summary_;
 };
 

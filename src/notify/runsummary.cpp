@@ -2,8 +2,8 @@
 
 #include <algorithm>
 
-#include "vocab/figures.h"
 #include "fetch/platform.h"
+#include "vocab/figures.h"
 
 namespace zorvan {
 namespace {
@@ -83,10 +83,15 @@ QList<Alert> alertsForRun(const RunSummary& summary) {
     for (const DomainDrops& d : summary.drops)
         if (!d.drops.isEmpty()) dropped.append(d);
     if (!dropped.isEmpty()) {
-        std::stable_sort(dropped.begin(), dropped.end(), [](const DomainDrops& a, const DomainDrops& b) {
-            return a.worstPercent() > b.worstPercent();
-        });
-        Alert m{AlertKind::Drop, QStringLiteral("Zorvan：%1 个域名的数量下降").arg(dropped.size()), {runLine(summary)}, {}, 0};
+        std::stable_sort(dropped.begin(), dropped.end(),
+                         [](const DomainDrops& a, const DomainDrops& b) {
+                             return a.worstPercent() > b.worstPercent();
+                         });
+        Alert m{AlertKind::Drop,
+                QStringLiteral("Zorvan：%1 个域名的数量下降").arg(dropped.size()),
+                {runLine(summary)},
+                {},
+                0};
         for (qsizetype i = 0; i < dropped.size(); ++i) {
             if (i < MaxListedDomains)
                 m.domainLines.append(dropLine(dropped[i]));
@@ -97,7 +102,11 @@ QList<Alert> alertsForRun(const RunSummary& summary) {
     }
     const QList<ServiceTrouble> troubled = troubledServices(summary);
     if (!troubled.isEmpty()) {
-        Alert m{AlertKind::Block, QStringLiteral("Zorvan：服务被拦截或无应答"), {runLine(summary)}, {}, 0};
+        Alert m{AlertKind::Block,
+                QStringLiteral("Zorvan：服务被拦截或无应答"),
+                {runLine(summary)},
+                {},
+                0};
         for (const ServiceTrouble& t : troubled)
             m.head.append(QStringLiteral("%1：被拦截 %2 项，无应答 %3 项（共 %4 项）")
                               .arg(t.service)
@@ -110,8 +119,11 @@ QList<Alert> alertsForRun(const RunSummary& summary) {
 }
 
 Alert testAlert(const QDateTime& now) {
-    return {AlertKind::Test, QStringLiteral("Zorvan 测试消息"),
-            {QStringLiteral("通知已设置好（%1）。").arg(generalDateTime(now))}, {}, 0};
+    return {AlertKind::Test,
+            QStringLiteral("Zorvan 测试消息"),
+            {QStringLiteral("通知已设置好（%1）。").arg(generalDateTime(now))},
+            {},
+            0};
 }
 
 }  // namespace zorvan

@@ -31,7 +31,9 @@ struct RunSummary {
     // "error") -> how many domains.
     QMap<QString, QMap<QString, int>> missing;
 
-    void addMissing(const QString& figureKey, const QString& reason) { ++missing[figureKey][reason]; }
+    void addMissing(const QString& figureKey, const QString& reason) {
+        ++missing[figureKey][reason];
+    }
 };
 
 // A service whose figures were blocked or went unanswered in more than a tenth of the run.
@@ -48,9 +50,9 @@ enum class AlertKind { Drop, Block, Test };
 struct Alert {
     AlertKind kind;
     QString title;
-    QStringList head;            // lines before the domains
-    QStringList domainLines;     // one per domain, most severe first
-    int domainsNotListed = 0;    // beyond the list's cap
+    QStringList head;          // lines before the domains
+    QStringList domainLines;   // one per domain, most severe first
+    int domainsNotListed = 0;  // beyond the list's cap
     // Markdown or plain text of at most maxBytes UTF-8 bytes: domains are left off from the end
     // (and counted in "and N more") until it fits.
     QString text(bool markdown, qsizetype maxBytes) const;

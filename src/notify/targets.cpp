@@ -42,7 +42,9 @@ QString describeNotifyProblem(const NotifyProblem& p) {
 LoadedTargets parseNotifyFile(const QByteArray& json, const QString& fileName) {
     LoadedTargets loaded;
     loaded.fileFound = true;
-    const auto fileProblem = [&](const QString& why) { loaded.problems.append({fileName, -1, why}); };
+    const auto fileProblem = [&](const QString& why) {
+        loaded.problems.append({fileName, -1, why});
+    };
     QJsonParseError error;
     const QJsonDocument doc = QJsonDocument::fromJson(json, &error);
     if (error.error != QJsonParseError::NoError) {
@@ -53,21 +55,25 @@ LoadedTargets parseNotifyFile(const QByteArray& json, const QString& fileName) {
     }
     const QJsonValue list = doc.object().value(QStringLiteral("targets"));
     if (!doc.isObject() || !list.isArray()) {
-        fileProblem(QStringLiteral("must hold an object with a \"targets\" array; nothing is sent"));
+        fileProblem(
+            QStringLiteral("must hold an object with a \"targets\" array; nothing is sent"));
         return loaded;
     }
     const QJsonArray entries = list.toArray();
     for (qsizetype i = 0; i < entries.size(); ++i) {
         const int number = int(i) + 1;
-        const auto skip = [&](const QString& why) { loaded.problems.append({fileName, number, why}); };
+        const auto skip = [&](const QString& why) {
+            loaded.problems.append({fileName, number, why});
+        };
         if (!entries[i].isObject()) {
             skip(QStringLiteral("not a JSON object"));
             continue;
         }
         const QJsonObject entry = entries[i].toObject();
         const QString kindText = entry.value(QStringLiteral("kind")).toString();
-        const auto kind = std::find_if(std::begin(kindNames), std::end(kindNames),
-                                       [&](const KindName& k) { return kindText == QLatin1String(k.name); });
+        const auto kind =
+            std::find_if(std::begin(kindNames), std::end(kindNames),
+                         [&](const KindName& k) { return kindText == QLatin1String(k.name); });
         if (kind == std::end(kindNames)) {
             skip(QStringLiteral("\"kind\" must be wecom, dingtalk, feishu or webhook"));
             continue;
@@ -91,7 +97,9 @@ LoadedTargets parseNotifyFile(const QByteArray& json, const QString& fileName) {
     return loaded;
 }
 
-QString notifyFilePath() { return dataDirectory() + QStringLiteral("/notify.json"); }
+QString notifyFilePath() {
+    return dataDirectory() + QStringLiteral("/notify.json");
+}
 
 LoadedTargets loadNotifyTargets() {
     const QString path = notifyFilePath();

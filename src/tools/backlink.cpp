@@ -40,7 +40,8 @@ QString toPcre(const QString& pattern) {
             out += c;
             // A "]" first in the class (or after "^") is a literal.
             if (i + 1 < pattern.size() && pattern.at(i + 1) == u'^') out += pattern.at(++i);
-            if (i + 1 < pattern.size() && pattern.at(i + 1) == u']') out += QStringLiteral("\\]"), ++i;
+            if (i + 1 < pattern.size() && pattern.at(i + 1) == u']')
+                out += QStringLiteral("\\]"), ++i;
             continue;
         }
         if (inClass && c == u']') inClass = false;
@@ -55,7 +56,8 @@ const QRegularExpression& compiled(const QString& pattern) {
     thread_local QHash<QString, QRegularExpression> cache;
     auto it = cache.find(pattern);
     if (it == cache.end()) {
-        it = cache.insert(pattern, QRegularExpression(toPcre(pattern), QRegularExpression::CaseInsensitiveOption));
+        it = cache.insert(pattern, QRegularExpression(toPcre(pattern),
+                                                      QRegularExpression::CaseInsensitiveOption));
         it->optimize();
     }
     return *it;
@@ -75,8 +77,8 @@ QString TestRegExp(const QString& pattern, const QString& text) {
 }
 
 std::optional<double> numberFromText(const QString& text) {
-    static const QRegularExpression shape(QStringLiteral(
-        "^\\s*([+-]?)(\\d[\\d,]*|)(\\.\\d*)?([eE][+-]?\\d+)?\\s*$"));
+    static const QRegularExpression shape(
+        QStringLiteral("^\\s*([+-]?)(\\d[\\d,]*|)(\\.\\d*)?([eE][+-]?\\d+)?\\s*$"));
     const auto match = shape.match(text);
     if (!match.hasMatch()) return std::nullopt;
     QString integer = match.captured(2);
@@ -85,8 +87,8 @@ std::optional<double> numberFromText(const QString& text) {
     if (integer.isEmpty() && fraction.size() < 2) return std::nullopt;
     integer.remove(u',');
     bool ok = false;
-    const QString plain =
-        match.captured(1) + (integer.isEmpty() ? QStringLiteral("0") : integer) + fraction + match.captured(4);
+    const QString plain = match.captured(1) + (integer.isEmpty() ? QStringLiteral("0") : integer) +
+                          fraction + match.captured(4);
     const double value = plain.toDouble(&ok);
     if (!ok || !std::isfinite(value)) return std::nullopt;
     return value;
@@ -107,8 +109,9 @@ std::optional<int> backlinkPageCount(const QString& totalText) {
 }
 
 QString backlinkPageUrl(const QString& domain, int page) {
-    return serviceBase(Role::Yahoo) + QStringLiteral("/search?p=http%3A%2F%2F") + domainInAddress(domain) +
-           QStringLiteral("&bwm=i&bwmo=d&b=") + QString::number(50 * page + 1);
+    return serviceBase(Role::Yahoo) + QStringLiteral("/search?p=http%3A%2F%2F") +
+           domainInAddress(domain) + QStringLiteral("&bwm=i&bwmo=d&b=") +
+           QString::number(50 * page + 1);
 }
 
 std::optional<QString> backlinkTotal(const QString& pageText) {
@@ -129,11 +132,13 @@ QList<BacklinkEntry> extractBacklinks(const QString& pageText) {
 }
 
 QString backlinkSummary(const QString& totalText, qsizetype listed) {
-    return QStringLiteral("网络中共") + totalText + QStringLiteral("个页面有该站链接。  最多列出1000条！   当前已列出") +
+    return QStringLiteral("网络中共") + totalText +
+           QStringLiteral("个页面有该站链接。  最多列出1000条！   当前已列出") +
            QString::number(listed) + QStringLiteral("条");
 }
 
-BacklinkListing::BacklinkListing(QObject* parent) : QObject(parent), requests_(new RequestSequencer(this)) {}
+BacklinkListing::BacklinkListing(QObject* parent)
+    : QObject(parent), requests_(new RequestSequencer(this)) {}
 
 void BacklinkListing::start(const QString& domain) {
     requests_->reset();
@@ -162,17 +167,18 @@ void BacklinkListing::start(const QString& domain) {
 // The first page is asked again as page 0: the walk has always gone so.
 ChainStep BacklinkListing::listPage(const QString& domain, int page, int last) {
     const QString url = backlinkPageUrl(domain, page);
-    return fetchPageText([url] { return url; }, QStringLiteral("UTF-8"), [this, page, last](const QString& text) {
-        for (const BacklinkEntry& entry : extractBacklinks(text)) {
-            snippets_.append(entry.snippet);
-            addresses_.append(entry.address);
-            linkTexts_.append(entry.linkText);
-        }
-        if (page == last) running_ = false;
-        const QPointer<BacklinkListing> self(this);
-        Q_EMIT pageListed();
-        if (self && page == last) Q_EMIT finished(true);
-    });
+    return fetchPageText([url] { return url; }, QStringLiteral("UTF-8"),
+                         [this, page, last](const QString& text) {
+                             for (const BacklinkEntry& entry : extractBacklinks(text)) {
+                                 snippets_.append(entry.snippet);
+                                 addresses_.append(entry.address);
+                                 linkTexts_.append(entry.linkText);
+                             }
+                             if (page == last) running_ = false;
+                             const QPointer<BacklinkListing> self(this);
+                             Q_EMIT pageListed();
+                             if (self && page == last) Q_EMIT finished(true);
+                         });
 }
 
 }  // namespace zorvan

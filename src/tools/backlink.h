@@ -56,7 +56,7 @@ QString backlinkSummary(const QString& totalText, qsizetype listed);
 // listing, or starting it again, aborts the walk.
 class BacklinkListing : public QObject {
     Q_OBJECT
-public:
+  public:
     explicit BacklinkListing(QObject* parent = nullptr);
 
     // Starts the walk for the domain: the first page for its total, then pages 0 to P.
@@ -70,13 +70,13 @@ public:
     const QString& totalText() const { return totalText_; }
     QString summary() const { return backlinkSummary(totalText_, snippets_.size()); }
 
-Q_SIGNALS:
+  Q_SIGNALS:
     void pageListed();
     // The walk has ended; listed is false when the first page yielded no usable total (the list
     // is then empty).
     void finished(bool listed);
 
-private:
+  private:
     ChainStep listPage(const QString& domain, int page, int last);
 
     RequestSequencer* requests_;

@@ -18,7 +18,8 @@ QString before(const QString& piece, const QString& terminator) {
     return capValue(at < 0 ? piece : piece.left(at));
 }
 
-std::optional<QString> cell(const QString& page, const QString& marker, int j, const QString& terminator) {
+std::optional<QString> cell(const QString& page, const QString& marker, int j,
+                            const QString& terminator) {
     const std::optional<QString> piece = SplitPiece(page, marker, j);
     if (!piece || piece->isEmpty()) return std::nullopt;
     return before(*piece, terminator);
@@ -46,8 +47,9 @@ std::optional<QString> SplitPiece(const QString& text, const QString& marker, in
 }
 
 QStringList rankingHeadersAtLoad() {
-    return {QStringLiteral("序号"), QStringLiteral("  (靠前)关键字"), QStringLiteral("百度排名"),
-            QStringLiteral("关键字搜索热度"), QStringLiteral("百度总收录"), QStringLiteral("    页面标题")};
+    return {QStringLiteral("序号"),       QStringLiteral("  (靠前)关键字"),
+            QStringLiteral("百度排名"),   QStringLiteral("关键字搜索热度"),
+            QStringLiteral("百度总收录"), QStringLiteral("    页面标题")};
 }
 
 QStringList rankingHeadersAfterLookup() {
@@ -62,7 +64,8 @@ const std::array<int, RankingColumns>& rankingColumnWidths() {
 }
 
 QStringList rankingPlaceholders() {
-    return {QStringLiteral("1"), QStringLiteral("2"), QStringLiteral("3"), QStringLiteral("4"), QStringLiteral("5")};
+    return {QStringLiteral("1"), QStringLiteral("2"), QStringLiteral("3"), QStringLiteral("4"),
+            QStringLiteral("5")};
 }
 
 std::array<RankingCells, RankingRowLimit> cutRankingRows(const QString& page) {
@@ -85,8 +88,9 @@ std::array<RankingCells, RankingRowLimit> cutRankingRows(const QString& page) {
 
 ChainStep fetchRankingRows(const QString& domain, std::function<void(const RankingRows&)> done) {
     const QString url = weightLookupUrl(domain);
-    return fetchPageText([url] { return url; }, QStringLiteral("gb2312"),
-                         [done = std::move(done)](const QString& page) { done(cutRankingRows(page)); });
+    return fetchPageText(
+        [url] { return url; }, QStringLiteral("gb2312"),
+        [done = std::move(done)](const QString& page) { done(cutRankingRows(page)); });
 }
 
 QString rankingTooltip(int column, int rowNumber, const QString& cellText) {

@@ -38,7 +38,8 @@ QString BuildReport(const QString& domain, const FigureValues& figures, const QD
         const QString& indexed = figures[indexedFigure(e.engine)];
         // Baidu's line keeps six blanks whatever its value's length.
         const int gap = e.engine == Engine::Baidu ? 6 : reportGap(indexed);
-        lines << engineLine(e.shortName, indexed, QString(gap, u' '), figures[backlinksFigure(e.engine)]);
+        lines << engineLine(e.shortName, indexed, QString(gap, u' '),
+                            figures[backlinksFigure(e.engine)]);
     }
     lines << QStringLiteral("以上数据通过Zorvan站长工具查询");
     return lines.join(QStringLiteral("\r\n"));

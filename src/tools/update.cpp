@@ -6,9 +6,13 @@
 
 namespace zorvan {
 
-QString versionFileUrl() { return serviceBase(Role::Maker) + QStringLiteral("/mirelo/shenji.txt"); }
+QString versionFileUrl() {
+    return serviceBase(Role::Maker) + QStringLiteral("/mirelo/shenji.txt");
+}
 
-QString downloadPageUrl() { return serviceBase(Role::Maker) + QStringLiteral("/mirelo/"); }
+QString downloadPageUrl() {
+    return serviceBase(Role::Maker) + QStringLiteral("/mirelo/");
+}
 
 QString latestVersionText(const QString& fetched) {
     const qsizetype end = fetched.indexOf(QStringLiteral("\r\n"));
@@ -17,7 +21,8 @@ QString latestVersionText(const QString& fetched) {
 
 std::optional<QString> versionToOffer(const QString& fetched) {
     const QString latest = latestVersionText(fetched);
-    if (latest.isEmpty() || latest == CurrentVersionText || latest.size() > VersionTextLimit) return std::nullopt;
+    if (latest.isEmpty() || latest == CurrentVersionText || latest.size() > VersionTextLimit)
+        return std::nullopt;
     return latest;
 }
 

@@ -10,8 +10,8 @@ namespace zorvan {
 // The version this program is, compared as text with the maker's version file.
 inline const QString CurrentVersionText = QStringLiteral("8.") + QStringLiteral("9");
 
-QString versionFileUrl();    // the maker's "/mirelo/shenji.txt"
-QString downloadPageUrl();   // the maker's "/mirelo/"
+QString versionFileUrl();   // the maker's "/mirelo/shenji.txt"
+QString downloadPageUrl();  // the maker's "/mirelo/"
 
 // The first line of the fetched version file: the text before the first CR LF (a bare LF does
 // not end it), or the whole text.

@@ -6,8 +6,18 @@ namespace zorvan {
 // order (the last day, week and month, all pages, the latest snapshot, whether the home page comes
 // first), then the title of Baidu's first result, which no column shows.
 enum class DetailField {
-    BaiduDay, BaiduWeek, BaiduMonth, BaiduTotal, BaiduSnapshot, BaiduHomeFirst,
-    GoogleDay, GoogleWeek, GoogleMonth, GoogleTotal, GoogleLatest, GoogleHomeFirst,
+    BaiduDay,
+    BaiduWeek,
+    BaiduMonth,
+    BaiduTotal,
+    BaiduSnapshot,
+    BaiduHomeFirst,
+    GoogleDay,
+    GoogleWeek,
+    GoogleMonth,
+    GoogleTotal,
+    GoogleLatest,
+    GoogleHomeFirst,
     BaiduTitle,
 };
 inline constexpr int DetailFieldCount = 13;

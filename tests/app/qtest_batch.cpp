@@ -22,18 +22,18 @@
 #include <memory>
 
 #include "app/mainwindow.h"
-#include "engines/batchrun.h"
-#include "engines/queryengine.h"
 #include "app/resultfields.h"
 #include "domains/domainlist.h"
 #include "domains/gui/listeditor.h"
+#include "engines/batchrun.h"
 #include "engines/countrows.h"
+#include "engines/queryengine.h"
 #include "fetch/localfile.h"
+#include "fetch/services.h"
 #include "fieldnames.h"
 #include "robotreceiver.h"
-#include "fetch/services.h"
-#include "windowfixture.h"
 #include "vocab/text.h"
+#include "windowfixture.h"
 
 using namespace zorvan;
 
@@ -70,12 +70,16 @@ class BatchTest : public QObject, public test::WindowFixture {
             for (const CountRow& row : allRows()) {
                 // Undeclared code page 936, so each value is one request; a row without an end
                 // marker takes the rest of the page.
-                const QString page = S("<html>") + row.start + figure(d, figureControl(row.figure)) + row.end;
-                fx->services.setRoute(row.role, (row.prefix + list[d]).toUtf8(), standin::Page{test::toGbk(page), 200});
+                const QString page =
+                    S("<html>") + row.start + figure(d, figureControl(row.figure)) + row.end;
+                fx->services.setRoute(row.role, (row.prefix + list[d]).toUtf8(),
+                                      standin::Page{test::toGbk(page), 200});
             }
-            const QString frame = S("<iframe src=\"") + fx->base(Role::PageRank) + S("/rank?site=http://x\">");
+            const QString frame =
+                S("<iframe src=\"") + fx->base(Role::PageRank) + S("/rank?site=http://x\">");
             fx->services.setRoute(Role::PageRank, (S("/?PRAddress=") + list[d]).toUtf8(), frame);
-            fx->services.setRoute(Role::PageRank, (S("/rank?site=http://") + list[d] + S("/")).toUtf8(),
+            fx->services.setRoute(Role::PageRank,
+                                  (S("/rank?site=http://") + list[d] + S("/")).toUtf8(),
                                   S("Rank_1:1:") + figure(d, PageRankField));
         }
     }
@@ -100,7 +104,8 @@ class BatchTest : public QObject, public test::WindowFixture {
             if (names[k] == PageRankField) {
                 // The PageRank lookup is not counted: the poll may store the record before it
                 // answers. An answer of another domain never lands there.
-                QVERIFY2(texts[k] == Pending || texts[k] == figure(d, PageRankField), qPrintable(texts[k]));
+                QVERIFY2(texts[k] == Pending || texts[k] == figure(d, PageRankField),
+                         qPrintable(texts[k]));
                 continue;
             }
             QCOMPARE(texts[k], figure(d, names[k]));
@@ -108,7 +113,9 @@ class BatchTest : public QObject, public test::WindowFixture {
     }
 
     // Waits until the run's last query has had its PageRank answer.
-    void settle() { QVERIFY(test::waitFor([&] { return window->query()->isFinished(); })); }
+    void settle() {
+        QVERIFY(test::waitFor([&] { return window->query()->isFinished(); }));
+    }
 
     // The entry's stored record is what the fields show; only the entry's own PageRank answer may
     // have come after its record was stored.
@@ -119,15 +126,17 @@ class BatchTest : public QObject, public test::WindowFixture {
         verifyFigures(stored, index);
         QStringList shown = shownFields();
         const int rank = test::recordOrderNames().indexOf(PageRankField);
-        if (stored[rank] == Pending && shown[rank] == figure(index, PageRankField)) shown[rank] = Pending;
+        if (stored[rank] == Pending && shown[rank] == figure(index, PageRankField))
+            shown[rank] = Pending;
         QCOMPARE(shown, stored);
     }
 
     void runBatch() {
         QVERIFY(window->batchBox()->isChecked());
         QTest::mouseClick(window->queryButton(), Qt::LeftButton);
-        QVERIFY(test::waitFor([this] { return !window->batchRun().isActive() && window->queryButton()->isEnabled(); },
-                              30000));
+        QVERIFY(test::waitFor(
+            [this] { return !window->batchRun().isActive() && window->queryButton()->isEnabled(); },
+            30000));
     }
 
     // Drives the modal list editor that "添加地址" opens.
@@ -141,15 +150,15 @@ class BatchTest : public QObject, public test::WindowFixture {
             QTest::mouseClick(editor->saveButton(), Qt::LeftButton);
             driven = true;
         });
-        QTest::mouseClick(window->findChild<QPushButton*>(QStringLiteral("Command4")), Qt::LeftButton);
+        QTest::mouseClick(window->findChild<QPushButton*>(QStringLiteral("Command4")),
+                          Qt::LeftButton);
         QVERIFY(driven);
-        QVERIFY(window->findChild<ListEditor*>() == nullptr || !window->findChild<ListEditor*>()->isVisible());
+        QVERIFY(window->findChild<ListEditor*>() == nullptr ||
+                !window->findChild<ListEditor*>()->isVisible());
     }
 
-private Q_SLOTS:
-    void init() {
-        prepare(3000);
-    }
+  private Q_SLOTS:
+    void init() { prepare(3000); }
     void cleanup() { close(); }
 
     void startUpLoadsTheSavedListWithEntryZeroSelected() {
@@ -240,12 +249,14 @@ private Q_SLOTS:
 
         // Queried in list order, each once.
         const QList<QByteArray> overview = fx->services.targets(Role::ChinaRank);
-        QCOMPARE(overview, (QList<QByteArray>{"/overview/Info.do?url=alpha.test", "/overview/Info.do?url=beta.test",
+        QCOMPARE(overview, (QList<QByteArray>{"/overview/Info.do?url=alpha.test",
+                                              "/overview/Info.do?url=beta.test",
                                               "/overview/Info.do?url=gamma.test"}));
         QCOMPARE(fx->services.targets(Role::Youdao).size(), 6);
 
         QVERIFY(window->batchRun().records().size() >= 3);
-        for (int d = 0; d < 3; ++d) verifyFigures(window->batchRun().record(d).split(QLatin1Char(',')), d);
+        for (int d = 0; d < 3; ++d)
+            verifyFigures(window->batchRun().record(d).split(QLatin1Char(',')), d);
 
         // The run ends on entry 0 with its record shown.
         settle();
@@ -270,7 +281,8 @@ private Q_SLOTS:
         QFile history(historyFilePath());
         QVERIFY(history.open(QIODevice::ReadOnly));
         const QString text = test::fromGbk(history.readAll());
-        for (const QString& d : domains) QVERIFY2(text.contains(S("[") + d + S("]")), qPrintable(d));
+        for (const QString& d : domains)
+            QVERIFY2(text.contains(S("[") + d + S("]")), qPrintable(d));
     }
 
     void batchModeWaitsOutAServiceThatAsksAndArrowsShowTheFiguresGot() {
@@ -362,7 +374,8 @@ private Q_SLOTS:
         QVERIFY(writeFileAtomically(historyFilePath(), "[alpha.test]\r\n2010-5-12=99999999/1\r\n"));
         test::RobotReceiver robot;
         const auto target = [this](const QString& url) {
-            const QString json = S("{\"targets\": [{\"kind\": \"webhook\", \"url\": \"") + url + S("\"}]}");
+            const QString json =
+                S("{\"targets\": [{\"kind\": \"webhook\", \"url\": \"") + url + S("\"}]}");
             QVERIFY(writeFileAtomically(fx->homeFile(S("notify.json")), json.toUtf8()));
         };
         target(robot.url(S("/hook")));

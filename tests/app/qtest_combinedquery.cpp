@@ -2,26 +2,26 @@
 // three batches, their order and overlap, the completion count and poll, and the quick links.
 #include <QCheckBox>
 #include <QComboBox>
-#include <QLineEdit>
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFileInfo>
 #include <QLabel>
+#include <QLineEdit>
 #include <QPushButton>
 #include <QTimer>
 #include <QtTest>
 #include <memory>
 
 #include "app/mainwindow.h"
-#include "engines/queryengine.h"
 #include "app/resultfields.h"
+#include "chainwait.h"
 #include "engines/countrows.h"
-#include "fieldnames.h"
+#include "engines/queryengine.h"
 #include "fetch/fetch.h"
 #include "fetch/services.h"
-#include "chainwait.h"
-#include "windowfixture.h"
+#include "fieldnames.h"
 #include "vocab/text.h"
+#include "windowfixture.h"
 
 using namespace zorvan;
 
@@ -31,12 +31,12 @@ using zorvan::S;
 
 // What a domain shows with the sample pages of the combined query.
 const QList<QPair<const char*, const char*>> samplePageValues = {
-    {"Label13", "2026-12-7"}, {"Label14", "128456"},       {"Label15", "4"},
-    {"Label16", "6"},         {"Labelslbd", "约12300"},    {"Labelslgg", "约 45600 "},
+    {"Label13", "2026-12-7"}, {"Label14", "128456"},           {"Label15", "4"},
+    {"Label16", "6"},         {"Labelslbd", "约12300"},        {"Labelslgg", "约 45600 "},
     {"Labelslyh", "8901"},    {"Labelslsg", "约 9870 条结果"}, {"Labelslss", "约2340"},
-    {"Labelslby", " 23400 "}, {"Labelslyd", " 5432 "},     {"Labelfxbd", "约3450"},
-    {"Labelfxgg", "约 320 "}, {"Labelfxyh", "2345"},       {"Labelfxsg", "约 1560 条结果"},
-    {"Labelfxss", "约5670"},  {"Labelfxby", " 1020 "},     {"Labelfxyd", " 876 "},
+    {"Labelslby", " 23400 "}, {"Labelslyd", " 5432 "},         {"Labelfxbd", "约3450"},
+    {"Labelfxgg", "约 320 "}, {"Labelfxyh", "2345"},           {"Labelfxsg", "约 1560 条结果"},
+    {"Labelfxss", "约5670"},  {"Labelfxby", " 1020 "},         {"Labelfxyd", " 876 "},
 };
 
 struct Request {
@@ -47,7 +47,8 @@ struct Request {
 
 // Which row asked for a target: role + prefix + domain identifies it uniquely.
 QString rowOf(const standin::LogEntry& entry, const QString& domain) {
-    for (const auto* batch : {&windowBatchRows(), &engineBatchRows(), &youdaoBatchRows(), &sogouYahooBatchRows()})
+    for (const auto* batch :
+         {&windowBatchRows(), &engineBatchRows(), &youdaoBatchRows(), &sogouYahooBatchRows()})
         for (const CountRow& r : *batch)
             if (r.role == entry.role && entry.target == (r.prefix + domain).toUtf8()) return r.id;
     if (entry.role == Role::PageRank) return QStringLiteral("PR");
@@ -63,11 +64,9 @@ class CombinedQueryTest : public QObject, public test::WindowFixture {
     // counted batch's field has already arrived.
     int completions = 0;
     QStringList pendingAtCompletion;
-    void watchCompletion() {
-        window->queryButton()->installEventFilter(this);
-    }
+    void watchCompletion() { window->queryButton()->installEventFilter(this); }
 
-protected:
+  protected:
     bool eventFilter(QObject* watched, QEvent* event) override {
         if (event->type() == QEvent::EnabledChange && watched == window->queryButton() &&
             window->queryButton()->isEnabled()) {
@@ -79,7 +78,7 @@ protected:
         return QObject::eventFilter(watched, event);
     }
 
-private Q_SLOTS:
+  private Q_SLOTS:
     void init() {
         prepare();
         loadSamplePages();
@@ -95,7 +94,8 @@ private Q_SLOTS:
         startQuery(S("sample.net"));
         QTRY_VERIFY_WITH_TIMEOUT(queryDone(), 15000);
         QTRY_COMPARE_WITH_TIMEOUT(window->fieldText(S("Label15")), S("4"), 5000);
-        for (const auto& [name, text] : samplePageValues) QCOMPARE(window->fieldText(S(name)), S(text));
+        for (const auto& [name, text] : samplePageValues)
+            QCOMPARE(window->fieldText(S(name)), S(text));
         QCOMPARE(completions, 1);
         QVERIFY(pendingAtCompletion.isEmpty());
         QVERIFY(window->query()->isComplete());
@@ -162,12 +162,14 @@ private Q_SLOTS:
     }
 
     void everyServiceFailingStillCompletesWithX() {
-        for (const QString& role : hostRoles()) fx->services.setFailure(role, standin::Failure::ServerError);
+        for (const QString& role : hostRoles())
+            fx->services.setFailure(role, standin::Failure::ServerError);
         startQuery(S("sample.net"));
         QTRY_VERIFY_WITH_TIMEOUT(queryDone(), 20000);
         // The PageRank lookup, which is not counted, says "X" like every other field.
         QTRY_VERIFY(window->query()->isFinished());
-        for (const QString& name : test::recordOrderNames()) QCOMPARE(window->fieldText(name), S("X"));
+        for (const QString& name : test::recordOrderNames())
+            QCOMPARE(window->fieldText(name), S("X"));
         QCOMPARE(completions, 1);
     }
 
@@ -202,11 +204,13 @@ private Q_SLOTS:
     // A new press starts at once while the previous query still waits for its PageRank answer;
     // that late answer never reaches the new query's field.
     void aLatePageRankAnswerIsDropped() {
-        const QString slowFrame = S("<iframe src=\"http://") + serviceHost(Role::KeywordRank) + S("/rank?site=http://x\">");
+        const QString slowFrame = S("<iframe src=\"http://") + serviceHost(Role::KeywordRank) +
+                                  S("/rank?site=http://x\">");
         fx->services.setRoute(Role::PageRank, "/?PRAddress=a.net", slowFrame);
         fx->services.setRoute(Role::KeywordRank, "/rank?site=http://a.net/", S("Rank_1:1:1"));
-        fx->services.setRoute(Role::PageRank, "/?PRAddress=b.net",
-                              S("<iframe src=\"http://") + serviceHost(Role::PageRank) + S("/rank?site=http://x\">"));
+        fx->services.setRoute(
+            Role::PageRank, "/?PRAddress=b.net",
+            S("<iframe src=\"http://") + serviceHost(Role::PageRank) + S("/rank?site=http://x\">"));
         fx->services.setRoute(Role::PageRank, "/rank?site=http://b.net/", S("Rank_1:1:2"));
         fx->services.setLatency(Role::KeywordRank, 1000);
 
@@ -239,8 +243,9 @@ private Q_SLOTS:
         QTest::mouseClick(window->label(S("Label15")), Qt::LeftButton);
         QTest::mouseClick(window->label(S("Label14")), Qt::LeftButton);
         const QStringList opened = fake->openedAddresses();
-        QCOMPARE(opened, (QStringList{serviceBase(Role::Youdao) + S("/search?q=inlink%3Asample.net"),
-                                      serviceBase(Role::Alexa) + S("/siteinfo/sample.net")}));
+        QCOMPARE(opened,
+                 (QStringList{serviceBase(Role::Youdao) + S("/search?q=inlink%3Asample.net"),
+                              serviceBase(Role::Alexa) + S("/siteinfo/sample.net")}));
         int links = 0;
         for (const QString& name : test::recordOrderNames()) {
             fake->opened.clear();

@@ -12,8 +12,8 @@
 
 #include "app/mainwindow.h"
 #include "fetch/services.h"
-#include "windowfixture.h"
 #include "vocab/text.h"
+#include "windowfixture.h"
 
 using namespace zorvan;
 
@@ -23,33 +23,36 @@ using zorvan::S;
 
 // What one check of example.com against the demo pages shows, field by field.
 const QList<QPair<const char*, const char*>> expectedGrid = {
-    {"Label84", "约36"},      {"Label85", "约1,230"},  {"Label86", "0"},
-    {"Label87", "约123456"},  {"Label88", "2026-12-7"}, {"Label89", "首页第一"},
-    {"Label28", "12"},        {"Label56", "1,230"},    {"Label27", "8610"},
-    {"Label57", "45,600"},    {"Label74", "2026-12-8"}, {"Label94", "首页第一"},
+    {"Label84", "约36"},     {"Label85", "约1,230"},   {"Label86", "0"},
+    {"Label87", "约123456"}, {"Label88", "2026-12-7"}, {"Label89", "首页第一"},
+    {"Label28", "12"},       {"Label56", "1,230"},     {"Label27", "8610"},
+    {"Label57", "45,600"},   {"Label74", "2026-12-8"}, {"Label94", "首页第一"},
 };
 
-const QStringList resetOrder = {S("Label84"), S("Label85"), S("Label86"), S("Label87"), S("Label88"),
-                                S("Label89"), S("Label56"), S("Label28"), S("Label57"), S("Label27")};
+const QStringList resetOrder = {S("Label84"), S("Label85"), S("Label86"), S("Label87"),
+                                S("Label88"), S("Label89"), S("Label56"), S("Label28"),
+                                S("Label57"), S("Label27")};
 
 }  // namespace
 
 class DetailWindowTest : public QObject, public test::WindowFixture {
     Q_OBJECT
 
-    QPushButton* button() const { return window->findChild<QPushButton*>(QStringLiteral("Command7")); }
+    QPushButton* button() const {
+        return window->findChild<QPushButton*>(QStringLiteral("Command7"));
+    }
     void setDomain(const QString& d) { window->domainBox()->setEditText(d); }
     void verifyGrid() {
-        for (const auto& [name, text] : expectedGrid)
-            QCOMPARE(window->fieldText(S(name)), S(text));
+        for (const auto& [name, text] : expectedGrid) QCOMPARE(window->fieldText(S(name)), S(text));
     }
     // Waits until every check asked for has ended, counted from spy's start.
     static bool ended(QSignalSpy& spy) { return !spy.isEmpty() || spy.wait(20000); }
     int detailRequests() const {
-        return int(fx->services.targets(Role::Baidu).size() + fx->services.targets(Role::Google).size());
+        return int(fx->services.targets(Role::Baidu).size() +
+                   fx->services.targets(Role::Google).size());
     }
 
-private Q_SLOTS:
+  private Q_SLOTS:
     void init() {
         prepare(2000);
         fake->clock = QDateTime(QDate(2026, 12, 8), QTime(10, 0));
@@ -63,7 +66,8 @@ private Q_SLOTS:
 
     void pressResetsThenClickFillsTheGrid() {
         setDomain(S("Example.com"));
-        for (const char* name : {"Label84", "Label57", "Label27"}) window->setFieldText(S(name), S("old"));
+        for (const char* name : {"Label84", "Label57", "Label27"})
+            window->setFieldText(S(name), S("old"));
 
         QTest::mousePress(button(), Qt::LeftButton);
         for (const QString& name : resetOrder) QCOMPARE(window->fieldText(name), S("-"));
@@ -81,7 +85,8 @@ private Q_SLOTS:
         // Seven Baidu requests (the declared total costs three) and three Google ones.
         QCOMPARE(fx->services.targets(Role::Baidu).size(), 7);
         QCOMPARE(fx->services.targets(Role::Google).size(), 3);
-        for (const QByteArray& target : fx->services.targets(Role::Baidu)) QVERIFY(target.contains("example.com"));
+        for (const QByteArray& target : fx->services.targets(Role::Baidu))
+            QVERIFY(target.contains("example.com"));
     }
 
     void rightButtonResetsToo() {
@@ -149,7 +154,8 @@ private Q_SLOTS:
             QCOMPARE(window->fieldText(S(name)), S("0"));
         QCOMPARE(window->fieldText(S("Label89")), S("不在第一位"));
         QCOMPARE(window->fieldText(S("Label28")), S("0或小于10页"));
-        for (const char* name : {"Label56", "Label27", "Label57"}) QCOMPARE(window->fieldText(S(name)), S("收录0页"));
+        for (const char* name : {"Label56", "Label27", "Label57"})
+            QCOMPARE(window->fieldText(S(name)), S("收录0页"));
         QCOMPARE(window->fieldText(S("Label74")), S("今日无快照"));
         QCOMPARE(window->fieldText(S("Label94")), S("不在第一"));
         QLabel* title = window->label(S("Label17"));

@@ -12,12 +12,12 @@
 #include <QTimer>
 
 #include "app/mainwindow.h"
-#include "engines/batchrun.h"
 #include "domains/domainlist.h"
+#include "engines/batchrun.h"
 #include "fetch/services.h"
 #include "history/gui/historyviewer.h"
-#include "windowfixture.h"
 #include "vocab/text.h"
+#include "windowfixture.h"
 
 using namespace zorvan;
 
@@ -31,8 +31,9 @@ QByteArray historyBytes() {
 }
 
 // The record the sample pages give sample.net.
-const QString SampleRecord = S("约12300/约3450|约 45600 /约 320 |8901/2345|约 9870 条结果/约 1560 条结果|"
-                               "约2340/约5670| 23400 / 1020 | 5432 / 876 |128456");
+const QString SampleRecord =
+    S("约12300/约3450|约 45600 /约 320 |8901/2345|约 9870 条结果/约 1560 条结果|"
+      "约2340/约5670| 23400 / 1020 | 5432 / 876 |128456");
 
 }  // namespace
 
@@ -47,7 +48,7 @@ class HistoryWiringTest : public QObject, public test::WindowFixture {
     }
     void openWindow() { open(); }
 
-private Q_SLOTS:
+  private Q_SLOTS:
     void init() {
         prepare();
         fake->clock = QDateTime(QDate(2012, 3, 4), QTime(10, 0));
@@ -59,7 +60,8 @@ private Q_SLOTS:
         openWindow();
         QVERIFY(window->autoSaveBox()->isChecked());
         query(S("sample.net"));
-        QCOMPARE(test::fromGbk(historyBytes()), S("[sample.net]\r\n2012-3-4=") + SampleRecord + S("\r\n"));
+        QCOMPARE(test::fromGbk(historyBytes()),
+                 S("[sample.net]\r\n2012-3-4=") + SampleRecord + S("\r\n"));
 
         // The same day again replaces the record; without auto-save nothing is written.
         query(S("sample.net"));
@@ -82,7 +84,8 @@ private Q_SLOTS:
         window->domainBox()->setCurrentIndex(1);
         QCOMPARE(window->domain(), S("y.com"));
         QTRY_VERIFY_WITH_TIMEOUT(window->queryButton()->isEnabled(), 15000);
-        QCOMPARE(test::fromGbk(historyBytes()), S("[sample.net]\r\n2012-3-4=") + SampleRecord + S("\r\n"));
+        QCOMPARE(test::fromGbk(historyBytes()),
+                 S("[sample.net]\r\n2012-3-4=") + SampleRecord + S("\r\n"));
     }
 
     void aFailedSaveIsToldOncePerQuery() {
@@ -91,7 +94,8 @@ private Q_SLOTS:
         query(S("sample.net"));
         QTRY_COMPARE(fake->messages.size(), 1);
         const Message& told = fake->messages.first();
-        QVERIFY2(told.text.startsWith(S("保存历史记录失败：") + historyFilePath()), qPrintable(told.text));
+        QVERIFY2(told.text.startsWith(S("保存历史记录失败：") + historyFilePath()),
+                 qPrintable(told.text));
         QCOMPARE(told.icon, MessageIcon::Warning);
         query(S("sample.net"));
         QTRY_COMPARE(fake->messages.size(), 2);
@@ -101,14 +105,16 @@ private Q_SLOTS:
     // A count that fell since the latest earlier record is drawn red with "↓"; the figure itself,
     // what is saved and reported, stays the text that arrived.
     void aDroppedCountIsMarkedInItsField() {
-        writeHistory(S("[sample.net]\r\n2012-3-3=") + QString(SampleRecord).replace(S("约12300"), S("约20000")) + S("\r\n"));
+        writeHistory(S("[sample.net]\r\n2012-3-3=") +
+                     QString(SampleRecord).replace(S("约12300"), S("约20000")) + S("\r\n"));
         openWindow();
         query(S("sample.net"));
         QLabel* dropped = window->label(S("Labelslbd"));
         QCOMPARE(dropped->text(), S("约12300 ↓"));
         QCOMPARE(window->figure(Figure::IndexedBaidu), S("约12300"));
         QVERIFY(dropped->styleSheet().contains(S("#d01c1c")));
-        QVERIFY2(dropped->toolTip().contains(S("2012-3-3")) && dropped->toolTip().contains(S("20000→12300")),
+        QVERIFY2(dropped->toolTip().contains(S("2012-3-3")) &&
+                     dropped->toolTip().contains(S("20000→12300")),
                  qPrintable(dropped->toolTip()));
         QLabel* kept = window->label(S("Labelslgg"));
         QCOMPARE(kept->text(), S("约 45600 "));
@@ -123,18 +129,22 @@ private Q_SLOTS:
     // A batch run tells the drops of all its domains once, when its last entry is done.
     void aBatchRunTellsItsDropsTogetherAtTheEnd() {
         const QString lower = QString(SampleRecord).replace(S("约12300"), S("约20000"));
-        writeHistory(S("[a.net]\r\n2012-3-3=") + lower + S("\r\n[c.net]\r\n2012-3-3=") + lower + S("\r\n"));
+        writeHistory(S("[a.net]\r\n2012-3-3=") + lower + S("\r\n[c.net]\r\n2012-3-3=") + lower +
+                     S("\r\n"));
         QVERIFY(writeDomainListValue(configFilePath(), S("a.net,b.net,c.net")));
         openWindow();
         window->batchBox()->setChecked(true);
         window->queryButton()->click();
-        QVERIFY(test::waitFor([this] { return !window->batchRun().isActive() && queryDone(); }, 60000));
+        QVERIFY(
+            test::waitFor([this] { return !window->batchRun().isActive() && queryDone(); }, 60000));
         QTRY_COMPARE(fake->messages.size(), 1);
         const QStringList lines = fake->messages.first().text.split(u'\n');
         QCOMPARE(lines.size(), 3);
         QCOMPARE(lines[0], S("以下数据较上次记录下降："));
-        QVERIFY2(lines[1].startsWith(S("a.net  百度 收录情况  20000 → 12300")), qPrintable(lines[1]));
-        QVERIFY2(lines[2].startsWith(S("c.net  百度 收录情况  20000 → 12300")), qPrintable(lines[2]));
+        QVERIFY2(lines[1].startsWith(S("a.net  百度 收录情况  20000 → 12300")),
+                 qPrintable(lines[1]));
+        QVERIFY2(lines[2].startsWith(S("c.net  百度 收录情况  20000 → 12300")),
+                 qPrintable(lines[2]));
     }
 
     void historyButtonOpensTheViewerModally() {
@@ -151,7 +161,8 @@ private Q_SLOTS:
             test::waitFor([] { return QApplication::activeModalWidget() != nullptr; }, 5000);
             if (auto* viewer = qobject_cast<HistoryViewer*>(QApplication::activeModalWidget())) {
                 modal = viewer->isModal();
-                for (int i = 0; i < viewer->chooser()->count(); ++i) domains.append(viewer->chooser()->itemText(i));
+                for (int i = 0; i < viewer->chooser()->count(); ++i)
+                    domains.append(viewer->chooser()->itemText(i));
                 firstDate = viewer->grid()->item(1, 1)->text();
                 viewer->reject();
             }

@@ -14,13 +14,13 @@
 #include <memory>
 
 #include "app/mainwindow.h"
-#include "engines/queryengine.h"
 #include "app/resultfields.h"
 #include "app/singleinstance.h"
-#include "fieldnames.h"
+#include "engines/queryengine.h"
 #include "fetch/services.h"
-#include "windowfixture.h"
+#include "fieldnames.h"
 #include "vocab/text.h"
+#include "windowfixture.h"
 
 using namespace zorvan;
 
@@ -35,17 +35,24 @@ QString accessible(QObject* object, QAccessible::Text kind) {
 
 // Pages for the six window rows, in the services' wording; everything else answers 404.
 void serveWindowRows(standin::Services& services) {
-    services.setRoute(Role::ChinaRank, "/overview/Info.do?url=", S("<span class=\"_font_y2\">2010-5-12</span>"));
-    services.setRoute(Role::Alexa, "/siteinfo/", standin::Page{test::toGbk(S("<img style=\"margin-bottom:-2px;\"/>1,234</a></div>")), 200});
+    services.setRoute(Role::ChinaRank,
+                      "/overview/Info.do?url=", S("<span class=\"_font_y2\">2010-5-12</span>"));
+    services.setRoute(
+        Role::Alexa, "/siteinfo/",
+        standin::Page{test::toGbk(S("<img style=\"margin-bottom:-2px;\"/>1,234</a></div>")), 200});
     services.setRoute(Role::SogouRank, "/sogourank.php?ur=", S("sogourank=6"));
-    services.setRoute(Role::Soso, "/q?w=link%3A", standin::Page{test::toGbk(S("<meta charset=gb2312\">搜索到约5,670项")), 200});
-    services.setRoute(Role::Bing, "/search?q=site%3A", S("<meta charset=\"utf-8\">结果(共 23,400 条)"));
-    services.setRoute(Role::Yahoo, "/search?bwm=p&p=", standin::Page{test::toGbk(S("收录的网页： 共 <strong>8,901</strong> 条")), 200});
+    services.setRoute(Role::Soso, "/q?w=link%3A",
+                      standin::Page{test::toGbk(S("<meta charset=gb2312\">搜索到约5,670项")), 200});
+    services.setRoute(Role::Bing, "/search?q=site%3A",
+                      S("<meta charset=\"utf-8\">结果(共 23,400 条)"));
+    services.setRoute(
+        Role::Yahoo, "/search?bwm=p&p=",
+        standin::Page{test::toGbk(S("收录的网页： 共 <strong>8,901</strong> 条")), 200});
 }
 
 const QList<QPair<const char*, const char*>> windowRowValues = {
-    {"Label13", "2010-5-12"}, {"Label14", "1234"}, {"Label16", "6"},
-    {"Labelfxss", "约5670"}, {"Labelslby", " 23400 "}, {"Labelslyh", "8901"},
+    {"Label13", "2010-5-12"}, {"Label14", "1234"},      {"Label16", "6"},
+    {"Labelfxss", "约5670"},  {"Labelslby", " 23400 "}, {"Labelslyh", "8901"},
 };
 
 }  // namespace
@@ -55,7 +62,7 @@ class MainWindowTest : public QObject, public test::WindowFixture {
 
     void press() { window->queryButton()->click(); }
 
-private Q_SLOTS:
+  private Q_SLOTS:
     void init() {
         prepare();
         open();
@@ -71,23 +78,26 @@ private Q_SLOTS:
             QCOMPARE(field->text(), QStringLiteral("..."));
             QCOMPARE(field->toolTip(), S("点击查看详情"));
         }
-        const QStringList dashes = {S("Label84"), S("Label85"), S("Label86"), S("Label87"), S("Label89"),
-                                    S("Label27"), S("Label28"), S("Label56"), S("Label57"), S("Label94")};
+        const QStringList dashes = {S("Label84"), S("Label85"), S("Label86"), S("Label87"),
+                                    S("Label89"), S("Label27"), S("Label28"), S("Label56"),
+                                    S("Label57"), S("Label94")};
         for (const QString& name : dashes) QCOMPARE(window->fieldText(name), QStringLiteral("-"));
         QCOMPARE(window->fieldText(S("Label88")), S("首页快照"));
         QCOMPARE(window->fieldText(S("Label74")), S("最新一篇"));
-        QCOMPARE(window->fieldText(S("Label83")), S("今日收录    一星期收录   一月收录   所有收录   最新快照  site:首页  "));
+        QCOMPARE(window->fieldText(S("Label83")),
+                 S("今日收录    一星期收录   一月收录   所有收录   最新快照  site:首页  "));
         QVERIFY(!window->batchBox()->isChecked());
         QVERIFY(window->autoSaveBox()->isChecked());
-        QCOMPARE(window->autoSaveBox()->toolTip(), S("查询结果保存在根目录history文本下，请勿手动修改其格式。"));
+        QCOMPARE(window->autoSaveBox()->toolTip(),
+                 S("查询结果保存在根目录history文本下，请勿手动修改其格式。"));
         QVERIFY(!window->batchBox()->toolTip().isEmpty());
         QVERIFY(window->hostArea()->isHidden());
         QVERIFY(window->previousArrow()->isHidden());
         QVERIFY(window->nextArrow()->isHidden());
         const QList<QPair<const char*, const char*>> buttons = {
-            {"Command1", "查询"}, {"Command2", "查看历史"}, {"Command3", "复制结果"}, {"Command4", "添加地址"},
-            {"Command7", "查询"}, {"Command9", "百度权重查询"}, {"Command10", "外链页面查询"},
-            {"Command11", "访问此站"}, {"Command15", "访问官网"}};
+            {"Command1", "查询"},          {"Command2", "查看历史"},  {"Command3", "复制结果"},
+            {"Command4", "添加地址"},      {"Command7", "查询"},      {"Command9", "百度权重查询"},
+            {"Command10", "外链页面查询"}, {"Command11", "访问此站"}, {"Command15", "访问官网"}};
         for (const auto& [name, caption] : buttons) {
             auto* button = window->findChild<QPushButton*>(QString::fromLatin1(name));
             QVERIFY2(button, name);
@@ -106,15 +116,24 @@ private Q_SLOTS:
         QCOMPARE(accessible(window->previousArrow(), QAccessible::Name), S("上一个"));
         QCOMPARE(accessible(window->nextArrow(), QAccessible::Name), S("下一个"));
         QCOMPARE(accessible(window->queryButton(), QAccessible::Description), S("综合查询"));
-        QCOMPARE(accessible(window->findChild<QPushButton*>(S("Command7")), QAccessible::Description), S("详细查询"));
-        QCOMPARE(accessible(window->label(S("Label15")), QAccessible::Description), S("Google PageRank"));
+        QCOMPARE(
+            accessible(window->findChild<QPushButton*>(S("Command7")), QAccessible::Description),
+            S("详细查询"));
+        QCOMPARE(accessible(window->label(S("Label15")), QAccessible::Description),
+                 S("Google PageRank"));
         QCOMPARE(accessible(window->label(S("Label13")), QAccessible::Description), S("百度快照"));
-        QCOMPARE(accessible(window->label(S("Labelslbd")), QAccessible::Description), S("百度 收录情况"));
-        QCOMPARE(accessible(window->label(S("Labelfxss")), QAccessible::Description), S("SOSO 反向链接"));
-        QCOMPARE(accessible(window->label(S("Labelfxyd")), QAccessible::Description), S("有道 反向链接"));
-        QCOMPARE(accessible(window->label(S("Label84")), QAccessible::Description), S("百度综合 今日收录"));
-        QCOMPARE(accessible(window->label(S("Label94")), QAccessible::Description), S("谷歌综合 site:首页"));
-        QCOMPARE(accessible(window->label(S("Label27")), QAccessible::Description), S("谷歌综合 一月收录"));
+        QCOMPARE(accessible(window->label(S("Labelslbd")), QAccessible::Description),
+                 S("百度 收录情况"));
+        QCOMPARE(accessible(window->label(S("Labelfxss")), QAccessible::Description),
+                 S("SOSO 反向链接"));
+        QCOMPARE(accessible(window->label(S("Labelfxyd")), QAccessible::Description),
+                 S("有道 反向链接"));
+        QCOMPARE(accessible(window->label(S("Label84")), QAccessible::Description),
+                 S("百度综合 今日收录"));
+        QCOMPARE(accessible(window->label(S("Label94")), QAccessible::Description),
+                 S("谷歌综合 site:首页"));
+        QCOMPARE(accessible(window->label(S("Label27")), QAccessible::Description),
+                 S("谷歌综合 一月收录"));
         // A field's name is the figure it shows.
         window->setFieldText(S("Label14"), S("1234"));
         QCOMPARE(accessible(window->label(S("Label14")), QAccessible::Name), S("1234"));
@@ -124,11 +143,13 @@ private Q_SLOTS:
         serveWindowRows(fx->services);
         window->domainBox()->setEditText(S("example.com"));
         press();
-        for (const auto& [name, text] : windowRowValues) QTRY_COMPARE(window->fieldText(S(name)), S(text));
+        for (const auto& [name, text] : windowRowValues)
+            QTRY_COMPARE(window->fieldText(S(name)), S(text));
         QTRY_VERIFY_WITH_TIMEOUT(queryDone(), 10000);
         // Every window row asked for the typed domain.
         QCOMPARE(fx->services.targets(Role::Alexa), QList<QByteArray>{"/siteinfo/example.com"});
-        QVERIFY(fx->services.targets(Role::Yahoo).contains(QByteArray("/search?bwm=p&p=example.com")));
+        QVERIFY(
+            fx->services.targets(Role::Yahoo).contains(QByteArray("/search?bwm=p&p=example.com")));
     }
 
     void enterStartsTheQueryToo() {
@@ -215,8 +236,8 @@ private Q_SLOTS:
     }
 
     void oddDomainsAreFetchedAsTyped() {
-        const QStringList domains = {S("a b.com"), S("中文.com"), S("x#y"), S("\"q\"'"), S("; rm -rf ~"),
-                                     S("$(id)"), QString(300, u'a')};
+        const QStringList domains = {S("a b.com"),    S("中文.com"), S("x#y"),          S("\"q\"'"),
+                                     S("; rm -rf ~"), S("$(id)"),    QString(300, u'a')};
         for (const QString& d : domains) {
             fx->services.clearLog();
             window->domainBox()->setEditText(d);

@@ -6,8 +6,8 @@
 #include <QLabel>
 #include <QPlainTextEdit>
 #include <QPushButton>
-#include <QTemporaryDir>
 #include <QSignalSpy>
+#include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
 #include <functional>
@@ -15,8 +15,8 @@
 #include "app/mainwindow.h"
 #include "app/resultfields.h"
 #include "fakeplatform.h"
-#include "fieldnames.h"
 #include "fetch/services.h"
+#include "fieldnames.h"
 #include "standinfixture.h"
 #include "tools/gui/reportwindow.h"
 #include "vocab/text.h"
@@ -33,7 +33,8 @@ QPushButton* button(MainWindow& window, const char* name) {
 
 // Runs the check on the modal report window once it is open, then closes it. False when no
 // report window opened.
-bool inspectReport(const std::function<void()>& click, const std::function<void(ReportWindow&)>& check) {
+bool inspectReport(const std::function<void()>& click,
+                   const std::function<void(ReportWindow&)>& check) {
     bool seen = false;
     QTimer::singleShot(0, [&] {
         test::waitFor([] { return QApplication::activeModalWidget() != nullptr; }, 5000);
@@ -51,7 +52,7 @@ bool inspectReport(const std::function<void()>& click, const std::function<void(
 
 class ReportWiringTest : public QObject {
     Q_OBJECT
-private Q_SLOTS:
+  private Q_SLOTS:
     void reportBeforeAnyQueryOnlyTellsSo();
     void reportShowsTheBoxTextAndTheFieldsAtOpening();
     void browserButtonsOpenAddressesWithoutAShell();
@@ -68,7 +69,8 @@ void ReportWiringTest::reportBeforeAnyQueryOnlyTellsSo() {
         modalDuringMessage = QApplication::activeModalWidget() != nullptr;
         return MessageAnswer::Ok;
     };
-    const bool opened = inspectReport([&] { button(window, "Command3")->click(); }, [](ReportWindow&) {});
+    const bool opened =
+        inspectReport([&] { button(window, "Command3")->click(); }, [](ReportWindow&) {});
     QVERIFY(!opened);
     QVERIFY(!modalDuringMessage);
     QCOMPARE(fake.messages.size(), 1);
@@ -91,46 +93,55 @@ void ReportWiringTest::reportShowsTheBoxTextAndTheFieldsAtOpening() {
 
     // Distinct figures in every field, so each one is seen reaching its own line.
     const QStringList names = test::recordOrderNames();
-    for (int i = 0; i < names.size(); ++i) window.setFieldText(names[i], QStringLiteral("v%1").arg(i));
+    for (int i = 0; i < names.size(); ++i)
+        window.setFieldText(names[i], QStringLiteral("v%1").arg(i));
     window.setFieldText(S("Labelslgg"), S("1234567890123"));
     window.domainBox()->setEditText(S("changed.org"));
 
     QString shown;
-    const bool opened = inspectReport([&] { button(window, "Command3")->click(); }, [&](ReportWindow& report) {
-        QCOMPARE(report.objectName(), S("Form2"));
-        QCOMPARE(report.windowTitle(), S("复制changed.org结果"));
-        QCOMPARE(report.titleLabel()->text(), S("复制changed.org结果"));
-        shown = report.textBox()->toPlainText();
-        // Later changes of the fields leave the open report alone.
-        window.setFieldText(S("Label15"), S("changed"));
-        QCOMPARE(report.textBox()->toPlainText(), shown);
+    const bool opened =
+        inspectReport([&] { button(window, "Command3")->click(); },
+                      [&](ReportWindow& report) {
+                          QCOMPARE(report.objectName(), S("Form2"));
+                          QCOMPARE(report.windowTitle(), S("复制changed.org结果"));
+                          QCOMPARE(report.titleLabel()->text(), S("复制changed.org结果"));
+                          shown = report.textBox()->toPlainText();
+                          // Later changes of the fields leave the open report alone.
+                          window.setFieldText(S("Label15"), S("changed"));
+                          QCOMPARE(report.textBox()->toPlainText(), shown);
 
-        report.textBox()->setPlainText(shown + S("\n我的备注"));
-        report.copyButton()->click();
-    });
+                          report.textBox()->setPlainText(shown + S("\n我的备注"));
+                          report.copyButton()->click();
+                      });
     QVERIFY(opened);
 
     const QStringList lines = shown.split(u'\n');
     QCOMPARE(lines.size(), 13);
     QCOMPARE(lines[0], S("有关changed.org的SEO数据"));
     QCOMPARE(lines[1], S("查询时间:2011-1-2 3:04:05"));
-    auto value = [&](const char* name) { return QStringLiteral("v%1").arg(names.indexOf(QString::fromLatin1(name))); };
+    auto value = [&](const char* name) {
+        return QStringLiteral("v%1").arg(names.indexOf(QString::fromLatin1(name)));
+    };
     QCOMPARE(lines[2], S("谷歌PR:") + value("Label15"));
     QCOMPARE(lines[3], S("Alexa排名:") + value("Label14"));
     QCOMPARE(lines[4], S("搜狗评分:") + value("Label16"));
     QCOMPARE(lines[5], S("百度: 收录") + value("Labelslbd") + S("      反链") + value("Labelfxbd"));
     QCOMPARE(lines[6], S("谷歌: 收录1234567890123反链") + value("Labelfxgg"));
-    const char* rest[][3] = {{"雅虎", "Labelslyh", "Labelfxyh"}, {"搜狗", "Labelslsg", "Labelfxsg"},
-                             {"搜搜", "Labelslss", "Labelfxss"}, {"必应", "Labelslby", "Labelfxby"},
+    const char* rest[][3] = {{"雅虎", "Labelslyh", "Labelfxyh"},
+                             {"搜狗", "Labelslsg", "Labelfxsg"},
+                             {"搜搜", "Labelslss", "Labelfxss"},
+                             {"必应", "Labelslby", "Labelfxby"},
                              {"有道", "Labelslyd", "Labelfxyd"}};
     for (int i = 0; i < 5; ++i) {
         const QString indexed = value(rest[i][1]);
-        QCOMPARE(lines[7 + i], S(rest[i][0]) + S(": 收录") + indexed + QString(13 - indexed.size(), u' ') +
-                                   S("反链") + value(rest[i][2]));
+        QCOMPARE(lines[7 + i], S(rest[i][0]) + S(": 收录") + indexed +
+                                   QString(13 - indexed.size(), u' ') + S("反链") +
+                                   value(rest[i][2]));
     }
     QCOMPARE(lines[12], S("以上数据通过Zorvan站长工具查询"));
 
-    QCOMPARE(QGuiApplication::clipboard()->text(), QString(shown).replace(u'\n', S("\r\n")) + S("\r\n我的备注"));
+    QCOMPARE(QGuiApplication::clipboard()->text(),
+             QString(shown).replace(u'\n', S("\r\n")) + S("\r\n我的备注"));
     QCOMPARE(fake.messages.size(), 1);
     QCOMPARE(fake.messages[0].text, S("复制成功"));
 }
@@ -147,7 +158,8 @@ void ReportWiringTest::browserButtonsOpenAddressesWithoutAShell() {
     window.domainBox()->setEditText(QString());
     button(window, "Command11")->click();
     // Metacharacters in the path reach the browser as part of one address.
-    const QString inPath = S("example.com/$(touch ") + marker + S(");`touch ") + marker + S("`&&\"");
+    const QString inPath =
+        S("example.com/$(touch ") + marker + S(");`touch ") + marker + S("`&&\"");
     window.domainBox()->setEditText(inPath);
     button(window, "Command11")->click();
     // In the host they make an address no browser can open; still nothing runs.
@@ -173,7 +185,8 @@ void ReportWiringTest::browserButtonsOpenAddressesWithoutAShell() {
 void ReportWiringTest::updateCheckRunsOnceAboutASecondAfterStart() {
     test::StandinFixture fx;
     test::FakePlatform fake;
-    fx.services.setRoute(Role::Maker, "/mirelo/shenji.txt", standin::Page{test::toGbk(S("9.0\r\n"))});
+    fx.services.setRoute(Role::Maker, "/mirelo/shenji.txt",
+                         standin::Page{test::toGbk(S("9.0\r\n"))});
     // Timed from before the window is made, so a slow first show cannot shorten the wait seen.
     QElapsedTimer sinceStart;
     sinceStart.start();

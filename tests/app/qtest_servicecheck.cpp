@@ -13,10 +13,10 @@
 #include "app/mainwindow.h"
 #include "engines/queryengine.h"
 #include "fetch/services.h"
-#include "windowfixture.h"
 #include "tools/gui/checkwindow.h"
 #include "tools/gui/weightwindow.h"
 #include "vocab/text.h"
+#include "windowfixture.h"
 
 using namespace zorvan;
 
@@ -29,12 +29,13 @@ using zorvan::S;
 class ServiceCheckTest : public QObject, public test::WindowFixture {
     Q_OBJECT
 
-private Q_SLOTS:
+  private Q_SLOTS:
     void init() {
         prepare();
         loadSamplePages();
         fx->services.setFailure(Role::Youdao, standin::Failure::Refuse);
-        fx->services.setRoute(Role::Google, "/search?hl=zh-CN&q=site%3A", S("<html>nothing</html>"));
+        fx->services.setRoute(Role::Google, "/search?hl=zh-CN&q=site%3A",
+                              S("<html>nothing</html>"));
         open();
         window->autoSaveBox()->setChecked(false);
         window->domainBox()->setEditText(S("sample.net"));
@@ -45,19 +46,23 @@ private Q_SLOTS:
     void anOverrideChangesWhatAFieldShows() {
         QFile rules(fx->homeFile(S("rules.json")));
         QVERIFY(rules.open(QIODevice::WriteOnly));
-        rules.write("{\"indexed.bing\": {\"url\": \"http://{host:bing}/new?s={domain}&x=1\", "
-                    "\"start\": \"<b>\", \"end\": \"</b>\"}}");
+        rules.write(
+            "{\"indexed.bing\": {\"url\": \"http://{host:bing}/new?s={domain}&x=1\", "
+            "\"start\": \"<b>\", \"end\": \"</b>\"}}");
         rules.close();
         fx->services.setRoute(Role::Bing, "/new?s=sample.net&x=1", S("<b>777</b>"));
         QVERIFY(query(S("sample.net")));
 
         QCOMPARE(window->figure(Figure::IndexedBing), S("777"));
         QCOMPARE(window->figure(Figure::IndexedYoudao), NotFound);
-        QCOMPARE(window->label(S("Labelslyd"))->toolTip(), S("服务无应答（连接被拒绝）\n规则：indexed.youdao"));
-        QCOMPARE(window->label(S("Labelslgg"))->toolTip(), S("页面中没有找到标记：找到\n规则：indexed.google"));
+        QCOMPARE(window->label(S("Labelslyd"))->toolTip(),
+                 S("服务无应答（连接被拒绝）\n规则：indexed.youdao"));
+        QCOMPARE(window->label(S("Labelslgg"))->toolTip(),
+                 S("页面中没有找到标记：找到\n规则：indexed.google"));
         QCOMPARE(window->label(S("Labelslby"))->toolTip(), S("点击查看详情"));
         QTest::mouseClick(window->label(S("Labelslby")), Qt::LeftButton);
-        QCOMPARE(fake->openedAddresses(), QStringList{serviceBase(Role::Bing) + S("/new?s=sample.net&x=1")});
+        QCOMPARE(fake->openedAddresses(),
+                 QStringList{serviceBase(Role::Bing) + S("/new?s=sample.net&x=1")});
     }
 
     void theCheckWindowShowsEveryRuleColouredByVerdict() {
@@ -77,7 +82,8 @@ private Q_SLOTS:
         QCOMPARE(colours[S("indexed.bing")], CheckWindow::verdictColour(Verdict::Ok));
         QCOMPARE(colours[S("indexed.google")], CheckWindow::verdictColour(Verdict::NotFound));
         QCOMPARE(colours[S("backlinks.youdao")], CheckWindow::verdictColour(Verdict::NoAnswer));
-        QVERIFY(CheckWindow::verdictColour(Verdict::Ok) != CheckWindow::verdictColour(Verdict::NotFound));
+        QVERIFY(CheckWindow::verdictColour(Verdict::Ok) !=
+                CheckWindow::verdictColour(Verdict::NotFound));
 
         check->returnButton()->click();
         QVERIFY(!window->hostArea()->isVisible());

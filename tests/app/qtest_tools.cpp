@@ -28,7 +28,7 @@ QPushButton* button(QWidget& window, const char* name) {
 
 class ToolsWiringTest : public QObject {
     Q_OBJECT
-private Q_SLOTS:
+  private Q_SLOTS:
     void buttonsEmbedTheirWindowsInTheHostArea();
     void returnHidesTheHostAndTheWindowsKeepTheirLists();
     void clicksInsideAToolWindowStayThere();
@@ -67,9 +67,12 @@ void ToolsWiringTest::buttonsEmbedTheirWindowsInTheHostArea() {
 void ToolsWiringTest::returnHidesTheHostAndTheWindowsKeepTheirLists() {
     test::StandinFixture fx;
     test::FakePlatform fake;
-    fx.services.setRoute(Role::Yahoo, "/",
-                         standin::Page{S("共 <strong>3</strong> 1. <a href=\"http://a.cn/\">甲</a>").toUtf8(), 200});
-    fx.services.setRoute(Role::KeywordRank, "/", standin::Page{test::toGbk(S("累计找到 <span style=\"color:#F00\">4<")), 200});
+    fx.services.setRoute(
+        Role::Yahoo, "/",
+        standin::Page{S("共 <strong>3</strong> 1. <a href=\"http://a.cn/\">甲</a>").toUtf8(), 200});
+    fx.services.setRoute(
+        Role::KeywordRank, "/",
+        standin::Page{test::toGbk(S("累计找到 <span style=\"color:#F00\">4<")), 200});
     MainWindow main(nullptr, std::nullopt);
     main.show();
     QVERIFY(QTest::qWaitForWindowExposed(&main));
@@ -113,7 +116,8 @@ void ToolsWiringTest::clicksInsideAToolWindowStayThere() {
     QTest::mouseClick(button(main, "Command10"), Qt::LeftButton);
     auto* backlinks = main.hostArea()->findChild<BacklinkWindow*>();
     QTest::mouseClick(backlinks->statusLine(), Qt::LeftButton);
-    QTest::mouseClick(backlinks, Qt::LeftButton, {}, QPoint(backlinks->width() - 2, backlinks->height() - 2));
+    QTest::mouseClick(backlinks, Qt::LeftButton, {},
+                      QPoint(backlinks->width() - 2, backlinks->height() - 2));
     QTest::mouseClick(button(main, "Command9"), Qt::LeftButton);
     auto* weight = main.hostArea()->findChild<WeightWindow*>();
     QTest::mouseClick(weight->figure(S("Label2")), Qt::LeftButton);

@@ -13,7 +13,7 @@
 namespace zorvan::test {
 
 struct CliRun {
-    int status = -1;  // the exit status; -1 when it did not end by itself
+    int status = -1;       // the exit status; -1 when it did not end by itself
     bool crashed = false;  // ended by a signal
     QByteArray out;
     QByteArray err;
@@ -60,7 +60,8 @@ inline CliRun finishCli(QProcess* process) {
 // What the command's tests run against: a fake platform, then the stand-in answering the sample
 // engine pages under it (the stand-in is to be reset first, as it was made last). False when the
 // sample pages could not be loaded.
-inline bool startSampleServices(std::unique_ptr<FakePlatform>& fake, std::unique_ptr<StandinFixture>& fx) {
+inline bool startSampleServices(std::unique_ptr<FakePlatform>& fake,
+                                std::unique_ptr<StandinFixture>& fx) {
     fake = std::make_unique<FakePlatform>();
     fx = std::make_unique<StandinFixture>(1500);
     return fx->services.loadRoutes(samplePagesFolder(), QStringLiteral("engines.routes")) > 0;

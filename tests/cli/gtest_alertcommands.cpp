@@ -42,20 +42,25 @@ TEST(Schedule, WithoutAUserManagerTheUnitsStayPassVerificationAndACrontabLineIsP
     const QString data = dir.filePath(QStringLiteral("data %h"));
     ASSERT_TRUE(QDir().mkpath(dir.filePath(QStringLiteral("emptybin"))) && QDir().mkpath(data));
     auto env = QProcessEnvironment::systemEnvironment();
-    env.insert(QStringLiteral("PATH"), dir.filePath(QStringLiteral("emptybin")));  // no systemctl to ask
+    env.insert(QStringLiteral("PATH"),
+               dir.filePath(QStringLiteral("emptybin")));  // no systemctl to ask
     env.insert(QStringLiteral("XDG_CONFIG_HOME"), dir.path());
     env.insert(QStringLiteral("XDG_RUNTIME_DIR"), dir.path());
     env.insert(QStringLiteral("ZORVAN_HOME"), data);
     const QString units = dir.filePath(QStringLiteral("systemd/user/"));
 
     // Words systemd and cron would otherwise split, expand or take for specifiers.
-    const Ran daily = runCli({QStringLiteral("schedule"), QStringLiteral("daily"), QStringLiteral("06:30"),
-                              QStringLiteral("--"), QStringLiteral("--drop-threshold"), QStringLiteral("25"),
-                              QStringLiteral("--format"), QStringLiteral("csv $HOME 50%y \"q\"")}, env);
+    const Ran daily =
+        runCli({QStringLiteral("schedule"), QStringLiteral("daily"), QStringLiteral("06:30"),
+                QStringLiteral("--"), QStringLiteral("--drop-threshold"), QStringLiteral("25"),
+                QStringLiteral("--format"), QStringLiteral("csv $HOME 50%y \"q\"")},
+               env);
     EXPECT_EQ(daily.status, 3) << daily.err.toStdString();
-    EXPECT_TRUE(daily.out.startsWith(QStringLiteral("30 6 * * * 'ZORVAN_HOME=%1/data \\%h' ").arg(dir.path())));
+    EXPECT_TRUE(daily.out.startsWith(
+        QStringLiteral("30 6 * * * 'ZORVAN_HOME=%1/data \\%h' ").arg(dir.path())));
     EXPECT_TRUE(daily.out.trimmed().endsWith(
-        u" batch --save --resume --notify --drop-threshold 25 --format 'csv $HOME 50\\%y \"q\"'")) << daily.out.toStdString();
+        u" batch --save --resume --notify --drop-threshold 25 --format 'csv $HOME 50\\%y \"q\"'"))
+        << daily.out.toStdString();
     EXPECT_TRUE(daily.err.contains(u"no user service manager"));
 
     const QString analyze = QStandardPaths::findExecutable(QStringLiteral("systemd-analyze"));
@@ -65,7 +70,8 @@ TEST(Schedule, WithoutAUserManagerTheUnitsStayPassVerificationAndACrontabLineIsP
         QProcess verify;
         verify.setProcessEnvironment(env);
         verify.setProcessChannelMode(QProcess::MergedChannels);
-        verify.start(analyze, {QStringLiteral("--user"), QStringLiteral("verify"), units + TimerUnitName, units + ServiceUnitName});
+        verify.start(analyze, {QStringLiteral("--user"), QStringLiteral("verify"),
+                               units + TimerUnitName, units + ServiceUnitName});
         ASSERT_TRUE(verify.waitForFinished(60000));
         const QString said = QString::fromLocal8Bit(verify.readAll());
         EXPECT_EQ(verify.exitCode(), 0) << said.toStdString();
@@ -77,7 +83,10 @@ TEST(Schedule, WithoutAUserManagerTheUnitsStayPassVerificationAndACrontabLineIsP
     EXPECT_TRUE(status.out.contains(u"06:30"));
     EXPECT_EQ(runCli({QStringLiteral("schedule"), QStringLiteral("off")}, env).status, 0);
     EXPECT_FALSE(QFile::exists(units + TimerUnitName) || QFile::exists(units + ServiceUnitName));
-    EXPECT_EQ(runCli({QStringLiteral("schedule"), QStringLiteral("daily"), QStringLiteral("24:00")}, env).status, 2);
+    EXPECT_EQ(
+        runCli({QStringLiteral("schedule"), QStringLiteral("daily"), QStringLiteral("24:00")}, env)
+            .status,
+        2);
 }
 
 TEST(Notify, TestMessageReachesEveryTargetAndAFailureKeepsTheSecretOut) {
@@ -85,9 +94,11 @@ TEST(Notify, TestMessageReachesEveryTargetAndAFailureKeepsTheSecretOut) {
     robot.answer("/ding", {{200, R"({"errcode":310000,"errmsg":"keywords not in content"})"}});
     QTemporaryDir home;
     writeText(home.filePath(QStringLiteral("notify.json")),
-              QStringLiteral(R"({"targets": [{"kind": "wecom", "url": "%1"}, {"kind": "feishu", "url": "%2"},
+              QStringLiteral(
+                  R"({"targets": [{"kind": "wecom", "url": "%1"}, {"kind": "feishu", "url": "%2"},
                   {"kind": "dingtalk", "url": "%3", "secret": "SECtopsecret0042"}, {"kind": "pager", "url": "%1"}]})")
-                  .arg(robot.url(QStringLiteral("/wecom?key=wecomkey77")), robot.url(QStringLiteral("/feishu/hookid0099")),
+                  .arg(robot.url(QStringLiteral("/wecom?key=wecomkey77")),
+                       robot.url(QStringLiteral("/feishu/hookid0099")),
                        robot.url(QStringLiteral("/ding?access_token=dingtoken55"))));
     auto env = QProcessEnvironment::systemEnvironment();
     env.insert(QStringLiteral("ZORVAN_HOME"), home.path());

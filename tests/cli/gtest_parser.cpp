@@ -16,21 +16,31 @@ std::optional<Invocation> parse(const QString& line, QString* error) {
 // Each usage error names the word at fault; a single-dash word is neither a long option nor a
 // bundle of short ones, and another command's option is unknown here.
 TEST(Parser, UsageErrorsNameWhatIsWrong) {
-    const QList<std::pair<const char*, const char*>> cases = {
-        {"query a.com -x", "-x"}, {"query a.com -save", "-save"}, {"query -f json a.com", "-f"},
-        {"query a.com --frob=1", "--frob"}, {"history a.com --save", "--save"}, {"query a.com --save=1", "--save"},
-        {"query a.com --format", "--format"}, {"chart a.com", "--output"}, {"--format json query", "--format"},
-        {"query a.com -", "-"}, {"history a b", "history"}, {"batch a.com", "batch"}, {"query", "DOMAIN"}};
+    const QList<std::pair<const char*, const char*>> cases = {{"query a.com -x", "-x"},
+                                                              {"query a.com -save", "-save"},
+                                                              {"query -f json a.com", "-f"},
+                                                              {"query a.com --frob=1", "--frob"},
+                                                              {"history a.com --save", "--save"},
+                                                              {"query a.com --save=1", "--save"},
+                                                              {"query a.com --format", "--format"},
+                                                              {"chart a.com", "--output"},
+                                                              {"--format json query", "--format"},
+                                                              {"query a.com -", "-"},
+                                                              {"history a b", "history"},
+                                                              {"batch a.com", "batch"},
+                                                              {"query", "DOMAIN"}};
     for (const auto& [line, named] : cases) {
         QString error;
         EXPECT_FALSE(parse(QString::fromUtf8(line), &error)) << line;
-        EXPECT_TRUE(error.contains(QString::fromUtf8(named))) << line << ": " << error.toStdString();
+        EXPECT_TRUE(error.contains(QString::fromUtf8(named)))
+            << line << ": " << error.toStdString();
     }
 }
 
 TEST(Parser, OptionsAfterTheCommandWordsAfterDoubleDashAndHelp) {
     QString error;
-    const auto query = parse(QStringLiteral("query --format=json a.com --drop-threshold -5 -- -x --save"), &error);
+    const auto query =
+        parse(QStringLiteral("query --format=json a.com --drop-threshold -5 -- -x --save"), &error);
     ASSERT_TRUE(query) << error.toStdString();
     EXPECT_EQ(query->arguments.join(u' '), QStringLiteral("a.com -x --save"));
     EXPECT_EQ(query->options.size(), 2);
@@ -38,6 +48,7 @@ TEST(Parser, OptionsAfterTheCommandWordsAfterDoubleDashAndHelp) {
     for (const char* line : {"help chart", "chart --help", "chart a.com -h"}) {
         const auto help = parse(QString::fromUtf8(line), &error);
         ASSERT_TRUE(help) << line;
-        EXPECT_EQ(help->command + u' ' + help->arguments.join(u' '), QStringLiteral("help chart")) << line;
+        EXPECT_EQ(help->command + u' ' + help->arguments.join(u' '), QStringLiteral("help chart"))
+            << line;
     }
 }

@@ -39,10 +39,11 @@ class CheckCommandTest : public QObject {
         return process.exitCode();
     }
 
-private Q_SLOTS:
+  private Q_SLOTS:
     void init() {
         fx = std::make_unique<test::StandinFixture>(1500);
-        QVERIFY(fx->services.loadRoutes(test::samplePagesFolder(), QStringLiteral("engines.routes")) > 0);
+        QVERIFY(fx->services.loadRoutes(test::samplePagesFolder(),
+                                        QStringLiteral("engines.routes")) > 0);
     }
     void cleanup() { fx.reset(); }
 
@@ -54,19 +55,24 @@ private Q_SLOTS:
         fx->services.setRoute(Role::Bing, "/search?q=site%3A", S("<html>no count</html>"));
         fx->services.setFailure(Role::Youdao, standin::Failure::Refuse);
         fx->services.setFailure(Role::SogouRank, standin::Failure::HugeBody);
-        fx->services.setRoute(Role::Bing, "/search?q=link%3A", standin::Page{{}, 302, "http://{{host:bing}}/moved"});
-        fx->services.setRoute(Role::Bing, "/moved", standin::Page{test::toGbk(S("结果(共 12 条")), 200});
+        fx->services.setRoute(Role::Bing, "/search?q=link%3A",
+                              standin::Page{{}, 302, "http://{{host:bing}}/moved"});
+        fx->services.setRoute(Role::Bing, "/moved",
+                              standin::Page{test::toGbk(S("结果(共 12 条")), 200});
         QCOMPARE(cli({S("check"), S("sample.net"), S("--format"), S("json")}), 0);
 
         QHash<QString, QJsonObject> rows;
         for (const QByteArray& line : out.trimmed().split('\n')) {
             const QJsonObject row = QJsonDocument::fromJson(line).object();
-            QCOMPARE(row.keys(), (QStringList{S("bytes"), S("charset"), S("final_url"), S("id"), S("ms"), S("status"),
-                                              S("url"), S("value"), S("verdict")}));
+            QCOMPARE(row.keys(),
+                     (QStringList{S("bytes"), S("charset"), S("final_url"), S("id"), S("ms"),
+                                  S("status"), S("url"), S("value"), S("verdict")}));
             rows.insert(row.value(S("id")).toString(), row);
         }
         QCOMPARE(rows.size(), FigureCount);
-        const auto verdict = [&](const char* id) { return rows[S(id)].value(S("verdict")).toString(); };
+        const auto verdict = [&](const char* id) {
+            return rows[S(id)].value(S("verdict")).toString();
+        };
         QCOMPARE(verdict("indexed.google"), S("ok"));
         QCOMPARE(rows[S("indexed.google")].value(S("value")).toString(), S("约 45600 "));
         QCOMPARE(verdict("indexed.bing"), S("not-found"));
@@ -78,17 +84,20 @@ private Q_SLOTS:
         QCOMPARE(verdict("sogou_rank"), S("error"));
         QCOMPARE(rows[S("backlinks.baidu")].value(S("url")).toString(),
                  serviceBase(Role::Baidu) + S("/s?wd=domain%3Asample.net"));
-        QCOMPARE(rows[S("backlinks.baidu")].value(S("final_url")), rows[S("backlinks.baidu")].value(S("url")));
+        QCOMPARE(rows[S("backlinks.baidu")].value(S("final_url")),
+                 rows[S("backlinks.baidu")].value(S("url")));
         // A redirect: the address asked, and where the page really came from.
         QCOMPARE(rows[S("backlinks.bing")].value(S("value")).toString(), S(" 12 "));
         QCOMPARE(rows[S("backlinks.bing")].value(S("url")).toString(),
                  serviceBase(Role::Bing) + S("/search?q=link%3Asample.net"));
-        QCOMPARE(rows[S("backlinks.bing")].value(S("final_url")).toString(), serviceBase(Role::Bing) + S("/moved"));
+        QCOMPARE(rows[S("backlinks.bing")].value(S("final_url")).toString(),
+                 serviceBase(Role::Bing) + S("/moved"));
 
         // One host is asked one request at a time.
         for (const QString& role : hostRoles()) {
             const auto log = fx->services.log(role);
-            for (size_t i = 1; i < log.size(); ++i) QVERIFY2(log[i].startMs >= log[i - 1].endMs, qPrintable(role));
+            for (size_t i = 1; i < log.size(); ++i)
+                QVERIFY2(log[i].startMs >= log[i - 1].endMs, qPrintable(role));
         }
     }
 
@@ -102,7 +111,12 @@ private Q_SLOTS:
         QVERIFY2(err.contains((file.fileName() + S(":1:")).toUtf8()), err.constData());
 
         QCOMPARE(cli({S("query"), S("sample.net"), S("--format"), S("json")}), 0);
-        QCOMPARE(QJsonDocument::fromJson(out).object().value(S("indexed")).toObject().value(S("bing")).toString(),
+        QCOMPARE(QJsonDocument::fromJson(out)
+                     .object()
+                     .value(S("indexed"))
+                     .toObject()
+                     .value(S("bing"))
+                     .toString(),
                  S(" 23400 "));
         QVERIFY(err.contains(file.fileName().toUtf8()));
     }

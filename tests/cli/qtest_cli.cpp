@@ -1,5 +1,9 @@
 // zorvan-cli as a user runs it: the same figures and saved bytes as the window, several writers at
 // once, its exit statuses, and what it must refuse, pass over or stop at.
+#include <sys/resource.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <QCheckBox>
 #include <QComboBox>
 #include <QDir>
@@ -12,9 +16,6 @@
 #include <QPushButton>
 #include <QTimer>
 #include <QtTest>
-#include <sys/resource.h>
-#include <sys/stat.h>
-#include <unistd.h>
 
 #include "app/mainwindow.h"
 #include "clirunner.h"
@@ -48,11 +49,14 @@ class CliTest : public QObject {
         return test::cliProcess(arguments, home, this);
     }
     test::CliRun finish(QProcess* process) { return test::finishCli(process); }
-    test::CliRun cli(const QStringList& arguments, const QString& home) { return finish(command(arguments, home)); }
+    test::CliRun cli(const QStringList& arguments, const QString& home) {
+        return finish(command(arguments, home));
+    }
     QString home() const { return fx->home.path(); }
     test::CliRun cli(const QStringList& arguments) { return cli(arguments, home()); }
     void saveList(const QString& value) {
-        QVERIFY(test::writeFile(configFilePath(), encodeAnsi(S("[section]\r\nurl=") + value + S("\r\n"))));
+        QVERIFY(test::writeFile(configFilePath(),
+                                encodeAnsi(S("[section]\r\nurl=") + value + S("\r\n"))));
     }
     // Whether any request named the domain.
     bool asked(const QString& domain) const {
@@ -63,11 +67,13 @@ class CliTest : public QObject {
 
     // notify.json with a webhook to the robot, and any more entries.
     void writeTargets(test::RobotReceiver& robot, const QString& more = {}) {
-        const QString hook = S("{\"kind\": \"webhook\", \"url\": \"") + robot.url(S("/hook")) + S("\"}");
-        QVERIFY(writeFile(fx->homeFile(S("notify.json")), (S("{\"targets\": [") + hook + more + S("]}")).toUtf8()));
+        const QString hook =
+            S("{\"kind\": \"webhook\", \"url\": \"") + robot.url(S("/hook")) + S("\"}");
+        QVERIFY(writeFile(fx->homeFile(S("notify.json")),
+                          (S("{\"targets\": [") + hook + more + S("]}")).toUtf8()));
     }
 
-private Q_SLOTS:
+  private Q_SLOTS:
     void init() { QVERIFY(test::startSampleServices(fake, fx)); }
     void cleanup() {
         fx.reset();
@@ -78,12 +84,14 @@ private Q_SLOTS:
         MainWindow window(nullptr, std::nullopt);
         window.domainBox()->setEditText(S("sample.net"));
         window.queryButton()->click();
-        QTRY_VERIFY_WITH_TIMEOUT(window.queryButton()->isEnabled() && window.query()->isFinished(), 20000);
+        QTRY_VERIFY_WITH_TIMEOUT(window.queryButton()->isEnabled() && window.query()->isFinished(),
+                                 20000);
         const QByteArray windowSaved = fileBytes(historyFilePath());
         QVERIFY(!windowSaved.isEmpty());
 
         QTemporaryDir other;
-        const auto run = cli({S("query"), S("sample.net"), S("--save"), S("--format"), S("json")}, other.path());
+        const auto run =
+            cli({S("query"), S("sample.net"), S("--save"), S("--format"), S("json")}, other.path());
         QCOMPARE(run.status, 0);
         QCOMPARE(fileBytes(other.filePath(S("history.txt"))), windowSaved);
 
@@ -91,8 +99,9 @@ private Q_SLOTS:
         QCOMPARE(json.value(S("domain")).toString(), S("sample.net"));
         for (const FigureInfo& f : figureTable()) {
             const QStringList path = f.key.split(u'.');
-            const QJsonValue value =
-                path.size() == 2 ? json.value(path[0]).toObject().value(path[1]) : json.value(path[0]);
+            const QJsonValue value = path.size() == 2
+                                         ? json.value(path[0]).toObject().value(path[1])
+                                         : json.value(path[0]);
             QCOMPARE(value.toString(), window.figure(f.figure));
         }
         // Saved again the same day: the record is replaced, not added.
@@ -116,23 +125,28 @@ private Q_SLOTS:
             QCOMPARE(readStoredRecords(historyFilePath(), domain)->size(), 1);
     }
 
-    // Each save of a file this large holds the lock a while: waiters must wait as long as writers go on.
+    // Each save of a file this large holds the lock a while: waiters must wait as long as writers
+    // go on.
     void manyWritersOnALargeHistoryAllLand() {
         QByteArray large;
-        const QByteArray day = "=1234567/890123|234567/8901|34567/890|4567/89|567/8|67890/12345|7890/123|45678\r\n";
+        const QByteArray day =
+            "=1234567/890123|234567/8901|34567/890|4567/89|567/8|67890/12345|7890/123|45678\r\n";
         for (int d = 0; large.size() < 17'800'000; ++d) {
             large += "[old" + QByteArray::number(d) + ".test]\r\n";
             for (int n = 0; n < 365; ++n) large += "2009-" + QByteArray::number(n) + day;
         }
         QFile file(historyFilePath());
-        QVERIFY(file.open(QIODevice::WriteOnly) && file.write(large) == large.size() && file.flush());
+        QVERIFY(file.open(QIODevice::WriteOnly) && file.write(large) == large.size() &&
+                file.flush());
         QList<QProcess*> writers;
         for (int w = 0; w < 12; ++w) {
             const QString name = S("w%1-%2.test").arg(w);
-            writers.append(command({S("query"), S("--save"), name.arg(1), name.arg(2), name.arg(3)}, fx->home.path()));
+            writers.append(command({S("query"), S("--save"), name.arg(1), name.arg(2), name.arg(3)},
+                                   fx->home.path()));
             writers.last()->start();
         }
-        for (QProcess* writer : writers) QVERIFY(writer->waitForFinished(-1) && finish(writer).status == 0);
+        for (QProcess* writer : writers)
+            QVERIFY(writer->waitForFinished(-1) && finish(writer).status == 0);
         const QByteArray saved = fileBytes(historyFilePath());
         QVERIFY(saved.startsWith(large));
         const QStringList added = historyDomains(saved).filter(QStringLiteral("w"));
@@ -158,7 +172,8 @@ private Q_SLOTS:
 
         // A file that cannot be read is named, left alone, and gives 3.
         QVERIFY(QDir().mkpath(historyFilePath()));
-        const test::CliRun blocked = cli({S("query"), S("sample.net"), S("--save"), S("--format"), S("csv")}, home);
+        const test::CliRun blocked =
+            cli({S("query"), S("sample.net"), S("--save"), S("--format"), S("csv")}, home);
         QCOMPARE(blocked.status, 3);
         QVERIFY(blocked.err.contains(historyFilePath().toUtf8()));
         QVERIFY(blocked.out.contains("sample.net"));  // the results are still printed
@@ -214,8 +229,10 @@ private Q_SLOTS:
         saveList(S("one.test,bad\ttab.test,   ,two.test"));
         const test::CliRun run = cli({S("batch"), S("--format"), S("csv")});
         QCOMPARE(run.status, 2);
-        QVERIFY2(run.err.contains("entry 2 of the saved list: refused a domain holding a control character: "
-                                  "\"bad\\ttab.test\""), run.err.constData());
+        QVERIFY2(run.err.contains(
+                     "entry 2 of the saved list: refused a domain holding a control character: "
+                     "\"bad\\ttab.test\""),
+                 run.err.constData());
         QVERIFY(run.out.contains("\r\none.test,") && run.out.contains("\r\ntwo.test,"));
         // A list holding nothing to ask says so, and asks nothing.
         fx->services.clearLog();
@@ -225,13 +242,15 @@ private Q_SLOTS:
     }
 
     void chartWritesOnlyARegularFileOrANewName() {
-        QVERIFY(writeFile(historyFilePath(), "[one.test]\r\n2026-3-1=100/5|X/7\r\n2026-3-8=120/6|30/7\r\n"));
+        QVERIFY(writeFile(historyFilePath(),
+                          "[one.test]\r\n2026-3-1=100/5|X/7\r\n2026-3-8=120/6|30/7\r\n"));
         const QString target = fx->homeFile(S("precious.txt")), fifo = fx->homeFile(S("fifo.svg"));
         QVERIFY(writeFile(target, "keep me") && QDir().mkpath(fx->homeFile(S("dir.svg"))));
         QVERIFY(QFile::link(target, fx->homeFile(S("link.png"))));
         QVERIFY(::mkfifo(QFile::encodeName(fifo).constData(), 0600) == 0);
         for (const char* name : {"link.png", "fifo.svg", "dir.svg"}) {
-            const test::CliRun run = cli({S("chart"), S("one.test"), S("--output"), fx->homeFile(S(name))});
+            const test::CliRun run =
+                cli({S("chart"), S("one.test"), S("--output"), fx->homeFile(S(name))});
             QCOMPARE(run.status, 3);
             QVERIFY2(run.err.contains(name), run.err.constData());
         }
@@ -240,16 +259,19 @@ private Q_SLOTS:
         QVERIFY(QFileInfo::exists(fifo) && !QFileInfo(fifo).isFile());
         // A new name, then the same file replaced.
         const QString chart = fx->homeFile(S("trend.png"));
-        for (int i = 0; i < 2; ++i) QCOMPARE(cli({S("chart"), S("one.test"), S("--output"), chart}).status, 0);
+        for (int i = 0; i < 2; ++i)
+            QCOMPARE(cli({S("chart"), S("one.test"), S("--output"), chart}).status, 0);
         QVERIFY(fileBytes(chart).startsWith("\x89PNG"));
     }
 
     void aDropFailsTheRunOnlyWhenAsked() {
         const QByteArray huge = "99999999/99999999";
-        QVERIFY(writeFile(historyFilePath(), "[one.test]\r\n2010-5-12=" + huge + '|' + huge + "\r\n"));
+        QVERIFY(
+            writeFile(historyFilePath(), "[one.test]\r\n2010-5-12=" + huge + '|' + huge + "\r\n"));
         const test::CliRun dropped = cli({S("query"), S("one.test"), S("--fail-on-drop")});
         QCOMPARE(dropped.status, 4);
-        QVERIFY2(dropped.out.contains("indexed.baidu fell 100% since 2010-5-12"), dropped.out.constData());
+        QVERIFY2(dropped.out.contains("indexed.baidu fell 100% since 2010-5-12"),
+                 dropped.out.constData());
         QCOMPARE(cli({S("query"), S("one.test")}).status, 0);
     }
 
@@ -282,13 +304,17 @@ private Q_SLOTS:
         const QJsonObject sent = QJsonDocument::fromJson(robot.received()[0].body).object();
         QCOMPARE(sent[S("kind")].toString(), S("block"));
         QVERIFY(sent[S("drops")].toArray().isEmpty());
-        QCOMPARE(sent[S("missing")].toObject()[S("indexed.baidu")].toObject()[S("blocked")].toInt(), 1);
+        QCOMPARE(sent[S("missing")].toObject()[S("indexed.baidu")].toObject()[S("blocked")].toInt(),
+                 1);
         robot.answer("/ding", {{400, R"({"errcode":300001,"errmsg":"token is not exist"})"}});
-        writeTargets(robot, S(", {\"kind\": \"dingtalk\", \"url\": \"") + robot.url(S("/ding?access_token=tok77run")) +
+        writeTargets(robot, S(", {\"kind\": \"dingtalk\", \"url\": \"") +
+                                robot.url(S("/ding?access_token=tok77run")) +
                                 S("\", \"secret\": \"SECrun0077\"}"));
-        const test::CliRun failed = cli({S("query"), S("one.test"), S("--notify"), S("--fail-on-notify")});
+        const test::CliRun failed =
+            cli({S("query"), S("one.test"), S("--notify"), S("--fail-on-notify")});
         QCOMPARE(failed.status, 5);
-        QVERIFY2(failed.err.contains("dingtalk 127.0.0.1:") && failed.err.contains("300001"), failed.err.constData());
+        QVERIFY2(failed.err.contains("dingtalk 127.0.0.1:") && failed.err.contains("300001"),
+                 failed.err.constData());
         QVERIFY(!failed.err.contains("SECrun0077") && !failed.err.contains("tok77run"));
     }
 };

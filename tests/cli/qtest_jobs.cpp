@@ -34,7 +34,7 @@ class JobsTest : public QObject {
         return last;
     }
 
-private Q_SLOTS:
+  private Q_SLOTS:
     void init() { QVERIFY(test::startSampleServices(fake, fx)); }
     void cleanup() {
         fx.reset();
@@ -51,24 +51,30 @@ private Q_SLOTS:
         const QStringList csv = {S("query"), S("--format"), S("csv"), S("--host-interval"), S("0")};
         const test::CliRun parallel = cli(csv + domains + QStringList{S("--jobs"), S("8")});
         QCOMPARE(parallel.status, 0);
-        QVERIFY2(lastAnswer(domains.last()) < lastAnswer(domains.first()), "the domains did not overlap");
+        QVERIFY2(lastAnswer(domains.last()) < lastAnswer(domains.first()),
+                 "the domains did not overlap");
         const QList<QByteArray> lines = parallel.out.split('\n');
         QCOMPARE(lines.size(), domains.size() + 2);
-        for (int d = 0; d < 8; ++d) QVERIFY(lines[d + 1].startsWith(QByteArray(domains[d].toUtf8() + ',')));
+        for (int d = 0; d < 8; ++d)
+            QVERIFY(lines[d + 1].startsWith(QByteArray(domains[d].toUtf8() + ',')));
         QCOMPARE(cli(csv + domains).out, parallel.out);
     }
 
-    // Killed mid-run, the same line again finishes the list: every domain stored once, none asked twice.
+    // Killed mid-run, the same line again finishes the list: every domain stored once, none asked
+    // twice.
     void resumeAfterAKillStoresEveryDomainOnce() {
         QStringList domains;
         for (int d = 0; d < 12; ++d) domains.append(S("resume%1.test").arg(d));
-        QVERIFY(test::writeFile(configFilePath(), encodeAnsi(S("[section]\r\nurl=") + domains.join(u',') + S("\r\n"))));
+        QVERIFY(test::writeFile(
+            configFilePath(), encodeAnsi(S("[section]\r\nurl=") + domains.join(u',') + S("\r\n"))));
         fx->services.setLatency(QString(), 30);
-        const QStringList line = {S("batch"), S("--save"), S("--resume"), S("--jobs"), S("3"),
-                                  S("--host-interval"), S("0"), S("--format"), S("csv")};
+        const QStringList line = {S("batch"),  S("--save"),   S("--resume"),
+                                  S("--jobs"), S("3"),        S("--host-interval"),
+                                  S("0"),      S("--format"), S("csv")};
         QProcess* first = test::cliProcess(line, fx->home.path(), this);
         first->start();
-        QVERIFY(test::waitFor([] { return historyDomains(test::fileBytes(historyFilePath())).size() >= 3; }, 60000));
+        QVERIFY(test::waitFor(
+            [] { return historyDomains(test::fileBytes(historyFilePath())).size() >= 3; }, 60000));
         first->kill();
         QVERIFY(first->waitForFinished());
         delete first;
@@ -78,7 +84,8 @@ private Q_SLOTS:
 
         const test::CliRun again = cli(line);
         QCOMPARE(again.status, 0);
-        QVERIFY2(again.err.contains(QStringLiteral("skipped %1 of 12").arg(stored.size()).toUtf8()), again.err);
+        QVERIFY2(again.err.contains(QStringLiteral("skipped %1 of 12").arg(stored.size()).toUtf8()),
+                 again.err);
         const QByteArray saved = test::fileBytes(historyFilePath());
         QCOMPARE(historyDomains(saved).size(), domains.size());
         for (const QString& domain : domains) QCOMPARE(historyRecords(saved, domain).size(), 1);
@@ -87,9 +94,11 @@ private Q_SLOTS:
 
     // A service that refuses: its figures are "X" with the reason, and an "X" is never a drop.
     void aMissingFigureTellsWhyAndIsNoDrop() {
-        QVERIFY(test::writeFile(historyFilePath(), "[gone.test]\r\n2010-5-12=|||||99999999/99999999||\r\n"));
+        QVERIFY(test::writeFile(historyFilePath(),
+                                "[gone.test]\r\n2010-5-12=|||||99999999/99999999||\r\n"));
         fx->services.setFailure(Role::Bing, standin::Failure::Refuse);
-        const test::CliRun run = cli({S("query"), S("gone.test"), S("--format"), S("json"), S("--fail-on-drop")});
+        const test::CliRun run =
+            cli({S("query"), S("gone.test"), S("--format"), S("json"), S("--fail-on-drop")});
         QCOMPARE(run.status, 0);
         const QJsonObject json = QJsonDocument::fromJson(run.out).object();
         const QJsonObject missing = json.value(S("missing")).toObject();
@@ -97,15 +106,17 @@ private Q_SLOTS:
         QCOMPARE(json.value(S("indexed")).toObject().value(S("bing")).toString(), S("X"));
         QCOMPARE(json.value(S("drops")).toArray().size(), 0);
         const test::CliRun text = cli({S("query"), S("gone.test")});
-        QVERIFY2(text.out.contains("X: ") && text.out.contains("indexed.bing (no-answer)"), text.out);
+        QVERIFY2(text.out.contains("X: ") && text.out.contains("indexed.bing (no-answer)"),
+                 text.out);
     }
 
-    // A role's gap kept in rules.json paces its host, whatever --host-interval says, and `rules` shows it.
+    // A role's gap kept in rules.json paces its host, whatever --host-interval says, and `rules`
+    // shows it.
     void aRoleIntervalInRulesJsonPacesItsHost() {
         QVERIFY(test::writeFile(fx->homeFile(S("rules.json")), R"({"intervals": {"alexa": 400}})"));
         QVERIFY(cli({S("rules")}).out.contains("\"intervals\": {\n    \"alexa\": 400\n  }"));
-        const test::CliRun run = cli({S("query"), S("a.test"), S("b.test"), S("c.test"), S("--jobs"), S("3"),
-                                      S("--host-interval"), S("0")});
+        const test::CliRun run = cli({S("query"), S("a.test"), S("b.test"), S("c.test"),
+                                      S("--jobs"), S("3"), S("--host-interval"), S("0")});
         QCOMPARE(run.status, 0);
         QList<qint64> starts;
         for (const auto& entry : fx->services.log(Role::Alexa)) starts.append(entry.startMs);
@@ -115,13 +126,16 @@ private Q_SLOTS:
         // longer on its way there than the next.
         constexpr qint64 allowance = 40;
         for (int i = 1; i < starts.size(); ++i)
-            QVERIFY2(starts[i] - starts[i - 1] >= 400 - allowance, QByteArray::number(starts[i] - starts[i - 1]));
+            QVERIFY2(starts[i] - starts[i - 1] >= 400 - allowance,
+                     QByteArray::number(starts[i] - starts[i - 1]));
     }
 
     void optionLimitsAreUsageErrors() {
-        for (const QStringList& options :
-             {QStringList{S("--jobs"), S("0")}, {S("--jobs"), S("65")}, {S("--jobs"), S("two")},
-              {S("--host-interval"), S("-1")}, {S("--host-interval"), S("600001")}}) {
+        for (const QStringList& options : {QStringList{S("--jobs"), S("0")},
+                                           {S("--jobs"), S("65")},
+                                           {S("--jobs"), S("two")},
+                                           {S("--host-interval"), S("-1")},
+                                           {S("--host-interval"), S("600001")}}) {
             const test::CliRun run = cli(QStringList{S("query"), S("a.test")} + options);
             QCOMPARE(run.status, 2);
             QVERIFY2(run.err.contains(options.first().toUtf8()), run.err);

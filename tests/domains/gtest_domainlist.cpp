@@ -1,8 +1,9 @@
 #include <gtest/gtest.h>
 
-#include "domains/domainlist.h"
 #include <QFile>
 #include <QTemporaryDir>
+
+#include "domains/domainlist.h"
 #include "vocab/text.h"
 
 using namespace zorvan;
@@ -61,6 +62,7 @@ TEST(DomainList, DomainsTheCodePageCannotHoldAreSavedApartAndReadBackAsTyped) {
     ASSERT_TRUE(writeDomainListValue(config, typed.join(u',')));
     QFile file(config);
     ASSERT_TRUE(file.open(QIODevice::ReadOnly));
-    EXPECT_TRUE(file.readAll().contains("url=xn--3e0b707e.kr,xn--vg1b002a.kr,\xD6\xD0\xCE\xC4.cn,%EB%89%B4%EC%8A%A4.kr/"));
+    EXPECT_TRUE(file.readAll().contains(
+        "url=xn--3e0b707e.kr,xn--vg1b002a.kr,\xD6\xD0\xCE\xC4.cn,%EB%89%B4%EC%8A%A4.kr/"));
     EXPECT_EQ(readDomainList(config), typed);
 }

@@ -1,15 +1,14 @@
 #include <gtest/gtest.h>
+#include <sys/resource.h>
+#include <sys/socket.h>
+#include <sys/un.h>
+#include <unistd.h>
 
 #include <QDir>
 #include <QFile>
 #include <QTemporaryDir>
 #include <csignal>
 #include <cstring>
-
-#include <sys/resource.h>
-#include <sys/socket.h>
-#include <sys/un.h>
-#include <unistd.h>
 
 #include "domains/domainlist.h"
 #include "domains/profile.h"
@@ -63,16 +62,20 @@ TEST(ProfileBytes, ReadsFirstMatchingKeyOfMatchingSectionInAnyCase) {
     EXPECT_EQ(profileValue(HandKept, "tail", "x"), QByteArray("1"));
     EXPECT_EQ(profileValue(HandKept, "other", "url"), QByteArray("not.this"));
     // A key before any section, or in another section, is no match.
-    EXPECT_EQ(profileValue("url=stray\r\n[other]\r\nurl=x\r\n", Section, Key, &found), QByteArray());
+    EXPECT_EQ(profileValue("url=stray\r\n[other]\r\nurl=x\r\n", Section, Key, &found),
+              QByteArray());
     EXPECT_FALSE(found);
 }
 
 TEST(ProfileBytes, ValueIsReadAsThePlatformReadsIt) {
     // Blanks, tabs and a stray CR around the value go; blanks inside it stay.
-    EXPECT_EQ(profileValue("[section]\r\nurl = a.com , b.com \r\n", Section, Key), QByteArray("a.com , b.com"));
-    EXPECT_EQ(profileValue("[section]\r\nurl=\ta.com,b.com\t\r\r\n", Section, Key), QByteArray("a.com,b.com"));
+    EXPECT_EQ(profileValue("[section]\r\nurl = a.com , b.com \r\n", Section, Key),
+              QByteArray("a.com , b.com"));
+    EXPECT_EQ(profileValue("[section]\r\nurl=\ta.com,b.com\t\r\r\n", Section, Key),
+              QByteArray("a.com,b.com"));
     // One pair of matching quotes around the whole value goes, and nothing more.
-    EXPECT_EQ(profileValue("[section]\r\nurl=\"a.com,b.com\"\r\n", Section, Key), QByteArray("a.com,b.com"));
+    EXPECT_EQ(profileValue("[section]\r\nurl=\"a.com,b.com\"\r\n", Section, Key),
+              QByteArray("a.com,b.com"));
     EXPECT_EQ(profileValue("[section]\r\nurl= 'a.com' \r\n", Section, Key), QByteArray("a.com"));
     EXPECT_EQ(profileValue("[section]\r\nurl=\"\" \"\r\n", Section, Key), QByteArray("\" "));
     EXPECT_EQ(profileValue("[section]\r\nurl=\"a.com'\r\n", Section, Key), QByteArray("\"a.com'"));
@@ -95,18 +98,22 @@ TEST(ProfileBytes, WriteReplacesValueInPlaceAndKeepsEveryOtherByte) {
     EXPECT_EQ(withProfileValue(HandKept, Section, Key, "c.com"), expected);
 
     // A last line without a line break keeps having none.
-    EXPECT_EQ(withProfileValue("[section]\r\nurl=old", Section, Key, "new"), QByteArray("[section]\r\nurl=new"));
-    EXPECT_EQ(withProfileValue("[section]\nurl=old\n", Section, Key, ""), QByteArray("[section]\nurl=\n"));
+    EXPECT_EQ(withProfileValue("[section]\r\nurl=old", Section, Key, "new"),
+              QByteArray("[section]\r\nurl=new"));
+    EXPECT_EQ(withProfileValue("[section]\nurl=old\n", Section, Key, ""),
+              QByteArray("[section]\nurl=\n"));
 }
 
 TEST(ProfileBytes, WriteAddsMissingKeyOrSection) {
-    EXPECT_EQ(withProfileValue("", Section, Key, "a.com,b.com"), QByteArray("[section]\r\nurl=a.com,b.com\r\n"));
+    EXPECT_EQ(withProfileValue("", Section, Key, "a.com,b.com"),
+              QByteArray("[section]\r\nurl=a.com,b.com\r\n"));
     EXPECT_EQ(withProfileValue("[other]\r\nx=1", Section, Key, "a"),
               QByteArray("[other]\r\nx=1\r\n[section]\r\nurl=a\r\n"));
     // The key goes after the section's last line, before the blank line that separates it.
     EXPECT_EQ(withProfileValue("[Section]\r\nsize=3\r\n\r\n[tail]\r\n", Section, Key, "a"),
               QByteArray("[Section]\r\nsize=3\r\nurl=a\r\n\r\n[tail]\r\n"));
-    EXPECT_EQ(withProfileValue("[section]", Section, Key, "a"), QByteArray("[section]\r\nurl=a\r\n"));
+    EXPECT_EQ(withProfileValue("[section]", Section, Key, "a"),
+              QByteArray("[section]\r\nurl=a\r\n"));
 }
 
 TEST(ProfileFile, MissingFileReadsEmptyAndIsCreatedOnWrite) {
@@ -221,7 +228,8 @@ TEST(DomainListFile, OtherSectionsAndCommentsSurviveAListWrite) {
     putFile(path, HandKept);
     ASSERT_TRUE(writeDomainListValue(path, S("例.com")));
     QByteArray expected = HandKept;
-    expected.replace(QByteArray("URL=a.com,b.com"), QByteArray(QByteArray("URL=") + toGbk(S("例.com"))));
+    expected.replace(QByteArray("URL=a.com,b.com"),
+                     QByteArray(QByteArray("URL=") + toGbk(S("例.com"))));
     EXPECT_EQ(fileBytes(path), expected);
     EXPECT_EQ(fromGbk(profileValue(fileBytes(path), "other", "url")), S("not.this"));
 }

@@ -27,12 +27,12 @@ QByteArray fileBytes(const QString& path) {
 
 class ListEditorTest : public QObject {
     Q_OBJECT
-private:
+  private:
     QTemporaryDir dir_;
     QString config() const { return dir_.filePath(QStringLiteral("config.ini")); }
     void saveList(const QString& value) { QVERIFY(writeDomainListValue(config(), value)); }
 
-private Q_SLOTS:
+  private Q_SLOTS:
     void init() { QFile::remove(config()); }
 
     void showsTheWindowAndTheSavedListOnePerLine() {
@@ -66,8 +66,8 @@ private Q_SLOTS:
         QCOMPARE(saved.first().first().toBool(), true);
         QCOMPARE(editor.result(), int(QDialog::Accepted));
         QVERIFY(!editor.isVisible());
-        QCOMPARE(fileBytes(config()),
-                 QByteArray("[section]\r\nurl=first.com,  second.cn ,") + test::toGbk(S("丂.com")) + "\r\n");
+        QCOMPARE(fileBytes(config()), QByteArray("[section]\r\nurl=first.com,  second.cn ,") +
+                                          test::toGbk(S("丂.com")) + "\r\n");
     }
 
     void blankLinesOnlySaveTheEmptyValue() {

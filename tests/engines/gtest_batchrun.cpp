@@ -36,7 +36,8 @@ TEST(BatchRecords, StoreGrowsByOneEntryAtMost) {
     EXPECT_TRUE(BatchBook::store(records, 0, QStringLiteral("r0")));
     EXPECT_TRUE(BatchBook::store(records, 1, QStringLiteral("r1")));
     EXPECT_TRUE(BatchBook::store(records, 2, QStringLiteral("r2")));
-    EXPECT_EQ(records, (QStringList{QStringLiteral("r0"), QStringLiteral("r1"), QStringLiteral("r2")}));
+    EXPECT_EQ(records,
+              (QStringList{QStringLiteral("r0"), QStringLiteral("r1"), QStringLiteral("r2")}));
     EXPECT_FALSE(BatchBook::store(records, 5, QStringLiteral("r5")));
     EXPECT_EQ(records.size(), 4);
     EXPECT_FALSE(BatchBook::store(records, -1, QStringLiteral("none")));
@@ -47,27 +48,30 @@ TEST(BatchRecords, StoreGrowsByOneEntryAtMost) {
 TEST(BatchRecords, RecordsAreDroppedWhenTheReloadedListDiffers) {
     BatchBook book;
     QStringList records = BatchBook::initialRecords();
-    const QStringList list{QStringLiteral("a.com"), QStringLiteral("b.com"), QStringLiteral("c.com")};
+    const QStringList list{QStringLiteral("a.com"), QStringLiteral("b.com"),
+                           QStringLiteral("c.com")};
     EXPECT_FALSE(book.listLoaded(list, records));
     for (int i = 0; i < 3; ++i) BatchBook::store(records, i, QStringLiteral("r%1").arg(i));
 
     EXPECT_FALSE(book.listLoaded(list, records));  // same list again: the records still fit
     EXPECT_EQ(records.value(2), QStringLiteral("r2"));
 
-    const QStringList reordered{QStringLiteral("b.com"), QStringLiteral("a.com"), QStringLiteral("c.com")};
+    const QStringList reordered{QStringLiteral("b.com"), QStringLiteral("a.com"),
+                                QStringLiteral("c.com")};
     EXPECT_TRUE(book.listLoaded(reordered, records));
     EXPECT_EQ(records, BatchBook::initialRecords());
 }
 
 class BatchRunTest : public ::testing::Test {
-protected:
+  protected:
     test::StandinFixture fx{1500};
     BatchRun run;
     QStringList done, started;
     bool finished = false;
 
     void SetUp() override {
-        ASSERT_GT(fx.services.loadRoutes(test::samplePagesFolder(), QStringLiteral("engines.routes")), 0);
+        ASSERT_GT(
+            fx.services.loadRoutes(test::samplePagesFolder(), QStringLiteral("engines.routes")), 0);
         QObject::connect(&run, &BatchRun::domainDone, [this](int i, const CombinedQueryEngine* q) {
             done.append(QString::number(i) + u':' + q->domain());
         });
@@ -115,7 +119,8 @@ TEST_F(BatchRunTest, AListChangedDuringAQueryDropsTheRecordsAndTheWalkFollowsThe
 
 TEST_F(BatchRunTest, AnEmptyEntryStopsTheWalkStillActive) {
     run.start({S("a.net"), QString(), S("c.net")});
-    ASSERT_TRUE(test::waitFor([this] { return started.size() == 2 && run.current()->isFinished(); }, 30000));
+    ASSERT_TRUE(test::waitFor([this] { return started.size() == 2 && run.current()->isFinished(); },
+                              30000));
     EXPECT_FALSE(finished);
     EXPECT_TRUE(run.isActive());
     EXPECT_EQ(done, QStringList{S("0:a.net")});
@@ -128,7 +133,8 @@ TEST_F(BatchRunTest, DeletedFromItsOwnReportItStopsAtOnce) {
     auto* owned = new BatchRun;
     QPointer<BatchRun> watched = owned;
     QStringList walked;
-    QObject::connect(owned, &BatchRun::domainStarted, [&](int, const QString& d) { walked.append(d); });
+    QObject::connect(owned, &BatchRun::domainStarted,
+                     [&](int, const QString& d) { walked.append(d); });
     QObject::connect(owned, &BatchRun::domainDone, [owned] { delete owned; });
     owned->start({S("a.net"), S("b.net")});
     ASSERT_TRUE(test::waitFor([&] { return watched.isNull(); }, 30000));

@@ -1,9 +1,9 @@
 #include <gtest/gtest.h>
 
+#include "chainwait.h"
 #include "engines/countrows.h"
 #include "engines/pagerank.h"
 #include "engines/quicklinks.h"
-#include "chainwait.h"
 #include "fakeplatform.h"
 #include "fetch/fetch.h"
 #include "fetch/services.h"
@@ -18,7 +18,8 @@ namespace {
 using zorvan::S;
 
 const CountRow& row(const QString& id) {
-    for (const auto* batch : {&windowBatchRows(), &engineBatchRows(), &youdaoBatchRows(), &sogouYahooBatchRows()})
+    for (const auto* batch :
+         {&windowBatchRows(), &engineBatchRows(), &youdaoBatchRows(), &sogouYahooBatchRows()})
         for (const CountRow& r : *batch)
             if (r.id == id) return r;
     throw std::runtime_error("no such row");
@@ -27,21 +28,24 @@ const CountRow& row(const QString& id) {
 QString RunCountRow(const CountRow& row, const QString& domain) {
     return test::awaitChain<ValueResult>([&](const Chain& chain, auto done) {
                runCountRowAsync(chain, builtinRules()[row.figure], domain, done);
-           }).text;
+           })
+        .text;
 }
 
 QString PageRankLookup(const QString& domain) {
     return test::awaitChain<ValueResult>([&](const Chain& chain, auto done) {
                pageRankLookupAsync(chain, builtinRules()[Figure::PageRank], domain, done);
-           }).text;
+           })
+        .text;
 }
 
 class CountRowsTest : public ::testing::Test {
-protected:
+  protected:
     test::StandinFixture fx{1500};
     const QString domain = S("example.com");
 
-    void serve(const QString& role, const QByteArray& prefix, const QString& text, bool gbk = true) {
+    void serve(const QString& role, const QByteArray& prefix, const QString& text,
+               bool gbk = true) {
         fx.services.setRoute(role, prefix, standin::Page{gbk ? toGbk(text) : text.toUtf8(), 200});
     }
 };
@@ -55,8 +59,10 @@ TEST_F(CountRowsTest, EveryRowCutsItsValueFromItsOwnAddress) {
         const char* shown;
     };
     const Case cases[] = {
-        {"W1", "/overview/Info.do?url=example.com", "<b class=\"_font_y2\">2010-5-12</b>", "2010-5-12"},
-        {"W2", "/siteinfo/example.com", "<img style=\"margin-bottom:-2px;\"/>1,234</a></div>", "1234"},
+        {"W1", "/overview/Info.do?url=example.com", "<b class=\"_font_y2\">2010-5-12</b>",
+         "2010-5-12"},
+        {"W2", "/siteinfo/example.com", "<img style=\"margin-bottom:-2px;\"/>1,234</a></div>",
+         "1234"},
         {"W3", "/sogourank.php?ur=example.com", "x sogourank=5\r\n", "5\r\n"},
         {"W4", "/q?w=link%3Aexample.com", "搜索到约1,000项", "约1000"},
         {"W5", "/search?q=site%3Aexample.com", "结果(共 23,400 条)", " 23400 "},
@@ -67,8 +73,10 @@ TEST_F(CountRowsTest, EveryRowCutsItsValueFromItsOwnAddress) {
         {"E6", "/q?w=site%3Aexample.com", "搜索到2,340项", "2340"},
         {"Y1", "/search?q=site%3Aexample.com", "共 5,432 条", " 5432 "},
         {"Y2", "/search?q=inlink%3Aexample.com", "共876条", "876"},
-        {"S1", "/web?query=site%3Aexample.com", "找到约 9,870 条结果<!--resultbarnum-->", "约 9870 条结果"},
-        {"S2", "/search?bwm=i&p=example.com", "链向该地址的网页： 共 <strong>2,345</strong> 条", "2345"},
+        {"S1", "/web?query=site%3Aexample.com", "找到约 9,870 条结果<!--resultbarnum-->",
+         "约 9870 条结果"},
+        {"S2", "/search?bwm=i&p=example.com", "链向该地址的网页： 共 <strong>2,345</strong> 条",
+         "2345"},
         {"S3", "/web?query=link%3Aexample.com", "找到 15 条<!--resultbarn", " 15 条"},
     };
     for (const Case& c : cases) {
@@ -140,13 +148,15 @@ TEST_F(CountRowsTest, PageRankReadsTheRankFrame) {
 }
 
 TEST(QuickLinks, EveryFigureButPageRankOpensItsPage) {
-    applyServiceOverrides(S("youdao=yd.test\nbaidu=bd.test\ngoogle=gg.test\nyahoo=yh.test\nsogou=sg.test\n"
-                            "soso=ss.test\nbing=by.test\nalexa=ax.test\n"));
+    applyServiceOverrides(
+        S("youdao=yd.test\nbaidu=bd.test\ngoogle=gg.test\nyahoo=yh.test\nsogou=sg.test\n"
+          "soso=ss.test\nbing=by.test\nalexa=ax.test\n"));
     test::FakePlatform fake;
     const auto link = quickLink(Figure::BacklinksYoudao);
     ASSERT_TRUE(link.has_value());
     OpenQueryUrl(link->prefix, S("example.com"));
-    ASSERT_EQ(fake.openedAddresses(), QStringList{S("http://yd.test/search?q=inlink%3Aexample.com")});
+    ASSERT_EQ(fake.openedAddresses(),
+              QStringList{S("http://yd.test/search?q=inlink%3Aexample.com")});
     // Every link, as the table of quick links gives it.
     const QList<QPair<Figure, const char*>> links = {
         {Figure::IndexedBaidu, "http://bd.test/s?wd=site%3A"},

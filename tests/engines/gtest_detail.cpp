@@ -20,7 +20,7 @@ using F = DetailField;
 
 // The detail grid as a plain table, with the domain box beside it.
 class TableSink final : public DetailSink {
-public:
+  public:
     explicit TableSink(QString domain) : box(std::move(domain)) {}
     QString domain() const override { return box; }
     void setDomain(const QString& text) override {
@@ -53,9 +53,9 @@ QByteArray baiduPage(const QString& count, const QString& firstResult = QString(
 }
 
 QString firstResult(const QString& link, const QString& title, const QString& snapshot) {
-    return S("<table id=\"1\"><tr><td><h3><a onmousedown=\"return c({'fm':'as'})\" href=\"") + link +
-           S("\" target=\"_blank\">") + title + S("</a></h3><font size=-1>简介<br><span>") + snapshot +
-           S(" </font> - <a href=\"http://cache/c?1\">百度快照</a></td></tr></table>");
+    return S("<table id=\"1\"><tr><td><h3><a onmousedown=\"return c({'fm':'as'})\" href=\"") +
+           link + S("\" target=\"_blank\">") + title + S("</a></h3><font size=-1>简介<br><span>") +
+           snapshot + S(" </font> - <a href=\"http://cache/c?1\">百度快照</a></td></tr></table>");
 }
 
 QByteArray googlePage(const QString& count, const QString& cite = QString()) {
@@ -65,14 +65,15 @@ QByteArray googlePage(const QString& count, const QString& cite = QString()) {
 }
 
 class DetailTest : public ::testing::Test {
-protected:
+  protected:
     test::StandinFixture fx{1500};
     test::FakePlatform fake;
 
     void SetUp() override { fake.clock = QDateTime(QDate(2010, 5, 12), QTime(9, 5, 7)); }
 
     void baidu(const QString& domain, const QString& limit, const QByteArray& body) {
-        fx.services.setRoute(Role::Baidu, (S("/s?wd=site%3A") + domain + limit).toUtf8(), standin::Page{body, 200});
+        fx.services.setRoute(Role::Baidu, (S("/s?wd=site%3A") + domain + limit).toUtf8(),
+                             standin::Page{body, 200});
     }
     void google(const QByteArray& prefix, const QString& domain, const QByteArray& body) {
         fx.services.setRoute(Role::Google, prefix + domain.toUtf8(), standin::Page{body, 200});
@@ -81,16 +82,19 @@ protected:
         google("/search?hl=zh-CN&newwindow=1&tbs=qdr%3Ad&q=site%3A", d, b);
     }
     void googleWeek(const QString& d, const QByteArray& b) { google("/search?q=site:", d, b); }
-    void googleTotal(const QString& d, const QByteArray& b) { google("/search?hl=zh-CN&q=site%3A", d, b); }
+    void googleTotal(const QString& d, const QByteArray& b) {
+        google("/search?hl=zh-CN&q=site%3A", d, b);
+    }
 
     // A domain that Baidu and Google both know well, its home page first everywhere.
     void serveKnownDomain(const QString& d) {
         baidu(d, S("&lm=1"), baiduPage(S("百度一下，找到相关网页约1,230篇")));
         baidu(d, S("&lm=7"), baiduPage(S("找到相关结果约56个")));
         baidu(d, S("&lm=30"), baiduPage(S("没有找到")));
-        baidu(d, QString(), baiduPage(S("百度一下，找到相关网页约12,345,678篇"),
-                                      firstResult(S("http://www.") + d + S("/"), S("<em>首页</em>标题"),
-                                                  S("www.") + d + S("/ 2010-5-11"))));
+        baidu(d, QString(),
+              baiduPage(S("百度一下，找到相关网页约12,345,678篇"),
+                        firstResult(S("http://www.") + d + S("/"), S("<em>首页</em>标题"),
+                                    S("www.") + d + S("/ 2010-5-11"))));
         googleDay(d, googlePage(S("找到约 1,230 条结果")));
         googleWeek(d, googlePage(S("获得 7 条结果")));
         googleTotal(d, googlePage(S("找到约 98,765 条结果"), S("www.") + d + S("/")));
@@ -136,7 +140,8 @@ TEST_F(DetailTest, RequestsGoOutInOrder) {
     EXPECT_EQ(sink.field(F::BaiduTotal), S("约9"));
 
     QList<QByteArray> targets;
-    for (const auto& entry : fx.services.log()) targets.append(entry.role.toUtf8() + ' ' + entry.target);
+    for (const auto& entry : fx.services.log())
+        targets.append(entry.role.toUtf8() + ' ' + entry.target);
     const QList<QByteArray> expected = {
         "baidu /s?wd=site%3Aexample.com&lm=1",
         "baidu /s?wd=site%3Aexample.com&lm=7",
@@ -173,9 +178,10 @@ TEST_F(DetailTest, TotalFallsBackToSecondWordingThenToZero) {
 
 TEST_F(DetailTest, FirstResultElsewhereIsNotTheHomePage) {
     const QString d = S("example.com");
-    baidu(d, QString(), baiduPage(S("百度一下，找到相关网页3篇"),
-                                  firstResult(S("http://blog.other.net/a/page.html"), S("别人的页面"),
-                                              S("no snapshot here"))));
+    baidu(d, QString(),
+          baiduPage(S("百度一下，找到相关网页3篇"),
+                    firstResult(S("http://blog.other.net/a/page.html"), S("别人的页面"),
+                                S("no snapshot here"))));
     googleTotal(d, googlePage(S("获得 3 条"), S("blog.other.net/a")));
     TableSink sink(d);
     check(sink);
@@ -185,14 +191,17 @@ TEST_F(DetailTest, FirstResultElsewhereIsNotTheHomePage) {
     EXPECT_EQ(sink.field(F::GoogleHomeFirst), S("不在第一"));
     EXPECT_EQ(sink.field(F::GoogleTotal), S("3"));
 
-    // The bare domain (no www.) is the home page too; a longer host that merely ends with it is not.
-    baidu(d, QString(), baiduPage(QString(), firstResult(S("http://example.com/"), S("T"), S("x/ 1 "))));
+    // The bare domain (no www.) is the home page too; a longer host that merely ends with it is
+    // not.
+    baidu(d, QString(),
+          baiduPage(QString(), firstResult(S("http://example.com/"), S("T"), S("x/ 1 "))));
     googleTotal(d, googlePage(S("获得 3 条"), S("example.com/")));
     check(sink);
     EXPECT_EQ(sink.field(F::BaiduHomeFirst), S("首页第一"));
     EXPECT_EQ(sink.field(F::BaiduTitle), S("T"));
     EXPECT_EQ(sink.field(F::GoogleHomeFirst), S("首页第一"));
-    baidu(d, QString(), baiduPage(QString(), firstResult(S("http://wwwexample.com/"), S("T"), S("x"))));
+    baidu(d, QString(),
+          baiduPage(QString(), firstResult(S("http://wwwexample.com/"), S("T"), S("x"))));
     googleTotal(d, googlePage(S("获得 3 条"), S("www.example.com.cn/")));
     check(sink);
     EXPECT_EQ(sink.field(F::BaiduHomeFirst), S("不在第一位"));
@@ -265,7 +274,8 @@ TEST_F(DetailTest, CapitalisedDomainIsLowerCasedBeforeTheFirstRequest) {
     sink.box = S("eXample.com");
     check(sink);
     EXPECT_TRUE(sink.boxWrites.isEmpty());
-    EXPECT_EQ(fx.services.targets(Role::Google).last(), QByteArray("/search?hl=zh-CN&q=site%3AeXample.com"));
+    EXPECT_EQ(fx.services.targets(Role::Google).last(),
+              QByteArray("/search?hl=zh-CN&q=site%3AeXample.com"));
 
     sink.box = S("Ärger.de");  // only A to Z count
     check(sink);
@@ -296,7 +306,8 @@ TEST_F(DetailTest, FailingServicesLeaveTheFixedTexts) {
         EXPECT_EQ(sink.field(f), S("0")) << int(f);
     EXPECT_EQ(sink.field(F::BaiduHomeFirst), S("不在第一位"));
     EXPECT_EQ(sink.field(F::GoogleDay), S("0或小于10页"));
-    for (const F f : {F::GoogleWeek, F::GoogleMonth, F::GoogleTotal}) EXPECT_EQ(sink.field(f), S("收录0页")) << int(f);
+    for (const F f : {F::GoogleWeek, F::GoogleMonth, F::GoogleTotal})
+        EXPECT_EQ(sink.field(f), S("收录0页")) << int(f);
     EXPECT_EQ(sink.field(F::GoogleLatest), S("今日无快照"));
 }
 
@@ -321,9 +332,10 @@ TEST_F(DetailTest, TargetGoneDuringAFetchStopsTheCheck) {
 TEST(DetailFigures, GoogleCountPrefersTheAboutWording) {
     EXPECT_EQ(detail::googleCount(S("获得 5 条 找到约 1,230 条")), S("1,230"));
     EXPECT_EQ(detail::googleCount(S("获得 7 条")), S("7"));
-    EXPECT_EQ(detail::googleCount(S("找到约 12")), S("12"));        // no end: the rest of the page
-    EXPECT_EQ(detail::googleCount(S("找到约  条")), QString(S(""))); // an empty count is still found
-    EXPECT_FALSE(detail::googleCount(S("找到约 ")));  // start marker last: nothing
+    EXPECT_EQ(detail::googleCount(S("找到约 12")), S("12"));  // no end: the rest of the page
+    EXPECT_EQ(detail::googleCount(S("找到约  条")),
+              QString(S("")));                                 // an empty count is still found
+    EXPECT_FALSE(detail::googleCount(S("找到约 ")));           // start marker last: nothing
     EXPECT_FALSE(detail::googleCount(S("找到约1,230 获得")));  // "找到约" without its space
 }
 

@@ -16,14 +16,15 @@ namespace {
 using zorvan::S;
 
 class QueryEngineTest : public ::testing::Test {
-protected:
+  protected:
     test::StandinFixture fx{1500};
     CombinedQueryEngine engine;
     int batches = 0;
     bool finished = false;
 
     void SetUp() override {
-        ASSERT_GT(fx.services.loadRoutes(test::samplePagesFolder(), QStringLiteral("engines.routes")), 0);
+        ASSERT_GT(
+            fx.services.loadRoutes(test::samplePagesFolder(), QStringLiteral("engines.routes")), 0);
         QObject::connect(&engine, &CombinedQueryEngine::batchDone, [this] { ++batches; });
         QObject::connect(&engine, &CombinedQueryEngine::finished, [this] { finished = true; });
     }

@@ -32,22 +32,28 @@ TEST(Rules, OnlyTheFieldsGivenChangeAndWhatCannotBeUsedIsNamed) {
         "indexed.google": {"begin": "x", "start": "", "url": "ftp://x/{domain}"},
         "alexa_rank": {"url": "http://{host:alexia}/{domain}", "end": 7, "fallback_start": "A"},
         "sogou_rank": {"rank_start": "x"}
-    })").toUtf8(), File);
+    })")
+                                                  .toUtf8(),
+                                              File);
     RuleSet expected = builtinRules();
     expected[Figure::IndexedBing].start = QStringLiteral("<b>");
     expected[Figure::IndexedBing].end = QStringLiteral("</b>");
-    expected[Figure::PageRank].rankUrl = QStringLiteral("https://{host:google}/r?u={frame}&d={domain}");
+    expected[Figure::PageRank].rankUrl =
+        QStringLiteral("https://{host:google}/r?u={frame}&d={domain}");
     expected[Figure::AlexaRank].fallbackStart = QStringLiteral("A");
     EXPECT_EQ(loaded.rules, expected);
-    EXPECT_EQ(kinds(loaded), (QList<RulesProblem::Kind>{RulesProblem::UnknownRule, RulesProblem::UnknownKey,
-                                                        RulesProblem::UnknownKey, RulesProblem::NotText,
-                                                        RulesProblem::EmptyMarker, RulesProblem::BadScheme,
-                                                        RulesProblem::BadPlaceholder}));
+    EXPECT_EQ(kinds(loaded),
+              (QList<RulesProblem::Kind>{RulesProblem::UnknownRule, RulesProblem::UnknownKey,
+                                         RulesProblem::UnknownKey, RulesProblem::NotText,
+                                         RulesProblem::EmptyMarker, RulesProblem::BadScheme,
+                                         RulesProblem::BadPlaceholder}));
 }
 
 TEST(Rules, ASyntaxErrorKeepsEveryBuiltInAndTellsWhere) {
-    const LoadedRules loaded =
-        applyRulesFile(QByteArray("\xEF\xBB\xBF{\n  \"indexed.bing\": {\"start\": \"\xE6\x89\xBE\" \"end\": \"x\"}\n}"), File);
+    const LoadedRules loaded = applyRulesFile(
+        QByteArray(
+            "\xEF\xBB\xBF{\n  \"indexed.bing\": {\"start\": \"\xE6\x89\xBE\" \"end\": \"x\"}\n}"),
+        File);
     EXPECT_EQ(loaded.rules, builtinRules());
     ASSERT_EQ(kinds(loaded), QList<RulesProblem::Kind>{RulesProblem::Syntax});
     EXPECT_EQ(loaded.problems[0].line, 2);
@@ -60,7 +66,8 @@ TEST(Rules, ASyntaxErrorKeepsEveryBuiltInAndTellsWhere) {
     EXPECT_EQ(cut.problems[0].offset, 14);
     EXPECT_EQ(cut.problems[0].column, 13);
 
-    EXPECT_EQ(kinds(applyRulesFile("[]", File)), QList<RulesProblem::Kind>{RulesProblem::NotAnObject});
+    EXPECT_EQ(kinds(applyRulesFile("[]", File)),
+              QList<RulesProblem::Kind>{RulesProblem::NotAnObject});
 }
 
 // What `zorvan-cli rules` prints is a rules file that changes nothing.
@@ -70,31 +77,46 @@ TEST(Rules, PrintedRulesReadBackAsTheBuiltIns) {
     EXPECT_EQ(loaded.rules, builtinRules());
 
     // A built-in second wording the user removed stays removed through a printed file.
-    const LoadedRules removed = applyRulesFile(R"({"indexed.baidu": {"fallback_start": ""}})", File);
+    const LoadedRules removed =
+        applyRulesFile(R"({"indexed.baidu": {"fallback_start": ""}})", File);
     ASSERT_TRUE(removed.problems.isEmpty());
-    EXPECT_EQ(applyRulesFile(rulesJson(removed.rules).toUtf8(), File).rules[Figure::IndexedBaidu].fallbackStart, QString());
+    EXPECT_EQ(applyRulesFile(rulesJson(removed.rules).toUtf8(), File)
+                  .rules[Figure::IndexedBaidu]
+                  .fallbackStart,
+              QString());
 }
 
 // A rule given twice is told with the one that stands; a file of another JSON value is no object.
 TEST(Rules, ARuleGivenTwiceIsToldAndAnotherValueIsNoObject) {
-    const LoadedRules twice = applyRulesFile(R"({"indexed.bing": {"start": "<a>"}, "x": {"indexed.bing": 1},
-        "indexed.bing": {"start": "<b>"}, "indexed.bin\u0067": {"start": "<c>"}})", File);
+    const LoadedRules twice =
+        applyRulesFile(R"({"indexed.bing": {"start": "<a>"}, "x": {"indexed.bing": 1},
+        "indexed.bing": {"start": "<b>"}, "indexed.bin\u0067": {"start": "<c>"}})",
+                       File);
     EXPECT_EQ(twice.rules[Figure::IndexedBing].start, QStringLiteral("<c>"));
-    ASSERT_EQ(kinds(twice), (QList<RulesProblem::Kind>{RulesProblem::UnknownRule, RulesProblem::DuplicateRule}));
-    EXPECT_TRUE(describeProblem(twice.problems.first()).endsWith(QStringLiteral("3 times; the last one is used")));
+    ASSERT_EQ(kinds(twice),
+              (QList<RulesProblem::Kind>{RulesProblem::UnknownRule, RulesProblem::DuplicateRule}));
+    EXPECT_TRUE(describeProblem(twice.problems.first())
+                    .endsWith(QStringLiteral("3 times; the last one is used")));
     for (const char* other : {"null", " [1, 2]", "7"})
-        EXPECT_EQ(kinds(applyRulesFile(other, File)), QList<RulesProblem::Kind>{RulesProblem::NotAnObject}) << other;
+        EXPECT_EQ(kinds(applyRulesFile(other, File)),
+                  QList<RulesProblem::Kind>{RulesProblem::NotAnObject})
+            << other;
 }
 
 // Per-role gaps: kept for known roles in range, the rest named; printed, they read back the same.
 TEST(Rules, IntervalsKeepKnownRolesAndReadBackFromThePrintedFile) {
-    const LoadedRules loaded = applyRulesFile(R"({"intervals": {"baidu": 3000, "google": 0, "gogle": 5,
-        "bing": -1, "soso": 1.5, "yahoo": "9", "sogou": 600001}})", File);
-    EXPECT_EQ(loaded.intervals, (RoleIntervals{{QStringLiteral("baidu"), 3000}, {QStringLiteral("google"), 0}}));
-    EXPECT_EQ(kinds(loaded), (QList<RulesProblem::Kind>{RulesProblem::UnknownKey, RulesProblem::BadInterval,
-                                                        RulesProblem::BadInterval, RulesProblem::BadInterval,
-                                                        RulesProblem::BadInterval}));
-    const LoadedRules again = applyRulesFile(rulesJson(loaded.rules, loaded.intervals).toUtf8(), File);
+    const LoadedRules loaded =
+        applyRulesFile(R"({"intervals": {"baidu": 3000, "google": 0, "gogle": 5,
+        "bing": -1, "soso": 1.5, "yahoo": "9", "sogou": 600001}})",
+                       File);
+    EXPECT_EQ(loaded.intervals,
+              (RoleIntervals{{QStringLiteral("baidu"), 3000}, {QStringLiteral("google"), 0}}));
+    EXPECT_EQ(kinds(loaded),
+              (QList<RulesProblem::Kind>{RulesProblem::UnknownKey, RulesProblem::BadInterval,
+                                         RulesProblem::BadInterval, RulesProblem::BadInterval,
+                                         RulesProblem::BadInterval}));
+    const LoadedRules again =
+        applyRulesFile(rulesJson(loaded.rules, loaded.intervals).toUtf8(), File);
     EXPECT_TRUE(again.problems.isEmpty());
     EXPECT_EQ(again.intervals, loaded.intervals);
     EXPECT_EQ(kinds(applyRulesFile(R"({"intervals": 1000})", File)),

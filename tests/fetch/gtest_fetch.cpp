@@ -19,13 +19,17 @@ namespace {
 using zorvan::S;
 
 class FetchTest : public ::testing::Test {
-protected:
+  protected:
     test::StandinFixture fx{1500};
     QString bing = serviceBase(Role::Bing);
 
-    void serve(const QByteArray& body) { fx.services.setRoute(Role::Bing, "/", standin::Page{body, 200}); }
+    void serve(const QByteArray& body) {
+        fx.services.setRoute(Role::Bing, "/", standin::Page{body, 200});
+    }
     QString value(const QString& domain = S("example.com")) {
-        return test::awaitValue({bing + S("/search?q=site%3A") + domainInAddress(domain), S("结果(共"), S("条")}).text;
+        return test::awaitValue(
+                   {bing + S("/search?q=site%3A") + domainInAddress(domain), S("结果(共"), S("条")})
+            .text;
     }
     int requests() { return int(fx.services.targets(Role::Bing).size()); }
 };
@@ -123,8 +127,8 @@ TEST_F(FetchTest, PagesPastTheBodyCapAndDecompressionBombsAreFailedFetches) {
 TEST_F(FetchTest, AGzipBombIsTooBigAtOnceAndTheHostStaysAsked) {
     static QStringList warnings;
     warnings.clear();
-    const QtMessageHandler previous = qInstallMessageHandler(
-        [](QtMsgType type, const QMessageLogContext&, const QString& text) {
+    const QtMessageHandler previous =
+        qInstallMessageHandler([](QtMsgType type, const QMessageLogContext&, const QString& text) {
             if (type != QtDebugMsg) warnings.append(text);
         });
     fx.services.setFailure(Role::Bing, Failure::GzipBomb);
@@ -152,19 +156,24 @@ TEST_F(FetchTest, AGzipBombIsTooBigAtOnceAndTheHostStaysAsked) {
 
 TEST_F(FetchTest, DomainIsSentAsTypedAndNeverInterpreted) {
     serve(toGbk(S("结果(共1条")));
-    const QStringList domains = {S("a b.com"), S("中文.com"), S("x#y&z=1"), S("\"q\"'"),
-                                 S("; rm -rf ~"), S("$(id)"), S("x%y"), S("100%"), QString(300, u'a'), QString()};
+    const QStringList domains = {S("a b.com"),       S("中文.com"), S("x#y&z=1"), S("\"q\"'"),
+                                 S("; rm -rf ~"),    S("$(id)"),    S("x%y"),     S("100%"),
+                                 QString(300, u'a'), QString()};
     for (const QString& d : domains) {
         fx.services.clearLog();
         EXPECT_EQ(value(d), S("1")) << d.toStdString();
         ASSERT_EQ(requests(), 1);
         const QByteArray target = fx.services.targets(Role::Bing).first();
-        EXPECT_EQ(QUrl::fromPercentEncoding(target), S("/search?q=site:") + d) << target.toStdString();
+        EXPECT_EQ(QUrl::fromPercentEncoding(target), S("/search?q=site:") + d)
+            << target.toStdString();
     }
     // Characters that would read as address syntax stay part of the domain; the prefix's own
     // escape stays as it is.
-    for (const auto& [typed, sent] : {std::pair{"a.cn&x=1", "a.cn%26x=1"}, {"a?b", "a%3Fb"}, {"a#b", "a%23b"},
-                                      {"a+b", "a%2Bb"}, {"a%26b", "a%2526b"}}) {
+    for (const auto& [typed, sent] : {std::pair{"a.cn&x=1", "a.cn%26x=1"},
+                                      {"a?b", "a%3Fb"},
+                                      {"a#b", "a%23b"},
+                                      {"a+b", "a%2Bb"},
+                                      {"a%26b", "a%2526b"}}) {
         fx.services.clearLog();
         EXPECT_EQ(value(S(typed)), S("1")) << typed;
         EXPECT_EQ(fx.services.targets(Role::Bing).value(0), QByteArray("/search?q=site%3A") + sent);
@@ -181,7 +190,9 @@ TEST(OpenQueryUrl, GoesThroughTheBrowserSeam) {
 }
 
 TEST(Services, OverridesAcceptKnownRolesOnly) {
-    applyServiceOverrides(S("baidu=127.0.0.1:1\nnonsense\nunknown=1.2.3.4\ngoogle=bad host\nproduct=http://p/zorvan\n"));
+    applyServiceOverrides(
+        S("baidu=127.0.0.1:1\nnonsense\nunknown=1.2.3.4\ngoogle=bad "
+          "host\nproduct=http://p/zorvan\n"));
     EXPECT_EQ(serviceHost(Role::Baidu), S("127.0.0.1:1"));
     EXPECT_EQ(serviceHost(Role::Google), S("www.google.com.hk"));
     EXPECT_EQ(serviceHost(S("unknown")), QString());

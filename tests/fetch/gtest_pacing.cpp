@@ -24,7 +24,7 @@ const Page TooMany{"slow down", 429, {}, "1"};
 constexpr qint64 Allowance = 40;
 
 class PacingTest : public ::testing::Test {
-protected:
+  protected:
     test::StandinFixture fx{3000};
     HostPacer pacer;
     QString bing = serviceBase(Role::Bing);
@@ -47,8 +47,8 @@ protected:
         ValueResult result;
         const ValueRule rule{serviceBase(role) + S("/s"), S("结果(共"), S("条")};
         requests->run(S("test"), {[&](const Chain& chain) {
-            fetchValue(chain, rule, [&](const ValueResult& r) { result = r; });
-        }});
+                          fetchValue(chain, rule, [&](const ValueResult& r) { result = r; });
+                      }});
         EXPECT_TRUE(test::waitFor([&] { return requests->isIdle(); }, 60000));
         const auto log = fx.services.log(role);
         pauses.clear();

@@ -1,17 +1,17 @@
 #include <gtest/gtest.h>
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 #include <QDateTime>
 #include <QDir>
 #include <QFile>
 #include <QSaveFile>
 #include <QTemporaryDir>
-#include <sys/resource.h>
-#include <sys/wait.h>
-#include <unistd.h>
 
 #include "fakeplatform.h"
-#include "fetch/services.h"
 #include "fetch/localfile.h"
+#include "fetch/services.h"
 #include "history/historyfile.h"
 #include "standinfixture.h"
 #include "vocab/text.h"
@@ -44,7 +44,7 @@ struct Figures {
 };
 
 class WriterTest : public ::testing::Test {
-protected:
+  protected:
     QTemporaryDir dir;
     QString path = dir.filePath(QStringLiteral("history.txt"));
 
@@ -68,9 +68,10 @@ const QString day2 = QStringLiteral("2010-5-13");
 
 TEST(HistoryRecordTest, FieldsInRecordOrderWithSeparators) {
     const Figures f(QStringLiteral("v"));
-    EXPECT_EQ(f.record(day1),
-              QStringLiteral("2010-5-12=vbds/vbdf|vggs/vggf|vyhs/vyhf|vsgs/vsgf|vsss/vssf|vbys/vbyf|"
-                             "vyds/vydf|valexa"));
+    EXPECT_EQ(
+        f.record(day1),
+        QStringLiteral("2010-5-12=vbds/vbdf|vggs/vggf|vyhs/vyhf|vsgs/vsgf|vsss/vssf|vbys/vbyf|"
+                       "vyds/vydf|valexa"));
 }
 
 TEST(HistoryRecordTest, BreaksAndSeparatorsInValuesKeepOneLineAndTheCells) {
@@ -93,8 +94,15 @@ TEST(HistoryRecordTest, BreaksAndSeparatorsInValuesKeepOneLineAndTheCells) {
 }
 
 TEST(HistoryRecordTest, CellsOfShortAndOddRecords) {
-    EXPECT_EQ(recordCells(QStringLiteral("d=a|b")),
-              (QStringList{QStringLiteral("d"), QStringLiteral("a"), QStringLiteral("b"), {}, {}, {}, {}, {}, {}}));
+    EXPECT_EQ(recordCells(QStringLiteral("d=a|b")), (QStringList{QStringLiteral("d"),
+                                                                 QStringLiteral("a"),
+                                                                 QStringLiteral("b"),
+                                                                 {},
+                                                                 {},
+                                                                 {},
+                                                                 {},
+                                                                 {},
+                                                                 {}}));
     // Only the text between the first and second "=" is split.
     EXPECT_EQ(recordCells(QStringLiteral("d=1|2|3|4|5|6|7|8|9=x")).mid(1),
               QStringLiteral("1|2|3|4|5|6|7|8").split(u'|'));
@@ -103,14 +111,17 @@ TEST(HistoryRecordTest, CellsOfShortAndOddRecords) {
 
 TEST(CollapseBlankLinesTest, RunsOfCrLfBecomeOneAndLoneBreaksStay) {
     EXPECT_EQ(CollapseBlankLines(QString()), QString());
-    EXPECT_EQ(CollapseBlankLines(QStringLiteral("a\r\n\r\n\r\n\r\n\r\nb\r\n\r\n")), QStringLiteral("a\r\nb\r\n"));
-    EXPECT_EQ(CollapseBlankLines(QStringLiteral("a\n\n\r\r\n\nb\r\n\rc")), QStringLiteral("a\n\n\r\r\n\nb\r\n\rc"));
+    EXPECT_EQ(CollapseBlankLines(QStringLiteral("a\r\n\r\n\r\n\r\n\r\nb\r\n\r\n")),
+              QStringLiteral("a\r\nb\r\n"));
+    EXPECT_EQ(CollapseBlankLines(QStringLiteral("a\n\n\r\r\n\nb\r\n\rc")),
+              QStringLiteral("a\n\n\r\r\n\nb\r\n\rc"));
     EXPECT_EQ(CollapseBlankLines(QStringLiteral("\r\n\r\n")), QStringLiteral("\r\n"));
 }
 
 TEST_F(WriterTest, NoFileGivesHeaderRecordAndOneLineBreak) {
     ASSERT_TRUE(save(QStringLiteral("d.com"), Figures(QStringLiteral("a")), day1));
-    EXPECT_EQ(bytes(), toGbk(QStringLiteral("[d.com]\r\n") + Figures(QStringLiteral("a")).record(day1) + crlf));
+    EXPECT_EQ(bytes(), toGbk(QStringLiteral("[d.com]\r\n") +
+                             Figures(QStringLiteral("a")).record(day1) + crlf));
 }
 
 TEST_F(WriterTest, SectionsAppendReplaceAndGrowInPlace) {
@@ -127,17 +138,19 @@ TEST_F(WriterTest, SectionsAppendReplaceAndGrowInPlace) {
 
     // A later day goes to the end of d's section, before e's header.
     save(QStringLiteral("d.com"), a, day2);
-    EXPECT_EQ(text(), d + c.record(day1) + crlf + a.record(day2) + crlf + e + b.record(day1) + crlf + crlf);
+    EXPECT_EQ(text(),
+              d + c.record(day1) + crlf + a.record(day2) + crlf + e + b.record(day1) + crlf + crlf);
     save(QStringLiteral("e.com"), c, day2);
-    EXPECT_EQ(text(), d + c.record(day1) + crlf + a.record(day2) + crlf + e + b.record(day1) + crlf +
-                          c.record(day2) + crlf + crlf);
+    EXPECT_EQ(text(), d + c.record(day1) + crlf + a.record(day2) + crlf + e + b.record(day1) +
+                          crlf + c.record(day2) + crlf + crlf);
 }
 
 TEST_F(WriterTest, StoredRecordsAreAddedOnceAndADifferentOneReplacesItsDay) {
     const Figures a(QStringLiteral("a")), b(QStringLiteral("b"));
     const QString d = QStringLiteral("d.com"), e = QStringLiteral("e.com");
     save(d, a, day1);
-    const QList<DatedRecord> records = {{d, day1, a.values()}, {e, day1, b.values()}, {d, day2, b.values()}};
+    const QList<DatedRecord> records = {
+        {d, day1, a.values()}, {e, day1, b.values()}, {d, day2, b.values()}};
     QList<RecordFate> fates;
     ASSERT_FALSE(saveHistoryRecordsTo(path, records, &fates));
     EXPECT_EQ(fates, (QList<RecordFate>{RecordFate::Same, RecordFate::Added, RecordFate::Added}));
@@ -145,7 +158,8 @@ TEST_F(WriterTest, StoredRecordsAreAddedOnceAndADifferentOneReplacesItsDay) {
     QTemporaryDir other;
     const QString one = other.filePath(QStringLiteral("one.txt"));
     ASSERT_FALSE(saveHistoryTo(one, d, a.values(), day1));
-    for (const DatedRecord& r : records) ASSERT_FALSE(saveHistoryTo(one, r.domain, r.values, r.date));
+    for (const DatedRecord& r : records)
+        ASSERT_FALSE(saveHistoryTo(one, r.domain, r.values, r.date));
     QFile oneFile(one);
     ASSERT_TRUE(oneFile.open(QIODevice::ReadOnly));
     const QByteArray stored = bytes();
@@ -167,15 +181,16 @@ TEST_F(WriterTest, IdenticalRecordsOfTwoDomainsOnlyTheSavedOneChanges) {
     save(QStringLiteral("d.com"), a, day1);
     save(QStringLiteral("e.com"), a, day1);
     save(QStringLiteral("e.com"), b, day1);
-    EXPECT_EQ(text(), QStringLiteral("[d.com]\r\n") + a.record(day1) + crlf + QStringLiteral("[e.com]\r\n") +
-                          b.record(day1) + crlf + crlf);
+    EXPECT_EQ(text(), QStringLiteral("[d.com]\r\n") + a.record(day1) + crlf +
+                          QStringLiteral("[e.com]\r\n") + b.record(day1) + crlf + crlf);
 }
 
 TEST_F(WriterTest, CaseDifferentDomainsAreSeparateSections) {
     const Figures a(QStringLiteral("a")), b(QStringLiteral("b"));
     save(QStringLiteral("Example.com"), a, day1);
     save(QStringLiteral("example.com"), b, day1);
-    EXPECT_EQ(historyDomains(bytes()), (QStringList{QStringLiteral("Example.com"), QStringLiteral("example.com")}));
+    EXPECT_EQ(historyDomains(bytes()),
+              (QStringList{QStringLiteral("Example.com"), QStringLiteral("example.com")}));
     EXPECT_EQ(historyRecords(bytes(), QStringLiteral("Example.com")), QStringList{a.record(day1)});
     EXPECT_EQ(historyRecords(bytes(), QStringLiteral("example.com")), QStringList{b.record(day1)});
 }
@@ -184,14 +199,16 @@ TEST_F(WriterTest, HandMadeBlankLinesCollapseAndFrontTextStays) {
     put(QStringLiteral("note\r\n\r\n[d.com]\r\n\r\nr1\r\n\r\n\r\n[e.com]\r\nr2\r\n\r\n\r\n"));
     const Figures a(QStringLiteral("a"));
     save(QStringLiteral("f.com"), a, day1);
-    EXPECT_EQ(text(), QStringLiteral("note\r\n[d.com]\r\nr1\r\n[e.com]\r\nr2\r\n[f.com]\r\n") + a.record(day1) + crlf);
+    EXPECT_EQ(text(), QStringLiteral("note\r\n[d.com]\r\nr1\r\n[e.com]\r\nr2\r\n[f.com]\r\n") +
+                          a.record(day1) + crlf);
 }
 
 TEST_F(WriterTest, EmptyHeaderReceivesItsFirstRecord) {
     const Figures a(QStringLiteral("a"));
     put(QStringLiteral("[d.com]\r\n[e.com]\r\nr2\r\n"));
     save(QStringLiteral("d.com"), a, day1);
-    EXPECT_EQ(text(), QStringLiteral("[d.com]\r\n") + a.record(day1) + QStringLiteral("\r\n[e.com]\r\nr2\r\n\r\n"));
+    EXPECT_EQ(text(), QStringLiteral("[d.com]\r\n") + a.record(day1) +
+                          QStringLiteral("\r\n[e.com]\r\nr2\r\n\r\n"));
     // A header that is the file's last text, with no line break.
     put(QStringLiteral("[e.com]\r\nr2\r\n[d.com]"));
     save(QStringLiteral("d.com"), a, day1);
@@ -202,8 +219,10 @@ TEST_F(WriterTest, BlanksAroundAHandEditedHeaderStillFindIt) {
     const Figures a(QStringLiteral("a"));
     put(QStringLiteral("  [d.com] \r\nr1\r\n[e.com]\r\nr2\r\n"));
     save(QStringLiteral("d.com"), a, day1);
-    EXPECT_EQ(text(), QStringLiteral("  [d.com] \r\nr1\r\n") + a.record(day1) + QStringLiteral("\r\n[e.com]\r\nr2\r\n\r\n"));
-    EXPECT_EQ(historyRecords(bytes(), QStringLiteral("d.com")), (QStringList{QStringLiteral("r1"), a.record(day1)}));
+    EXPECT_EQ(text(), QStringLiteral("  [d.com] \r\nr1\r\n") + a.record(day1) +
+                          QStringLiteral("\r\n[e.com]\r\nr2\r\n\r\n"));
+    EXPECT_EQ(historyRecords(bytes(), QStringLiteral("d.com")),
+              (QStringList{QStringLiteral("r1"), a.record(day1)}));
 }
 
 TEST_F(WriterTest, SpacesOnlyFileIsEmpty) {
@@ -223,7 +242,8 @@ TEST_F(WriterTest, HeaderTextInsideARecordIsNotAHeader) {
     // A domain that is the end of another one's text is not that one's section either.
     save(QStringLiteral("com"), a, day1);
     EXPECT_EQ(historyDomains(bytes()).last(), QStringLiteral("com"));
-    EXPECT_EQ(historyRecords(bytes(), QStringLiteral("e.com")), QStringList{QStringLiteral("2010-5-1=[d.com]|x")});
+    EXPECT_EQ(historyRecords(bytes(), QStringLiteral("e.com")),
+              QStringList{QStringLiteral("2010-5-1=[d.com]|x")});
 }
 
 TEST_F(WriterTest, DomainsHoldingABracketKeepSectionsOfTheirOwn) {
@@ -231,7 +251,8 @@ TEST_F(WriterTest, DomainsHoldingABracketKeepSectionsOfTheirOwn) {
     const Figures a(QStringLiteral("a")), b(QStringLiteral("b"));
     save(QStringLiteral("d.com]x"), a, day1);
     save(QStringLiteral("d.com"), b, day1);
-    EXPECT_EQ(historyDomains(bytes()), (QStringList{QStringLiteral("d.com]x"), QStringLiteral("d.com")}));
+    EXPECT_EQ(historyDomains(bytes()),
+              (QStringList{QStringLiteral("d.com]x"), QStringLiteral("d.com")}));
     EXPECT_EQ(historyRecords(bytes(), QStringLiteral("d.com]x")), QStringList{a.record(day1)});
     EXPECT_EQ(historyRecords(bytes(), QStringLiteral("d.com")), QStringList{b.record(day1)});
     ASSERT_FALSE(deleteDomainHistory(path, QStringLiteral("d.com]x")).has_value());
@@ -275,14 +296,17 @@ TEST_F(WriterTest, BracketBytesInsideCharactersAndUndecodableBytesSurvive) {
 
 TEST_F(WriterTest, DomainsTheCodePageCannotHoldKeepRecordsOfTheirOwn) {
     // The first four would all be "??.kr" in code page 936; the middle two are no valid IDN.
-    const QStringList domains = {S("한국.kr"), S("뉴스.kr"), S("한국.kr/"), S("뉴스.kr/"), S("中文.cn")};
+    const QStringList domains = {S("한국.kr"), S("뉴스.kr"), S("한국.kr/"), S("뉴스.kr/"),
+                                 S("中文.cn")};
     for (int i = 0; i < domains.size(); ++i) save(domains[i], Figures(QString::number(i)), day1);
     const QByteArray raw = bytes();
     EXPECT_TRUE(raw.startsWith("[xn--3e0b707e.kr]\r\n"));
     EXPECT_TRUE(raw.contains(QByteArray("\r\n[\xD6\xD0\xCE\xC4.cn]\r\n")));  // GBK bytes, as before
     EXPECT_EQ(historyDomains(raw), domains);
     for (int i = 0; i < domains.size(); ++i)
-        EXPECT_EQ(historyRecords(raw, domains[i]), QStringList{Figures(QString::number(i)).record(day1)}) << i;
+        EXPECT_EQ(historyRecords(raw, domains[i]),
+                  QStringList{Figures(QString::number(i)).record(day1)})
+            << i;
     ASSERT_FALSE(deleteDomainHistory(path, domains[0]).has_value());
     EXPECT_EQ(historyDomains(bytes()), domains.mid(1));
 }
@@ -295,15 +319,18 @@ TEST_F(WriterTest, LockFilesNoProcessHoldsAreTakenOverAndAFolderIsNamed) {
     lock.setFileTime(QDateTime::currentDateTime().addSecs(-600), QFileDevice::FileModificationTime);
     lock.close();
     ASSERT_TRUE(save(QStringLiteral("d.com"), Figures(QStringLiteral("a")), day1));
-    ASSERT_TRUE(lock.open(QIODevice::WriteOnly) && lock.write("4242\nzorvan-cli\nanother-host.example\n") > 0);
+    ASSERT_TRUE(lock.open(QIODevice::WriteOnly) &&
+                lock.write("4242\nzorvan-cli\nanother-host.example\n") > 0);
     lock.close();
     ASSERT_TRUE(save(QStringLiteral("e.com"), Figures(QStringLiteral("b")), day1));
 
     ASSERT_TRUE(QDir().mkpath(lock.fileName()));
-    const FileError error = saveHistoryTo(path, QStringLiteral("f.com"), Figures(QStringLiteral("c")).values(), day1);
+    const FileError error =
+        saveHistoryTo(path, QStringLiteral("f.com"), Figures(QStringLiteral("c")).values(), day1);
     ASSERT_TRUE(error.has_value());
     EXPECT_TRUE(error->chinese().contains(lock.fileName()) && error->chinese().contains(S("删除")));
-    EXPECT_TRUE(error->english().contains(lock.fileName()) && error->english().contains(S("remove")));
+    EXPECT_TRUE(error->english().contains(lock.fileName()) &&
+                error->english().contains(S("remove")));
     EXPECT_EQ(historyDomains(bytes()).size(), 2);
 }
 
@@ -314,15 +341,16 @@ TEST_F(WriterTest, UnreadableFileIsNeverRewritten) {
     EXPECT_TRUE(QFileInfo(path + QStringLiteral("/inside")).isDir());
     QByteArray bytesRead;
     EXPECT_EQ(readWholeFile(path, &bytesRead), FileRead::Unreadable);
-    EXPECT_EQ(readWholeFile(dir.filePath(QStringLiteral("none.txt")), &bytesRead), FileRead::Missing);
+    EXPECT_EQ(readWholeFile(dir.filePath(QStringLiteral("none.txt")), &bytesRead),
+              FileRead::Missing);
 }
 
 // Accepts only part of each write, like a disk that fills up.
 class ShortWriteFile : public QSaveFile {
-public:
+  public:
     using QSaveFile::QSaveFile;
 
-protected:
+  protected:
     qint64 writeData(const char* data, qint64 len) override {
         return QSaveFile::writeData(data, len > 8 ? len / 2 : len);
     }
@@ -332,7 +360,8 @@ TEST_F(WriterTest, ShortWriteLeavesTheOldFileWhole) {
     const QString old = QStringLiteral("[d.com]\r\nr1\r\n");
     put(old);
     ShortWriteFile file(path);
-    EXPECT_FALSE(writeAtomically(file, toGbk(QStringLiteral("[d.com]\r\nr1\r\nr2 with more bytes\r\n"))));
+    EXPECT_FALSE(
+        writeAtomically(file, toGbk(QStringLiteral("[d.com]\r\nr1\r\nr2 with more bytes\r\n"))));
     EXPECT_EQ(text(), old);
     EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files), QStringList{QStringLiteral("history.txt")});
 }
@@ -350,7 +379,8 @@ TEST_F(WriterTest, FileSizeLimitDuringWriteFailsTheSaveAndLeavesTheOldFileWhole)
         getrlimit(RLIMIT_FSIZE, &limited);
         limited.rlim_cur = 100;
         setrlimit(RLIMIT_FSIZE, &limited);
-        const FileError error = saveHistoryTo(path, QStringLiteral("d.com"), Figures(QString(200, u'x')).values(), day1);
+        const FileError error = saveHistoryTo(path, QStringLiteral("d.com"),
+                                              Figures(QString(200, u'x')).values(), day1);
         _exit(error ? 0 : 1);
     }
     int status = 0;
@@ -369,7 +399,8 @@ TEST(SaveHistoryTest, WritesIntoTheDataDirectoryDatedByTheClock) {
     EXPECT_FALSE(SaveHistory(QStringLiteral("d.com"), a.values()).has_value());
     QFile f(home.filePath(QStringLiteral("history.txt")));
     ASSERT_TRUE(f.open(QIODevice::ReadOnly));
-    EXPECT_EQ(f.readAll(), toGbk(QStringLiteral("[d.com]\r\n") + a.record(QStringLiteral("2011-2-3")) + crlf));
+    EXPECT_EQ(f.readAll(),
+              toGbk(QStringLiteral("[d.com]\r\n") + a.record(QStringLiteral("2011-2-3")) + crlf));
     qunsetenv("ZORVAN_HOME");
 }
 

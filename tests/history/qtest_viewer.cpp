@@ -12,9 +12,9 @@
 #include <QtTest>
 
 #include "fakeplatform.h"
+#include "history/gui/historyviewer.h"
 #include "history/historyexport.h"
 #include "history/historyfile.h"
-#include "history/gui/historyviewer.h"
 #include "standinfixture.h"
 #include "vocab/text.h"
 
@@ -34,24 +34,38 @@ QStringList L(std::initializer_list<const char*> texts) {
 
 QString rec(const QString& date, const QString& tag) {
     QString r = date + u'=';
-    for (int i = 1; i <= 7; ++i) r += tag + QString::number(i) + QStringLiteral("/b") + QString::number(i) + u'|';
+    for (int i = 1; i <= 7; ++i)
+        r += tag + QString::number(i) + QStringLiteral("/b") + QString::number(i) + u'|';
     return r + tag + QStringLiteral("alexa");
 }
 
 // Three sections; b.com has blank lines inside, c.com is the last one.
 QString threeSections() {
-    return QStringLiteral("[a.com]\r\n") + rec(QStringLiteral("2010-5-1"), QStringLiteral("a")) + crlf +
-           QStringLiteral("[b.com]\r\n\r\n") + rec(QStringLiteral("2010-5-1"), QStringLiteral("b")) +
-           QStringLiteral("\r\n\r\n") + rec(QStringLiteral("2010-5-2"), QStringLiteral("b")) + crlf +
-           rec(QStringLiteral("2010-5-3"), QStringLiteral("b")) + crlf + QStringLiteral("[c.com]\r\n") +
-           rec(QStringLiteral("2010-5-9"), QStringLiteral("c")) + crlf;
+    return QStringLiteral("[a.com]\r\n") + rec(QStringLiteral("2010-5-1"), QStringLiteral("a")) +
+           crlf + QStringLiteral("[b.com]\r\n\r\n") +
+           rec(QStringLiteral("2010-5-1"), QStringLiteral("b")) + QStringLiteral("\r\n\r\n") +
+           rec(QStringLiteral("2010-5-2"), QStringLiteral("b")) + crlf +
+           rec(QStringLiteral("2010-5-3"), QStringLiteral("b")) + crlf +
+           QStringLiteral("[c.com]\r\n") + rec(QStringLiteral("2010-5-9"), QStringLiteral("c")) +
+           crlf;
 }
 
 // A minimal reader of the workbook's parts, through the system's unzip.
 struct Workbook {
-    struct Cell { int style = 0; bool hasValue = false; QString text; };
-    struct Column { int min = 0, max = 0; double width = 0; int style = 0; };
-    struct Xf { int font = 0; QString horizontal, vertical; };
+    struct Cell {
+        int style = 0;
+        bool hasValue = false;
+        QString text;
+    };
+    struct Column {
+        int min = 0, max = 0;
+        double width = 0;
+        int style = 0;
+    };
+    struct Xf {
+        int font = 0;
+        QString horizontal, vertical;
+    };
     QHash<QString, Cell> cells;
     QList<Column> columns;
     QList<Xf> xfs;
@@ -83,11 +97,16 @@ struct Workbook {
             }
             if (token != QXmlStreamReader::StartElement) continue;
             const auto a = st.attributes();
-            if (name == u"fonts") inFonts = true;
-            else if (name == u"cellXfs") inXfs = true;
-            else if (inFonts && name == u"font") fontColours.append(QString());
-            else if (inFonts && name == u"color") fontColours.last() = a.value(QLatin1String("rgb")).toString();
-            else if (inXfs && name == u"xf") xfs.append(Xf{a.value(QLatin1String("fontId")).toInt(), {}, {}});
+            if (name == u"fonts")
+                inFonts = true;
+            else if (name == u"cellXfs")
+                inXfs = true;
+            else if (inFonts && name == u"font")
+                fontColours.append(QString());
+            else if (inFonts && name == u"color")
+                fontColours.last() = a.value(QLatin1String("rgb")).toString();
+            else if (inXfs && name == u"xf")
+                xfs.append(Xf{a.value(QLatin1String("fontId")).toInt(), {}, {}});
             else if (inXfs && name == u"alignment") {
                 xfs.last().horizontal = a.value(QLatin1String("horizontal")).toString();
                 xfs.last().vertical = a.value(QLatin1String("vertical")).toString();
@@ -100,8 +119,10 @@ struct Workbook {
             if (sh.readNext() != QXmlStreamReader::StartElement) continue;
             const auto a = sh.attributes();
             if (sh.name() == u"col") {
-                columns.append(Column{a.value(QLatin1String("min")).toInt(), a.value(QLatin1String("max")).toInt(), a.value(QLatin1String("width")).toDouble(),
-                                a.value(QLatin1String("style")).toInt()});
+                columns.append(Column{a.value(QLatin1String("min")).toInt(),
+                                      a.value(QLatin1String("max")).toInt(),
+                                      a.value(QLatin1String("width")).toDouble(),
+                                      a.value(QLatin1String("style")).toInt()});
             } else if (sh.name() == u"c") {
                 current = a.value(QLatin1String("r")).toString();
                 cells[current].style = a.value(QLatin1String("s")).toInt();
@@ -113,9 +134,12 @@ struct Workbook {
     }
 
     bool centred(int style) const {
-        return style < xfs.size() && xfs[style].horizontal == u"center" && xfs[style].vertical == u"center";
+        return style < xfs.size() && xfs[style].horizontal == u"center" &&
+               xfs[style].vertical == u"center";
     }
-    QString colour(int style) const { return style < xfs.size() ? fontColours.value(xfs[style].font) : QString(); }
+    QString colour(int style) const {
+        return style < xfs.size() ? fontColours.value(xfs[style].font) : QString();
+    }
 };
 
 }  // namespace
@@ -154,8 +178,11 @@ class ViewerTest : public QObject {
         return texts;
     }
 
-private Q_SLOTS:
-    void init() { path = dir.filePath(QStringLiteral("history.txt")); QFile::remove(path); }
+  private Q_SLOTS:
+    void init() {
+        path = dir.filePath(QStringLiteral("history.txt"));
+        QFile::remove(path);
+    }
 
     void layoutAndNamesOfTheWindow() {
         HistoryViewer v(path);
@@ -166,11 +193,12 @@ private Q_SLOTS:
         QCOMPARE(v.grid()->columnCount(), 10);
         QStringList headers;
         for (int c = 0; c < 10; ++c) headers.append(cell(v, 0, c));
-        QCOMPARE(headers, (QStringList{QString(), S("日期"), S("百度"), S("谷歌"), S("雅虎"), S("搜狗"), S("搜搜"),
-                                       S("必应"), S("有道"), S("ALEAX")}));
+        QCOMPARE(headers, (QStringList{QString(), S("日期"), S("百度"), S("谷歌"), S("雅虎"),
+                                       S("搜狗"), S("搜搜"), S("必应"), S("有道"), S("ALEAX")}));
         const int dpi = v.logicalDpiX();
         QCOMPARE(v.grid()->columnWidth(0), qRound(300 * dpi / 1440.0));
-        for (int c = 1; c < 10; ++c) QCOMPARE(v.grid()->columnWidth(c), qRound(1300 * dpi / 1440.0));
+        for (int c = 1; c < 10; ++c)
+            QCOMPARE(v.grid()->columnWidth(c), qRound(1300 * dpi / 1440.0));
         QCOMPARE(v.grid()->rowHeight(0), qRound(400 * v.logicalDpiY() / 1440.0));
         QCOMPARE(int(v.grid()->item(0, 3)->textAlignment()), int(Qt::AlignCenter));
         // An empty file: no domain, two rows, row 1 numbered and otherwise empty, corner empty.
@@ -185,8 +213,8 @@ private Q_SLOTS:
         put(QStringLiteral("  ") + threeSections() + QStringLiteral("[b.com]\r\n[e.com]"));
         HistoryViewer v(path);
         QCOMPARE(chooserItems(v), (QStringList{QStringLiteral("a.com"), QStringLiteral("b.com"),
-                                              QStringLiteral("c.com"), QStringLiteral("b.com"),
-                                              QStringLiteral("e.com")}));
+                                               QStringLiteral("c.com"), QStringLiteral("b.com"),
+                                               QStringLiteral("e.com")}));
         // The first domain is on screen at once; the corner now shows "0".
         QCOMPARE(v.grid()->rowCount(), 2);
         QCOMPARE(cell(v, 0, 0), QStringLiteral("0"));
@@ -227,11 +255,14 @@ private Q_SLOTS:
     void deleteFirstMiddleAndLast_data() {
         QTest::addColumn<int>("index");
         QTest::addColumn<QString>("expected");
-        const QString a = QStringLiteral("[a.com]\r\n") + rec(QStringLiteral("2010-5-1"), QStringLiteral("a")) + crlf;
-        const QString b = QStringLiteral("[b.com]\r\n") + rec(QStringLiteral("2010-5-1"), QStringLiteral("b")) + crlf +
+        const QString a = QStringLiteral("[a.com]\r\n") +
+                          rec(QStringLiteral("2010-5-1"), QStringLiteral("a")) + crlf;
+        const QString b = QStringLiteral("[b.com]\r\n") +
+                          rec(QStringLiteral("2010-5-1"), QStringLiteral("b")) + crlf +
                           rec(QStringLiteral("2010-5-2"), QStringLiteral("b")) + crlf +
                           rec(QStringLiteral("2010-5-3"), QStringLiteral("b")) + crlf;
-        const QString c = QStringLiteral("[c.com]\r\n") + rec(QStringLiteral("2010-5-9"), QStringLiteral("c")) + crlf;
+        const QString c = QStringLiteral("[c.com]\r\n") +
+                          rec(QStringLiteral("2010-5-9"), QStringLiteral("c")) + crlf;
         QTest::newRow("first") << 0 << b + c + crlf;
         QTest::newRow("middle") << 1 << a + c + crlf;
         QTest::newRow("last") << 2 << a + b + crlf;
@@ -282,7 +313,8 @@ private Q_SLOTS:
         QCOMPARE(v.chooser()->currentText(), QStringLiteral("b.com"));
         v.deleteButton()->click();
         QCOMPARE(fileText(), QStringLiteral("[www.b.com]\r\nr1\r\n[xb.com]\r\nr3\r\n\r\n"));
-        QCOMPARE(chooserItems(v), (QStringList{QStringLiteral("www.b.com"), QStringLiteral("xb.com")}));
+        QCOMPARE(chooserItems(v),
+                 (QStringList{QStringLiteral("www.b.com"), QStringLiteral("xb.com")}));
     }
 
     void lastSectionDeletedLeavesAnEmptyChooser() {
@@ -305,7 +337,8 @@ private Q_SLOTS:
     }
 
     void exportWritesTheTableAsShown() {
-        if (QStandardPaths::findExecutable(QStringLiteral("unzip")).isEmpty()) QSKIP("unzip is not installed");
+        if (QStandardPaths::findExecutable(QStringLiteral("unzip")).isEmpty())
+            QSKIP("unzip is not installed");
         QTemporaryDir tmp;
         qputenv("TMPDIR", tmp.path().toLocal8Bit());
         put(QStringLiteral("[d.com]\r\n2010-5-1=1/2|3/4|5/6|7/8|9/10|11/12|13/14|99\r\n2010-5-2=") +
@@ -325,10 +358,12 @@ private Q_SLOTS:
         // the sheet; every column centred.
         const QList<QPair<int, double>> widths{{1, 5}, {2, 11}, {3, 17}, {9, 17}, {10, 8}};
         for (const auto& [col, width] : widths) {
-            const auto it = std::find_if(book.columns.cbegin(), book.columns.cend(),
-                                         [col](const Workbook::Column& c) { return c.min <= col && col <= c.max; });
+            const auto it = std::find_if(
+                book.columns.cbegin(), book.columns.cend(),
+                [col](const Workbook::Column& c) { return c.min <= col && col <= c.max; });
             QVERIFY(it != book.columns.cend());
-            QVERIFY2(qAbs(it->width - width - 0.7109375) < 0.01, qPrintable(QString::number(it->width)));
+            QVERIFY2(qAbs(it->width - width - 0.7109375) < 0.01,
+                     qPrintable(QString::number(it->width)));
         }
         QCOMPARE(book.columns.last().max, 16384);
         for (const auto& c : book.columns) QVERIFY(book.centred(c.style));
@@ -345,15 +380,19 @@ private Q_SLOTS:
                 QVERIFY2(got.hasValue == !want.isEmpty(), qPrintable(ref));
                 QCOMPARE(got.text, want);
                 if (book.cells.contains(ref)) QVERIFY2(book.centred(got.style), qPrintable(ref));
-                if (r == 0) QCOMPARE(book.colour(got.style), QStringLiteral("FFFF0000"));
-                else if (book.cells.contains(ref)) QVERIFY(book.colour(got.style) != QStringLiteral("FFFF0000"));
+                if (r == 0)
+                    QCOMPARE(book.colour(got.style), QStringLiteral("FFFF0000"));
+                else if (book.cells.contains(ref))
+                    QVERIFY(book.colour(got.style) != QStringLiteral("FFFF0000"));
             }
         }
-        QVERIFY(!book.cells.contains(QStringLiteral("A4")) && !book.cells.contains(QStringLiteral("K1")));
+        QVERIFY(!book.cells.contains(QStringLiteral("A4")) &&
+                !book.cells.contains(QStringLiteral("K1")));
     }
 
     void exportOfAFreshTableLeavesA1EmptyButRed() {
-        if (QStandardPaths::findExecutable(QStringLiteral("unzip")).isEmpty()) QSKIP("unzip is not installed");
+        if (QStandardPaths::findExecutable(QStringLiteral("unzip")).isEmpty())
+            QSKIP("unzip is not installed");
         QTemporaryDir tmp;
         const QString file = tmp.filePath(QStringLiteral("fresh.xlsx"));
         HistoryViewer v(path);  // empty file: the corner was never renumbered
@@ -386,12 +425,15 @@ private Q_SLOTS:
         QCOMPARE(QDir(tmp.path()).entryList(QDir::Files), QStringList());
 
         QString error;
-        QVERIFY(!writeHistoryWorkbook(v.gridTexts(), tmp.filePath(QStringLiteral("no/such/folder.xlsx")), &error));
+        QVERIFY(!writeHistoryWorkbook(v.gridTexts(),
+                                      tmp.filePath(QStringLiteral("no/such/folder.xlsx")), &error));
         QVERIFY(!error.isEmpty());
     }
 
     void controlCharactersAreBlankedForTheWorkbook() {
-        QCOMPARE(workbookText(QStringLiteral("a\tb\x01" "c\rd")), QStringLiteral("a b c d"));
+        QCOMPARE(workbookText(QStringLiteral("a\tb\x01"
+                                             "c\rd")),
+                 QStringLiteral("a b c d"));
         QCOMPARE(workbookText(S("丂/约")), S("丂/约"));
     }
 };

@@ -18,8 +18,8 @@ QList<DeliveryResult> deliver(const QList<NotifyTarget>& targets, const Alert& a
                               const RunSummary* summary = nullptr) {
     std::optional<QList<DeliveryResult>> results;
     QObject context;
-    deliverAsync(targets, alert, summary, &context, [&](const QList<DeliveryResult>& r) { results = r; },
-                 {3000, {10, 20}});
+    deliverAsync(targets, alert, summary, &context,
+                 [&](const QList<DeliveryResult>& r) { results = r; }, {3000, {10, 20}});
     zorvan::test::waitFor([&] { return results.has_value(); }, 60000);
     return results.value_or(QList<DeliveryResult>());
 }
@@ -28,7 +28,9 @@ QByteArray hmac(const QByteArray& key, const QByteArray& message) {
     return QMessageAuthenticationCode::hash(message, key, QCryptographicHash::Sha256).toBase64();
 }
 
-FigureDrop drop(Figure figure, qint64 from, qint64 to) { return {figure, from, to, QStringLiteral("2026-12-7")}; }
+FigureDrop drop(Figure figure, qint64 from, qint64 to) {
+    return {figure, from, to, QStringLiteral("2026-12-7")};
+}
 
 }  // namespace
 
@@ -50,7 +52,8 @@ TEST(Notify, EachPlatformGetsItsOwnBodyAndAValidSignature) {
     const auto results = deliver(targets, alertsForRun(run).value(0), &run);
     const qint64 after = QDateTime::currentMSecsSinceEpoch();
     ASSERT_EQ(results.size(), 4);
-    for (const auto& r : results) EXPECT_TRUE(r.delivered) << r.target.toStdString() << r.answer.toStdString();
+    for (const auto& r : results)
+        EXPECT_TRUE(r.delivered) << r.target.toStdString() << r.answer.toStdString();
 
     const auto received = robot.received();
     ASSERT_EQ(received.size(), 4);
@@ -68,14 +71,16 @@ TEST(Notify, EachPlatformGetsItsOwnBodyAndAValidSignature) {
             EXPECT_GE(t, before);  // milliseconds, not seconds
             EXPECT_LE(t, after);
             const QByteArray signedText = QByteArray::number(t) + '\n' + secret.toUtf8();
-            EXPECT_EQ(QByteArray::fromStdString(r.query.find("sign")->second), hmac(secret.toUtf8(), signedText));
+            EXPECT_EQ(QByteArray::fromStdString(r.query.find("sign")->second),
+                      hmac(secret.toUtf8(), signedText));
         } else if (r.path == "/feishu/hook-abcdef") {
             EXPECT_EQ(body[u"msg_type"].toString(), u"text");
             EXPECT_TRUE(body[u"content"][u"text"].toString().contains(u"a.example"));
             const QString t = body[u"timestamp"].toString();
             EXPECT_GE(t.toLongLong(), before / 1000);
             EXPECT_LE(t.toLongLong(), after / 1000);
-            EXPECT_EQ(body[u"sign"].toString().toLatin1(), hmac(t.toUtf8() + '\n' + secret.toUtf8(), {}));
+            EXPECT_EQ(body[u"sign"].toString().toLatin1(),
+                      hmac(t.toUtf8() + '\n' + secret.toUtf8(), {}));
         } else {
             EXPECT_EQ(r.path, "/hook");
             EXPECT_EQ(body[u"run"][u"domains"].toInt(), 3);
@@ -87,11 +92,13 @@ TEST(Notify, EachPlatformGetsItsOwnBodyAndAValidSignature) {
 
 TEST(Notify, AFailingTargetIsRetriedAndToldWithoutItsKeyOrSecret) {
     RobotReceiver robot;
-    robot.answer("/ding", {{200, R"({"errcode":310000,"errmsg":"sign not match, token tok456789"})"}});
+    robot.answer("/ding",
+                 {{200, R"({"errcode":310000,"errmsg":"sign not match, token tok456789"})"}});
     robot.answer("/down", {{502, "bad gateway"}, {200, R"({"errcode":0})"}});
     robot.answer("/gone", {{404, "no such robot"}});
     const QList<NotifyTarget> targets{
-        {TargetKind::DingTalk, robot.url(QStringLiteral("/ding?access_token=tok456789")), QStringLiteral("SECsecret99")},
+        {TargetKind::DingTalk, robot.url(QStringLiteral("/ding?access_token=tok456789")),
+         QStringLiteral("SECsecret99")},
         {TargetKind::WeCom, robot.url(QStringLiteral("/down?key=k")), {}},
         {TargetKind::Webhook, robot.url(QStringLiteral("/gone")), {}},
     };
@@ -106,14 +113,14 @@ TEST(Notify, AFailingTargetIsRetriedAndToldWithoutItsKeyOrSecret) {
     EXPECT_EQ(results[1].attempts, 2);
     EXPECT_FALSE(results[2].delivered);  // a 404 will not mend itself
     EXPECT_EQ(results[2].attempts, 1);
-
 }
 
 TEST(Notify, BlocksAreNewsButNeverDrops) {
     RunSummary run;
     run.domains = 10;
     run.figures = 180;
-    for (int i = 0; i < 19; ++i) run.addMissing(QStringLiteral("indexed.baidu"), QStringLiteral("blocked"));
+    for (int i = 0; i < 19; ++i)
+        run.addMissing(QStringLiteral("indexed.baidu"), QStringLiteral("blocked"));
     run.blocked = 19;
     run.drops = {{QStringLiteral("a.example"), {}}};  // its "X" counted as no drop
     auto alerts = alertsForRun(run);
@@ -123,8 +130,10 @@ TEST(Notify, BlocksAreNewsButNeverDrops) {
 
     // A tenth exactly, split over two engines, or reasons that are not the service's fault: quiet.
     run.missing.clear();
-    for (int i = 0; i < 18; ++i) run.addMissing(QStringLiteral("backlinks.baidu"), QStringLiteral("no-answer"));
-    for (int i = 0; i < 30; ++i) run.addMissing(QStringLiteral("indexed.google"), QStringLiteral("not-found"));
+    for (int i = 0; i < 18; ++i)
+        run.addMissing(QStringLiteral("backlinks.baidu"), QStringLiteral("no-answer"));
+    for (int i = 0; i < 30; ++i)
+        run.addMissing(QStringLiteral("indexed.google"), QStringLiteral("not-found"));
     EXPECT_TRUE(alertsForRun(run).isEmpty());
     // The same service's figures count together.
     run.addMissing(QStringLiteral("baidu_snapshot"), QStringLiteral("blocked"));
@@ -136,7 +145,8 @@ TEST(Notify, ADropMessageListsTheWorstTwentyAndFitsWeCom) {
     run.figures = 25 * 18;
     for (int i = 0; i < 25; ++i)
         run.drops.append({QStringLiteral("site-%1-%2.example").arg(i).arg(QString(60, u'x')),
-                          {drop(Figure::IndexedBaidu, 1000, 1000 - 20 * i - 200), drop(Figure::BacklinksBing, 500, 300)}});
+                          {drop(Figure::IndexedBaidu, 1000, 1000 - 20 * i - 200),
+                           drop(Figure::BacklinksBing, 500, 300)}});
     const auto alerts = alertsForRun(run);
     ASSERT_EQ(alerts.size(), 1);
     EXPECT_EQ(alerts[0].kind, AlertKind::Drop);
@@ -159,7 +169,7 @@ TEST(Notify, BadTargetsAreToldAndSkipped) {
         {"kind": "feishu", "url": "https://open.feishu.cn/open-apis/bot/v2/hook/H3", "secret": 42},
         "webhook",
         {"kind": "webhook", "url": "http://127.0.0.1:8080/in"}]})",
-                                         QStringLiteral("notify.json"));
+                                        QStringLiteral("notify.json"));
     ASSERT_EQ(loaded.targets.size(), 2);
     EXPECT_EQ(loaded.targets[1].label(), u"webhook 127.0.0.1:8080");
     ASSERT_EQ(loaded.problems.size(), 4);

@@ -12,13 +12,15 @@ namespace zorvan::test {
 // Records every message and opened address; answers messages from a queue (default: Ok), or
 // through a callback that may act on the open window (e.g. inspect it) before answering.
 class FakePlatform final : public Platform {
-public:
+  public:
     FakePlatform() { setPlatform(this); }
     ~FakePlatform() override { setPlatform(nullptr); }
 
     MessageAnswer showMessage(const Message& message) override;
     void openUrl(const QUrl& url) override { opened.append(url); }
-    QDateTime now() const override { return clock.isValid() ? clock : QDateTime::currentDateTime(); }
+    QDateTime now() const override {
+        return clock.isValid() ? clock : QDateTime::currentDateTime();
+    }
 
     QStringList openedAddresses() const;
 

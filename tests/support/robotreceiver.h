@@ -14,7 +14,7 @@ namespace zorvan::test {
 // A loopback chat robot: takes POSTs at any path, keeps each one, and answers with what the test
 // queued for that path (200 {"errcode":0} when nothing is queued).
 class RobotReceiver {
-public:
+  public:
     struct Received {
         std::string path;
         httplib::Params query;
@@ -53,7 +53,7 @@ public:
         return QStringLiteral("http://127.0.0.1:%1%2").arg(port_).arg(pathAndQuery);
     }
 
-private:
+  private:
     httplib::Server server_;
     int port_ = 0;
     std::thread thread_;

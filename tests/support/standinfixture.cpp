@@ -35,10 +35,14 @@ StandinFixture::~StandinFixture() {
     reloadServices();
 }
 
-QString StandinFixture::base(const QString& role) const { return serviceBase(role); }
+QString StandinFixture::base(const QString& role) const {
+    return serviceBase(role);
+}
 
 QString samplePagesFolder() {
-    return QFileInfo(QString::fromUtf8(__FILE__)).dir().filePath(QStringLiteral("../../standin/pages"));
+    return QFileInfo(QString::fromUtf8(__FILE__))
+        .dir()
+        .filePath(QStringLiteral("../../standin/pages"));
 }
 
 bool waitFor(const std::function<bool()>& predicate, int timeoutMs) {
@@ -52,8 +56,12 @@ bool waitFor(const std::function<bool()>& predicate, int timeoutMs) {
     return true;
 }
 
-QByteArray toGbk(const QString& text) { return encodeAnsi(text); }
+QByteArray toGbk(const QString& text) {
+    return encodeAnsi(text);
+}
 
-QString fromGbk(const QByteArray& bytes) { return decodeAnsi(bytes); }
+QString fromGbk(const QByteArray& bytes) {
+    return decodeAnsi(bytes);
+}
 
 }  // namespace zorvan::test

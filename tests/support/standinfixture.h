@@ -9,7 +9,7 @@ namespace zorvan::test {
 // Starts the stand-in services, points ZORVAN_SERVICES at them and ZORVAN_HOME at a fresh
 // temporary folder, and shortens the fetch time limit so failure cases end quickly.
 class StandinFixture {
-public:
+  public:
     explicit StandinFixture(int fetchTimeoutMs = 3000);
     ~StandinFixture();
 
@@ -20,7 +20,7 @@ public:
     QString base(const QString& role) const;
     QString homeFile(const QString& name) const { return home.filePath(name); }
 
-private:
+  private:
     int oldTimeout_;
 };
 

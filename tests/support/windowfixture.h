@@ -41,7 +41,9 @@ struct WindowFixture {
 
     bool queryDone() const { return window->queryButton()->isEnabled(); }
     // Every answer in, the PageRank lookup's too.
-    bool queryFinished() const { return queryDone() && window->query() && window->query()->isFinished(); }
+    bool queryFinished() const {
+        return queryDone() && window->query() && window->query()->isFinished();
+    }
     void startQuery(const QString& domain) {
         window->domainBox()->setEditText(domain);
         window->queryButton()->click();

@@ -14,8 +14,9 @@ const QString CrLf = QStringLiteral("\r\n");
 
 // One search result as the sitemap search writes it.
 QString result(int n, const QString& title) {
-    return QStringLiteral("<li>%1. <a class=\"yschttl\" href=\"http://site-%1.example.com/p-%1.html\">%2</a>"
-                          "<span>site-%1.example.com</span></li>\n")
+    return QStringLiteral(
+               "<li>%1. <a class=\"yschttl\" href=\"http://site-%1.example.com/p-%1.html\">%2</a>"
+               "<span>site-%1.example.com</span></li>\n")
         .arg(n)
         .arg(title);
 }
@@ -28,17 +29,22 @@ QByteArray resultPage(const QString& total, int first, int count) {
 }
 
 TEST(BacklinkPatterns, MatchAsTheScriptDialectDoes) {
-    const QString page = S("1. <A CLASS=x HREF=\"http://Big-Site.example.com/a-b/c d.html?x=1&y=%20\">中文 标题</A>\n"
-                           "2. <a href=http://x.cn>second\r still</a> tail");
+    const QString page = S(
+        "1. <A CLASS=x HREF=\"http://Big-Site.example.com/a-b/c d.html?x=1&y=%20\">中文 标题</A>\n"
+        "2. <a href=http://x.cn>second\r still</a> tail");
     EXPECT_EQ(TestRegExp(BacklinkPattern::Result, page),
-              S(". <A CLASS=x HREF=\"http://Big-Site.example.com/a-b/c d.html?x=1&y=%20\">中文 标题</A>") + CrLf +
-                  S(". <a href=http://x.cn>second\r still</a>") + CrLf);
+              S(". <A CLASS=x HREF=\"http://Big-Site.example.com/a-b/c d.html?x=1&y=%20\">中文 "
+                "标题</A>") +
+                  CrLf + S(". <a href=http://x.cn>second\r still</a>") + CrLf);
     // The hyphen after \w in brackets is a literal, so hyphens and blanks stay in the address.
-    EXPECT_EQ(TestRegExp(BacklinkPattern::Address, page),
-              S("http://Big-Site.example.com/a-b/c d.html?x=1&y=%20") + CrLf + S("http://x.cn") + CrLf);
-    EXPECT_EQ(TestRegExp(BacklinkPattern::LinkText, S("<a href=\"u\">中文标题</A>")), S(">中文标题</A>") + CrLf);
+    EXPECT_EQ(
+        TestRegExp(BacklinkPattern::Address, page),
+        S("http://Big-Site.example.com/a-b/c d.html?x=1&y=%20") + CrLf + S("http://x.cn") + CrLf);
+    EXPECT_EQ(TestRegExp(BacklinkPattern::LinkText, S("<a href=\"u\">中文标题</A>")),
+              S(">中文标题</A>") + CrLf);
     // "." stops at a line feed: a link split over two lines is no result.
-    EXPECT_EQ(TestRegExp(BacklinkPattern::Result, S("1. <a href=\"http://a.cn\">one\ntwo</a>")), MatchFailed);
+    EXPECT_EQ(TestRegExp(BacklinkPattern::Result, S("1. <a href=\"http://a.cn\">one\ntwo</a>")),
+              MatchFailed);
     EXPECT_EQ(TestRegExp(BacklinkPattern::Address, S("https://a.cn ftp://b.cn")), MatchFailed);
     EXPECT_EQ(TestRegExp(BacklinkPattern::Address, QString()), MatchFailed);
 }
@@ -64,9 +70,10 @@ TEST(BacklinkPatterns, EntriesSkipSnapshotsAndStripLinkTexts) {
 
 TEST(BacklinkPaging, CountsPagesWithCapFloorAndEvenHalves) {
     const std::pair<const char*, int> cases[] = {
-        {"30", 0},   {"49", 0},   {"50", 1},     {"75", 2},      {"125", 2},       {"175", 4},
-        {"900", 18}, {"901", 18}, {"3,200", 18}, {" 1,000 ", 18}, {"100.0", 2},    {"-5", 0}};
-    for (const auto& [text, pages] : cases) EXPECT_EQ(backlinkPageCount(S(text)), std::optional<int>(pages)) << text;
+        {"30", 0},   {"49", 0},   {"50", 1},     {"75", 2},       {"125", 2},   {"175", 4},
+        {"900", 18}, {"901", 18}, {"3,200", 18}, {" 1,000 ", 18}, {"100.0", 2}, {"-5", 0}};
+    for (const auto& [text, pages] : cases)
+        EXPECT_EQ(backlinkPageCount(S(text)), std::optional<int>(pages)) << text;
     for (const char* text : {"", "约3200", "3200条", "abc", "1e999", ".", ","})
         EXPECT_FALSE(backlinkPageCount(S(text)).has_value()) << text;
 }
@@ -77,7 +84,7 @@ TEST(BacklinkPaging, SummaryLine) {
 }
 
 class BacklinkWalk : public ::testing::Test {
-protected:
+  protected:
     test::StandinFixture fx{1500};
     const QByteArray prefix = "/search?p=http%3A%2F%2Fexample.com&bwm=i&bwmo=d&b=";
 
@@ -125,7 +132,8 @@ TEST_F(BacklinkWalk, WalksTheOffsetsOfTheTotalAndKeepsItsText) {
 TEST_F(BacklinkWalk, FailedPageListsOneFailureAndTheWalkGoesOn) {
     fx.services.setRoute(Role::Yahoo, prefix + "1", standin::Page{resultPage(S("125"), 1, 3), 200});
     fx.services.setRoute(Role::Yahoo, prefix + "5", standin::Page{QByteArray(), 500});
-    fx.services.setRoute(Role::Yahoo, prefix + "10", standin::Page{resultPage(S("125"), 101, 1), 200});
+    fx.services.setRoute(Role::Yahoo, prefix + "10",
+                         standin::Page{resultPage(S("125"), 101, 1), 200});
     BacklinkListing listing;
     ASSERT_TRUE(run(listing, S("example.com")));
     EXPECT_EQ(walked(), offsets(2));
@@ -138,8 +146,9 @@ TEST_F(BacklinkWalk, FailedPageListsOneFailureAndTheWalkGoesOn) {
 }
 
 TEST_F(BacklinkWalk, FirstPageWithoutUsableTotalEndsTheQuery) {
-    for (const QByteArray& body : {QByteArray("<html>nothing</html>"), S("共 <strong>约3,200</strong>").toUtf8(),
-                                   S("共 <strong>").toUtf8()}) {
+    for (const QByteArray& body :
+         {QByteArray("<html>nothing</html>"), S("共 <strong>约3,200</strong>").toUtf8(),
+          S("共 <strong>").toUtf8()}) {
         fx.services.clearLog();
         fx.services.setRoute(Role::Yahoo, "/", standin::Page{body, 200});
         BacklinkListing listing;

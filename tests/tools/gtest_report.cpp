@@ -7,8 +7,8 @@
 #include <QPushButton>
 
 #include "fakeplatform.h"
-#include "tools/report.h"
 #include "tools/gui/reportwindow.h"
+#include "tools/report.h"
 #include "vocab/text.h"
 
 using namespace zorvan;
@@ -38,27 +38,27 @@ QStringList reportLines(const Fields& f, const QString& domain = QStringLiteral(
 TEST(Report, WholeTextForOneQuery) {
     Fields f;
     const QList<std::pair<Figure, QString>> shown = {
-        {F::PageRank, S("5")},          {F::AlexaRank, S("12345")},     {F::SogouRank, S("X")},
-        {F::IndexedBaidu, S("约1234")},  {F::BacklinksBaidu, S("88")},   {F::IndexedGoogle, S("4560")},
-        {F::BacklinksGoogle, S("12")},  {F::IndexedYahoo, S("7")},      {F::BacklinksYahoo, S("...")},
-        {F::IndexedSogou, S("321")},    {F::BacklinksSogou, S("3")},    {F::IndexedSoso, S("X")},
-        {F::BacklinksSoso, S("40")},    {F::IndexedBing, S("99")},      {F::BacklinksBing, S("1")},
+        {F::PageRank, S("5")},          {F::AlexaRank, S("12345")},   {F::SogouRank, S("X")},
+        {F::IndexedBaidu, S("约1234")}, {F::BacklinksBaidu, S("88")}, {F::IndexedGoogle, S("4560")},
+        {F::BacklinksGoogle, S("12")},  {F::IndexedYahoo, S("7")},    {F::BacklinksYahoo, S("...")},
+        {F::IndexedSogou, S("321")},    {F::BacklinksSogou, S("3")},  {F::IndexedSoso, S("X")},
+        {F::BacklinksSoso, S("40")},    {F::IndexedBing, S("99")},    {F::BacklinksBing, S("1")},
         {F::IndexedYoudao, S("2")},     {F::BacklinksYoudao, S("0")}};
     for (const auto& [figure, text] : shown) f.values[figure] = text;
-    const QString expected = S(
-        "有关example.com的SEO数据\r\n"
-        "查询时间:2010-5-12 9:05:07\r\n"
-        "谷歌PR:5\r\n"
-        "Alexa排名:12345\r\n"
-        "搜狗评分:X\r\n"
-        "百度: 收录约1234      反链88\r\n"
-        "谷歌: 收录4560         反链12\r\n"
-        "雅虎: 收录7            反链...\r\n"
-        "搜狗: 收录321          反链3\r\n"
-        "搜搜: 收录X            反链40\r\n"
-        "必应: 收录99           反链1\r\n"
-        "有道: 收录2            反链0\r\n"
-        "以上数据通过Zorvan站长工具查询");
+    const QString expected =
+        S("有关example.com的SEO数据\r\n"
+          "查询时间:2010-5-12 9:05:07\r\n"
+          "谷歌PR:5\r\n"
+          "Alexa排名:12345\r\n"
+          "搜狗评分:X\r\n"
+          "百度: 收录约1234      反链88\r\n"
+          "谷歌: 收录4560         反链12\r\n"
+          "雅虎: 收录7            反链...\r\n"
+          "搜狗: 收录321          反链3\r\n"
+          "搜搜: 收录X            反链40\r\n"
+          "必应: 收录99           反链1\r\n"
+          "有道: 收录2            反链0\r\n"
+          "以上数据通过Zorvan站长工具查询");
     EXPECT_EQ(BuildReport(S("example.com"), f.reader(), when), expected);
 }
 
@@ -68,8 +68,8 @@ TEST(Report, BacklinksLineUpForValuesUpToThirteenCharacters) {
         // Six different lengths per report, Chinese and digits mixed: each counts as one.
         for (int i = 0; i < indexedLater.size(); ++i) {
             const int length = (first + 2 * i - 1) % 13 + 1;
-            f.values[indexedLater[i]] = (i % 2 ? S("约") : QString()) +
-                                        QString(length - (i % 2), u'9');
+            f.values[indexedLater[i]] =
+                (i % 2 ? S("约") : QString()) + QString(length - (i % 2), u'9');
         }
         f.values[F::IndexedBaidu] = S("约123456");  // seven characters
         const QStringList lines = reportLines(f);
@@ -83,8 +83,8 @@ TEST(Report, BacklinksLineUpForValuesUpToThirteenCharacters) {
 
 TEST(Report, LongValuesGetNoGapAndBaiduKeepsSixBlanks) {
     Fields f;
-    f.values[F::IndexedGoogle] = S("1234567890123");    // 13: no gap
-    f.values[F::IndexedYahoo] = S("12345678901234");   // 14: no gap, no failure
+    f.values[F::IndexedGoogle] = S("1234567890123");  // 13: no gap
+    f.values[F::IndexedYahoo] = S("12345678901234");  // 14: no gap, no failure
     f.values[F::IndexedSogou] = QString(200, u'8');
     f.values[F::IndexedBaidu] = S("1");
     f.values[F::BacklinksBaidu] = S("2");
@@ -107,7 +107,7 @@ TEST(Report, DomainTextIsUsedAsTyped) {
 }
 
 class ReportWindowTest : public ::testing::Test {
-protected:
+  protected:
     test::FakePlatform fake;
     ReportWindow window;
     QString report;

@@ -19,7 +19,7 @@ namespace {
 using zorvan::S;
 
 class UpdateTest : public ::testing::Test {
-protected:
+  protected:
     test::StandinFixture fx{1500};
     test::FakePlatform fake;
 
@@ -51,8 +51,9 @@ TEST(UpdateVersion, FirstLineEndsAtCrLfOnly) {
 }
 
 TEST_F(UpdateTest, SameVersionAsksNothing) {
-    for (const QByteArray& body : {QByteArray("8.9\r\n"), QByteArray("8.9"), QByteArray("8.9\r\n9.9\r\n"),
-                                  QByteArray(), QByteArray("\r\n9.0")}) {
+    for (const QByteArray& body :
+         {QByteArray("8.9\r\n"), QByteArray("8.9"), QByteArray("8.9\r\n9.9\r\n"), QByteArray(),
+          QByteArray("\r\n9.0")}) {
         serve(body);
         EXPECT_EQ(check(), QString()) << body.constData();
     }
@@ -126,7 +127,9 @@ TEST_F(UpdateTest, WindowClosedDuringTheFetchAsksNothing) {
     bool finished = false;
     UpdateCheck(window, [&] { finished = true; });
     QTimer::singleShot(50, window, [window] { window->deleteLater(); });
-    EXPECT_TRUE(test::waitFor([&] { return !fx.services.log(Role::Maker).empty() && fx.services.log(Role::Maker)[0].endMs >= 0; }));
+    EXPECT_TRUE(test::waitFor([&] {
+        return !fx.services.log(Role::Maker).empty() && fx.services.log(Role::Maker)[0].endMs >= 0;
+    }));
     QCoreApplication::processEvents();
     EXPECT_FALSE(finished);
     EXPECT_TRUE(fake.messages.isEmpty());

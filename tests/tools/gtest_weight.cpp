@@ -13,8 +13,8 @@ using zorvan::S;
 const QString Red = QStringLiteral("<span style=\"color:#F00\">");
 
 TEST(WeightFigures, CutEachFigureByItsMarkers) {
-    const QString page = S("<p>百度权重值为3，很好</p><p>累计找到 ") + Red + S("128</span>个关键词") +
-                         S("流量为：") + Red + S("1,234</span></p>") +
+    const QString page = S("<p>百度权重值为3，很好</p><p>累计找到 ") + Red +
+                         S("128</span>个关键词") + S("流量为：") + Red + S("1,234</span></p>") +
                          S("<p>快照日期：2010-5-12 收录数：约5,000 条</p>");
     const WeightFigures f = cutWeightFigures(page);
     EXPECT_EQ(f.weight, S("3"));
@@ -30,7 +30,8 @@ TEST(WeightFigures, TerminatorsAndMissingMarkers) {
     EXPECT_EQ(cutWeightFigures(S("百度权重值为5, 上次 百度权重值为7，")).weight, S("5, 上次 "));
     EXPECT_EQ(cutWeightFigures(S("x百度权重值为6")).weight, S("6"));
     // A full-width blank is no terminator; the date runs on to the ASCII blank.
-    EXPECT_EQ(cutWeightFigures(S("快照日期：2010-5-12　更新 x")).snapshot, S("百度快照：2010-5-12　更新"));
+    EXPECT_EQ(cutWeightFigures(S("快照日期：2010-5-12　更新 x")).snapshot,
+              S("百度快照：2010-5-12　更新"));
     // The blank inside the count marker belongs to it; markers are case-sensitive.
     const WeightFigures wrong = cutWeightFigures(S("累计找到<span style=\"color:#F00\">9<") +
                                                  S("流量为：<span style=\"color:#f00\">9<"));
@@ -44,9 +45,9 @@ TEST(WeightFigures, TerminatorsAndMissingMarkers) {
 }
 
 TEST(KeywordRanking, RowCountFromTheCountText) {
-    const std::pair<const char*, int> cases[] = {{"10", 10}, {"15", 15}, {"16", 15}, {"128", 15}, {"0", 0},
-                                                 {"-3", 0},  {"3.7", 3}, {"0.5", 0}, {" 4 ", 4},  {"1,0", 10},
-                                                 {"", 15},   {"abc", 15}, {"12条", 15}};
+    const std::pair<const char*, int> cases[] = {
+        {"10", 10}, {"15", 15}, {"16", 15},  {"128", 15}, {"0", 0},    {"-3", 0},   {"3.7", 3},
+        {"0.5", 0}, {" 4 ", 4}, {"1,0", 10}, {"", 15},    {"abc", 15}, {"12条", 15}};
     for (const auto& [text, rows] : cases) EXPECT_EQ(rankingRowCount(S(text)), rows) << text;
 }
 
@@ -74,9 +75,10 @@ QString rankingPage(const QList<QStringList>& rows) {
 }
 
 TEST(KeywordRanking, RowsFilledFromThePieces) {
-    const auto rows = cutRankingRows(rankingPage({{S("网址导航"), S("2"), S("1,000,000"), S("2340"), S("好123")},
-                                                  {S("上网"), S("1 3"), S("55"), S("7"), S("首页")},
-                                                  {S("导航"), S("10"), S("9"), S("8"), S("标题")}}));
+    const auto rows =
+        cutRankingRows(rankingPage({{S("网址导航"), S("2"), S("1,000,000"), S("2340"), S("好123")},
+                                    {S("上网"), S("1 3"), S("55"), S("7"), S("首页")},
+                                    {S("导航"), S("10"), S("9"), S("8"), S("标题")}}));
     EXPECT_EQ(rows[0][0], S("网址导航"));
     EXPECT_EQ(rows[0][1], S("第2位"));
     EXPECT_EQ(rows[0][2], S("2340次/日"));

@@ -29,14 +29,17 @@ QByteArray page(const QString& total, int first, int count) {
 QString cell(QTableView* list, int row, int column) {
     const QModelIndex index = list->model()->index(row, column);
     const QString kept = index.data(Qt::UserRole).toString();
-    if (index.data().toString() != QString(kept).replace(QStringLiteral("\r\n"), QStringLiteral("  ")).trimmed())
+    if (index.data().toString() !=
+        QString(kept).replace(QStringLiteral("\r\n"), QStringLiteral("  ")).trimmed())
         return QStringLiteral("<shown differently>");
     return kept;
 }
 QString header(QTableView* list, int column) {
     return list->model()->headerData(column, Qt::Horizontal).toString();
 }
-int rows(QTableView* list) { return list->model()->rowCount(); }
+int rows(QTableView* list) {
+    return list->model()->rowCount();
+}
 
 QPoint cellCenter(QTableView* list, int row, int column) {
     return list->visualRect(list->model()->index(row, column)).center();
@@ -46,7 +49,7 @@ QPoint cellCenter(QTableView* list, int row, int column) {
 
 class BacklinkWindowTest : public QObject {
     Q_OBJECT
-private Q_SLOTS:
+  private Q_SLOTS:
     void loadsWithHeadersAndNoRows();
     void queryListsEveryPageAndSummarises();
     void anyMouseButtonShowsTheWaitText();
@@ -75,8 +78,9 @@ void BacklinkWindowTest::queryListsEveryPageAndSummarises() {
     const QByteArray prefix = "/search?p=http%3A%2F%2Fexample.cn&bwm=i&bwmo=d&b=";
     fx.services.setRoute(Role::Yahoo, prefix + "1", standin::Page{page(S("75"), 1, 3), 200});
     fx.services.setRoute(Role::Yahoo, prefix + "5", standin::Page{page(S("75"), 51, 2), 200});
-    fx.services.setRoute(Role::Yahoo, prefix + "10",
-                         standin::Page{S("1. <a href=\"http://快照.cn\">百度快照</a>").toUtf8(), 200});
+    fx.services.setRoute(
+        Role::Yahoo, prefix + "10",
+        standin::Page{S("1. <a href=\"http://快照.cn\">百度快照</a>").toUtf8(), 200});
     BacklinkWindow window;
     window.domainBox()->setText(S("example.cn"));
     window.show();
@@ -87,7 +91,8 @@ void BacklinkWindowTest::queryListsEveryPageAndSummarises() {
     QCOMPARE(fx.services.targets(Role::Yahoo).size(), 4);
     QTableView* list = window.list();
     QCOMPARE(rows(list), 5);
-    QCOMPARE(window.statusLine()->text(), S("网络中共75个页面有该站链接。  最多列出1000条！   当前已列出5条"));
+    QCOMPARE(window.statusLine()->text(),
+             S("网络中共75个页面有该站链接。  最多列出1000条！   当前已列出5条"));
     QCOMPARE(cell(list, 0, 0), S("1"));
     QCOMPARE(cell(list, 0, 1), S("http://page-1.example.cn/a.html\r\n"));
     QCOMPARE(cell(list, 0, 2), S("页面1\r\n"));
@@ -134,7 +139,9 @@ void BacklinkWindowTest::doubleClickOpensTheRowsAddress() {
     fx.services.setRoute(Role::Yahoo, "/",
                          standin::Page{(S("<p>共 <strong>2</strong>") +
                                         S("1. <a href=\"http://one.example.cn/x.html\">一</a>\n") +
-                                        S("2. <a href=\"/no-address\">二</a>\n")).toUtf8(), 200});
+                                        S("2. <a href=\"/no-address\">二</a>\n"))
+                                           .toUtf8(),
+                                       200});
     test::FakePlatform fake;
     BacklinkWindow window;
     window.resize(800, 400);
@@ -149,7 +156,8 @@ void BacklinkWindowTest::doubleClickOpensTheRowsAddress() {
     QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, cellCenter(list, 0, 2));
     QTest::mouseDClick(list->viewport(), Qt::LeftButton, {}, cellCenter(list, 0, 2));
     QCOMPARE(fake.openedAddresses(), QStringList{S("http://one.example.cn/x.html")});
-    // A row whose address cell reads "匹配失败" opens nothing; neither does the space below the rows.
+    // A row whose address cell reads "匹配失败" opens nothing; neither does the space below the
+    // rows.
     QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, cellCenter(list, 1, 0));
     QTest::mouseDClick(list->viewport(), Qt::LeftButton, {}, cellCenter(list, 1, 0));
     const QPoint below(20, list->visualRect(list->model()->index(1, 0)).bottom() + 20);

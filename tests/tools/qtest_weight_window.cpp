@@ -30,18 +30,20 @@ bool lookUp(WeightWindow& window) {
 QString figures(const QString& count) {
     QString page = S("<html><head><meta charset=\"gb2312\"></head><body><p>丂百度权重值为4，</p>");
     if (!count.isNull()) page += S("<p>累计找到 ") + Red + count + S("</span>个</p>");
-    return page + S("<p>流量为：") + Red + S("880</span></p><p>快照日期：2010-5-12 收录数：1,234 页</p>");
+    return page + S("<p>流量为：") + Red +
+           S("880</span></p><p>快照日期：2010-5-12 收录数：1,234 页</p>");
 }
 
 QString rows(int count) {
     QString page = S("<a rel=\"nofollow\">首页</a><td align=\"right\">统计</td>");
     for (int k = 1; k <= count; ++k)
-        page += S("<td><a rel=\"nofollow\">关键词%1</a></td><td>第%2位</td><td align=\"right\">%3</td>"
-                  "<td align=\"right\">%4</td><td><a rel=\"nofollow\">标题%1</a></td>")
-                    .arg(k)
-                    .arg(k == 2 ? S("1 3") : QString::number(k))
-                    .arg(k * 1000)
-                    .arg(k == 1 ? 2340 : k);
+        page +=
+            S("<td><a rel=\"nofollow\">关键词%1</a></td><td>第%2位</td><td align=\"right\">%3</td>"
+              "<td align=\"right\">%4</td><td><a rel=\"nofollow\">标题%1</a></td>")
+                .arg(k)
+                .arg(k == 2 ? S("1 3") : QString::number(k))
+                .arg(k * 1000)
+                .arg(k == 1 ? 2340 : k);
     return page;
 }
 
@@ -56,7 +58,7 @@ QStringList rowTexts(QTableWidget* list, int row) {
 
 class WeightWindowTest : public QObject {
     Q_OBJECT
-private Q_SLOTS:
+  private Q_SLOTS:
     void loadsWithInitialTextsAndNames();
     void lookupFillsFiguresAndRanking();
     void figuresOfAPreviousDomainNeverStay();
@@ -72,7 +74,8 @@ void WeightWindowTest::loadsWithInitialTextsAndNames() {
     QCOMPARE(window.queryButton()->text(), S("查 询"));
     QCOMPARE(window.domainBox()->accessibleName(), S("域名"));
     QCOMPARE(window.list()->accessibleName(), S("关键词排名"));
-    const QStringList descriptions{S("百度权重"), S("关键词数量"), S("百度流量"), S("百度快照"), S("百度收录")};
+    const QStringList descriptions{S("百度权重"), S("关键词数量"), S("百度流量"), S("百度快照"),
+                                   S("百度收录")};
     for (int i = 0; i < 5; ++i) {
         QLabel* label = window.figure(QStringLiteral("Label%1").arg(i + 2));
         QVERIFY(label);
@@ -87,14 +90,16 @@ void WeightWindowTest::loadsWithInitialTextsAndNames() {
 
 void WeightWindowTest::lookupFillsFiguresAndRanking() {
     test::StandinFixture fx;
-    fx.services.setRoute(Role::KeywordRank, "/baidu/example.cn", standin::Page{toGbk(figures(S("3")) + rows(3)), 200});
+    fx.services.setRoute(Role::KeywordRank, "/baidu/example.cn",
+                         standin::Page{toGbk(figures(S("3")) + rows(3)), 200});
     WeightWindow window;
     window.domainBox()->setText(S("example.cn"));
     window.show();
     QTest::mouseClick(window.queryButton(), Qt::LeftButton);
     QTRY_VERIFY(window.queryButton()->isEnabled());
 
-    QCOMPARE(fx.services.targets(Role::KeywordRank), (QList<QByteArray>{"/baidu/example.cn", "/baidu/example.cn"}));
+    QCOMPARE(fx.services.targets(Role::KeywordRank),
+             (QList<QByteArray>{"/baidu/example.cn", "/baidu/example.cn"}));
     QCOMPARE(window.figure(S("Label2"))->text(), S("4"));
     QCOMPARE(window.figure(S("Label3"))->text(), S("共检查到3条"));
     QCOMPARE(window.figure(S("Label4"))->text(), S("百度能给该站带来：880/IP"));
@@ -106,14 +111,18 @@ void WeightWindowTest::lookupFillsFiguresAndRanking() {
     QCOMPARE(list->horizontalHeaderItem(5)->text(), S("    页面标题      最多列出45条"));
     QCOMPARE(list->columnWidth(5), 270);
     QCOMPARE(list->rowCount(), 3);
-    QCOMPARE(rowTexts(list, 0), (QStringList{S("1"), S("关键词1"), S("第1位"), S("2340次/日"), S("1000"), S("标题1")}));
-    QCOMPARE(rowTexts(list, 1), (QStringList{S("2"), S("关键词2"), S("第1|3位"), S("2次/日"), S("2000"), S("标题2")}));
+    QCOMPARE(rowTexts(list, 0), (QStringList{S("1"), S("关键词1"), S("第1位"), S("2340次/日"),
+                                             S("1000"), S("标题1")}));
+    QCOMPARE(rowTexts(list, 1),
+             (QStringList{S("2"), S("关键词2"), S("第1|3位"), S("2次/日"), S("2000"), S("标题2")}));
 }
 
 void WeightWindowTest::figuresOfAPreviousDomainNeverStay() {
     test::StandinFixture fx;
-    fx.services.setRoute(Role::KeywordRank, "/baidu/a.cn", standin::Page{toGbk(figures(S("12")) + rows(12)), 200});
-    fx.services.setRoute(Role::KeywordRank, "/baidu/b.cn", standin::Page{toGbk(S("<p>百度权重值为1，</p>")), 200});
+    fx.services.setRoute(Role::KeywordRank, "/baidu/a.cn",
+                         standin::Page{toGbk(figures(S("12")) + rows(12)), 200});
+    fx.services.setRoute(Role::KeywordRank, "/baidu/b.cn",
+                         standin::Page{toGbk(S("<p>百度权重值为1，</p>")), 200});
     WeightWindow window;
     window.domainBox()->setText(S("a.cn"));
     QVERIFY(lookUp(window));
@@ -123,10 +132,12 @@ void WeightWindowTest::figuresOfAPreviousDomainNeverStay() {
     window.domainBox()->setText(S("b.cn"));
     QVERIFY(lookUp(window));
     QCOMPARE(window.figure(S("Label2"))->text(), S("1"));
-    for (const char* name : {"Label3", "Label4", "Label5", "Label6"}) QCOMPARE(window.figure(S(name))->text(), QString());
+    for (const char* name : {"Label3", "Label4", "Label5", "Label6"})
+        QCOMPARE(window.figure(S(name))->text(), QString());
     QCOMPARE(window.countText(), S("10"));
     QCOMPARE(window.list()->rowCount(), 10);
-    QCOMPARE(rowTexts(window.list(), 0), (QStringList{S("1"), S("1"), S("2"), S("3"), S("4"), S("5")}));
+    QCOMPARE(rowTexts(window.list(), 0),
+             (QStringList{S("1"), S("1"), S("2"), S("3"), S("4"), S("5")}));
 }
 
 void WeightWindowTest::failedFetchStillRebuildsTheList() {
@@ -138,7 +149,8 @@ void WeightWindowTest::failedFetchStillRebuildsTheList() {
     QCOMPARE(fx.services.targets(Role::KeywordRank), (QList<QByteArray>{"/baidu/", "/baidu/"}));
     QCOMPARE(window.figure(S("Label2"))->text(), S("0"));
     QCOMPARE(window.list()->rowCount(), 10);
-    QCOMPARE(rowTexts(window.list(), 9), (QStringList{S("10"), S("1"), S("2"), S("3"), S("4"), S("5")}));
+    QCOMPARE(rowTexts(window.list(), 9),
+             (QStringList{S("10"), S("1"), S("2"), S("3"), S("4"), S("5")}));
     QCOMPARE(window.list()->horizontalHeaderItem(5)->text(), S("    页面标题      最多列出45条"));
 }
 
@@ -147,20 +159,24 @@ void WeightWindowTest::countSizesTheList() {
     WeightWindow window;
     window.domainBox()->setText(S("x.cn"));
     // Three keywords in a ten-row list: rows 4 to 10 keep their placeholders.
-    fx.services.setRoute(Role::KeywordRank, "/", standin::Page{toGbk(figures(QString()) + rows(3)), 200});
+    fx.services.setRoute(Role::KeywordRank, "/",
+                         standin::Page{toGbk(figures(QString()) + rows(3)), 200});
     QVERIFY(lookUp(window));
     QCOMPARE(window.list()->rowCount(), 10);
     QCOMPARE(rowTexts(window.list(), 2)[1], S("关键词3"));
     for (int r = 3; r < 10; ++r)
-        QCOMPARE(rowTexts(window.list(), r), (QStringList{QString::number(r + 1), S("1"), S("2"), S("3"), S("4"), S("5")}));
+        QCOMPARE(rowTexts(window.list(), r),
+                 (QStringList{QString::number(r + 1), S("1"), S("2"), S("3"), S("4"), S("5")}));
 
-    fx.services.setRoute(Role::KeywordRank, "/", standin::Page{toGbk(figures(S("128")) + rows(20)), 200});
+    fx.services.setRoute(Role::KeywordRank, "/",
+                         standin::Page{toGbk(figures(S("128")) + rows(20)), 200});
     QVERIFY(lookUp(window));
     QCOMPARE(window.figure(S("Label3"))->text(), S("共检查到128条"));
     QCOMPARE(window.list()->rowCount(), 15);
     QCOMPARE(rowTexts(window.list(), 14)[1], S("关键词15"));
 
-    fx.services.setRoute(Role::KeywordRank, "/", standin::Page{toGbk(figures(S("0")) + rows(3)), 200});
+    fx.services.setRoute(Role::KeywordRank, "/",
+                         standin::Page{toGbk(figures(S("0")) + rows(3)), 200});
     QVERIFY(lookUp(window));
     QCOMPARE(window.list()->rowCount(), 0);
     QCOMPARE(window.list()->columnCount(), 6);
@@ -168,7 +184,8 @@ void WeightWindowTest::countSizesTheList() {
 
 void WeightWindowTest::doubleClickSearchesTheKeywordAndTooltipsFollowCells() {
     test::StandinFixture fx;
-    fx.services.setRoute(Role::KeywordRank, "/", standin::Page{toGbk(figures(S("6")) + rows(6)), 200});
+    fx.services.setRoute(Role::KeywordRank, "/",
+                         standin::Page{toGbk(figures(S("6")) + rows(6)), 200});
     test::FakePlatform fake;
     WeightWindow window;
     window.resize(800, 500);

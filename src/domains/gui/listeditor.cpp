@@ -52,7 +52,8 @@ ListEditor::ListEditor(const QString& configPath, QWidget* parent)
 
 void ListEditor::showEvent(QShowEvent* event) {
     QDialog::showEvent(event);
-    if (const QScreen* screen = this->screen() ? this->screen() : QGuiApplication::primaryScreen()) {
+    if (const QScreen* screen =
+            this->screen() ? this->screen() : QGuiApplication::primaryScreen()) {
         const QRect area = screen->geometry();
         move(area.x() + (area.width() - frameGeometry().width()) / 2,
              area.y() + (area.height() - frameGeometry().height()) / 2);

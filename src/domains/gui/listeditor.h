@@ -12,7 +12,7 @@ namespace zorvan {
 // config.ini, tells the main window through saved() and closes; the close box saves nothing.
 class ListEditor : public QDialog {
     Q_OBJECT
-public:
+  public:
     explicit ListEditor(const QString& configPath, QWidget* parent = nullptr);
 
     QPlainTextEdit* textBox() const { return text_; }
@@ -21,14 +21,14 @@ public:
     // The save button's job (SaveDomainList).
     void saveDomainList();
 
-Q_SIGNALS:
+  Q_SIGNALS:
     // The list was written (or the write failed and the old list stays); the main window reloads.
     void saved(bool written);
 
-protected:
+  protected:
     void showEvent(QShowEvent* event) override;
 
-private:
+  private:
     QString configPath_;
     QPlainTextEdit* text_ = nullptr;
     QPushButton* save_ = nullptr;

@@ -3,13 +3,11 @@
 #include <QMouseEvent>
 #include <QPainter>
 #include <QToolTip>
+
 #include "vocab/text.h"
 
 namespace zorvan {
-namespace {
-
-
-}  // namespace
+namespace {}  // namespace
 
 TrendChartView::TrendChartView(QWidget* parent) : QWidget(parent) {
     setAccessibleName(S("趋势图"));

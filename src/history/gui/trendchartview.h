@@ -14,7 +14,7 @@ namespace zorvan {
 // painted, so a hidden chart costs nothing.
 class TrendChartView : public QWidget {
     Q_OBJECT
-public:
+  public:
     explicit TrendChartView(QWidget* parent = nullptr);
 
     // The record lines of domain, as the history file holds them.
@@ -30,12 +30,12 @@ public:
     QSize sizeHint() const override { return {720, 300}; }
     QSize minimumSizeHint() const override { return {360, 180}; }
 
-protected:
+  protected:
     void paintEvent(QPaintEvent* event) override;
     void mouseMoveEvent(QMouseEvent* event) override;
     void leaveEvent(QEvent* event) override;
 
-private:
+  private:
     void invalidate();
 
     QString domain_;

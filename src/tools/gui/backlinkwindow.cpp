@@ -1,14 +1,14 @@
 #include "tools/gui/backlinkwindow.h"
 
+#include <QAbstractTableModel>
 #include <QEvent>
 #include <QHBoxLayout>
 #include <QHeaderView>
-#include <QLabel>
-#include <QMouseEvent>
-#include <QLineEdit>
-#include <QPushButton>
-#include <QAbstractTableModel>
 #include <QItemSelectionModel>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMouseEvent>
+#include <QPushButton>
 #include <QTableView>
 #include <QVBoxLayout>
 
@@ -22,7 +22,8 @@ namespace zorvan {
 namespace {
 
 const QStringList& headers() {
-    static const QStringList texts{QStringLiteral("序号"), QStringLiteral("  网络带外链的页面（最多列出1000条）"),
+    static const QStringList texts{QStringLiteral("序号"),
+                                   QStringLiteral("  网络带外链的页面（最多列出1000条）"),
                                    QStringLiteral("          页面名字")};
     return texts;
 }
@@ -34,7 +35,7 @@ constexpr int Widths[] = {40, 350, 350};
 // list after a page is one reset however many rows it holds, and the rows stay as they were
 // while the next query starts over.
 class BacklinkTableModel : public QAbstractTableModel {
-public:
+  public:
     BacklinkTableModel(const BacklinkListing& listing, QObject* parent)
         : QAbstractTableModel(parent), listing_(listing) {}
 
@@ -55,35 +56,42 @@ public:
         const QString text = cellText(index);
         if (role == Qt::UserRole) return text;
         // Each match ends in CR LF; the row shows its matches on one line, the tooltip as kept.
-        if (role == Qt::DisplayRole) return QString(text).replace(QStringLiteral("\r\n"), QStringLiteral("  ")).trimmed();
+        if (role == Qt::DisplayRole)
+            return QString(text).replace(QStringLiteral("\r\n"), QStringLiteral("  ")).trimmed();
         if (role == Qt::ToolTipRole && index.column() > 0) return text.trimmed();
         return {};
     }
     // The cell as collected: every match followed by CR LF.
     QString cellText(const QModelIndex& index) const {
         switch (index.column()) {
-            case 0: return QString::number(index.row() + 1);
-            case 1: return addresses_.value(index.row());
-            case 2: return linkTexts_.value(index.row());
-            default: return {};
+            case 0:
+                return QString::number(index.row() + 1);
+            case 1:
+                return addresses_.value(index.row());
+            case 2:
+                return linkTexts_.value(index.row());
+            default:
+                return {};
         }
     }
     QVariant headerData(int section, Qt::Orientation orientation, int role) const override {
-        if (orientation == Qt::Horizontal && role == Qt::DisplayRole) return headers().value(section);
+        if (orientation == Qt::Horizontal && role == Qt::DisplayRole)
+            return headers().value(section);
         return QAbstractTableModel::headerData(section, orientation, role);
     }
     Qt::ItemFlags flags(const QModelIndex& index) const override {
         return index.isValid() ? Qt::ItemIsEnabled | Qt::ItemIsSelectable : Qt::NoItemFlags;
     }
 
-private:
+  private:
     const BacklinkListing& listing_;
     QStringList addresses_;
     QStringList linkTexts_;
 };
 
 BacklinkWindow::BacklinkWindow(QWidget* parent)
-    : ToolWindow({"Label3", "Text1", QStringLiteral("www.hao123.com"), "Command5", QStringLiteral("查  询"), "Command3"},
+    : ToolWindow({"Label3", "Text1", QStringLiteral("www.hao123.com"), "Command5",
+                  QStringLiteral("查  询"), "Command3"},
                  parent),
       listing_(new BacklinkListing(this)) {
     setObjectName(QStringLiteral("Form5"));

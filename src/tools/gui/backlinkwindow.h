@@ -16,7 +16,7 @@ class BacklinkTableModel;
 // the numbered list of linking pages, which grows page by page while a query walks.
 class BacklinkWindow : public ToolWindow {
     Q_OBJECT
-public:
+  public:
     explicit BacklinkWindow(QWidget* parent = nullptr);
 
     QLabel* statusLine() const { return statusLine_; }
@@ -26,14 +26,14 @@ public:
     // Starts the query of the domain in the box (the query button's click).
     void runQuery();
 
-Q_SIGNALS:
+  Q_SIGNALS:
     // The query has ended, its list complete.
     void queryFinished();
 
-protected:
+  protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 
-private:
+  private:
     void rebuildList();
     void queryEnded(bool listed);
     void openRow(const QModelIndex& index);

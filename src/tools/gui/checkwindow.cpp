@@ -18,25 +18,43 @@
 namespace zorvan {
 namespace {
 
-
 // What a user looks for first (which rule, what it got, why) comes before the request's details.
-enum Column { Rule, Outcome, Value, Reason, Status, Ms, Bytes, Charset, Address, FinalAddress, ColumnCount };
+enum Column {
+    Rule,
+    Outcome,
+    Value,
+    Reason,
+    Status,
+    Ms,
+    Bytes,
+    Charset,
+    Address,
+    FinalAddress,
+    ColumnCount
+};
 
 QString verdictName(Verdict verdict) {
     switch (verdict) {
-        case Verdict::Ok: return S("正常");
-        case Verdict::NotFound: return S("未找到标记");
-        case Verdict::Blocked: return S("疑似被拦截");
-        case Verdict::NoAnswer: return S("无应答");
-        case Verdict::Error: return S("出错");
-        case Verdict::NoProxy: return S("无可用代理");
+        case Verdict::Ok:
+            return S("正常");
+        case Verdict::NotFound:
+            return S("未找到标记");
+        case Verdict::Blocked:
+            return S("疑似被拦截");
+        case Verdict::NoAnswer:
+            return S("无应答");
+        case Verdict::Error:
+            return S("出错");
+        case Verdict::NoProxy:
+            return S("无可用代理");
     }
     return QString();
 }
 
 }  // namespace
 
-CheckWindow::CheckWindow(QWidget* parent) : ToolWindow({"", "", QString(), "", S("检 查"), ""}, parent) {
+CheckWindow::CheckWindow(QWidget* parent)
+    : ToolWindow({"", "", QString(), "", S("检 查"), ""}, parent) {
     setObjectName(QStringLiteral("ServiceCheck"));
     setWindowTitle(S("服务检查"));
 
@@ -45,8 +63,9 @@ CheckWindow::CheckWindow(QWidget* parent) : ToolWindow({"", "", QString(), "", S
 
     table_ = new QTableWidget(0, ColumnCount, this);
     table_->setAccessibleName(S("服务检查"));
-    table_->setHorizontalHeaderLabels(
-        {S("规则"), S("结果"), S("值"), S("说明"), S("状态"), S("毫秒"), S("字节"), S("编码"), S("地址"), S("跳转后地址")});
+    table_->setHorizontalHeaderLabels({S("规则"), S("结果"), S("值"), S("说明"), S("状态"),
+                                       S("毫秒"), S("字节"), S("编码"), S("地址"),
+                                       S("跳转后地址")});
     table_->setEditTriggers(QAbstractItemView::NoEditTriggers);
     table_->setSelectionBehavior(QAbstractItemView::SelectRows);
     table_->setSelectionMode(QAbstractItemView::SingleSelection);
@@ -70,16 +89,23 @@ CheckWindow::CheckWindow(QWidget* parent) : ToolWindow({"", "", QString(), "", S
     connect(table_, &QTableWidget::cellDoubleClicked, this, &CheckWindow::openRow);
 }
 
-bool CheckWindow::isRunning() const { return !check_->rows().isEmpty() && !check_->isFinished(); }
+bool CheckWindow::isRunning() const {
+    return !check_->rows().isEmpty() && !check_->isFinished();
+}
 
 QColor CheckWindow::verdictColour(Verdict verdict) {
     switch (verdict) {
-        case Verdict::Ok: return QColor(0xdf, 0xf3, 0xdc);
-        case Verdict::NotFound: return QColor(0xff, 0xf1, 0xc2);
-        case Verdict::Blocked: return QColor(0xfb, 0xd5, 0xd0);
-        case Verdict::NoAnswer: return QColor(0xe2, 0xe2, 0xe2);
+        case Verdict::Ok:
+            return QColor(0xdf, 0xf3, 0xdc);
+        case Verdict::NotFound:
+            return QColor(0xff, 0xf1, 0xc2);
+        case Verdict::Blocked:
+            return QColor(0xfb, 0xd5, 0xd0);
+        case Verdict::NoAnswer:
+            return QColor(0xe2, 0xe2, 0xe2);
         case Verdict::Error:
-        case Verdict::NoProxy: return QColor(0xf0, 0xd2, 0xf4);
+        case Verdict::NoProxy:
+            return QColor(0xf0, 0xd2, 0xf4);
     }
     return QColor(Qt::white);
 }
@@ -130,9 +156,11 @@ void CheckWindow::showSummary() {
     QMap<Verdict, int> counts;
     for (const CheckRow& r : check_->rows()) ++counts[r.result.verdict];
     QStringList parts;
-    for (const Verdict v : {Verdict::Ok, Verdict::NotFound, Verdict::Blocked, Verdict::NoAnswer, Verdict::Error})
+    for (const Verdict v :
+         {Verdict::Ok, Verdict::NotFound, Verdict::Blocked, Verdict::NoAnswer, Verdict::Error})
         if (counts.value(v)) parts.append(verdictName(v) + u' ' + QString::number(counts.value(v)));
-    summary_->setText(check_->domain() + S("：%1 条规则，").arg(check_->rows().size()) + parts.join(S("，")));
+    summary_->setText(check_->domain() + S("：%1 条规则，").arg(check_->rows().size()) +
+                      parts.join(S("，")));
 }
 
 void CheckWindow::openRow(int row) {

@@ -2,9 +2,8 @@
 
 #include <QColor>
 
-#include "tools/gui/toolwindow.h"
-
 #include "fetch/valuefetch.h"
+#include "tools/gui/toolwindow.h"
 
 class QLabel;
 class QTableWidget;
@@ -17,7 +16,7 @@ class ServiceCheck;
 // rule with the address asked, what came back and why a figure would be "X", coloured by verdict.
 class CheckWindow : public ToolWindow {
     Q_OBJECT
-public:
+  public:
     explicit CheckWindow(QWidget* parent = nullptr);
 
     QPushButton* checkButton() const { return queryButton(); }
@@ -31,7 +30,7 @@ public:
     // The background of a row with this verdict.
     static QColor verdictColour(Verdict verdict);
 
-private:
+  private:
     void showRow(int row);
     void showSummary();
     void openRow(int row);

@@ -70,8 +70,8 @@ void ReportWindow::copyToClipboard() {
                                 QStringLiteral("复制失败"), MessageButtons::Ok});
         return;
     }
-    platform().showMessage({this, MessageIcon::None, ApplicationTitle,
-                            QStringLiteral("复制成功"), MessageButtons::Ok});
+    platform().showMessage({this, MessageIcon::None, ApplicationTitle, QStringLiteral("复制成功"),
+                            MessageButtons::Ok});
 }
 
 }  // namespace zorvan

@@ -11,7 +11,7 @@ namespace zorvan {
 // The report window: shows the summary of the last query for reading, editing and copying.
 class ReportWindow : public QDialog {
     Q_OBJECT
-public:
+  public:
     explicit ReportWindow(QWidget* parent = nullptr);
 
     // Fills the window for a query that has completed: caption, title line and report text,
@@ -25,7 +25,7 @@ public:
     QPlainTextEdit* textBox() const { return text_; }
     QPushButton* copyButton() const { return copy_; }
 
-private:
+  private:
     void centreOnScreen();
 
     QLabel* title_ = nullptr;

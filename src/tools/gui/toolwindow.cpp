@@ -39,8 +39,12 @@ ToolWindow::ToolWindow(const ToolFrame& frame, QWidget* parent) : QWidget(parent
     connect(returnButton_, &QPushButton::clicked, this, &ToolWindow::returnRequested);
 }
 
-void ToolWindow::mousePressEvent(QMouseEvent* event) { event->accept(); }
+void ToolWindow::mousePressEvent(QMouseEvent* event) {
+    event->accept();
+}
 
-void ToolWindow::mouseReleaseEvent(QMouseEvent* event) { event->accept(); }
+void ToolWindow::mouseReleaseEvent(QMouseEvent* event) {
+    event->accept();
+}
 
 }  // namespace zorvan

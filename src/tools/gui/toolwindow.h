@@ -27,16 +27,16 @@ struct ToolFrame {
 // it, since the host area it sits in has a click action of its own.
 class ToolWindow : public QWidget {
     Q_OBJECT
-public:
+  public:
     QLineEdit* domainBox() const { return domainBox_; }
     QPushButton* queryButton() const { return queryButton_; }
     QPushButton* returnButton() const { return returnButton_; }
 
-Q_SIGNALS:
+  Q_SIGNALS:
     // "返回其他": the window's host should hide it.
     void returnRequested();
 
-protected:
+  protected:
     ToolWindow(const ToolFrame& frame, QWidget* parent);
 
     QHBoxLayout* frameRow() const { return frameRow_; }
@@ -45,7 +45,7 @@ protected:
     void mousePressEvent(QMouseEvent* event) override;
     void mouseReleaseEvent(QMouseEvent* event) override;
 
-private:
+  private:
     QLineEdit* domainBox_;
     QPushButton* queryButton_;
     QPushButton* returnButton_;

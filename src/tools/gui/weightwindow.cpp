@@ -4,8 +4,8 @@
 #include <QHBoxLayout>
 #include <QHeaderView>
 #include <QLabel>
-#include <QMouseEvent>
 #include <QLineEdit>
+#include <QMouseEvent>
 #include <QPushButton>
 #include <QTableWidget>
 #include <QVBoxLayout>
@@ -23,7 +23,7 @@ namespace {
 
 // A list cell whose tooltip follows its current text and position.
 class RankingItem : public QTableWidgetItem {
-public:
+  public:
     explicit RankingItem(const QString& text) : QTableWidgetItem(text) {
         setFlags(Qt::ItemIsEnabled | Qt::ItemIsSelectable);
     }
@@ -33,7 +33,8 @@ public:
     }
 };
 
-QLabel* makeLabel(QWidget* parent, const char* name, const QString& text, const QString& description = QString()) {
+QLabel* makeLabel(QWidget* parent, const char* name, const QString& text,
+                  const QString& description = QString()) {
     auto* label = new QLabel(text, parent);
     label->setObjectName(QString::fromLatin1(name));
     if (!description.isEmpty()) label->setAccessibleDescription(description);
@@ -43,7 +44,8 @@ QLabel* makeLabel(QWidget* parent, const char* name, const QString& text, const 
 }  // namespace
 
 WeightWindow::WeightWindow(QWidget* parent)
-    : ToolWindow({"Label7", "Text1", QStringLiteral("www.baidu.com"), "Command3", QStringLiteral("查 询"), "Command4"},
+    : ToolWindow({"Label7", "Text1", QStringLiteral("www.baidu.com"), "Command3",
+                  QStringLiteral("查 询"), "Command4"},
                  parent),
       countText_(WeightInitial::Count) {
     setObjectName(QStringLiteral("Form17"));
@@ -95,7 +97,8 @@ QLabel* WeightWindow::figure(const QString& objectName) const {
 
 void WeightWindow::resetFigures() {
     weight_->setText(WeightInitial::Weight);
-    for (QLabel* line : {countLine_, traffic_, snapshot_, indexed_}) line->setText(WeightInitial::Line);
+    for (QLabel* line : {countLine_, traffic_, snapshot_, indexed_})
+        line->setText(WeightInitial::Line);
     countText_ = WeightInitial::Count;
 }
 
@@ -108,10 +111,13 @@ void WeightWindow::runLookup() {
     // The box is read once per page, as each request goes out.
     requests_->run(QStringLiteral("lookup"),
                    {[this](const Chain& chain) {
-                        lookUpWeight(domainBox()->text(), [this](const WeightFigures& f) { showFigures(f); })(chain);
+                        lookUpWeight(domainBox()->text(),
+                                     [this](const WeightFigures& f) { showFigures(f); })(chain);
                     },
                     [this](const Chain& chain) {
-                        fetchRankingRows(domainBox()->text(), [this](const RankingRows& rows) { fillRankingRows(rows); })(chain);
+                        fetchRankingRows(domainBox()->text(), [this](const RankingRows& rows) {
+                            fillRankingRows(rows);
+                        })(chain);
                     }});
 }
 
@@ -137,7 +143,8 @@ void WeightWindow::setColumns(const QStringList& headers) {
     list_->setColumnCount(0);
     list_->setColumnCount(RankingColumns);
     list_->setHorizontalHeaderLabels(headers);
-    for (int c = 0; c < RankingColumns; ++c) list_->setColumnWidth(c, rankingColumnWidths()[size_t(c)]);
+    for (int c = 0; c < RankingColumns; ++c)
+        list_->setColumnWidth(c, rankingColumnWidths()[size_t(c)]);
 }
 
 void WeightWindow::setUpRankingList() {
@@ -147,7 +154,8 @@ void WeightWindow::setUpRankingList() {
     list_->setRowCount(rows);
     for (int i = 0; i < rows; ++i) {
         list_->setItem(i, 0, new RankingItem(QString::number(i + 1)));
-        for (int c = 1; c < RankingColumns; ++c) list_->setItem(i, c, new RankingItem(placeholders.at(c - 1)));
+        for (int c = 1; c < RankingColumns; ++c)
+            list_->setItem(i, c, new RankingItem(placeholders.at(c - 1)));
     }
 }
 

@@ -1,7 +1,6 @@
 #pragma once
 
 #include "tools/gui/toolwindow.h"
-
 #include "tools/keywordrank.h"
 #include "tools/weight.h"
 
@@ -14,7 +13,7 @@ namespace zorvan {
 // for a domain, and the list of keywords the domain ranks for.
 class WeightWindow : public ToolWindow {
     Q_OBJECT
-public:
+  public:
     explicit WeightWindow(QWidget* parent = nullptr);
 
     QTableWidget* list() const { return list_; }
@@ -26,11 +25,11 @@ public:
     // Starts the lookup of the domain in the box (the query button's click), then the keyword list.
     void runLookup();
 
-Q_SIGNALS:
+  Q_SIGNALS:
     // The lookup and its keyword list have ended.
     void lookupFinished();
 
-private:
+  private:
     void resetFigures();
     void showFigures(const WeightFigures& figures);
     void setUpRankingList();
