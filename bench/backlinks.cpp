@@ -12,8 +12,8 @@
 #include <QTimer>
 #include <cstdio>
 
-#include "fetch/fetch.h"
-#include "fetch/services.h"
+#include "core/services.h"
+#include "net/fetch.h"
 #include "standinfixture.h"
 #include "support/benchutil.h"
 #include "tools/backlink.h"

@@ -9,8 +9,8 @@
 #include <QHash>
 #include <cstdio>
 
+#include "core/services.h"
 #include "engines/countrows.h"
-#include "fetch/services.h"
 #include "standinfixture.h"
 #include "support/benchutil.h"
 

@@ -14,11 +14,11 @@
 #include <cstdio>
 
 #include "app/mainwindow.h"
+#include "core/services.h"
 #include "engines/countrows.h"
 #include "engines/queryengine.h"
 #include "fakeplatform.h"
-#include "fetch/fetch.h"
-#include "fetch/services.h"
+#include "net/fetch.h"
 #include "standinfixture.h"
 #include "support/benchutil.h"
 

@@ -6,9 +6,9 @@
 #include <QThread>
 #include <cstdio>
 
+#include "core/services.h"
 #include "fakeplatform.h"
-#include "fetch/fetch.h"
-#include "fetch/services.h"
+#include "net/fetch.h"
 #include "standinfixture.h"
 #include "support/benchutil.h"
 

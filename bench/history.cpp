@@ -13,7 +13,7 @@
 #include <cstdio>
 #include <vector>
 
-#include "fetch/localfile.h"
+#include "core/localfile.h"
 #include "history/gui/historyviewer.h"
 #include "history/historyfile.h"
 #include "support/benchutil.h"

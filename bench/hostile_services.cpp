@@ -15,9 +15,9 @@
 #include <cstdio>
 
 #include "app/mainwindow.h"
+#include "core/services.h"
 #include "engines/queryengine.h"
 #include "fakeplatform.h"
-#include "fetch/services.h"
 #include "standinfixture.h"
 #include "support/benchutil.h"
 

@@ -4,7 +4,7 @@
 // host through one proxy, as the proxies logged them (target: none past the 40 ms a scheduler may
 // hold a request). Then one of the four proxies is dead from the start: it must be dropped and the
 // run lose no figure.
-#include "fetch/proxies.h"
+#include "net/proxies.h"
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
@@ -15,9 +15,9 @@
 #include <memory>
 #include <vector>
 
-#include "fetch/pacer.h"
-#include "fetch/sequencer.h"
-#include "fetch/services.h"
+#include "core/services.h"
+#include "net/pacer.h"
+#include "net/sequencer.h"
 #include "proxy.h"
 #include "standinfixture.h"
 

@@ -8,8 +8,8 @@
 #include <QFileInfo>
 #include <cstdio>
 
+#include "core/services.h"
 #include "engines/servicecheck.h"
-#include "fetch/services.h"
 #include "standinfixture.h"
 
 using namespace zorvan;

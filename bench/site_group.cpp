@@ -14,8 +14,8 @@
 #include <cstdio>
 #include <map>
 
+#include "core/services.h"
 #include "engines/countrows.h"
-#include "fetch/services.h"
 #include "standinfixture.h"
 #include "support/benchutil.h"
 

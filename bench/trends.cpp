@@ -14,7 +14,7 @@
 #include <cstdio>
 #include <vector>
 
-#include "fetch/localfile.h"
+#include "core/localfile.h"
 #include "history/gui/historyviewer.h"
 #include "history/gui/trendchartview.h"
 #include "support/benchutil.h"

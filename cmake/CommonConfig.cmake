@@ -1,7 +1,7 @@
 # Compile settings shared by every target of the project.
 add_library(zorvan_common INTERFACE)
 target_compile_features(zorvan_common INTERFACE cxx_std_20)
-target_compile_options(zorvan_common INTERFACE -Wall -Wextra -Wpedantic)
+target_compile_options(zorvan_common INTERFACE -Wall -Wextra -Wpedantic -Wshadow -Wold-style-cast)
 if(ZORVAN_WERROR)
   target_compile_options(zorvan_common INTERFACE -Werror)
 endif()
@@ -18,10 +18,10 @@ target_compile_definitions(zorvan_common INTERFACE
 configure_file(${CMAKE_CURRENT_LIST_DIR}/version.h.in ${PROJECT_BINARY_DIR}/generated/zorvan_version.h @ONLY)
 target_include_directories(zorvan_common INTERFACE ${PROJECT_BINARY_DIR}/generated)
 
-# One library per source folder. Sources are globbed so that adding a file to a folder needs no
+# One library per source folder; PRIVATE_LINKS are what only its sources use. Sources are globbed so that adding a file to a folder needs no
 # edit of a shared list.
 function(zorvan_folder_library name)
-  cmake_parse_arguments(ARG "" "" "LINKS" ${ARGN})
+  cmake_parse_arguments(ARG "" "" "LINKS;PRIVATE_LINKS" ${ARGN})
   file(GLOB sources CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/*.cpp ${CMAKE_CURRENT_SOURCE_DIR}/*.h)
   list(FILTER sources EXCLUDE REGEX "/main\\.cpp$")
   list(FILTER sources INCLUDE REGEX "\\.cpp$")
@@ -31,6 +31,7 @@ function(zorvan_folder_library name)
     add_library(${name} STATIC ${all})
     target_include_directories(${name} PUBLIC ${PROJECT_SOURCE_DIR}/src)
     target_link_libraries(${name} PUBLIC zorvan_common ${ARG_LINKS})
+    target_link_libraries(${name} PRIVATE ${ARG_PRIVATE_LINKS})
   else()
     # A folder whose first source has not been written yet.
     add_library(${name} INTERFACE)

@@ -1,6 +1,6 @@
 // A result page of the backlink listing (UTF-8): its total, the pages it asks for, its entries.
-#include "fetch/fetch.h"
 #include "fuzzcheck.h"
+#include "net/fetch.h"
 #include "tools/backlink.h"
 
 using namespace zorvan;

@@ -2,7 +2,7 @@
 // day's record saved into it and a domain's section removed.
 #include <QSet>
 
-#include "fetch/localfile.h"
+#include "core/localfile.h"
 #include "fuzzcheck.h"
 #include "history/historyfile.h"
 

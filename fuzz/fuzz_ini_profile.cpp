@@ -2,9 +2,9 @@
 // and read back, every other key left as it was.
 #include <QSet>
 
+#include "core/localfile.h"
 #include "domains/domainlist.h"
 #include "domains/profile.h"
-#include "fetch/localfile.h"
 #include "fuzzcheck.h"
 
 using namespace zorvan;

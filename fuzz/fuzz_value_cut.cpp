@@ -1,9 +1,9 @@
 // The value cut of a service page: decoded as code page 936, then as the charset it declares,
 // then cut between the markers of one of the built-in rules.
 #include "engines/rules.h"
-#include "fetch/fetch.h"
-#include "fetch/valuefetch.h"
 #include "fuzzcheck.h"
+#include "net/fetch.h"
+#include "net/valuefetch.h"
 
 using namespace zorvan;
 

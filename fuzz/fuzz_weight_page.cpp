@@ -1,6 +1,6 @@
 // The Baidu weight page (code page 936): its five figures and the rows of its keyword list.
-#include "fetch/fetch.h"
 #include "fuzzcheck.h"
+#include "net/fetch.h"
 #include "tools/keywordrank.h"
 #include "tools/weight.h"
 

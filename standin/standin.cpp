@@ -13,7 +13,7 @@
 #include <optional>
 #include <vector>
 
-#include "fetch/services.h"
+#include "core/services.h"
 
 namespace zorvan::standin {
 namespace {

@@ -13,9 +13,9 @@
 #include <algorithm>
 #include <vector>
 
+#include "core/services.h"
 #include "engines/countrows.h"
-#include "fetch/sequencer.h"
-#include "fetch/services.h"
+#include "net/sequencer.h"
 #include "standin.h"
 
 extern char** environ;

@@ -4,10 +4,10 @@
 #include "app/mainwindow.h"
 #include "app/qtplatform.h"
 #include "app/singleinstance.h"
+#include "core/localfile.h"
+#include "core/services.h"
 #include "engines/rules.h"
-#include "fetch/localfile.h"
-#include "fetch/proxies.h"
-#include "fetch/services.h"
+#include "net/proxies.h"
 
 namespace {
 

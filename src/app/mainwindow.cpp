@@ -14,10 +14,10 @@
 #include <QVBoxLayout>
 
 #include "app/resultfields.h"
+#include "core/platform.h"
 #include "engines/batchrun.h"
 #include "engines/quicklinks.h"
-#include "fetch/fetch.h"
-#include "fetch/platform.h"
+#include "net/fetch.h"
 #include "vocab/text.h"
 #include "zorvan_version.h"
 

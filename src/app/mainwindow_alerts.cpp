@@ -3,8 +3,8 @@
 #include <QDebug>
 
 #include "app/mainwindow.h"
+#include "core/platform.h"
 #include "engines/queryengine.h"
-#include "fetch/platform.h"
 #include "notify/delivery.h"
 #include "notify/targets.h"
 

@@ -6,11 +6,11 @@
 
 #include "app/mainwindow.h"
 #include "app/resultfields.h"
+#include "core/services.h"
 #include "domains/domainlist.h"
 #include "domains/gui/listeditor.h"
 #include "engines/batchrun.h"
 #include "engines/queryengine.h"
-#include "fetch/services.h"
 
 namespace zorvan {
 

@@ -7,9 +7,9 @@
 
 #include "app/mainwindow.h"
 #include "app/resultfields.h"
+#include "core/platform.h"
 #include "engines/batchrun.h"
 #include "engines/queryengine.h"
-#include "fetch/platform.h"
 
 namespace zorvan {
 

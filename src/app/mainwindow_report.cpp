@@ -2,9 +2,9 @@
 #include <QPointer>
 
 #include "app/mainwindow.h"
-#include "fetch/fetch.h"
-#include "fetch/platform.h"
-#include "fetch/services.h"
+#include "core/platform.h"
+#include "core/services.h"
+#include "net/fetch.h"
 #include "tools/gui/reportwindow.h"
 #include "tools/report.h"
 #include "tools/update.h"

@@ -4,9 +4,9 @@
 #include <QTimer>
 
 #include "app/mainwindow.h"
+#include "core/platform.h"
+#include "core/services.h"
 #include "engines/queryengine.h"
-#include "fetch/platform.h"
-#include "fetch/services.h"
 #include "history/historyfile.h"
 
 namespace zorvan {

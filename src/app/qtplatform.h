@@ -1,6 +1,6 @@
 #pragma once
 
-#include "fetch/platform.h"
+#include "core/platform.h"
 
 namespace zorvan {
 

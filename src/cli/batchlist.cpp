@@ -2,9 +2,9 @@
 #include <QFileInfo>
 
 #include "cli/cli.h"
+#include "core/services.h"
 #include "domains/domainlist.h"
 #include "domains/shards.h"
-#include "fetch/services.h"
 
 namespace zorvan::cli {
 namespace {

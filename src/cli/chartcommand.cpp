@@ -1,8 +1,8 @@
 // chart: a domain's stored counts drawn to a PNG or SVG file, without a display.
 #include "chart/trendchart.h"
 #include "cli/cli.h"
-#include "fetch/localfile.h"
-#include "fetch/services.h"
+#include "core/localfile.h"
+#include "core/services.h"
 #include "history/historyfile.h"
 #include "history/trends.h"
 

@@ -3,8 +3,8 @@
 #include <QCommandLineParser>
 #include <QFileInfo>
 
+#include "core/services.h"
 #include "engines/servicecheck.h"
-#include "fetch/services.h"
 #include "zorvan_version.h"
 
 namespace zorvan::cli {

@@ -6,10 +6,10 @@
 #include <QJsonParseError>
 
 #include "cli/cli.h"
+#include "core/localfile.h"
+#include "core/platform.h"
+#include "core/services.h"
 #include "engines/servicecheck.h"
-#include "fetch/localfile.h"
-#include "fetch/platform.h"
-#include "fetch/services.h"
 
 namespace zorvan::cli {
 namespace {

@@ -11,7 +11,7 @@
 
 #include "cli/cli.h"
 #include "cli/standardoutput.h"
-#include "fetch/localfile.h"
+#include "core/localfile.h"
 
 int main(int argc, char** argv) {
     zorvan::prepareFileWrites();

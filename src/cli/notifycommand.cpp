@@ -4,8 +4,8 @@
 #include <QEventLoop>
 
 #include "cli/cli.h"
-#include "fetch/fetch.h"
-#include "fetch/platform.h"
+#include "core/platform.h"
+#include "net/fetch.h"
 #include "notify/delivery.h"
 
 namespace zorvan::cli {

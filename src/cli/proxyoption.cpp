@@ -2,7 +2,7 @@
 #include <QFileInfo>
 
 #include "cli/cli.h"
-#include "fetch/proxies.h"
+#include "net/proxies.h"
 
 namespace zorvan::cli {
 

@@ -6,17 +6,17 @@
 #include "cli/cli.h"
 #include "cli/notifycommand.h"
 #include "cli/progress.h"
+#include "core/localfile.h"
+#include "core/platform.h"
+#include "core/services.h"
 #include "engines/parallelrun.h"
 #include "engines/queryengine.h"
 #include "engines/rules.h"
 #include "engines/servicecheck.h"
-#include "fetch/fetch.h"
-#include "fetch/localfile.h"
-#include "fetch/pacer.h"
-#include "fetch/platform.h"
-#include "fetch/services.h"
 #include "history/historyfile.h"
 #include "history/trends.h"
+#include "net/fetch.h"
+#include "net/pacer.h"
 
 namespace zorvan::cli {
 namespace {

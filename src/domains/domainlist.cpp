@@ -2,8 +2,8 @@
 
 #include <QRegularExpression>
 
+#include "core/localfile.h"
 #include "domains/profile.h"
-#include "fetch/localfile.h"
 
 namespace zorvan {
 namespace {

@@ -2,7 +2,7 @@
 
 #include <QList>
 
-#include "fetch/localfile.h"
+#include "core/localfile.h"
 
 namespace zorvan {
 namespace {

@@ -1,7 +1,7 @@
 #include "engines/countrows.h"
 
-#include "fetch/fetch.h"
-#include "fetch/services.h"
+#include "core/services.h"
+#include "net/fetch.h"
 #include "vocab/text.h"
 
 namespace zorvan {
@@ -154,7 +154,7 @@ void runCountRowAsync(const Chain& chain, const FigureRule& rule, const QString&
     fetchValue(chain, {url, rule.start, rule.end},
                [=, done = std::move(done)](const ValueResult& first) {
                    // The second wording fetches the page again rather than reusing the first.
-                   if (first.text != NotFound || rule.fallbackStart.isEmpty()) {
+                   if (first.text != NotFoundMark || rule.fallbackStart.isEmpty()) {
                        done(first);
                        return;
                    }

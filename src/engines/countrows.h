@@ -6,7 +6,7 @@
 #include <functional>
 
 #include "engines/rules.h"
-#include "fetch/sequencer.h"
+#include "net/sequencer.h"
 #include "vocab/figures.h"
 
 namespace zorvan {

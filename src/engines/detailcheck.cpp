@@ -4,9 +4,9 @@
 #include <QRegularExpression>
 #include <cmath>
 
-#include "fetch/fetch.h"
-#include "fetch/platform.h"
-#include "fetch/services.h"
+#include "core/platform.h"
+#include "core/services.h"
+#include "net/fetch.h"
 
 namespace zorvan {
 
@@ -136,7 +136,7 @@ ChainStep baiduTotal(DetailSink& sink) {
             chain, {prefix + domainInAddress(sink.domain()), Wording1Start, Wording1End},
             [&sink, chain, prefix](const ValueResult& first) {
                 sink.setField(BaiduTotal, first.text);
-                if (sink.field(BaiduTotal) != NotFound) return;
+                if (sink.field(BaiduTotal) != NotFoundMark) return;
                 fetchValue(
                     chain, {prefix + domainInAddress(sink.domain()), Wording2Start, Wording2End},
                     [&sink](const ValueResult& second) { sink.setField(BaiduTotal, second.text); });
@@ -210,7 +210,7 @@ void detailFinalPass(DetailSink& sink) {
     replaceIf(sink, BaiduWeek, Reset, Zero);
     replaceIf(sink, BaiduMonth, Reset, Zero);
     replaceIf(sink, BaiduTotal, Reset, Zero);
-    replaceIf(sink, BaiduTotal, NotFound, Zero);
+    replaceIf(sink, BaiduTotal, NotFoundMark, Zero);
     replaceIf(sink, BaiduSnapshot, Reset, Zero);
 
     replaceIf(sink, GoogleWeek, Reset, NoneIndexed);

@@ -4,7 +4,7 @@
 #include <QStringList>
 #include <optional>
 
-#include "fetch/sequencer.h"
+#include "net/sequencer.h"
 #include "vocab/detailfields.h"
 
 namespace zorvan {

@@ -1,6 +1,6 @@
 #include "engines/pagerank.h"
 
-#include "fetch/fetch.h"
+#include "net/fetch.h"
 
 namespace zorvan {
 

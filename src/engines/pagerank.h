@@ -5,7 +5,7 @@
 #include <functional>
 
 #include "engines/rules.h"
-#include "fetch/sequencer.h"
+#include "net/sequencer.h"
 
 namespace zorvan {
 

@@ -98,7 +98,7 @@ void CombinedQueryEngine::deliver(Figure figure, const ValueResult& result) {
 QMap<QString, QString> missingReasons(const CombinedQueryEngine& query) {
     QMap<QString, QString> reasons;
     for (const FigureInfo& info : figureTable()) {
-        if (query.values()[info.figure] == NotFound)
+        if (query.values()[info.figure] == NotFoundMark)
             reasons.insert(info.key, verdictKey(query.result(info.figure).verdict));
     }
     return reasons;

@@ -7,7 +7,7 @@
 
 #include "engines/countrows.h"
 #include "engines/rules.h"
-#include "fetch/sequencer.h"
+#include "net/sequencer.h"
 #include "vocab/figures.h"
 
 namespace zorvan {

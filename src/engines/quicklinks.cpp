@@ -1,7 +1,7 @@
 #include "engines/quicklinks.h"
 
+#include "core/services.h"
 #include "engines/rules.h"
-#include "fetch/services.h"
 
 namespace zorvan {
 

@@ -9,11 +9,11 @@
 #include <algorithm>
 #include <optional>
 
+#include "core/localfile.h"
+#include "core/services.h"
 #include "engines/countrows.h"
 #include "engines/pagerank.h"
-#include "fetch/fetch.h"
-#include "fetch/localfile.h"
-#include "fetch/services.h"
+#include "net/fetch.h"
 #include "vocab/text.h"
 
 namespace zorvan {

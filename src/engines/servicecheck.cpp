@@ -5,7 +5,7 @@
 #include "engines/countrows.h"
 #include "engines/pagerank.h"
 #include "engines/queryengine.h"
-#include "fetch/fetch.h"
+#include "net/fetch.h"
 
 namespace zorvan {
 

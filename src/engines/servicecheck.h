@@ -5,7 +5,7 @@
 #include <QString>
 
 #include "engines/rules.h"
-#include "fetch/sequencer.h"
+#include "net/sequencer.h"
 #include "vocab/figures.h"
 
 namespace zorvan {

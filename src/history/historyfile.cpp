@@ -15,9 +15,9 @@
 #include <cstring>
 #include <thread>
 
-#include "fetch/localfile.h"
-#include "fetch/platform.h"
-#include "fetch/services.h"
+#include "core/localfile.h"
+#include "core/platform.h"
+#include "core/services.h"
 
 namespace zorvan {
 namespace {

@@ -54,8 +54,8 @@ QList<FigureDrop> findDrops(const FigureValues& now, const StoredRecord& previou
         const auto after = countFromText(now[f.figure]);
         if (!before || !after || *before < SmallestComparedCount || *after >= *before) continue;
         // Compared without rounding: a fall of exactly the threshold is a drop.
-        const long double fall = (long double)(*before - *after) * 100;
-        if (fall >= (long double)thresholdPercent * (long double)*before)
+        const long double fall = static_cast<long double>(*before - *after) * 100;
+        if (fall >= static_cast<long double>(thresholdPercent) * static_cast<long double>(*before))
             drops.append({f.figure, *before, *after, previous.date});
     }
     return drops;

@@ -7,7 +7,7 @@
 #include <memory>
 #include <optional>
 
-#include "fetch/platform.h"
+#include "core/platform.h"
 
 namespace zorvan {
 namespace {

@@ -20,7 +20,7 @@ void RunCollector::domainDone(const QString& domain, const FigureValues& values,
         const QString& text = values[f.figure];
         if (text == Pending) continue;
         ++summary_.figures;
-        if (text != NotFound) continue;
+        if (text != NotFoundMark) continue;
         const Verdict verdict = verdicts[size_t(f.figure)];
         if (verdict == Verdict::Blocked) ++summary_.blocked;
         summary_.addMissing(f.key, verdictKey(verdict));

@@ -5,7 +5,7 @@
 #include <QString>
 #include <array>
 
-#include "fetch/valuefetch.h"
+#include "net/valuefetch.h"
 #include "notify/runsummary.h"
 #include "vocab/figures.h"
 

@@ -2,7 +2,7 @@
 
 #include <algorithm>
 
-#include "fetch/platform.h"
+#include "core/platform.h"
 #include "vocab/figures.h"
 
 namespace zorvan {

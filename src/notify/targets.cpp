@@ -6,7 +6,7 @@
 #include <QJsonObject>
 #include <algorithm>
 
-#include "fetch/services.h"
+#include "core/services.h"
 
 namespace zorvan {
 namespace {

@@ -5,8 +5,8 @@
 #include <QRegularExpression>
 #include <cmath>
 
-#include "fetch/fetch.h"
-#include "fetch/services.h"
+#include "core/services.h"
+#include "net/fetch.h"
 
 namespace zorvan {
 

@@ -5,7 +5,7 @@
 #include <QStringList>
 #include <optional>
 
-#include "fetch/sequencer.h"
+#include "net/sequencer.h"
 
 namespace zorvan {
 

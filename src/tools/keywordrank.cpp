@@ -2,8 +2,8 @@
 
 #include <cmath>
 
-#include "fetch/fetch.h"
-#include "fetch/services.h"
+#include "core/services.h"
+#include "net/fetch.h"
 #include "tools/backlink.h"
 #include "tools/weight.h"
 

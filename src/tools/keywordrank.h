@@ -6,7 +6,7 @@
 #include <functional>
 #include <optional>
 
-#include "fetch/sequencer.h"
+#include "net/sequencer.h"
 
 namespace zorvan {
 

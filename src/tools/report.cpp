@@ -3,7 +3,7 @@
 #include <QStringList>
 #include <algorithm>
 
-#include "fetch/platform.h"
+#include "core/platform.h"
 
 namespace zorvan {
 namespace {

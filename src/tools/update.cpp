@@ -1,8 +1,8 @@
 #include "tools/update.h"
 
-#include "fetch/fetch.h"
-#include "fetch/platform.h"
-#include "fetch/services.h"
+#include "core/platform.h"
+#include "core/services.h"
+#include "net/fetch.h"
 
 namespace zorvan {
 

@@ -1,7 +1,7 @@
 #include "tools/weight.h"
 
-#include "fetch/fetch.h"
-#include "fetch/services.h"
+#include "core/services.h"
+#include "net/fetch.h"
 
 namespace zorvan {
 

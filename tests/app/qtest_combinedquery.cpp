@@ -15,11 +15,11 @@
 #include "app/mainwindow.h"
 #include "app/resultfields.h"
 #include "chainwait.h"
+#include "core/services.h"
 #include "engines/countrows.h"
 #include "engines/queryengine.h"
-#include "fetch/fetch.h"
-#include "fetch/services.h"
 #include "fieldnames.h"
+#include "net/fetch.h"
 #include "vocab/text.h"
 #include "windowfixture.h"
 

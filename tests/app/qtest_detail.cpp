@@ -11,7 +11,7 @@
 #include <memory>
 
 #include "app/mainwindow.h"
-#include "fetch/services.h"
+#include "core/services.h"
 #include "vocab/text.h"
 #include "windowfixture.h"
 

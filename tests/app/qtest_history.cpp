@@ -12,9 +12,9 @@
 #include <QTimer>
 
 #include "app/mainwindow.h"
+#include "core/services.h"
 #include "domains/domainlist.h"
 #include "engines/batchrun.h"
-#include "fetch/services.h"
 #include "history/gui/historyviewer.h"
 #include "vocab/text.h"
 #include "windowfixture.h"

@@ -14,8 +14,8 @@
 
 #include "app/mainwindow.h"
 #include "app/resultfields.h"
+#include "core/services.h"
 #include "fakeplatform.h"
-#include "fetch/services.h"
 #include "fieldnames.h"
 #include "standinfixture.h"
 #include "tools/gui/reportwindow.h"

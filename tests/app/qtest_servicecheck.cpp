@@ -11,8 +11,8 @@
 #include <QtTest>
 
 #include "app/mainwindow.h"
+#include "core/services.h"
 #include "engines/queryengine.h"
-#include "fetch/services.h"
 #include "tools/gui/checkwindow.h"
 #include "tools/gui/weightwindow.h"
 #include "vocab/text.h"
@@ -54,7 +54,7 @@ class ServiceCheckTest : public QObject, public test::WindowFixture {
         QVERIFY(query(S("sample.net")));
 
         QCOMPARE(window->figure(Figure::IndexedBing), S("777"));
-        QCOMPARE(window->figure(Figure::IndexedYoudao), NotFound);
+        QCOMPARE(window->figure(Figure::IndexedYoudao), NotFoundMark);
         QCOMPARE(window->label(S("Labelslyd"))->toolTip(),
                  S("服务无应答（连接被拒绝）\n规则：indexed.youdao"));
         QCOMPARE(window->label(S("Labelslgg"))->toolTip(),

@@ -7,8 +7,8 @@
 #include <QTest>
 
 #include "app/mainwindow.h"
+#include "core/services.h"
 #include "fakeplatform.h"
-#include "fetch/services.h"
 #include "standinfixture.h"
 #include "tools/gui/backlinkwindow.h"
 #include "tools/gui/weightwindow.h"

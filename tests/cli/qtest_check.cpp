@@ -8,8 +8,8 @@
 #include <QProcess>
 #include <QtTest>
 
+#include "core/services.h"
 #include "engines/rules.h"
-#include "fetch/services.h"
 #include "standinfixture.h"
 #include "vocab/text.h"
 

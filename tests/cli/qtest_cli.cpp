@@ -19,10 +19,10 @@
 
 #include "app/mainwindow.h"
 #include "clirunner.h"
+#include "core/localfile.h"
+#include "core/services.h"
 #include "engines/queryengine.h"
 #include "fakeplatform.h"
-#include "fetch/localfile.h"
-#include "fetch/services.h"
 #include "history/historyfile.h"
 #include "robotreceiver.h"
 #include "standinfixture.h"

@@ -7,9 +7,9 @@
 #include <QtTest>
 
 #include "clirunner.h"
+#include "core/localfile.h"
+#include "core/services.h"
 #include "fakeplatform.h"
-#include "fetch/localfile.h"
-#include "fetch/services.h"
 #include "history/historyfile.h"
 #include "standinfixture.h"
 #include "vocab/text.h"

@@ -4,8 +4,8 @@
 #include <QtTest>
 
 #include "clirunner.h"
+#include "core/services.h"
 #include "fakeplatform.h"
-#include "fetch/services.h"
 #include "history/historyfile.h"
 #include "standinfixture.h"
 #include "vocab/text.h"

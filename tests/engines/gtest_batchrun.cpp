@@ -4,9 +4,9 @@
 
 #include <QPointer>
 
+#include "core/services.h"
 #include "engines/batchrun.h"
 #include "engines/queryengine.h"
-#include "fetch/services.h"
 #include "standinfixture.h"
 #include "vocab/text.h"
 

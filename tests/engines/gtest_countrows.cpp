@@ -1,12 +1,12 @@
 #include <gtest/gtest.h>
 
 #include "chainwait.h"
+#include "core/services.h"
 #include "engines/countrows.h"
 #include "engines/pagerank.h"
 #include "engines/quicklinks.h"
 #include "fakeplatform.h"
-#include "fetch/fetch.h"
-#include "fetch/services.h"
+#include "net/fetch.h"
 #include "standinfixture.h"
 #include "vocab/text.h"
 
@@ -91,9 +91,9 @@ TEST_F(CountRowsTest, EveryRowCutsItsValueFromItsOwnAddress) {
 
 TEST_F(CountRowsTest, MissingMarkerOrDeadServiceGivesX) {
     serve(Role::Google, "/", S("<html>no count</html>"));
-    EXPECT_EQ(RunCountRow(row(S("E4")), domain), NotFound);
+    EXPECT_EQ(RunCountRow(row(S("E4")), domain), NotFoundMark);
     fx.services.setFailure(Role::Youdao, standin::Failure::Refuse);
-    EXPECT_EQ(RunCountRow(row(S("Y1")), domain), NotFound);
+    EXPECT_EQ(RunCountRow(row(S("Y1")), domain), NotFoundMark);
 }
 
 TEST_F(CountRowsTest, BaiduFirstWordingNeedsOneRequest) {
@@ -116,7 +116,7 @@ TEST_F(CountRowsTest, BaiduSecondWordingFetchesThePageAgain) {
 
     fx.services.clearLog();
     serve(Role::Baidu, "/", S("nothing"));
-    EXPECT_EQ(RunCountRow(row(S("E1")), domain), NotFound);
+    EXPECT_EQ(RunCountRow(row(S("E1")), domain), NotFoundMark);
     EXPECT_EQ(fx.services.targets(Role::Baidu).size(), 2);
 }
 
@@ -131,7 +131,7 @@ TEST_F(CountRowsTest, PageRankReadsTheRankFrame) {
         {"Rank_1:1:5", S("5")},
         {"Rank_1:2:5", S("0")},
         {"Rank_1:1:7\n", S("7\n")},
-        {"no rank here", NotFound},
+        {"no rank here", NotFoundMark},
     };
     for (const auto& c : cases) {
         fx.services.clearLog();
@@ -144,7 +144,7 @@ TEST_F(CountRowsTest, PageRankReadsTheRankFrame) {
         EXPECT_EQ(targets[1], QByteArray("/rank.php?q=http://example.com/"));
     }
     serve(Role::PageRank, "/?PRAddress=", S("<html>no frame</html>"), false);
-    EXPECT_EQ(PageRankLookup(S("example.com")), NotFound);
+    EXPECT_EQ(PageRankLookup(S("example.com")), NotFoundMark);
 }
 
 TEST(QuickLinks, EveryFigureButPageRankOpensItsPage) {

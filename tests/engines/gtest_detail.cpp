@@ -4,9 +4,9 @@
 #include <map>
 #include <memory>
 
+#include "core/services.h"
 #include "engines/detailcheck.h"
 #include "fakeplatform.h"
-#include "fetch/services.h"
 #include "standinfixture.h"
 #include "vocab/text.h"
 

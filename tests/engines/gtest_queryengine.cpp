@@ -4,8 +4,8 @@
 #include <QDir>
 #include <QFileInfo>
 
+#include "core/services.h"
 #include "engines/queryengine.h"
-#include "fetch/services.h"
 #include "standinfixture.h"
 #include "vocab/text.h"
 
@@ -43,7 +43,7 @@ TEST_F(QueryEngineTest, ASilentHostIsAskedOnceAndItsOtherRowsGiveXAtOnce) {
     // E1 waited out its limit; its second wording and E3 (both wordings) asked nobody.
     EXPECT_EQ(fx.services.log(Role::Baidu).size(), 1u);
     for (Figure f : {Figure::BacklinksBaidu, Figure::IndexedBaidu}) {
-        EXPECT_EQ(engine.values()[f], NotFound);
+        EXPECT_EQ(engine.values()[f], NotFoundMark);
         EXPECT_EQ(engine.result(f).verdict, Verdict::NoAnswer);
         EXPECT_EQ(verdictReason(engine.result(f)), S("服务无应答（超时）"));
     }
@@ -64,7 +64,7 @@ TEST_F(QueryEngineTest, TheDeadlineEndsTheWholeQueryWithXForEveryRowLeft) {
     EXPECT_LT(fx.services.log().size(), 10u);
     int unanswered = 0;
     for (const FigureInfo& f : figureTable()) {
-        if (engine.values()[f.figure] == NotFound) {
+        if (engine.values()[f.figure] == NotFoundMark) {
             ++unanswered;
             EXPECT_EQ(engine.result(f.figure).verdict, Verdict::NoAnswer) << f.key.toStdString();
         } else {

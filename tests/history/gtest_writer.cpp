@@ -9,9 +9,9 @@
 #include <QSaveFile>
 #include <QTemporaryDir>
 
+#include "core/localfile.h"
+#include "core/services.h"
 #include "fakeplatform.h"
-#include "fetch/localfile.h"
-#include "fetch/services.h"
 #include "history/historyfile.h"
 #include "standinfixture.h"
 #include "vocab/text.h"

@@ -4,7 +4,7 @@
 #include <QJsonObject>
 #include <QMessageAuthenticationCode>
 
-#include "fetch/fetch.h"
+#include "net/fetch.h"
 #include "notify/delivery.h"
 #include "robotreceiver.h"
 #include "standinfixture.h"

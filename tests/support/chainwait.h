@@ -3,7 +3,7 @@
 #include <functional>
 #include <optional>
 
-#include "fetch/sequencer.h"
+#include "net/sequencer.h"
 #include "standinfixture.h"
 
 namespace zorvan::test {

@@ -5,7 +5,7 @@
 #include <QStringList>
 #include <functional>
 
-#include "fetch/platform.h"
+#include "core/platform.h"
 
 namespace zorvan::test {
 

@@ -7,9 +7,9 @@
 #include <QThread>
 #include <cstdlib>
 
-#include "fetch/fetch.h"
-#include "fetch/localfile.h"
-#include "fetch/services.h"
+#include "core/localfile.h"
+#include "core/services.h"
+#include "net/fetch.h"
 
 namespace zorvan::test {
 

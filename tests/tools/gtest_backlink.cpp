@@ -1,6 +1,6 @@
 #include <gtest/gtest.h>
 
-#include "fetch/services.h"
+#include "core/services.h"
 #include "standinfixture.h"
 #include "tools/backlink.h"
 #include "vocab/text.h"

@@ -4,8 +4,8 @@
 #include <QTimer>
 #include <QWidget>
 
+#include "core/services.h"
 #include "fakeplatform.h"
-#include "fetch/services.h"
 #include "standinfixture.h"
 #include "tools/update.h"
 #include "vocab/text.h"

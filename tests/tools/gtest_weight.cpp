@@ -1,6 +1,6 @@
 #include <gtest/gtest.h>
 
-#include "fetch/fetch.h"
+#include "net/fetch.h"
 #include "tools/keywordrank.h"
 #include "tools/weight.h"
 #include "vocab/text.h"

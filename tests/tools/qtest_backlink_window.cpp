@@ -5,8 +5,8 @@
 #include <QTableView>
 #include <QTest>
 
+#include "core/services.h"
 #include "fakeplatform.h"
-#include "fetch/services.h"
 #include "standinfixture.h"
 #include "tools/backlink.h"
 #include "tools/gui/backlinkwindow.h"

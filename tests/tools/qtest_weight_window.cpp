@@ -6,8 +6,8 @@
 #include <QTableWidget>
 #include <QTest>
 
+#include "core/services.h"
 #include "fakeplatform.h"
-#include "fetch/services.h"
 #include "standinfixture.h"
 #include "tools/gui/weightwindow.h"
 #include "vocab/text.h"

@@ -7,8 +7,8 @@
 #include <QScreen>
 #include <QVBoxLayout>
 
+#include "core/platform.h"
 #include "domains/domainlist.h"
-#include "fetch/platform.h"
 
 namespace zorvan {
 

@@ -15,8 +15,8 @@
 #include <QVBoxLayout>
 #include <algorithm>
 
-#include "fetch/localfile.h"
-#include "fetch/platform.h"
+#include "core/localfile.h"
+#include "core/platform.h"
 #include "history/gui/trendchartview.h"
 #include "history/historyfile.h"
 #include "vocab/text.h"

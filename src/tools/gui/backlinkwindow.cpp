@@ -12,9 +12,9 @@
 #include <QTableView>
 #include <QVBoxLayout>
 
-#include "fetch/fetch.h"
-#include "fetch/platform.h"
-#include "fetch/services.h"
+#include "core/platform.h"
+#include "core/services.h"
+#include "net/fetch.h"
 #include "tools/backlink.h"
 
 namespace zorvan {

@@ -10,9 +10,9 @@
 #include <QTableWidget>
 #include <QVBoxLayout>
 
+#include "core/platform.h"
 #include "engines/servicecheck.h"
-#include "fetch/fetch.h"
-#include "fetch/platform.h"
+#include "net/fetch.h"
 #include "vocab/text.h"
 
 namespace zorvan {

@@ -2,7 +2,7 @@
 
 #include <QColor>
 
-#include "fetch/valuefetch.h"
+#include "net/valuefetch.h"
 #include "tools/gui/toolwindow.h"
 
 class QLabel;

@@ -9,7 +9,7 @@
 #include <QScreen>
 #include <QVBoxLayout>
 
-#include "fetch/platform.h"
+#include "core/platform.h"
 #include "tools/report.h"
 
 namespace zorvan {

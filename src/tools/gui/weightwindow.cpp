@@ -10,9 +10,9 @@
 #include <QTableWidget>
 #include <QVBoxLayout>
 
-#include "fetch/fetch.h"
-#include "fetch/platform.h"
-#include "fetch/services.h"
+#include "core/platform.h"
+#include "core/services.h"
+#include "net/fetch.h"
 #include "tools/backlink.h"
 #include "tools/keywordrank.h"
 #include "tools/weight.h"

@@ -1,4 +1,4 @@
-#include "fetch/fetch.h"
+#include "net/fetch.h"
 
 #include <zlib.h>
 
@@ -15,8 +15,8 @@
 #include <map>
 #include <memory>
 
-#include "fetch/platform.h"
-#include "fetch/proxies.h"
+#include "core/platform.h"
+#include "net/proxies.h"
 
 namespace zorvan {
 namespace {
@@ -415,18 +415,6 @@ void fetchAsync(const QString& address, const FetchOptions& options, QObject* co
     }
     QMetaObject::invokeMethod(
         context, [done = std::move(done), r] { done(r); }, Qt::QueuedConnection);
-}
-
-QString BytesToText(const QByteArray& bytes, const QString& charset) {
-    // Code page 936 is what "gb2312" really means on the services' side: strict EUC-CN would
-    // garble every GBK-only character.
-    const QString name = charset.compare(QStringLiteral("gb2312"), Qt::CaseInsensitive) == 0
-                             ? QStringLiteral("windows-936")
-                             : charset;
-    QStringDecoder decoder(name.toLatin1().constData(), QStringDecoder::Flag::Stateless);
-    if (!decoder.isValid()) return {};
-    QString text = decoder(bytes);
-    return text;
 }
 
 std::optional<QString> CutBetween(const QString& text, const QString& start, const QString& end) {

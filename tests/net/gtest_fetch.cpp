@@ -3,10 +3,10 @@
 #include <QElapsedTimer>
 
 #include "chainwait.h"
+#include "core/services.h"
 #include "fakeplatform.h"
-#include "fetch/fetch.h"
-#include "fetch/services.h"
-#include "fetch/valuefetch.h"
+#include "net/fetch.h"
+#include "net/valuefetch.h"
 #include "standinfixture.h"
 #include "vocab/text.h"
 
@@ -64,15 +64,15 @@ TEST_F(FetchTest, CapitalisedCharsetIsNotADeclaration) {
 
 TEST_F(FetchTest, MissingMarkersAndFailuresGiveX) {
     serve("<html>nothing</html>");
-    EXPECT_EQ(value(), NotFound);
+    EXPECT_EQ(value(), NotFoundMark);
     serve(toGbk(S("结果(共")));
-    EXPECT_EQ(value(), NotFound);
+    EXPECT_EQ(value(), NotFoundMark);
     fx.services.setFailure(Role::Bing, Failure::ServerError);
-    EXPECT_EQ(value(), NotFound);
+    EXPECT_EQ(value(), NotFoundMark);
     fx.services.setFailure(Role::Bing, Failure::Refuse);
-    EXPECT_EQ(value(), NotFound);
+    EXPECT_EQ(value(), NotFoundMark);
     fx.services.setFailure(Role::Bing, Failure::InvalidBytes);
-    EXPECT_EQ(value(), NotFound);
+    EXPECT_EQ(value(), NotFoundMark);
 }
 
 TEST_F(FetchTest, AValueWithoutEndMarkerKeepsItsFirst256Characters) {
@@ -86,7 +86,7 @@ TEST_F(FetchTest, RefusalsAndErrorPagesAreNeverFigures) {
     const auto check = [&](const QByteArray& body, int status, Verdict expected) {
         fx.services.setRoute(Role::Bing, "/", standin::Page{body, status});
         const ValueResult r = test::awaitValue({url, S("结果(共"), S("条")});
-        EXPECT_EQ(r.text, NotFound) << status;
+        EXPECT_EQ(r.text, NotFoundMark) << status;
         EXPECT_EQ(r.verdict, expected) << status;
         EXPECT_EQ(resultPageText(test::awaitFetch(url), S("gb2312")), QString()) << status;
     };
@@ -104,7 +104,7 @@ TEST_F(FetchTest, SilentDrippingAndHugeServersEndWithinTheLimit) {
         fx.services.setFailure(Role::Bing, failure);
         QElapsedTimer timer;
         timer.start();
-        EXPECT_EQ(value(), NotFound);
+        EXPECT_EQ(value(), NotFoundMark);
         EXPECT_LT(timer.elapsed(), 10000) << int(failure);
     }
 }
@@ -112,14 +112,14 @@ TEST_F(FetchTest, SilentDrippingAndHugeServersEndWithinTheLimit) {
 TEST_F(FetchTest, PagesPastTheBodyCapAndDecompressionBombsAreFailedFetches) {
     // Markers at the very start do not make an oversized answer a page.
     serve(toGbk(S("结果(共5条")) + QByteArray(5 << 20, ' '));
-    EXPECT_EQ(value(), NotFound);
+    EXPECT_EQ(value(), NotFoundMark);
     EXPECT_EQ(test::awaitFetch(bing + S("/x")).outcome, FetchOutcome::TooBig);
     // The stand-in sends this compressed to a few kilobytes: never a page of compressed bytes.
     serve(toGbk(S("结果(共5条")) + QByteArray(12 << 20, 'a'));
     const FetchResult bomb = test::awaitFetch(bing + S("/x"));
     EXPECT_NE(bomb.outcome, FetchOutcome::Answered);
     EXPECT_TRUE(bomb.body.isEmpty());
-    EXPECT_EQ(value(), NotFound);
+    EXPECT_EQ(value(), NotFoundMark);
 }
 
 // A gigabyte behind a megabyte of gzip is too big at the cap, not a silent host after the time
@@ -146,7 +146,7 @@ TEST_F(FetchTest, AGzipBombIsTooBigAtOnceAndTheHostStaysAsked) {
         },
         60000);
     qInstallMessageHandler(previous);
-    EXPECT_EQ(bomb.text, NotFound);
+    EXPECT_EQ(bomb.text, NotFoundMark);
     EXPECT_EQ(bomb.verdict, Verdict::Error);
     EXPECT_EQ(bomb.detail, S("页面过大"));
     // Not taken for silent, and an ordinary compressed page still reads whole.

@@ -1,4 +1,4 @@
-#include "fetch/pacer.h"
+#include "net/pacer.h"
 
 #include <QLocale>
 #include <algorithm>

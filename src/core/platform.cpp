@@ -1,4 +1,4 @@
-#include "fetch/platform.h"
+#include "core/platform.h"
 
 #include <atomic>
 

@@ -3,14 +3,11 @@
 #include <QByteArray>
 #include <QString>
 
+#include "core/codepage.h"
+
 class QSaveFile;
 
 namespace zorvan {
-
-// The program's own files (config.ini, history.txt) are kept in code page 936, so that files
-// written by earlier versions stay readable.
-QString decodeAnsi(const QByteArray& bytes);
-QByteArray encodeAnsi(const QString& text);
 
 // A domain as these files store it (history sections, the saved list). One that code page 936
 // holds is kept as typed, so files of earlier versions keep their bytes; any other would come

@@ -1,6 +1,6 @@
 #include <gtest/gtest.h>
 
-#include "fetch/fetch.h"
+#include "net/fetch.h"
 #include "vocab/text.h"
 
 using zorvan::CutBetween;

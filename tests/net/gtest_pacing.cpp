@@ -3,9 +3,9 @@
 
 #include <algorithm>
 
-#include "fetch/pacer.h"
-#include "fetch/sequencer.h"
-#include "fetch/services.h"
+#include "core/services.h"
+#include "net/pacer.h"
+#include "net/sequencer.h"
 #include "standinfixture.h"
 #include "vocab/text.h"
 

@@ -7,7 +7,7 @@
 #include <functional>
 #include <optional>
 
-#include "fetch/fetch.h"
+#include "net/fetch.h"
 
 namespace zorvan {
 

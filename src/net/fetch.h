@@ -7,6 +7,8 @@
 #include <functional>
 #include <optional>
 
+#include "core/codepage.h"
+
 namespace zorvan {
 
 // What became of one GET.
@@ -56,9 +58,6 @@ FetchOptions defaultFetchOptions();
 void fetchAsync(const QString& url, const FetchOptions& options, QObject* context,
                 std::function<void(const FetchResult&)> done);
 
-// Decodes a whole body. "gb2312" means code page 936 (GBK), the superset the services really send.
-QString BytesToText(const QByteArray& bytes, const QString& charset);
-
 // The text after the first start marker, up to the next start marker or the end, then before the
 // first end marker (the whole piece when the end marker is empty or absent). Nothing found when
 // the start marker is missing or followed by nothing.
@@ -70,7 +69,7 @@ inline constexpr qsizetype MaxValueLength = 256;
 QString capValue(const QString& value);
 
 // The text a value shows when nothing is found.
-inline const QString NotFound = QStringLiteral("X");
+inline const QString NotFoundMark = QStringLiteral("X");
 
 // A domain as it goes into a service's address: the characters that would read as address syntax
 // ("&", "?", "#", "+", "%") are percent-encoded, so the service is asked about exactly the text

@@ -1,4 +1,4 @@
-#include "fetch/proxies.h"
+#include "net/proxies.h"
 
 #include <sys/stat.h>
 
@@ -7,7 +7,7 @@
 #include <QRegularExpression>
 #include <QUrl>
 
-#include "fetch/services.h"
+#include "core/services.h"
 
 namespace zorvan {
 namespace {

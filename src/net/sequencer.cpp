@@ -1,4 +1,4 @@
-#include "fetch/sequencer.h"
+#include "net/sequencer.h"
 
 #include <QDateTime>
 #include <QElapsedTimer>
@@ -8,8 +8,8 @@
 #include <algorithm>
 #include <chrono>
 
-#include "fetch/pacer.h"
-#include "fetch/proxies.h"
+#include "net/pacer.h"
+#include "net/proxies.h"
 
 namespace zorvan {
 
@@ -228,8 +228,8 @@ void fetchValue(const Chain& chain, const ValueRule& rule,
             state->gb = asGb;
             chain.fetch(state->rule.url, [state](const FetchResult& asUtf8) {
                 const QString charset = valueCharset(state->declared);
-                const FetchResult& page = charset == QStringLiteral("gb2312") ? state->gb : asUtf8;
-                state->cut(page, BytesToText(page.body, charset));
+                const FetchResult& kept = charset == QStringLiteral("gb2312") ? state->gb : asUtf8;
+                state->cut(kept, BytesToText(kept.body, charset));
             });
         });
     });

@@ -5,11 +5,11 @@
 #include <memory>
 #include <vector>
 
-#include "fetch/pacer.h"
-#include "fetch/proxies.h"
-#include "fetch/sequencer.h"
-#include "fetch/services.h"
-#include "fetch/valuefetch.h"
+#include "core/services.h"
+#include "net/pacer.h"
+#include "net/proxies.h"
+#include "net/sequencer.h"
+#include "net/valuefetch.h"
 #include "proxy.h"
 #include "standinfixture.h"
 #include "vocab/text.h"

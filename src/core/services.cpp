@@ -1,4 +1,4 @@
-#include "fetch/services.h"
+#include "core/services.h"
 
 #include <QCoreApplication>
 #include <QDir>

@@ -1,8 +1,8 @@
-#include "fetch/valuefetch.h"
+#include "net/valuefetch.h"
 
 #include <algorithm>
 
-#include "fetch/pacer.h"
+#include "net/pacer.h"
 
 namespace zorvan {
 
@@ -66,7 +66,7 @@ ValueResult valueNotFound(const QString& url, const QString& start, const FetchR
     r.bytes = page.body.size();
     r.detail = page.detail;
     r.ms = page.elapsedMs;
-    r.text = NotFound;
+    r.text = NotFoundMark;
     r.verdict = pageVerdict(page, text);
     if (r.verdict == Verdict::Ok) r.verdict = Verdict::NotFound;
     if (r.verdict == Verdict::Error && page.answered())

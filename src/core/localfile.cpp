@@ -1,4 +1,4 @@
-#include "fetch/localfile.h"
+#include "core/localfile.h"
 
 #include <sys/stat.h>
 #include <unistd.h>
@@ -6,8 +6,6 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QSaveFile>
-#include <QStringDecoder>
-#include <QStringEncoder>
 #include <QTemporaryFile>
 #include <QUrl>
 #include <cerrno>
@@ -16,16 +14,6 @@
 #include <cstring>
 
 namespace zorvan {
-
-QString decodeAnsi(const QByteArray& bytes) {
-    QStringDecoder decoder("windows-936");
-    return decoder.decode(bytes);
-}
-
-QByteArray encodeAnsi(const QString& text) {
-    QStringEncoder encoder("windows-936");
-    return encoder.encode(text);
-}
 
 namespace {
 

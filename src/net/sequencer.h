@@ -7,8 +7,8 @@
 #include <memory>
 #include <optional>
 
-#include "fetch/fetch.h"
-#include "fetch/valuefetch.h"
+#include "net/fetch.h"
+#include "net/valuefetch.h"
 
 namespace zorvan {
 
