@@ -13,12 +13,10 @@
 #include <memory>
 
 #include "app/mainwindow.h"
-#include "app/resultfields.h"
 #include "chainwait.h"
 #include "core/services.h"
 #include "engines/countrows.h"
 #include "engines/queryengine.h"
-#include "fieldnames.h"
 #include "net/fetch.h"
 #include "vocab/text.h"
 #include "windowfixture.h"
@@ -29,14 +27,28 @@ namespace {
 
 using zorvan::S;
 
+using F = Figure;
+
 // What a domain shows with the sample pages of the combined query.
-const QList<QPair<const char*, const char*>> samplePageValues = {
-    {"Label13", "2026-12-7"}, {"Label14", "128456"},           {"Label15", "4"},
-    {"Label16", "6"},         {"Labelslbd", "约12300"},        {"Labelslgg", "约 45600 "},
-    {"Labelslyh", "8901"},    {"Labelslsg", "约 9870 条结果"}, {"Labelslss", "约2340"},
-    {"Labelslby", " 23400 "}, {"Labelslyd", " 5432 "},         {"Labelfxbd", "约3450"},
-    {"Labelfxgg", "约 320 "}, {"Labelfxyh", "2345"},           {"Labelfxsg", "约 1560 条结果"},
-    {"Labelfxss", "约5670"},  {"Labelfxby", " 1020 "},         {"Labelfxyd", " 876 "},
+const QList<QPair<Figure, const char*>> samplePageValues = {
+    {F::BaiduSnapshot, "2026-12-7"},
+    {F::AlexaRank, "128456"},
+    {F::PageRank, "4"},
+    {F::SogouRank, "6"},
+    {F::IndexedBaidu, "约12300"},
+    {F::IndexedGoogle, "约 45600 "},
+    {F::IndexedYahoo, "8901"},
+    {F::IndexedSogou, "约 9870 条结果"},
+    {F::IndexedSoso, "约2340"},
+    {F::IndexedBing, " 23400 "},
+    {F::IndexedYoudao, " 5432 "},
+    {F::BacklinksBaidu, "约3450"},
+    {F::BacklinksGoogle, "约 320 "},
+    {F::BacklinksYahoo, "2345"},
+    {F::BacklinksSogou, "约 1560 条结果"},
+    {F::BacklinksSoso, "约5670"},
+    {F::BacklinksBing, " 1020 "},
+    {F::BacklinksYoudao, " 876 "},
 };
 
 struct Request {
@@ -71,9 +83,9 @@ class CombinedQueryTest : public QObject, public test::WindowFixture {
         if (event->type() == QEvent::EnabledChange && watched == window->queryButton() &&
             window->queryButton()->isEnabled()) {
             ++completions;
-            for (const QString& name : test::recordOrderNames())
-                if (name != QStringLiteral("Label15") && window->fieldText(name) == Pending)
-                    pendingAtCompletion.append(name);
+            for (const FigureInfo& f : figureTable())
+                if (f.figure != Figure::PageRank && window->figure(f.figure) == Pending)
+                    pendingAtCompletion.append(f.key);
         }
         return QObject::eventFilter(watched, event);
     }
@@ -93,9 +105,9 @@ class CombinedQueryTest : public QObject, public test::WindowFixture {
     void onePressFillsAllEighteenFields() {
         startQuery(S("sample.net"));
         QTRY_VERIFY_WITH_TIMEOUT(queryDone(), 15000);
-        QTRY_COMPARE_WITH_TIMEOUT(window->fieldText(S("Label15")), S("4"), 5000);
-        for (const auto& [name, text] : samplePageValues)
-            QCOMPARE(window->fieldText(S(name)), S(text));
+        QTRY_COMPARE_WITH_TIMEOUT(window->figure(Figure::PageRank), S("4"), 5000);
+        for (const auto& [figure, text] : samplePageValues)
+            QCOMPARE(window->figure(figure), S(text));
         QCOMPARE(completions, 1);
         QVERIFY(pendingAtCompletion.isEmpty());
         QVERIFY(window->query()->isComplete());
@@ -108,7 +120,7 @@ class CombinedQueryTest : public QObject, public test::WindowFixture {
         fx->services.setLatency(QString(), 20);
         startQuery(S("sample.net"));
         QTRY_VERIFY_WITH_TIMEOUT(queryDone(), 20000);
-        QTRY_COMPARE_WITH_TIMEOUT(window->fieldText(S("Label15")), S("4"), 5000);
+        QTRY_COMPARE_WITH_TIMEOUT(window->figure(Figure::PageRank), S("4"), 5000);
 
         QList<Request> worker, windowSide;
         for (const auto& entry : fx->services.log()) {
@@ -168,8 +180,7 @@ class CombinedQueryTest : public QObject, public test::WindowFixture {
         QTRY_VERIFY_WITH_TIMEOUT(queryDone(), 20000);
         // The PageRank lookup, which is not counted, says "X" like every other field.
         QTRY_VERIFY(window->query()->isFinished());
-        for (const QString& name : test::recordOrderNames())
-            QCOMPARE(window->fieldText(name), S("X"));
+        for (const FigureInfo& f : figureTable()) QCOMPARE(window->figure(f.figure), S("X"));
         QCOMPARE(completions, 1);
     }
 
@@ -222,34 +233,34 @@ class CombinedQueryTest : public QObject, public test::WindowFixture {
         QVERIFY(window->query() != first);
         QVERIFY(!queryDone());
         QTRY_VERIFY_WITH_TIMEOUT(queryDone() && window->query()->isFinished(), 15000);
-        QCOMPARE(window->fieldText(S("Label15")), S("2"));
+        QCOMPARE(window->figure(Figure::PageRank), S("2"));
         // Once a.net's answer has been sent, anything still listening for it would have it before
         // the answer to a request sent after it.
         QTRY_VERIFY_WITH_TIMEOUT(fx->services.log(Role::KeywordRank).front().endMs >= 0, 5000);
         fx->services.setLatency(Role::KeywordRank, 0);
         test::awaitFetch(fx->base(Role::KeywordRank) + S("/after"));
         QCoreApplication::processEvents();
-        QCOMPARE(window->fieldText(S("Label15")), S("2"));
+        QCOMPARE(window->figure(Figure::PageRank), S("2"));
     }
 
     void fieldsLinkToTheirPages() {
         window->domainBox()->setEditText(S("sample.net"));
         // Only a left click opens: not another button, nor a press dragged off to another field.
-        QTest::mouseClick(window->label(S("Labelfxyd")), Qt::RightButton);
-        QTest::mousePress(window->label(S("Labelslbd")), Qt::LeftButton);
-        QTest::mouseRelease(window->label(S("Labelfxbd")), Qt::LeftButton);
+        QTest::mouseClick(window->figureField(Figure::BacklinksYoudao), Qt::RightButton);
+        QTest::mousePress(window->figureField(Figure::IndexedBaidu), Qt::LeftButton);
+        QTest::mouseRelease(window->figureField(Figure::BacklinksBaidu), Qt::LeftButton);
         QVERIFY(fake->opened.isEmpty());
-        QTest::mouseClick(window->label(S("Labelfxyd")), Qt::LeftButton);
-        QTest::mouseClick(window->label(S("Label15")), Qt::LeftButton);
-        QTest::mouseClick(window->label(S("Label14")), Qt::LeftButton);
+        QTest::mouseClick(window->figureField(Figure::BacklinksYoudao), Qt::LeftButton);
+        QTest::mouseClick(window->figureField(Figure::PageRank), Qt::LeftButton);
+        QTest::mouseClick(window->figureField(Figure::AlexaRank), Qt::LeftButton);
         const QStringList opened = fake->openedAddresses();
         QCOMPARE(opened,
                  (QStringList{serviceBase(Role::Youdao) + S("/search?q=inlink%3Asample.net"),
                               serviceBase(Role::Alexa) + S("/siteinfo/sample.net")}));
         int links = 0;
-        for (const QString& name : test::recordOrderNames()) {
+        for (const FigureInfo& f : figureTable()) {
             fake->opened.clear();
-            QTest::mouseClick(window->label(name), Qt::LeftButton);
+            QTest::mouseClick(window->figureField(f.figure), Qt::LeftButton);
             links += int(fake->opened.size());
         }
         QCOMPARE(links, 17);
