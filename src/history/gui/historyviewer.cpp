@@ -228,7 +228,7 @@ void HistoryViewer::showChosenDomain() {
 void HistoryViewer::DeleteDomainHistory() {
     const QString domain = chooser_->currentText();
     if (!askOkCancel(this, S("询问"), S("确定删除") + domain + S("的历史数据?"))) return;
-    deleteDomainHistory(path_, domain);
+    zorvan::DeleteDomainHistory(path_, domain);
     fillChooser();
     if (chooser_->count() > 0) {
         chooser_->setCurrentIndex(0);
