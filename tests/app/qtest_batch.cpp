@@ -96,7 +96,7 @@ class BatchTest : public QObject, public test::WindowFixture {
         QCOMPARE(texts.size(), 18);
         for (int k = 0; k < 18; ++k) {
             if (Figure(k) == Figure::PageRank) {
-                // The PageRank lookup is not counted: the poll may store the record before it
+                // The PageRank lookup is not counted: the run may store the record before it
                 // answers. An answer of another domain never lands there.
                 QVERIFY2(texts[k] == Pending || texts[k] == pageFigure(d, Figure::PageRank),
                          qPrintable(texts[k]));

@@ -1,5 +1,6 @@
-// The whole combined query against the stand-in services: the window's batch and the worker's
-// three batches, their order and overlap, the completion count and poll, and the quick links.
+// The whole combined query against the stand-in services: the window stream's batch and the
+// engine stream's three batches, their order and overlap, the query's completion, and the quick
+// links.
 #include <QCheckBox>
 #include <QComboBox>
 #include <QDir>
@@ -72,7 +73,7 @@ QString rowOf(const standin::LogEntry& entry, const QString& domain) {
 class CombinedQueryTest : public QObject, public test::WindowFixture {
     Q_OBJECT
 
-    // Counts the poll's completions and checks, at the moment it unlocks the window, that every
+    // Counts the window's completions and checks, at the moment it unlocks the window, that every
     // counted batch's field has already arrived.
     int completions = 0;
     QStringList pendingAtCompletion;
@@ -116,17 +117,17 @@ class CombinedQueryTest : public QObject, public test::WindowFixture {
         QCOMPARE(window->domainBox()->lineEdit()->selectedText(), S("sample.net"));
     }
 
-    void workerRowsRunInOrderOneAtATimeBesideTheWindowRows() {
+    void engineRowsRunInOrderOneAtATimeBesideTheWindowRows() {
         fx->services.setLatency(QString(), 20);
         startQuery(S("sample.net"));
         QTRY_VERIFY_WITH_TIMEOUT(queryDone(), 20000);
         QTRY_COMPARE_WITH_TIMEOUT(window->figure(Figure::PageRank), S("4"), 5000);
 
-        QList<Request> worker, windowSide;
+        QList<Request> engineSide, windowSide;
         for (const auto& entry : fx->services.log()) {
             const QString row = rowOf(entry, S("sample.net"));
             QVERIFY2(!row.isEmpty(), entry.target.constData());
-            (row.startsWith(u'W') || row == QStringLiteral("PR") ? windowSide : worker)
+            (row.startsWith(u'W') || row == QStringLiteral("PR") ? windowSide : engineSide)
                 .append({row, entry.startMs, entry.endMs});
         }
         auto rows = [](const QList<Request>& requests) {
@@ -135,20 +136,21 @@ class CombinedQueryTest : public QObject, public test::WindowFixture {
                 if (out.isEmpty() || out.last() != r.row) out.append(r.row);
             return out;
         };
-        QCOMPARE(rows(worker), (QStringList{S("E1"), S("E2"), S("E3"), S("E4"), S("E5"), S("E6"),
-                                            S("Y1"), S("Y2"), S("S1"), S("S2"), S("S3")}));
+        QCOMPARE(rows(engineSide),
+                 (QStringList{S("E1"), S("E2"), S("E3"), S("E4"), S("E5"), S("E6"), S("Y1"),
+                              S("Y2"), S("S1"), S("S2"), S("S3")}));
         QCOMPARE(rows(windowSide),
                  (QStringList{S("W1"), S("W2"), S("W3"), S("W4"), S("W5"), S("W6"), S("PR")}));
-        for (qsizetype i = 1; i < worker.size(); ++i)
-            QVERIFY2(worker[i].start >= worker[i - 1].end, qPrintable(worker[i].row));
+        for (qsizetype i = 1; i < engineSide.size(); ++i)
+            QVERIFY2(engineSide[i].start >= engineSide[i - 1].end, qPrintable(engineSide[i].row));
         bool overlap = false;
-        for (const Request& w : worker)
+        for (const Request& w : engineSide)
             for (const Request& v : windowSide)
                 overlap = overlap || (w.start < v.end && v.start < w.end);
         QVERIFY(overlap);
         // The Baidu indexed-pages row fell back to its second wording: its address twice as often.
         int e3 = 0, e1 = 0;
-        for (const Request& r : worker) {
+        for (const Request& r : engineSide) {
             e3 += r.row == QStringLiteral("E3");
             e1 += r.row == QStringLiteral("E1");
         }
@@ -159,8 +161,8 @@ class CombinedQueryTest : public QObject, public test::WindowFixture {
     void completesOnceWhicheverSideFinishesLast_data() {
         QTest::addColumn<QString>("heldRole");
         QTest::newRow("window batch held") << Role::ChinaRank;
-        QTest::newRow("worker held") << Role::Sogou;
-        QTest::newRow("worker's first row held") << Role::Baidu;
+        QTest::newRow("engine stream held") << Role::Sogou;
+        QTest::newRow("engine stream's first row held") << Role::Baidu;
     }
     void completesOnceWhicheverSideFinishesLast() {
         QFETCH(QString, heldRole);
@@ -195,7 +197,7 @@ class CombinedQueryTest : public QObject, public test::WindowFixture {
         QCOMPARE(completions, 2);
     }
 
-    void closingDuringAWorkerFetchDoesNotWaitForIt() {
+    void closingDuringAnEngineFetchDoesNotWaitForIt() {
         FetchLimits limits = fetchLimits();
         limits.timeoutMs = 60000;
         setFetchLimits(limits);
@@ -209,7 +211,7 @@ class CombinedQueryTest : public QObject, public test::WindowFixture {
         QElapsedTimer timer;
         timer.start();
         window.reset();
-        QVERIFY2(timer.elapsed() < 10000, "the window waited for the worker's fetch");
+        QVERIFY2(timer.elapsed() < 10000, "the window waited for the engine stream's fetch");
     }
 
     // A new press starts at once while the previous query still waits for its PageRank answer;

@@ -1,4 +1,4 @@
-// The history wiring of the main window: the completion poll's save and the "查看历史" button.
+// The history wiring of the main window: the save of a completed query and the "查看历史" button.
 #include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
