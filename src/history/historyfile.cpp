@@ -431,6 +431,16 @@ FileError SaveHistory(const QString& path, const QString& domain, const FigureVa
     });
 }
 
+FileError saveHistoryGroupTo(const QString& path, const QList<DatedRecord>& records) {
+    if (records.isEmpty()) return std::nullopt;
+    return changeHistoryFile(path, [&](const QByteArray& old) {
+        QByteArray bytes = old;
+        for (const DatedRecord& r : records)
+            bytes = savedHistoryBytes(bytes, r.domain, HistoryRecord(r.date, r.values), r.date);
+        return bytes;
+    });
+}
+
 FileError saveHistoryRecordsTo(const QString& path, const QList<DatedRecord>& records,
                                QList<RecordFate>* fates) {
     return changeHistoryFile(

@@ -111,6 +111,10 @@ using FileError = std::optional<FileProblem>;
 FileError SaveHistory(const QString& path, const QString& domain, const FigureValues& figures,
                       const QString& today);
 
+// Saves the records in turn as saveHistoryTo does, each dated by its own date, under one lock and
+// with one rewrite: the bytes are those of saving them one by one.
+FileError saveHistoryGroupTo(const QString& path, const QList<DatedRecord>& records);
+
 // Stores the records in the file at path under one lock (historyBytesWithRecords); the file is
 // not rewritten when it already holds every one of them.
 FileError saveHistoryRecordsTo(const QString& path, const QList<DatedRecord>& records,

@@ -1,0 +1,120 @@
+// Records saved in groups: the bytes of one-by-one saves, other writers' records kept between two
+// groups, and what a run reads once.
+#include <gtest/gtest.h>
+
+#include <QEventLoop>
+#include <QFile>
+#include <QLockFile>
+#include <QTemporaryDir>
+#include <QTimer>
+
+#include "core/localfile.h"
+#include "history/historysaver.h"
+#include "history/runhistory.h"
+#include "standinfixture.h"
+#include "vocab/text.h"
+
+using namespace zorvan;
+using test::toGbk;
+
+namespace {
+
+FigureValues figures(const QString& seed) {
+    FigureValues values;
+    for (const FigureInfo& f : figureTable()) values[f.figure] = seed + f.key.right(3);
+    return values;
+}
+
+QByteArray fileBytes(const QString& path) {
+    QFile f(path);
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray("<none>");
+}
+
+// A hand-edited file: text before the first section, runs of blank lines, an indented header, a
+// domain whose bytes hold "]" and "[" inside characters, and a last section without a line break.
+const QByteArray HandEdited = toGbk(S("note before the sections\r\n\r\n\r\n"
+                                      "[a.com]\r\n2010-5-1=1/1|||||||\r\n\r\n\r\n"
+                                      "  [b.com] \r\n2010-5-1=2/2|||||||\r\n"
+                                      "[e.com]\r\n\r\n")) +
+                              QByteArray("[\x81\x5D\x81\x5B.cn]\r\n2010-5-1=3\r\n") +
+                              toGbk(S("[c.com]\r\n2010-5-1=4/4|||||||"));
+
+// Saves of existing and new sections, a day replaced, a domain twice in one group.
+QList<DatedRecord> mixedGroup() {
+    const QString gbkDomain = test::fromGbk(QByteArray("\x81\x5D\x81\x5B.cn"));
+    return {{S("c.com"), S("2010-5-2"), figures(S("c"))},
+            {S("new.com"), S("2010-5-2"), figures(S("n"))},
+            {S("a.com"), S("2010-5-1"), figures(S("a"))},
+            {S("b.com"), S("2010-5-2"), figures(S("b"))},
+            {gbkDomain, S("2010-5-2"), figures(S("g"))},
+            {S("e.com"), S("2010-5-2"), figures(S("e"))},
+            {S("new.com"), S("2010-5-2"), figures(S("m"))},
+            {S("a.com"), S("2010-5-3"), figures(S("a3"))}};
+}
+
+class GroupSaveTest : public ::testing::Test {
+  protected:
+    QTemporaryDir dir;
+    QString path = dir.filePath(QStringLiteral("history.txt"));
+
+    QByteArray oneByOne(const QByteArray& start, const QList<DatedRecord>& records) {
+        const QString one = dir.filePath(QStringLiteral("one.txt"));
+        EXPECT_TRUE(writeFileAtomically(one, start));
+        for (const DatedRecord& r : records)
+            EXPECT_FALSE(saveHistoryTo(one, r.domain, r.values, r.date));
+        return fileBytes(one);
+    }
+};
+
+TEST_F(GroupSaveTest, AGroupWritesTheBytesOfOneByOneSaves) {
+    const QList<DatedRecord> group = mixedGroup();
+    for (const QByteArray& start : {HandEdited, QByteArray(), QByteArray("   ")}) {
+        ASSERT_TRUE(writeFileAtomically(path, start));
+        ASSERT_FALSE(saveHistoryGroupTo(path, group));
+        EXPECT_EQ(fileBytes(path), oneByOne(start, group)) << start.constData();
+        // Every prefix of the group too: the file's end depends on which save came last.
+        for (qsizetype n = 1; n < group.size(); ++n) {
+            ASSERT_TRUE(writeFileAtomically(path, start));
+            ASSERT_FALSE(saveHistoryGroupTo(path, group.first(n)));
+            EXPECT_EQ(fileBytes(path), oneByOne(start, group.first(n))) << n;
+        }
+    }
+}
+
+// Another writer saves while the saver's group waits for the lock: the group reads the file
+// afresh once it has the lock, and both records stay.
+TEST_F(GroupSaveTest, ARecordSavedByAnotherWriterBetweenTwoGroupsStays) {
+    ASSERT_TRUE(writeFileAtomically(path, HandEdited));
+    HistorySaver saver(path, nullptr, std::chrono::milliseconds(10));
+    QList<bool> written;
+    QObject::connect(
+        &saver, &HistorySaver::groupDone,
+        [&](const QStringList&, const FileError& problem) { written.append(!problem); });
+    saver.save(S("a.com"), figures(S("first")), QDate(2010, 5, 2));
+    saver.finish();
+
+    QLockFile other(path + QStringLiteral(".lock"));
+    ASSERT_TRUE(other.tryLock(0));
+    saver.save(S("new.com"), figures(S("second")), QDate(2010, 5, 2));
+    saver.flush();
+    QEventLoop wait;
+    QTimer::singleShot(300, &wait, &QEventLoop::quit);
+    wait.exec();
+    EXPECT_EQ(saver.rewrites(), 1) << "the group did not wait for the lock";
+    const QByteArray before = fileBytes(path);
+    ASSERT_TRUE(writeFileAtomically(
+        path, savedHistoryBytes(before, S("other.com"),
+                                HistoryRecord(S("2010-5-2"), figures(S("o"))), S("2010-5-2"))));
+    other.unlock();
+    saver.finish();
+
+    EXPECT_EQ(written, (QList<bool>{true, true}));
+    EXPECT_EQ(saver.rewrites(), 2);
+    const QByteArray after = fileBytes(path);
+    EXPECT_EQ(historyRecords(after, S("other.com")).size(), 1);
+    EXPECT_EQ(historyRecords(after, S("new.com")).size(), 1);
+    EXPECT_TRUE(historyRecords(after, S("a.com"))
+                    .contains(HistoryRecord(S("2010-5-2"), figures(S("first")))));
+}
+
+}  // namespace
