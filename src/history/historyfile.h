@@ -111,7 +111,7 @@ using FileError = std::optional<FileProblem>;
 FileError SaveHistory(const QString& path, const QString& domain, const FigureValues& figures,
                       const QString& today);
 
-// Saves the records in turn as saveHistoryTo does, each dated by its own date, under one lock and
+// Saves the records in turn as SaveHistory does, each dated by its own date, under one lock and
 // with one rewrite: the bytes are those of saving them one by one.
 FileError saveHistoryGroupTo(const QString& path, const QList<DatedRecord>& records);
 
