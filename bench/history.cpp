@@ -76,7 +76,7 @@ int main(int argc, char** argv) {
         // Alternately a new day appended to a middle section and the same day replaced.
         const QString today = day(2 * days + i / 2);
         save.push_back(
-            bench::timeMs([&] { saveHistoryTo(path, domainName(domains / 3), fields, today); }));
+            bench::timeMs([&] { SaveHistory(path, domainName(domains / 3), fields, today); }));
     }
 
     HistoryViewer viewer(path);

@@ -3,10 +3,9 @@
 #include <QCheckBox>
 #include <QCloseEvent>
 #include <QComboBox>
-#include <QKeyEvent>
+#include <QDialog>
 #include <QLabel>
-#include <QLineEdit>
-#include <QMouseEvent>
+#include <QPointer>
 #include <QPushButton>
 #include <QScreen>
 #include <QTimer>
@@ -22,12 +21,11 @@
 #include "zorvan_version.h"
 
 namespace zorvan {
-namespace {}  // namespace
 
 MainWindow::MainWindow(QWidget* parent, std::optional<std::chrono::milliseconds> updateCheckDelay)
     : QWidget(parent), run_(new BatchRun(this)) {
     setObjectName(QStringLiteral("Form1"));
-    setWindowTitle(S("Zorvan站长工具箱V" ZORVAN_VERSION "    新增百度权重查询   ") +
+    setWindowTitle(ApplicationTitle + S("V" ZORVAN_VERSION "    新增百度权重查询   ") +
                    S("—— Zorvan 站长之家 http://www.zorvan.net 客服 400-000-0000"));
     buildUi();
 
@@ -46,7 +44,7 @@ MainWindow::MainWindow(QWidget* parent, std::optional<std::chrono::milliseconds>
     // Start-up.
     hostArea_->hide();
     loadDomainList();
-    if (bar_->box->count() > 0) bar_->box->setCurrentIndex(0);
+    if (domainBox()->count() > 0) domainBox()->setCurrentIndex(0);
     if (updateCheckDelay) updateTimer_->start(*updateCheckDelay);
 
     adjustSize();
@@ -54,52 +52,53 @@ MainWindow::MainWindow(QWidget* parent, std::optional<std::chrono::milliseconds>
         const QRect area = screen->availableGeometry();
         move(area.center() - rect().center());
     }
-    bar_->box->setFocus();
+    domainBox()->setFocus();
 }
 
 MainWindow::~MainWindow() = default;
 
 void MainWindow::buildUi() {
-    content_ = new QWidget(this);
+    auto* content = new QWidget(this);
     auto* outer = new QVBoxLayout(this);
     outer->setContentsMargins(0, 0, 0, 0);
-    outer->addWidget(content_);
-    auto* page = new QVBoxLayout(content_);
+    outer->addWidget(content);
+    auto* page = new QVBoxLayout(content);
     page->setContentsMargins(10, 10, 10, 10);
-    page->setSpacing(8);
+    page->setSpacing(PageSpacing);
 
-    fields_ = std::make_unique<FieldBoard>(content_, this);
-    bar_ = std::make_unique<DomainBar>(content_, page, this);
-    ranking_ = std::make_unique<RankingRow>(content_, page, *fields_);
-    engines_ = std::make_unique<EngineTable>(content_, page, *fields_);
-    detail_ = std::make_unique<DetailGrid>(content_, page, *fields_, this);
-    tools_ = std::make_unique<ToolBar>(content_, page);
+    bar_ = new DomainBar(content);
+    ranking_ = new RankingRow(content);
+    engines_ = new EngineTable(content);
+    detail_ = new DetailGrid(content);
+    tools_ = new ToolBar(content);
+    const QList<QWidget*> rows = {bar_, bar_->tickRow(), ranking_, engines_, detail_, tools_};
+    for (QWidget* row : rows) page->addWidget(row);
 
-    // The host area for the tool windows, laid over everything below the domain row.
-    hostArea_ = new QWidget(this);
-    hostArea_->setObjectName(QStringLiteral("Picture1"));
-    hostArea_->setAutoFillBackground(true);
-    hostArea_->installEventFilter(this);
-    connectControls();
+    // Laid over everything below the domain row.
+    hostArea_ = new HostArea(this);
+    connectPanels();
 }
 
-void MainWindow::connectControls() {
-    connect(bar_->query, &QPushButton::clicked, this, &MainWindow::startCombinedQuery);
-    connect(bar_->history, &QPushButton::clicked, this, &MainWindow::openHistoryViewer);
-    connect(bar_->report, &QPushButton::clicked, this, &MainWindow::openReport);
-    connect(bar_->list, &QPushButton::clicked, this, &MainWindow::openListEditor);
-    connect(detail_->check, &QPushButton::clicked, this, &MainWindow::runDetailCheck);
-    connect(detail_->visit, &QPushButton::clicked, this, &MainWindow::visitSite);
-    connect(detail_->product, &QPushButton::clicked, this, &MainWindow::visitProduct);
-    connect(tools_->weight, &QPushButton::clicked, this, &MainWindow::showWeightWindow);
-    connect(tools_->backlinks, &QPushButton::clicked, this, &MainWindow::showBacklinkWindow);
-    connect(tools_->serviceCheck, &QPushButton::clicked, this, &MainWindow::showCheckWindow);
-    connect(bar_->batch, &QCheckBox::toggled, this, &MainWindow::onBatchModeToggled);
-    connect(bar_->box, &QComboBox::currentIndexChanged, this, &MainWindow::onDomainSelected);
+void MainWindow::connectPanels() {
+    connect(bar_, &DomainBar::queryAsked, this, &MainWindow::startCombinedQuery);
+    connect(bar_, &DomainBar::historyAsked, this, &MainWindow::openHistoryViewer);
+    connect(bar_, &DomainBar::reportAsked, this, &MainWindow::openReport);
+    connect(bar_, &DomainBar::listAsked, this, &MainWindow::openListEditor);
+    connect(batchBox(), &QCheckBox::toggled, this, &MainWindow::onBatchModeToggled);
+    connect(domainBox(), &QComboBox::currentIndexChanged, this, &MainWindow::onDomainSelected);
     // A batch run walks on from the entry the box shows, wherever a reload put it.
-    connect(bar_->box, &QComboBox::currentIndexChanged, run_, &BatchRun::setPosition);
-    connect(ranking_->previous, &QToolButton::clicked, this, &MainWindow::showPreviousEntry);
-    connect(ranking_->next, &QToolButton::clicked, this, &MainWindow::showNextEntry);
+    connect(domainBox(), &QComboBox::currentIndexChanged, run_, &BatchRun::setPosition);
+    connect(ranking_, &RankingRow::entryStepped, this, &MainWindow::stepEntry);
+    for (FigurePanel* panel : std::initializer_list<FigurePanel*>{ranking_, engines_})
+        connect(panel, &FigurePanel::quickLinkClicked, this, &MainWindow::openQuickLink);
+    connect(detail_, &DetailGrid::resetAsked, this, &MainWindow::resetDetailFields);
+    connect(detail_, &DetailGrid::detailAsked, this, &MainWindow::runDetailCheck);
+    connect(detail_, &DetailGrid::visitAsked, this, &MainWindow::visitSite);
+    connect(detail_, &DetailGrid::productAsked, this, &MainWindow::visitProduct);
+    connect(tools_, &ToolBar::weightAsked, this, &MainWindow::showWeightWindow);
+    connect(tools_, &ToolBar::backlinksAsked, this, &MainWindow::showBacklinkWindow);
+    connect(tools_, &ToolBar::serviceCheckAsked, this, &MainWindow::showCheckWindow);
+    connect(hostArea_, &HostArea::clicked, this, &MainWindow::openHostAreaLink);
 }
 
 const CombinedQueryEngine* MainWindow::query() const {
@@ -107,30 +106,23 @@ const CombinedQueryEngine* MainWindow::query() const {
 }
 
 QString MainWindow::domain() const {
-    return bar_->box->currentText();
+    return domainBox()->currentText();
 }
 
-QLabel* MainWindow::label(const QString& objectName) const {
-    if (QLabel* l = fields_->field(objectName)) return l;
-    return findChild<QLabel*>(objectName);
+QLabel* MainWindow::figureField(Figure figure) const {
+    if (QLabel* field = ranking_->field(figure)) return field;
+    return engines_->field(figure);
 }
 
-QString MainWindow::fieldText(const QString& objectName) const {
-    if (const auto figure = figureByControl(objectName)) return figures_[*figure];
-    const QLabel* l = label(objectName);
-    return l ? l->text() : QString();
+QString MainWindow::detail(DetailField field) const {
+    return detail_->field(field)->text();
 }
 
-void MainWindow::setFieldText(const QString& objectName, const QString& text) {
-    if (const auto figure = figureByControl(objectName)) {
-        setFigure(*figure, text);
-        return;
-    }
-    if (QLabel* l = label(objectName)) {
-        // Page text is shown as text, never interpreted as markup.
-        l->setTextFormat(Qt::PlainText);
-        l->setText(text);
-    }
+void MainWindow::setDetail(DetailField field, const QString& text) {
+    QLabel* label = detail_->field(field);
+    // Page text is shown as text, never interpreted as markup.
+    label->setTextFormat(Qt::PlainText);
+    label->setText(text);
 }
 
 void MainWindow::setFigure(Figure figure, const QString& text) {
@@ -140,16 +132,32 @@ void MainWindow::setFigure(Figure figure, const QString& text) {
 
 // The field shows its figure as text (never as markup); its tooltip says what a click opens.
 void MainWindow::showFigure(Figure figure) {
-    QLabel* l = fields_->field(figureControl(figure));
-    if (!l) return;
+    QLabel* l = figureField(figure);
     l->setTextFormat(Qt::PlainText);
     // A dropped count is drawn red with an arrow; the figure itself stays the text that arrived.
     const FigureDrop* drop = shownDrop(figure);
     l->setText(drop ? figures_[figure] + S(" ↓") : figures_[figure]);
-    const QString style = FieldBoard::style(drop != nullptr);
+    const QString style = fieldStyle(drop != nullptr);
     if (l->styleSheet() != style) l->setStyleSheet(style);
     l->setToolTip(figureToolTip(figure));
     if (drop) l->setToolTip(dropDescription(*drop));
+}
+
+void MainWindow::openQuickLink(Figure figure) {
+    if (const std::optional<QuickLink> link = quickLink(figure))
+        OpenQueryUrl(link->prefix, domain(), link->suffix);
+}
+
+void MainWindow::openHostAreaLink() {
+    const QuickLink link = hostAreaLink();
+    OpenQueryUrl(link.prefix, domain(), link.suffix);
+}
+
+// Held by QPointer: the modal loop may outlive this window, which deletes its children.
+void MainWindow::openDialog(QDialog* dialog) {
+    const QPointer<QDialog> held = dialog;
+    dialog->exec();
+    delete held.data();
 }
 
 void MainWindow::closeEvent(QCloseEvent* event) {
@@ -163,41 +171,6 @@ void MainWindow::closeEvent(QCloseEvent* event) {
     }
 }
 
-bool MainWindow::eventFilter(QObject* watched, QEvent* event) {
-    if (event->type() == QEvent::KeyPress &&
-        (watched == bar_->box || watched == bar_->box->lineEdit())) {
-        const auto key = static_cast<QKeyEvent*>(event)->key();
-        if (key == Qt::Key_Return || key == Qt::Key_Enter) {
-            if (bar_->query->isEnabled()) startCombinedQuery();
-            return true;
-        }
-    }
-    if (event->type() == QEvent::MouseButtonPress && watched == detail_->check) resetDetailFields();
-    followQuickLink(watched, event);
-    return QWidget::eventFilter(watched, event);
-}
-
-void MainWindow::followQuickLink(QObject* watched, QEvent* event) {
-    const bool press = event->type() == QEvent::MouseButtonPress;
-    if (!(press || event->type() == QEvent::MouseButtonRelease)) return;
-    const auto* mouse = static_cast<QMouseEvent*>(event);
-    if (mouse->button() != Qt::LeftButton) return;
-    if (press) {
-        pressedField_ = watched;
-        return;
-    }
-    const bool sameField =
-        pressedField_ == watched && watched->isWidgetType() &&
-        static_cast<QWidget*>(watched)->rect().contains(mouse->position().toPoint());
-    pressedField_ = nullptr;
-    std::optional<QuickLink> target;
-    if (watched == hostArea_)
-        target = hostAreaLink();
-    else if (const auto figure = figureByControl(watched->objectName()))
-        target = quickLink(*figure);
-    if (sameField && target) OpenQueryUrl(target->prefix, domain(), target->suffix);
-}
-
 void MainWindow::resizeEvent(QResizeEvent* event) {
     QWidget::resizeEvent(event);
     placeHostArea();
@@ -205,7 +178,8 @@ void MainWindow::resizeEvent(QResizeEvent* event) {
 
 void MainWindow::placeHostArea() {
     // Nearly the whole client area, below the domain row.
-    const int top = bar_->box->geometry().bottom() + 14;
+    const QRect box(domainBox()->mapTo(this, QPoint(0, 0)), domainBox()->size());
+    const int top = box.bottom() + 14;
     hostArea_->setGeometry(10, top, width() - 20, height() - top - 10);
     hostArea_->raise();
 }

@@ -1,11 +1,9 @@
 #pragma once
 
 #include <QHash>
-#include <QPointer>
 #include <QStringList>
 #include <QWidget>
 #include <chrono>
-#include <memory>
 #include <optional>
 
 #include "app/panels.h"
@@ -15,6 +13,7 @@
 
 class QCheckBox;
 class QComboBox;
+class QDialog;
 class QLabel;
 class QPushButton;
 class QTimer;
@@ -43,10 +42,12 @@ class MainWindow : public QWidget {
     QToolButton* nextArrow() const { return ranking_->next; }
     QPushButton* queryButton() const { return bar_->query; }
 
-    // Any label of the window by its objectName (result and detail fields); nullptr if none.
-    QLabel* label(const QString& objectName) const;
-    QString fieldText(const QString& objectName) const;
-    void setFieldText(const QString& objectName, const QString& text);
+    // The field a figure is shown in.
+    QLabel* figureField(Figure figure) const;
+    // The detail grid, field by field (the first result's title is a field no one sees).
+    QLabel* detailField(DetailField field) const { return detail_->field(field); }
+    QString detail(DetailField field) const;
+    void setDetail(DetailField field, const QString& text);
 
     // The eighteen figures as the fields show them.
     const FigureValues& figures() const { return figures_; }
@@ -74,16 +75,18 @@ class MainWindow : public QWidget {
 
   protected:
     void closeEvent(QCloseEvent* event) override;
-    bool eventFilter(QObject* watched, QEvent* event) override;
     void resizeEvent(QResizeEvent* event) override;
 
   private:
     void buildUi();
-    void connectControls();
+    void connectPanels();
     void showFigure(Figure figure);
     void placeHostArea();
-    // The click rule of the fields and the host area: press and release on the same one.
-    void followQuickLink(QObject* watched, QEvent* event);
+    // The page a figure came from, or the host area's own page, in the browser.
+    void openQuickLink(Figure figure);
+    void openHostAreaLink();
+    // Every dialog of the window opens the one way: modal, and deleted once closed.
+    void openDialog(QDialog* dialog);
 
     // Feature hooks: one file per feature (mainwindow_<feature>.cpp).
     // History.
@@ -95,8 +98,8 @@ class MainWindow : public QWidget {
     void reloadDomainList();
     void onBatchModeToggled(bool ticked);
     void onDomainSelected(int index);
-    void showPreviousEntry();
-    void showNextEntry();
+    // The arrows: -1 the previous entry, +1 the next.
+    void stepEntry(int step);
     // The batch run's reports: a domain done, the next entry started, the walk's end.
     void onQueryDone();
     void onBatchDomainStarted(int index);
@@ -130,17 +133,13 @@ class MainWindow : public QWidget {
     // Once its query is complete and another entry is shown, a late answer is not shown.
     bool lateFiguresDropped_ = false;
     FigureValues figures_;
-    std::unique_ptr<FieldBoard> fields_;
-    std::unique_ptr<DomainBar> bar_;
-    std::unique_ptr<RankingRow> ranking_;
-    std::unique_ptr<EngineTable> engines_;
-    std::unique_ptr<DetailGrid> detail_;
-    std::unique_ptr<ToolBar> tools_;
-    // The field a left button went down on: a quick link opens when it comes up on the same one.
-    QPointer<QObject> pressedField_;
-    QWidget* hostArea_ = nullptr;
+    DomainBar* bar_ = nullptr;
+    RankingRow* ranking_ = nullptr;
+    EngineTable* engines_ = nullptr;
+    DetailGrid* detail_ = nullptr;
+    ToolBar* tools_ = nullptr;
+    HostArea* hostArea_ = nullptr;
     QTimer* updateTimer_ = nullptr;
-    QWidget* content_ = nullptr;
 
     // Feature members (each block owned by its feature).
     // Saved domain list and batch mode.

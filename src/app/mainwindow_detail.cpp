@@ -3,7 +3,6 @@
 #include <QLabel>
 
 #include "app/mainwindow.h"
-#include "app/resultfields.h"
 #include "engines/detailcheck.h"
 
 namespace zorvan {
@@ -18,24 +17,12 @@ class WindowDetailSink final : public DetailSink {
 
     QString domain() const override { return window_->domain(); }
     void setDomain(const QString& text) override { window_->domainBox()->setEditText(text); }
-    QString field(DetailField field) const override {
-        return window_->fieldText(detailControl(field));
-    }
+    QString field(DetailField field) const override { return window_->detail(field); }
     void setField(DetailField field, const QString& text) override {
-        window_->setFieldText(detailControl(field), text);
+        window_->setDetail(field, text);
     }
-    // The title of the first result goes to a label that nothing else reads; it stays out of sight
-    // and is made on the first check.
     void enableTitleField() override {
-        const QString& name = detailControl(DetailField::BaiduTitle);
-        QLabel* title = window_->label(name);
-        if (!title) {
-            title = new QLabel(window_);
-            title->setObjectName(name);
-            title->setAccessibleDescription(QStringLiteral("百度首页标题"));
-            title->hide();
-        }
-        title->setEnabled(true);
+        window_->detailField(DetailField::BaiduTitle)->setEnabled(true);
     }
 
   private:

@@ -78,23 +78,18 @@ void MainWindow::onDomainSelected(int index) {
     ranking_->next->setVisible(arrows.next);
 }
 
-void MainWindow::showPreviousEntry() {
-    selectDomainEntry(bar_->box->currentIndex() - 1);
-}
-
-void MainWindow::showNextEntry() {
-    selectDomainEntry(bar_->box->currentIndex() + 1);
+void MainWindow::stepEntry(int step) {
+    selectDomainEntry(bar_->box->currentIndex() + step);
 }
 
 void MainWindow::openListEditor() {
     auto* editor = new ListEditor(configFilePath(), this);
-    editor->setAttribute(Qt::WA_DeleteOnClose);
     // Batch mode reloads the list twice over, as it always has.
     connect(editor, &ListEditor::saved, this, [this] {
         if (bar_->batch->isChecked()) reloadDomainList();
         reloadDomainList();
     });
-    editor->exec();
+    openDialog(editor);
 }
 
 }  // namespace zorvan

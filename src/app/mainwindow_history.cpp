@@ -28,8 +28,7 @@ bool MainWindow::saveHistory() {
 }
 
 void MainWindow::openHistoryViewer() {
-    HistoryViewer viewer(historyFilePath(), this);
-    viewer.exec();
+    openDialog(new HistoryViewer(historyFilePath(), this));
 }
 
 }  // namespace zorvan

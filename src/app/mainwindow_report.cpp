@@ -18,11 +18,9 @@ void MainWindow::openReport() {
     }
     const QString typed = domain();
     const QString text = BuildReport(typed, figures_, platform().now());
-    // Held by QPointer: the modal loop may outlive this window's children.
-    QPointer<ReportWindow> report = new ReportWindow(this);
+    auto* report = new ReportWindow(this);
     report->load(typed, text);
-    report->exec();
-    delete report.data();
+    openDialog(report);
 }
 
 void MainWindow::visitSite() {

@@ -5,14 +5,16 @@
 #include <QGridLayout>
 #include <QGroupBox>
 #include <QHBoxLayout>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMouseEvent>
 #include <QPainter>
 #include <QPushButton>
 #include <QToolButton>
+#include <functional>
 
 #include "app/resultfields.h"
-#include "vocab/figures.h"
 #include "vocab/text.h"
 
 namespace zorvan {
@@ -96,12 +98,73 @@ QPushButton* button(QWidget* parent, const char* name) {
     return b;
 }
 
+// A panel's own layout lays out its rows as if they stood in the page itself: no margin, the
+// page's spacing, and the panel as large as its rows may be and no larger, so a larger window
+// shares its room out among the rows as it always has.
+template <typename Layout>
+Layout* panelLayout(QWidget* panel) {
+    auto* layout = new Layout(panel);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->setSpacing(PageSpacing);
+    layout->setSizeConstraint(QLayout::SetMinAndMaxSize);
+    return layout;
+}
+
 const char* const ResultFieldStyle =
     "QLabel { border: 1px solid #b8c4d6; background: #ffffff; padding: 2px 6px; color: #1a4f9c; }";
 const char* const DroppedFieldStyle =
     "QLabel { border: 1px solid #b8c4d6; background: #ffffff; padding: 2px 6px; color: #d01c1c; }";
 const char* const HeadingStyle =
     "QLabel { background: #3d6db5; color: white; font-weight: bold; padding: 3px 8px; }";
+
+// One look and one height for every field, plain text; the detail fields are not links.
+QLabel* makeField(QWidget* parent, const QString& name, const QString& text,
+                  const QString& description) {
+    auto* field = new QLabel(text, parent);
+    field->setObjectName(name);
+    field->setToolTip(S("点击查看详情"));
+    field->setAccessibleDescription(description);
+    field->setStyleSheet(fieldStyle(false));
+    field->setMinimumWidth(70);
+    // Chinese glyphs come from a fallback font with a taller line: size every field for them, so
+    // rows keep one height whatever text arrives.
+    static const int height = [] {
+        QLabel probe(QString::fromUtf8("约Ag"));
+        probe.setStyleSheet(QString::fromLatin1(ResultFieldStyle));
+        return probe.sizeHint().height();
+    }();
+    field->setFixedHeight(height);
+    field->setTextInteractionFlags(Qt::NoTextInteraction);
+    return field;
+}
+
+// A left click as a person means one: the left button pressed on the widget and released over
+// it. Other handlers of the widget's events still see them.
+class LeftClicks final : public QObject {
+  public:
+    LeftClicks(QWidget* widget, std::function<void()> clicked)
+        : QObject(widget), clicked_(std::move(clicked)) {
+        widget->installEventFilter(this);
+    }
+
+  protected:
+    bool eventFilter(QObject* watched, QEvent* event) override {
+        const bool press = event->type() == QEvent::MouseButtonPress;
+        if (!press && event->type() != QEvent::MouseButtonRelease) return false;
+        const auto* mouse = static_cast<QMouseEvent*>(event);
+        if (mouse->button() != Qt::LeftButton) return false;
+        const bool wasPressed = pressed_;
+        pressed_ = press;
+        if (!press && wasPressed &&
+            static_cast<QWidget*>(watched)->rect().contains(mouse->position().toPoint()))
+            clicked_();
+        return false;
+    }
+
+  private:
+    std::function<void()> clicked_;
+    bool pressed_ = false;
+};
 
 // A small round badge with the engine's initial stands in for each engine's icon.
 QLabel* engineIcon(QWidget* parent, const QString& letter, const QString& colour) {
@@ -151,72 +214,79 @@ class ColumnHeading final : public QLabel {
 
 }  // namespace
 
-QString FieldBoard::style(bool dropped) {
+QString fieldStyle(bool dropped) {
     return QString::fromLatin1(dropped ? DroppedFieldStyle : ResultFieldStyle);
 }
 
-QLabel* FieldBoard::make(const QString& name, const QString& text, const QString& description) {
-    auto* field = new QLabel(text, parent_);
-    field->setObjectName(name);
-    field->setToolTip(S("点击查看详情"));
-    field->setAccessibleDescription(description);
-    field->setStyleSheet(style(false));
-    field->setMinimumWidth(70);
-    // Chinese glyphs come from a fallback font with a taller line: size every field for them, so
-    // rows keep one height whatever text arrives.
-    static const int height = [] {
-        QLabel probe(QString::fromUtf8("约Ag"));
-        probe.setStyleSheet(QString::fromLatin1(ResultFieldStyle));
-        return probe.sizeHint().height();
-    }();
-    field->setFixedHeight(height);
-    field->setTextInteractionFlags(Qt::NoTextInteraction);
-    field->installEventFilter(watcher_);
-    fields_.insert(name, field);
-    return field;
-}
-
-DomainBar::DomainBar(QWidget* parent, QBoxLayout* page, QObject* keyWatcher) {
-    auto* domainRow = new QHBoxLayout;
-    domainRow->addWidget(control<QLabel>(parent, "Label1"));
-    box = control<QComboBox>(parent, "Combo1");
+DomainBar::DomainBar(QWidget* parent) : QWidget(parent) {
+    auto* domainRow = panelLayout<QHBoxLayout>(this);
+    domainRow->addWidget(control<QLabel>(this, "Label1"));
+    box = control<QComboBox>(this, "Combo1");
     box->setEditable(true);
     box->setInsertPolicy(QComboBox::NoInsert);
     // A query asks exactly what was typed: no completion from the saved list, no case change.
     box->setCompleter(nullptr);
     box->setMinimumWidth(260);
-    box->installEventFilter(keyWatcher);
-    box->lineEdit()->installEventFilter(keyWatcher);
+    box->installEventFilter(this);
+    box->lineEdit()->installEventFilter(this);
     domainRow->addWidget(box, 1);
-    query = button(parent, "Command1");
-    history = button(parent, "Command2");
-    report = button(parent, "Command3");
-    list = button(parent, "Command4");
+    query = button(this, "Command1");
+    QPushButton* history = button(this, "Command2");
+    QPushButton* report = button(this, "Command3");
+    QPushButton* list = button(this, "Command4");
     for (QPushButton* b : {query, history, report, list}) domainRow->addWidget(b);
-    page->addLayout(domainRow);
+    tickRow_ = makeTickRow(parent);
 
-    auto* tickRow = new QHBoxLayout;
-    batch = control<QCheckBox>(parent, "Check1");
-    auto* batchLabel = control<QLabel>(parent, "Label19");
-    batchLabel->setBuddy(batch);
-    autoSave = control<QCheckBox>(parent, "Check2");
-    autoSave->setChecked(true);
-    auto* autoSaveLabel = control<QLabel>(parent, "Label18");
-    autoSaveLabel->setBuddy(autoSave);
-    tickRow->addWidget(batch);
-    tickRow->addWidget(batchLabel);
-    tickRow->addSpacing(20);
-    tickRow->addWidget(autoSave);
-    tickRow->addWidget(autoSaveLabel);
-    tickRow->addStretch(1);
-    page->addLayout(tickRow);
+    connect(query, &QPushButton::clicked, this, &DomainBar::queryAsked);
+    connect(history, &QPushButton::clicked, this, &DomainBar::historyAsked);
+    connect(report, &QPushButton::clicked, this, &DomainBar::reportAsked);
+    connect(list, &QPushButton::clicked, this, &DomainBar::listAsked);
 }
 
-RankingRow::RankingRow(QWidget* parent, QBoxLayout* page, FieldBoard& fields) {
-    previous = control<QToolButton>(parent, "Image12");
+QWidget* DomainBar::makeTickRow(QWidget* parent) {
+    auto* row = new QWidget(parent);
+    batch = control<QCheckBox>(row, "Check1");
+    auto* batchLabel = control<QLabel>(row, "Label19");
+    batchLabel->setBuddy(batch);
+    autoSave = control<QCheckBox>(row, "Check2");
+    autoSave->setChecked(true);
+    auto* autoSaveLabel = control<QLabel>(row, "Label18");
+    autoSaveLabel->setBuddy(autoSave);
+    auto* ticks = panelLayout<QHBoxLayout>(row);
+    ticks->addWidget(batch);
+    ticks->addWidget(batchLabel);
+    ticks->addSpacing(20);
+    ticks->addWidget(autoSave);
+    ticks->addWidget(autoSaveLabel);
+    ticks->addStretch(1);
+    return row;
+}
+
+// Enter in the box is "查询", and goes no further: the box itself never acts on it.
+bool DomainBar::eventFilter(QObject* watched, QEvent* event) {
+    if (event->type() == QEvent::KeyPress && (watched == box || watched == box->lineEdit())) {
+        const auto key = static_cast<QKeyEvent*>(event)->key();
+        if (key == Qt::Key_Return || key == Qt::Key_Enter) {
+            if (query->isEnabled()) Q_EMIT queryAsked();
+            return true;
+        }
+    }
+    return QWidget::eventFilter(watched, event);
+}
+
+QLabel* FigurePanel::addField(QWidget* parent, Figure figure) {
+    const FigureInfo& info = figureInfo(figure);
+    QLabel* field = makeField(parent, figureControl(figure), Pending, info.label);
+    new LeftClicks(field, [this, figure] { Q_EMIT quickLinkClicked(figure); });
+    fields_[size_t(figure)] = field;
+    return field;
+}
+
+RankingRow::RankingRow(QWidget* parent) : FigurePanel(parent) {
+    previous = control<QToolButton>(this, "Image12");
     previous->setArrowType(Qt::LeftArrow);
     previous->hide();
-    next = control<QToolButton>(parent, "Image13");
+    next = control<QToolButton>(this, "Image13");
     next->setArrowType(Qt::RightArrow);
     next->hide();
     auto* grid = new QGridLayout;
@@ -224,22 +294,22 @@ RankingRow::RankingRow(QWidget* parent, QBoxLayout* page, FieldBoard& fields) {
     const QStringList headings = {S("百度快照"), QStringLiteral("Alexa Rank"),
                                   QStringLiteral("Google PageRank"), QStringLiteral("Sogou Rank")};
     for (int i = 0; i < 4; ++i) {
-        auto* heading = new QLabel(headings[i], parent);
+        auto* heading = new QLabel(headings[i], this);
         heading->setStyleSheet(QString::fromLatin1(HeadingStyle));
         heading->setAlignment(Qt::AlignCenter);
         grid->addWidget(heading, 0, i);
-        const FigureInfo& field = figureTable()[size_t(i)];
-        grid->addWidget(fields.make(figureControl(field.figure), Pending, field.label), 1, i);
+        grid->addWidget(addField(this, figureTable()[size_t(i)].figure), 1, i);
     }
-    auto* row = new QHBoxLayout;
+    auto* row = panelLayout<QHBoxLayout>(this);
     row->addWidget(previous);
     row->addLayout(grid, 1);
     row->addWidget(next);
-    page->addLayout(row);
+    connect(previous, &QToolButton::clicked, this, [this] { Q_EMIT entryStepped(-1); });
+    connect(next, &QToolButton::clicked, this, [this] { Q_EMIT entryStepped(+1); });
 }
 
-EngineTable::EngineTable(QWidget* parent, QBoxLayout* page, FieldBoard& fields) {
-    frame = new QGroupBox(parent);
+EngineTable::EngineTable(QWidget* parent) : FigurePanel(parent) {
+    auto* frame = new QGroupBox(this);
     frame->setObjectName(QStringLiteral("Frame2"));
     auto* table = new QGridLayout(frame);
     table->setHorizontalSpacing(10);
@@ -255,32 +325,20 @@ EngineTable::EngineTable(QWidget* parent, QBoxLayout* page, FieldBoard& fields) 
         rowLabel->setObjectName(QStringLiteral("Label") + QString::number(5 + r));
         table->addWidget(engineIcon(frame, e.key.left(1).toUpper(), e.colour), r, 0);
         table->addWidget(rowLabel, r, 1);
-        const FigureInfo& indexed = figureInfo(indexedFigure(e.engine));
-        const FigureInfo& backlinks = figureInfo(backlinksFigure(e.engine));
-        table->addWidget(fields.make(figureControl(indexed.figure), Pending, indexed.label), r, 2);
-        table->addWidget(fields.make(figureControl(backlinks.figure), Pending, backlinks.label), r,
-                         3);
+        table->addWidget(addField(frame, indexedFigure(e.engine)), r, 2);
+        table->addWidget(addField(frame, backlinksFigure(e.engine)), r, 3);
         ++r;
     }
     table->setColumnStretch(2, 1);
     table->setColumnStretch(3, 1);
-    page->addWidget(frame);
+    panelLayout<QVBoxLayout>(this)->addWidget(frame);
 }
 
-DetailGrid::DetailGrid(QWidget* parent, QBoxLayout* page, FieldBoard& fields,
-                       QObject* pressWatcher) {
-    auto* frame = new QGroupBox(parent);
+DetailGrid::DetailGrid(QWidget* parent) : QWidget(parent) {
+    auto* frame = new QGroupBox(this);
     frame->setObjectName(QStringLiteral("Frame1"));
     auto* frameLayout = new QVBoxLayout(frame);
-    auto* buttons = new QHBoxLayout;
-    check = button(frame, "Command7");
-    check->installEventFilter(pressWatcher);
-    visit = button(frame, "Command11");
-    product = button(frame, "Command15");
-    for (QPushButton* b : {check, visit, product}) buttons->addWidget(b);
-    buttons->addStretch(1);
-    frameLayout->addLayout(buttons);
-
+    addButtons(frame, frameLayout);
     auto* grid = new QGridLayout;
     grid->setHorizontalSpacing(8);
     const QStringList columns = detailColumns();
@@ -292,29 +350,64 @@ DetailGrid::DetailGrid(QWidget* parent, QBoxLayout* page, FieldBoard& fields,
     const QStringList rowNames = {S("百度综合 "), S("谷歌综合 ")};
     for (int c = 0; c < DetailColumnCount; ++c) {
         for (int r = 0; r < DetailRowCount; ++r) {
-            const QString& name = detailControl(detailGridField(r, c));
-            const ControlTexts* initial = initialTexts(name);
-            QLabel* field =
-                fields.make(name, initial ? S(initial->text) : S("-"), rowNames[r] + columns[c]);
+            const DetailField f = detailGridField(r, c);
+            const ControlTexts* initial = initialTexts(detailControl(f));
+            QLabel* field = makeField(frame, detailControl(f), initial ? S(initial->text) : S("-"),
+                                      rowNames[r] + columns[c]);
             field->setToolTip(QString());
             field->setAlignment(Qt::AlignCenter);
             grid->addWidget(field, r + 1, c + 1);
+            fields_[size_t(f)] = field;
         }
         grid->setColumnStretch(c + 1, 1);
-        heading->addColumn(fields.field(detailControl(detailGridField(0, c))));
+        heading->addColumn(field(detailGridField(0, c)));
     }
     frameLayout->addLayout(grid);
-    page->addWidget(frame);
+    panelLayout<QVBoxLayout>(this)->addWidget(frame);
+
+    // The title of the first result goes to a label that nothing else reads, out of sight.
+    auto* title = new QLabel(this);
+    title->setObjectName(detailControl(DetailField::BaiduTitle));
+    title->setAccessibleDescription(S("百度首页标题"));
+    title->hide();
+    fields_[size_t(DetailField::BaiduTitle)] = title;
 }
 
-ToolBar::ToolBar(QWidget* parent, QBoxLayout* page) {
-    auto* row = new QHBoxLayout;
-    weight = button(parent, "Command9");
-    backlinks = button(parent, "Command10");
-    serviceCheck = button(parent, "CheckButton");
+void DetailGrid::addButtons(QWidget* frame, QBoxLayout* column) {
+    auto* buttons = new QHBoxLayout;
+    check_ = button(frame, "Command7");
+    check_->installEventFilter(this);
+    QPushButton* visit = button(frame, "Command11");
+    QPushButton* product = button(frame, "Command15");
+    for (QPushButton* b : {check_, visit, product}) buttons->addWidget(b);
+    buttons->addStretch(1);
+    column->addLayout(buttons);
+    connect(check_, &QPushButton::clicked, this, &DetailGrid::detailAsked);
+    connect(visit, &QPushButton::clicked, this, &DetailGrid::visitAsked);
+    connect(product, &QPushButton::clicked, this, &DetailGrid::productAsked);
+}
+
+bool DetailGrid::eventFilter(QObject* watched, QEvent* event) {
+    if (watched == check_ && event->type() == QEvent::MouseButtonPress) Q_EMIT resetAsked();
+    return QWidget::eventFilter(watched, event);
+}
+
+ToolBar::ToolBar(QWidget* parent) : QWidget(parent) {
+    auto* row = panelLayout<QHBoxLayout>(this);
+    QPushButton* weight = button(this, "Command9");
+    QPushButton* backlinks = button(this, "Command10");
+    QPushButton* serviceCheck = button(this, "CheckButton");
     for (QPushButton* b : {weight, backlinks, serviceCheck}) row->addWidget(b);
     row->addStretch(1);
-    page->addLayout(row);
+    connect(weight, &QPushButton::clicked, this, &ToolBar::weightAsked);
+    connect(backlinks, &QPushButton::clicked, this, &ToolBar::backlinksAsked);
+    connect(serviceCheck, &QPushButton::clicked, this, &ToolBar::serviceCheckAsked);
+}
+
+HostArea::HostArea(QWidget* parent) : QWidget(parent) {
+    setObjectName(QStringLiteral("Picture1"));
+    setAutoFillBackground(true);
+    new LeftClicks(this, [this] { Q_EMIT clicked(); });
 }
 
 }  // namespace zorvan

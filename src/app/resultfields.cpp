@@ -37,13 +37,6 @@ const QString& figureControl(Figure figure) {
     return figureControls()[size_t(figure)];
 }
 
-std::optional<Figure> figureByControl(const QString& name) {
-    const auto& names = figureControls();
-    for (size_t i = 0; i < names.size(); ++i)
-        if (names[i] == name) return Figure(i);
-    return std::nullopt;
-}
-
 const QString& detailControl(DetailField field) {
     // In the order of DetailField: the Baidu row, the Google row, the first result's title.
     static const QString names[] = {S("Label84"), S("Label85"), S("Label86"), S("Label87"),

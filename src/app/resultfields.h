@@ -3,7 +3,6 @@
 #include <QList>
 #include <QString>
 #include <QStringList>
-#include <optional>
 
 #include "vocab/detailfields.h"
 #include "vocab/figures.h"
@@ -13,7 +12,6 @@ namespace zorvan {
 // The names the window gives the fields it shows figures and detail fields in (their objectName),
 // by which code, tests and a reader find each one.
 const QString& figureControl(Figure figure);
-std::optional<Figure> figureByControl(const QString& name);
 const QString& detailControl(DetailField field);
 
 // The order in which a combined query resets the eighteen fields to "...".

@@ -144,8 +144,7 @@ void DomainReport::domainDone(const CombinedQueryEngine& query, const MissingFig
     row.extras.append(missingExtra(missing));
     bool saved = false;
     if (save) {
-        if (const FileError error =
-                saveHistoryTo(historyFilePath(), domain, row.values, row.date)) {
+        if (const FileError error = SaveHistory(historyFilePath(), domain, row.values, row.date)) {
             console.fail(QStringLiteral("cannot save the record of ") + domain +
                          QStringLiteral(" in ") + historyFilePath() + QStringLiteral(": ") +
                          error->english());

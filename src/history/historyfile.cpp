@@ -424,8 +424,8 @@ QString FileProblem::english() const {
     return QString();
 }
 
-FileError saveHistoryTo(const QString& path, const QString& domain, const FigureValues& figures,
-                        const QString& today) {
+FileError SaveHistory(const QString& path, const QString& domain, const FigureValues& figures,
+                      const QString& today) {
     return changeHistoryFile(path, [&](const QByteArray& old) {
         return savedHistoryBytes(old, domain, HistoryRecord(today, figures), today);
     });
@@ -448,10 +448,10 @@ FileError saveHistoryRecordsTo(const QString& path, const QList<DatedRecord>& re
 }
 
 FileError SaveHistory(const QString& domain, const FigureValues& figures) {
-    return saveHistoryTo(historyFilePath(), domain, figures, todayShortDate());
+    return SaveHistory(historyFilePath(), domain, figures, todayShortDate());
 }
 
-FileError deleteDomainHistory(const QString& path, const QString& domain) {
+FileError DeleteDomainHistory(const QString& path, const QString& domain) {
     return changeHistoryFile(
         path, [&](const QByteArray& old) { return historyBytesWithout(old, domain); });
 }

@@ -108,10 +108,10 @@ struct FileProblem {
 using FileError = std::optional<FileProblem>;
 
 // Saves today's record of domain into the file at path.
-FileError saveHistoryTo(const QString& path, const QString& domain, const FigureValues& figures,
-                        const QString& today);
+FileError SaveHistory(const QString& path, const QString& domain, const FigureValues& figures,
+                      const QString& today);
 
-// Saves the records in turn as saveHistoryTo does, each dated by its own date, under one lock and
+// Saves the records in turn as SaveHistory does, each dated by its own date, under one lock and
 // with one rewrite: the bytes are those of saving them one by one.
 FileError saveHistoryGroupTo(const QString& path, const QList<DatedRecord>& records);
 
@@ -124,7 +124,7 @@ FileError saveHistoryRecordsTo(const QString& path, const QList<DatedRecord>& re
 FileError SaveHistory(const QString& domain, const FigureValues& figures);
 
 // Removes domain's section from the file at path (nothing to do when it has none).
-FileError deleteDomainHistory(const QString& path, const QString& domain);
+FileError DeleteDomainHistory(const QString& path, const QString& domain);
 
 // The stored records of domain in the file at path, oldest first; nothing when the file exists
 // but cannot be read (a missing file holds no records).

@@ -22,7 +22,6 @@
 #include <memory>
 
 #include "app/mainwindow.h"
-#include "app/resultfields.h"
 #include "core/localfile.h"
 #include "core/services.h"
 #include "domains/domainlist.h"
@@ -30,7 +29,6 @@
 #include "engines/batchrun.h"
 #include "engines/countrows.h"
 #include "engines/queryengine.h"
-#include "fieldnames.h"
 #include "robotreceiver.h"
 #include "vocab/text.h"
 #include "windowfixture.h"
@@ -41,15 +39,13 @@ namespace {
 
 using zorvan::S;
 
-const QString PageRankField = QStringLiteral("Label15");
-
 QList<CountRow> allRows() {
     return windowBatchRows() + engineBatchRows() + youdaoBatchRows() + sogouYahooBatchRows();
 }
 
-// The figure a domain's page holds for a field: distinct for every domain and field.
-QString figure(int domain, const QString& field) {
-    return QString::number((domain + 1) * 1000 + test::recordOrderNames().indexOf(field));
+// What a domain's page holds for a figure: distinct for every domain and figure.
+QString pageFigure(int domain, Figure figure) {
+    return QString::number((domain + 1) * 1000 + int(figure));
 }
 
 }  // namespace
@@ -70,8 +66,7 @@ class BatchTest : public QObject, public test::WindowFixture {
             for (const CountRow& row : allRows()) {
                 // Undeclared code page 936, so each value is one request; a row without an end
                 // marker takes the rest of the page.
-                const QString page =
-                    S("<html>") + row.start + figure(d, figureControl(row.figure)) + row.end;
+                const QString page = S("<html>") + row.start + pageFigure(d, row.figure) + row.end;
                 fx->services.setRoute(row.role, (row.prefix + list[d]).toUtf8(),
                                       standin::Page{test::toGbk(page), 200});
             }
@@ -80,7 +75,7 @@ class BatchTest : public QObject, public test::WindowFixture {
             fx->services.setRoute(Role::PageRank, (S("/?PRAddress=") + list[d]).toUtf8(), frame);
             fx->services.setRoute(Role::PageRank,
                                   (S("/rank?site=http://") + list[d] + S("/")).toUtf8(),
-                                  S("Rank_1:1:") + figure(d, PageRankField));
+                                  S("Rank_1:1:") + pageFigure(d, Figure::PageRank));
         }
     }
 
@@ -92,23 +87,22 @@ class BatchTest : public QObject, public test::WindowFixture {
 
     QStringList shownFields() const {
         QStringList texts;
-        for (const QString& name : test::recordOrderNames()) texts.append(window->fieldText(name));
+        for (const FigureInfo& f : figureTable()) texts.append(window->figure(f.figure));
         return texts;
     }
 
     // The eighteen values of a domain.
     void verifyFigures(const QStringList& texts, int d) {
         QCOMPARE(texts.size(), 18);
-        const QStringList names = test::recordOrderNames();
         for (int k = 0; k < 18; ++k) {
-            if (names[k] == PageRankField) {
-                // The PageRank lookup is not counted: the poll may store the record before it
+            if (Figure(k) == Figure::PageRank) {
+                // The PageRank lookup is not counted: the run may store the record before it
                 // answers. An answer of another domain never lands there.
-                QVERIFY2(texts[k] == Pending || texts[k] == figure(d, PageRankField),
+                QVERIFY2(texts[k] == Pending || texts[k] == pageFigure(d, Figure::PageRank),
                          qPrintable(texts[k]));
                 continue;
             }
-            QCOMPARE(texts[k], figure(d, names[k]));
+            QCOMPARE(texts[k], pageFigure(d, Figure(k)));
         }
     }
 
@@ -125,8 +119,8 @@ class BatchTest : public QObject, public test::WindowFixture {
         const QStringList stored = window->batchRun().record(index).split(QLatin1Char(','));
         verifyFigures(stored, index);
         QStringList shown = shownFields();
-        const int rank = test::recordOrderNames().indexOf(PageRankField);
-        if (stored[rank] == Pending && shown[rank] == figure(index, PageRankField))
+        const int rank = int(Figure::PageRank);
+        if (stored[rank] == Pending && shown[rank] == pageFigure(index, Figure::PageRank))
             shown[rank] = Pending;
         QCOMPARE(shown, stored);
     }
@@ -195,14 +189,14 @@ class BatchTest : public QObject, public test::WindowFixture {
         QVERIFY(shown(next()));
 
         // Nothing stored yet: browsing keeps the fields as they are.
-        window->setFieldText(S("Labelslbd"), S("kept"));
+        window->setFigure(Figure::IndexedBaidu, S("kept"));
         QTest::mouseClick(next(), Qt::LeftButton);
         QCOMPARE(window->domain(), S("gamma.test"));
         QVERIFY(shown(previous()) && shown(next()));
         QTest::mouseClick(next(), Qt::LeftButton);
         QCOMPARE(window->domain(), S("alpha.test"));
         QVERIFY(shown(previous()) && !shown(next()));
-        QCOMPARE(window->fieldText(S("Labelslbd")), S("kept"));
+        QCOMPARE(window->figure(Figure::IndexedBaidu), S("kept"));
 
         window->batchBox()->setChecked(false);
         QVERIFY(window->domainBox()->isEnabled());
@@ -233,17 +227,18 @@ class BatchTest : public QObject, public test::WindowFixture {
         window->batchBox()->setChecked(true);
         QVERIFY(shown(next()));
 
-        // Watch the window while the run is under way.
+        // The window as each step of the run leaves it: a domain started, a domain done.
+        int steps = 0;
         bool nextShownDuringRun = false, boxEnabledDuringRun = false;
-        QTimer watch;
-        connect(&watch, &QTimer::timeout, this, [&] {
-            if (!window->batchRun().isActive()) return;
+        const auto watch = [&] {
+            ++steps;
             nextShownDuringRun |= shown(next());
             boxEnabledDuringRun |= window->domainBox()->isEnabled();
-        });
-        watch.start(1);
+        };
+        connect(&window->batchRun(), &BatchRun::domainStarted, this, watch);
+        connect(&window->batchRun(), &BatchRun::domainDone, this, watch);
         runBatch();
-        watch.stop();
+        QCOMPARE(steps, 5);  // three done, and the two started after the first
         QVERIFY(!nextShownDuringRun);
         QVERIFY(!boxEnabledDuringRun);
 
@@ -334,9 +329,9 @@ class BatchTest : public QObject, public test::WindowFixture {
                                              {S("1902337"), S("约312"), S(" 287 ")}};
         for (int d = 0; d < 3; ++d) {
             QCOMPARE(window->domainBox()->currentIndex(), d);
-            QCOMPARE(window->fieldText(S("Label14")), expected[d][0]);
-            QCOMPARE(window->fieldText(S("Labelslbd")), expected[d][1]);
-            QCOMPARE(window->fieldText(S("Labelslby")), expected[d][2]);
+            QCOMPARE(window->figure(Figure::AlexaRank), expected[d][0]);
+            QCOMPARE(window->figure(Figure::IndexedBaidu), expected[d][1]);
+            QCOMPARE(window->figure(Figure::IndexedBing), expected[d][2]);
             QTest::mouseClick(next(), Qt::LeftButton);
         }
     }
@@ -356,7 +351,7 @@ class BatchTest : public QObject, public test::WindowFixture {
         verifyEntryShown(0);
 
         // Another order: the stored records would show under the wrong domains, so they go.
-        for (const QString& name : test::recordOrderNames()) window->setFieldText(name, S("-"));
+        for (const FigureInfo& f : figureTable()) window->setFigure(f.figure, S("-"));
         editList(S("beta.test\n\n  \n alpha.test"));
         QCOMPARE(readDomainList(configFilePath()), (QStringList{S("beta.test"), S(" alpha.test")}));
         QCOMPARE(window->domainBox()->count(), 2);

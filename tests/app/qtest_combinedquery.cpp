@@ -1,5 +1,6 @@
-// The whole combined query against the stand-in services: the window's batch and the worker's
-// three batches, their order and overlap, the completion count and poll, and the quick links.
+// The whole combined query against the stand-in services: the window stream's batch and the
+// engine stream's three batches, their order and overlap, the query's completion, and the quick
+// links.
 #include <QCheckBox>
 #include <QComboBox>
 #include <QDir>
@@ -13,12 +14,10 @@
 #include <memory>
 
 #include "app/mainwindow.h"
-#include "app/resultfields.h"
 #include "chainwait.h"
 #include "core/services.h"
 #include "engines/countrows.h"
 #include "engines/queryengine.h"
-#include "fieldnames.h"
 #include "net/fetch.h"
 #include "vocab/text.h"
 #include "windowfixture.h"
@@ -29,14 +28,28 @@ namespace {
 
 using zorvan::S;
 
+using F = Figure;
+
 // What a domain shows with the sample pages of the combined query.
-const QList<QPair<const char*, const char*>> samplePageValues = {
-    {"Label13", "2026-12-7"}, {"Label14", "128456"},           {"Label15", "4"},
-    {"Label16", "6"},         {"Labelslbd", "约12300"},        {"Labelslgg", "约 45600 "},
-    {"Labelslyh", "8901"},    {"Labelslsg", "约 9870 条结果"}, {"Labelslss", "约2340"},
-    {"Labelslby", " 23400 "}, {"Labelslyd", " 5432 "},         {"Labelfxbd", "约3450"},
-    {"Labelfxgg", "约 320 "}, {"Labelfxyh", "2345"},           {"Labelfxsg", "约 1560 条结果"},
-    {"Labelfxss", "约5670"},  {"Labelfxby", " 1020 "},         {"Labelfxyd", " 876 "},
+const QList<QPair<Figure, const char*>> samplePageValues = {
+    {F::BaiduSnapshot, "2026-12-7"},
+    {F::AlexaRank, "128456"},
+    {F::PageRank, "4"},
+    {F::SogouRank, "6"},
+    {F::IndexedBaidu, "约12300"},
+    {F::IndexedGoogle, "约 45600 "},
+    {F::IndexedYahoo, "8901"},
+    {F::IndexedSogou, "约 9870 条结果"},
+    {F::IndexedSoso, "约2340"},
+    {F::IndexedBing, " 23400 "},
+    {F::IndexedYoudao, " 5432 "},
+    {F::BacklinksBaidu, "约3450"},
+    {F::BacklinksGoogle, "约 320 "},
+    {F::BacklinksYahoo, "2345"},
+    {F::BacklinksSogou, "约 1560 条结果"},
+    {F::BacklinksSoso, "约5670"},
+    {F::BacklinksBing, " 1020 "},
+    {F::BacklinksYoudao, " 876 "},
 };
 
 struct Request {
@@ -60,7 +73,7 @@ QString rowOf(const standin::LogEntry& entry, const QString& domain) {
 class CombinedQueryTest : public QObject, public test::WindowFixture {
     Q_OBJECT
 
-    // Counts the poll's completions and checks, at the moment it unlocks the window, that every
+    // Counts the window's completions and checks, at the moment it unlocks the window, that every
     // counted batch's field has already arrived.
     int completions = 0;
     QStringList pendingAtCompletion;
@@ -71,9 +84,9 @@ class CombinedQueryTest : public QObject, public test::WindowFixture {
         if (event->type() == QEvent::EnabledChange && watched == window->queryButton() &&
             window->queryButton()->isEnabled()) {
             ++completions;
-            for (const QString& name : test::recordOrderNames())
-                if (name != QStringLiteral("Label15") && window->fieldText(name) == Pending)
-                    pendingAtCompletion.append(name);
+            for (const FigureInfo& f : figureTable())
+                if (f.figure != Figure::PageRank && window->figure(f.figure) == Pending)
+                    pendingAtCompletion.append(f.key);
         }
         return QObject::eventFilter(watched, event);
     }
@@ -93,9 +106,9 @@ class CombinedQueryTest : public QObject, public test::WindowFixture {
     void onePressFillsAllEighteenFields() {
         startQuery(S("sample.net"));
         QTRY_VERIFY_WITH_TIMEOUT(queryDone(), 15000);
-        QTRY_COMPARE_WITH_TIMEOUT(window->fieldText(S("Label15")), S("4"), 5000);
-        for (const auto& [name, text] : samplePageValues)
-            QCOMPARE(window->fieldText(S(name)), S(text));
+        QTRY_COMPARE_WITH_TIMEOUT(window->figure(Figure::PageRank), S("4"), 5000);
+        for (const auto& [figure, text] : samplePageValues)
+            QCOMPARE(window->figure(figure), S(text));
         QCOMPARE(completions, 1);
         QVERIFY(pendingAtCompletion.isEmpty());
         QVERIFY(window->query()->isComplete());
@@ -104,17 +117,17 @@ class CombinedQueryTest : public QObject, public test::WindowFixture {
         QCOMPARE(window->domainBox()->lineEdit()->selectedText(), S("sample.net"));
     }
 
-    void workerRowsRunInOrderOneAtATimeBesideTheWindowRows() {
+    void engineRowsRunInOrderOneAtATimeBesideTheWindowRows() {
         fx->services.setLatency(QString(), 20);
         startQuery(S("sample.net"));
         QTRY_VERIFY_WITH_TIMEOUT(queryDone(), 20000);
-        QTRY_COMPARE_WITH_TIMEOUT(window->fieldText(S("Label15")), S("4"), 5000);
+        QTRY_COMPARE_WITH_TIMEOUT(window->figure(Figure::PageRank), S("4"), 5000);
 
-        QList<Request> worker, windowSide;
+        QList<Request> engineSide, windowSide;
         for (const auto& entry : fx->services.log()) {
             const QString row = rowOf(entry, S("sample.net"));
             QVERIFY2(!row.isEmpty(), entry.target.constData());
-            (row.startsWith(u'W') || row == QStringLiteral("PR") ? windowSide : worker)
+            (row.startsWith(u'W') || row == QStringLiteral("PR") ? windowSide : engineSide)
                 .append({row, entry.startMs, entry.endMs});
         }
         auto rows = [](const QList<Request>& requests) {
@@ -123,20 +136,21 @@ class CombinedQueryTest : public QObject, public test::WindowFixture {
                 if (out.isEmpty() || out.last() != r.row) out.append(r.row);
             return out;
         };
-        QCOMPARE(rows(worker), (QStringList{S("E1"), S("E2"), S("E3"), S("E4"), S("E5"), S("E6"),
-                                            S("Y1"), S("Y2"), S("S1"), S("S2"), S("S3")}));
+        QCOMPARE(rows(engineSide),
+                 (QStringList{S("E1"), S("E2"), S("E3"), S("E4"), S("E5"), S("E6"), S("Y1"),
+                              S("Y2"), S("S1"), S("S2"), S("S3")}));
         QCOMPARE(rows(windowSide),
                  (QStringList{S("W1"), S("W2"), S("W3"), S("W4"), S("W5"), S("W6"), S("PR")}));
-        for (qsizetype i = 1; i < worker.size(); ++i)
-            QVERIFY2(worker[i].start >= worker[i - 1].end, qPrintable(worker[i].row));
+        for (qsizetype i = 1; i < engineSide.size(); ++i)
+            QVERIFY2(engineSide[i].start >= engineSide[i - 1].end, qPrintable(engineSide[i].row));
         bool overlap = false;
-        for (const Request& w : worker)
+        for (const Request& w : engineSide)
             for (const Request& v : windowSide)
                 overlap = overlap || (w.start < v.end && v.start < w.end);
         QVERIFY(overlap);
         // The Baidu indexed-pages row fell back to its second wording: its address twice as often.
         int e3 = 0, e1 = 0;
-        for (const Request& r : worker) {
+        for (const Request& r : engineSide) {
             e3 += r.row == QStringLiteral("E3");
             e1 += r.row == QStringLiteral("E1");
         }
@@ -147,8 +161,8 @@ class CombinedQueryTest : public QObject, public test::WindowFixture {
     void completesOnceWhicheverSideFinishesLast_data() {
         QTest::addColumn<QString>("heldRole");
         QTest::newRow("window batch held") << Role::ChinaRank;
-        QTest::newRow("worker held") << Role::Sogou;
-        QTest::newRow("worker's first row held") << Role::Baidu;
+        QTest::newRow("engine stream held") << Role::Sogou;
+        QTest::newRow("engine stream's first row held") << Role::Baidu;
     }
     void completesOnceWhicheverSideFinishesLast() {
         QFETCH(QString, heldRole);
@@ -168,8 +182,7 @@ class CombinedQueryTest : public QObject, public test::WindowFixture {
         QTRY_VERIFY_WITH_TIMEOUT(queryDone(), 20000);
         // The PageRank lookup, which is not counted, says "X" like every other field.
         QTRY_VERIFY(window->query()->isFinished());
-        for (const QString& name : test::recordOrderNames())
-            QCOMPARE(window->fieldText(name), S("X"));
+        for (const FigureInfo& f : figureTable()) QCOMPARE(window->figure(f.figure), S("X"));
         QCOMPARE(completions, 1);
     }
 
@@ -184,7 +197,7 @@ class CombinedQueryTest : public QObject, public test::WindowFixture {
         QCOMPARE(completions, 2);
     }
 
-    void closingDuringAWorkerFetchDoesNotWaitForIt() {
+    void closingDuringAnEngineFetchDoesNotWaitForIt() {
         FetchLimits limits = fetchLimits();
         limits.timeoutMs = 60000;
         setFetchLimits(limits);
@@ -198,7 +211,7 @@ class CombinedQueryTest : public QObject, public test::WindowFixture {
         QElapsedTimer timer;
         timer.start();
         window.reset();
-        QVERIFY2(timer.elapsed() < 10000, "the window waited for the worker's fetch");
+        QVERIFY2(timer.elapsed() < 10000, "the window waited for the engine stream's fetch");
     }
 
     // A new press starts at once while the previous query still waits for its PageRank answer;
@@ -222,34 +235,34 @@ class CombinedQueryTest : public QObject, public test::WindowFixture {
         QVERIFY(window->query() != first);
         QVERIFY(!queryDone());
         QTRY_VERIFY_WITH_TIMEOUT(queryDone() && window->query()->isFinished(), 15000);
-        QCOMPARE(window->fieldText(S("Label15")), S("2"));
+        QCOMPARE(window->figure(Figure::PageRank), S("2"));
         // Once a.net's answer has been sent, anything still listening for it would have it before
         // the answer to a request sent after it.
         QTRY_VERIFY_WITH_TIMEOUT(fx->services.log(Role::KeywordRank).front().endMs >= 0, 5000);
         fx->services.setLatency(Role::KeywordRank, 0);
         test::awaitFetch(fx->base(Role::KeywordRank) + S("/after"));
         QCoreApplication::processEvents();
-        QCOMPARE(window->fieldText(S("Label15")), S("2"));
+        QCOMPARE(window->figure(Figure::PageRank), S("2"));
     }
 
     void fieldsLinkToTheirPages() {
         window->domainBox()->setEditText(S("sample.net"));
         // Only a left click opens: not another button, nor a press dragged off to another field.
-        QTest::mouseClick(window->label(S("Labelfxyd")), Qt::RightButton);
-        QTest::mousePress(window->label(S("Labelslbd")), Qt::LeftButton);
-        QTest::mouseRelease(window->label(S("Labelfxbd")), Qt::LeftButton);
+        QTest::mouseClick(window->figureField(Figure::BacklinksYoudao), Qt::RightButton);
+        QTest::mousePress(window->figureField(Figure::IndexedBaidu), Qt::LeftButton);
+        QTest::mouseRelease(window->figureField(Figure::BacklinksBaidu), Qt::LeftButton);
         QVERIFY(fake->opened.isEmpty());
-        QTest::mouseClick(window->label(S("Labelfxyd")), Qt::LeftButton);
-        QTest::mouseClick(window->label(S("Label15")), Qt::LeftButton);
-        QTest::mouseClick(window->label(S("Label14")), Qt::LeftButton);
+        QTest::mouseClick(window->figureField(Figure::BacklinksYoudao), Qt::LeftButton);
+        QTest::mouseClick(window->figureField(Figure::PageRank), Qt::LeftButton);
+        QTest::mouseClick(window->figureField(Figure::AlexaRank), Qt::LeftButton);
         const QStringList opened = fake->openedAddresses();
         QCOMPARE(opened,
                  (QStringList{serviceBase(Role::Youdao) + S("/search?q=inlink%3Asample.net"),
                               serviceBase(Role::Alexa) + S("/siteinfo/sample.net")}));
         int links = 0;
-        for (const QString& name : test::recordOrderNames()) {
+        for (const FigureInfo& f : figureTable()) {
             fake->opened.clear();
-            QTest::mouseClick(window->label(name), Qt::LeftButton);
+            QTest::mouseClick(window->figureField(f.figure), Qt::LeftButton);
             links += int(fake->opened.size());
         }
         QCOMPARE(links, 17);

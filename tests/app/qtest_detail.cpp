@@ -3,7 +3,6 @@
 #include <QDir>
 #include <QFileInfo>
 #include <QLabel>
-#include <QPointer>
 #include <QPushButton>
 #include <QSignalSpy>
 #include <QTimer>
@@ -11,6 +10,7 @@
 #include <memory>
 
 #include "app/mainwindow.h"
+#include "chainwait.h"
 #include "core/services.h"
 #include "vocab/text.h"
 #include "windowfixture.h"
@@ -21,17 +21,19 @@ namespace {
 
 using zorvan::S;
 
+using D = DetailField;
+
 // What one check of example.com against the demo pages shows, field by field.
-const QList<QPair<const char*, const char*>> expectedGrid = {
-    {"Label84", "约36"},     {"Label85", "约1,230"},   {"Label86", "0"},
-    {"Label87", "约123456"}, {"Label88", "2026-12-7"}, {"Label89", "首页第一"},
-    {"Label28", "12"},       {"Label56", "1,230"},     {"Label27", "8610"},
-    {"Label57", "45,600"},   {"Label74", "2026-12-8"}, {"Label94", "首页第一"},
+const QList<QPair<DetailField, const char*>> expectedGrid = {
+    {D::BaiduDay, "约36"},       {D::BaiduWeek, "约1,230"},       {D::BaiduMonth, "0"},
+    {D::BaiduTotal, "约123456"}, {D::BaiduSnapshot, "2026-12-7"}, {D::BaiduHomeFirst, "首页第一"},
+    {D::GoogleDay, "12"},        {D::GoogleWeek, "1,230"},        {D::GoogleMonth, "8610"},
+    {D::GoogleTotal, "45,600"},  {D::GoogleLatest, "2026-12-8"},  {D::GoogleHomeFirst, "首页第一"},
 };
 
-const QStringList resetOrder = {S("Label84"), S("Label85"), S("Label86"), S("Label87"),
-                                S("Label88"), S("Label89"), S("Label56"), S("Label28"),
-                                S("Label57"), S("Label27")};
+const QList<DetailField> resetOrder = {
+    D::BaiduDay,       D::BaiduWeek,  D::BaiduMonth, D::BaiduTotal,  D::BaiduSnapshot,
+    D::BaiduHomeFirst, D::GoogleWeek, D::GoogleDay,  D::GoogleTotal, D::GoogleMonth};
 
 }  // namespace
 
@@ -43,7 +45,7 @@ class DetailWindowTest : public QObject, public test::WindowFixture {
     }
     void setDomain(const QString& d) { window->domainBox()->setEditText(d); }
     void verifyGrid() {
-        for (const auto& [name, text] : expectedGrid) QCOMPARE(window->fieldText(S(name)), S(text));
+        for (const auto& [field, text] : expectedGrid) QCOMPARE(window->detail(field), S(text));
     }
     // Waits until every check asked for has ended, counted from spy's start.
     static bool ended(QSignalSpy& spy) { return !spy.isEmpty() || spy.wait(20000); }
@@ -66,11 +68,11 @@ class DetailWindowTest : public QObject, public test::WindowFixture {
 
     void pressResetsThenClickFillsTheGrid() {
         setDomain(S("Example.com"));
-        for (const char* name : {"Label84", "Label57", "Label27"})
-            window->setFieldText(S(name), S("old"));
+        for (const DetailField field : {D::BaiduDay, D::GoogleTotal, D::GoogleMonth})
+            window->setDetail(field, S("old"));
 
         QTest::mousePress(button(), Qt::LeftButton);
-        for (const QString& name : resetOrder) QCOMPARE(window->fieldText(name), S("-"));
+        for (const DetailField field : resetOrder) QCOMPARE(window->detail(field), S("-"));
         QCOMPARE(detailRequests(), 0);  // the press alone asks nothing
 
         QSignalSpy done(window.get(), &MainWindow::detailCheckFinished);
@@ -78,7 +80,7 @@ class DetailWindowTest : public QObject, public test::WindowFixture {
         QCOMPARE(window->domain(), S("example.com"));
         QVERIFY(ended(done));
         verifyGrid();
-        QLabel* title = window->label(S("Label17"));
+        QLabel* title = window->detailField(DetailField::BaiduTitle);
         QVERIFY(title);
         QCOMPARE(title->text(), S("Example Domain 示例首页"));
         QVERIFY(title->isEnabled());
@@ -91,9 +93,9 @@ class DetailWindowTest : public QObject, public test::WindowFixture {
 
     void rightButtonResetsToo() {
         setDomain(S("example.com"));
-        window->setFieldText(S("Label88"), S("x"));
+        window->setDetail(DetailField::BaiduSnapshot, S("x"));
         QTest::mousePress(button(), Qt::RightButton);
-        QCOMPARE(window->fieldText(S("Label88")), S("-"));
+        QCOMPARE(window->detail(DetailField::BaiduSnapshot), S("-"));
         QTest::mouseRelease(button(), Qt::RightButton);
         QCOMPARE(detailRequests(), 0);
     }
@@ -102,16 +104,16 @@ class DetailWindowTest : public QObject, public test::WindowFixture {
         setDomain(S("example.com"));
         // From a previous check: a month figure, and a week figure already at "0". Without the
         // reset the second wording is never tried and nothing turns the month figure into "0".
-        window->setFieldText(S("Label86"), S("7"));
-        window->setFieldText(S("Label85"), S("0"));
+        window->setDetail(DetailField::BaiduMonth, S("7"));
+        window->setDetail(DetailField::BaiduWeek, S("0"));
         button()->setFocus();
         QSignalSpy done(window.get(), &MainWindow::detailCheckFinished);
         QTest::keyClick(button(), Qt::Key_Space);
         QVERIFY(ended(done));
-        QCOMPARE(window->fieldText(S("Label86")), S("7"));
-        QCOMPARE(window->fieldText(S("Label85")), S("0"));
-        QCOMPARE(window->fieldText(S("Label84")), S("约36"));
-        QCOMPARE(window->fieldText(S("Label74")), S("2026-12-8"));
+        QCOMPARE(window->detail(DetailField::BaiduMonth), S("7"));
+        QCOMPARE(window->detail(DetailField::BaiduWeek), S("0"));
+        QCOMPARE(window->detail(DetailField::BaiduDay), S("约36"));
+        QCOMPARE(window->detail(DetailField::GoogleLatest), S("2026-12-8"));
         QCOMPARE(detailRequests(), 10);
     }
 
@@ -150,37 +152,36 @@ class DetailWindowTest : public QObject, public test::WindowFixture {
         QSignalSpy done(window.get(), &MainWindow::detailCheckFinished);
         QTest::mouseClick(button(), Qt::LeftButton);
         QVERIFY(ended(done));
-        for (const char* name : {"Label84", "Label85", "Label86", "Label87", "Label88"})
-            QCOMPARE(window->fieldText(S(name)), S("0"));
-        QCOMPARE(window->fieldText(S("Label89")), S("不在第一位"));
-        QCOMPARE(window->fieldText(S("Label28")), S("0或小于10页"));
-        for (const char* name : {"Label56", "Label27", "Label57"})
-            QCOMPARE(window->fieldText(S(name)), S("收录0页"));
-        QCOMPARE(window->fieldText(S("Label74")), S("今日无快照"));
-        QCOMPARE(window->fieldText(S("Label94")), S("不在第一"));
-        QLabel* title = window->label(S("Label17"));
+        for (const DetailField field :
+             {D::BaiduDay, D::BaiduWeek, D::BaiduMonth, D::BaiduTotal, D::BaiduSnapshot})
+            QCOMPARE(window->detail(field), S("0"));
+        QCOMPARE(window->detail(DetailField::BaiduHomeFirst), S("不在第一位"));
+        QCOMPARE(window->detail(DetailField::GoogleDay), S("0或小于10页"));
+        for (const DetailField field : {D::GoogleWeek, D::GoogleMonth, D::GoogleTotal})
+            QCOMPARE(window->detail(field), S("收录0页"));
+        QCOMPARE(window->detail(DetailField::GoogleLatest), S("今日无快照"));
+        QCOMPARE(window->detail(DetailField::GoogleHomeFirst), S("不在第一"));
+        QLabel* title = window->detailField(DetailField::BaiduTitle);
         QVERIFY(title);
         QCOMPARE(title->text(), S("标题无法获取"));
     }
 
     void windowDeletedDuringACheck() {
         setDomain(S("example.com"));
-        fx->services.setLatency(QString(), 100);
-        QPointer<MainWindow> watched = window.get();
-        // Closed while the second request waits.
-        QTimer poll;
-        connect(&poll, &QTimer::timeout, [&] {
-            if (window && fx->services.targets(Role::Baidu).size() >= 2) window.reset();
-        });
-        poll.start(5);
+        // The week's page, the check's second request, is answered only after the window is gone.
+        fx->services.setTargetLatency("&lm=7", 1000);
         button()->click();
-        QTRY_VERIFY(watched.isNull());
-        // The check stopped at the fetch that was waiting: once its answer is out, a live check
-        // would ask at once; nothing can signal that it did not, so the loop runs a little longer.
-        QTRY_VERIFY(fx->services.log(Role::Baidu).back().endMs >= 0);
-        QTest::qWait(150);
+        QTRY_COMPARE(fx->services.targets(Role::Baidu).size(), 2);
+        QVERIFY(fx->services.targets(Role::Baidu).last().contains("&lm=7"));
+        window.reset();
+        // A check still alive would ask its next page as soon as that answer is in. A request sent
+        // after the answer went out is answered after it, so once that one is back, any next
+        // request of the check has been asked.
+        QTRY_VERIFY_WITH_TIMEOUT(fx->services.log(Role::Baidu).back().endMs >= 0, 5000);
+        test::awaitFetch(fx->base(Role::Google) + S("/after"));
+        QCoreApplication::processEvents();
         QCOMPARE(fx->services.targets(Role::Baidu).size(), 2);
-        QCOMPARE(fx->services.targets(Role::Google).size(), 0);
+        QCOMPARE(fx->services.targets(Role::Google), QList<QByteArray>{"/after"});
     }
 };
 

@@ -1,4 +1,4 @@
-// The history wiring of the main window: the completion poll's save and the "查看历史" button.
+// The history wiring of the main window: the save of a completed query and the "查看历史" button.
 #include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
@@ -109,14 +109,14 @@ class HistoryWiringTest : public QObject, public test::WindowFixture {
                      QString(SampleRecord).replace(S("约12300"), S("约20000")) + S("\r\n"));
         openWindow();
         query(S("sample.net"));
-        QLabel* dropped = window->label(S("Labelslbd"));
+        QLabel* dropped = window->figureField(Figure::IndexedBaidu);
         QCOMPARE(dropped->text(), S("约12300 ↓"));
         QCOMPARE(window->figure(Figure::IndexedBaidu), S("约12300"));
         QVERIFY(dropped->styleSheet().contains(S("#d01c1c")));
         QVERIFY2(dropped->toolTip().contains(S("2012-3-3")) &&
                      dropped->toolTip().contains(S("20000→12300")),
                  qPrintable(dropped->toolTip()));
-        QLabel* kept = window->label(S("Labelslgg"));
+        QLabel* kept = window->figureField(Figure::IndexedGoogle);
         QCOMPARE(kept->text(), S("约 45600 "));
         QVERIFY(!kept->styleSheet().contains(S("#d01c1c")));
         QVERIFY(historyBytes().contains(test::toGbk(S("2012-3-4=约12300/"))));

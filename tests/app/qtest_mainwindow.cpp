@@ -18,7 +18,6 @@
 #include "app/singleinstance.h"
 #include "core/services.h"
 #include "engines/queryengine.h"
-#include "fieldnames.h"
 #include "vocab/text.h"
 #include "windowfixture.h"
 
@@ -50,9 +49,11 @@ void serveWindowRows(standin::Services& services) {
         standin::Page{test::toGbk(S("收录的网页： 共 <strong>8,901</strong> 条")), 200});
 }
 
-const QList<QPair<const char*, const char*>> windowRowValues = {
-    {"Label13", "2010-5-12"}, {"Label14", "1234"},      {"Label16", "6"},
-    {"Labelfxss", "约5670"},  {"Labelslby", " 23400 "}, {"Labelslyh", "8901"},
+using F = Figure;
+
+const QList<QPair<Figure, const char*>> windowRowValues = {
+    {F::BaiduSnapshot, "2010-5-12"}, {F::AlexaRank, "1234"},      {F::SogouRank, "6"},
+    {F::BacklinksSoso, "约5670"},    {F::IndexedBing, " 23400 "}, {F::IndexedYahoo, "8901"},
 };
 
 }  // namespace
@@ -73,18 +74,22 @@ class MainWindowTest : public QObject, public test::WindowFixture {
         QCOMPARE(window->objectName(), QStringLiteral("Form1"));
         QVERIFY(window->windowTitle().startsWith(S("Zorvan站长工具箱V6.2    新增百度权重查询   ")));
         for (const FigureInfo& f : figureTable()) {
-            QLabel* field = window->label(figureControl(f.figure));
-            QVERIFY2(field, qPrintable(figureControl(f.figure)));
+            QLabel* field = window->figureField(f.figure);
+            QCOMPARE(field->objectName(), figureControl(f.figure));
             QCOMPARE(field->text(), QStringLiteral("..."));
             QCOMPARE(field->toolTip(), S("点击查看详情"));
         }
-        const QStringList dashes = {S("Label84"), S("Label85"), S("Label86"), S("Label87"),
-                                    S("Label89"), S("Label27"), S("Label28"), S("Label56"),
-                                    S("Label57"), S("Label94")};
-        for (const QString& name : dashes) QCOMPARE(window->fieldText(name), QStringLiteral("-"));
-        QCOMPARE(window->fieldText(S("Label88")), S("首页快照"));
-        QCOMPARE(window->fieldText(S("Label74")), S("最新一篇"));
-        QCOMPARE(window->fieldText(S("Label83")),
+        for (int k = 0; k < DetailFieldCount; ++k) {
+            const auto field = DetailField(k);
+            QCOMPARE(window->detailField(field)->objectName(), detailControl(field));
+            const QString initial = field == DetailField::BaiduSnapshot  ? S("首页快照")
+                                    : field == DetailField::GoogleLatest ? S("最新一篇")
+                                    : field == DetailField::BaiduTitle   ? QString()
+                                                                         : S("-");
+            QCOMPARE(window->detail(field), initial);
+        }
+        QVERIFY(window->detailField(DetailField::BaiduTitle)->isHidden());
+        QCOMPARE(window->findChild<QLabel*>(S("Label83"))->text(),
                  S("今日收录    一星期收录   一月收录   所有收录   最新快照  site:首页  "));
         QVERIFY(!window->batchBox()->isChecked());
         QVERIFY(window->autoSaveBox()->isChecked());
@@ -119,32 +124,35 @@ class MainWindowTest : public QObject, public test::WindowFixture {
         QCOMPARE(
             accessible(window->findChild<QPushButton*>(S("Command7")), QAccessible::Description),
             S("详细查询"));
-        QCOMPARE(accessible(window->label(S("Label15")), QAccessible::Description),
+        QCOMPARE(accessible(window->figureField(Figure::PageRank), QAccessible::Description),
                  S("Google PageRank"));
-        QCOMPARE(accessible(window->label(S("Label13")), QAccessible::Description), S("百度快照"));
-        QCOMPARE(accessible(window->label(S("Labelslbd")), QAccessible::Description),
+        QCOMPARE(accessible(window->figureField(Figure::BaiduSnapshot), QAccessible::Description),
+                 S("百度快照"));
+        QCOMPARE(accessible(window->figureField(Figure::IndexedBaidu), QAccessible::Description),
                  S("百度 收录情况"));
-        QCOMPARE(accessible(window->label(S("Labelfxss")), QAccessible::Description),
+        QCOMPARE(accessible(window->figureField(Figure::BacklinksSoso), QAccessible::Description),
                  S("SOSO 反向链接"));
-        QCOMPARE(accessible(window->label(S("Labelfxyd")), QAccessible::Description),
+        QCOMPARE(accessible(window->figureField(Figure::BacklinksYoudao), QAccessible::Description),
                  S("有道 反向链接"));
-        QCOMPARE(accessible(window->label(S("Label84")), QAccessible::Description),
+        QCOMPARE(accessible(window->detailField(DetailField::BaiduDay), QAccessible::Description),
                  S("百度综合 今日收录"));
-        QCOMPARE(accessible(window->label(S("Label94")), QAccessible::Description),
-                 S("谷歌综合 site:首页"));
-        QCOMPARE(accessible(window->label(S("Label27")), QAccessible::Description),
-                 S("谷歌综合 一月收录"));
+        QCOMPARE(
+            accessible(window->detailField(DetailField::GoogleHomeFirst), QAccessible::Description),
+            S("谷歌综合 site:首页"));
+        QCOMPARE(
+            accessible(window->detailField(DetailField::GoogleMonth), QAccessible::Description),
+            S("谷歌综合 一月收录"));
         // A field's name is the figure it shows.
-        window->setFieldText(S("Label14"), S("1234"));
-        QCOMPARE(accessible(window->label(S("Label14")), QAccessible::Name), S("1234"));
+        window->setFigure(Figure::AlexaRank, S("1234"));
+        QCOMPARE(accessible(window->figureField(Figure::AlexaRank), QAccessible::Name), S("1234"));
     }
 
     void queryFillsTheWindowRows() {
         serveWindowRows(fx->services);
         window->domainBox()->setEditText(S("example.com"));
         press();
-        for (const auto& [name, text] : windowRowValues)
-            QTRY_COMPARE(window->fieldText(S(name)), S(text));
+        for (const auto& [figure, text] : windowRowValues)
+            QTRY_COMPARE(window->figure(figure), S(text));
         QTRY_VERIFY_WITH_TIMEOUT(queryDone(), 10000);
         // Every window row asked for the typed domain.
         QCOMPARE(fx->services.targets(Role::Alexa), QList<QByteArray>{"/siteinfo/example.com"});
@@ -156,7 +164,7 @@ class MainWindowTest : public QObject, public test::WindowFixture {
         serveWindowRows(fx->services);
         window->domainBox()->setEditText(S("example.com"));
         QTest::keyClick(window->domainBox()->lineEdit(), Qt::Key_Return);
-        QTRY_COMPARE(window->fieldText(S("Label14")), S("1234"));
+        QTRY_COMPARE(window->figure(Figure::AlexaRank), S("1234"));
         QTRY_VERIFY_WITH_TIMEOUT(queryDone(), 10000);
     }
 
@@ -179,22 +187,22 @@ class MainWindowTest : public QObject, public test::WindowFixture {
 
     void promptTextIsNeverQueried() {
         window->domainBox()->setEditText(S("请输入需要查询的URL"));
-        window->setFieldText(S("Label14"), S("old"));
+        window->setFigure(Figure::AlexaRank, S("old"));
         press();
         QCOMPARE(window->domainBox()->currentText(), QString());
-        QCOMPARE(window->fieldText(S("Label14")), S("old"));
+        QCOMPARE(window->figure(Figure::AlexaRank), S("old"));
         QVERIFY(window->query() == nullptr);  // nothing was started, not even the PageRank lookup
         QVERIFY(queryDone());
     }
 
     void emptyBoxRunsOnlyThePageRankStep() {
         window->domainBox()->setEditText(QString());
-        window->setFieldText(S("Label14"), S("old"));
+        window->setFigure(Figure::AlexaRank, S("old"));
         press();
-        QCOMPARE(window->fieldText(S("Label14")), QStringLiteral("..."));
+        QCOMPARE(window->figure(Figure::AlexaRank), QStringLiteral("..."));
         QVERIFY(queryDone());
         // The lookup finds no frame for the bare prefix and says so; nothing else was asked.
-        QTRY_COMPARE(window->fieldText(S("Label15")), S("X"));
+        QTRY_COMPARE(window->figure(Figure::PageRank), S("X"));
         QVERIFY(window->query()->isFinished());
         for (const auto& entry : fx->services.log()) QCOMPARE(entry.role, Role::PageRank);
         QCOMPARE(fx->services.targets(Role::PageRank), QList<QByteArray>{"/?PRAddress="});
@@ -215,7 +223,7 @@ class MainWindowTest : public QObject, public test::WindowFixture {
         clock.start();
         timer.start(10);
         press();
-        QTRY_COMPARE_WITH_TIMEOUT(window->fieldText(S("Label13")), S("2010-5-12"), 10000);
+        QTRY_COMPARE_WITH_TIMEOUT(window->figure(Figure::BaiduSnapshot), S("2010-5-12"), 10000);
         QVERIFY2(longestGap <= 100, qPrintable(QString::number(longestGap)));
         QTRY_VERIFY_WITH_TIMEOUT(queryDone(), 10000);
     }
@@ -227,11 +235,11 @@ class MainWindowTest : public QObject, public test::WindowFixture {
         press();
         // While the silent service holds its field, the window takes clicks.
         QTRY_VERIFY(!fx->services.log(Role::Alexa).empty());
-        QCOMPARE(window->fieldText(S("Label14")), Pending);
+        QCOMPARE(window->figure(Figure::AlexaRank), Pending);
         window->autoSaveBox()->click();
         QVERIFY(!window->autoSaveBox()->isChecked());
-        QTRY_COMPARE_WITH_TIMEOUT(window->fieldText(S("Label14")), S("X"), 10000);
-        QTRY_COMPARE(window->fieldText(S("Label16")), S("6"));
+        QTRY_COMPARE_WITH_TIMEOUT(window->figure(Figure::AlexaRank), S("X"), 10000);
+        QTRY_COMPARE(window->figure(Figure::SogouRank), S("6"));
         QTRY_VERIFY_WITH_TIMEOUT(queryDone(), 15000);
     }
 
@@ -246,7 +254,7 @@ class MainWindowTest : public QObject, public test::WindowFixture {
             const auto targets = fx->services.targets(Role::Alexa);
             QCOMPARE(targets.size(), 1);
             QCOMPARE(QUrl::fromPercentEncoding(targets.first()), S("/siteinfo/") + d);
-            QCOMPARE(window->fieldText(S("Label14")), S("X"));
+            QCOMPARE(window->figure(Figure::AlexaRank), S("X"));
         }
     }
 

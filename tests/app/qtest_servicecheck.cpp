@@ -55,12 +55,12 @@ class ServiceCheckTest : public QObject, public test::WindowFixture {
 
         QCOMPARE(window->figure(Figure::IndexedBing), S("777"));
         QCOMPARE(window->figure(Figure::IndexedYoudao), NotFoundMark);
-        QCOMPARE(window->label(S("Labelslyd"))->toolTip(),
+        QCOMPARE(window->figureField(Figure::IndexedYoudao)->toolTip(),
                  S("服务无应答（连接被拒绝）\n规则：indexed.youdao"));
-        QCOMPARE(window->label(S("Labelslgg"))->toolTip(),
+        QCOMPARE(window->figureField(Figure::IndexedGoogle)->toolTip(),
                  S("页面中没有找到标记：找到\n规则：indexed.google"));
-        QCOMPARE(window->label(S("Labelslby"))->toolTip(), S("点击查看详情"));
-        QTest::mouseClick(window->label(S("Labelslby")), Qt::LeftButton);
+        QCOMPARE(window->figureField(Figure::IndexedBing)->toolTip(), S("点击查看详情"));
+        QTest::mouseClick(window->figureField(Figure::IndexedBing), Qt::LeftButton);
         QCOMPARE(fake->openedAddresses(),
                  QStringList{serviceBase(Role::Bing) + S("/new?s=sample.net&x=1")});
     }

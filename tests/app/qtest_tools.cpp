@@ -62,6 +62,18 @@ void ToolsWiringTest::buttonsEmbedTheirWindowsInTheHostArea() {
     // Only the window last asked for is shown in the host area.
     QVERIFY(!backlinks->isVisible());
     QVERIFY(host->rect().contains(weight->geometry()));
+
+    // With every tool window in it, each name in the window's tree names one control.
+    QTest::mouseClick(button(main, "CheckButton"), Qt::LeftButton);
+    QStringList names;
+    for (const QWidget* w : main.findChildren<QWidget*>())
+        if (!w->objectName().isEmpty() && !w->objectName().startsWith(u"qt_"))
+            names.append(w->objectName());
+    names.sort();
+    for (qsizetype i = 1; i < names.size(); ++i)
+        QVERIFY2(names[i] != names[i - 1], qPrintable(names[i]));
+    QVERIFY(names.contains(S("Form5.Command3")) && names.contains(S("Form17.Label3")));
+    QCOMPARE(button(main, "Command3")->text(), S("复制结果"));
 }
 
 void ToolsWiringTest::returnHidesTheHostAndTheWindowsKeepTheirLists() {
@@ -83,7 +95,7 @@ void ToolsWiringTest::returnHidesTheHostAndTheWindowsKeepTheirLists() {
     QTest::mouseClick(backlinks->queryButton(), Qt::LeftButton);
     QTRY_VERIFY(backlinks->queryButton()->isEnabled());
     QCOMPARE(backlinks->list()->model()->rowCount(), 1);
-    QTest::mouseClick(button(*backlinks, "Command3"), Qt::LeftButton);
+    QTest::mouseClick(backlinks->returnButton(), Qt::LeftButton);
     QVERIFY(!host->isVisible());
     QVERIFY(main.domainBox()->isVisible());
 
@@ -92,7 +104,7 @@ void ToolsWiringTest::returnHidesTheHostAndTheWindowsKeepTheirLists() {
     QTest::mouseClick(weight->queryButton(), Qt::LeftButton);
     QTRY_VERIFY(weight->queryButton()->isEnabled());
     QCOMPARE(weight->list()->rowCount(), 4);
-    QTest::mouseClick(button(*weight, "Command4"), Qt::LeftButton);
+    QTest::mouseClick(weight->returnButton(), Qt::LeftButton);
     QVERIFY(!host->isVisible());
 
     // Pressing the buttons again brings back the same windows, lists kept.
@@ -104,7 +116,7 @@ void ToolsWiringTest::returnHidesTheHostAndTheWindowsKeepTheirLists() {
     QTest::mouseClick(button(main, "Command9"), Qt::LeftButton);
     QCOMPARE(host->findChildren<WeightWindow*>().size(), 1);
     QCOMPARE(weight->list()->rowCount(), 4);
-    QCOMPARE(weight->figure(S("Label3"))->text(), S("共检查到4条"));
+    QCOMPARE(weight->figure(WeightField::KeywordCount)->text(), S("共检查到4条"));
 }
 
 void ToolsWiringTest::clicksInsideAToolWindowStayThere() {
@@ -120,7 +132,7 @@ void ToolsWiringTest::clicksInsideAToolWindowStayThere() {
                       QPoint(backlinks->width() - 2, backlinks->height() - 2));
     QTest::mouseClick(button(main, "Command9"), Qt::LeftButton);
     auto* weight = main.hostArea()->findChild<WeightWindow*>();
-    QTest::mouseClick(weight->figure(S("Label2")), Qt::LeftButton);
+    QTest::mouseClick(weight->figure(WeightField::Weight), Qt::LeftButton);
     QVERIFY(fake.opened.isEmpty());
     // The host area's own link still works where no tool window covers it.
     weight->hide();

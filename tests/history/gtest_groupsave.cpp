@@ -61,7 +61,7 @@ class GroupSaveTest : public ::testing::Test {
         const QString one = dir.filePath(QStringLiteral("one.txt"));
         EXPECT_TRUE(writeFileAtomically(one, start));
         for (const DatedRecord& r : records)
-            EXPECT_FALSE(saveHistoryTo(one, r.domain, r.values, r.date));
+            EXPECT_FALSE(SaveHistory(one, r.domain, r.values, r.date));
         return fileBytes(one);
     }
 };

@@ -59,7 +59,7 @@ class WriterTest : public ::testing::Test {
     }
     QString text() const { return fromGbk(bytes()); }
     bool save(const QString& domain, const Figures& figures, const QString& day) {
-        return !saveHistoryTo(path, domain, figures.values(), day);
+        return !SaveHistory(path, domain, figures.values(), day);
     }
 };
 
@@ -157,9 +157,8 @@ TEST_F(WriterTest, StoredRecordsAreAddedOnceAndADifferentOneReplacesItsDay) {
     // The bytes one save after another would have written.
     QTemporaryDir other;
     const QString one = other.filePath(QStringLiteral("one.txt"));
-    ASSERT_FALSE(saveHistoryTo(one, d, a.values(), day1));
-    for (const DatedRecord& r : records)
-        ASSERT_FALSE(saveHistoryTo(one, r.domain, r.values, r.date));
+    ASSERT_FALSE(SaveHistory(one, d, a.values(), day1));
+    for (const DatedRecord& r : records) ASSERT_FALSE(SaveHistory(one, r.domain, r.values, r.date));
     QFile oneFile(one);
     ASSERT_TRUE(oneFile.open(QIODevice::ReadOnly));
     const QByteArray stored = bytes();
@@ -255,7 +254,7 @@ TEST_F(WriterTest, DomainsHoldingABracketKeepSectionsOfTheirOwn) {
               (QStringList{QStringLiteral("d.com]x"), QStringLiteral("d.com")}));
     EXPECT_EQ(historyRecords(bytes(), QStringLiteral("d.com]x")), QStringList{a.record(day1)});
     EXPECT_EQ(historyRecords(bytes(), QStringLiteral("d.com")), QStringList{b.record(day1)});
-    ASSERT_FALSE(deleteDomainHistory(path, QStringLiteral("d.com]x")).has_value());
+    ASSERT_FALSE(DeleteDomainHistory(path, QStringLiteral("d.com]x")).has_value());
     EXPECT_EQ(text(), QString(QStringLiteral("[d.com]\r\n") + b.record(day1) + crlf + crlf));
 }
 
@@ -290,7 +289,7 @@ TEST_F(WriterTest, BracketBytesInsideCharactersAndUndecodableBytesSurvive) {
     EXPECT_TRUE(bytes().startsWith(other));
     EXPECT_EQ(historyDomains(bytes()), (QStringList{QStringLiteral("e.com"), domain}));
     EXPECT_EQ(historyRecords(bytes(), domain), (QStringList{a.record(day1), a.record(day2)}));
-    ASSERT_FALSE(deleteDomainHistory(path, domain).has_value());
+    ASSERT_FALSE(DeleteDomainHistory(path, domain).has_value());
     EXPECT_EQ(bytes(), other + "\r\n");
 }
 
@@ -307,7 +306,7 @@ TEST_F(WriterTest, DomainsTheCodePageCannotHoldKeepRecordsOfTheirOwn) {
         EXPECT_EQ(historyRecords(raw, domains[i]),
                   QStringList{Figures(QString::number(i)).record(day1)})
             << i;
-    ASSERT_FALSE(deleteDomainHistory(path, domains[0]).has_value());
+    ASSERT_FALSE(DeleteDomainHistory(path, domains[0]).has_value());
     EXPECT_EQ(historyDomains(bytes()), domains.mid(1));
 }
 
@@ -326,7 +325,7 @@ TEST_F(WriterTest, LockFilesNoProcessHoldsAreTakenOverAndAFolderIsNamed) {
 
     ASSERT_TRUE(QDir().mkpath(lock.fileName()));
     const FileError error =
-        saveHistoryTo(path, QStringLiteral("f.com"), Figures(QStringLiteral("c")).values(), day1);
+        SaveHistory(path, QStringLiteral("f.com"), Figures(QStringLiteral("c")).values(), day1);
     ASSERT_TRUE(error.has_value());
     EXPECT_TRUE(error->chinese().contains(lock.fileName()) && error->chinese().contains(S("删除")));
     EXPECT_TRUE(error->english().contains(lock.fileName()) &&
@@ -337,7 +336,7 @@ TEST_F(WriterTest, LockFilesNoProcessHoldsAreTakenOverAndAFolderIsNamed) {
 TEST_F(WriterTest, UnreadableFileIsNeverRewritten) {
     ASSERT_TRUE(QDir().mkpath(path + QStringLiteral("/inside")));
     EXPECT_FALSE(save(QStringLiteral("d.com"), Figures(QStringLiteral("a")), day1));
-    EXPECT_TRUE(deleteDomainHistory(path, QStringLiteral("d.com")).has_value());
+    EXPECT_TRUE(DeleteDomainHistory(path, QStringLiteral("d.com")).has_value());
     EXPECT_TRUE(QFileInfo(path + QStringLiteral("/inside")).isDir());
     QByteArray bytesRead;
     EXPECT_EQ(readWholeFile(path, &bytesRead), FileRead::Unreadable);
@@ -379,8 +378,8 @@ TEST_F(WriterTest, FileSizeLimitDuringWriteFailsTheSaveAndLeavesTheOldFileWhole)
         getrlimit(RLIMIT_FSIZE, &limited);
         limited.rlim_cur = 100;
         setrlimit(RLIMIT_FSIZE, &limited);
-        const FileError error = saveHistoryTo(path, QStringLiteral("d.com"),
-                                              Figures(QString(200, u'x')).values(), day1);
+        const FileError error =
+            SaveHistory(path, QStringLiteral("d.com"), Figures(QString(200, u'x')).values(), day1);
         _exit(error ? 0 : 1);
     }
     int status = 0;

@@ -332,7 +332,7 @@ class ViewerTest : public QObject {
         QCOMPARE(fileText(), QStringLiteral("\r\n"));
         // Neither does a domain whose section went away meanwhile.
         put(QStringLiteral("[b.com]\r\n\r\nr\r\n"));
-        QVERIFY(!deleteDomainHistory(path, QStringLiteral("a.com")));
+        QVERIFY(!DeleteDomainHistory(path, QStringLiteral("a.com")));
         QCOMPARE(fileText(), QStringLiteral("[b.com]\r\n\r\nr\r\n"));
     }
 

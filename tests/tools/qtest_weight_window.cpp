@@ -77,11 +77,11 @@ void WeightWindowTest::loadsWithInitialTextsAndNames() {
     const QStringList descriptions{S("百度权重"), S("关键词数量"), S("百度流量"), S("百度快照"),
                                    S("百度收录")};
     for (int i = 0; i < 5; ++i) {
-        QLabel* label = window.figure(QStringLiteral("Label%1").arg(i + 2));
-        QVERIFY(label);
+        QLabel* label = window.figure(WeightField(i));
+        QCOMPARE(label->objectName(), QStringLiteral("Form17.Label%1").arg(i + 2));
         QCOMPARE(label->accessibleDescription(), descriptions[i]);
     }
-    QCOMPARE(window.figure(S("Label2"))->text(), S("0"));
+    QCOMPARE(window.figure(WeightField::Weight)->text(), S("0"));
     QCOMPARE(window.countText(), S("10"));
     QCOMPARE(window.list()->columnCount(), 6);
     QCOMPARE(window.list()->rowCount(), 0);
@@ -100,11 +100,11 @@ void WeightWindowTest::lookupFillsFiguresAndRanking() {
 
     QCOMPARE(fx.services.targets(Role::KeywordRank),
              (QList<QByteArray>{"/baidu/example.cn", "/baidu/example.cn"}));
-    QCOMPARE(window.figure(S("Label2"))->text(), S("4"));
-    QCOMPARE(window.figure(S("Label3"))->text(), S("共检查到3条"));
-    QCOMPARE(window.figure(S("Label4"))->text(), S("百度能给该站带来：880/IP"));
-    QCOMPARE(window.figure(S("Label5"))->text(), S("百度快照：2010-5-12"));
-    QCOMPARE(window.figure(S("Label6"))->text(), S("百度收录共：1,234"));
+    QCOMPARE(window.figure(WeightField::Weight)->text(), S("4"));
+    QCOMPARE(window.figure(WeightField::KeywordCount)->text(), S("共检查到3条"));
+    QCOMPARE(window.figure(WeightField::Traffic)->text(), S("百度能给该站带来：880/IP"));
+    QCOMPARE(window.figure(WeightField::Snapshot)->text(), S("百度快照：2010-5-12"));
+    QCOMPARE(window.figure(WeightField::Indexed)->text(), S("百度收录共：1,234"));
     QCOMPARE(window.countText(), S("3"));
 
     QTableWidget* list = window.list();
@@ -126,14 +126,15 @@ void WeightWindowTest::figuresOfAPreviousDomainNeverStay() {
     WeightWindow window;
     window.domainBox()->setText(S("a.cn"));
     QVERIFY(lookUp(window));
-    QCOMPARE(window.figure(S("Label4"))->text(), S("百度能给该站带来：880/IP"));
+    QCOMPARE(window.figure(WeightField::Traffic)->text(), S("百度能给该站带来：880/IP"));
     QCOMPARE(window.list()->rowCount(), 12);
 
     window.domainBox()->setText(S("b.cn"));
     QVERIFY(lookUp(window));
-    QCOMPARE(window.figure(S("Label2"))->text(), S("1"));
-    for (const char* name : {"Label3", "Label4", "Label5", "Label6"})
-        QCOMPARE(window.figure(S(name))->text(), QString());
+    QCOMPARE(window.figure(WeightField::Weight)->text(), S("1"));
+    for (const WeightField field : {WeightField::KeywordCount, WeightField::Traffic,
+                                    WeightField::Snapshot, WeightField::Indexed})
+        QCOMPARE(window.figure(field)->text(), QString());
     QCOMPARE(window.countText(), S("10"));
     QCOMPARE(window.list()->rowCount(), 10);
     QCOMPARE(rowTexts(window.list(), 0),
@@ -147,7 +148,7 @@ void WeightWindowTest::failedFetchStillRebuildsTheList() {
     window.domainBox()->clear();
     QVERIFY(lookUp(window));
     QCOMPARE(fx.services.targets(Role::KeywordRank), (QList<QByteArray>{"/baidu/", "/baidu/"}));
-    QCOMPARE(window.figure(S("Label2"))->text(), S("0"));
+    QCOMPARE(window.figure(WeightField::Weight)->text(), S("0"));
     QCOMPARE(window.list()->rowCount(), 10);
     QCOMPARE(rowTexts(window.list(), 9),
              (QStringList{S("10"), S("1"), S("2"), S("3"), S("4"), S("5")}));
@@ -171,7 +172,7 @@ void WeightWindowTest::countSizesTheList() {
     fx.services.setRoute(Role::KeywordRank, "/",
                          standin::Page{toGbk(figures(S("128")) + rows(20)), 200});
     QVERIFY(lookUp(window));
-    QCOMPARE(window.figure(S("Label3"))->text(), S("共检查到128条"));
+    QCOMPARE(window.figure(WeightField::KeywordCount)->text(), S("共检查到128条"));
     QCOMPARE(window.list()->rowCount(), 15);
     QCOMPARE(rowTexts(window.list(), 14)[1], S("关键词15"));
 

@@ -15,7 +15,7 @@ namespace zorvan {
 ListEditor::ListEditor(const QString& configPath, QWidget* parent)
     : QDialog(parent), configPath_(configPath) {
     setObjectName(QStringLiteral("Form3"));
-    setWindowTitle(QStringLiteral("Zorvan站长工具箱"));
+    setWindowTitle(ApplicationTitle);
     setWindowFlag(Qt::WindowStaysOnTopHint, true);
     setWindowFlag(Qt::WindowContextHelpButtonHint, false);
     setModal(true);

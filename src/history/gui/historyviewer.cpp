@@ -83,11 +83,8 @@ void HistoryViewer::placeOnScreen() {
         move(screen->availableGeometry().center() - rect().center());
 }
 
-HistoryViewer::HistoryViewer(const QString& historyPath, QWidget* parent)
-    : QDialog(parent), path_(historyPath) {
-    setObjectName(QStringLiteral("Form4"));
-    setWindowTitle(S("查看历史"));
-
+// The chooser and its three buttons, and the note at the far end.
+QHBoxLayout* HistoryViewer::buildTopRow() {
     prefix_ = new QLabel(QStringLiteral("http://"), this);
     prefix_->setObjectName(QStringLiteral("Label1"));
     chooser_ = new QComboBox(this);
@@ -105,8 +102,6 @@ HistoryViewer::HistoryViewer(const QString& historyPath, QWidget* parent)
     note_ = new QLabel(S("每日保存一次"), this);
     note_->setObjectName(QStringLiteral("Label2"));
 
-    buildGrid();
-
     auto* top = new QHBoxLayout;
     top->addWidget(prefix_);
     top->addWidget(chooser_);
@@ -115,6 +110,16 @@ HistoryViewer::HistoryViewer(const QString& historyPath, QWidget* parent)
     top->addWidget(exportButton_);
     top->addStretch(1);
     top->addWidget(note_);
+    return top;
+}
+
+HistoryViewer::HistoryViewer(const QString& historyPath, QWidget* parent)
+    : QDialog(parent), path_(historyPath) {
+    setObjectName(QStringLiteral("Form4"));
+    setWindowTitle(S("查看历史"));
+
+    QHBoxLayout* top = buildTopRow();
+    buildGrid();
     QWidget* chartPanel = buildChartPanel();
     auto* splitter = new QSplitter(Qt::Vertical, this);
     splitter->setChildrenCollapsible(false);
@@ -228,7 +233,7 @@ void HistoryViewer::showChosenDomain() {
 void HistoryViewer::DeleteDomainHistory() {
     const QString domain = chooser_->currentText();
     if (!askOkCancel(this, S("询问"), S("确定删除") + domain + S("的历史数据?"))) return;
-    deleteDomainHistory(path_, domain);
+    zorvan::DeleteDomainHistory(path_, domain);
     fillChooser();
     if (chooser_->count() > 0) {
         chooser_->setCurrentIndex(0);

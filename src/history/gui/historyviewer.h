@@ -5,6 +5,7 @@
 #include "history/historyexport.h"
 
 class QComboBox;
+class QHBoxLayout;
 class QLabel;
 class QPushButton;
 class QRadioButton;
@@ -43,6 +44,7 @@ class HistoryViewer : public QDialog {
     GridTexts gridTexts() const;
 
   private:
+    QHBoxLayout* buildTopRow();
     void buildGrid();
     QWidget* buildChartPanel();
     void placeOnScreen();

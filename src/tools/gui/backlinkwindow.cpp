@@ -90,24 +90,23 @@ class BacklinkTableModel : public QAbstractTableModel {
 };
 
 BacklinkWindow::BacklinkWindow(QWidget* parent)
-    : ToolWindow({"Label3", "Text1", QStringLiteral("www.hao123.com"), "Command5",
+    : ToolWindow({"Form5", "Label3", "Text1", QStringLiteral("www.hao123.com"), "Command5",
                   QStringLiteral("查  询"), "Command3"},
                  parent),
       listing_(new BacklinkListing(this)) {
-    setObjectName(QStringLiteral("Form5"));
     setWindowTitle(QStringLiteral("SEO-准确外链查询工具        ") + productAddress() +
                    QStringLiteral("  Zorvan站长工具工作室  联系方式见官网"));
 
     queryButton()->installEventFilter(this);
     statusLine_ = new QLabel(this);
-    statusLine_->setObjectName(QStringLiteral("Label2"));
+    name(statusLine_, "Label2");
     statusLine_->setAccessibleDescription(QStringLiteral("查询状态"));
     statusLine_->setTextInteractionFlags(Qt::TextSelectableByMouse);
 
     list_ = new QTableView(this);
     model_ = new BacklinkTableModel(*listing_, this);
     list_->setModel(model_);
-    list_->setObjectName(QStringLiteral("ListView1"));
+    name(list_, "ListView1");
     list_->setAccessibleName(QStringLiteral("外链页面"));
     list_->setEditTriggers(QAbstractItemView::NoEditTriggers);
     // A click on any column selects the whole row, which the double-click then opens.

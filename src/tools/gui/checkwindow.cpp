@@ -54,8 +54,7 @@ QString verdictName(Verdict verdict) {
 }  // namespace
 
 CheckWindow::CheckWindow(QWidget* parent)
-    : ToolWindow({"", "", QString(), "", S("检 查"), ""}, parent) {
-    setObjectName(QStringLiteral("ServiceCheck"));
+    : ToolWindow({"ServiceCheck", "", "", QString(), "", S("检 查"), ""}, parent) {
     setWindowTitle(S("服务检查"));
 
     summary_ = new QLabel(S("逐条运行每个服务规则，查看每个数值从哪里取得、为什么显示“X”。"), this);

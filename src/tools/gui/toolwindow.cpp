@@ -8,23 +8,19 @@
 #include <QVBoxLayout>
 
 namespace zorvan {
-namespace {
-
-template <typename Widget>
-Widget* named(Widget* widget, const char* name) {
-    if (*name) widget->setObjectName(QString::fromLatin1(name));
-    return widget;
-}
-
-}  // namespace
 
 ToolWindow::ToolWindow(const ToolFrame& frame, QWidget* parent) : QWidget(parent) {
-    auto* scheme = named(new QLabel(QStringLiteral("http://"), this), frame.schemeName);
-    domainBox_ = named(new QLineEdit(frame.domain, this), frame.boxName);
+    setObjectName(QString::fromLatin1(frame.formName));
+    auto* scheme = new QLabel(QStringLiteral("http://"), this);
+    name(scheme, frame.schemeName);
+    domainBox_ = new QLineEdit(frame.domain, this);
+    name(domainBox_, frame.boxName);
     domainBox_->setAccessibleName(QStringLiteral("域名"));
     scheme->setBuddy(domainBox_);
-    queryButton_ = named(new QPushButton(frame.queryText, this), frame.queryName);
-    returnButton_ = named(new QPushButton(QStringLiteral("返回其他"), this), frame.returnName);
+    queryButton_ = new QPushButton(frame.queryText, this);
+    name(queryButton_, frame.queryName);
+    returnButton_ = new QPushButton(QStringLiteral("返回其他"), this);
+    name(returnButton_, frame.returnName);
 
     frameRow_ = new QHBoxLayout;
     frameRow_->addWidget(scheme);
@@ -37,6 +33,10 @@ ToolWindow::ToolWindow(const ToolFrame& frame, QWidget* parent) : QWidget(parent
 
     connect(domainBox_, &QLineEdit::returnPressed, queryButton_, &QPushButton::click);
     connect(returnButton_, &QPushButton::clicked, this, &ToolWindow::returnRequested);
+}
+
+void ToolWindow::name(QWidget* control, const char* name) const {
+    if (*name) control->setObjectName(objectName() + u'.' + QLatin1String(name));
 }
 
 void ToolWindow::mousePressEvent(QMouseEvent* event) {

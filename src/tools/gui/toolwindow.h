@@ -13,6 +13,7 @@ namespace zorvan {
 
 // The names and texts of a tool window's frame; an empty name leaves the control unnamed.
 struct ToolFrame {
+    const char* formName;  // the window's own name
     const char* schemeName;
     const char* boxName;
     QString domain;  // the box's text at start
@@ -25,6 +26,11 @@ struct ToolFrame {
 // query button (Enter in the box clicks it) and "返回其他", laid out in one row above the
 // window's own column; and the click rule: clicks on the window's own surface and labels end in
 // it, since the host area it sits in has a click action of its own.
+//
+// Shown inside the main window, a tool window's controls are part of its window tree, and the two
+// share control names ("Command3", "Label3"): each control of a tool window is named after its
+// window, "Form5.Command3", so that every name in the tree names one control and a look-up by a
+// main-window name can never find a tool window's control instead.
 class ToolWindow : public QWidget {
     Q_OBJECT
   public:
@@ -38,6 +44,9 @@ class ToolWindow : public QWidget {
 
   protected:
     ToolWindow(const ToolFrame& frame, QWidget* parent);
+
+    // Names a control of this window: "Form5." + name.
+    void name(QWidget* control, const char* name) const;
 
     QHBoxLayout* frameRow() const { return frameRow_; }
     QVBoxLayout* column() const { return column_; }

@@ -9,6 +9,7 @@
 #include <QPushButton>
 #include <QTableWidget>
 #include <QVBoxLayout>
+#include <array>
 
 #include "core/platform.h"
 #include "core/services.h"
@@ -33,38 +34,29 @@ class RankingItem : public QTableWidgetItem {
     }
 };
 
-QLabel* makeLabel(QWidget* parent, const char* name, const QString& text,
-                  const QString& description = QString()) {
-    auto* label = new QLabel(text, parent);
-    label->setObjectName(QString::fromLatin1(name));
-    if (!description.isEmpty()) label->setAccessibleDescription(description);
-    return label;
-}
-
 }  // namespace
 
 WeightWindow::WeightWindow(QWidget* parent)
-    : ToolWindow({"Label7", "Text1", QStringLiteral("www.baidu.com"), "Command3",
+    : ToolWindow({"Form17", "Label7", "Text1", QStringLiteral("www.baidu.com"), "Command3",
                   QStringLiteral("查 询"), "Command4"},
                  parent),
       countText_(WeightInitial::Count) {
-    setObjectName(QStringLiteral("Form17"));
     setWindowTitle(QStringLiteral("Mirelo站长8.6"));
 
-    auto* heading = makeLabel(this, "Label8", QStringLiteral("百度权重："));
-    weight_ = makeLabel(this, "Label2", WeightInitial::Weight, QStringLiteral("百度权重"));
+    auto* heading = makeLabel("Label8", QStringLiteral("百度权重："));
+    weight_ = makeLabel("Label2", WeightInitial::Weight, QStringLiteral("百度权重"));
     QFont big = weight_->font();
     big.setPointSizeF(26.25);
     big.setBold(true);
     weight_->setFont(big);
     heading->setBuddy(weight_);
-    countLine_ = makeLabel(this, "Label3", WeightInitial::Line, QStringLiteral("关键词数量"));
-    traffic_ = makeLabel(this, "Label4", WeightInitial::Line, QStringLiteral("百度流量"));
-    snapshot_ = makeLabel(this, "Label5", WeightInitial::Line, QStringLiteral("百度快照"));
-    indexed_ = makeLabel(this, "Label6", WeightInitial::Line, QStringLiteral("百度收录"));
+    countLine_ = makeLabel("Label3", WeightInitial::Line, QStringLiteral("关键词数量"));
+    traffic_ = makeLabel("Label4", WeightInitial::Line, QStringLiteral("百度流量"));
+    snapshot_ = makeLabel("Label5", WeightInitial::Line, QStringLiteral("百度快照"));
+    indexed_ = makeLabel("Label6", WeightInitial::Line, QStringLiteral("百度收录"));
 
     list_ = new QTableWidget(this);
-    list_->setObjectName(QStringLiteral("ListView1"));
+    name(list_, "ListView1");
     list_->setAccessibleName(QStringLiteral("关键词排名"));
     list_->setEditTriggers(QAbstractItemView::NoEditTriggers);
     // A click on any column selects the whole row, which the double-click then searches.
@@ -91,8 +83,17 @@ WeightWindow::WeightWindow(QWidget* parent)
     connect(list_, &QTableWidget::cellDoubleClicked, this, &WeightWindow::searchRow);
 }
 
-QLabel* WeightWindow::figure(const QString& objectName) const {
-    return findChild<QLabel*>(objectName, Qt::FindDirectChildrenOnly);
+QLabel* WeightWindow::makeLabel(const char* controlName, const QString& text,
+                                const QString& description) {
+    auto* label = new QLabel(text, this);
+    name(label, controlName);
+    if (!description.isEmpty()) label->setAccessibleDescription(description);
+    return label;
+}
+
+QLabel* WeightWindow::figure(WeightField field) const {
+    const std::array<QLabel*, 5> labels = {weight_, countLine_, traffic_, snapshot_, indexed_};
+    return labels[size_t(field)];
 }
 
 void WeightWindow::resetFigures() {

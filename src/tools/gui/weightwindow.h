@@ -9,6 +9,9 @@ class QTableWidget;
 
 namespace zorvan {
 
+// The five figures of a lookup, each in a label of its own.
+enum class WeightField { Weight, KeywordCount, Traffic, Snapshot, Indexed };
+
 // The Baidu weight and keyword ranking window (Form17): five figures of the keyword-ranking site
 // for a domain, and the list of keywords the domain ranks for.
 class WeightWindow : public ToolWindow {
@@ -17,8 +20,7 @@ class WeightWindow : public ToolWindow {
     explicit WeightWindow(QWidget* parent = nullptr);
 
     QTableWidget* list() const { return list_; }
-    // Label2 .. Label6 by objectName.
-    QLabel* figure(const QString& objectName) const;
+    QLabel* figure(WeightField field) const;
     // The keyword count of the last lookup that found one, as bare text; sizes the list.
     const QString& countText() const { return countText_; }
 
@@ -30,6 +32,8 @@ class WeightWindow : public ToolWindow {
     void lookupFinished();
 
   private:
+    QLabel* makeLabel(const char* controlName, const QString& text,
+                      const QString& description = QString());
     void resetFigures();
     void showFigures(const WeightFigures& figures);
     void setUpRankingList();
