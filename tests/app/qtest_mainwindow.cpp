@@ -224,7 +224,9 @@ class MainWindowTest : public QObject, public test::WindowFixture {
         timer.start(10);
         press();
         QTRY_COMPARE_WITH_TIMEOUT(window->figure(Figure::BaiduSnapshot), S("2010-5-12"), 10000);
-        QVERIFY2(longestGap <= 100, qPrintable(QString::number(longestGap)));
+        // A window that waited inside the fetch would miss ticks for the whole second the service
+        // takes; half of it leaves room for a loaded machine.
+        QVERIFY2(longestGap < 500, qPrintable(QString::number(longestGap)));
         QTRY_VERIFY_WITH_TIMEOUT(queryDone(), 10000);
     }
 
