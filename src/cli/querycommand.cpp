@@ -2,6 +2,7 @@
 #include <unistd.h>
 
 #include <QEventLoop>
+#include <QScopeGuard>
 
 #include "cli/cli.h"
 #include "cli/notifycommand.h"
@@ -161,10 +162,19 @@ void DomainReport::domainDone(const CombinedQueryEngine& query, const MissingFig
 // it are done.
 void runDomains(const QStringList& domains, int jobs, DomainReport& report) {
     ParallelRun run(jobs);
-    // Domains side by side are what gets a host to ask for a pause: it is obeyed, never fought. One
-    // job keeps today's requests exactly, each answer taken as it comes.
-    run.setPatient(jobs > 1);
+    // A service that asks for a pause is obeyed, never fought, at one job too; one that keeps
+    // refusing is given up for the run rather than holding every domain.
+    run.setPatient(true);
     Progress progress(report.console.err, ::isatty(STDERR_FILENO) == 1, int(domains.size()));
+    HostPacer::global().setGivenUpHandler([&](const QString& host) {
+        progress.clear();
+        QString shown = host;
+        for (const auto& port : {QStringLiteral(":80"), QStringLiteral(":443")})
+            if (shown.endsWith(port)) shown.chop(port.size());
+        report.console.err << "zorvan-cli: " << oneLine(shown)
+                           << " refuses: not asked again in this run" << Qt::endl;
+    });
+    const auto forget = qScopeGuard([] { HostPacer::global().setGivenUpHandler({}); });
     QObject::connect(&run, &ParallelRun::domainStarted, [&](int index, const QString& domain) {
         progress.started(index, domain, run.inFlight() + 1);
     });

@@ -18,6 +18,7 @@ enum class FetchOutcome {
     TooBig,    // the body passed the size cap
     Failed,    // anything else: an address that cannot be asked, a broken or bomb-like encoding
     NoProxy,   // a proxy list is in use and every proxy of it has been dropped: nothing was asked
+    GivenUp,   // the host kept refusing and is given up for the run: nothing was asked
 };
 
 struct FetchResult {

@@ -43,19 +43,20 @@ void HostPacer::departLocked(const QString& host, Lane& lane, qint64 at) {
     lane.nextStart = std::max(lane.nextStart, at + gapLocked(host, lane));
 }
 
-HostPacer::Slot HostPacer::reserve(const QString& host, const QStringList& exits) {
+HostPacer::Slot HostPacer::reserve(const QString& host, const QStringList& exits, bool skipClosed) {
     std::lock_guard lock(mutex_);
-    return reserveLocked(host, exits, now());
+    return reserveLocked(host, exits, now(), skipClosed);
 }
 
-HostPacer::Slot HostPacer::reserveLocked(const QString& host, const QStringList& asked,
-                                         qint64 now) {
+HostPacer::Slot HostPacer::reserveLocked(const QString& host, const QStringList& asked, qint64 now,
+                                         bool skipClosed) {
     static const QStringList direct{DirectExit};
     const QStringList& exits = asked.isEmpty() ? direct : asked;
     Slot best;
     best.startMs = std::numeric_limits<qint64>::max();
     for (int i = 0; i < exits.size(); ++i) {
         const Lane& lane = lanes_[laneKey(exits[i], host)];
+        if (skipClosed && lane.closed && now < lane.probeAt) continue;
         const qint64 start = std::max(
             {now, lane.nextStart, lane.pausedUntil, lane.lastStart + gapLocked(host, lane)});
         if (start < best.startMs) {
@@ -63,7 +64,14 @@ HostPacer::Slot HostPacer::reserveLocked(const QString& host, const QStringList&
             best.startMs = start;
         }
     }
+    if (best.startMs == std::numeric_limits<qint64>::max()) {
+        best = Slot{};
+        best.givenUp = true;
+        return best;
+    }
     Lane& lane = lanes_[laneKey(exits.value(best.exit, DirectExit), host)];
+    // The probe of a closed lane: the next one is due a whole probe time later, whatever it meets.
+    if (lane.closed) lane.probeAt = now + ProbeAfterMs;
     lane.nextStart = best.startMs + gapLocked(host, lane);
     best.waitMs = best.startMs - now;
     best.epoch = lane.epoch;
@@ -71,12 +79,12 @@ HostPacer::Slot HostPacer::reserveLocked(const QString& host, const QStringList&
     return best;
 }
 
-HostPacer::Slot HostPacer::confirm(const Slot& slot, const QString& host,
-                                   const QStringList& exits) {
+HostPacer::Slot HostPacer::confirm(const Slot& slot, const QString& host, const QStringList& exits,
+                                   bool skipClosed) {
     std::lock_guard lock(mutex_);
     const qint64 at = now();
     Lane& lane = lanes_[laneKey(exits.value(slot.exit, DirectExit), host)];
-    if (lane.epoch != slot.epoch) return reserveLocked(host, exits, at);
+    if (lane.epoch != slot.epoch) return reserveLocked(host, exits, at, skipClosed);
     // A timer that fired late let the request before this one leave late: the gap counts from
     // when it really left, or two requests would start closer than the interval.
     Slot kept = slot;
@@ -107,6 +115,70 @@ std::optional<qint64> HostPacer::slowDown(const QString& host, qint64 requestSta
     lane.nextStart = std::max(lane.nextStart, lane.slowedAt + lane.slowGap);
     ++lane.epoch;
     return lane.slowGap;
+}
+
+bool HostPacer::closedLocked(const QString& host, const QStringList& exits) const {
+    for (const QString& exit : exits.isEmpty() ? QStringList{DirectExit} : exits) {
+        const auto lane = lanes_.constFind(laneKey(exit, host));
+        if (lane == lanes_.cend() || !lane->closed) return false;
+    }
+    return true;
+}
+
+bool HostPacer::closeLocked(const QString& host, Lane& lane, const QStringList& exits) {
+    const bool before = closedLocked(host, exits);
+    lane.closed = true;
+    lane.probeAt = now() + ProbeAfterMs;
+    return !before && closedLocked(host, exits);
+}
+
+void HostPacer::tell(bool closed, const QString& host) {
+    std::function<void(const QString&)> handler;
+    {
+        std::lock_guard lock(mutex_);
+        if (!closed || !givenUp_) return;
+        handler = givenUp_;
+    }
+    handler(host);
+}
+
+bool HostPacer::noteRefusal(const QString& host, const QString& exit, const QStringList& exits) {
+    bool closed = false;
+    {
+        std::lock_guard lock(mutex_);
+        Lane& lane = lanes_[laneKey(exit, host)];
+        if (++lane.refusalsInARow >= MaxRefusals && !lane.closed)
+            closed = closeLocked(host, lane, exits);
+    }
+    tell(closed, host);
+    return closed;
+}
+
+bool HostPacer::giveUp(const QString& host, const QString& exit, const QStringList& exits) {
+    bool closed = false;
+    {
+        std::lock_guard lock(mutex_);
+        closed = closeLocked(host, lanes_[laneKey(exit, host)], exits);
+    }
+    tell(closed, host);
+    return closed;
+}
+
+void HostPacer::noteAccepted(const QString& host, const QString& exit) {
+    std::lock_guard lock(mutex_);
+    Lane& lane = lanes_[laneKey(exit, host)];
+    lane.refusalsInARow = 0;
+    lane.closed = false;
+}
+
+bool HostPacer::isClosed(const QString& host, const QStringList& exits) const {
+    std::lock_guard lock(mutex_);
+    return closedLocked(host, exits);
+}
+
+void HostPacer::setGivenUpHandler(std::function<void(const QString&)> handler) {
+    std::lock_guard lock(mutex_);
+    givenUp_ = std::move(handler);
 }
 
 std::optional<qint64> retryAfterMs(const QByteArray& value, const QDateTime& nowUtc) {

@@ -6,6 +6,7 @@
 #include <QHash>
 #include <QString>
 #include <QStringList>
+#include <functional>
 #include <limits>
 #include <mutex>
 #include <optional>
@@ -35,12 +36,27 @@ class HostPacer {
         int exit = 0;
         qint64 startMs = 0;
         qint64 waitMs = 0;
-        quint64 epoch = 0;  // the lane's state when reserved; a pause or slow-down changes it
+        quint64 epoch = 0;     // the lane's state when reserved; a pause or slow-down changes it
+        bool givenUp = false;  // every exit asked about is closed to host: do not ask
     };
-    Slot reserve(const QString& host, const QStringList& exits = {DirectExit});
+    // With skipClosed, exits closed to a host that keeps refusing are passed over.
+    Slot reserve(const QString& host, const QStringList& exits = {DirectExit},
+                 bool skipClosed = false);
     // Whether a reserved start still holds at its time. A timer may fire early, and a pause or a
     // slow-down since the reservation voids it: then the request gets a new slot.
-    Slot confirm(const Slot& slot, const QString& host, const QStringList& exits = {DirectExit});
+    Slot confirm(const Slot& slot, const QString& host, const QStringList& exits = {DirectExit},
+                 bool skipClosed = false);
+
+    // A host that keeps refusing is given up, as crawlers do: after MaxRefusals refusals in a row
+    // by one exit, or a wait asked for beyond MaxPauseMs, that exit is closed to it. One probe
+    // may go every ProbeAfterMs; an answer that is no refusal opens the exit again. Each returns
+    // true when host is now closed on every one of exits where it was not before, and then tells
+    // the handler.
+    bool noteRefusal(const QString& host, const QString& exit, const QStringList& exits);
+    bool giveUp(const QString& host, const QString& exit, const QStringList& exits);
+    void noteAccepted(const QString& host, const QString& exit);
+    bool isClosed(const QString& host, const QStringList& exits) const;
+    void setGivenUpHandler(std::function<void(const QString& host)> handler);
 
     // The service asked for a wait: nothing starts to host by exit within ms (capped at
     // MaxPauseMs). True when that holds the host longer than before.
@@ -58,6 +74,8 @@ class HostPacer {
     static constexpr qint64 MaxPauseMs = 10 * 60 * 1000;
     static constexpr qint64 MinSlowGapMs = 1000;
     static constexpr qint64 MaxGapMs = 60 * 1000;
+    static constexpr int MaxRefusals = 3;
+    static constexpr qint64 ProbeAfterMs = 10 * 60 * 1000;
 
   private:
     struct Lane {
@@ -67,19 +85,26 @@ class HostPacer {
         qint64 slowGap = 0;
         qint64 slowedAt = -1;
         quint64 epoch = 0;
+        int refusalsInARow = 0;
+        bool closed = false;
+        qint64 probeAt = 0;  // when a closed lane may let one request through
     };
     static QString laneKey(const QString& exit, const QString& host) { return exit + u' ' + host; }
     int intervalLocked(const QString& host) const;
     qint64 gapLocked(const QString& host, const Lane& lane) const;
     // A request leaves now: the next one waits a whole gap from here, even when this one was late.
     void departLocked(const QString& host, Lane& lane, qint64 at);
-    Slot reserveLocked(const QString& host, const QStringList& exits, qint64 now);
+    Slot reserveLocked(const QString& host, const QStringList& exits, qint64 now, bool skipClosed);
+    bool closedLocked(const QString& host, const QStringList& exits) const;
+    bool closeLocked(const QString& host, Lane& lane, const QStringList& exits);
+    void tell(bool closed, const QString& host);
 
     mutable std::mutex mutex_;
     QHash<QString, Lane> lanes_;
     QHash<QString, int> hostIntervals_;
     int interval_ = 0;
     QElapsedTimer clock_;
+    std::function<void(const QString&)> givenUp_;
 };
 
 // A Retry-After value as a wait from now: whole seconds, or an HTTP date (a date gone by waits

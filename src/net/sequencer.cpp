@@ -108,21 +108,31 @@ void RequestSequencer::pace(const std::shared_ptr<PendingRequest>& request) {
     request->exits = proxies.active() ? proxies.liveExits() : QStringList{DirectExit};
     // Every proxy dropped: fetchAsync answers at once that nothing could be asked.
     if (request->exits.isEmpty()) return ask(request);
-    request->slot = pacer_->reserve(request->host, request->exits);
+    request->slot = pacer_->reserve(request->host, request->exits, patient_);
     waitTurn(request);
 }
 
 // With no gap and no wait the request goes out at once, as it always has: no timer in between.
 void RequestSequencer::waitTurn(const std::shared_ptr<PendingRequest>& request) {
+    if (request->slot.givenUp) return refuseUnasked(request);
     request->exit = request->exits.value(request->slot.exit, DirectExit);
     if (request->slot.waitMs <= 0) return ask(request);
     if (budget_) budget_->excuseWait(request->slot.waitMs);
     QTimer::singleShot(std::chrono::milliseconds(request->slot.waitMs), Qt::PreciseTimer,
                        requests_.get(), [this, request] {
-                           request->slot =
-                               pacer_->confirm(request->slot, request->host, request->exits);
+                           request->slot = pacer_->confirm(request->slot, request->host,
+                                                           request->exits, patient_);
                            waitTurn(request);
                        });
+}
+
+// The host is given up for the run: the answer it would give is known without asking.
+void RequestSequencer::refuseUnasked(const std::shared_ptr<PendingRequest>& request) {
+    FetchResult refused;
+    refused.outcome = FetchOutcome::GivenUp;
+    refused.detail = QStringLiteral("多次拒绝，本次运行不再询问");
+    QMetaObject::invokeMethod(
+        requests_.get(), [request, refused] { request->handle(refused); }, Qt::QueuedConnection);
 }
 
 void RequestSequencer::ask(const std::shared_ptr<PendingRequest>& request) {
@@ -132,7 +142,8 @@ void RequestSequencer::ask(const std::shared_ptr<PendingRequest>& request) {
     if (!budget_) {
         fetchAsync(request->address, options, requests_.get(),
                    [this, request](const FetchResult& r) {
-                       if (!askAgain(request, r)) request->handle(r);
+                       FetchResult answer = r;
+                       if (!askAgain(request, answer)) request->handle(answer);
                    });
         return;
     }
@@ -150,9 +161,9 @@ void RequestSequencer::ask(const std::shared_ptr<PendingRequest>& request) {
 }
 
 // True when the answer is not handed on: the request waits for its host and is asked again (or
-// a receiver of the wait's news ended this run).
+// a receiver of the wait's news ended this run). The answer handed on may be replaced.
 bool RequestSequencer::askAgain(const std::shared_ptr<PendingRequest>& request,
-                                const FetchResult& answer) {
+                                FetchResult& answer) {
     // A proxy that failed is no answer of the service: the next proxy alive is tried, a bounded
     // number of times, however patient the caller.
     if (answer.proxyFailed && request->proxyRetries++ < MaxProxyRetries &&
@@ -160,14 +171,25 @@ bool RequestSequencer::askAgain(const std::shared_ptr<PendingRequest>& request,
         pace(request);
         return true;
     }
-    if (!patient_) return false;
+    if (!patient_ || !answer.answered()) return false;
+    if (isRefusal(answer))
+        pacer_->noteRefusal(request->host, request->exit, request->exits);
+    else
+        pacer_->noteAccepted(request->host, request->exit);
     const auto slow = slowDownAsked(answer, QDateTime::currentDateTimeUtc());
     if (!slow) return false;
+    // A wait past the cap is a refusal for longer than a run may be held.
+    if (slow->waitMs && *slow->waitMs > HostPacer::MaxPauseMs)
+        pacer_->giveUp(request->host, request->exit, request->exits);
+    if (pacer_->isClosed(request->host, request->exits)) {
+        answer.outcome = FetchOutcome::GivenUp;
+        answer.detail = QStringLiteral("多次拒绝，本次运行不再询问");
+        return false;
+    }
     std::optional<qint64> held;
     bool again = false;
     if (slow->waitMs) {
-        const qint64 wait = std::min(*slow->waitMs, HostPacer::MaxPauseMs);
-        if (pacer_->pause(request->host, wait, request->exit)) held = wait;
+        if (pacer_->pause(request->host, *slow->waitMs, request->exit)) held = *slow->waitMs;
         again = request->askedWaits++ < MaxAskedWaits;
     } else {
         held = pacer_->slowDown(request->host, request->startedAt, request->exit);
@@ -176,7 +198,8 @@ bool RequestSequencer::askAgain(const std::shared_ptr<PendingRequest>& request,
     if (held) {
         const QPointer<RequestSequencer> self(this);
         const quint64 run = run_;
-        Q_EMIT waiting(request->host, double(*held) / 1000.0, slow->reason);
+        Q_EMIT waiting(request->host, double(std::min(*held, HostPacer::MaxPauseMs)) / 1000.0,
+                       slow->reason);
         if (!self || run_ != run) return true;
     }
     if (again) pace(request);
@@ -192,6 +215,12 @@ struct ValueFetch {
     QElapsedTimer clock;
     QString declared;
     FetchResult gb;
+    bool refused = false;  // one of its requests met a refusal
+
+    const FetchResult& note(const FetchResult& page) {
+        refused = refused || isRefusal(page);
+        return page;
+    }
 
     void cut(const FetchResult& page, const QString& text) {
         ValueResult r = valueNotFound(rule.url, rule.start, page, text);
@@ -201,6 +230,9 @@ struct ValueFetch {
             if (const auto value = cutValue(text, rule.start, rule.end)) {
                 r.text = *value;
                 r.verdict = Verdict::Ok;
+            } else if (refused) {
+                // The marker may be missing only because the service refused to show the page.
+                r.verdict = Verdict::Blocked;
             }
         }
         r.ms = clock.elapsed();
@@ -212,9 +244,10 @@ struct ValueFetch {
 
 void fetchValue(const Chain& chain, const ValueRule& rule,
                 std::function<void(const ValueResult&)> done) {
-    auto state = std::make_shared<ValueFetch>(ValueFetch{rule, std::move(done), {}, {}, {}});
+    auto state = std::make_shared<ValueFetch>(ValueFetch{rule, std::move(done), {}, {}, {}, false});
     state->clock.start();
     chain.fetch(rule.url, [chain, state](const FetchResult& first) {
+        state->note(first);
         const QString page = BytesToText(first.body, QStringLiteral("gb2312"));
         const auto declared = declaredCharset(page);
         if (!declared) {
@@ -225,8 +258,9 @@ void fetchValue(const Chain& chain, const ValueRule& rule,
         // nothing else, and the request pattern is part of how the tool is known to behave.
         state->declared = *declared;
         chain.fetch(state->rule.url, [chain, state](const FetchResult& asGb) {
-            state->gb = asGb;
+            state->gb = state->note(asGb);
             chain.fetch(state->rule.url, [state](const FetchResult& asUtf8) {
+                state->note(asUtf8);
                 const QString charset = valueCharset(state->declared);
                 const FetchResult& kept = charset == QStringLiteral("gb2312") ? state->gb : asUtf8;
                 state->cut(kept, BytesToText(kept.body, charset));

@@ -61,7 +61,9 @@ class RequestSequencer : public QObject {
     void setPacer(HostPacer* pacer) { pacer_ = pacer; }
     // Patient: an answer that asks the host to slow down is obeyed for every later request, and
     // the request is asked again once the host's wait is over (a refusal at most
-    // MaxBlockedRetries times). Impatient (the default): each answer is handed on as it came.
+    // MaxBlockedRetries times); a host that keeps refusing is given up (HostPacer::noteRefusal)
+    // and its later requests answered GivenUp unasked. Impatient (the default): each answer is
+    // handed on as it came.
     void setPatient(bool patient) { patient_ = patient; }
 
     static constexpr int MaxBlockedRetries = 2;
@@ -84,8 +86,9 @@ class RequestSequencer : public QObject {
               std::function<void(const FetchResult&)> then);
     void pace(const std::shared_ptr<PendingRequest>& request);
     void waitTurn(const std::shared_ptr<PendingRequest>& request);
+    void refuseUnasked(const std::shared_ptr<PendingRequest>& request);
     void ask(const std::shared_ptr<PendingRequest>& request);
-    bool askAgain(const std::shared_ptr<PendingRequest>& request, const FetchResult& answer);
+    bool askAgain(const std::shared_ptr<PendingRequest>& request, FetchResult& answer);
 
     QHash<QString, std::shared_ptr<ChainState>> chains_;
     std::unique_ptr<FetchBudget> budget_;

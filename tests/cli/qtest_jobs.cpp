@@ -130,6 +130,39 @@ class JobsTest : public QObject {
                      QByteArray::number(starts[i] - starts[i - 1]));
     }
 
+    // One job waits as a service asks and gets the figure; a host that always refuses is given up
+    // after a few answers, however long the list and however many jobs, and said so once.
+    void aServiceIsWaitedForAndOneThatKeepsRefusingIsGivenUp() {
+        const standin::Page tooMany{"slow down", 429, {}, "1"};
+        fx->services.queueAnswers(Role::Youdao, {tooMany, tooMany});
+        const test::CliRun waited = cli({S("query"), S("example.cn"), S("--format"), S("json")});
+        QCOMPARE(waited.status, 0);
+        const QJsonObject figures = QJsonDocument::fromJson(waited.out).object();
+        QCOMPARE(figures.value(S("indexed")).toObject().value(S("youdao")).toString(), S(" 5432 "));
+
+        const standin::Page refusal{"go away", 429};
+        for (const QByteArray prefix : {"/search?q=site%3A", "/search?q=link%3A"})
+            fx->services.setRoute(Role::Bing, prefix, refusal);
+        fx->services.clearLog();
+        QStringList domains;
+        for (int d = 0; d < 50; ++d) domains.append(S("refused%1.test").arg(d));
+        const test::CliRun run = cli(QStringList{S("query"), S("--format"), S("json"), S("--jobs"),
+                                                 S("4"), S("--host-interval"), S("0")} +
+                                     domains);
+        QCOMPARE(run.status, 0);
+        const QList<QByteArray> lines = run.out.trimmed().split('\n');
+        QCOMPARE(lines.size(), domains.size());
+        for (const QByteArray& line : lines) {
+            const QJsonObject missing =
+                QJsonDocument::fromJson(line).object().value(S("missing")).toObject();
+            QCOMPARE(missing.value(S("indexed.bing")).toString(), S("blocked"));
+            QCOMPARE(missing.value(S("backlinks.bing")).toString(), S("blocked"));
+        }
+        const auto asked = fx->services.log(Role::Bing).size();
+        QVERIFY2(asked <= 12, QByteArray::number(qulonglong(asked)));
+        QCOMPARE(run.err.count("refuses: not asked again in this run"), 1);
+    }
+
     void optionLimitsAreUsageErrors() {
         for (const QStringList& options : {QStringList{S("--jobs"), S("0")},
                                            {S("--jobs"), S("65")},
