@@ -12,6 +12,7 @@
 #include <QTimer>
 #include <atomic>
 #include <cctype>
+#include <deque>
 #include <map>
 #include <memory>
 
@@ -36,6 +37,12 @@ QNetworkAccessManager& manager() {
     return *managers.localData();
 }
 
+QString managerKey(int proxy) {
+    if (proxy < 0) return QStringLiteral("direct");
+    const ProxyEntry entry = ProxyPool::global().proxy(proxy);
+    return entry.name() + u' ' + entry.user + u':' + entry.password;
+}
+
 // A manager per proxy (by its address and credentials): a proxy set on a manager carries every
 // request of it, loopback included.
 using ProxyManagers = std::map<QString, std::unique_ptr<QNetworkAccessManager>>;
@@ -44,14 +51,30 @@ QThreadStorage<ProxyManagers*> proxyManagers;
 QNetworkAccessManager& manager(int proxy) {
     if (proxy < 0) return manager();
     if (!proxyManagers.hasLocalData()) proxyManagers.setLocalData(new ProxyManagers);
-    const ProxyEntry entry = ProxyPool::global().proxy(proxy);
-    const QString key = entry.name() + u' ' + entry.user + u':' + entry.password;
-    std::unique_ptr<QNetworkAccessManager>& m = (*proxyManagers.localData())[key];
+    std::unique_ptr<QNetworkAccessManager>& m = (*proxyManagers.localData())[managerKey(proxy)];
     if (!m) {
         m = std::make_unique<QNetworkAccessManager>();
-        m->setProxy(entry.networkProxy());
+        m->setProxy(ProxyPool::global().proxy(proxy).networkProxy());
     }
     return *m;
+}
+
+class PageFetch;
+
+// Qt Network opens at most this many connections to one host and queues the rest inside, where
+// the time limit would already run: requests past it wait here instead, their limit not started.
+constexpr int MaxConnectionsPerHost = 6;
+
+struct HostQueue {
+    int busy = 0;
+    std::deque<QPointer<PageFetch>> waiting;
+};
+using HostQueues = std::map<QString, HostQueue>;
+QThreadStorage<HostQueues*> hostQueues;
+
+HostQueues& queues() {
+    if (!hostQueues.hasLocalData()) hostQueues.setLocalData(new HostQueues);
+    return *hostQueues.localData();
 }
 
 bool isProxyError(QNetworkReply::NetworkError error) {
@@ -165,9 +188,30 @@ class PageFetch final : public QObject {
   public:
     PageFetch(const QUrl& url, const FetchOptions& options, QObject* context,
               std::function<void(const FetchResult&)> done)
-        : QObject(context), options_(options), done_(std::move(done)) {
+        : QObject(context),
+          url_(url),
+          options_(options),
+          done_(std::move(done)),
+          queue_(managerKey(options.proxy) + u' ' + url.authority()) {
         clock_.start();
-        QNetworkRequest request(url);
+        HostQueue& queue = queues()[queue_];
+        if (queue.busy < MaxConnectionsPerHost) {
+            ++queue.busy;
+            holding_ = true;
+            start();
+        } else {
+            queue.waiting.emplace_back(this);
+        }
+    }
+    ~PageFetch() override { release(); }
+    PageFetch(const PageFetch&) = delete;
+    PageFetch& operator=(const PageFetch&) = delete;
+
+  private:
+    void start() {
+        if (options_.leaving) options_.leaving(clock_.elapsed());
+        clock_.restart();
+        QNetworkRequest request(url_);
         // An inactivity limit alone lets a dripping server hold the wait forever; the timer below
         // bounds the whole exchange.
         request.setTransferTimeout(options_.timeoutMs);
@@ -181,6 +225,10 @@ class PageFetch final : public QObject {
         connect(reply_, &QNetworkReply::metaDataChanged, this, &PageFetch::onMetaData);
         connect(reply_, &QNetworkReply::readyRead, this, &PageFetch::onReadyRead);
         connect(reply_, &QNetworkReply::finished, this, &PageFetch::onFinished);
+        if (options_.sent)
+            connect(reply_, &QNetworkReply::requestSent, this, [this] {
+                if (const auto sent = std::exchange(options_.sent, nullptr)) sent();
+            });
         deadline_.setSingleShot(true);
         connect(&deadline_, &QTimer::timeout, this, [this] {
             timedOut_ = true;
@@ -189,7 +237,28 @@ class PageFetch final : public QObject {
         deadline_.start(options_.timeoutMs);
     }
 
-  private:
+    // Hands this fetch's place at its host to the next one waiting, which starts from the event
+    // loop: this may be going away with its context, and so may the next.
+    void release() {
+        if (!std::exchange(holding_, false)) return;
+        HostQueues& all = queues();
+        const auto it = all.find(queue_);
+        if (it == all.end()) return;
+        HostQueue& queue = it->second;
+        --queue.busy;
+        while (!queue.waiting.empty()) {
+            const QPointer<PageFetch> next = queue.waiting.front();
+            queue.waiting.pop_front();
+            if (!next) continue;
+            ++queue.busy;
+            next->holding_ = true;
+            QMetaObject::invokeMethod(
+                next.data(), [fetch = next.data()] { fetch->start(); }, Qt::QueuedConnection);
+            return;
+        }
+        if (queue.busy == 0) all.erase(it);
+    }
+
     void onMetaData() {
         const QVariant length = reply_->header(QNetworkRequest::ContentLengthHeader);
         if (!options_.truncateAtCap && length.isValid() &&
@@ -237,13 +306,12 @@ class PageFetch final : public QObject {
         if (reported_) return;
         reported_ = true;
         deadline_.stop();
+        release();
         if (!tooBig_ && !truncated_ && !timedOut_ && !corrupt_) onReadyRead();
         FetchResult result = classify();
         result.elapsedMs = clock_.elapsed();
         // A proxy that lets a request time out fails it as much as one that refuses.
-        if (options_.proxy >= 0)
-            ProxyPool::global().noteResult(
-                options_.proxy, result.proxyFailed || (timedOut_ && options_.timeoutMs > 0));
+        if (options_.proxy >= 0) ProxyPool::global().noteResult(options_.proxy, result.proxyFailed);
         QMetaObject::invokeMethod(
             this,
             [this, result] {
@@ -272,6 +340,8 @@ class PageFetch final : public QObject {
         } else if (timedOut_) {
             r.outcome = FetchOutcome::NoAnswer;
             r.detail = QStringLiteral("超时");
+            // Through a proxy the time is the proxy's to keep: another may answer in it.
+            r.proxyFailed = options_.proxy >= 0 && options_.timeoutMs > 0;
         } else if (isProxyError(error) || (options_.proxy >= 0 && isTransportError(error))) {
             // Through a proxy a connection that fails is the proxy's: the service's own failures
             // come back from it as answers (502, 504).
@@ -297,8 +367,11 @@ class PageFetch final : public QObject {
         return r;
     }
 
+    QUrl url_;
     FetchOptions options_;
     std::function<void(const FetchResult&)> done_;
+    QString queue_;
+    bool holding_ = false;  // one of the host's places is this fetch's
     QNetworkReply* reply_ = nullptr;
     QTimer deadline_;
     QElapsedTimer clock_;

@@ -28,7 +28,8 @@ struct FetchResult {
     QString detail;  // why it was not answered, in the user's words ("超时", "连接被拒绝" ...)
     QString redirectedTo;   // where redirects led, when that is not the address asked; else empty
     QByteArray retryAfter;  // the answer's Retry-After header; empty when it sent none
-    bool proxyFailed = false;  // the proxy itself refused, failed or asked for credentials
+    // The proxy itself refused, failed, asked for credentials or let the time run out
+    bool proxyFailed = false;
     qint64 elapsedMs = 0;
     bool answered() const { return outcome == FetchOutcome::Answered; }
 };
@@ -41,6 +42,11 @@ struct FetchOptions {
     // The proxy of ProxyPool::global() to go through; -1: the first one alive when a list is in
     // use, else the desktop's settings.
     int proxy = -1;
+    // Called when the request leaves the fetch layer's own queue (a host takes only so many at
+    // once), with the time it waited there; the time limit counts from then.
+    std::function<void(qint64 queuedMs)> leaving;
+    // Called once the request has been written to the connection.
+    std::function<void()> sent;
 };
 
 // Limits that keep every fetch bounded. The time limit is taken from ZORVAN_FETCH_TIMEOUT_MS when

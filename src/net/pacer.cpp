@@ -94,6 +94,12 @@ HostPacer::Slot HostPacer::confirm(const Slot& slot, const QString& host, const 
     return kept;
 }
 
+void HostPacer::depart(const QString& host, const QString& exit) {
+    std::lock_guard lock(mutex_);
+    Lane& lane = lanes_[laneKey(exit, host)];
+    lane.lastStart = std::max(lane.lastStart, now());
+}
+
 bool HostPacer::pause(const QString& host, qint64 ms, const QString& exit) {
     std::lock_guard lock(mutex_);
     Lane& lane = lanes_[laneKey(exit, host)];

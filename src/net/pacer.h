@@ -58,6 +58,10 @@ class HostPacer {
     bool isClosed(const QString& host, const QStringList& exits) const;
     void setGivenUpHandler(std::function<void(const QString& host)> handler);
 
+    // A request to host by exit has really left: the next one keeps its gap from now, whatever
+    // its reservation said.
+    void depart(const QString& host, const QString& exit = DirectExit);
+
     // The service asked for a wait: nothing starts to host by exit within ms (capped at
     // MaxPauseMs). True when that holds the host longer than before.
     bool pause(const QString& host, qint64 ms, const QString& exit = DirectExit);

@@ -21,7 +21,8 @@ QString exitName(int index) {
 QString ProxyEntry::name() const {
     const QString scheme =
         type == QNetworkProxy::Socks5Proxy ? QStringLiteral("socks5") : QStringLiteral("http");
-    return scheme + QStringLiteral("://") + host + u':' + QString::number(port);
+    const QString shownHost = host.contains(u':') ? u'[' + host + u']' : host;
+    return scheme + QStringLiteral("://") + shownHost + u':' + QString::number(port);
 }
 
 QNetworkProxy ProxyEntry::networkProxy() const {
@@ -34,7 +35,13 @@ std::optional<ProxyEntry> parseProxyLine(const QString& line, QString* why) {
                        "]*)@)?([A-Za-z0-9.\\-]+|\\[[0-9A-Fa-f:.]+\\]):([0-9]{1,5})/?$"));
     const QRegularExpressionMatch m = form.match(line);
     if (!m.hasMatch()) {
-        *why = QStringLiteral("not http://[user:pass@]host:port or socks5://[user:pass@]host:port");
+        const qsizetype authority = line.indexOf(QStringLiteral("://"));
+        const QString rest =
+            authority < 0 ? QString() : line.mid(authority + 3).section(u'/', 0, 0);
+        *why = rest.count(u'@') > 1
+                   ? QStringLiteral("write an \"@\" of the user name or password as %40")
+                   : QStringLiteral(
+                         "not http://[user:pass@]host:port or socks5://[user:pass@]host:port");
         return std::nullopt;
     }
     ProxyEntry entry;

@@ -22,6 +22,7 @@ struct PendingRequest {
     QStringList exits;  // the ways out the slot was reserved among
     QString exit = DirectExit;
     int proxyRetries = 0;
+    QString failedExit;    // the proxy that failed the last time it was asked
     qint64 startedAt = 0;  // on the pacer's clock
     int blockedRetries = 0;
     int askedWaits = 0;
@@ -106,6 +107,10 @@ void RequestSequencer::pace(const std::shared_ptr<PendingRequest>& request) {
     if (budget_ && !budget_->silence(request->address).isEmpty()) return ask(request);
     const ProxyPool& proxies = ProxyPool::global();
     request->exits = proxies.active() ? proxies.liveExits() : QStringList{DirectExit};
+    // Asked again after a proxy failed it: through another one when any other is alive.
+    QStringList others = request->exits;
+    others.removeOne(request->failedExit);
+    if (!others.isEmpty()) request->exits = others;
     // Every proxy dropped: fetchAsync answers at once that nothing could be asked.
     if (request->exits.isEmpty()) return ask(request);
     request->slot = pacer_->reserve(request->host, request->exits, patient_);
@@ -139,6 +144,15 @@ void RequestSequencer::ask(const std::shared_ptr<PendingRequest>& request) {
     request->startedAt = pacer_->now();
     FetchOptions options = budget_ ? budget_->optionsFor(request->address) : defaultFetchOptions();
     options.proxy = ProxyPool::global().proxyOfExit(request->exit).value_or(-1);
+    // The host's gap counts from when the request really left, which may be later than its turn.
+    options.sent = [pacer = pacer_, host = request->host, exit = request->exit] {
+        pacer->depart(host, exit);
+    };
+    // Waiting for a connection to the host is no silence of the service.
+    if (budget_)
+        options.leaving = [budget = budget_.get()](qint64 queuedMs) {
+            budget->excuseQueued(queuedMs);
+        };
     if (!budget_) {
         fetchAsync(request->address, options, requests_.get(),
                    [this, request](const FetchResult& r) {
@@ -168,6 +182,7 @@ bool RequestSequencer::askAgain(const std::shared_ptr<PendingRequest>& request,
     // number of times, however patient the caller.
     if (answer.proxyFailed && request->proxyRetries++ < MaxProxyRetries &&
         ProxyPool::global().anyAlive()) {
+        request->failedExit = request->exit;
         pace(request);
         return true;
     }

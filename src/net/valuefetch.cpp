@@ -45,7 +45,8 @@ Verdict pageVerdict(const FetchResult& page, const QString& text) {
         case FetchOutcome::GivenUp:
             return Verdict::Blocked;
         case FetchOutcome::NoAnswer:
-            return Verdict::NoAnswer;
+            // The proxy failed, not the service: no other proxy could ask in its place.
+            return page.proxyFailed ? Verdict::NoProxy : Verdict::NoAnswer;
         case FetchOutcome::NoProxy:
             return Verdict::NoProxy;
         case FetchOutcome::TooBig:
@@ -115,8 +116,17 @@ FetchOptions FetchBudget::optionsFor(const QString& address) const {
 
 void FetchBudget::excuseWait(qint64 ms) {
     const qint64 now = clock_.elapsed();
-    const qint64 from = std::max(now, excusedUntil_);
-    const qint64 until = now + ms;
+    excuse(now, now + ms);
+}
+
+void FetchBudget::excuseQueued(qint64 ms) {
+    const qint64 now = clock_.elapsed();
+    excuse(now - ms, now);
+}
+
+// Excused spans of several streams at once count once.
+void FetchBudget::excuse(qint64 start, qint64 until) {
+    const qint64 from = std::max(start, excusedUntil_);
     if (until <= from) return;
     if (deadlineAt_) *deadlineAt_ += until - from;
     excusedUntil_ = until;

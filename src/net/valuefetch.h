@@ -95,8 +95,11 @@ class FetchBudget {
     }
     // A request waits ms from now for its host's turn.
     void excuseWait(qint64 ms);
+    // A request waited ms until now for a connection to its host.
+    void excuseQueued(qint64 ms);
 
   private:
+    void excuse(qint64 from, qint64 until);
     QElapsedTimer clock_;
     std::optional<qint64> deadlineAt_;  // on clock_; none: no deadline
     qint64 excusedUntil_ = 0;
