@@ -27,7 +27,7 @@ std::atomic<int> timeoutMs{[] {
     const int env = qEnvironmentVariableIntValue("ZORVAN_FETCH_TIMEOUT_MS", &ok);
     return ok && env > 0 ? env : 20000;
 }()};
-std::atomic<qint64> maxBody{FetchLimits{}.maxBodyBytes};
+std::atomic<qint64> maxBody{FetchOptions{}.maxBodyBytes};
 
 // One manager per thread, created inside the thread that uses it, as Qt Network requires.
 QThreadStorage<QNetworkAccessManager*> managers;
@@ -37,10 +37,9 @@ QNetworkAccessManager& manager() {
     return *managers.localData();
 }
 
-QString managerKey(int proxy) {
-    if (proxy < 0) return QStringLiteral("direct");
-    const ProxyEntry entry = ProxyPool::global().proxy(proxy);
-    return entry.name() + u' ' + entry.user + u':' + entry.password;
+QString managerKey(const std::optional<ProxyEntry>& proxy) {
+    if (!proxy) return QStringLiteral("direct");
+    return proxy->name() + u' ' + proxy->user + u':' + proxy->password;
 }
 
 // A manager per proxy (by its address and credentials): a proxy set on a manager carries every
@@ -48,13 +47,13 @@ QString managerKey(int proxy) {
 using ProxyManagers = std::map<QString, std::unique_ptr<QNetworkAccessManager>>;
 QThreadStorage<ProxyManagers*> proxyManagers;
 
-QNetworkAccessManager& manager(int proxy) {
-    if (proxy < 0) return manager();
+QNetworkAccessManager& manager(const std::optional<ProxyEntry>& proxy) {
+    if (!proxy) return manager();
     if (!proxyManagers.hasLocalData()) proxyManagers.setLocalData(new ProxyManagers);
     std::unique_ptr<QNetworkAccessManager>& m = (*proxyManagers.localData())[managerKey(proxy)];
     if (!m) {
         m = std::make_unique<QNetworkAccessManager>();
-        m->setProxy(ProxyPool::global().proxy(proxy).networkProxy());
+        m->setProxy(proxy->networkProxy());
     }
     return *m;
 }
@@ -311,7 +310,6 @@ class PageFetch final : public QObject {
         FetchResult result = classify();
         result.elapsedMs = clock_.elapsed();
         // A proxy that lets a request time out fails it as much as one that refuses.
-        if (options_.proxy >= 0) ProxyPool::global().noteResult(options_.proxy, result.proxyFailed);
         QMetaObject::invokeMethod(
             this,
             [this, result] {
@@ -341,8 +339,8 @@ class PageFetch final : public QObject {
             r.outcome = FetchOutcome::NoAnswer;
             r.detail = QStringLiteral("超时");
             // Through a proxy the time is the proxy's to keep: another may answer in it.
-            r.proxyFailed = options_.proxy >= 0 && options_.timeoutMs > 0;
-        } else if (isProxyError(error) || (options_.proxy >= 0 && isTransportError(error))) {
+            r.proxyFailed = options_.proxy && options_.timeoutMs > 0;
+        } else if (isProxyError(error) || (options_.proxy && isTransportError(error))) {
             // Through a proxy a connection that fails is the proxy's: the service's own failures
             // come back from it as answers (502, 504).
             r.outcome = FetchOutcome::NoAnswer;
@@ -387,21 +385,16 @@ class PageFetch final : public QObject {
 
 }  // namespace
 
-FetchLimits fetchLimits() {
-    return {timeoutMs.load(), maxBody.load()};
-}
-
-void setFetchLimits(const FetchLimits& limits) {
-    timeoutMs = limits.timeoutMs;
-    maxBody = limits.maxBodyBytes;
-}
-
 FetchOptions defaultFetchOptions() {
-    const FetchLimits limits = fetchLimits();
     FetchOptions options;
-    options.timeoutMs = limits.timeoutMs;
-    options.maxBodyBytes = limits.maxBodyBytes;
+    options.timeoutMs = timeoutMs.load();
+    options.maxBodyBytes = maxBody.load();
     return options;
+}
+
+void setDefaultFetchOptions(const FetchOptions& options) {
+    timeoutMs = options.timeoutMs;
+    maxBody = options.maxBodyBytes;
 }
 
 QUrl requestUrl(const QString& address) {
@@ -465,25 +458,15 @@ QString domainInAddress(const QString& domain) {
 void fetchAsync(const QString& address, const FetchOptions& options, QObject* context,
                 std::function<void(const FetchResult&)> done) {
     const QUrl url = requestUrl(address);
-    FetchOptions chosen = options;
-    ProxyPool& pool = ProxyPool::global();
-    if (chosen.proxy < 0 && pool.active()) {
-        const QStringList exits = pool.liveExits();
-        chosen.proxy = exits.isEmpty() ? -1 : *pool.proxyOfExit(exits.first());
-    }
     FetchResult r;
-    if (pool.active() && chosen.proxy < 0) {
-        r.outcome = FetchOutcome::NoProxy;
-        r.detail = QStringLiteral("所有代理均已失效");
-        pool.noteRefused();
-    } else if (options.timeoutMs <= 0) {
+    if (options.timeoutMs <= 0) {
         r.outcome = FetchOutcome::NoAnswer;
         r.detail = QStringLiteral("超时");
     } else if (!url.isValid() || url.host().isEmpty()) {
         r.outcome = FetchOutcome::Failed;
         r.detail = QStringLiteral("地址无效");
     } else {
-        new PageFetch(url, chosen, context, std::move(done));
+        new PageFetch(url, options, context, std::move(done));
         return;
     }
     QMetaObject::invokeMethod(

@@ -8,6 +8,7 @@
 #include <optional>
 
 #include "core/codepage.h"
+#include "net/proxies.h"
 
 namespace zorvan {
 
@@ -34,14 +35,15 @@ struct FetchResult {
     bool answered() const { return outcome == FetchOutcome::Answered; }
 };
 
+// How one fetch is made. The time limit's default is taken from ZORVAN_FETCH_TIMEOUT_MS when set
+// (tests shorten it), otherwise 20 s; result pages are well under the 4 MiB body cap.
 struct FetchOptions {
     int timeoutMs = 20000;
     qint64 maxBodyBytes = 4 * 1024 * 1024;
     // Keep the first maxBodyBytes and count the page as answered, instead of failing the fetch.
     bool truncateAtCap = false;
-    // The proxy of ProxyPool::global() to go through; -1: the first one alive when a list is in
-    // use, else the desktop's settings.
-    int proxy = -1;
+    // The proxy to go through; none: as the desktop's settings say.
+    std::optional<ProxyEntry> proxy;
     // Called when the request leaves the fetch layer's own queue (a host takes only so many at
     // once), with the time it waited there; the time limit counts from then.
     std::function<void(qint64 queuedMs)> leaving;
@@ -49,19 +51,16 @@ struct FetchOptions {
     std::function<void()> sent;
 };
 
-// Limits that keep every fetch bounded. The time limit is taken from ZORVAN_FETCH_TIMEOUT_MS when
-// set (tests shorten it), otherwise 20 s; result pages are well under the 4 MiB body cap.
-struct FetchLimits {
-    int timeoutMs = 20000;
-    qint64 maxBodyBytes = 4 * 1024 * 1024;
-};
-FetchLimits fetchLimits();
-void setFetchLimits(const FetchLimits& limits);
+// The process's default time limit and body cap, which every fetch starts from; setting them
+// keeps the limit and the cap of options, nothing else.
 FetchOptions defaultFetchOptions();
+void setDefaultFetchOptions(const FetchOptions& options);
 
 // Starts a GET and calls done once with its result, always later from the event loop, never from
 // inside this call. Nothing is called when context is destroyed first; destroying it aborts the
-// request. Each thread uses its own network manager, and one more per proxy.
+// request. Each thread uses its own network manager, and one more per proxy. A proxy that fails
+// is told in the result (proxyFailed); which proxy to take and what its failures mean is the
+// caller's.
 void fetchAsync(const QString& url, const FetchOptions& options, QObject* context,
                 std::function<void(const FetchResult&)> done);
 

@@ -8,16 +8,9 @@
 #include <QUrl>
 
 #include "core/services.h"
+#include "net/fetch.h"
 
 namespace zorvan {
-namespace {
-
-QString exitName(int index) {
-    return QStringLiteral("proxy %1").arg(index + 1);
-}
-
-}  // namespace
-
 QString ProxyEntry::name() const {
     const QString scheme =
         type == QNetworkProxy::Socks5Proxy ? QStringLiteral("socks5") : QStringLiteral("http");
@@ -100,19 +93,12 @@ bool ProxyPool::active() const {
     return active_;
 }
 
-QStringList ProxyPool::liveExits() const {
+QList<Exit> ProxyPool::liveExits() const {
     std::lock_guard lock(mutex_);
-    QStringList exits;
+    QList<Exit> exits;
     for (int i = 0; i < proxies_.size(); ++i)
-        if (!proxies_[i].dropped) exits.append(exitName(i));
+        if (!proxies_[i].dropped) exits.append(Exit{i});
     return exits;
-}
-
-std::optional<int> ProxyPool::proxyOfExit(const QString& exit) const {
-    std::lock_guard lock(mutex_);
-    for (int i = 0; i < proxies_.size(); ++i)
-        if (exitName(i) == exit) return i;
-    return std::nullopt;
 }
 
 ProxyEntry ProxyPool::proxy(int index) const {
@@ -153,6 +139,14 @@ int ProxyPool::refusedRequests() const {
 void ProxyPool::setDroppedHandler(std::function<void(const QString&)> handler) {
     std::lock_guard lock(mutex_);
     dropped_ = std::move(handler);
+}
+
+bool routeThroughProxies(FetchOptions& options, const ProxyPool& pool) {
+    if (!pool.active()) return true;
+    const QList<Exit> live = pool.liveExits();
+    if (live.isEmpty()) return false;
+    options.proxy = pool.proxy(live.first().proxy);
+    return true;
 }
 
 QString proxyFilePath() {

@@ -8,7 +8,11 @@
 #include <mutex>
 #include <optional>
 
+#include "net/pacer.h"
+
 namespace zorvan {
+
+struct FetchOptions;
 
 // One line of proxies.txt: "http://[user:pass@]host:port" or "socks5://[user:pass@]host:port".
 struct ProxyEntry {
@@ -49,10 +53,8 @@ class ProxyPool {
     // Sets the list; with no proxies and exists false, the desktop's settings are used.
     void configure(const ProxyList& list);
     bool active() const;  // a list is in use
-    // The exit names of the proxies still alive ("proxy 2 http://host:port"), and the index of
-    // the proxy an exit name stands for.
-    QStringList liveExits() const;
-    std::optional<int> proxyOfExit(const QString& exit) const;
+    // The exits of the proxies still alive, in list order.
+    QList<Exit> liveExits() const;
     ProxyEntry proxy(int index) const;
     bool anyAlive() const;
 
@@ -79,6 +81,10 @@ class ProxyPool {
     int refused_ = 0;
     std::function<void(const QString&)> dropped_;
 };
+
+// For a request made outside a sequencer: through the first proxy alive when a list is in use.
+// False when every proxy of it is dropped: then nothing may be asked.
+bool routeThroughProxies(FetchOptions& options, const ProxyPool& pool = ProxyPool::global());
 
 // proxies.txt in the data folder.
 QString proxyFilePath();

@@ -19,11 +19,11 @@ struct PendingRequest {
     QString host;
     std::function<void(const FetchResult&)> handle;
     HostPacer::Slot slot;
-    QStringList exits;  // the ways out the slot was reserved among
-    QString exit = DirectExit;
+    QList<Exit> exits;  // the ways out the slot was reserved among
+    Exit exit = DirectExit;
     int proxyRetries = 0;
-    QString failedExit;    // the proxy that failed the last time it was asked
-    qint64 startedAt = 0;  // on the pacer's clock
+    std::optional<Exit> failedExit;  // the proxy that failed the last time it was asked
+    qint64 startedAt = 0;            // on the pacer's clock
     int blockedRetries = 0;
     int askedWaits = 0;
 };
@@ -44,13 +44,22 @@ void Chain::then(ChainStep step) const {
     state_->steps.insert(state_->insertAt++, std::move(step));
 }
 
-RequestSequencer::RequestSequencer(QObject* parent)
-    : QObject(parent), requests_(std::make_unique<QObject>()), pacer_(&HostPacer::global()) {}
+RequestSequencer::RequestSequencer(QObject* parent, HostPacer& pacer, ProxyPool& proxies)
+    : QObject(parent), requests_(std::make_unique<QObject>()), pacer_(&pacer), proxies_(&proxies) {}
 
-RequestSequencer::~RequestSequencer() = default;
+RequestSequencer::~RequestSequencer() {
+    releaseTurns();
+}
+
+// A turn reserved and never taken would hold the next request to its host behind it.
+void RequestSequencer::releaseTurns() {
+    for (PendingRequest* request : std::exchange(waitingTurn_, {}))
+        pacer_->release(request->slot, request->host, request->exits);
+}
 
 void RequestSequencer::reset(std::optional<int> deadlineMs) {
     ++run_;
+    releaseTurns();
     requests_ = std::make_unique<QObject>();
     budget_ = deadlineMs ? std::make_unique<FetchBudget>(*deadlineMs) : nullptr;
     chains_.clear();
@@ -105,45 +114,53 @@ void RequestSequencer::send(const std::shared_ptr<ChainState>& chain, const QStr
 // A request to a host already silent in this query is never made, so it takes no turn.
 void RequestSequencer::pace(const std::shared_ptr<PendingRequest>& request) {
     if (budget_ && !budget_->silence(request->address).isEmpty()) return ask(request);
-    const ProxyPool& proxies = ProxyPool::global();
-    request->exits = proxies.active() ? proxies.liveExits() : QStringList{DirectExit};
+    request->exits = proxies_->active() ? proxies_->liveExits() : QList<Exit>{DirectExit};
     // Asked again after a proxy failed it: through another one when any other is alive.
-    QStringList others = request->exits;
-    others.removeOne(request->failedExit);
-    if (!others.isEmpty()) request->exits = others;
-    // Every proxy dropped: fetchAsync answers at once that nothing could be asked.
-    if (request->exits.isEmpty()) return ask(request);
+    if (request->failedExit && request->exits.size() > 1)
+        request->exits.removeOne(*request->failedExit);
+    if (request->exits.isEmpty()) {
+        proxies_->noteRefused();
+        FetchResult none;
+        none.outcome = FetchOutcome::NoProxy;
+        none.detail = QStringLiteral("所有代理均已失效");
+        return answerUnasked(request, none);
+    }
     request->slot = pacer_->reserve(request->host, request->exits, patient_);
     waitTurn(request);
 }
 
 // With no gap and no wait the request goes out at once, as it always has: no timer in between.
 void RequestSequencer::waitTurn(const std::shared_ptr<PendingRequest>& request) {
-    if (request->slot.givenUp) return refuseUnasked(request);
+    if (request->slot.givenUp) {
+        FetchResult refused;
+        refused.outcome = FetchOutcome::GivenUp;
+        refused.detail = QStringLiteral("多次拒绝，本次运行不再询问");
+        return answerUnasked(request, refused);
+    }
     request->exit = request->exits.value(request->slot.exit, DirectExit);
     if (request->slot.waitMs <= 0) return ask(request);
     if (budget_) budget_->excuseWait(request->slot.waitMs);
+    waitingTurn_.insert(request.get());
     QTimer::singleShot(std::chrono::milliseconds(request->slot.waitMs), Qt::PreciseTimer,
                        requests_.get(), [this, request] {
+                           waitingTurn_.erase(request.get());
                            request->slot = pacer_->confirm(request->slot, request->host,
                                                            request->exits, patient_);
                            waitTurn(request);
                        });
 }
 
-// The host is given up for the run: the answer it would give is known without asking.
-void RequestSequencer::refuseUnasked(const std::shared_ptr<PendingRequest>& request) {
-    FetchResult refused;
-    refused.outcome = FetchOutcome::GivenUp;
-    refused.detail = QStringLiteral("多次拒绝，本次运行不再询问");
+// What asking would give is known already: handed on from the event loop, as an answer would be.
+void RequestSequencer::answerUnasked(const std::shared_ptr<PendingRequest>& request,
+                                     const FetchResult& answer) {
     QMetaObject::invokeMethod(
-        requests_.get(), [request, refused] { request->handle(refused); }, Qt::QueuedConnection);
+        requests_.get(), [request, answer] { request->handle(answer); }, Qt::QueuedConnection);
 }
 
 void RequestSequencer::ask(const std::shared_ptr<PendingRequest>& request) {
     request->startedAt = pacer_->now();
     FetchOptions options = budget_ ? budget_->optionsFor(request->address) : defaultFetchOptions();
-    options.proxy = ProxyPool::global().proxyOfExit(request->exit).value_or(-1);
+    if (!request->exit.direct()) options.proxy = proxies_->proxy(request->exit.proxy);
     // The host's gap counts from when the request really left, which may be later than its turn.
     options.sent = [pacer = pacer_, host = request->host, exit = request->exit] {
         pacer->depart(host, exit);
@@ -153,21 +170,16 @@ void RequestSequencer::ask(const std::shared_ptr<PendingRequest>& request) {
         options.leaving = [budget = budget_.get()](qint64 queuedMs) {
             budget->excuseQueued(queuedMs);
         };
-    if (!budget_) {
-        fetchAsync(request->address, options, requests_.get(),
-                   [this, request](const FetchResult& r) {
-                       FetchResult answer = r;
-                       if (!askAgain(request, answer)) request->handle(answer);
-                   });
-        return;
-    }
     // A request not made because its host was silent before tells that earlier reason.
-    const QString silence = budget_->silence(request->address);
+    const QString silence = budget_ ? budget_->silence(request->address) : QString();
     FetchBudget* budget = budget_.get();
     fetchAsync(request->address, options, requests_.get(),
                [this, budget, request, silence](const FetchResult& r) {
+                   // A proxy that fails again and again is dropped for the run.
+                   if (!request->exit.direct())
+                       proxies_->noteResult(request->exit.proxy, r.proxyFailed);
                    // A failed proxy says nothing of the service behind it.
-                   if (!r.proxyFailed) budget->noteResult(request->address, r);
+                   if (budget && !r.proxyFailed) budget->noteResult(request->address, r);
                    FetchResult answer = r;
                    if (!silence.isEmpty()) answer.detail = silence;
                    if (!askAgain(request, answer)) request->handle(answer);
@@ -180,8 +192,7 @@ bool RequestSequencer::askAgain(const std::shared_ptr<PendingRequest>& request,
                                 FetchResult& answer) {
     // A proxy that failed is no answer of the service: the next proxy alive is tried, a bounded
     // number of times, however patient the caller.
-    if (answer.proxyFailed && request->proxyRetries++ < MaxProxyRetries &&
-        ProxyPool::global().anyAlive()) {
+    if (answer.proxyFailed && request->proxyRetries++ < MaxProxyRetries && proxies_->anyAlive()) {
         request->failedExit = request->exit;
         pace(request);
         return true;

@@ -30,8 +30,7 @@ class PacingTest : public ::testing::Test {
     QString bing = serviceBase(Role::Bing);
 
     std::unique_ptr<RequestSequencer> sequencer(bool patient, int deadlineMs) {
-        auto requests = std::make_unique<RequestSequencer>();
-        requests->setPacer(&pacer);
+        auto requests = std::make_unique<RequestSequencer>(nullptr, pacer);
         requests->setPatient(patient);
         requests->reset(deadlineMs);
         return requests;
@@ -103,6 +102,73 @@ TEST_F(PacingTest, AVerificationPageIsAskedAgainTwiceAfterADoublingGap) {
     fx.services.setRoute(Role::Google, "/", VerificationPage);
     EXPECT_EQ(value(true, Role::Google).verdict, Verdict::Blocked);
     EXPECT_EQ(pauses.size(), size_t(RequestSequencer::MaxBlockedRetries));
+}
+
+// The pacer on a clock of its own, without a network.
+TEST(HostPacer, KeepsTheGapFromWhenARequestReallyLeftAndGivesBackUnusedTurns) {
+    qint64 t = 0;
+    HostPacer pacer([&] { return t; });
+    pacer.setInterval(1000);
+    const QString host = S("h:80");
+    EXPECT_EQ(pacer.reserve(host).waitMs, 0);
+    HostPacer::Slot second = pacer.reserve(host);
+    EXPECT_EQ(second.waitMs, 1000);
+    // The first was written 30 ms after its turn: the second's gap counts from then, never less.
+    t = 30;
+    pacer.depart(host);
+    t = 1000;
+    second = pacer.confirm(second, host);
+    EXPECT_GE(second.waitMs, 30);
+    t += second.waitMs;
+    EXPECT_EQ(pacer.confirm(second, host).waitMs, 0);
+    // Turns reserved and never taken hold nobody back once given back.
+    const HostPacer::Slot third = pacer.reserve(host), fourth = pacer.reserve(host);
+    EXPECT_EQ(fourth.waitMs, 2000);
+    pacer.release(fourth, host);
+    pacer.release(third, host);
+    EXPECT_EQ(pacer.reserve(host).waitMs, 1000);
+}
+
+TEST(HostPacer, PausesAndSlowDownsVoidTurnsAlreadyGiven) {
+    qint64 t = 0;
+    HostPacer pacer([&] { return t; });
+    const QString host = S("h:80");
+    EXPECT_EQ(pacer.reserve(host).waitMs, 0);
+    EXPECT_TRUE(pacer.pause(host, 4000));
+    EXPECT_FALSE(pacer.pause(host, 1000));
+    EXPECT_EQ(pacer.reserve(host).waitMs, 4000);
+    t = 5000;
+    EXPECT_EQ(pacer.slowDown(host, 4000), HostPacer::MinSlowGapMs);
+    EXPECT_EQ(pacer.slowDown(host, 4999), std::nullopt);  // asked before: the same overload
+    const HostPacer::Slot held = pacer.reserve(host);
+    EXPECT_EQ(held.waitMs, 1000);
+    t = 5500;
+    EXPECT_EQ(pacer.slowDown(host, 5200), 2 * HostPacer::MinSlowGapMs);
+    EXPECT_EQ(pacer.confirm(held, host).startMs, 7500);
+}
+
+TEST(HostPacer, AHostThatKeepsRefusingIsClosedAndProbedAgainLater) {
+    qint64 t = 0;
+    HostPacer pacer([&] { return t; });
+    QStringList told;
+    pacer.setGivenUpHandler([&](const QString& host) { told.append(host); });
+    const QString host = S("h:80");
+    const QList<Exit> both{DirectExit, Exit{0}};
+    for (int n = 0; n < HostPacer::MaxRefusals; ++n)
+        EXPECT_FALSE(pacer.noteRefusal(host, Exit{0}, both));
+    EXPECT_EQ(pacer.reserve(host, both, true).exit, 0);  // the direct exit is still open
+    pacer.noteRefusal(host, DirectExit, both);
+    pacer.noteAccepted(host, DirectExit);
+    for (int n = 0; n < HostPacer::MaxRefusals; ++n) pacer.noteRefusal(host, DirectExit, both);
+    EXPECT_EQ(told, QStringList{host});
+    EXPECT_TRUE(pacer.reserve(host, both, true).givenUp);
+    EXPECT_FALSE(pacer.reserve(host, both).givenUp);  // the window's own query still asks
+    t = HostPacer::ProbeAfterMs;
+    EXPECT_FALSE(pacer.reserve(host, {DirectExit}, true).givenUp);  // one probe
+    EXPECT_TRUE(pacer.reserve(host, {DirectExit}, true).givenUp);
+    pacer.noteAccepted(host, DirectExit);
+    EXPECT_FALSE(pacer.reserve(host, {DirectExit}, true).givenUp);
+    EXPECT_TRUE(pacer.giveUp(S("other:80"), DirectExit, {DirectExit}));  // a wait past the cap
 }
 
 TEST(RetryAfter, ReadsSecondsAndHttpDates) {

@@ -53,8 +53,7 @@ class ProxiesTest : public ::testing::Test {
         std::vector<ValueResult> results;
         std::vector<std::unique_ptr<RequestSequencer>> all;
         for (int c = 0; c < chains; ++c) {
-            all.push_back(std::make_unique<RequestSequencer>());
-            all.back()->setPacer(&pacer);
+            all.push_back(std::make_unique<RequestSequencer>(nullptr, pacer));
             for (int n = 0; n < each; ++n)
                 all.back()->run(
                     S("c"), {[&results, n](const Chain& chain) {
@@ -114,7 +113,9 @@ TEST_F(ProxiesTest, CredentialsAreGivenAndAProxyRefusingThemLeavesNoProxy) {
 // another proxy, and the service is still asked in that query.
 TEST_F(ProxiesTest, AProxysTimeOutIsTheProxysAndAnotherAsksInItsPlace) {
     fx.services.setFailure(Role::Maker, standin::Failure::NeverAnswer);
-    setFetchLimits({1000, fetchLimits().maxBodyBytes});
+    FetchOptions shortLimit = defaultFetchOptions();
+    shortLimit.timeoutMs = 1000;
+    setDefaultFetchOptions(shortLimit);
     useProxies(1);
     ProxyList list{{}, {}, true};
     QString why;
@@ -122,8 +123,7 @@ TEST_F(ProxiesTest, AProxysTimeOutIsTheProxysAndAnotherAsksInItsPlace) {
         *parseProxyLine(S("http://127.0.0.1:%1").arg(fx.services.port(Role::Maker)), &why),
         *parseProxyLine(S("http://127.0.0.1:%1").arg(proxies[0]->port()), &why)};
     useProxyList(list);
-    RequestSequencer requests;
-    requests.setPacer(&pacer);
+    RequestSequencer requests(nullptr, pacer);
     requests.reset(60000);
     std::vector<ValueResult> results;
     for (int n = 0; n < 3; ++n)
