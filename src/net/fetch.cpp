@@ -185,13 +185,14 @@ class Inflater {
 // One GET in flight. Owns its reply; reports once, through the event loop, then deletes itself.
 class PageFetch final : public QObject {
   public:
-    PageFetch(const QUrl& url, const FetchOptions& options, QObject* context,
-              std::function<void(const FetchResult&)> done)
+    PageFetch(QNetworkRequest request, std::optional<QByteArray> post, const FetchOptions& options,
+              QObject* context, std::function<void(const FetchResult&)> done)
         : QObject(context),
-          url_(url),
+          request_(std::move(request)),
+          post_(std::move(post)),
           options_(options),
           done_(std::move(done)),
-          queue_(managerKey(options.proxy) + u' ' + url.authority()) {
+          queue_(managerKey(options.proxy) + u' ' + request_.url().authority()) {
         clock_.start();
         HostQueue& queue = queues()[queue_];
         if (queue.busy < MaxConnectionsPerHost) {
@@ -210,13 +211,19 @@ class PageFetch final : public QObject {
     void start() {
         if (options_.leaving) options_.leaving(clock_.elapsed());
         clock_.restart();
-        QNetworkRequest request(url_);
+        QNetworkRequest request = request_;
         // An inactivity limit alone lets a dripping server hold the wait forever; the timer below
         // bounds the whole exchange.
         request.setTransferTimeout(options_.timeoutMs);
         // Naming the encodings ourselves turns Qt's decompression off; Inflater does it, capped.
         request.setRawHeader("Accept-Encoding", "gzip, deflate");
-        reply_ = manager(options_.proxy).get(request);
+        if (post_) {
+            request.setAttribute(QNetworkRequest::RedirectPolicyAttribute,
+                                 QNetworkRequest::ManualRedirectPolicy);
+            reply_ = manager(options_.proxy).post(request, *post_);
+        } else {
+            reply_ = manager(options_.proxy).get(request);
+        }
         reply_->setParent(this);
         // Back-pressure: the network thread stops reading ahead once this much waits unread, so a
         // huge answer never sits whole in memory before the cap is noticed.
@@ -338,6 +345,7 @@ class PageFetch final : public QObject {
         } else if (timedOut_) {
             r.outcome = FetchOutcome::NoAnswer;
             r.detail = QStringLiteral("超时");
+            r.networkError = QNetworkReply::TimeoutError;
             // Through a proxy the time is the proxy's to keep: another may answer in it.
             r.proxyFailed = options_.proxy && options_.timeoutMs > 0;
         } else if (isProxyError(error) || (options_.proxy && isTransportError(error))) {
@@ -349,7 +357,8 @@ class PageFetch final : public QObject {
         } else if (isTransportError(error)) {
             r.outcome = FetchOutcome::NoAnswer;
             r.detail = noAnswerDetail(error);
-        } else if (status.isValid() && (error == QNetworkReply::NoError || r.status >= 400)) {
+        } else if (status.isValid() &&
+                   (error == QNetworkReply::NoError || r.status >= 400 || post_)) {
             // Whatever the HTTP status, an answered request is a page: error pages are decoded like
             // any other. An error on a successful status (a body Qt refused to decompress) is not.
             r.outcome = FetchOutcome::Answered;
@@ -360,12 +369,16 @@ class PageFetch final : public QObject {
         if (r.answered()) {
             r.body = std::move(body_);
             r.retryAfter = reply_->rawHeader("Retry-After").trimmed();
+            r.location = reply_->rawHeader("Location").trimmed();
+        } else if (!timedOut_) {
+            r.networkError = error;
         }
         if (reply_->url() != reply_->request().url()) r.redirectedTo = reply_->url().toString();
         return r;
     }
 
-    QUrl url_;
+    QNetworkRequest request_;
+    std::optional<QByteArray> post_;  // the body of a POST; none for a GET
     FetchOptions options_;
     std::function<void(const FetchResult&)> done_;
     QString queue_;
@@ -466,7 +479,26 @@ void fetchAsync(const QString& address, const FetchOptions& options, QObject* co
         r.outcome = FetchOutcome::Failed;
         r.detail = QStringLiteral("地址无效");
     } else {
-        new PageFetch(url, options, context, std::move(done));
+        new PageFetch(QNetworkRequest(url), std::nullopt, options, context, std::move(done));
+        return;
+    }
+    QMetaObject::invokeMethod(
+        context, [done = std::move(done), r] { done(r); }, Qt::QueuedConnection);
+}
+
+void postAsync(QNetworkRequest request, const QByteArray& body, const FetchOptions& options,
+               QObject* context, std::function<void(const FetchResult&)> done) {
+    FetchResult r;
+    if (options.timeoutMs <= 0) {
+        r.outcome = FetchOutcome::NoAnswer;
+        r.detail = QStringLiteral("超时");
+        r.networkError = QNetworkReply::TimeoutError;
+    } else if (!request.url().isValid() || request.url().host().isEmpty()) {
+        r.outcome = FetchOutcome::Failed;
+        r.detail = QStringLiteral("地址无效");
+        r.networkError = QNetworkReply::ProtocolInvalidOperationError;
+    } else {
+        new PageFetch(std::move(request), body, options, context, std::move(done));
         return;
     }
     QMetaObject::invokeMethod(

@@ -1,6 +1,8 @@
 #pragma once
 
 #include <QByteArray>
+#include <QNetworkReply>
+#include <QNetworkRequest>
 #include <QObject>
 #include <QString>
 #include <QUrl>
@@ -29,6 +31,9 @@ struct FetchResult {
     QString detail;  // why it was not answered, in the user's words ("超时", "连接被拒绝" ...)
     QString redirectedTo;   // where redirects led, when that is not the address asked; else empty
     QByteArray retryAfter;  // the answer's Retry-After header; empty when it sent none
+    QByteArray location;    // a redirect's Location header, for a POST (which follows none)
+    // What went wrong when no answer came; TimeoutError when the time limit ran out.
+    QNetworkReply::NetworkError networkError = QNetworkReply::NoError;
     // The proxy itself refused, failed, asked for credentials or let the time run out
     bool proxyFailed = false;
     qint64 elapsedMs = 0;
@@ -63,6 +68,12 @@ void setDefaultFetchOptions(const FetchOptions& options);
 // caller's.
 void fetchAsync(const QString& url, const FetchOptions& options, QObject* context,
                 std::function<void(const FetchResult&)> done);
+
+// Starts a POST of body as request says, under the same limits, proxy and answer as a GET, and
+// calls done as fetchAsync does. A redirect is never followed (it would carry the body, and any
+// key in it, wherever it points): a 3xx comes back as the answer, with its Location.
+void postAsync(QNetworkRequest request, const QByteArray& body, const FetchOptions& options,
+               QObject* context, std::function<void(const FetchResult&)> done);
 
 // The text after the first start marker, up to the next start marker or the end, then before the
 // first end marker (the whole piece when the end marker is empty or absent). Nothing found when

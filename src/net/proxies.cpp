@@ -4,13 +4,18 @@
 
 #include <QFile>
 #include <QNetworkProxyFactory>
+#include <QPointer>
 #include <QRegularExpression>
 #include <QUrl>
+#include <memory>
 
 #include "core/services.h"
 #include "net/fetch.h"
 
 namespace zorvan {
+
+// Proxies tried for one POST before its last failure is handed on.
+constexpr int MaxProxyTries = 8;
 QString ProxyEntry::name() const {
     const QString scheme =
         type == QNetworkProxy::Socks5Proxy ? QStringLiteral("socks5") : QStringLiteral("http");
@@ -149,6 +154,55 @@ bool routeThroughProxies(FetchOptions& options, const ProxyPool& pool) {
     return true;
 }
 
+namespace {
+
+struct ProxiedPost {
+    QNetworkRequest request;
+    QByteArray body;
+    FetchOptions options;
+    QPointer<QObject> context;
+    std::function<void(const FetchResult&)> done;
+    ProxyPool* pool;
+    std::optional<Exit> failed;
+    int tries = 0;
+};
+
+void postNext(const std::shared_ptr<ProxiedPost>& post) {
+    if (!post->context) return;
+    QList<Exit> live = post->pool->active() ? post->pool->liveExits() : QList<Exit>{DirectExit};
+    if (post->failed && live.size() > 1) live.removeOne(*post->failed);
+    if (live.isEmpty()) {
+        FetchResult none;
+        none.outcome = FetchOutcome::NoProxy;
+        none.detail = QStringLiteral("所有代理均已失效");
+        QMetaObject::invokeMethod(
+            post->context, [post, none] { post->done(none); }, Qt::QueuedConnection);
+        return;
+    }
+    const Exit exit = live.first();
+    FetchOptions options = post->options;
+    if (!exit.direct()) options.proxy = post->pool->proxy(exit.proxy);
+    postAsync(post->request, post->body, options, post->context,
+              [post, exit](const FetchResult& r) {
+                  if (exit.direct()) return post->done(r);
+                  post->pool->noteResult(exit.proxy, r.proxyFailed);
+                  if (r.proxyFailed && ++post->tries < MaxProxyTries && post->pool->anyAlive()) {
+                      post->failed = exit;
+                      return postNext(post);
+                  }
+                  post->done(r);
+              });
+}
+
+}  // namespace
+
+void postThroughProxies(const QNetworkRequest& request, const QByteArray& body,
+                        const FetchOptions& options, QObject* context,
+                        std::function<void(const FetchResult&)> done, ProxyPool& pool) {
+    postNext(std::make_shared<ProxiedPost>(
+        ProxiedPost{request, body, options, context, std::move(done), &pool, std::nullopt, 0}));
+}
+
 QString proxyFilePath() {
     return dataDirectory() + QStringLiteral("/proxies.txt");
 }
@@ -166,17 +220,8 @@ ProxyList useProxyFile(const QString& path) {
 
 void useProxyList(const ProxyList& list) {
     ProxyPool::global().configure(list);
-    if (!list.exists) {
-        QNetworkProxyFactory::setUseSystemConfiguration(true);
-    } else {
-        // Managers the fetch layer does not make itself (alerts) go through the first proxy, or
-        // nowhere: never around the list.
-        QNetworkProxyFactory::setUseSystemConfiguration(false);
-        QNetworkProxy::setApplicationProxy(
-            list.proxies.isEmpty()
-                ? QNetworkProxy(QNetworkProxy::HttpProxy, QStringLiteral("0.0.0.0"), 1)
-                : list.proxies.first().networkProxy());
-    }
+    // With a list every request names its proxy; without, the desktop's settings hold.
+    QNetworkProxyFactory::setUseSystemConfiguration(!list.exists);
 }
 
 }  // namespace zorvan

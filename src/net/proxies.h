@@ -2,6 +2,7 @@
 
 #include <QList>
 #include <QNetworkProxy>
+#include <QNetworkRequest>
 #include <QString>
 #include <QStringList>
 #include <functional>
@@ -13,6 +14,7 @@
 namespace zorvan {
 
 struct FetchOptions;
+struct FetchResult;
 
 // One line of proxies.txt: "http://[user:pass@]host:port" or "socks5://[user:pass@]host:port".
 struct ProxyEntry {
@@ -85,6 +87,14 @@ class ProxyPool {
 // For a request made outside a sequencer: through the first proxy alive when a list is in use.
 // False when every proxy of it is dropped: then nothing may be asked.
 bool routeThroughProxies(FetchOptions& options, const ProxyPool& pool = ProxyPool::global());
+
+// A POST made outside a sequencer (an alert): through the first proxy alive when a list is in use,
+// and when that proxy fails, through the next one alive, each failure noted in pool; never around
+// the list (NoProxy when none is left). Otherwise as postAsync.
+void postThroughProxies(const QNetworkRequest& request, const QByteArray& body,
+                        const FetchOptions& options, QObject* context,
+                        std::function<void(const FetchResult&)> done,
+                        ProxyPool& pool = ProxyPool::global());
 
 // proxies.txt in the data folder.
 QString proxyFilePath();

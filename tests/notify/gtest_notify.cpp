@@ -5,7 +5,9 @@
 #include <QMessageAuthenticationCode>
 
 #include "net/fetch.h"
+#include "net/proxies.h"
 #include "notify/delivery.h"
+#include "proxy.h"
 #include "robotreceiver.h"
 #include "standinfixture.h"
 
@@ -113,6 +115,46 @@ TEST(Notify, AFailingTargetIsRetriedAndToldWithoutItsKeyOrSecret) {
     EXPECT_EQ(results[1].attempts, 2);
     EXPECT_FALSE(results[2].delivered);  // a 404 will not mend itself
     EXPECT_EQ(results[2].attempts, 1);
+}
+
+// A redirect would carry the alert, its signature and key wherever it points: never followed.
+TEST(Notify, ARedirectIsAFailureNamingItsHostAndIsNotFollowed) {
+    RobotReceiver robot;
+    const std::string elsewhere = robot.url(QStringLiteral("/taken?key=k")).toStdString();
+    robot.answer("/moved", {{301, "", elsewhere}});
+    robot.answer("/kept", {{307, "", elsewhere}});
+    const QList<NotifyTarget> targets{
+        {TargetKind::Webhook, robot.url(QStringLiteral("/moved")), {}},
+        {TargetKind::Webhook, robot.url(QStringLiteral("/kept")), {}},
+    };
+    for (const DeliveryResult& r : deliver(targets, testAlert(QDateTime::currentDateTime()))) {
+        EXPECT_FALSE(r.delivered);
+        EXPECT_EQ(r.attempts, 1);
+        EXPECT_TRUE(r.answer.contains(u"redirected to 127.0.0.1")) << r.answer.toStdString();
+        EXPECT_FALSE(r.answer.contains(u"key=k"));
+    }
+    EXPECT_EQ(robot.received().size(), 2);
+}
+
+// Alerts take the proxies queries take: past a dead first proxy to a live one.
+TEST(Notify, AnAlertLeavesThroughALiveProxyWhenTheFirstIsDead) {
+    RobotReceiver robot;
+    standin::Proxy dead, live;
+    ASSERT_TRUE(dead.start() && live.start());
+    const int deadPort = dead.port();
+    dead.stop();
+    ProxyList list{{}, {}, true};
+    QString why;
+    for (const int port : {deadPort, live.port()})
+        list.proxies.append(*parseProxyLine(QStringLiteral("http://127.0.0.1:%1").arg(port), &why));
+    useProxyList(list);
+    const auto results = deliver({{TargetKind::Webhook, robot.url(QStringLiteral("/hook")), {}}},
+                                 testAlert(QDateTime::currentDateTime()));
+    useProxyList({});
+    ASSERT_EQ(results.size(), 1);
+    EXPECT_TRUE(results[0].delivered) << results[0].answer.toStdString();
+    EXPECT_EQ(live.carried().size(), 1u);
+    EXPECT_EQ(robot.received().size(), 1);
 }
 
 TEST(Notify, BlocksAreNewsButNeverDrops) {
