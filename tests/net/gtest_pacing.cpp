@@ -2,9 +2,14 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <atomic>
+#include <map>
+#include <mutex>
+#include <thread>
 
 #include "core/services.h"
 #include "net/pacer.h"
+#include "net/proxies.h"
 #include "net/sequencer.h"
 #include "standinfixture.h"
 #include "vocab/text.h"
@@ -169,6 +174,43 @@ TEST(HostPacer, AHostThatKeepsRefusingIsClosedAndProbedAgainLater) {
     pacer.noteAccepted(host, DirectExit);
     EXPECT_FALSE(pacer.reserve(host, {DirectExit}, true).givenUp);
     EXPECT_TRUE(pacer.giveUp(S("other:80"), DirectExit, {DirectExit}));  // a wait past the cap
+}
+
+// Threads sharing one pacer and one proxy pool, as the window's and the command's may: the turns
+// given by each exit never come closer than the gap, and no proxy is dropped by accident.
+TEST(Threads, ShareOnePacerAndOneProxyPool) {
+    std::atomic<qint64> t{0};
+    HostPacer pacer([&] { return t.load(); });
+    pacer.setInterval(10);
+    ProxyPool pool;
+    ProxyList list{{}, {}, true};
+    QString why;
+    for (int i = 0; i < 4; ++i)
+        list.proxies.append(*parseProxyLine(S("http://127.0.0.1:%1").arg(9000 + i), &why));
+    pool.configure(list);
+    std::mutex mutex;
+    std::map<int, std::vector<qint64>> starts;
+    std::vector<std::thread> threads;
+    for (int n = 0; n < 4; ++n)
+        threads.emplace_back([&] {
+            for (int k = 0; k < 200; ++k) {
+                const QList<Exit> exits = pool.liveExits();
+                const HostPacer::Slot slot = pacer.reserve(S("h:80"), exits);
+                const Exit exit = exits.value(slot.exit);
+                pool.noteResult(exit.proxy, false);
+                pacer.depart(S("h:80"), exit);
+                pacer.noteAccepted(S("h:80"), exit);
+                if (k % 10 == 0) ++t;
+                std::lock_guard lock(mutex);
+                starts[exit.proxy].push_back(slot.startMs);
+            }
+        });
+    for (std::thread& thread : threads) thread.join();
+    EXPECT_EQ(pool.liveExits().size(), 4);
+    for (auto& [exit, times] : starts) {
+        std::sort(times.begin(), times.end());
+        for (size_t i = 1; i < times.size(); ++i) ASSERT_GE(times[i] - times[i - 1], 10) << exit;
+    }
 }
 
 TEST(RetryAfter, ReadsSecondsAndHttpDates) {
