@@ -140,9 +140,8 @@ class JobsTest : public QObject {
         const QJsonObject figures = QJsonDocument::fromJson(waited.out).object();
         QCOMPARE(figures.value(S("indexed")).toObject().value(S("youdao")).toString(), S(" 5432 "));
 
-        const standin::Page refusal{"go away", 429};
         for (const QByteArray prefix : {"/search?q=site%3A", "/search?q=link%3A"})
-            fx->services.setRoute(Role::Bing, prefix, refusal);
+            fx->services.setRoute(Role::Bing, prefix, standin::Page{"go away", 429});
         fx->services.clearLog();
         QStringList domains;
         for (int d = 0; d < 50; ++d) domains.append(S("refused%1.test").arg(d));
@@ -150,14 +149,8 @@ class JobsTest : public QObject {
                                                  S("4"), S("--host-interval"), S("0")} +
                                      domains);
         QCOMPARE(run.status, 0);
-        const QList<QByteArray> lines = run.out.trimmed().split('\n');
-        QCOMPARE(lines.size(), domains.size());
-        for (const QByteArray& line : lines) {
-            const QJsonObject missing =
-                QJsonDocument::fromJson(line).object().value(S("missing")).toObject();
-            QCOMPARE(missing.value(S("indexed.bing")).toString(), S("blocked"));
-            QCOMPARE(missing.value(S("backlinks.bing")).toString(), S("blocked"));
-        }
+        QCOMPARE(run.out.count(R"("backlinks.bing": "blocked")"), 50);
+        QCOMPARE(run.out.count(R"("indexed.bing": "blocked")"), 50);
         const auto asked = fx->services.log(Role::Bing).size();
         QVERIFY2(asked <= 12, QByteArray::number(qulonglong(asked)));
         QCOMPARE(run.err.count("refuses: not asked again in this run"), 1);

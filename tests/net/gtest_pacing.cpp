@@ -94,6 +94,13 @@ TEST_F(PacingTest, ARetryAfterIsWaitedOutPastTheDeadlineAndAskedAgain) {
     fx.services.queueAnswers(Role::Bing, {TooMany});
     EXPECT_EQ(value(false).verdict, Verdict::Blocked);
     EXPECT_EQ(fx.services.log(Role::Bing).size(), 1u);
+
+    // A wait asked for past the cap gives the host up at once: blocked, and not asked again.
+    fx.services.clearLog();
+    fx.services.queueAnswers(Role::Bing, {Page{"later", 429, {}, "3600"}});
+    EXPECT_EQ(value(true).verdict, Verdict::Blocked);
+    EXPECT_EQ(value(true).verdict, Verdict::Blocked);
+    EXPECT_EQ(fx.services.log(Role::Bing).size(), 1u);
 }
 
 TEST_F(PacingTest, AVerificationPageIsAskedAgainTwiceAfterADoublingGap) {
@@ -138,75 +145,63 @@ TEST(HostPacer, PausesAndSlowDownsVoidTurnsAlreadyGiven) {
     qint64 t = 0;
     HostPacer pacer([&] { return t; });
     const QString host = S("h:80");
-    EXPECT_EQ(pacer.reserve(host).waitMs, 0);
     EXPECT_TRUE(pacer.pause(host, 4000));
     EXPECT_FALSE(pacer.pause(host, 1000));
-    EXPECT_EQ(pacer.reserve(host).waitMs, 4000);
-    t = 5000;
-    EXPECT_EQ(pacer.slowDown(host, 4000), HostPacer::MinSlowGapMs);
-    EXPECT_EQ(pacer.slowDown(host, 4999), std::nullopt);  // asked before: the same overload
     const HostPacer::Slot held = pacer.reserve(host);
-    EXPECT_EQ(held.waitMs, 1000);
-    t = 5500;
-    EXPECT_EQ(pacer.slowDown(host, 5200), 2 * HostPacer::MinSlowGapMs);
-    EXPECT_EQ(pacer.confirm(held, host).startMs, 7500);
+    EXPECT_EQ(held.waitMs, 4000);
+    t = 4000;
+    EXPECT_EQ(pacer.slowDown(host, 0), HostPacer::MinSlowGapMs);
+    EXPECT_EQ(pacer.slowDown(host, 3999), std::nullopt);  // asked before: the same overload
+    EXPECT_EQ(pacer.confirm(held, host).startMs, 5000);
 }
 
-TEST(HostPacer, AHostThatKeepsRefusingIsClosedAndProbedAgainLater) {
+TEST(HostPacer, AHostThatKeepsRefusingIsClosedPerExitAndProbedAgainLater) {
     qint64 t = 0;
     HostPacer pacer([&] { return t; });
     QStringList told;
     pacer.setGivenUpHandler([&](const QString& host) { told.append(host); });
     const QString host = S("h:80");
-    const QList<Exit> both{DirectExit, Exit{0}};
-    for (int n = 0; n < HostPacer::MaxRefusals; ++n)
-        EXPECT_FALSE(pacer.noteRefusal(host, Exit{0}, both));
-    EXPECT_EQ(pacer.reserve(host, both, true).exit, 0);  // the direct exit is still open
-    pacer.noteRefusal(host, DirectExit, both);
-    pacer.noteAccepted(host, DirectExit);
-    for (int n = 0; n < HostPacer::MaxRefusals; ++n) pacer.noteRefusal(host, DirectExit, both);
+    const QList<Exit> both{Exit{0}, Exit{1}};
+    for (int n = 0; n < HostPacer::MaxRefusals; ++n) pacer.noteRefusal(host, Exit{0}, both);
+    EXPECT_EQ(pacer.reserve(host, both, true).exit, 1);  // the other proxy still asks it
+    EXPECT_TRUE(pacer.giveUp(host, Exit{1}, both));      // a wait past the cap
     EXPECT_EQ(told, QStringList{host});
     EXPECT_TRUE(pacer.reserve(host, both, true).givenUp);
     EXPECT_FALSE(pacer.reserve(host, both).givenUp);  // the window's own query still asks
     t = HostPacer::ProbeAfterMs;
-    EXPECT_FALSE(pacer.reserve(host, {DirectExit}, true).givenUp);  // one probe
-    EXPECT_TRUE(pacer.reserve(host, {DirectExit}, true).givenUp);
-    pacer.noteAccepted(host, DirectExit);
-    EXPECT_FALSE(pacer.reserve(host, {DirectExit}, true).givenUp);
-    EXPECT_TRUE(pacer.giveUp(S("other:80"), DirectExit, {DirectExit}));  // a wait past the cap
+    EXPECT_FALSE(pacer.reserve(host, {Exit{1}}, true).givenUp);  // one probe
+    EXPECT_TRUE(pacer.reserve(host, {Exit{1}}, true).givenUp);
+    pacer.noteAccepted(host, Exit{1});
+    EXPECT_FALSE(pacer.reserve(host, {Exit{1}}, true).givenUp);
 }
 
 // Threads sharing one pacer and one proxy pool, as the window's and the command's may: the turns
-// given by each exit never come closer than the gap, and no proxy is dropped by accident.
+// each exit gives never come closer than the gap, and no proxy is dropped by accident.
 TEST(Threads, ShareOnePacerAndOneProxyPool) {
     std::atomic<qint64> t{0};
     HostPacer pacer([&] { return t.load(); });
     pacer.setInterval(10);
     ProxyPool pool;
-    ProxyList list{{}, {}, true};
     QString why;
-    for (int i = 0; i < 4; ++i)
-        list.proxies.append(*parseProxyLine(S("http://127.0.0.1:%1").arg(9000 + i), &why));
-    pool.configure(list);
+    pool.configure(
+        {{*parseProxyLine(S("http://a:1"), &why), *parseProxyLine(S("http://b:1"), &why)},
+         {},
+         true});
     std::mutex mutex;
     std::map<int, std::vector<qint64>> starts;
-    std::vector<std::thread> threads;
-    for (int n = 0; n < 4; ++n)
-        threads.emplace_back([&] {
-            for (int k = 0; k < 200; ++k) {
-                const QList<Exit> exits = pool.liveExits();
-                const HostPacer::Slot slot = pacer.reserve(S("h:80"), exits);
-                const Exit exit = exits.value(slot.exit);
-                pool.noteResult(exit.proxy, false);
-                pacer.depart(S("h:80"), exit);
-                pacer.noteAccepted(S("h:80"), exit);
-                if (k % 10 == 0) ++t;
-                std::lock_guard lock(mutex);
-                starts[exit.proxy].push_back(slot.startMs);
-            }
-        });
+    const auto ask = [&] {
+        for (int k = 0; k < 200; ++k, t += k % 10 == 0) {
+            const QList<Exit> exits = pool.liveExits();
+            const HostPacer::Slot slot = pacer.reserve(S("h:80"), exits);
+            pool.noteResult(exits[slot.exit].proxy, false);
+            pacer.depart(S("h:80"), exits[slot.exit]);
+            std::lock_guard lock(mutex);
+            starts[exits[slot.exit].proxy].push_back(slot.startMs);
+        }
+    };
+    std::thread threads[] = {std::thread(ask), std::thread(ask), std::thread(ask)};
     for (std::thread& thread : threads) thread.join();
-    EXPECT_EQ(pool.liveExits().size(), 4);
+    EXPECT_EQ(pool.liveExits().size(), 2);
     for (auto& [exit, times] : starts) {
         std::sort(times.begin(), times.end());
         for (size_t i = 1; i < times.size(); ++i) ASSERT_GE(times[i] - times[i - 1], 10) << exit;

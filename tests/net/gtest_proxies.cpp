@@ -48,12 +48,14 @@ class ProxiesTest : public ::testing::Test {
         }
         useProxyList(list);
     }
-    // `each` values on each of `chains` sequencers side by side.
-    std::vector<ValueResult> values(int chains, int each) {
+    // `each` values on each of `chains` sequencers side by side, each one query when a deadline
+    // is given.
+    std::vector<ValueResult> values(int chains, int each, std::optional<int> deadlineMs = {}) {
         std::vector<ValueResult> results;
         std::vector<std::unique_ptr<RequestSequencer>> all;
         for (int c = 0; c < chains; ++c) {
             all.push_back(std::make_unique<RequestSequencer>(nullptr, pacer));
+            all.back()->reset(deadlineMs);
             for (int n = 0; n < each; ++n)
                 all.back()->run(
                     S("c"), {[&results, n](const Chain& chain) {
@@ -123,17 +125,7 @@ TEST_F(ProxiesTest, AProxysTimeOutIsTheProxysAndAnotherAsksInItsPlace) {
         *parseProxyLine(S("http://127.0.0.1:%1").arg(fx.services.port(Role::Maker)), &why),
         *parseProxyLine(S("http://127.0.0.1:%1").arg(proxies[0]->port()), &why)};
     useProxyList(list);
-    RequestSequencer requests(nullptr, pacer);
-    requests.reset(60000);
-    std::vector<ValueResult> results;
-    for (int n = 0; n < 3; ++n)
-        requests.run(S("c"), {[&, n](const Chain& chain) {
-                         fetchValue(
-                             chain,
-                             {serviceBase(Role::Bing) + S("/s?q=%1").arg(n), S("结果(共"), S("条")},
-                             [&](const ValueResult& r) { results.push_back(r); });
-                     }});
-    ASSERT_TRUE(test::waitFor([&] { return requests.isIdle(); }, 60000));
+    const auto results = values(1, 3, 60000);
     ASSERT_EQ(results.size(), 3u);
     for (const ValueResult& r : results) EXPECT_EQ(r.verdict, Verdict::Ok);
 }

@@ -123,11 +123,10 @@ TEST(Notify, ARedirectIsAFailureNamingItsHostAndIsNotFollowed) {
     const std::string elsewhere = robot.url(QStringLiteral("/taken?key=k")).toStdString();
     robot.answer("/moved", {{301, "", elsewhere}});
     robot.answer("/kept", {{307, "", elsewhere}});
-    const QList<NotifyTarget> targets{
-        {TargetKind::Webhook, robot.url(QStringLiteral("/moved")), {}},
-        {TargetKind::Webhook, robot.url(QStringLiteral("/kept")), {}},
-    };
-    for (const DeliveryResult& r : deliver(targets, testAlert(QDateTime::currentDateTime()))) {
+    for (const DeliveryResult& r :
+         deliver({{TargetKind::Webhook, robot.url(QStringLiteral("/moved")), {}},
+                  {TargetKind::Webhook, robot.url(QStringLiteral("/kept")), {}}},
+                 testAlert(QDateTime::currentDateTime()))) {
         EXPECT_FALSE(r.delivered);
         EXPECT_EQ(r.attempts, 1);
         EXPECT_TRUE(r.answer.contains(u"redirected to 127.0.0.1")) << r.answer.toStdString();
@@ -143,11 +142,11 @@ TEST(Notify, AnAlertLeavesThroughALiveProxyWhenTheFirstIsDead) {
     ASSERT_TRUE(dead.start() && live.start());
     const int deadPort = dead.port();
     dead.stop();
-    ProxyList list{{}, {}, true};
     QString why;
-    for (const int port : {deadPort, live.port()})
-        list.proxies.append(*parseProxyLine(QStringLiteral("http://127.0.0.1:%1").arg(port), &why));
-    useProxyList(list);
+    useProxyList({{*parseProxyLine(QStringLiteral("http://127.0.0.1:%1").arg(deadPort), &why),
+                   *parseProxyLine(QStringLiteral("http://127.0.0.1:%1").arg(live.port()), &why)},
+                  {},
+                  true});
     const auto results = deliver({{TargetKind::Webhook, robot.url(QStringLiteral("/hook")), {}}},
                                  testAlert(QDateTime::currentDateTime()));
     useProxyList({});
