@@ -29,14 +29,16 @@ std::optional<QList<Entry>> savedListEntries(Console& console) {
     return listed;
 }
 
-std::optional<QList<Entry>> fileEntries(const QString& path, Console& console) {
-    const auto lines = readDomainFile(path);
-    if (!lines) {
-        console.fail(QStringLiteral("cannot read ") + path);
+// Nothing when the file is refused, told on err with the status to end with.
+std::optional<QList<Entry>> fileEntries(const QString& path, Console& console, int* status) {
+    const DomainFile file = readDomainFile(path);
+    if (!file.failure.isEmpty()) {
+        console.fail(file.failure);
+        *status = file.unreadable ? FileFailed : UsageError;
         return std::nullopt;
     }
     QList<Entry> listed;
-    for (const ListedDomain& l : *lines)
+    for (const ListedDomain& l : file.entries)
         listed.append({path + u':' + QString::number(l.line), l.domain});
     return listed;
 }
@@ -64,10 +66,12 @@ int batchDomainList(const Invocation& invocation, Console& console, BatchDomains
         }
         shard = *parsed;
     }
-    const auto entries = invocation.has(QStringLiteral("--list"))
-                             ? fileEntries(invocation.value(QStringLiteral("--list")), console)
-                             : savedListEntries(console);
-    if (!entries) return FileFailed;
+    int status = FileFailed;
+    const auto entries =
+        invocation.has(QStringLiteral("--list"))
+            ? fileEntries(invocation.value(QStringLiteral("--list")), console, &status)
+            : savedListEntries(console);
+    if (!entries) return status;
     bool any = false;
     for (const Entry& entry : *entries) {
         // Every shard of a list is told only of its own bad entries, so that each is told once.

@@ -14,6 +14,13 @@ void Console::fail(const QString& message) {
     err.flush();
 }
 
+void Console::failFirst(const QStringList& messages) {
+    constexpr qsizetype shown = 20;
+    for (qsizetype i = 0; i < std::min(shown, messages.size()); ++i) fail(messages[i]);
+    if (messages.size() > shown)
+        fail(QString::fromUtf8("… and %1 more").arg(messages.size() - shown));
+}
+
 const QList<OptionInfo>& optionTable() {
     static const QList<OptionInfo> options = {
         {QStringLiteral("--format"), QStringLiteral("text|json|csv"),

@@ -40,6 +40,9 @@ struct Console {
     QTextStream& err;
     // "zorvan-cli: " + message on err.
     void fail(const QString& message);
+    // The first twenty of many, then "… and N more": a generated file can hold a million
+    // problems, and the first ones show what to mend.
+    void failFirst(const QStringList& messages);
 };
 
 struct OptionInfo {

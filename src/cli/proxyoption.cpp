@@ -15,11 +15,14 @@ int setUpProxies(const Invocation& invocation, Console& console) {
     ProxyList list = readProxyList(path);
     if (list.unreadable) {
         // Asking around a list that is there but unreadable would leave by the wrong address.
-        console.fail(QStringLiteral("cannot read ") + path);
+        console.fail(QStringLiteral("cannot read ") + path +
+                     (list.why.isEmpty() ? QString() : QStringLiteral(": ") + list.why));
         return FileFailed;
     }
+    QStringList leftOut;
     for (const QString& problem : list.problems)
-        console.fail(problem + QStringLiteral(": line left out"));
+        leftOut.append(problem + QStringLiteral(": line left out"));
+    console.failFirst(leftOut);
     if (list.othersMayRead) console.fail(proxyFileWarning(path));
     if (invocation.has(QStringLiteral("--proxy"))) {
         bool ok = false;

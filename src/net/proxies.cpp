@@ -7,6 +7,7 @@
 #include <QRegularExpression>
 #include <QUrl>
 
+#include "core/localfile.h"
 #include "core/services.h"
 
 namespace zorvan {
@@ -53,16 +54,18 @@ std::optional<ProxyEntry> parseProxyLine(const QString& line, QString* why) {
 
 ProxyList readProxyList(const QString& path) {
     ProxyList list;
-    struct stat info;
-    if (::stat(QFile::encodeName(path).constData(), &info) != 0) return list;
+    const SettingsRead read = readSettingsFile(path);
+    if (read.status == FileRead::Missing) return list;
     list.exists = true;
-    list.othersMayRead = (info.st_mode & (S_IRGRP | S_IROTH)) != 0;
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly)) {
+    struct stat info {};
+    list.othersMayRead = ::stat(QFile::encodeName(path).constData(), &info) == 0 &&
+                         (info.st_mode & (S_IRGRP | S_IROTH)) != 0;
+    if (read.status == FileRead::Unreadable) {
         list.unreadable = true;
+        list.why = read.why;
         return list;
     }
-    const QList<QByteArray> lines = file.readAll().split('\n');
+    const QList<QByteArray> lines = read.bytes.split('\n');
     for (qsizetype i = 0; i < lines.size(); ++i) {
         const QString line = QString::fromUtf8(lines[i]).trimmed();
         if (line.isEmpty() || line.startsWith(u'#')) continue;

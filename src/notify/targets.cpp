@@ -1,11 +1,11 @@
 #include "notify/targets.h"
 
-#include <QFile>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <algorithm>
 
+#include "core/localfile.h"
 #include "core/services.h"
 
 namespace zorvan {
@@ -103,15 +103,16 @@ QString notifyFilePath() {
 
 LoadedTargets loadNotifyTargets() {
     const QString path = notifyFilePath();
-    QFile file(path);
-    if (!file.exists()) return {};
-    if (!file.open(QIODevice::ReadOnly)) {
+    const SettingsRead read = readSettingsFile(path);
+    if (read.status == FileRead::Missing) return {};
+    if (read.status == FileRead::Unreadable) {
         LoadedTargets loaded;
         loaded.fileFound = true;
-        loaded.problems.append({path, -1, QStringLiteral("cannot be read; nothing is sent")});
+        loaded.problems.append(
+            {path, -1, QStringLiteral("cannot be read (%1); nothing is sent").arg(read.why)});
         return loaded;
     }
-    return parseNotifyFile(file.readAll(), path);
+    return parseNotifyFile(read.bytes, path);
 }
 
 }  // namespace zorvan

@@ -73,6 +73,14 @@ class CliProxiesTest : public QObject {
                  S("X"));
     }
 
+    void aListOfManyBadLinesIsToldByItsFirstTwenty() {
+        listOf(S("proxies.txt"), QStringList(10000, S("nonsense")),
+               QFile::ReadOwner | QFile::WriteOwner);
+        const test::CliRun run = cli({S("query"), S("sample.net")});
+        QCOMPARE(run.err.count("line left out"), 20);
+        QVERIFY2(run.err.contains("… and 9980 more"), run.err.constData());
+    }
+
     void checkAsksThroughTheProxyNamed() {
         standin::Proxy first, second;
         QVERIFY(first.start() && second.start());
