@@ -12,6 +12,7 @@ namespace {
 struct Entry {
     QString place;  // "entry 3 of the saved list", "domains.txt:7"
     QString text;
+    bool invalid = false;  // not UTF-8
 };
 
 // The saved list's entries; nothing, told on err, when config.ini cannot be read.
@@ -39,7 +40,7 @@ std::optional<QList<Entry>> fileEntries(const QString& path, Console& console, i
     }
     QList<Entry> listed;
     for (const ListedDomain& l : file.entries)
-        listed.append({path + u':' + QString::number(l.line), l.domain});
+        listed.append({path + u':' + QString::number(l.line), l.domain, l.invalid});
     return listed;
 }
 
@@ -79,7 +80,11 @@ int batchDomainList(const Invocation& invocation, Console& console, BatchDomains
             any = any || !entry.text.trimmed().isEmpty();
             continue;
         }
-        if (entry.text.trimmed().isEmpty()) {
+        if (entry.invalid) {
+            console.fail(QStringLiteral("passing over ") + entry.place +
+                         QStringLiteral(": refused a line that is not UTF-8"));
+            batch->refused = true;
+        } else if (entry.text.trimmed().isEmpty()) {
             console.err << "zorvan-cli: passing over " << entry.place << ": it is empty"
                         << Qt::endl;
         } else if (const auto why = badDomain(entry.text)) {

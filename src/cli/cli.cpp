@@ -373,8 +373,15 @@ std::optional<Invocation> parseArguments(const QStringList& arguments, QString* 
     }
     inv.command = command->name;
     inv.arguments = parser.positionalArguments();
-    for (const QString& name : command->options)
-        if (parser.isSet(name.mid(2))) inv.options.insert(name, parser.value(name.mid(2)));
+    for (const QString& name : command->options) {
+        if (!parser.isSet(name.mid(2))) continue;
+        inv.options.insert(name, parser.value(name.mid(2)));
+        if (const auto times = parser.optionNames().count(name.mid(2)); times > 1)
+            inv.notes.append(
+                name + QStringLiteral(" is given %1 times; the last stands").arg(times) +
+                (optionInfo(name).valueName.isEmpty() ? QString()
+                                                      : QStringLiteral(": ") + inv.value(name)));
+    }
     const qsizetype given = inv.arguments.size();
     if (given < command->leastArguments ||
         (command->mostArguments >= 0 && given > command->mostArguments))
@@ -411,6 +418,7 @@ int run(const Invocation& invocation, Console& console) {
         console.out.flush();
         return Ran;
     }
+    for (const QString& note : invocation.notes) console.fail(note);
     static const QStringList ruleUsers = {QStringLiteral("query"), QStringLiteral("batch"),
                                           QStringLiteral("rules"), QStringLiteral("check")};
     if (ruleUsers.contains(invocation.command)) reportRuleProblems(console);

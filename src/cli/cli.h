@@ -28,6 +28,7 @@ struct Invocation {
     QString command;
     QStringList arguments;            // the positional arguments after the command
     QHash<QString, QString> options;  // "--save" -> "", "--format" -> "json"
+    QStringList notes;                // what was taken without being asked: an option repeated
     bool has(const QString& option) const { return options.contains(option); }
     QString value(const QString& option, const QString& fallback = QString()) const {
         return options.value(option, fallback);

@@ -63,9 +63,16 @@ std::optional<DatedRecord> resultOfLine(const QByteArray& line, QString* why) {
         return std::nullopt;
     }
     // Only the form the programs write: another spelling of the day would start a second record.
-    if (shortDate(QDate::fromString(*date, QStringLiteral("yyyy-M-d"))) != *date) {
+    const QDate day = QDate::fromString(*date, QStringLiteral("yyyy-M-d"));
+    if (shortDate(day) != *date) {
         *why = QStringLiteral("the date \"") + *date +
                QStringLiteral("\" is not a day written as yyyy-M-d");
+        return std::nullopt;
+    }
+    // A record of a day to come would stand as the latest for years, and every drop be measured
+    // against it.
+    if (day > platform().now().date()) {
+        *why = QStringLiteral("the date \"") + *date + QStringLiteral("\" is after today");
         return std::nullopt;
     }
     record.domain = *domain;

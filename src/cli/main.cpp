@@ -15,6 +15,12 @@
 
 int main(int argc, char** argv) {
     zorvan::prepareFileWrites();
+    // The command says what it has to say itself: Qt's own warnings (a missing runtime folder
+    // under cron, a cache naming a proxy's user) would fill cron mail and may carry secrets.
+    // Only a fatal one, which ends the program, is told.
+    qInstallMessageHandler([](QtMsgType type, const QMessageLogContext&, const QString& message) {
+        if (type == QtFatalMsg) std::fprintf(stderr, "zorvan-cli: %s\n", qUtf8Printable(message));
+    });
     QStringList arguments;
     for (int i = 1; i < argc; ++i) arguments.append(QString::fromLocal8Bit(argv[i]));
 
@@ -41,16 +47,7 @@ int main(int argc, char** argv) {
     std::unique_ptr<QCoreApplication> app;
     if (invocation->command == QStringLiteral("chart")) {
         qputenv("QT_QPA_PLATFORM", "offscreen");
-        // Qt Gui warns while starting when there is no runtime folder, as under cron, and would
-        // make every nightly chart a mail: only that start-up message is dropped.
-        static QtMessageHandler previous = nullptr;
-        previous = qInstallMessageHandler(
-            [](QtMsgType type, const QMessageLogContext& context, const QString& message) {
-                if (!message.startsWith(u"QStandardPaths: XDG_RUNTIME_DIR not set"))
-                    previous(type, context, message);
-            });
         app = std::make_unique<QGuiApplication>(argc, argv);
-        qInstallMessageHandler(previous);
     } else {
         app = std::make_unique<QCoreApplication>(argc, argv);
     }

@@ -12,7 +12,10 @@ namespace zorvan::cli {
 
 std::optional<QList<NotifyTarget>> notifyTargets(Console& console) {
     const LoadedTargets loaded = loadNotifyTargets();
-    for (const NotifyProblem& p : loaded.problems) console.fail(describeNotifyProblem(p));
+    if (loaded.othersMayRead) console.fail(notifyFileWarning(notifyFilePath()));
+    QStringList problems;
+    for (const NotifyProblem& p : loaded.problems) problems.append(describeNotifyProblem(p));
+    console.failFirst(problems);
     if (!loaded.fileFound) {
         console.fail(QStringLiteral("no targets: ") + notifyFilePath() +
                      QStringLiteral(" does not exist"));

@@ -5,6 +5,13 @@
 #include "net/proxies.h"
 
 namespace zorvan::cli {
+namespace {
+
+// What a list in use without a single proxy is: a run through it asks nothing, and no proxy
+// ever failed.
+QString emptyList;
+
+}  // namespace
 
 int setUpProxies(const Invocation& invocation, Console& console) {
     const QString path = invocation.value(QStringLiteral("--proxies"), proxyFilePath());
@@ -35,6 +42,10 @@ int setUpProxies(const Invocation& invocation, Console& console) {
         list.proxies = {list.proxies[n - 1]};
         console.err << "zorvan-cli: asking through " << list.proxies.first().name() << Qt::endl;
     }
+    emptyList.clear();
+    if (list.exists && list.proxies.isEmpty())
+        emptyList = path + (list.problems.isEmpty() ? QStringLiteral(" holds no proxy")
+                                                    : QStringLiteral(" holds no usable proxy"));
     useProxyList(list);
     ProxyPool::global().setDroppedHandler([&console](const QString& name) {
         console.fail(QStringLiteral("proxy ") + name +
@@ -48,9 +59,8 @@ int proxyRunStatus(int status, Console& console) {
     const int refused = ProxyPool::global().refusedRequests();
     if (!ProxyPool::global().active() || refused == 0) return status;
     console.fail(
-        QStringLiteral(
-            "every proxy failed: %1 requests were not made, their figures are X (no-proxy)")
-            .arg(refused));
+        (emptyList.isEmpty() ? QStringLiteral("every proxy failed") : emptyList) +
+        QStringLiteral(": %1 requests were not made, their figures are X (no-proxy)").arg(refused));
     return status == Ran || status == DropFound || status == NotifyFailed ? NoProxyLeft : status;
 }
 

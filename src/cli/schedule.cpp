@@ -185,7 +185,10 @@ int scheduleDaily(const DailyTime& time, const QStringList& options, Console& co
 
 int scheduleOff(Console& console) {
     const QString folder = userUnitFolder();
-    const Answer a = systemctl({QStringLiteral("disable"), QStringLiteral("--now"), TimerUnitName});
+    // A timer the manager has loaded runs until it is told: removing its file is not enough.
+    const Answer manager = systemctl({QStringLiteral("show-environment")});
+    if (manager.answered)
+        systemctl({QStringLiteral("disable"), QStringLiteral("--now"), TimerUnitName});
     bool removed = false;
     for (const QString& name : {TimerUnitName, ServiceUnitName}) {
         QFile file(folder + u'/' + name);
@@ -196,7 +199,15 @@ int scheduleOff(Console& console) {
         }
         removed = true;
     }
-    if (a.answered) systemctl({QStringLiteral("daemon-reload")});
+    if (!manager.answered) {
+        console.fail(noManager(manager) +
+                     (removed ? QStringLiteral("; the unit files are removed, but a timer it had "
+                                               "loaded may still run")
+                              : QStringLiteral("; there was no unit file")) +
+                     QStringLiteral(". A crontab line of the daily run goes with crontab -e."));
+        return FileFailed;
+    }
+    systemctl({QStringLiteral("daemon-reload")});
     console.out << (removed ? "daily run removed" : "no daily run was set") << '\n';
     return Ran;
 }

@@ -144,6 +144,7 @@ SettingsRead readSettingsFile(const QString& path, qint64 limit) {
         if (errno == ENOENT) return result;
         return refuse(QString::fromLocal8Bit(std::strerror(errno)));
     }
+    result.othersMayRead = (status.st_mode & (S_IRGRP | S_IROTH)) != 0;
     if (!S_ISREG(status.st_mode))
         return refuse(QStringLiteral("it is ") + notAFile(status.st_mode));
     if (status.st_size > limit) return refuse(tooLarge);

@@ -37,6 +37,7 @@ struct SettingsRead {
     FileRead status = FileRead::Missing;
     QByteArray bytes;
     QString why;  // for Unreadable: "it is a FIFO", "it is larger than 4 MB", the system's word
+    bool othersMayRead = false;  // group or other may read it: it may hold passwords or keys
 };
 SettingsRead readSettingsFile(const QString& path, qint64 limit = SettingsFileLimit);
 

@@ -3,6 +3,7 @@
 #include <QCryptographicHash>
 #include <QFile>
 #include <QRegularExpression>
+#include <QStringDecoder>
 #include <cstring>
 
 namespace zorvan {
@@ -27,8 +28,9 @@ int shardOf(const QString& domain, int count) {
 namespace {
 
 void addEntry(QList<ListedDomain>& entries, int line, const QByteArray& bytes) {
-    const QString text = QString::fromUtf8(bytes).trimmed();
-    if (!text.isEmpty() && !text.startsWith(u'#')) entries.append({line, text});
+    QStringDecoder utf8(QStringDecoder::Utf8);
+    const QString text = QString(utf8(bytes)).trimmed();
+    if (!text.isEmpty() && !text.startsWith(u'#')) entries.append({line, text, utf8.hasError()});
 }
 
 }  // namespace

@@ -31,6 +31,8 @@ inline bool inShard(const QString& domain, const Shard& shard) {
 struct ListedDomain {
     int line = 0;  // 1-based
     QString domain;
+    // Not UTF-8: its text would be another domain's, asked and saved under a name nobody typed.
+    bool invalid = false;
 };
 
 // A list file is read as a stream (a pipe will do), so it is bounded by lines, not bytes: past

@@ -1,7 +1,5 @@
 #include "net/proxies.h"
 
-#include <sys/stat.h>
-
 #include <QFile>
 #include <QNetworkProxyFactory>
 #include <QRegularExpression>
@@ -57,9 +55,7 @@ ProxyList readProxyList(const QString& path) {
     const SettingsRead read = readSettingsFile(path);
     if (read.status == FileRead::Missing) return list;
     list.exists = true;
-    struct stat info {};
-    list.othersMayRead = ::stat(QFile::encodeName(path).constData(), &info) == 0 &&
-                         (info.st_mode & (S_IRGRP | S_IROTH)) != 0;
+    list.othersMayRead = read.othersMayRead;
     if (read.status == FileRead::Unreadable) {
         list.unreadable = true;
         list.why = read.why;

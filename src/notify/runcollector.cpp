@@ -20,6 +20,7 @@ void RunCollector::domainDone(const QString& domain, const FigureValues& values,
         const QString& text = values[f.figure];
         if (text == Pending) continue;
         ++summary_.figures;
+        ++summary_.asked[f.key];
         if (text != NotFoundMark) continue;
         const Verdict verdict = verdicts[size_t(f.figure)];
         if (verdict == Verdict::Blocked) ++summary_.blocked;

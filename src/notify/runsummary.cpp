@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "core/platform.h"
+#include "net/valuefetch.h"
 #include "vocab/figures.h"
 
 namespace zorvan {
@@ -44,15 +45,21 @@ int DomainDrops::worstPercent() const {
 
 QList<ServiceTrouble> troubledServices(const RunSummary& summary) {
     QMap<QString, ServiceTrouble> services;
+    for (auto figure = summary.asked.cbegin(); figure != summary.asked.cend(); ++figure) {
+        ServiceTrouble& t = services[serviceOf(figure.key())];
+        t.service = serviceOf(figure.key());
+        t.asked += figure.value();
+    }
     for (auto figure = summary.missing.cbegin(); figure != summary.missing.cend(); ++figure) {
         ServiceTrouble& t = services[serviceOf(figure.key())];
         t.service = serviceOf(figure.key());
-        t.blocked += figure->value(QStringLiteral("blocked"));
-        t.silent += figure->value(QStringLiteral("no-answer"));
+        t.blocked += figure->value(verdictKey(Verdict::Blocked));
+        t.silent += figure->value(verdictKey(Verdict::NoAnswer));
+        t.unasked += figure->value(verdictKey(Verdict::NoProxy));
     }
     QList<ServiceTrouble> troubled;
     for (const ServiceTrouble& t : services)
-        if (qint64(t.blocked + t.silent) * 10 > summary.figures) troubled.append(t);
+        if (qint64(t.blocked + t.silent + t.unasked) * 10 > t.asked) troubled.append(t);
     return troubled;
 }
 
@@ -108,11 +115,14 @@ QList<Alert> alertsForRun(const RunSummary& summary) {
                 {},
                 0};
         for (const ServiceTrouble& t : troubled)
-            m.head.append(QStringLiteral("%1：被拦截 %2 项，无应答 %3 项（共 %4 项）")
+            m.head.append(QStringLiteral("%1：被拦截 %2 项，无应答 %3 项%4（共 %5 项）")
                               .arg(t.service)
                               .arg(t.blocked)
                               .arg(t.silent)
-                              .arg(summary.figures));
+                              .arg(t.unasked > 0
+                                       ? QStringLiteral("，代理全部失效未查询 %1 项").arg(t.unasked)
+                                       : QString())
+                              .arg(t.asked));
         messages.append(m);
     }
     return messages;

@@ -154,10 +154,11 @@ TEST(Schedule, WithoutAUserManagerTheUnitsStayPassVerificationAndACrontabLineIsP
     const Ran status = runProgram(program, {QStringLiteral("schedule")}, env, dir.path());
     EXPECT_EQ(status.status, 3);
     EXPECT_TRUE(status.out.contains(u"06:30"));
-    EXPECT_EQ(
-        runProgram(program, {QStringLiteral("schedule"), QStringLiteral("off")}, env, dir.path())
-            .status,
-        0);
+    // Without a manager to stop it, a timer it had loaded would still run: not "removed".
+    const Ran off =
+        runProgram(program, {QStringLiteral("schedule"), QStringLiteral("off")}, env, dir.path());
+    EXPECT_EQ(off.status, 3);
+    EXPECT_TRUE(off.err.contains(u"no user service manager")) << off.err.toStdString();
     EXPECT_FALSE(QFile::exists(units + TimerUnitName) || QFile::exists(units + ServiceUnitName));
     EXPECT_EQ(
         runProgram(program,
@@ -171,13 +172,16 @@ TEST(Notify, TestMessageReachesEveryTargetAndAFailureKeepsTheSecretOut) {
     zorvan::test::RobotReceiver robot;
     robot.answer("/ding", {{200, R"({"errcode":310000,"errmsg":"keywords not in content"})"}});
     QTemporaryDir home;
-    writeText(home.filePath(QStringLiteral("notify.json")),
-              QStringLiteral(
-                  R"({"targets": [{"kind": "wecom", "url": "%1"}, {"kind": "feishu", "url": "%2"},
+    writeText(
+        home.filePath(QStringLiteral("notify.json")),
+        QStringLiteral(
+            R"({"targets": [{"kind": "wecom", "url": "%1"}, {"kind": "feishu", "kind": "feishu", "url": "%2"},
                   {"kind": "dingtalk", "url": "%3", "secret": "SECtopsecret0042"}, {"kind": "pager", "url": "%1"}]})")
-                  .arg(robot.url(QStringLiteral("/wecom?key=wecomkey77")),
-                       robot.url(QStringLiteral("/feishu/hookid0099")),
-                       robot.url(QStringLiteral("/ding?access_token=dingtoken55"))));
+            .arg(robot.url(QStringLiteral("/wecom?key=wecomkey77")),
+                 robot.url(QStringLiteral("/feishu/hookid0099")),
+                 robot.url(QStringLiteral("/ding?access_token=dingtoken55"))));
+    QFile::setPermissions(home.filePath(QStringLiteral("notify.json")),
+                          QFile::ReadOwner | QFile::WriteOwner | QFile::ReadOther);
     auto env = QProcessEnvironment::systemEnvironment();
     env.insert(QStringLiteral("ZORVAN_HOME"), home.path());
 
@@ -185,6 +189,8 @@ TEST(Notify, TestMessageReachesEveryTargetAndAFailureKeepsTheSecretOut) {
     EXPECT_EQ(ran.status, 5) << ran.err.toStdString();
     EXPECT_EQ(ran.out.count(u"delivered"), 2) << ran.out.toStdString();
     EXPECT_TRUE(ran.err.contains(u"target 4 skipped"));
+    EXPECT_TRUE(ran.err.contains(u"line 1: \"kind\" is given again")) << ran.err.toStdString();
+    EXPECT_TRUE(ran.err.contains(u"other users can read"));
     EXPECT_TRUE(ran.err.contains(u"dingtalk 127.0.0.1:"));
     EXPECT_TRUE(ran.err.contains(u"after 3 attempts"));
     EXPECT_TRUE(ran.err.contains(u"310000"));

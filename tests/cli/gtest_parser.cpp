@@ -37,6 +37,16 @@ TEST(Parser, UsageErrorsNameWhatIsWrong) {
     }
 }
 
+TEST(Parser, ARepeatedOptionIsTold) {
+    QString error;
+    const auto twice =
+        parse(QStringLiteral("query a.com --format json --save --format=csv"), &error);
+    ASSERT_TRUE(twice) << error.toStdString();
+    EXPECT_EQ(twice->value(QStringLiteral("--format")), QStringLiteral("csv"));
+    EXPECT_EQ(twice->notes,
+              QStringList{QStringLiteral("--format is given 2 times; the last stands: csv")});
+}
+
 TEST(Parser, OptionsAfterTheCommandWordsAfterDoubleDashAndHelp) {
     QString error;
     const auto query =

@@ -235,6 +235,13 @@ class CliTest : public QObject {
                      "\"bad\\ttab.test\""),
                  run.err.constData());
         QVERIFY(run.out.contains("\r\none.test,") && run.out.contains("\r\ntwo.test,"));
+        // A line of a list file that is not UTF-8 would be asked and saved as another domain.
+        QVERIFY(writeFile(fx->homeFile(S("latin1.txt")), "three.test\ncaf\xe9.test\n"));
+        const test::CliRun latin1 = cli({S("batch"), S("--list"), fx->homeFile(S("latin1.txt"))});
+        QCOMPARE(latin1.status, 2);
+        QVERIFY2(latin1.err.contains("latin1.txt:2: refused a line that is not UTF-8"),
+                 latin1.err.constData());
+        QVERIFY(asked(S("three.test")) && !asked(S("caf")));
         // A list holding nothing to ask says so, and asks nothing.
         fx->services.clearLog();
         saveList(S(" , "));

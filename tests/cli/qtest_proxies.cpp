@@ -73,12 +73,25 @@ class CliProxiesTest : public QObject {
                  S("X"));
     }
 
-    void aListOfManyBadLinesIsToldByItsFirstTwenty() {
-        listOf(S("proxies.txt"), QStringList(10000, S("nonsense")),
-               QFile::ReadOwner | QFile::WriteOwner);
-        const test::CliRun run = cli({S("query"), S("sample.net")});
-        QCOMPARE(run.err.count("line left out"), 20);
-        QVERIFY2(run.err.contains("… and 9980 more"), run.err.constData());
+    // What a list without a proxy says, and nothing more: none of Qt's own messages, even when
+    // its logging is turned up.
+    void aListWithoutProxiesSaysSoInFewLines() {
+        const QString list = listOf(S("proxies.txt"), QStringList(10000, S("nonsense")),
+                                    QFile::ReadOwner | QFile::WriteOwner);
+        QProcess* process = test::cliProcess({S("query"), S("sample.net")}, fx->home.path(), this);
+        QProcessEnvironment env = process->processEnvironment();
+        env.insert(S("QT_LOGGING_RULES"), S("*=true"));
+        process->setProcessEnvironment(env);
+        const test::CliRun bad = test::finishCli(process);
+        QCOMPARE(bad.status, 6);
+        QCOMPARE(bad.err.count("line left out"), 20);
+        QVERIFY2(bad.err.contains("… and 9980 more"), bad.err.constData());
+        QVERIFY(bad.err.contains(QString(list + S(" holds no usable proxy")).toUtf8()));
+        QCOMPARE(bad.err.count('\n'), 22);
+        QVERIFY(test::writeFile(list, {}));
+        const test::CliRun empty = cli({S("query"), S("sample.net")});
+        QVERIFY2(empty.err.contains(QString(list + S(" holds no proxy:")).toUtf8()),
+                 empty.err.constData());
     }
 
     void checkAsksThroughTheProxyNamed() {

@@ -6,6 +6,7 @@
 
 #include "net/fetch.h"
 #include "notify/delivery.h"
+#include "notify/runcollector.h"
 #include "robotreceiver.h"
 #include "standinfixture.h"
 
@@ -115,29 +116,57 @@ TEST(Notify, AFailingTargetIsRetriedAndToldWithoutItsKeyOrSecret) {
     EXPECT_EQ(results[2].attempts, 1);
 }
 
-TEST(Notify, BlocksAreNewsButNeverDrops) {
-    RunSummary run;
-    run.domains = 10;
-    run.figures = 180;
-    for (int i = 0; i < 19; ++i)
-        run.addMissing(QStringLiteral("indexed.baidu"), QStringLiteral("blocked"));
-    run.blocked = 19;
-    run.drops = {{QStringLiteral("a.example"), {}}};  // its "X" counted as no drop
-    auto alerts = alertsForRun(run);
+namespace {
+
+// Ten domains whose figures all came but those given: each of them "X" for its reason.
+RunSummary tenDomains(const QList<std::pair<Figure, Verdict>>& missing, int missingDomains = 10) {
+    RunCollector run(QDateTime::currentDateTime());
+    for (int d = 0; d < 10; ++d) {
+        FigureValues values;
+        FigureVerdicts verdicts{};
+        for (const FigureInfo& f : figureTable()) values[f.figure] = QStringLiteral("1");
+        for (const auto& [figure, verdict] : missing) {
+            if (d >= missingDomains) break;
+            values[figure] = NotFoundMark;
+            verdicts[size_t(figure)] = verdict;
+        }
+        run.domainDone(QStringLiteral("d%1.example").arg(d), values, verdicts, {}, true);
+    }
+    return run.finish(QDateTime::currentDateTime());
+}
+
+}  // namespace
+
+// A service is in trouble by its own figures, not the run's: one figure of eighteen blocked on
+// every domain is all of that service.
+TEST(Notify, BlocksAreCountedPerServiceAndAreNeverDrops) {
+    const auto alerts = alertsForRun(tenDomains({{Figure::AlexaRank, Verdict::Blocked}}));
     ASSERT_EQ(alerts.size(), 1);
     EXPECT_EQ(alerts[0].kind, AlertKind::Block);
-    EXPECT_TRUE(alerts[0].text(false, 4096).contains(u"baidu"));
+    EXPECT_TRUE(
+        alerts[0].text(false, 4096).contains(u"alexa_rank：被拦截 10 项，无应答 0 项（共 10 项）"))
+        << alerts[0].text(false, 4096).toStdString();
 
-    // A tenth exactly, split over two engines, or reasons that are not the service's fault: quiet.
-    run.missing.clear();
-    for (int i = 0; i < 18; ++i)
-        run.addMissing(QStringLiteral("backlinks.baidu"), QStringLiteral("no-answer"));
-    for (int i = 0; i < 30; ++i)
-        run.addMissing(QStringLiteral("indexed.google"), QStringLiteral("not-found"));
-    EXPECT_TRUE(alertsForRun(run).isEmpty());
-    // The same service's figures count together.
-    run.addMissing(QStringLiteral("baidu_snapshot"), QStringLiteral("blocked"));
-    EXPECT_EQ(alertsForRun(run).size(), 1);
+    // Baidu's three figures of one domain: a tenth of its thirty exactly is quiet, more is news;
+    // a figure that is simply not found is no trouble of the service.
+    const QList<std::pair<Figure, Verdict>> baidu = {{Figure::IndexedBaidu, Verdict::NoAnswer},
+                                                     {Figure::BacklinksBaidu, Verdict::Blocked},
+                                                     {Figure::BaiduSnapshot, Verdict::NoAnswer}};
+    EXPECT_TRUE(alertsForRun(tenDomains(baidu, 1)).isEmpty());
+    EXPECT_TRUE(alertsForRun(tenDomains({{Figure::IndexedBing, Verdict::NotFound}})).isEmpty());
+    EXPECT_EQ(alertsForRun(
+                  tenDomains(baidu + QList{std::pair{Figure::IndexedBing, Verdict::NotFound}}, 2))
+                  .size(),
+              1);
+}
+
+TEST(Notify, ARunWhoseProxiesAllDiedIsNews) {
+    QList<std::pair<Figure, Verdict>> unasked;
+    for (const FigureInfo& f : figureTable()) unasked.append({f.figure, Verdict::NoProxy});
+    const auto alerts = alertsForRun(tenDomains(unasked));
+    ASSERT_EQ(alerts.size(), 1);
+    EXPECT_EQ(alerts[0].kind, AlertKind::Block);
+    EXPECT_TRUE(alerts[0].text(false, 4096).contains(u"代理全部失效未查询"));
 }
 
 TEST(Notify, ADropMessageListsTheWorstTwentyAndFitsWeCom) {
