@@ -45,8 +45,8 @@ std::optional<QList<Entry>> fileEntries(const QString& path, Console& console, i
 }
 
 QString noDomainsMessage(const Invocation& invocation) {
-    if (invocation.has(QStringLiteral("--list")))
-        return invocation.value(QStringLiteral("--list")) + QStringLiteral(" holds no domain");
+    if (invocation.has(Option::List))
+        return invocation.value(Option::List) + QStringLiteral(" holds no domain");
     const QString config = configFilePath();
     return QFileInfo::exists(config) ? QStringLiteral("the saved domain list in ") + config +
                                            QStringLiteral(" holds no domain")
@@ -58,20 +58,18 @@ QString noDomainsMessage(const Invocation& invocation) {
 
 int batchDomainList(const Invocation& invocation, Console& console, BatchDomains* batch) {
     Shard shard;
-    if (invocation.has(QStringLiteral("--shard"))) {
-        const auto parsed = parseShard(invocation.value(QStringLiteral("--shard")));
+    if (invocation.has(Option::Shard)) {
+        const auto parsed = parseShard(invocation.value(Option::Shard));
         if (!parsed) {
-            console.fail(
-                QStringLiteral("--shard takes K/N, a shard K of N shards with 1 <= K <= N"));
+            console.fail(ShardUsage);
             return UsageError;
         }
         shard = *parsed;
     }
     int status = FileFailed;
-    const auto entries =
-        invocation.has(QStringLiteral("--list"))
-            ? fileEntries(invocation.value(QStringLiteral("--list")), console, &status)
-            : savedListEntries(console);
+    const auto entries = invocation.has(Option::List)
+                             ? fileEntries(invocation.value(Option::List), console, &status)
+                             : savedListEntries(console);
     if (!entries) return status;
     bool any = false;
     for (const Entry& entry : *entries) {

@@ -144,7 +144,7 @@ int runImport(const Invocation& invocation, Console& console) {
     QList<DatedRecord> records;
     for (const QString& path : invocation.arguments)
         if (const auto results = fileResults(path, console, &status)) records += *results;
-    if (!invocation.has(QStringLiteral("--save"))) {
+    if (!invocation.has(Option::Save)) {
         const int shown = showImport(records, console);
         return shown == Ran ? status : shown;
     }

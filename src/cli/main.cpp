@@ -35,17 +35,10 @@ int main(int argc, char** argv) {
     });
     QTextStream out(&standardOutput);
     zorvan::cli::Console console{out, err};
-    QString error;
-    const auto invocation = zorvan::cli::parseArguments(arguments, &error);
-    if (!invocation) {
-        console.fail(error);
-        err << "Try 'zorvan-cli --help'." << Qt::endl;
-        return zorvan::cli::UsageError;
-    }
     // Only drawing a chart needs fonts, and so Qt Gui; it needs no display. Every other command
     // runs without one.
     std::unique_ptr<QCoreApplication> app;
-    if (invocation->command == QStringLiteral("chart")) {
+    if (arguments.value(0) == QStringLiteral("chart")) {
         qputenv("QT_QPA_PLATFORM", "offscreen");
         app = std::make_unique<QGuiApplication>(argc, argv);
     } else {
@@ -53,5 +46,5 @@ int main(int argc, char** argv) {
     }
     QCoreApplication::setApplicationName(QStringLiteral("zorvan"));
     QCoreApplication::setOrganizationName(QStringLiteral("zorvan"));
-    return zorvan::cli::run(*invocation, console);
+    return zorvan::cli::runArguments(arguments, console);
 }

@@ -14,8 +14,8 @@ QString emptyList;
 }  // namespace
 
 int setUpProxies(const Invocation& invocation, Console& console) {
-    const QString path = invocation.value(QStringLiteral("--proxies"), proxyFilePath());
-    if (invocation.has(QStringLiteral("--proxies")) && !QFileInfo::exists(path)) {
+    const QString path = invocation.value(Option::Proxies, proxyFilePath());
+    if (invocation.has(Option::Proxies) && !QFileInfo::exists(path)) {
         console.fail(QStringLiteral("cannot read ") + path);
         return FileFailed;
     }
@@ -31,9 +31,9 @@ int setUpProxies(const Invocation& invocation, Console& console) {
         leftOut.append(problem + QStringLiteral(": line left out"));
     console.failFirst(leftOut);
     if (list.othersMayRead) console.fail(proxyFileWarning(path));
-    if (invocation.has(QStringLiteral("--proxy"))) {
+    if (invocation.has(Option::Proxy)) {
         bool ok = false;
-        const int n = invocation.value(QStringLiteral("--proxy")).toInt(&ok);
+        const int n = invocation.value(Option::Proxy).toInt(&ok);
         if (!ok || n < 1 || n > list.proxies.size()) {
             console.fail(QStringLiteral("--proxy takes the number of a proxy of ") + path +
                          QStringLiteral(", from 1 to %1").arg(list.proxies.size()));

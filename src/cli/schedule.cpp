@@ -94,20 +94,37 @@ QString noManager(const Answer& a) {
         .arg(a.output.isEmpty() ? QStringLiteral("no answer") : a.output.section(u'\n', 0, 0));
 }
 
-// The run starts elsewhere (the service in the home folder): names of files and folders are
-// written absolute, as they name them here.
-QStringList absoluteFileOptions(QStringList options) {
-    static const QStringList fileOptions = {QStringLiteral("--list"), QStringLiteral("--proxies")};
-    for (qsizetype i = 0; i < options.size(); ++i) {
-        if (options[i] == u"--") break;
-        const QString name = options[i].section(u'=', 0, 0);
-        if (!fileOptions.contains(name)) continue;
-        if (options[i].contains(u'='))
-            options[i] = name + u'=' + QFileInfo(options[i].section(u'=', 1)).absoluteFilePath();
-        else if (++i < options.size())
-            options[i] = QFileInfo(options[i]).absoluteFilePath();
+// The batch options as batch reads them, with what every daily run adds; nothing, told, for what
+// batch would refuse, so that no nightly run fails on them.
+std::optional<Invocation> dailyBatch(const QStringList& options, Console& console) {
+    QString error;
+    auto batch = parseArguments(dailyRunCommand(QString(), options).mid(1), &error);
+    if (batch && !batch->arguments.isEmpty()) error = QStringLiteral("batch takes no argument");
+    if (batch && error.isEmpty()) {
+        if (const auto why = refusedBatchOptions(*batch)) error = *why;
     }
-    return options;
+    if (!error.isEmpty() || !batch) {
+        console.fail(QStringLiteral("schedule: batch would refuse its options: ") + error);
+        return std::nullopt;
+    }
+    return batch;
+}
+
+// The run's command line from its options. It starts elsewhere (the service in the home
+// folder): names of files are written absolute, as they name them here.
+QStringList dailyCommandLine(const Invocation& batch) {
+    QStringList words;
+    static const QList<Option> added = {Option::Save, Option::Resume, Option::Notify};
+    for (const Option id : findCommand(QStringLiteral("batch"))->options) {
+        if (!batch.has(id) || added.contains(id)) continue;
+        const OptionSpec& o = optionSpec(id);
+        words.append(o.name());
+        if (!o.takesValue()) continue;
+        words.append(id == Option::List || id == Option::Proxies
+                         ? QFileInfo(batch.value(id)).absoluteFilePath()
+                         : batch.value(id));
+    }
+    return dailyRunCommand(program(), words);
 }
 
 // systemd-analyze verify where it exists: a unit it refuses would be enabled and never run.
@@ -145,10 +162,13 @@ int scheduleDaily(const DailyTime& time, const QStringList& options, Console& co
                 console.fail(QStringLiteral("a batch option holding a control character"));
                 return UsageError;
             }
+    const auto batch = dailyBatch(options, console);
+    if (!batch) return UsageError;
+    for (const QString& note : batch->notes) console.fail(note);
     const QString folder = userUnitFolder();
     const QString home = qEnvironmentVariable("ZORVAN_HOME");
     const QString dataFolder = home.isEmpty() ? home : QFileInfo(home).absoluteFilePath();
-    const QStringList command = dailyRunCommand(program(), absoluteFileOptions(options));
+    const QStringList command = dailyCommandLine(*batch);
     if (const auto refused = unitProgramRefusal(command.first())) {
         console.fail(QStringLiteral("systemd cannot run a program whose path holds ") + *refused +
                      QStringLiteral(": ") + command.first() +

@@ -3,20 +3,16 @@
 #include <algorithm>
 
 #include "core/platform.h"
-#include "net/valuefetch.h"
-#include "vocab/figures.h"
 
 namespace zorvan {
 namespace {
 
 // Figures of one engine come from one service; the others are each their own.
-QString serviceOf(const QString& figureKey) {
-    const auto figure = figureByKey(figureKey);
-    if (!figure) return figureKey;
-    const FigureInfo& info = figureInfo(*figure);
+QString serviceOf(Figure figure) {
+    const FigureInfo& info = figureInfo(figure);
     if (info.engine) return engineInfo(*info.engine).key;
     if (info.kind == FigureKind::BaiduSnapshot) return engineInfo(Engine::Baidu).key;
-    return figureKey;
+    return info.key;
 }
 
 QString runLine(const RunSummary& s) {
@@ -53,9 +49,9 @@ QList<ServiceTrouble> troubledServices(const RunSummary& summary) {
     for (auto figure = summary.missing.cbegin(); figure != summary.missing.cend(); ++figure) {
         ServiceTrouble& t = services[serviceOf(figure.key())];
         t.service = serviceOf(figure.key());
-        t.blocked += figure->value(verdictKey(Verdict::Blocked));
-        t.silent += figure->value(verdictKey(Verdict::NoAnswer));
-        t.unasked += figure->value(verdictKey(Verdict::NoProxy));
+        t.blocked += figure->value(Verdict::Blocked);
+        t.silent += figure->value(Verdict::NoAnswer);
+        t.unasked += figure->value(Verdict::NoProxy);
     }
     QList<ServiceTrouble> troubled;
     for (const ServiceTrouble& t : services)

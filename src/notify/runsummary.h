@@ -7,6 +7,8 @@
 #include <QStringList>
 
 #include "history/trends.h"
+#include "net/valuefetch.h"
+#include "vocab/figures.h"
 
 namespace zorvan {
 
@@ -27,15 +29,12 @@ struct RunSummary {
     int blocked = 0;  // figures lost to a block
     int figures = 0;  // figures asked in the run
     QList<DomainDrops> drops;
-    // figure key ("indexed.baidu") -> the reason it was "X" ("blocked", "no-answer", "not-found",
-    // "error") -> how many domains.
-    QMap<QString, QMap<QString, int>> missing;
-    // figure key -> how many domains it was asked for
-    QMap<QString, int> asked;
+    // figure -> why it was "X" -> how many domains; words only where a message is written.
+    QMap<Figure, QMap<Verdict, int>> missing;
+    // figure -> how many domains it was asked for
+    QMap<Figure, int> asked;
 
-    void addMissing(const QString& figureKey, const QString& reason) {
-        ++missing[figureKey][reason];
-    }
+    void addMissing(Figure figure, Verdict reason) { ++missing[figure][reason]; }
 };
 
 // A service whose figures were blocked, went unanswered or were left unasked for want of a proxy
