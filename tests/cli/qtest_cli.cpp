@@ -40,21 +40,10 @@ using test::writeFile;
 
 }  // namespace
 
-class CliTest : public QObject {
+class CliTest : public QObject, test::CliFixture {
     Q_OBJECT
 
-    std::unique_ptr<test::FakePlatform> fake;
-    std::unique_ptr<test::StandinFixture> fx;
-
-    QProcess* command(const QStringList& arguments, const QString& home) {
-        return test::cliProcess(arguments, home, this);
-    }
     test::CliRun finish(QProcess* process) { return test::finishCli(process); }
-    test::CliRun cli(const QStringList& arguments, const QString& home) {
-        return finish(command(arguments, home));
-    }
-    QString home() const { return fx->home.path(); }
-    test::CliRun cli(const QStringList& arguments) { return cli(arguments, home()); }
     void saveList(const QString& value) {
         QVERIFY(test::writeFile(configFilePath(),
                                 encodeAnsi(S("[section]\r\nurl=") + value + S("\r\n"))));
@@ -75,11 +64,8 @@ class CliTest : public QObject {
     }
 
   private Q_SLOTS:
-    void init() { QVERIFY(test::startSampleServices(fake, fx)); }
-    void cleanup() {
-        fx.reset();
-        fake.reset();
-    }
+    void init() { QVERIFY(start()); }
+    void cleanup() { stop(); }
 
     void sameFiguresAndSavedBytesAsTheWindow() {
         MainWindow window(nullptr, std::nullopt);

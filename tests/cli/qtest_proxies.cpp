@@ -14,15 +14,9 @@
 using namespace zorvan;
 using zorvan::S;
 
-class CliProxiesTest : public QObject {
+class CliProxiesTest : public QObject, test::CliFixture {
     Q_OBJECT
 
-    std::unique_ptr<test::FakePlatform> fake;
-    std::unique_ptr<test::StandinFixture> fx;
-
-    test::CliRun cli(const QStringList& arguments) {
-        return test::finishCli(test::cliProcess(arguments, fx->home.path(), this));
-    }
     QString listOf(const QString& name, const QStringList& lines, QFile::Permissions permissions) {
         const QString path = fx->homeFile(name);
         test::writeFile(path, lines.join(u'\n').toUtf8() + "\n");
@@ -31,11 +25,8 @@ class CliProxiesTest : public QObject {
     }
 
   private Q_SLOTS:
-    void init() { QVERIFY(test::startSampleServices(fake, fx)); }
-    void cleanup() {
-        fx.reset();
-        fake.reset();
-    }
+    void init() { QVERIFY(start()); }
+    void cleanup() { stop(); }
 
     void everyRequestGoesThroughTheListAndAllDeadEndsWithSix() {
         standin::Proxy proxy;
@@ -78,7 +69,7 @@ class CliProxiesTest : public QObject {
     void aListWithoutProxiesSaysSoInFewLines() {
         const QString list = listOf(S("proxies.txt"), QStringList(10000, S("nonsense")),
                                     QFile::ReadOwner | QFile::WriteOwner);
-        QProcess* process = test::cliProcess({S("query"), S("sample.net")}, fx->home.path(), this);
+        QProcess* process = command({S("query"), S("sample.net")});
         QProcessEnvironment env = process->processEnvironment();
         env.insert(S("QT_LOGGING_RULES"), S("*=true"));
         process->setProcessEnvironment(env);

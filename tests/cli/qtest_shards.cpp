@@ -15,23 +15,14 @@ using test::fileBytes;
 using test::writeFile;
 using zorvan::S;
 
-class ShardsTest : public QObject {
+class ShardsTest : public QObject, test::CliFixture {
     Q_OBJECT
 
-    std::unique_ptr<test::FakePlatform> fake;
-    std::unique_ptr<test::StandinFixture> fx;
-
-    test::CliRun cli(const QStringList& arguments, const QString& home) {
-        return test::finishCli(test::cliProcess(arguments, home, this));
-    }
     QString file(const QString& name) const { return fx->homeFile(name); }
 
   private Q_SLOTS:
-    void init() { QVERIFY(test::startSampleServices(fake, fx)); }
-    void cleanup() {
-        fx.reset();
-        fake.reset();
-    }
+    void init() { QVERIFY(start()); }
+    void cleanup() { stop(); }
 
     void fourShardRunsAndImportStoreWhatOneBatchSaves() {
         QStringList domains;
