@@ -63,9 +63,16 @@ std::optional<DatedRecord> resultOfLine(const QByteArray& line, QString* why) {
         return std::nullopt;
     }
     // Only the form the programs write: another spelling of the day would start a second record.
-    if (shortDate(QDate::fromString(*date, QStringLiteral("yyyy-M-d"))) != *date) {
+    const QDate day = QDate::fromString(*date, QStringLiteral("yyyy-M-d"));
+    if (shortDate(day) != *date) {
         *why = QStringLiteral("the date \"") + *date +
                QStringLiteral("\" is not a day written as yyyy-M-d");
+        return std::nullopt;
+    }
+    // A record of a day to come would stand as the latest for years, and every drop be measured
+    // against it.
+    if (day > platform().now().date()) {
+        *why = QStringLiteral("the date \"") + *date + QStringLiteral("\" is after today");
         return std::nullopt;
     }
     record.domain = *domain;
@@ -137,7 +144,7 @@ int runImport(const Invocation& invocation, Console& console) {
     QList<DatedRecord> records;
     for (const QString& path : invocation.arguments)
         if (const auto results = fileResults(path, console, &status)) records += *results;
-    if (!invocation.has(QStringLiteral("--save"))) {
+    if (!invocation.has(Option::Save)) {
         const int shown = showImport(records, console);
         return shown == Ran ? status : shown;
     }

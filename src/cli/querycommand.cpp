@@ -1,7 +1,6 @@
 // query, batch and history: the combined query of domains, and the records stored for one.
 #include <unistd.h>
 
-#include <QEventLoop>
 #include <QScopeGuard>
 
 #include "cli/cli.h"
@@ -10,6 +9,7 @@
 #include "core/localfile.h"
 #include "core/platform.h"
 #include "core/services.h"
+#include "domains/shards.h"
 #include "engines/parallelrun.h"
 #include "engines/queryengine.h"
 #include "engines/rules.h"
@@ -22,7 +22,6 @@
 namespace zorvan::cli {
 namespace {
 
-const QList<Format> AllFormats = {Format::Text, Format::Json, Format::Csv};
 constexpr int MostJobs = 64;
 constexpr int DefaultParallelInterval = 1000;
 constexpr int MostHostInterval = 600000;
@@ -68,8 +67,7 @@ RowExtra dropsExtra(const QList<FigureDrop>& drops) {
 
 // --drop-threshold: a percentage above 0 and at most 100 ("20" or "20%").
 std::optional<double> dropThreshold(const Invocation& invocation) {
-    QString text =
-        invocation.value(QStringLiteral("--drop-threshold"), QString::number(DefaultDropThreshold));
+    QString text = invocation.value(Option::DropThreshold, QString::number(DefaultDropThreshold));
     if (text.endsWith(u'%')) text.chop(1);
     bool ok = false;
     const double value = text.toDouble(&ok);
@@ -193,11 +191,13 @@ void runDomains(const QStringList& domains, int jobs, DomainReport& report) {
         progress.finished(int(missing.values().count(verdictKey(Verdict::Blocked))),
                           run.inFlight());
     });
-    QEventLoop loop;
-    QObject::connect(&run, &ParallelRun::finished, &loop, &QEventLoop::quit);
     report.expect(domains);
-    run.start(domains);
-    if (run.inFlight() > 0) loop.exec();
+    runUntil(
+        [&](QObject* context, const std::function<void()>& wake) {
+            QObject::connect(&run, &ParallelRun::finished, context, wake);
+            run.start(domains);
+        },
+        [&] { return run.inFlight() == 0; });
     progress.clear();
 }
 
@@ -223,8 +223,8 @@ void applyHostIntervals(int fallbackMs) {
 }
 
 // A whole number option within [least, most]; nothing when it is given otherwise.
-std::optional<int> numberOption(const Invocation& invocation, const QString& name, int fallback,
-                                int least, int most) {
+std::optional<int> numberOption(const Invocation& invocation, Option name, int fallback, int least,
+                                int most) {
     if (!invocation.has(name)) return fallback;
     bool ok = false;
     const int value = invocation.value(name).toInt(&ok);
@@ -239,46 +239,46 @@ struct RunOptions {
     int hostInterval;
 };
 
-std::optional<RunOptions> runOptions(const Invocation& invocation, Console& console) {
-    const auto format = formatOption(invocation, AllFormats);
+std::optional<RunOptions> runOptions(const Invocation& invocation, QString* why) {
+    const auto format = formatOption(invocation, why);
     const auto threshold = dropThreshold(invocation);
-    const auto jobs = numberOption(invocation, QStringLiteral("--jobs"), 1, 1, MostJobs);
+    const auto jobs = numberOption(invocation, Option::Jobs, 1, 1, MostJobs);
     const auto interval =
-        numberOption(invocation, QStringLiteral("--host-interval"),
+        numberOption(invocation, Option::HostInterval,
                      jobs.value_or(1) > 1 ? DefaultParallelInterval : 0, 0, MostHostInterval);
-    const QString why =
-        !format      ? QStringLiteral("--format takes text, json or csv")
-        : !threshold ? QStringLiteral("--drop-threshold takes a percentage above 0 and at most 100")
-        : !jobs      ? QStringLiteral("--jobs takes a whole number from 1 to %1").arg(MostJobs)
-        : !interval  ? QStringLiteral("--host-interval takes milliseconds from 0 to %1")
-                          .arg(MostHostInterval)
-        : invocation.has(QStringLiteral("--fail-on-notify")) &&
-                !invocation.has(QStringLiteral("--notify"))
-            ? QStringLiteral("--fail-on-notify goes with --notify")
-            : QString();
-    if (!why.isEmpty()) {
-        console.fail(why);
-        return std::nullopt;
-    }
+    if (format)
+        *why = !threshold
+                   ? QStringLiteral("--drop-threshold takes a percentage above 0 and at most 100")
+               : !jobs ? QStringLiteral("--jobs takes a whole number from 1 to %1").arg(MostJobs)
+               : !interval ? QStringLiteral("--host-interval takes milliseconds from 0 to %1")
+                                 .arg(MostHostInterval)
+               : invocation.has(Option::FailOnNotify) && !invocation.has(Option::Notify)
+                   ? QStringLiteral("--fail-on-notify goes with --notify")
+                   : QString();
+    if (!why->isEmpty()) return std::nullopt;
     return RunOptions{*format, *threshold, *jobs, *interval};
 }
 
 // The combined query of each domain, in list order; skipped: the domains a resumed run passed over.
 int queryDomains(const QStringList& domains, const Invocation& invocation, Console& console,
                  int skipped = 0) {
-    const auto options = runOptions(invocation, console);
-    if (!options) return UsageError;
+    QString why;
+    const auto options = runOptions(invocation, &why);
+    if (!options) {
+        console.fail(why);
+        return UsageError;
+    }
     for (const QString& domain : domains)
         if (refuseBadDomain(domain, console)) return UsageError;
     applyHostIntervals(options->hostInterval);
     if (options->format == Format::Csv)
         console.out << csvLine(csvColumns({QStringLiteral("drops"), QStringLiteral("missing")}));
-    auto alerts = runAlerts(invocation.has(QStringLiteral("--notify")), console);
+    auto alerts = runAlerts(invocation.has(Option::Notify), console);
     if (alerts) alerts->collector.addSkipped(skipped);
     DomainReport report{console,
                         options->format,
                         options->threshold,
-                        invocation.has(QStringLiteral("--save")),
+                        invocation.has(Option::Save),
                         Ran,
                         false,
                         {},
@@ -288,8 +288,8 @@ int queryDomains(const QStringList& domains, const Invocation& invocation, Conso
     const bool told = !alerts || sendRunAlerts(*alerts, console);
     // A file that failed says more than a drop, and a drop more than an alert that missed a target.
     if (report.status != Ran) return report.status;
-    if (report.dropped && invocation.has(QStringLiteral("--fail-on-drop"))) return DropFound;
-    return told || !invocation.has(QStringLiteral("--fail-on-notify")) ? Ran : NotifyFailed;
+    if (report.dropped && invocation.has(Option::FailOnDrop)) return DropFound;
+    return told || !invocation.has(Option::FailOnNotify) ? Ran : NotifyFailed;
 }
 
 // --resume: the domains without a record of today in history.txt, read once; nothing when the
@@ -317,18 +317,27 @@ int runQuery(const Invocation& invocation, Console& console) {
     return queryDomains(invocation.arguments, invocation, console);
 }
 
+std::optional<QString> refusedBatchOptions(const Invocation& invocation) {
+    QString why;
+    if (invocation.has(Option::Resume) && !invocation.has(Option::Save))
+        return QStringLiteral(
+            "--resume needs --save: a run that saves nothing leaves nothing to resume from");
+    if (!runOptions(invocation, &why)) return why;
+    if (invocation.has(Option::Shard) && !parseShard(invocation.value(Option::Shard)))
+        return ShardUsage;
+    return std::nullopt;
+}
+
 int runBatch(const Invocation& invocation, Console& console) {
-    if (invocation.has(QStringLiteral("--resume")) && !invocation.has(QStringLiteral("--save"))) {
-        console.fail(QStringLiteral(
-            "--resume needs --save: a run that saves nothing leaves nothing to resume from"));
+    if (invocation.has(Option::Resume) && !invocation.has(Option::Save)) {
+        console.fail(*refusedBatchOptions(invocation));
         return UsageError;
     }
     BatchDomains batch;
     if (const int status = batchDomainList(invocation, console, &batch); status != Ran)
         return status;
     std::optional<QStringList> rest = batch.domains;
-    if (invocation.has(QStringLiteral("--resume")) &&
-        !(rest = domainsNotSavedToday(batch.domains, console)))
+    if (invocation.has(Option::Resume) && !(rest = domainsNotSavedToday(batch.domains, console)))
         return FileFailed;
     const int status =
         queryDomains(*rest, invocation, console, int(batch.domains.size() - rest->size()));
@@ -337,9 +346,10 @@ int runBatch(const Invocation& invocation, Console& console) {
 }
 
 int runHistory(const Invocation& invocation, Console& console) {
-    const auto format = formatOption(invocation, AllFormats);
+    QString why;
+    const auto format = formatOption(invocation, &why);
     if (!format) {
-        console.fail(QStringLiteral("--format takes text, json or csv"));
+        console.fail(why);
         return UsageError;
     }
     const QString domain = invocation.arguments.first();

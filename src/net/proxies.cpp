@@ -1,7 +1,5 @@
 #include "net/proxies.h"
 
-#include <sys/stat.h>
-
 #include <QFile>
 #include <QNetworkProxyFactory>
 #include <QPointer>
@@ -9,6 +7,7 @@
 #include <QUrl>
 #include <memory>
 
+#include "core/localfile.h"
 #include "core/services.h"
 #include "net/fetch.h"
 
@@ -58,16 +57,16 @@ std::optional<ProxyEntry> parseProxyLine(const QString& line, QString* why) {
 
 ProxyList readProxyList(const QString& path) {
     ProxyList list;
-    struct stat info;
-    if (::stat(QFile::encodeName(path).constData(), &info) != 0) return list;
+    const SettingsRead read = readSettingsFile(path);
+    if (read.status == FileRead::Missing) return list;
     list.exists = true;
-    list.othersMayRead = (info.st_mode & (S_IRGRP | S_IROTH)) != 0;
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly)) {
+    list.othersMayRead = read.othersMayRead;
+    if (read.status == FileRead::Unreadable) {
         list.unreadable = true;
+        list.why = read.why;
         return list;
     }
-    const QList<QByteArray> lines = file.readAll().split('\n');
+    const QList<QByteArray> lines = read.bytes.split('\n');
     for (qsizetype i = 0; i < lines.size(); ++i) {
         const QString line = QString::fromUtf8(lines[i]).trimmed();
         if (line.isEmpty() || line.startsWith(u'#')) continue;

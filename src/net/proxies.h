@@ -37,6 +37,7 @@ struct ProxyList {
     QStringList problems;        // "proxies.txt:3: ..." for each line told and left out
     bool exists = false;         // the file is there: then every request goes through a proxy
     bool unreadable = false;     // there but cannot be read
+    QString why = {};            // why not, when unreadable
     bool othersMayRead = false;  // group or other may read it (it may hold passwords)
 };
 

@@ -33,6 +33,7 @@ struct LoadedTargets {
     QList<NotifyTarget> targets;
     QList<NotifyProblem> problems;
     bool fileFound = false;
+    bool othersMayRead = false;  // group or other may read it: it holds robot keys and secrets
 };
 
 // The targets of a notify.json text; fileName only names the file in the problems.
@@ -40,6 +41,8 @@ LoadedTargets parseNotifyFile(const QByteArray& json, const QString& fileName);
 
 // notify.json in the data folder; no targets and no problems when there is none.
 QString notifyFilePath();
+// The warning for a notify.json that group or other may read.
+QString notifyFileWarning(const QString& path);
 LoadedTargets loadNotifyTargets();
 
 }  // namespace zorvan

@@ -17,15 +17,9 @@
 using namespace zorvan;
 using zorvan::S;
 
-class JobsTest : public QObject {
+class JobsTest : public QObject, test::CliFixture {
     Q_OBJECT
 
-    std::unique_ptr<test::FakePlatform> fake;
-    std::unique_ptr<test::StandinFixture> fx;
-
-    test::CliRun cli(const QStringList& arguments) {
-        return test::finishCli(test::cliProcess(arguments, fx->home.path(), this));
-    }
     // When the stand-in sent its last answer about the domain.
     qint64 lastAnswer(const QString& domain) const {
         qint64 last = -1;
@@ -35,11 +29,8 @@ class JobsTest : public QObject {
     }
 
   private Q_SLOTS:
-    void init() { QVERIFY(test::startSampleServices(fake, fx)); }
-    void cleanup() {
-        fx.reset();
-        fake.reset();
-    }
+    void init() { QVERIFY(start()); }
+    void cleanup() { stop(); }
 
     // The first domains answer slowest, so they end last; the file is still the one-job file.
     void outputFollowsTheListWhateverEndsFirst() {
@@ -71,7 +62,7 @@ class JobsTest : public QObject {
         const QStringList line = {S("batch"),  S("--save"),   S("--resume"),
                                   S("--jobs"), S("3"),        S("--host-interval"),
                                   S("0"),      S("--format"), S("csv")};
-        QProcess* first = test::cliProcess(line, fx->home.path(), this);
+        QProcess* first = command(line);
         first->start();
         QVERIFY(test::waitFor(
             [] { return historyDomains(test::fileBytes(historyFilePath())).size() >= 3; }, 60000));
