@@ -5,6 +5,7 @@
 
 #include "core/codepage.h"
 
+class QFile;
 class QSaveFile;
 
 namespace zorvan {
@@ -28,6 +29,8 @@ enum class FileRead { Ok, Missing, Unreadable };
 // Reads a whole file. One that exists but cannot be read (permissions, a folder or socket in its
 // place) is Unreadable: callers must then leave it alone, or whatever it holds would be lost.
 FileRead readWholeFile(const QString& path, QByteArray* bytes);
+// Opens it for reading a piece at a time, with the same answers.
+FileRead openForReading(const QString& path, QFile* file);
 
 // Replaces a file whole, or not at all: commits only when every byte was written and flushed (on a
 // full disk QSaveFile::commit() alone can succeed with a truncated file). The new file keeps the
