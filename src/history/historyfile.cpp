@@ -257,18 +257,19 @@ class GroupSave {
     void appendNewSections(HistoryLineWriter& out) {
         QList<QByteArray> headers;
         QHash<QByteArray, QList<QByteArray>> lines;
+        // Each new section's record of a day, by the day its line holds.
+        QHash<QByteArray, QHash<QByteArray, qsizetype>> days;
         for (int index = 0; index < records_.size(); ++index) {
             const GroupLine& r = records_[index];
             if (found_.contains(r.header)) continue;
             if (!lines.contains(r.header)) headers.append(r.header);
             QList<QByteArray>& section = lines[r.header];
-            const auto day = std::find_if(section.begin(), section.end(), [&](const QByteArray& l) {
-                return recordDateField(l) == r.date;
-            });
-            if (day != section.end()) {
-                place(index, &*day, false);
+            QHash<QByteArray, qsizetype>& sectionDays = days[r.header];
+            if (const auto day = sectionDays.constFind(r.date); day != sectionDays.cend()) {
+                place(index, &section[*day], false);
             } else {
                 place(index, nullptr, section.isEmpty());
+                sectionDays.insert(recordDateField(r.line).toByteArray(), section.size());
                 section.append(r.line);
             }
         }
@@ -401,33 +402,6 @@ QStringList historyDomains(const QByteArray& bytes) {
 
 QStringList historyRecords(const QByteArray& bytes, const QString& domain) {
     return readBytes(bytes, [&](HistoryLineReader& in) { return recordsIn(in, domain); });
-}
-
-QList<bool> domainsWithRecordOn(const QByteArray& bytes, const QStringList& domains,
-                                const QString& date) {
-    // One pass over the file: each header's first section counts, as it does for a save.
-    const QByteArray day = encodeAnsi(date);
-    QSet<QByteArray> seen, withDay;
-    QByteArray header;
-    bool counting = false;
-    for (qsizetype pos = 0; pos < bytes.size();) {
-        qsizetype end = bytes.indexOf(crlfBytes, pos);
-        if (end < 0) end = bytes.size();
-        const QByteArrayView line = QByteArrayView(bytes).sliced(pos, end - pos);
-        pos = end + 2;
-        if (line.startsWith('[')) {
-            header = trimHistorySpaces(line).toByteArray();
-            counting = !seen.contains(header);
-            seen.insert(header);
-        } else if (counting && !line.isEmpty()) {
-            const qsizetype eq = line.indexOf('=');
-            if ((eq < 0 ? line : line.first(eq)) == day) withDay.insert(header);
-        }
-    }
-    QList<bool> saved;
-    for (const QString& domain : domains)
-        saved.append(withDay.contains(encodeAnsi(historyHeader(domain))));
-    return saved;
 }
 
 QStringList recordCells(const QString& record) {
@@ -620,6 +594,22 @@ FileError saveHistoryRecordsTo(const QString& path, const QList<DatedRecord>& re
                                QList<RecordFate>* fates) {
     fates->clear();
     return saveGroup(path, groupLines(records), true, fates);
+}
+
+FileError recordFatesIn(const QString& path, const QList<DatedRecord>& records,
+                        QList<RecordFate>* fates) {
+    QFile file;
+    QBuffer none;
+    const FileRead opened = openForReading(path, &file);
+    if (opened == FileRead::Unreadable) return FileProblem{FileProblem::Unreadable, path, {}};
+    if (opened == FileRead::Missing) none.open(QIODevice::ReadOnly);
+    HistoryLineReader in(opened == FileRead::Ok ? static_cast<QIODevice*>(&file) : &none);
+    HistoryLineWriter counted(nullptr);
+    GroupSave group(groupLines(records), true);
+    if (!group.run(in, counted) || file.error() != QFileDevice::NoError)
+        return FileProblem{FileProblem::Unreadable, path, {}};
+    *fates = group.fates();
+    return std::nullopt;
 }
 
 FileError SaveHistory(const QString& domain, const FigureValues& figures) {

@@ -74,10 +74,6 @@ QStringList historyDomains(const QByteArray& bytes);
 // The non-empty record lines of domain's section, in file order; empty if it has no section.
 QStringList historyRecords(const QByteArray& bytes, const QString& domain);
 
-// For each domain, whether its section holds a record of the date (a short date as stored).
-QList<bool> domainsWithRecordOn(const QByteArray& bytes, const QStringList& domains,
-                                const QString& date);
-
 // The nine cells a record fills in the viewer: the date, then the seven engine fields and the
 // Alexa rank (missing pieces empty).
 QStringList recordCells(const QString& record);
@@ -119,6 +115,11 @@ FileError saveHistoryGroupTo(const QString& path, const QList<DatedRecord>& reco
 // not rewritten when it already holds every one of them.
 FileError saveHistoryRecordsTo(const QString& path, const QList<DatedRecord>& records,
                                QList<RecordFate>* fates);
+
+// What saveHistoryRecordsTo would do with each record, read from the file at path without
+// changing it.
+FileError recordFatesIn(const QString& path, const QList<DatedRecord>& records,
+                        QList<RecordFate>* fates);
 
 // SaveHistory: the record of the finished query, into historyFilePath(), dated todayShortDate().
 FileError SaveHistory(const QString& domain, const FigureValues& figures);
