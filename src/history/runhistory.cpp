@@ -86,6 +86,10 @@ void RunHistory::readAsync(const QString& path, const QStringList& domains, cons
     });
 }
 
+bool RunHistory::lists(const QString& domain) const {
+    return sections_.contains(encodeAnsi(historyHeader(domain)));
+}
+
 QList<StoredRecord> RunHistory::records(const QString& domain) const {
     QList<StoredRecord> records;
     for (const QByteArray& line : sections_.value(encodeAnsi(historyHeader(domain))))
