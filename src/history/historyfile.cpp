@@ -621,12 +621,19 @@ FileError DeleteDomainHistory(const QString& path, const QString& domain) {
         path, [&](const QByteArray& old) { return historyBytesWithout(old, domain); });
 }
 
-std::optional<QList<StoredRecord>> readStoredRecords(const QString& path, const QString& domain) {
+QStringList readHistoryDomains(const QString& path) {
     QFile file;
-    QList<StoredRecord> records;
+    if (openForReading(path, &file) != FileRead::Ok) return {};
+    HistoryLineReader in(&file);
+    const QStringList domains = domainsIn(in);
+    return in.failed() ? QStringList() : domains;
+}
+
+std::optional<QStringList> readStoredLines(const QString& path, const QString& domain) {
+    QFile file;
     switch (openForReading(path, &file)) {
         case FileRead::Missing:
-            return records;
+            return QStringList();
         case FileRead::Unreadable:
             return std::nullopt;
         case FileRead::Ok:
@@ -635,7 +642,14 @@ std::optional<QList<StoredRecord>> readStoredRecords(const QString& path, const 
     HistoryLineReader in(&file);
     const QStringList lines = recordsIn(in, domain);
     if (in.failed()) return std::nullopt;
-    for (const QString& line : lines) records.append(parseHistoryRecord(line));
+    return lines;
+}
+
+std::optional<QList<StoredRecord>> readStoredRecords(const QString& path, const QString& domain) {
+    const auto lines = readStoredLines(path, domain);
+    if (!lines) return std::nullopt;
+    QList<StoredRecord> records;
+    for (const QString& line : *lines) records.append(parseHistoryRecord(line));
     return records;
 }
 

@@ -127,6 +127,12 @@ FileError SaveHistory(const QString& domain, const FigureValues& figures);
 // Removes domain's section from the file at path (nothing to do when it has none).
 FileError DeleteDomainHistory(const QString& path, const QString& domain);
 
+// The domains of the file at path, as historyDomains; none when it cannot be read.
+QStringList readHistoryDomains(const QString& path);
+// The record lines of domain in the file at path, as historyRecords; nothing when the file exists
+// but cannot be read.
+std::optional<QStringList> readStoredLines(const QString& path, const QString& domain);
+
 // The stored records of domain in the file at path, oldest first; nothing when the file exists
 // but cannot be read (a missing file holds no records).
 std::optional<QList<StoredRecord>> readStoredRecords(const QString& path, const QString& domain);

@@ -163,6 +163,7 @@ class HistoryWiringTest : public QObject, public test::WindowFixture {
         QTimer::singleShot(0, [&] {
             test::waitFor([] { return QApplication::activeModalWidget() != nullptr; }, 5000);
             if (auto* viewer = qobject_cast<HistoryViewer*>(QApplication::activeModalWidget())) {
+                test::waitFor([viewer] { return !viewer->isLoading(); }, 5000);
                 modal = viewer->isModal();
                 for (int i = 0; i < viewer->chooser()->count(); ++i)
                     domains.append(viewer->chooser()->itemText(i));
