@@ -122,13 +122,11 @@ QString fateWord(RecordFate fate) {
 
 // What storing the records would do to history.txt, one line each, on out.
 int showImport(const QList<DatedRecord>& records, Console& console) {
-    QByteArray bytes;
-    if (readWholeFile(historyFilePath(), &bytes) == FileRead::Unreadable) {
+    QList<RecordFate> fates;
+    if (recordFatesIn(historyFilePath(), records, &fates)) {
         console.fail(QStringLiteral("cannot read ") + historyFilePath());
         return FileFailed;
     }
-    QList<RecordFate> fates;
-    historyBytesWithRecords(bytes, records, &fates);
     QList<QStringList> table;
     for (qsizetype i = 0; i < records.size(); ++i)
         table.append({fateWord(fates[i]), records[i].domain,

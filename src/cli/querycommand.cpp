@@ -15,6 +15,8 @@
 #include "engines/rules.h"
 #include "engines/servicecheck.h"
 #include "history/historyfile.h"
+#include "history/historysaver.h"
+#include "history/runhistory.h"
 #include "history/trends.h"
 #include "net/fetch.h"
 #include "net/pacer.h"
@@ -92,37 +94,46 @@ RowExtra missingExtra(const MissingFigures& missing) {
     return extra;
 }
 
+// A finished domain's part of the run's alerts, told once its record's group is written.
+struct AlertPending {
+    QString domain;
+    FigureValues values;
+    FigureVerdicts verdicts;
+    QList<FigureDrop> drops;
+};
+
 // What a run prints and saves as each domain ends.
 struct DomainReport {
     Console& console;
     Format format;
     double threshold;
-    bool save;
+    // The records of the run's domains as the run started (a domain named twice, in a run past
+    // midnight, is not compared with its own first answer); none when the file cannot be read.
+    const std::optional<RunHistory>& history;
+    HistorySaver* saver = nullptr;  // with --save
     int status = Ran;
     bool dropped = false;
-    // Each domain's records as they were before this run saved any of them (a domain named twice,
-    // in a run past midnight, is not compared with its own first answer); kept only while the
-    // domain is still to come again, so a long list does not hold every domain's records.
-    QHash<QString, std::optional<QList<StoredRecord>>> before;
-    QHash<QString, int> usesLeft;
     RunCollector* alerts = nullptr;  // with --notify
+    // Domains whose record is queued, in the order they were saved.
+    QList<AlertPending> unsaved;
 
-    void expect(const QStringList& domains) {
-        for (const QString& domain : domains) ++usesLeft[domain];
-    }
     void domainDone(const CombinedQueryEngine& query, const MissingFigures& missing);
-    std::optional<QList<StoredRecord>> recordsBefore(const QString& domain);
+    void groupDone(const QStringList& domains, const FileError& problem);
 };
 
-std::optional<QList<StoredRecord>> DomainReport::recordsBefore(const QString& domain) {
-    if (!before.contains(domain))
-        before.insert(domain, readStoredRecords(historyFilePath(), domain));
-    auto records = before.value(domain);
-    if (--usesLeft[domain] <= 0) {
-        usesLeft.remove(domain);
-        before.remove(domain);
+void DomainReport::groupDone(const QStringList& domains, const FileError& problem) {
+    for (const QString& domain : domains) {
+        if (problem) {
+            console.fail(QStringLiteral("cannot save the record of ") + domain +
+                         QStringLiteral(" in ") + historyFilePath() + QStringLiteral(": ") +
+                         problem->english());
+            status = FileFailed;
+        }
+        if (unsaved.isEmpty()) continue;
+        const AlertPending done = unsaved.takeFirst();
+        if (alerts)
+            alerts->domainDone(done.domain, done.values, done.verdicts, done.drops, !problem);
     }
-    return records;
 }
 
 void DomainReport::domainDone(const CombinedQueryEngine& query, const MissingFigures& missing) {
@@ -131,8 +142,8 @@ void DomainReport::domainDone(const CombinedQueryEngine& query, const MissingFig
     const QDate today = platform().now().date();
     FigureRow row{domain, shortDate(today), values, false, {}};
     QList<FigureDrop> drops;
-    if (const auto records = recordsBefore(domain)) {
-        drops = findDrops(row.values, *records, today, threshold);
+    if (history) {
+        drops = history->drops(domain, row.values, today, threshold);
     } else {
         console.fail(QStringLiteral("cannot read ") + historyFilePath() +
                      QStringLiteral(": no drops compared for ") + domain);
@@ -141,18 +152,13 @@ void DomainReport::domainDone(const CombinedQueryEngine& query, const MissingFig
     dropped = dropped || !drops.isEmpty();
     row.extras.append(dropsExtra(drops));
     row.extras.append(missingExtra(missing));
-    bool saved = false;
-    if (save) {
-        if (const FileError error = SaveHistory(historyFilePath(), domain, row.values, row.date)) {
-            console.fail(QStringLiteral("cannot save the record of ") + domain +
-                         QStringLiteral(" in ") + historyFilePath() + QStringLiteral(": ") +
-                         error->english());
-            status = FileFailed;
-        } else {
-            saved = true;
-        }
+    if (saver) {
+        // Written with the records finished about the same time; the alerts learn whether it was.
+        saver->save(domain, row.values, today);
+        unsaved.append({domain, values, figureVerdicts(query), drops});
+    } else if (alerts) {
+        alerts->domainDone(domain, values, figureVerdicts(query), drops, false);
     }
-    if (alerts) alerts->domainDone(domain, values, figureVerdicts(query), drops, saved);
     print(console, format, row);
 }
 
@@ -191,7 +197,6 @@ void runDomains(const QStringList& domains, int jobs, DomainReport& report) {
         progress.finished(int(missing.values().count(verdictKey(Verdict::Blocked))),
                           run.inFlight());
     });
-    report.expect(domains);
     runUntil(
         [&](QObject* context, const std::function<void()>& wake) {
             QObject::connect(&run, &ParallelRun::finished, context, wake);
@@ -259,9 +264,15 @@ std::optional<RunOptions> runOptions(const Invocation& invocation, QString* why)
     return RunOptions{*format, *threshold, *jobs, *interval};
 }
 
-// The combined query of each domain, in list order; skipped: the domains a resumed run passed over.
+// history.txt read once for a run's domains, from today on.
+std::optional<RunHistory> readRunHistory(const QStringList& domains) {
+    return RunHistory::read(historyFilePath(), domains, platform().now().date());
+}
+
+// The combined query of each domain, in list order; skipped: the domains a resumed run passed
+// over; history: the run's one reading of the file, when the run has made it already.
 int queryDomains(const QStringList& domains, const Invocation& invocation, Console& console,
-                 int skipped = 0) {
+                 int skipped = 0, std::optional<std::optional<RunHistory>> history = {}) {
     QString why;
     const auto options = runOptions(invocation, &why);
     if (!options) {
@@ -270,21 +281,34 @@ int queryDomains(const QStringList& domains, const Invocation& invocation, Conso
     }
     for (const QString& domain : domains)
         if (refuseBadDomain(domain, console)) return UsageError;
+    if (!history) history = readRunHistory(domains);
     applyHostIntervals(options->hostInterval);
     if (options->format == Format::Csv)
         console.out << csvLine(csvColumns({QStringLiteral("drops"), QStringLiteral("missing")}));
     auto alerts = runAlerts(invocation.has(Option::Notify), console);
     if (alerts) alerts->collector.addSkipped(skipped);
+    std::optional<HistorySaver> saver;
+    if (invocation.has(Option::Save)) {
+        saver.emplace(historyFilePath());
+        // An interrupted run still stores every domain it finished.
+        saver->finishOnTermination();
+    }
     DomainReport report{console,
                         options->format,
                         options->threshold,
-                        invocation.has(Option::Save),
+                        *history,
+                        saver ? &*saver : nullptr,
                         Ran,
                         false,
-                        {},
-                        {},
-                        alerts ? &alerts->collector : nullptr};
+                        alerts ? &alerts->collector : nullptr,
+                        {}};
+    if (saver)
+        QObject::connect(&*saver, &HistorySaver::groupDone,
+                         [&](const QStringList& saved, const FileError& problem) {
+                             report.groupDone(saved, problem);
+                         });
     runDomains(domains, options->jobs, report);
+    if (saver) saver->finish();
     const bool told = !alerts || sendRunAlerts(*alerts, console);
     // A file that failed says more than a drop, and a drop more than an alert that missed a target.
     if (report.status != Ran) return report.status;
@@ -292,20 +316,20 @@ int queryDomains(const QStringList& domains, const Invocation& invocation, Conso
     return told || !invocation.has(Option::FailOnNotify) ? Ran : NotifyFailed;
 }
 
-// --resume: the domains without a record of today in history.txt, read once; nothing when the
-// file cannot be read.
-std::optional<QStringList> domainsNotSavedToday(const QStringList& domains, Console& console) {
-    QByteArray bytes;
-    if (readWholeFile(historyFilePath(), &bytes) == FileRead::Unreadable) {
+// --resume: the domains without a record of today in the run's reading of history.txt; nothing
+// when the file cannot be read.
+std::optional<QStringList> domainsNotSavedToday(const QStringList& domains,
+                                                const std::optional<RunHistory>& history,
+                                                Console& console) {
+    if (!history) {
         console.fail(QStringLiteral("cannot read ") + historyFilePath() +
                      QStringLiteral(" to resume from"));
         return std::nullopt;
     }
-    const QList<bool> saved =
-        domainsWithRecordOn(bytes, domains, shortDate(platform().now().date()));
+    const QString today = shortDate(platform().now().date());
     QStringList rest;
-    for (qsizetype i = 0; i < domains.size(); ++i)
-        if (!saved[i]) rest.append(domains[i]);
+    for (const QString& domain : domains)
+        if (!history->hasRecordOn(domain, today)) rest.append(domain);
     console.err << "zorvan-cli: resuming: skipped " << (domains.size() - rest.size()) << " of "
                 << domains.size() << " domains already saved today" << Qt::endl;
     return rest;
@@ -337,10 +361,12 @@ int runBatch(const Invocation& invocation, Console& console) {
     if (const int status = batchDomainList(invocation, console, &batch); status != Ran)
         return status;
     std::optional<QStringList> rest = batch.domains;
-    if (invocation.has(Option::Resume) && !(rest = domainsNotSavedToday(batch.domains, console)))
+    const std::optional<RunHistory> history = readRunHistory(batch.domains);
+    if (invocation.has(Option::Resume) &&
+        !(rest = domainsNotSavedToday(batch.domains, history, console)))
         return FileFailed;
     const int status =
-        queryDomains(*rest, invocation, console, int(batch.domains.size() - rest->size()));
+        queryDomains(*rest, invocation, console, int(batch.domains.size() - rest->size()), history);
     // The rest ran; a refused entry still makes the run's end an input error, unless a file failed.
     return batch.refused && status != FileFailed ? UsageError : status;
 }

@@ -74,8 +74,7 @@ void prepareFileWrites() {
     std::signal(SIGXFSZ, SIG_IGN);
 }
 
-FileRead readWholeFile(const QString& path, QByteArray* bytes) {
-    bytes->clear();
+FileRead openForReading(const QString& path, QFile* file) {
     // Only a name that is not there is missing: a folder on the way that cannot be searched, or a
     // file in a folder's place, hides whatever the file holds.
     struct stat status {};
@@ -83,8 +82,14 @@ FileRead readWholeFile(const QString& path, QByteArray* bytes) {
         return errno == ENOENT ? FileRead::Missing : FileRead::Unreadable;
     const QFileInfo info(path);
     if (!info.isFile()) return FileRead::Unreadable;
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly)) return FileRead::Unreadable;
+    file->setFileName(path);
+    return file->open(QIODevice::ReadOnly) ? FileRead::Ok : FileRead::Unreadable;
+}
+
+FileRead readWholeFile(const QString& path, QByteArray* bytes) {
+    bytes->clear();
+    QFile file;
+    if (const FileRead opened = openForReading(path, &file); opened != FileRead::Ok) return opened;
     *bytes = file.readAll();
     if (file.error() != QFileDevice::NoError) {
         bytes->clear();

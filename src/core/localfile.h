@@ -5,6 +5,7 @@
 
 #include "core/codepage.h"
 
+class QFile;
 class QSaveFile;
 
 namespace zorvan {
@@ -28,6 +29,8 @@ enum class FileRead { Ok, Missing, Unreadable };
 // Reads a whole file. One that exists but cannot be read (permissions, a folder or socket in its
 // place) is Unreadable: callers must then leave it alone, or whatever it holds would be lost.
 FileRead readWholeFile(const QString& path, QByteArray* bytes);
+// Opens it for reading a piece at a time, with the same answers.
+FileRead openForReading(const QString& path, QFile* file);
 
 // A settings file read at start (proxies.txt, notify.json): never waited on, never held past a
 // bound. Anything but a regular file is refused before it is opened (a FIFO without a writer
