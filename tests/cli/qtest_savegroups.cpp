@@ -12,18 +12,12 @@
 using namespace zorvan;
 using zorvan::S;
 
-class SaveGroupsTest : public QObject {
+class SaveGroupsTest : public QObject, public test::CliFixture {
     Q_OBJECT
 
-    std::unique_ptr<test::FakePlatform> fake;
-    std::unique_ptr<test::StandinFixture> fx;
-
   private Q_SLOTS:
-    void init() { QVERIFY(test::startSampleServices(fake, fx)); }
-    void cleanup() {
-        fx.reset();
-        fake.reset();
-    }
+    void init() { QVERIFY(start()); }
+    void cleanup() { stop(); }
 
     // The last domain answers slowly: the others are printed, their group not yet due, when the
     // run is told to stop.
@@ -33,9 +27,8 @@ class SaveGroupsTest : public QObject {
         fx->services.setTargetLatency(domains.last().toUtf8(), 1000);
         QVERIFY(test::writeFile(
             configFilePath(), encodeAnsi(S("[section]\r\nurl=") + domains.join(u',') + S("\r\n"))));
-        QProcess* run = test::cliProcess({S("batch"), S("--save"), S("--jobs"), S("5"),
-                                          S("--host-interval"), S("0"), S("--format"), S("csv")},
-                                         fx->home.path(), this);
+        QProcess* run = command({S("batch"), S("--save"), S("--jobs"), S("5"), S("--host-interval"),
+                                 S("0"), S("--format"), S("csv")});
         QByteArray out;
         connect(run, &QProcess::readyReadStandardOutput, this,
                 [&] { out += run->readAllStandardOutput(); });
