@@ -9,7 +9,7 @@
 #include "core/localfile.h"
 #include "core/platform.h"
 #include "core/services.h"
-#include "engines/parallelrun.h"
+#include "engines/batchrun.h"
 #include "engines/queryengine.h"
 #include "engines/rules.h"
 #include "engines/servicecheck.h"
@@ -160,23 +160,24 @@ void DomainReport::domainDone(const CombinedQueryEngine& query, const MissingFig
 // Runs the domains' queries, jobs at a time, each reported in list order as it and those before
 // it are done.
 void runDomains(const QStringList& domains, int jobs, DomainReport& report) {
-    ParallelRun run(jobs);
+    BatchRun run;
+    run.setJobs(jobs);
+    run.setDoneWhen(BatchRun::DoneWhen::AllAnswers);
     // Domains side by side are what gets a host to ask for a pause: it is obeyed, never fought. One
     // job keeps today's requests exactly, each answer taken as it comes.
     run.setPatient(jobs > 1);
     Progress progress(report.console.err, ::isatty(STDERR_FILENO) == 1, int(domains.size()));
-    QObject::connect(&run, &ParallelRun::domainStarted, [&](int index, const QString& domain) {
+    QObject::connect(&run, &BatchRun::domainStarted, [&](int index, const QString& domain) {
         progress.started(index, domain, run.inFlight() + 1);
     });
-    QObject::connect(&run, &ParallelRun::waiting,
-                     [&](const QString& host, double seconds, const QString& reason) {
-                         progress.clear();
-                         report.console.err
-                             << "zorvan-cli: " << oneLine(host)
-                             << " asked to wait: " << QString::number(seconds, 'f', 1) << " s ("
-                             << oneLine(reason) << ')' << Qt::endl;
-                     });
-    QObject::connect(&run, &ParallelRun::domainDone, [&](int, const CombinedQueryEngine* query) {
+    QObject::connect(
+        &run, &BatchRun::waiting, [&](const QString& host, double seconds, const QString& reason) {
+            progress.clear();
+            report.console.err << "zorvan-cli: " << oneLine(host)
+                               << " asked to wait: " << QString::number(seconds, 'f', 1) << " s ("
+                               << oneLine(reason) << ')' << Qt::endl;
+        });
+    QObject::connect(&run, &BatchRun::domainDone, [&](int, const CombinedQueryEngine* query) {
         const MissingFigures missing = missingReasons(*query);
         progress.clear();
         report.domainDone(*query, missing);
@@ -184,7 +185,7 @@ void runDomains(const QStringList& domains, int jobs, DomainReport& report) {
                           run.inFlight());
     });
     QEventLoop loop;
-    QObject::connect(&run, &ParallelRun::finished, &loop, &QEventLoop::quit);
+    QObject::connect(&run, &BatchRun::finished, &loop, &QEventLoop::quit);
     report.expect(domains);
     run.start(domains);
     if (run.inFlight() > 0) loop.exec();
