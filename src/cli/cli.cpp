@@ -64,6 +64,11 @@ const QList<OptionInfo>& optionTable() {
          QStringLiteral(
              "the domains of FILE (UTF-8, one a line; blank lines and # comments left out)\n"
              "      instead of the saved list")},
+        {QStringLiteral("--html"), QStringLiteral("DIR"),
+         QStringLiteral("write the report as a static site into DIR: index.html and a page per "
+                        "domain")},
+        {QStringLiteral("--days"), QStringLiteral("N"),
+         QStringLiteral("only the records of the last N days")},
         {QStringLiteral("--shard"), QStringLiteral("K/N"),
          QStringLiteral("only the domains of shard K of N: a domain's shard is the first 8 bytes "
                         "of the SHA-1 of\n"
@@ -147,6 +152,18 @@ const QList<Command>& commands() {
          1,
          1,
          runChart},
+        {QStringLiteral("report"),
+         QStringLiteral("--html DIR [--list FILE] [--days N]"),
+         QStringLiteral(
+             "every domain of history.txt (or of --list FILE) as a static web site that "
+             "opens from disk\n"
+             "      or any web server: a sortable table and a page of charts per domain"),
+         {QStringLiteral("--html"), QStringLiteral("--list"), QStringLiteral("--days")},
+         {QStringLiteral("--html")},
+         {},
+         0,
+         0,
+         runReport},
         {QStringLiteral("notify"),
          QStringLiteral("--test"),
          QStringLiteral(

@@ -36,10 +36,11 @@ int main(int argc, char** argv) {
         err << "Try 'zorvan-cli --help'." << Qt::endl;
         return zorvan::cli::UsageError;
     }
-    // Only drawing a chart needs fonts, and so Qt Gui; it needs no display. Every other command
-    // runs without one.
+    // Only drawing charts (a chart, the report's) needs fonts, and so Qt Gui; it needs no display.
+    // Every other command runs without one.
     std::unique_ptr<QCoreApplication> app;
-    if (invocation->command == QStringLiteral("chart")) {
+    if (invocation->command == QStringLiteral("chart") ||
+        invocation->command == QStringLiteral("report")) {
         qputenv("QT_QPA_PLATFORM", "offscreen");
         // Qt Gui warns while starting when there is no runtime folder, as under cron, and would
         // make every nightly chart a mail: only that start-up message is dropped.

@@ -192,27 +192,6 @@ void runDomains(const QStringList& domains, int jobs, DomainReport& report) {
     progress.clear();
 }
 
-// The least gap at each service host ("host:port", as requests are paced): a role's own from
-// rules.json, by whichever scheme a rule asks it; a host that serves two roles keeps the larger.
-QHash<QString, int> hostIntervals(const RoleIntervals& roles) {
-    QHash<QString, int> hosts;
-    for (auto it = roles.cbegin(); it != roles.cend(); ++it) {
-        for (const QString& scheme : {QStringLiteral("http://"), QStringLiteral("https://")}) {
-            int& ms = hosts[addressAuthority(scheme + serviceHost(it.key()))];
-            ms = std::max(ms, it.value());
-        }
-    }
-    return hosts;
-}
-
-void applyHostIntervals(int fallbackMs) {
-    HostPacer& pacer = HostPacer::global();
-    pacer.setInterval(fallbackMs);
-    const QHash<QString, int> hosts = hostIntervals(effectiveRules().intervals);
-    for (auto it = hosts.cbegin(); it != hosts.cend(); ++it)
-        pacer.setHostInterval(it.key(), it.value());
-}
-
 // A whole number option within [least, most]; nothing when it is given otherwise.
 std::optional<int> numberOption(const Invocation& invocation, const QString& name, int fallback,
                                 int least, int most) {

@@ -3,7 +3,11 @@
 #include <QPointer>
 #include <algorithm>
 
+#include "core/services.h"
 #include "engines/queryengine.h"
+#include "engines/rules.h"
+#include "net/fetch.h"
+#include "net/pacer.h"
 
 namespace zorvan {
 
@@ -36,6 +40,38 @@ bool BatchBook::store(QStringList& records, int index, const QString& record) {
     if (index > records.size() - 1) return false;
     records[index] = record;
     return true;
+}
+
+namespace {
+
+// The least gap at each service host ("host:port", as requests are paced): a role's own from
+// rules.json, by whichever scheme a rule asks it; a host that serves two roles keeps the larger.
+QHash<QString, int> hostIntervals(const RoleIntervals& roles) {
+    QHash<QString, int> hosts;
+    for (auto it = roles.cbegin(); it != roles.cend(); ++it) {
+        for (const QString& scheme : {QStringLiteral("http://"), QStringLiteral("https://")}) {
+            int& ms = hosts[addressAuthority(scheme + serviceHost(it.key()))];
+            ms = std::max(ms, it.value());
+        }
+    }
+    return hosts;
+}
+
+}  // namespace
+
+void applyHostIntervals(int fallbackMs) {
+    HostPacer& pacer = HostPacer::global();
+    pacer.setInterval(fallbackMs);
+    const QHash<QString, int> hosts = hostIntervals(effectiveRules().intervals);
+    for (auto it = hosts.cbegin(); it != hosts.cend(); ++it)
+        pacer.setHostInterval(it.key(), it.value());
+}
+
+void releaseHostIntervals() {
+    HostPacer& pacer = HostPacer::global();
+    pacer.setInterval(0);
+    const QHash<QString, int> hosts = hostIntervals(effectiveRules().intervals);
+    for (auto it = hosts.cbegin(); it != hosts.cend(); ++it) pacer.setHostInterval(it.key(), 0);
 }
 
 BatchRun::BatchRun(QObject* parent)

@@ -19,6 +19,12 @@ QString joinBatchRecord(const FigureValues& values);
 // The pieces of a stored record; none for an empty (never stored) record.
 QStringList batchRecordPieces(const QString& record);
 
+// Paces every service host of this process: a role's own gap from rules.json, fallbackMs for
+// the rest (0: none).
+void applyHostIntervals(int fallbackMs);
+// Back to no gap anywhere, as the window's own queries have always run.
+void releaseHostIntervals();
+
 // Keeps the records tied to the list they were stored for: records are indexed by position, so
 // once the list is reloaded with other entries they would show under the wrong domains.
 class BatchBook {

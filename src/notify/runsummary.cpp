@@ -115,6 +115,8 @@ QList<Alert> alertsForRun(const RunSummary& summary) {
                               .arg(summary.figures));
         messages.append(m);
     }
+    if (!summary.reportUrl.isEmpty())
+        for (Alert& m : messages) m.head.append(QStringLiteral("报告：") + summary.reportUrl);
     return messages;
 }
 

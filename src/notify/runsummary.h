@@ -30,6 +30,7 @@ struct RunSummary {
     // figure key ("indexed.baidu") -> the reason it was "X" ("blocked", "no-answer", "not-found",
     // "error") -> how many domains.
     QMap<QString, QMap<QString, int>> missing;
+    QString reportUrl;  // linked from every alert when set
 
     void addMissing(const QString& figureKey, const QString& reason) {
         ++missing[figureKey][reason];

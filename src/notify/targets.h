@@ -33,6 +33,7 @@ struct LoadedTargets {
     QList<NotifyTarget> targets;
     QList<NotifyProblem> problems;
     bool fileFound = false;
+    QString reportUrl;  // "report_url": the published site group report, linked from alerts
 };
 
 // The targets of a notify.json text; fileName only names the file in the problems.

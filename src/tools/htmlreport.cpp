@@ -1,0 +1,284 @@
+#include "tools/htmlreport.h"
+
+#include <QCryptographicHash>
+#include <QDir>
+#include <QSaveFile>
+
+#include "chart/trendchart.h"
+#include "core/localfile.h"
+#include "history/historyfile.h"
+#include "history/runhistory.h"
+#include "history/trends.h"
+
+namespace zorvan {
+namespace {
+
+// Domains read from the file at a time: the report holds their records, never the whole file.
+constexpr int DomainsPerRead = 100;
+// Points of each engine's small line in the table.
+constexpr int SparkPoints = 60;
+const QSize ChartSize{960, 420};
+
+QString esc(const QString& text) {
+    return text.toHtmlEscaped();
+}
+
+const char* const Style = R"(<style>
+body{font:14px/1.45 "Noto Sans CJK SC","Microsoft YaHei",sans-serif;margin:16px;color:#222}
+table{border-collapse:collapse}th,td{border:1px solid #ccc;padding:2px 6px;white-space:nowrap}
+th{background:#f2f2f2;cursor:pointer}td.n{text-align:right}td.drop{color:#d01010}
+td.x{background:#ddd;color:#666}svg.chart{width:100%;max-width:960px;height:auto}
+caption{text-align:left;font-weight:bold;padding:4px 0}a{color:#1a4fb5}
+</style>)";
+
+// Sorts a table by the clicked header: by the cells' data-v numbers where they have them (cells
+// without one last), else by their text; a second click reverses.
+const char* const SortScript = R"(<script>
+document.querySelectorAll('table.sortable th').forEach(function(th,col){
+ th.addEventListener('click',function(){
+  var body=th.closest('table').tBodies[0],rows=Array.from(body.rows);
+  var dir=th.dataset.dir==='asc'?-1:1;th.dataset.dir=dir>0?'asc':'desc';
+  function key(r){var c=r.cells[col];return c.dataset.v!==undefined?Number(c.dataset.v):null;}
+  rows.sort(function(a,b){var x=key(a),y=key(b);
+   if(x===null&&y===null)return dir*a.cells[col].textContent.localeCompare(b.cells[col].textContent);
+   if(x===null)return 1;if(y===null)return -1;return dir*(x-y);});
+  rows.forEach(function(r){body.appendChild(r);});});});
+</script>)";
+
+QString page(const QString& title, const QString& body, bool sortable) {
+    return QStringLiteral(
+               "<!DOCTYPE html>\n<html lang=\"zh-CN\"><head><meta charset=\"utf-8\">"
+               "<title>") +
+           esc(title) + QStringLiteral("</title>") + QString::fromUtf8(Style) +
+           QStringLiteral("</head><body>\n") + body +
+           (sortable ? QString::fromUtf8(SortScript) : QString()) +
+           QStringLiteral("</body></html>\n");
+}
+
+// A figure's cell: its number for sorting, red when it dropped, grey when it is "X".
+QString figureCell(const QString& text, bool dropped) {
+    const auto count = countFromText(text);
+    QString cls = QStringLiteral("n");
+    if (dropped) cls += QStringLiteral(" drop");
+    if (text.trimmed() == u"X") cls += QStringLiteral(" x");
+    return QStringLiteral("<td class=\"") + cls + u'"' +
+           (count ? QStringLiteral(" data-v=\"%1\"").arg(*count) : QString()) + u'>' + esc(text) +
+           (dropped ? QStringLiteral(" ↓") : QString()) + QStringLiteral("</td>");
+}
+
+// The sum of the engines' indexed counts a record holds; none without any.
+std::optional<qint64> indexedTotal(const StoredRecord& record) {
+    std::optional<qint64> total;
+    for (const EngineInfo& e : engineTable())
+        if (const auto n = countFromText(record.values[indexedFigure(e.engine)]))
+            total = total.value_or(0) + *n;
+    return total;
+}
+
+// The change of the indexed total since the latest record at least days before the last one.
+QString changeCell(const QList<StoredRecord>& records, int days) {
+    const StoredRecord& last = records.last();
+    const QDate lastDay = recordDay(last);
+    const auto now = indexedTotal(last);
+    for (qsizetype i = records.size() - 2; i >= 0 && now && lastDay.isValid(); --i) {
+        const QDate day = recordDay(records[i]);
+        if (!day.isValid() || day.daysTo(lastDay) < days) continue;
+        const auto then = indexedTotal(records[i]);
+        if (!then || *then == 0) break;
+        const double percent = double(*now - *then) * 100.0 / double(*then);
+        const QString cls =
+            percent <= -DefaultDropThreshold ? QStringLiteral("n drop") : QStringLiteral("n");
+        return QStringLiteral("<td class=\"%1\" data-v=\"%2\">%3%4%</td>")
+            .arg(cls)
+            .arg(percent, 0, 'f', 1)
+            .arg(percent > 0 ? QStringLiteral("+") : QString())
+            .arg(percent, 0, 'f', 1);
+    }
+    return QStringLiteral("<td class=\"n\">—</td>");
+}
+
+// Each engine's indexed count as a small line, at most SparkPoints points, one scale for all.
+QString sparkline(const TrendData& data) {
+    const int width = 140, height = 28;
+    QString out = QStringLiteral(
+                      "<svg class=\"spark\" width=\"%1\" height=\"%2\" viewBox=\"0 0 %1 "
+                      "%2\" role=\"img\"><title>收录趋势</title>")
+                      .arg(width)
+                      .arg(height);
+    const qsizetype n = data.dates.size();
+    if (n > 0 && data.largest > 0) {
+        const qsizetype step = std::max<qsizetype>(1, (n + SparkPoints - 1) / SparkPoints);
+        for (const TrendSeries& s : data.series) {
+            QStringList points;
+            for (qsizetype i = 0; i < n; i += step) {
+                const auto& count = s.points[i].count;
+                if (!count) continue;
+                const double x = n == 1 ? 0.0 : double(i) * (width - 2) / double(n - 1) + 1;
+                const double y = height - 1 - double(*count) * (height - 2) / double(data.largest);
+                points.append(QStringLiteral("%1,%2").arg(x, 0, 'f', 1).arg(y, 0, 'f', 1));
+            }
+            if (points.isEmpty()) continue;
+            out += QStringLiteral("<polyline fill=\"none\" stroke-width=\"1\" stroke=\"") +
+                   engineInfo(s.engine).colour + QStringLiteral("\" points=\"") +
+                   points.join(u' ') + QStringLiteral("\"/>");
+        }
+    }
+    return out + QStringLiteral("</svg>");
+}
+
+// The chart as inline SVG: the file's own prolog left off, scaled by the page.
+QString inlineChart(const TrendData& data) {
+    const QString svg = QString::fromUtf8(renderTrendChart(data, ChartFormat::Svg, ChartSize));
+    const qsizetype start = svg.indexOf(QStringLiteral("<svg"));
+    if (start < 0) return QString();
+    return QStringLiteral("<svg class=\"chart\"") + svg.sliced(start + 4);
+}
+
+QString columnHeads() {
+    QString heads = QStringLiteral("<th>域名</th><th>日期</th>");
+    for (const EngineInfo& e : engineTable())
+        heads += QStringLiteral("<th>") + esc(e.shortName) + QStringLiteral("收录</th>");
+    for (const EngineInfo& e : engineTable())
+        heads += QStringLiteral("<th>") + esc(e.shortName) + QStringLiteral("反链</th>");
+    return heads + QStringLiteral("<th>Alexa</th>");
+}
+
+// The figures of a record as cells, the dropped ones marked.
+QString recordCells(const StoredRecord& record, const QList<FigureDrop>& drops) {
+    QString cells;
+    const auto cell = [&](Figure f) {
+        bool dropped = false;
+        for (const FigureDrop& d : drops) dropped = dropped || d.figure == f;
+        cells += figureCell(record.values[f], dropped);
+    };
+    for (const EngineInfo& e : engineTable()) cell(indexedFigure(e.engine));
+    for (const EngineInfo& e : engineTable()) cell(backlinksFigure(e.engine));
+    cell(Figure::AlexaRank);
+    return cells;
+}
+
+// Each record's drops against the latest record of an earlier day, records oldest first.
+QList<QList<FigureDrop>> dropsOfEach(const QList<StoredRecord>& records) {
+    QList<QList<FigureDrop>> drops;
+    std::optional<qsizetype> earlier;  // the last record of a day before the current one
+    for (qsizetype i = 0; i < records.size(); ++i) {
+        const QDate day = recordDay(records[i]);
+        if (i > 0 && recordDay(records[i - 1]).isValid() && recordDay(records[i - 1]) < day)
+            earlier = i - 1;
+        drops.append(earlier && day.isValid() ? findDrops(records[i].values, records[*earlier])
+                                              : QList<FigureDrop>());
+    }
+    return drops;
+}
+
+QString domainPage(const QString& domain, const QList<StoredRecord>& records) {
+    QString body = QStringLiteral("<p><a href=\"index.html\">← 站群总览</a></p><h1>") +
+                   esc(domain) + QStringLiteral("</h1>\n");
+    for (const TrendKind kind : {TrendKind::Indexed, TrendKind::Backlinks}) {
+        const TrendData data = trendData(domain, records, kind);
+        body += QStringLiteral("<figure data-kind=\"") + trendKindKey(kind) +
+                QStringLiteral("\">") + inlineChart(data) + QStringLiteral("</figure>\n");
+    }
+    body += QStringLiteral("<table class=\"sortable\"><caption>历史记录</caption><thead><tr>") +
+            columnHeads() + QStringLiteral("</tr></thead><tbody>\n");
+    const QList<QList<FigureDrop>> drops = dropsOfEach(records);
+    // Newest first, as a person reads a log.
+    for (qsizetype i = records.size() - 1; i >= 0; --i) {
+        body += QStringLiteral("<tr><td>") + esc(domain) + QStringLiteral("</td><td>") +
+                esc(records[i].date) + QStringLiteral("</td>") + recordCells(records[i], drops[i]) +
+                QStringLiteral("</tr>\n");
+    }
+    body += QStringLiteral("</tbody></table>\n");
+    return page(domain, body, true);
+}
+
+QString indexRow(const QString& domain, const QList<StoredRecord>& records) {
+    const QString link = QStringLiteral("<a href=\"") + esc(domainPageName(domain)) +
+                         QStringLiteral("\">") + esc(domain) + QStringLiteral("</a>");
+    QString row = QStringLiteral("<tr data-domain=\"") + esc(domain) + QStringLiteral("\"><td>") +
+                  link + QStringLiteral("</td>");
+    if (records.isEmpty()) return row + QStringLiteral("<td colspan=\"18\">无记录</td></tr>\n");
+    const StoredRecord& last = records.last();
+    const QDate day = recordDay(last);
+    const auto earlier = latestEarlierRecord(records, day);
+    const QList<FigureDrop> drops =
+        day.isValid() && earlier ? findDrops(last.values, *earlier) : QList<FigureDrop>();
+    row += QStringLiteral("<td>") + esc(last.date) + QStringLiteral("</td>") +
+           recordCells(last, drops) + changeCell(records, 7) + changeCell(records, 30) +
+           QStringLiteral("<td>") + sparkline(trendData(domain, records, TrendKind::Indexed)) +
+           QStringLiteral("</td></tr>\n");
+    return row;
+}
+
+bool writeText(const QString& path, const QString& text, HtmlReportFigures* figures,
+               QString* error) {
+    const QByteArray bytes = text.toUtf8();
+    if (!writeRegularFile(path, bytes, error)) return false;
+    ++figures->files;
+    figures->bytes += bytes.size();
+    return true;
+}
+
+}  // namespace
+
+QString domainPageName(const QString& domain) {
+    QString safe;
+    for (const QChar c : domain.toLower())
+        safe += (c.isLetterOrNumber() && c.unicode() < 128) || c == u'.' || c == u'-' ? c : u'_';
+    // Two domains that differ only in what was replaced still get pages of their own.
+    const QByteArray hash =
+        QCryptographicHash::hash(domain.toUtf8(), QCryptographicHash::Sha1).toHex().left(8);
+    return safe.left(80) + u'-' + QString::fromLatin1(hash) + QStringLiteral(".html");
+}
+
+std::optional<QString> writeHtmlReport(const QString& historyPath, const QString& dir,
+                                       const HtmlReportOptions& options,
+                                       HtmlReportFigures* figures) {
+    HtmlReportFigures own;
+    HtmlReportFigures& out = figures ? *figures : own;
+    out = {};
+    if (!QDir().mkpath(dir)) return QStringLiteral("cannot make the folder ") + dir;
+    QStringList domains = options.domains;
+    if (domains.isEmpty()) {
+        QByteArray bytes;
+        if (readWholeFile(historyPath, &bytes) == FileRead::Unreadable)
+            return QStringLiteral("cannot read ") + historyPath;
+        domains = historyDomains(bytes);
+        domains.removeDuplicates();
+    }
+    const QDate from = options.days > 0 ? options.today.addDays(1 - options.days) : QDate();
+    QString rows;
+    QString error;
+    for (qsizetype at = 0; at < domains.size(); at += DomainsPerRead) {
+        const QStringList part = domains.mid(at, DomainsPerRead);
+        const auto history = RunHistory::read(historyPath, part, from);
+        if (!history) return QStringLiteral("cannot read ") + historyPath;
+        for (const QString& domain : part) {
+            QList<StoredRecord> records = history->records(domain);
+            // The latest record before the first day only served the drops of that day.
+            if (from.isValid())
+                records.removeIf([&](const StoredRecord& r) { return recordDay(r) < from; });
+            rows += indexRow(domain, records);
+            if (!writeText(QDir(dir).filePath(domainPageName(domain)), domainPage(domain, records),
+                           &out, &error))
+                return error;
+            ++out.domains;
+        }
+    }
+    QString body = QStringLiteral("<h1>站群总览</h1><p>") +
+                   esc(QStringLiteral("%1 个域名，生成于 %2")
+                           .arg(domains.size())
+                           .arg(options.today.toString(QStringLiteral("yyyy-M-d")))) +
+                   QStringLiteral("</p>\n<table class=\"sortable\" id=\"sites\"><thead><tr>") +
+                   columnHeads() +
+                   QStringLiteral(
+                       "<th>收录 7天</th><th>收录 30天</th><th>收录趋势</th></tr>"
+                       "</thead><tbody>\n") +
+                   rows + QStringLiteral("</tbody></table>\n");
+    if (!writeText(QDir(dir).filePath(QStringLiteral("index.html")),
+                   page(QStringLiteral("站群总览"), body, true), &out, &error))
+        return error;
+    return std::nullopt;
+}
+
+}  // namespace zorvan
