@@ -1,0 +1,108 @@
+// 站群总览: a run of the saved list from the window stores what the command's batch stores, and
+// counts sort by their number with "X" last.
+#include <QCheckBox>
+#include <QPushButton>
+#include <QSpinBox>
+#include <QTableView>
+#include <QtTest>
+
+#include "../cli/clirunner.h"
+#include "app/mainwindow.h"
+#include "core/services.h"
+#include "domains/domainlist.h"
+#include "fakeplatform.h"
+#include "sitegroup/gui/sitegroupwindow.h"
+#include "sitegroup/sitetable.h"
+#include "standinfixture.h"
+#include "vocab/text.h"
+#include "windowfixture.h"
+
+using namespace zorvan;
+using zorvan::S;
+
+class SiteGroupTest : public QObject, public test::WindowFixture {
+    Q_OBJECT
+
+    SiteGroupWindow* openFromMainWindow() {
+        open();
+        window->findChild<QPushButton*>(S("SiteGroupButton"))->click();
+        return window->findChild<SiteGroupWindow*>();
+    }
+
+  private Q_SLOTS:
+    void init() { prepare(3000); }
+    void cleanup() { close(); }
+
+    // Other sections before and after, a record of today to replace: the window's grouped,
+    // side-by-side saves leave the bytes one run of the command leaves.
+    void aRunSavesWhatBatchSaveSaves() {
+        loadSamplePages();
+        const QStringList domains = {S("one.test"), S("two.test"), S("三.test"), S("four.test"),
+                                     S("five.test")};
+        const QString today = shortDate(QDate::currentDate());
+        const QByteArray start = test::toGbk(S("intro\r\n[other.test]\r\n2026-1-1=1/1|2/2|3/3|4/4|"
+                                               "5/5|6/6|7/7|9\r\n\r\n\r\n[two.test]\r\n") +
+                                             today + S("=8/8|8/8|8/8|8/8|8/8|8/8|8/8|8\r\n"));
+        const QString history = historyFilePath();
+        QVERIFY(test::writeFile(history, start));
+        QVERIFY(writeDomainListValue(configFilePath(), domains.join(u',')));
+
+        SiteGroupWindow* group = openFromMainWindow();
+        QVERIFY(group);
+        QCOMPARE(group->domains(), domains);
+        group->jobsBox()->setValue(4);
+        group->intervalBox()->setValue(0);
+        group->autoSaveBox()->setChecked(true);
+        QSignalSpy ended(group, &SiteGroupWindow::runEnded);
+        group->startButton()->click();
+        QVERIFY(ended.wait(60000));
+        QCOMPARE(ended.first().first().toBool(), true);
+        const QByteArray fromWindow = test::fileBytes(history);
+
+        QVERIFY(test::writeFile(history, start));
+        const QString list = fx->homeFile(S("list.txt"));
+        QVERIFY(test::writeFile(list, domains.join(u'\n').toUtf8()));
+        const test::CliRun cli =
+            test::finishCli(test::cliProcess({S("batch"), S("--save"), S("--list"), list,
+                                              S("--jobs"), S("4"), S("--host-interval"), S("0")},
+                                             fx->home.path(), this));
+        QCOMPARE(cli.status, 0);
+        QCOMPARE(test::fromGbk(fromWindow), test::fromGbk(test::fileBytes(history)));
+    }
+
+    void countsSortByTheirNumberAndXLast() {
+        SiteGroupWindow* group = openFromMainWindow();
+        const QStringList texts = {S("丂约14141条结果"), S("X"), S("约8,888"), S("950"),
+                                   S("百度为您找到相关结果约1,234,567个")};
+        QStringList domains;
+        for (int i = 0; i < texts.size(); ++i) domains.append(S("d%1.test").arg(i));
+        group->setDomains(domains);
+        SiteTableModel* table = group->table();
+        for (int i = 0; i < texts.size(); ++i) {
+            FigureValues values;
+            values[Figure::IndexedBaidu] = texts[i];
+            std::array<Verdict, FigureCount> verdicts;
+            verdicts.fill(Verdict::Ok);
+            if (texts[i] == u"X") verdicts[size_t(Figure::IndexedBaidu)] = Verdict::Blocked;
+            table->showQuery(i, values, verdicts, {}, QDateTime::currentDateTime());
+        }
+        const int column = SiteTableModel::columnOf(Figure::IndexedBaidu);
+        QCOMPARE(table->headerData(column, Qt::Horizontal, Qt::DisplayRole).toString(),
+                 S("百度收录"));
+        const auto order = [&] {
+            QStringList shown;
+            for (const int row : group->shown()->shownRows())
+                shown.append(table->site(row).values[Figure::IndexedBaidu]);
+            return shown;
+        };
+        group->view()->sortByColumn(column, Qt::AscendingOrder);
+        QCOMPARE(order(), (QStringList{S("950"), S("约8,888"), S("丂约14141条结果"),
+                                       S("百度为您找到相关结果约1,234,567个"), S("X")}));
+        group->view()->sortByColumn(column, Qt::DescendingOrder);
+        QCOMPARE(order(), (QStringList{S("百度为您找到相关结果约1,234,567个"), S("丂约14141条结果"),
+                                       S("约8,888"), S("950"), S("X")}));
+    }
+};
+
+QTEST_MAIN(SiteGroupTest)
+#include "qtest_sitegroup.moc"
