@@ -354,7 +354,10 @@ bool SiteGroupWindow::exportHtml(const QString& dir) {
     HtmlReportOptions options;
     options.domains = domains_;
     options.today = platform().now().date();
-    if (const auto error = writeHtmlReport(historyFilePath(), dir, options)) {
+    QApplication::setOverrideCursor(Qt::WaitCursor);
+    const auto error = writeHtmlReport(historyFilePath(), dir, options);
+    QApplication::restoreOverrideCursor();
+    if (error) {
         platform().showMessage(
             {this, MessageIcon::Warning, S("站群总览"), *error, MessageButtons::Ok});
         return false;
