@@ -76,9 +76,10 @@ const QColor InFlightColour(0xff, 0xf6, 0xd5);
 }  // namespace
 
 QString CountChange::text() const {
-    if (from == to) return S("→");
-    if (from <= 0) return QString();
+    if (from <= 0) return from == to ? S("→") : QString();
     const qint64 percent = qRound64(double(to - from) * 100.0 / double(from));
+    // Less than a percent either way reads as level.
+    if (percent == 0) return S("→");
     if (to > from) return S("↑%1%").arg(percent);
     return S("↓%1%").arg(-percent);
 }

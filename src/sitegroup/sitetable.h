@@ -18,7 +18,7 @@ struct CountChange {
     qint64 from = 0;
     qint64 to = 0;
     bool drop = false;  // a drop by the main window's rule
-    // "↑12%", "↓35%", "→"; nothing before a count of 0.
+    // "↑12%", "↓35%", "→" within a percent; nothing after a count of 0.
     QString text() const;
 };
 

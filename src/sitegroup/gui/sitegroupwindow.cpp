@@ -196,7 +196,12 @@ void SiteGroupWindow::buildTable() {
     rows->hide();
     QHeaderView* columns = view_->horizontalHeader();
     columns->setSectionResizeMode(QHeaderView::Interactive);
-    columns->setDefaultSectionSize(92);
+    // A count and its change ("约12300  ↓35%") fit; the ranking figures are short.
+    columns->setDefaultSectionSize(
+        QFontMetrics(view_->font()).horizontalAdvance(S("约88888888  ↓88%")) + 12);
+    for (const Figure f :
+         {Figure::BaiduSnapshot, Figure::AlexaRank, Figure::PageRank, Figure::SogouRank})
+        view_->setColumnWidth(SiteTableModel::columnOf(f), 84);
     view_->setColumnWidth(SiteTableModel::DomainColumn, 170);
     view_->setColumnWidth(SiteTableModel::QueriedColumn, 150);
     view_->setToolTip(S("双击一行查看该域名的历史；右键访问此站或复制结果"));
