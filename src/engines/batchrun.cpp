@@ -124,6 +124,13 @@ void BatchRun::stop() {
     serial_ = 0;
 }
 
+QList<const CombinedQueryEngine*> BatchRun::doneAhead() const {
+    QList<const CombinedQueryEngine*> done;
+    for (const Ahead& a : ahead_)
+        if (a.done) done.append(a.engine);
+    return done;
+}
+
 // Queries started ahead for the entries up to upTo are no longer wanted.
 void BatchRun::dropAhead(int upTo) {
     for (auto it = ahead_.begin(); it != ahead_.end() && it.key() <= upTo;) {

@@ -106,6 +106,9 @@ class BatchRun : public QObject {
     void start(const QStringList& entries);
     // Ends the walk at once: every query still running is dropped, nothing more is reported.
     void stop();
+    // The queries ahead of the position that are done and wait for their turn, in list order;
+    // valid until the walk moves on or stops.
+    QList<const CombinedQueryEngine*> doneAhead() const;
 
     // The query at the position, running or reported last (nullptr before the first).
     const CombinedQueryEngine* current() const { return engine_; }

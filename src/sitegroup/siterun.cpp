@@ -99,7 +99,11 @@ void SiteGroupRun::onDomainDone(const CombinedQueryEngine* query) {
 void SiteGroupRun::stop() {
     if (!running_) return;
     ++serial_;
-    if (batch_) batch_->stop();
+    if (batch_) {
+        // Done but still waiting for a slower domain before them: theirs are finished records too.
+        for (const CombinedQueryEngine* query : batch_->doneAhead()) onDomainDone(query);
+        batch_->stop();
+    }
     end(false);
 }
 

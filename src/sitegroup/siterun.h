@@ -36,7 +36,8 @@ class SiteGroupRun : public QObject {
 
     // Reads the records of the domains (off the window thread), then walks those still to do.
     void start(const QStringList& domains, const Options& options);
-    // Stops at once: queries running are dropped, every finished record is written.
+    // Stops at once: queries running are dropped, every finished record is written (those that
+    // waited for a slower domain before them too).
     void stop();
     bool isRunning() const { return running_; }
 

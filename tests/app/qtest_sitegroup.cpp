@@ -1,6 +1,7 @@
 // 站群总览: a run of the saved list from the window stores what the command's batch stores, and
 // counts sort by their number with "X" last.
 #include <QCheckBox>
+#include <QPointer>
 #include <QPushButton>
 #include <QSpinBox>
 #include <QTableView>
@@ -11,7 +12,9 @@
 #include "core/services.h"
 #include "domains/domainlist.h"
 #include "fakeplatform.h"
+#include "history/historyfile.h"
 #include "sitegroup/gui/sitegroupwindow.h"
+#include "sitegroup/siterun.h"
 #include "sitegroup/sitetable.h"
 #include "standinfixture.h"
 #include "vocab/text.h"
@@ -68,6 +71,58 @@ class SiteGroupTest : public QObject, public test::WindowFixture {
                                              fx->home.path(), this));
         QCOMPARE(cli.status, 0);
         QCOMPARE(test::fromGbk(fromWindow), test::fromGbk(test::fileBytes(history)));
+    }
+
+    // Closing during a run asks; kept open on Cancel, stopped at once on Ok, with every record
+    // finished by then written, those that waited for a slower domain before them too.
+    void closedDuringARunItAsksThenKeepsEveryFinishedRecord() {
+        loadSamplePages();
+        const QStringList domains = {S("a.test"), S("b.test"), S("slow.test"), S("d.test"),
+                                     S("e.test")};
+        fx->services.setTargetLatency("slow.test", 5000);
+        QVERIFY(writeDomainListValue(configFilePath(), domains.join(u',')));
+        QPointer<SiteGroupWindow> group = openFromMainWindow();
+        group->jobsBox()->setValue(2);
+        group->intervalBox()->setValue(0);
+        group->autoSaveBox()->setChecked(true);
+        group->startButton()->click();
+        // a and b reported, d and e done behind slow.test, which alone is in flight.
+        QVERIFY(test::waitFor(
+            [&] { return group->run().done() == 2 && group->run().inFlight() == 1; }, 30000));
+        fake->answers.enqueue(MessageAnswer::Cancel);
+        QVERIFY(!group->close());
+        QVERIFY(group->isRunning());
+        QVERIFY(group->close());
+        QCOMPARE(fake->messages.size(), 2);
+        QVERIFY(test::waitFor([&] { return group.isNull(); }));
+        QCOMPARE(historyDomains(test::fileBytes(historyFilePath())),
+                 (QStringList{S("a.test"), S("b.test"), S("d.test"), S("e.test")}));
+    }
+
+    // 只查今天未保存的 asks nothing about a domain saved today and shows its record; 只看下降 keeps
+    // the domain whose count fell since yesterday.
+    void aResumedRunSkipsTodaysDomainsAndDropsFilterTheRows() {
+        loadSamplePages();
+        const QString yesterday = shortDate(QDate::currentDate().addDays(-1));
+        const QString today = shortDate(QDate::currentDate());
+        QVERIFY(test::writeFile(
+            historyFilePath(),
+            test::toGbk(S("[done.test]\r\n") + today +
+                        S("=约4242/1|1/1|1/1|1/1|1/1|1/1|1/1|1\r\n") + S("[fell.test]\r\n") +
+                        yesterday + S("=约999999999/1|1/1|1/1|1/1|1/1|1/1|1/1|1\r\n"))));
+        QVERIFY(writeDomainListValue(configFilePath(), S("done.test,fell.test,new.test")));
+        SiteGroupWindow* group = openFromMainWindow();
+        group->intervalBox()->setValue(0);
+        group->notSavedTodayBox()->setChecked(true);
+        QSignalSpy ended(group, &SiteGroupWindow::runEnded);
+        group->startButton()->click();
+        QVERIFY(ended.wait(60000));
+        for (const auto& entry : fx->services.log()) QVERIFY(!entry.target.contains("done.test"));
+        SiteTableModel* table = group->table();
+        QCOMPARE(table->site(0).values[Figure::IndexedBaidu], S("约4242"));
+        QCOMPARE(table->site(0).queried, today);
+        group->shown()->setDropsOnly(true);
+        QCOMPARE(group->shown()->shownRows(), QList<int>{1});
     }
 
     void countsSortByTheirNumberAndXLast() {

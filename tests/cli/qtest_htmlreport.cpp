@@ -67,6 +67,21 @@ class HtmlReportTest : public QObject {
             // Every record, each dated, newest first.
             QCOMPARE(page.count(S("<td>2026-1")), 40);
         }
+
+        // A list's domains only, their last five days only (counted from today).
+        const QString list = home.filePath(S("list.txt"));
+        QVERIFY(test::writeFile(list, S("# two of them\ndrop.example\n丂.example\n").toUtf8()));
+        const QString narrow = home.filePath(S("narrow"));
+        const int days = int(QDate(2026, 11, 9).daysTo(QDate::currentDate())) + 5;
+        QCOMPARE(test::finishCli(test::cliProcess({S("report"), S("--html"), narrow, S("--list"),
+                                                   list, S("--days"), QString::number(days)},
+                                                  home.path(), this))
+                     .status,
+                 0);
+        const QString narrowIndex = dom(narrow + S("/index.html"));
+        QCOMPARE(narrowIndex.count(S("<tr data-domain=")), 2);
+        QVERIFY(narrowIndex.indexOf(S("drop.example")) < narrowIndex.indexOf(S("丂.example")));
+        QCOMPARE(dom(narrow + u'/' + domainPageName(S("drop.example"))).count(S("<td>2026-1")), 5);
     }
 };
 

@@ -35,6 +35,7 @@ class SiteGroupWindow : public QWidget {
     void startRun();
     void stopRun();
     bool isRunning() const;
+    const SiteGroupRun& run() const { return *run_; }
 
     SiteTableModel* table() const { return table_; }
     SiteSortModel* shown() const { return shown_; }
