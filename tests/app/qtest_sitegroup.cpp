@@ -1,7 +1,11 @@
 // 站群总览: a run of the saved list from the window stores what the command's batch stores, and
 // counts sort by their number with "X" last.
 #include <QCheckBox>
+#include <QClipboard>
+#include <QComboBox>
+#include <QGuiApplication>
 #include <QPointer>
+#include <QProcess>
 #include <QPushButton>
 #include <QSpinBox>
 #include <QTableView>
@@ -12,6 +16,7 @@
 #include "core/services.h"
 #include "domains/domainlist.h"
 #include "fakeplatform.h"
+#include "history/gui/historyviewer.h"
 #include "history/historyfile.h"
 #include "sitegroup/gui/sitegroupwindow.h"
 #include "sitegroup/siterun.h"
@@ -123,6 +128,58 @@ class SiteGroupTest : public QObject, public test::WindowFixture {
         QCOMPARE(table->site(0).queried, today);
         group->shown()->setDropsOnly(true);
         QCOMPARE(group->shown()->shownRows(), QList<int>{1});
+    }
+
+    // A blocked figure is grey with its reason and 只看拦截 keeps its row; the workbook holds the
+    // rows shown, the HTML export the window's domains; a row's menu copies its own result, a
+    // double-click opens its own history.
+    void blockedRowsExportsAndARowsOwnActions() {
+        // b.test second, so that its viewer is not the one that opens on the first domain.
+        QVERIFY(test::writeFile(historyFilePath(),
+                                test::toGbk(S("[a.test]\r\n2026-1-1=1/1|1/1|1/1|1/1|1/1|1/1|1/1|1"
+                                              "\r\n[b.test]\r\n2026-1-1=1/1|1/1|1/1|1/1|1/1|1/"
+                                              "1|1/1|1\r\n"))));
+        SiteGroupWindow* group = openFromMainWindow();
+        group->setDomains({S("a.test"), S("b.test"), S("c.test")});
+        SiteTableModel* table = group->table();
+        std::array<Verdict, FigureCount> verdicts;
+        verdicts.fill(Verdict::Ok);
+        FigureValues values;
+        values[Figure::IndexedGoogle] = S("约77");
+        table->showQuery(0, values, verdicts, {}, QDateTime::currentDateTime());
+        values[Figure::IndexedGoogle] = S("X");
+        verdicts[size_t(Figure::IndexedGoogle)] = Verdict::Blocked;
+        table->showQuery(1, values, verdicts, {}, QDateTime::currentDateTime());
+        const QModelIndex cell = table->index(1, SiteTableModel::columnOf(Figure::IndexedGoogle));
+        QCOMPARE(cell.data(Qt::ToolTipRole).toString(), S("疑似被拦截"));
+        QVERIFY(cell.data(Qt::BackgroundRole).isValid());
+        group->shown()->setBlockedOnly(true);
+        QCOMPARE(group->shown()->shownRows(), QList<int>{1});
+
+        QVERIFY(group->exportWorkbook());
+        QCOMPARE(fake->opened.size(), 1);
+        QProcess unzip;
+        unzip.start(S("unzip"),
+                    {S("-p"), fake->opened.first().toLocalFile(), S("xl/sharedStrings.xml")});
+        QVERIFY(unzip.waitForFinished());
+        const QString strings = QString::fromUtf8(unzip.readAllStandardOutput());
+        QVERIFY(strings.contains(S("b.test")) && strings.contains(S("谷歌收录")));
+        QVERIFY(!strings.contains(S("a.test")));
+
+        const QString site = fx->homeFile(S("site"));
+        QVERIFY(group->exportHtml(site));
+        QCOMPARE(fake->opened.last(), QUrl::fromLocalFile(site + S("/index.html")));
+        const QString index = QString::fromUtf8(test::fileBytes(site + S("/index.html")));
+        QCOMPARE(index.count(S("<tr data-domain=")), 3);
+
+        group->shown()->setBlockedOnly(false);
+        table->showQuery(0, values, verdicts, {}, QDateTime::currentDateTime());
+        group->copyRow(1);
+        QVERIFY(QGuiApplication::clipboard()->text().contains(S("b.test")));
+        Q_EMIT group->view()->doubleClicked(group->shown()->mapFromSource(table->index(1, 0)));
+        auto* viewer = group->findChild<HistoryViewer*>();
+        QVERIFY(viewer && viewer->isVisible());
+        QCOMPARE(viewer->chooser()->currentText(), S("b.test"));
     }
 
     void countsSortByTheirNumberAndXLast() {

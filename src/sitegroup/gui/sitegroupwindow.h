@@ -52,6 +52,9 @@ class SiteGroupWindow : public QWidget {
     bool exportWorkbook();
     // 导出 → HTML: the report of the window's domains into dir, its index opened.
     bool exportHtml(const QString& dir);
+    // A row's own actions (by its row in table()): its history viewer, its result to the clipboard.
+    void openHistoryOf(int sourceRow);
+    void copyRow(int sourceRow);
 
   Q_SIGNALS:
     // A run ended (stopped or finished) and every record it saved is written.
@@ -69,8 +72,6 @@ class SiteGroupWindow : public QWidget {
     void showStoredRecords();
     void showProgress();
     void showRowMenu(const QPoint& at);
-    void openHistoryOf(int sourceRow);
-    void copyRow(int sourceRow);
     void askHtmlFolder();
     void setRunning(bool running);
 
