@@ -77,9 +77,8 @@ Run runThrough(int live, int dead) {
     QElapsedTimer clock;
     clock.start();
     for (int j = 0; j < Jobs; ++j) {
-        jobs.push_back(std::make_unique<RequestSequencer>());
+        jobs.push_back(std::make_unique<RequestSequencer>(nullptr, pacer));
         RequestSequencer& job = *jobs.back();
-        job.setPacer(&pacer);
         QObject::connect(&job, &RequestSequencer::idle, &loop, [&] {
             if (next < Domains) return startNext(job);
             if (++finished == Jobs) loop.quit();

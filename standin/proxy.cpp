@@ -26,7 +26,7 @@ bool Proxy::start() {
     server_ = std::make_unique<httplib::Server>();
     // One request per connection: stopping then never waits for an idle kept-alive client.
     server_->set_keep_alive_max_count(1);
-    server_->Get(".*", [this](const httplib::Request& req, httplib::Response& res) {
+    const auto carry = [this](const httplib::Request& req, httplib::Response& res) {
         const qint64 start = proxyClockMs();
         if (!authorization_.isEmpty() &&
             req.get_header_value("Proxy-Authorization") != authorization_.toStdString()) {
@@ -45,7 +45,11 @@ bool Proxy::start() {
         origin.set_connection_timeout(5);
         origin.set_read_timeout(30);
         const std::string rest = slash == std::string::npos ? "/" : target.substr(slash);
-        if (const auto answer = origin.Get(rest)) {
+        const auto answer =
+            req.method == "POST"
+                ? origin.Post(rest, req.body, req.get_header_value("Content-Type").c_str())
+                : origin.Get(rest);
+        if (answer) {
             res.status = answer->status;
             for (const auto& [name, value] : answer->headers)
                 if (name == "Content-Type" || name == "Retry-After" || name == "Location")
@@ -54,7 +58,9 @@ bool Proxy::start() {
         } else {
             res.status = 502;
         }
-    });
+    };
+    server_->Get(".*", carry);
+    server_->Post(".*", carry);
     port_ = server_->bind_to_any_port("127.0.0.1");
     if (port_ <= 0) return false;
     thread_ = std::thread([server = server_.get()] { server->listen_after_bind(); });

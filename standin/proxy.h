@@ -21,7 +21,8 @@ struct CarriedRequest {
     QByteArray target;
 };
 
-// A plain HTTP forward proxy on 127.0.0.1: takes absolute-form GETs ("GET http://host:port/path"),
+// A plain HTTP forward proxy on 127.0.0.1: takes absolute-form GETs and POSTs
+// ("GET http://host:port/path"),
 // asks the host itself and hands back the answer. With credentials set it answers 407 to a
 // request that does not carry them. Logs every request it carried.
 class Proxy {

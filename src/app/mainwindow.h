@@ -8,6 +8,7 @@
 #include <optional>
 
 #include "app/panels.h"
+#include "history/runhistory.h"
 #include "history/trends.h"
 #include "notify/runcollector.h"
 #include "vocab/figures.h"
@@ -24,6 +25,7 @@ namespace zorvan {
 
 class BatchRun;
 class CombinedQueryEngine;
+class HistorySaver;
 class SiteGroupWindow;
 
 class MainWindow : public QWidget {
@@ -91,9 +93,24 @@ class MainWindow : public QWidget {
     void openDialog(QDialog* dialog);
 
     // Feature hooks: one file per feature (mainwindow_<feature>.cpp).
-    // History.
-    // True when the record was stored.
-    bool saveHistory();
+    // History. A query's end as the history needs it: what it found, and what the window knew
+    // then.
+    struct FinishedQuery {
+        QString domain;
+        FigureValues values;
+        FigureVerdicts verdicts;
+        bool save = false;       // auto-save was ticked
+        bool batch = false;      // batch mode was ticked
+        bool lastOfRun = false;  // the list's last entry
+    };
+    // Reads history.txt for the run's domains off the window thread, once as the run starts.
+    void readRunHistory(const QStringList& domains);
+    // Marks the drops and saves, once the run's reading is there.
+    void finishQuery(const FinishedQuery& done);
+    void finishQueryWith(const FinishedQuery& done, const std::optional<RunHistory>& history);
+    // Queues the record; it is written off the window thread with those finished meanwhile.
+    void saveHistory(const FinishedQuery& done, const QList<FigureDrop>& drops);
+    void onHistoryGroupDone(const QStringList& domains, const FileError& problem);
     void openHistoryViewer();
     // Saved domain list and batch mode.
     void loadDomainList();
@@ -129,7 +146,7 @@ class MainWindow : public QWidget {
     // A field's tooltip: why it shows "X" when the query says so, else what a click opens.
     QString figureToolTip(Figure figure) const;
     // Trends: drops of the finished query, and the drop a field shows (nullptr: none).
-    void markDrops();
+    void markDrops(const FinishedQuery& done, const QList<FigureDrop>& drops);
     const FigureDrop* shownDrop(Figure figure) const;
 
     BatchRun* run_ = nullptr;
@@ -153,13 +170,33 @@ class MainWindow : public QWidget {
     bool fillingDomainList_ = false;
     // History: a failed save is told once per query, or once per batch run.
     bool saveFailureTold_ = false;
+    HistorySaver* historySaver_ = nullptr;
+    // The run's reading of history.txt, once it is there; queries that ended before wait for it.
+    std::optional<RunHistory> runHistory_;
+    bool runHistoryRead_ = false;
+    int runHistoryReads_ = 0;
+    int historyLookups_ = 0;  // reads for a domain the run's reading did not list
+    QList<FinishedQuery> waitingForHistory_;
+    // Saved records not yet written, oldest first, with what the alerts need of them.
+    struct UnsavedRecord {
+        QString domain;
+        FigureValues values;
+        FigureVerdicts verdicts;
+        QList<FigureDrop> drops;
+    };
+    QList<UnsavedRecord> unsaved_;
     // Trends: each domain's drops found by its last query; the batch run's drops still to tell.
     QHash<QString, QList<FigureDrop>> drops_;
     QStringList runDropLines_;
     // Alerts: what a batch run found for notify.json's targets, gathered as each domain ends and
     // sent in the background once the run does; none outside a batch run.
-    void collectForAlerts(bool saved);
+    void collectForAlerts(const QString& domain, const FigureValues& values,
+                          const FigureVerdicts& verdicts, const QList<FigureDrop>& drops,
+                          bool saved);
+    // Sends them once the run is over and every record of it is written.
+    void sendRunAlertsWhenSaved();
     void sendRunAlerts();
+    bool runAlertsDue_ = false;
     std::optional<RunCollector> runAlerts_;
 };
 

@@ -8,11 +8,18 @@
 namespace zorvan {
 
 // Called when a query of a batch run is done, after its drops were marked and its record saved.
-void MainWindow::collectForAlerts(bool saved) {
-    if (!runAlerts_) return;
-    const QString domain = query()->domain();
-    runAlerts_->domainDone(domain, query()->values(), figureVerdicts(*query()),
-                           drops_.value(domain), saved);
+void MainWindow::collectForAlerts(const QString& domain, const FigureValues& values,
+                                  const FigureVerdicts& verdicts, const QList<FigureDrop>& drops,
+                                  bool saved) {
+    if (runAlerts_) runAlerts_->domainDone(domain, values, verdicts, drops, saved);
+}
+
+void MainWindow::sendRunAlertsWhenSaved() {
+    if (!runAlertsDue_ || !unsaved_.isEmpty() || !waitingForHistory_.isEmpty() ||
+        historyLookups_ > 0)
+        return;
+    runAlertsDue_ = false;
+    sendRunAlerts();
 }
 
 void MainWindow::sendRunAlerts() {

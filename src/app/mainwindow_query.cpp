@@ -10,6 +10,7 @@
 #include "core/platform.h"
 #include "engines/batchrun.h"
 #include "engines/queryengine.h"
+#include "history/historysaver.h"
 
 namespace zorvan {
 
@@ -21,6 +22,7 @@ void MainWindow::startCombinedQuery() {
         bar_->box->setFocus();
         return;
     }
+    const bool runStarts = !(bar_->batch->isChecked() && run_->isActive());
     showQueryStart();
     if (bar_->batch->isChecked() && !run_->isActive()) {
         run_->markActive();
@@ -28,6 +30,9 @@ void MainWindow::startCombinedQuery() {
     }
     // The query keeps the domain it was started for, whatever the box shows later.
     const QString domain = bar_->box->currentText();
+    if (runStarts)
+        readRunHistory(bar_->batch->isChecked() ? run_->list() + QStringList{domain}
+                                                : QStringList{domain});
     lockForQuery(domain);
     // Batch mode walks many domains: it waits out a service's asked-for pause and asks a refused
     // row again. A single query keeps its exact timing and requests.
@@ -79,9 +84,9 @@ void MainWindow::onQueryDone() {
         bar_->box->setFocus();
         bar_->box->lineEdit()->setSelection(0, 6000);
     }
-    markDrops();
-    const bool saved = bar_->autoSave->isChecked() && saveHistory();
-    collectForAlerts(saved);
+    finishQuery({query()->domain(), query()->values(), figureVerdicts(*query()),
+                 bar_->autoSave->isChecked(), bar_->batch->isChecked(),
+                 bar_->box->currentIndex() == bar_->box->count() - 1});
     // Batch mode keeps the box locked, run or no run.
     if (bar_->batch->isChecked()) bar_->box->setEnabled(false);
 }
@@ -89,7 +94,9 @@ void MainWindow::onQueryDone() {
 void MainWindow::onBatchRunFinished() {
     selectDomainEntry(0);
     if (bar_->batch->isChecked()) bar_->box->setEnabled(false);
-    sendRunAlerts();
+    if (historySaver_) historySaver_->flush();
+    runAlertsDue_ = true;
+    sendRunAlertsWhenSaved();
 }
 
 }  // namespace zorvan

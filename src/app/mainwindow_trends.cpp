@@ -11,24 +11,21 @@
 
 namespace zorvan {
 
-// Called when the query is complete, before its own record is saved.
-void MainWindow::markDrops() {
-    const QString domain = query()->domain();
-    QList<FigureDrop> drops;
-    // An unreadable file compares nothing; saving tells the user about it.
-    if (const auto records = readStoredRecords(historyFilePath(), domain))
-        drops = findDrops(query()->values(), *records, platform().now().date());
+// Called when the query is complete and the run's reading is there, before its own record is
+// saved.
+void MainWindow::markDrops(const FinishedQuery& done, const QList<FigureDrop>& drops) {
+    const QString& domain = done.domain;
     drops_.insert(domain, drops);
     for (const FigureDrop& d : drops) showFigure(d.figure);
 
-    if (!bar_->batch->isChecked()) return;
+    if (!done.batch) return;
     for (const FigureDrop& d : drops)
         runDropLines_.append(QString::fromUtf8("%1  %2  %3 → %4（下降%5%）")
                                  .arg(domain, figureInfo(d.figure).label, QString::number(d.from),
                                       QString::number(d.to), QString::number(d.percent())));
     // The last entry of the list ends the run: its drops are told together, from the event loop
     // so that the window is back before the box opens.
-    if (bar_->box->currentIndex() != bar_->box->count() - 1 || runDropLines_.isEmpty()) return;
+    if (!done.lastOfRun || runDropLines_.isEmpty()) return;
     const QString text =
         QString::fromUtf8("以下数据较上次记录下降：\n") + runDropLines_.join(u'\n');
     runDropLines_.clear();

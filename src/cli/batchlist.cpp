@@ -12,6 +12,7 @@ namespace {
 struct Entry {
     QString place;  // "entry 3 of the saved list", "domains.txt:7"
     QString text;
+    bool invalid = false;  // not UTF-8
 };
 
 // The saved list's entries; nothing, told on err, when config.ini cannot be read.
@@ -29,21 +30,23 @@ std::optional<QList<Entry>> savedListEntries(Console& console) {
     return listed;
 }
 
-std::optional<QList<Entry>> fileEntries(const QString& path, Console& console) {
-    const auto lines = readDomainFile(path);
-    if (!lines) {
-        console.fail(QStringLiteral("cannot read ") + path);
+// Nothing when the file is refused, told on err with the status to end with.
+std::optional<QList<Entry>> fileEntries(const QString& path, Console& console, int* status) {
+    const DomainFile file = readDomainFile(path);
+    if (!file.failure.isEmpty()) {
+        console.fail(file.failure);
+        *status = file.unreadable ? FileFailed : UsageError;
         return std::nullopt;
     }
     QList<Entry> listed;
-    for (const ListedDomain& l : *lines)
-        listed.append({path + u':' + QString::number(l.line), l.domain});
+    for (const ListedDomain& l : file.entries)
+        listed.append({path + u':' + QString::number(l.line), l.domain, l.invalid});
     return listed;
 }
 
 QString noDomainsMessage(const Invocation& invocation) {
-    if (invocation.has(QStringLiteral("--list")))
-        return invocation.value(QStringLiteral("--list")) + QStringLiteral(" holds no domain");
+    if (invocation.has(Option::List))
+        return invocation.value(Option::List) + QStringLiteral(" holds no domain");
     const QString config = configFilePath();
     return QFileInfo::exists(config) ? QStringLiteral("the saved domain list in ") + config +
                                            QStringLiteral(" holds no domain")
@@ -55,19 +58,19 @@ QString noDomainsMessage(const Invocation& invocation) {
 
 int batchDomainList(const Invocation& invocation, Console& console, BatchDomains* batch) {
     Shard shard;
-    if (invocation.has(QStringLiteral("--shard"))) {
-        const auto parsed = parseShard(invocation.value(QStringLiteral("--shard")));
+    if (invocation.has(Option::Shard)) {
+        const auto parsed = parseShard(invocation.value(Option::Shard));
         if (!parsed) {
-            console.fail(
-                QStringLiteral("--shard takes K/N, a shard K of N shards with 1 <= K <= N"));
+            console.fail(ShardUsage);
             return UsageError;
         }
         shard = *parsed;
     }
-    const auto entries = invocation.has(QStringLiteral("--list"))
-                             ? fileEntries(invocation.value(QStringLiteral("--list")), console)
+    int status = FileFailed;
+    const auto entries = invocation.has(Option::List)
+                             ? fileEntries(invocation.value(Option::List), console, &status)
                              : savedListEntries(console);
-    if (!entries) return FileFailed;
+    if (!entries) return status;
     bool any = false;
     for (const Entry& entry : *entries) {
         // Every shard of a list is told only of its own bad entries, so that each is told once.
@@ -75,7 +78,11 @@ int batchDomainList(const Invocation& invocation, Console& console, BatchDomains
             any = any || !entry.text.trimmed().isEmpty();
             continue;
         }
-        if (entry.text.trimmed().isEmpty()) {
+        if (entry.invalid) {
+            console.fail(QStringLiteral("passing over ") + entry.place +
+                         QStringLiteral(": refused a line that is not UTF-8"));
+            batch->refused = true;
+        } else if (entry.text.trimmed().isEmpty()) {
             console.err << "zorvan-cli: passing over " << entry.place << ": it is empty"
                         << Qt::endl;
         } else if (const auto why = badDomain(entry.text)) {

@@ -9,7 +9,7 @@
 namespace zorvan::cli {
 
 int runChart(const Invocation& invocation, Console& console) {
-    const QString output = invocation.value(QStringLiteral("--output"));
+    const QString output = invocation.value(Option::Output);
     if (output.isEmpty()) {
         console.fail(QStringLiteral("chart needs --output FILE (.png or .svg)"));
         return UsageError;
@@ -19,8 +19,7 @@ int runChart(const Invocation& invocation, Console& console) {
         console.fail(QStringLiteral("--output must name a .png or .svg file: ") + output);
         return UsageError;
     }
-    const auto kind =
-        trendKindByKey(invocation.value(QStringLiteral("--kind"), QStringLiteral("indexed")));
+    const auto kind = trendKindByKey(invocation.value(Option::Kind, QStringLiteral("indexed")));
     if (!kind) {
         console.fail(QStringLiteral("--kind takes indexed or backlinks"));
         return UsageError;

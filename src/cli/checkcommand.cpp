@@ -1,6 +1,4 @@
 // check: every service rule once for a domain, with what each request got and why a value is "X".
-#include <QEventLoop>
-
 #include "cli/cli.h"
 #include "engines/servicecheck.h"
 
@@ -41,18 +39,21 @@ QString textTable(const QList<CheckRow>& rows) {
 }  // namespace
 
 int runCheck(const Invocation& invocation, Console& console) {
-    const auto format = formatOption(invocation, {Format::Text, Format::Json});
+    QString why;
+    const auto format = formatOption(invocation, &why);
     if (!format) {
-        console.fail(QStringLiteral("check's --format takes text or json"));
+        console.fail(why);
         return UsageError;
     }
     const QString domain = invocation.arguments.first();
     if (refuseBadDomain(domain, console)) return UsageError;
     ServiceCheck check;
-    QEventLoop loop;
-    QObject::connect(&check, &ServiceCheck::finished, &loop, &QEventLoop::quit);
-    check.start(domain);
-    if (!check.isFinished()) loop.exec();
+    runUntil(
+        [&](QObject* context, const std::function<void()>& wake) {
+            QObject::connect(&check, &ServiceCheck::finished, context, wake);
+            check.start(domain);
+        },
+        [&] { return check.isFinished(); });
     if (*format == Format::Json) {
         for (const CheckRow& row : check.rows()) console.out << jsonLine(row) << '\n';
     } else {

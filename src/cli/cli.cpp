@@ -1,6 +1,7 @@
 #include "cli/cli.h"
 
 #include <QCommandLineParser>
+#include <QEventLoop>
 #include <QFileInfo>
 
 #include "core/services.h"
@@ -14,87 +15,83 @@ void Console::fail(const QString& message) {
     err.flush();
 }
 
-const QList<OptionInfo>& optionTable() {
-    static const QList<OptionInfo> options = {
-        {QStringLiteral("--format"), QStringLiteral("text|json|csv"),
-         QStringLiteral("output format: an aligned table (default), JSON Lines or CSV")},
-        {QStringLiteral("--save"), QString(),
-         QStringLiteral(
-             "store each domain's record in history.txt, as the window's auto-save does")},
-        {QStringLiteral("--drop-threshold"), QStringLiteral("PCT"),
-         QStringLiteral("a count of 10 or more that fell by PCT percent or more (default 20) since "
-                        "the latest\n"
-                        "      record of an earlier day is a drop; each result lists its drops")},
-        {QStringLiteral("--fail-on-drop"), QString(),
-         QStringLiteral("exit with status 4 when any count dropped")},
-        {QStringLiteral("--jobs"), QStringLiteral("N"),
-         QStringLiteral(
-             "query N domains at once (1 to 64, default 1); results still come in list order")},
-        {QStringLiteral("--host-interval"), QStringLiteral("MS"),
-         QStringLiteral(
-             "at least MS milliseconds between the starts of two requests to one service (default "
-             "0\n"
-             "      with one job, 1000 with more); rules.json's \"intervals\" sets it per role")},
-        {QStringLiteral("--resume"), QString(),
-         QStringLiteral("with --save: pass over the domains that already have a record of today in "
-                        "history.txt")},
-        {QStringLiteral("--notify"), QString(),
-         QStringLiteral("once the run is over, send its drops, and services blocked or silent for "
-                        "more than a\n"
-                        "      tenth of its figures, to the targets of notify.json (nothing when "
-                        "neither happened)")},
-        {QStringLiteral("--fail-on-notify"), QString(),
-         QStringLiteral(
-             "with --notify: exit with status 5 when an alert reached not every target")},
-        {QStringLiteral("--output"), QStringLiteral("FILE"),
-         QStringLiteral("the chart's file: .png or .svg")},
-        {QStringLiteral("--test"), QString(),
-         QStringLiteral(
-             "send a short test message to every target of notify.json and print each answer")},
-        {QStringLiteral("--kind"), QStringLiteral("indexed|backlinks"),
-         QStringLiteral("which count of each engine the chart follows (default indexed)")},
-        {QStringLiteral("--proxies"), QStringLiteral("FILE"),
-         QStringLiteral("ask every service through the proxies of FILE (default: proxies.txt in "
-                        "the data folder,\n"
-                        "      when it exists; without one, the desktop's proxy settings)")},
-        {QStringLiteral("--proxy"), QStringLiteral("N"),
-         QStringLiteral(
-             "check through the N-th proxy of the list alone, to see which one is blocked")},
-        {QStringLiteral("--list"), QStringLiteral("FILE"),
-         QStringLiteral(
-             "the domains of FILE (UTF-8, one a line; blank lines and # comments left out)\n"
-             "      instead of the saved list")},
-        {QStringLiteral("--html"), QStringLiteral("DIR"),
-         QStringLiteral("write the report as a static site into DIR: index.html and a page per "
-                        "domain")},
-        {QStringLiteral("--days"), QStringLiteral("N"),
-         QStringLiteral("only the records of the last N days")},
-        {QStringLiteral("--shard"), QStringLiteral("K/N"),
-         QStringLiteral("only the domains of shard K of N: a domain's shard is the first 8 bytes "
-                        "of the SHA-1 of\n"
-                        "      its lower-cased name, modulo N, plus one, so adding a domain never "
-                        "moves another")},
+void Console::failFirst(const QStringList& messages) {
+    constexpr qsizetype shown = 20;
+    for (qsizetype i = 0; i < std::min(shown, messages.size()); ++i) fail(messages[i]);
+    if (messages.size() > shown)
+        fail(QString::fromUtf8("… and %1 more").arg(messages.size() - shown));
+}
+
+const QList<OptionSpec>& optionTable() {
+    const auto option = [](Option id, const char* name, const char* valueName, const char* help) {
+        return OptionSpec{id, QCommandLineOption(QString::fromLatin1(name), QString::fromUtf8(help),
+                                                 QString::fromLatin1(valueName))};
+    };
+    static const QList<OptionSpec> options = {
+        option(Option::Format, "format", "text|json|csv",
+               "output format: an aligned table (default), JSON Lines or CSV"),
+        option(Option::Save, "save", "",
+               "store each domain's record in history.txt, as the window's auto-save does"),
+        option(Option::DropThreshold, "drop-threshold", "PCT",
+               "a count of 10 or more that fell by PCT percent or more (default 20) since the "
+               "latest\n      record of an earlier day is a drop; each result lists its drops"),
+        option(Option::FailOnDrop, "fail-on-drop", "", "exit with status 4 when any count dropped"),
+        option(Option::Jobs, "jobs", "N",
+               "query N domains at once (1 to 64, default 1); results still come in list order"),
+        option(Option::HostInterval, "host-interval", "MS",
+               "at least MS milliseconds between the starts of two requests to one service "
+               "(default 0\n      with one job, 1000 with more); rules.json's \"intervals\" sets "
+               "it per role"),
+        option(Option::Resume, "resume", "",
+               "with --save: pass over the domains that already have a record of today in "
+               "history.txt"),
+        option(Option::Notify, "notify", "",
+               "once the run is over, send its drops, and services blocked or silent for more "
+               "than a\n      tenth of their figures, to the targets of notify.json (nothing when "
+               "neither happened)"),
+        option(Option::FailOnNotify, "fail-on-notify", "",
+               "with --notify: exit with status 5 when an alert reached not every target"),
+        option(Option::Output, "output", "FILE", "the chart's file: .png or .svg"),
+        option(Option::Test, "test", "",
+               "send a short test message to every target of notify.json and print each answer"),
+        option(Option::Kind, "kind", "indexed|backlinks",
+               "which count of each engine the chart follows (default indexed)"),
+        option(Option::Proxies, "proxies", "FILE",
+               "ask every service through the proxies of FILE (default: proxies.txt in the data "
+               "folder,\n      when it exists; without one, the desktop's proxy settings)"),
+        option(Option::Proxy, "proxy", "N",
+               "check through the N-th proxy of the list alone, to see which one is blocked"),
+        option(Option::List, "list", "FILE",
+               "the domains of FILE (UTF-8, one a line; blank lines and # comments left out)\n"
+               "      instead of the saved list"),
+        option(Option::Html, "html", "DIR",
+               "write the report as a static site into DIR: index.html and a page per domain"),
+        option(Option::Days, "days", "N", "only the records of the last N days"),
+        option(Option::Shard, "shard", "K/N",
+               "only the domains of shard K of N: a domain's shard is the first 8 bytes of the "
+               "SHA-1 of\n      its lower-cased name, modulo N, plus one, so adding a domain "
+               "never moves another"),
     };
     return options;
 }
 
+const OptionSpec& optionSpec(Option option) {
+    const auto& table = optionTable();
+    return *std::find_if(table.cbegin(), table.cend(),
+                         [&](const OptionSpec& o) { return o.id == option; });
+}
+
 const QList<Command>& commands() {
-    static const QStringList queryOptions = {
-        QStringLiteral("--format"),         QStringLiteral("--save"),
-        QStringLiteral("--drop-threshold"), QStringLiteral("--fail-on-drop"),
-        QStringLiteral("--jobs"),           QStringLiteral("--host-interval"),
-        QStringLiteral("--notify"),         QStringLiteral("--fail-on-notify"),
-        QStringLiteral("--proxies")};
-    static const QStringList batchOptions =
-        queryOptions + QStringList{QStringLiteral("--list"), QStringLiteral("--shard"),
-                                   QStringLiteral("--resume")};
-    static const QString runOptions = QStringLiteral(
-        "[--format text|json|csv] [--save] [--drop-threshold PCT] [--fail-on-drop] [--jobs N]\n"
-        "      [--host-interval MS] [--notify [--fail-on-notify]] [--proxies FILE]");
+    static const QList<Option> queryOptions = {
+        Option::Format,     Option::Save,         Option::DropThreshold,
+        Option::FailOnDrop, Option::Jobs,         Option::HostInterval,
+        Option::Notify,     Option::FailOnNotify, Option::Proxies};
+    static const QList<Option> batchOptions =
+        QList<Option>{Option::List, Option::Shard} + queryOptions + QList<Option>{Option::Resume};
     static const QString domain = QStringLiteral("DOMAIN");
     static const QList<Command> table = {
         {QStringLiteral("query"),
-         QStringLiteral("DOMAIN... ") + runOptions,
+         QStringLiteral("DOMAIN..."),
          QStringLiteral("the combined query of each domain, printed in the order given"),
          queryOptions,
          {},
@@ -103,8 +100,7 @@ const QList<Command>& commands() {
          -1,
          runQuery},
         {QStringLiteral("batch"),
-         QStringLiteral("[--list FILE] [--shard K/N] ") + runOptions +
-             QStringLiteral(" [--resume]"),
+         QString(),
          QStringLiteral(
              "the same over the saved domain list of config.ini (or --list FILE), in list order"),
          batchOptions,
@@ -114,9 +110,9 @@ const QList<Command>& commands() {
          0,
          runBatch},
         {QStringLiteral("history"),
-         QStringLiteral("DOMAIN [--format text|json|csv]"),
+         QStringLiteral("DOMAIN"),
          QStringLiteral("the domain's stored records, oldest first"),
-         {QStringLiteral("--format")},
+         {Option::Format},
          {},
          domain,
          1,
@@ -133,43 +129,44 @@ const QList<Command>& commands() {
          0,
          runRules},
         {QStringLiteral("check"),
-         QStringLiteral("DOMAIN [--format text|json] [--proxies FILE] [--proxy N]"),
+         QStringLiteral("DOMAIN"),
          QStringLiteral(
              "runs every service rule once for the domain and tells what each got and why"),
-         {QStringLiteral("--format"), QStringLiteral("--proxies"), QStringLiteral("--proxy")},
+         {Option::Format, Option::Proxies, Option::Proxy},
          {},
          domain,
          1,
          1,
-         runCheck},
+         runCheck,
+         {Format::Text, Format::Json}},
         {QStringLiteral("chart"),
-         QStringLiteral("DOMAIN --output FILE [--kind indexed|backlinks]"),
+         QStringLiteral("DOMAIN"),
          QStringLiteral(
              "the domain's stored counts as a chart, one line per engine, in a .png or .svg file"),
-         {QStringLiteral("--output"), QStringLiteral("--kind")},
-         {QStringLiteral("--output")},
+         {Option::Output, Option::Kind},
+         {Option::Output},
          domain,
          1,
          1,
          runChart},
         {QStringLiteral("report"),
-         QStringLiteral("--html DIR [--list FILE] [--days N]"),
+         QString(),
          QStringLiteral(
              "every domain of history.txt (or of --list FILE) as a static web site that "
              "opens from disk\n"
              "      or any web server: a sortable table and a page of charts per domain"),
-         {QStringLiteral("--html"), QStringLiteral("--list"), QStringLiteral("--days")},
-         {QStringLiteral("--html")},
+         {Option::Html, Option::List, Option::Days},
+         {Option::Html},
          {},
          0,
          0,
          runReport},
         {QStringLiteral("notify"),
-         QStringLiteral("--test"),
+         QString(),
          QStringLiteral(
              "a short test message to every target of notify.json, and each one's answer"),
-         {QStringLiteral("--test")},
-         {QStringLiteral("--test")},
+         {Option::Test},
+         {Option::Test},
          {},
          0,
          0,
@@ -185,12 +182,12 @@ const QList<Command>& commands() {
          -1,
          runSchedule},
         {QStringLiteral("import"),
-         QStringLiteral("FILE... [--save]"),
+         QStringLiteral("FILE..."),
          QStringLiteral("stores the results of JSON Lines written by query or batch --format json "
                         "(on any machine)\n"
                         "      as their day's records, as --save would have; without --save it "
                         "shows what it would store"),
-         {QStringLiteral("--save")},
+         {Option::Save},
          {},
          QStringLiteral("FILE"),
          1,
@@ -217,20 +214,55 @@ const Command* findCommand(const QString& name) {
 
 namespace {
 
-const OptionInfo& optionInfo(const QString& name) {
-    const auto& table = optionTable();
-    return *std::find_if(table.cbegin(), table.cend(),
-                         [&](const OptionInfo& o) { return o.name == name; });
+QString formatNames(const QList<Format>& formats, const QString& separator) {
+    QStringList names;
+    for (const Format f : formats)
+        names.append(f == Format::Text   ? QStringLiteral("text")
+                     : f == Format::Json ? QStringLiteral("json")
+                                         : QStringLiteral("csv"));
+    return names.join(separator);
 }
 
-QString optionLines(const OptionInfo& o) {
-    const QString left = o.name + (o.valueName.isEmpty() ? QString() : u' ' + o.valueName);
-    return QStringLiteral("  ") + left + u'\n' + QStringLiteral("      ") + o.help + u'\n';
+// An option as a command shows it: --format with the formats that command writes.
+QString optionWord(const Command& command, const OptionSpec& o) {
+    const QString value = o.id == Option::Format ? formatNames(command.formats, QStringLiteral("|"))
+                                                 : o.option.valueName();
+    return o.name() + (value.isEmpty() ? QString() : u' ' + value);
+}
+
+QString optionLines(const Command* command, const OptionSpec& o) {
+    return QStringLiteral("  ") + (command ? optionWord(*command, o) : optionWord(Command{}, o)) +
+           u'\n' + QStringLiteral("      ") + o.option.description() + u'\n';
 }
 
 const QString helpOptionLines = QStringLiteral("  -h, --help\n      show this help and exit\n");
 
 }  // namespace
+
+QString usageLine(const Command& command) {
+    QStringList words = {command.name};
+    if (!command.positional.isEmpty()) words.append(command.positional);
+    for (const Option id : command.options) {
+        const QString word = optionWord(command, optionSpec(id));
+        words.append(command.requiredOptions.contains(id) ? word : u'[' + word + u']');
+    }
+    // Wrapped under the help's indent, as the hand-written lines were.
+    QString line;
+    qsizetype width = 0;
+    for (const QString& word : words) {
+        if (width > 0 && width + 1 + word.size() > 92) {
+            line += QStringLiteral("\n     ");
+            width = 5;
+        }
+        if (width > 0) {
+            line += u' ';
+            ++width;
+        }
+        line += word;
+        width += word.size();
+    }
+    return line;
+}
 
 QString helpText() {
     QString text = QStringLiteral(
@@ -244,14 +276,13 @@ QString helpText() {
         "\n"
         "Commands:\n");
     for (const Command& c : commands()) {
-        text += QStringLiteral("  ") + c.name + (c.usage.isEmpty() ? QString() : u' ' + c.usage) +
-                u'\n';
+        text += QStringLiteral("  ") + usageLine(c) + u'\n';
         text += QStringLiteral("      ") + c.summary + u'\n';
     }
     text += QStringLiteral(
         "\nOptions (a command takes only those its line shows; after -- every word is an "
         "argument):\n");
-    for (const OptionInfo& o : optionTable()) text += optionLines(o);
+    for (const OptionSpec& o : optionTable()) text += optionLines(nullptr, o);
     text += helpOptionLines;
     text += QStringLiteral(
         "  --version\n"
@@ -299,10 +330,9 @@ QString helpText() {
 }
 
 QString commandHelpText(const Command& command) {
-    QString text = QStringLiteral("Usage: zorvan-cli ") + command.name +
-                   (command.usage.isEmpty() ? QString() : u' ' + command.usage) +
+    QString text = QStringLiteral("Usage: zorvan-cli ") + usageLine(command) +
                    QStringLiteral("\n\n") + command.summary + QStringLiteral("\n\nOptions:\n");
-    for (const QString& name : command.options) text += optionLines(optionInfo(name));
+    for (const Option id : command.options) text += optionLines(&command, optionSpec(id));
     return text + helpOptionLines;
 }
 
@@ -319,9 +349,10 @@ std::optional<QString> singleDashWord(const QStringList& words, const Command& c
         const QString& word = words[i];
         if (word == u"--") break;
         if (word.startsWith(u"--")) {
-            if (!word.contains(u'=') && command.options.contains(word) &&
-                !optionInfo(word).valueName.isEmpty())
-                ++i;
+            const auto taken =
+                std::find_if(command.options.cbegin(), command.options.cend(),
+                             [&](Option id) { return optionSpec(id).name() == word; });
+            if (taken != command.options.cend() && optionSpec(*taken).takesValue()) ++i;
         } else if (word.startsWith(u'-') && word != u"-h") {
             return word;
         }
@@ -364,10 +395,7 @@ std::optional<Invocation> parseArguments(const QStringList& arguments, QString* 
         return usageError(command->name + QStringLiteral(": unknown option ") + *word);
 
     QCommandLineParser parser;
-    for (const QString& name : command->options) {
-        const OptionInfo& o = optionInfo(name);
-        parser.addOption(QCommandLineOption(name.mid(2), o.help, o.valueName));
-    }
+    for (const Option id : command->options) parser.addOption(optionSpec(id).option);
     parser.addOption(QCommandLineOption(QStringList{QStringLiteral("h"), QStringLiteral("help")}));
     if (!parser.parse(QStringList{QStringLiteral("zorvan-cli")} + words)) {
         // Single-dash words were refused above: what the parser does not know came as --name.
@@ -383,16 +411,23 @@ std::optional<Invocation> parseArguments(const QStringList& arguments, QString* 
     }
     inv.command = command->name;
     inv.arguments = parser.positionalArguments();
-    for (const QString& name : command->options)
-        if (parser.isSet(name.mid(2))) inv.options.insert(name, parser.value(name.mid(2)));
+    for (const Option id : command->options) {
+        const OptionSpec& o = optionSpec(id);
+        if (!parser.isSet(o.option)) continue;
+        inv.options.insert(id, parser.value(o.option));
+        if (const auto times = parser.optionNames().count(o.option.names().constFirst()); times > 1)
+            inv.notes.append(o.name() +
+                             QStringLiteral(" is given %1 times; the last stands").arg(times) +
+                             (o.takesValue() ? QStringLiteral(": ") + inv.value(id) : QString()));
+    }
     const qsizetype given = inv.arguments.size();
     if (given < command->leastArguments ||
         (command->mostArguments >= 0 && given > command->mostArguments))
         return usageError(argumentCountError(*command, given));
-    for (const QString& name : command->requiredOptions)
-        if (!inv.has(name))
-            return usageError(command->name + QStringLiteral(" needs ") + name + u' ' +
-                              optionInfo(name).valueName);
+    for (const Option id : command->requiredOptions)
+        if (!inv.has(id))
+            return usageError(command->name + QStringLiteral(" needs ") +
+                              optionWord(*command, optionSpec(id)));
     return inv;
 }
 
@@ -421,13 +456,13 @@ int run(const Invocation& invocation, Console& console) {
         console.out.flush();
         return Ran;
     }
+    for (const QString& note : invocation.notes) console.fail(note);
     static const QStringList ruleUsers = {QStringLiteral("query"), QStringLiteral("batch"),
                                           QStringLiteral("rules"), QStringLiteral("check")};
     if (ruleUsers.contains(invocation.command)) reportRuleProblems(console);
     // Alerts leave by the same way as the queries.
-    const bool asks =
-        findCommand(invocation.command)->options.contains(QStringLiteral("--proxies")) ||
-        invocation.command == QStringLiteral("notify");
+    const bool asks = findCommand(invocation.command)->options.contains(Option::Proxies) ||
+                      invocation.command == QStringLiteral("notify");
     if (asks) {
         if (const int status = setUpProxies(invocation, console); status != Ran) return status;
     }
@@ -438,13 +473,37 @@ int run(const Invocation& invocation, Console& console) {
     return status;
 }
 
-std::optional<Format> formatOption(const Invocation& invocation, const QList<Format>& allowed) {
-    const QString name = invocation.value(QStringLiteral("--format"), QStringLiteral("text"));
-    std::optional<Format> format;
-    if (name == QStringLiteral("text")) format = Format::Text;
-    if (name == QStringLiteral("json")) format = Format::Json;
-    if (name == QStringLiteral("csv")) format = Format::Csv;
-    if (format && allowed.contains(*format)) return format;
+int runArguments(const QStringList& arguments, Console& console) {
+    QString error;
+    const auto invocation = parseArguments(arguments, &error);
+    if (!invocation) {
+        console.fail(error);
+        console.err << "Try 'zorvan-cli --help'." << Qt::endl;
+        return UsageError;
+    }
+    return run(*invocation, console);
+}
+
+void runUntil(const std::function<void(QObject*, const std::function<void()>&)>& start,
+              const std::function<bool()>& finished) {
+    QEventLoop loop;
+    start(&loop, [&] {
+        if (finished()) loop.quit();
+    });
+    if (!finished()) loop.exec();
+}
+
+std::optional<Format> formatOption(const Invocation& invocation, QString* why) {
+    const Command* command = findCommand(invocation.command);
+    const QString name = invocation.value(Option::Format, QStringLiteral("text"));
+    for (const Format f : command->formats)
+        if (formatNames({f}, {}) == name) return f;
+    // The formats as words: "text, json or csv".
+    QString words = formatNames(command->formats, QStringLiteral(", "));
+    const qsizetype last = words.lastIndexOf(QStringLiteral(", "));
+    if (last >= 0) words.replace(last, 2, QStringLiteral(" or "));
+    *why = (command->formats.size() < 3 ? command->name + QStringLiteral("'s ") : QString()) +
+           QStringLiteral("--format takes ") + words;
     return std::nullopt;
 }
 

@@ -63,9 +63,16 @@ std::optional<DatedRecord> resultOfLine(const QByteArray& line, QString* why) {
         return std::nullopt;
     }
     // Only the form the programs write: another spelling of the day would start a second record.
-    if (shortDate(QDate::fromString(*date, QStringLiteral("yyyy-M-d"))) != *date) {
+    const QDate day = QDate::fromString(*date, QStringLiteral("yyyy-M-d"));
+    if (shortDate(day) != *date) {
         *why = QStringLiteral("the date \"") + *date +
                QStringLiteral("\" is not a day written as yyyy-M-d");
+        return std::nullopt;
+    }
+    // A record of a day to come would stand as the latest for years, and every drop be measured
+    // against it.
+    if (day > platform().now().date()) {
+        *why = QStringLiteral("the date \"") + *date + QStringLiteral("\" is after today");
         return std::nullopt;
     }
     record.domain = *domain;
@@ -115,13 +122,11 @@ QString fateWord(RecordFate fate) {
 
 // What storing the records would do to history.txt, one line each, on out.
 int showImport(const QList<DatedRecord>& records, Console& console) {
-    QByteArray bytes;
-    if (readWholeFile(historyFilePath(), &bytes) == FileRead::Unreadable) {
+    QList<RecordFate> fates;
+    if (recordFatesIn(historyFilePath(), records, &fates)) {
         console.fail(QStringLiteral("cannot read ") + historyFilePath());
         return FileFailed;
     }
-    QList<RecordFate> fates;
-    historyBytesWithRecords(bytes, records, &fates);
     QList<QStringList> table;
     for (qsizetype i = 0; i < records.size(); ++i)
         table.append({fateWord(fates[i]), records[i].domain,
@@ -137,7 +142,7 @@ int runImport(const Invocation& invocation, Console& console) {
     QList<DatedRecord> records;
     for (const QString& path : invocation.arguments)
         if (const auto results = fileResults(path, console, &status)) records += *results;
-    if (!invocation.has(QStringLiteral("--save"))) {
+    if (!invocation.has(Option::Save)) {
         const int shown = showImport(records, console);
         return shown == Ran ? status : shown;
     }

@@ -15,6 +15,12 @@
 
 int main(int argc, char** argv) {
     zorvan::prepareFileWrites();
+    // The command says what it has to say itself: Qt's own warnings (a missing runtime folder
+    // under cron, a cache naming a proxy's user) would fill cron mail and may carry secrets.
+    // Only a fatal one, which ends the program, is told.
+    qInstallMessageHandler([](QtMsgType type, const QMessageLogContext&, const QString& message) {
+        if (type == QtFatalMsg) std::fprintf(stderr, "zorvan-cli: %s\n", qUtf8Printable(message));
+    });
     QStringList arguments;
     for (int i = 1; i < argc; ++i) arguments.append(QString::fromLocal8Bit(argv[i]));
 
@@ -29,33 +35,17 @@ int main(int argc, char** argv) {
     });
     QTextStream out(&standardOutput);
     zorvan::cli::Console console{out, err};
-    QString error;
-    const auto invocation = zorvan::cli::parseArguments(arguments, &error);
-    if (!invocation) {
-        console.fail(error);
-        err << "Try 'zorvan-cli --help'." << Qt::endl;
-        return zorvan::cli::UsageError;
-    }
     // Only drawing charts (a chart, the report's) needs fonts, and so Qt Gui; it needs no display.
     // Every other command runs without one.
     std::unique_ptr<QCoreApplication> app;
-    if (invocation->command == QStringLiteral("chart") ||
-        invocation->command == QStringLiteral("report")) {
+    if (arguments.value(0) == QStringLiteral("chart") ||
+        arguments.value(0) == QStringLiteral("report")) {
         qputenv("QT_QPA_PLATFORM", "offscreen");
-        // Qt Gui warns while starting when there is no runtime folder, as under cron, and would
-        // make every nightly chart a mail: only that start-up message is dropped.
-        static QtMessageHandler previous = nullptr;
-        previous = qInstallMessageHandler(
-            [](QtMsgType type, const QMessageLogContext& context, const QString& message) {
-                if (!message.startsWith(u"QStandardPaths: XDG_RUNTIME_DIR not set"))
-                    previous(type, context, message);
-            });
         app = std::make_unique<QGuiApplication>(argc, argv);
-        qInstallMessageHandler(previous);
     } else {
         app = std::make_unique<QCoreApplication>(argc, argv);
     }
     QCoreApplication::setApplicationName(QStringLiteral("zorvan"));
     QCoreApplication::setOrganizationName(QStringLiteral("zorvan"));
-    return zorvan::cli::run(*invocation, console);
+    return zorvan::cli::runArguments(arguments, console);
 }

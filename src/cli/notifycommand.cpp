@@ -1,8 +1,6 @@
 // notify --test: a short message to every target of notify.json, and each one's answer.
 #include "cli/notifycommand.h"
 
-#include <QEventLoop>
-
 #include "cli/cli.h"
 #include "core/platform.h"
 #include "net/fetch.h"
@@ -13,7 +11,10 @@ namespace zorvan::cli {
 std::optional<QList<NotifyTarget>> notifyTargets(Console& console, QString* reportUrl) {
     const LoadedTargets loaded = loadNotifyTargets();
     if (reportUrl) *reportUrl = loaded.reportUrl;
-    for (const NotifyProblem& p : loaded.problems) console.fail(describeNotifyProblem(p));
+    if (loaded.othersMayRead) console.fail(notifyFileWarning(notifyFilePath()));
+    QStringList problems;
+    for (const NotifyProblem& p : loaded.problems) problems.append(describeNotifyProblem(p));
+    console.failFirst(problems);
     if (!loaded.fileFound) {
         console.fail(QStringLiteral("no targets: ") + notifyFilePath() +
                      QStringLiteral(" does not exist"));
@@ -26,15 +27,15 @@ bool sendAlerts(const QList<NotifyTarget>& targets, const QList<Alert>& alerts,
                 const RunSummary* summary, Console& console, bool printDelivered) {
     // The command's own event loop, as the query's: nothing else runs meanwhile.
     std::optional<QList<DeliveryResult>> results;
-    {
-        QObject context;
-        QEventLoop loop;
-        deliverEachAsync(targets, alerts, summary, &context, [&](const QList<DeliveryResult>& r) {
-            results = r;
-            loop.quit();
-        });
-        if (!results) loop.exec();
-    }
+    runUntil(
+        [&](QObject* context, const std::function<void()>& wake) {
+            deliverEachAsync(targets, alerts, summary, context,
+                             [&results, wake](const QList<DeliveryResult>& r) {
+                                 results = r;
+                                 wake();
+                             });
+        },
+        [&] { return results.has_value(); });
     if (!results) return false;
     bool all = true;
     for (const DeliveryResult& r : *results) {

@@ -1,7 +1,7 @@
 // query, batch and history: the combined query of domains, and the records stored for one.
 #include <unistd.h>
 
-#include <QEventLoop>
+#include <QScopeGuard>
 
 #include "cli/cli.h"
 #include "cli/notifycommand.h"
@@ -9,11 +9,14 @@
 #include "core/localfile.h"
 #include "core/platform.h"
 #include "core/services.h"
+#include "domains/shards.h"
 #include "engines/batchrun.h"
 #include "engines/queryengine.h"
 #include "engines/rules.h"
 #include "engines/servicecheck.h"
 #include "history/historyfile.h"
+#include "history/historysaver.h"
+#include "history/runhistory.h"
 #include "history/trends.h"
 #include "net/fetch.h"
 #include "net/pacer.h"
@@ -21,7 +24,6 @@
 namespace zorvan::cli {
 namespace {
 
-const QList<Format> AllFormats = {Format::Text, Format::Json, Format::Csv};
 constexpr int MostJobs = 64;
 constexpr int DefaultParallelInterval = 1000;
 constexpr int MostHostInterval = 600000;
@@ -67,8 +69,7 @@ RowExtra dropsExtra(const QList<FigureDrop>& drops) {
 
 // --drop-threshold: a percentage above 0 and at most 100 ("20" or "20%").
 std::optional<double> dropThreshold(const Invocation& invocation) {
-    QString text =
-        invocation.value(QStringLiteral("--drop-threshold"), QString::number(DefaultDropThreshold));
+    QString text = invocation.value(Option::DropThreshold, QString::number(DefaultDropThreshold));
     if (text.endsWith(u'%')) text.chop(1);
     bool ok = false;
     const double value = text.toDouble(&ok);
@@ -93,37 +94,46 @@ RowExtra missingExtra(const MissingFigures& missing) {
     return extra;
 }
 
+// A finished domain's part of the run's alerts, told once its record's group is written.
+struct AlertPending {
+    QString domain;
+    FigureValues values;
+    FigureVerdicts verdicts;
+    QList<FigureDrop> drops;
+};
+
 // What a run prints and saves as each domain ends.
 struct DomainReport {
     Console& console;
     Format format;
     double threshold;
-    bool save;
+    // The records of the run's domains as the run started (a domain named twice, in a run past
+    // midnight, is not compared with its own first answer); none when the file cannot be read.
+    const std::optional<RunHistory>& history;
+    HistorySaver* saver = nullptr;  // with --save
     int status = Ran;
     bool dropped = false;
-    // Each domain's records as they were before this run saved any of them (a domain named twice,
-    // in a run past midnight, is not compared with its own first answer); kept only while the
-    // domain is still to come again, so a long list does not hold every domain's records.
-    QHash<QString, std::optional<QList<StoredRecord>>> before;
-    QHash<QString, int> usesLeft;
     RunCollector* alerts = nullptr;  // with --notify
+    // Domains whose record is queued, in the order they were saved.
+    QList<AlertPending> unsaved;
 
-    void expect(const QStringList& domains) {
-        for (const QString& domain : domains) ++usesLeft[domain];
-    }
     void domainDone(const CombinedQueryEngine& query, const MissingFigures& missing);
-    std::optional<QList<StoredRecord>> recordsBefore(const QString& domain);
+    void groupDone(const QStringList& domains, const FileError& problem);
 };
 
-std::optional<QList<StoredRecord>> DomainReport::recordsBefore(const QString& domain) {
-    if (!before.contains(domain))
-        before.insert(domain, readStoredRecords(historyFilePath(), domain));
-    auto records = before.value(domain);
-    if (--usesLeft[domain] <= 0) {
-        usesLeft.remove(domain);
-        before.remove(domain);
+void DomainReport::groupDone(const QStringList& domains, const FileError& problem) {
+    for (const QString& domain : domains) {
+        if (problem) {
+            console.fail(QStringLiteral("cannot save the record of ") + domain +
+                         QStringLiteral(" in ") + historyFilePath() + QStringLiteral(": ") +
+                         problem->english());
+            status = FileFailed;
+        }
+        if (unsaved.isEmpty()) continue;
+        const AlertPending done = unsaved.takeFirst();
+        if (alerts)
+            alerts->domainDone(done.domain, done.values, done.verdicts, done.drops, !problem);
     }
-    return records;
 }
 
 void DomainReport::domainDone(const CombinedQueryEngine& query, const MissingFigures& missing) {
@@ -132,8 +142,8 @@ void DomainReport::domainDone(const CombinedQueryEngine& query, const MissingFig
     const QDate today = platform().now().date();
     FigureRow row{domain, shortDate(today), values, false, {}};
     QList<FigureDrop> drops;
-    if (const auto records = recordsBefore(domain)) {
-        drops = findDrops(row.values, *records, today, threshold);
+    if (history) {
+        drops = history->drops(domain, row.values, today, threshold);
     } else {
         console.fail(QStringLiteral("cannot read ") + historyFilePath() +
                      QStringLiteral(": no drops compared for ") + domain);
@@ -142,18 +152,13 @@ void DomainReport::domainDone(const CombinedQueryEngine& query, const MissingFig
     dropped = dropped || !drops.isEmpty();
     row.extras.append(dropsExtra(drops));
     row.extras.append(missingExtra(missing));
-    bool saved = false;
-    if (save) {
-        if (const FileError error = SaveHistory(historyFilePath(), domain, row.values, row.date)) {
-            console.fail(QStringLiteral("cannot save the record of ") + domain +
-                         QStringLiteral(" in ") + historyFilePath() + QStringLiteral(": ") +
-                         error->english());
-            status = FileFailed;
-        } else {
-            saved = true;
-        }
+    if (saver) {
+        // Written with the records finished about the same time; the alerts learn whether it was.
+        saver->save(domain, row.values, today);
+        unsaved.append({domain, values, figureVerdicts(query), drops});
+    } else if (alerts) {
+        alerts->domainDone(domain, values, figureVerdicts(query), drops, false);
     }
-    if (alerts) alerts->domainDone(domain, values, figureVerdicts(query), drops, saved);
     print(console, format, row);
 }
 
@@ -163,10 +168,19 @@ void runDomains(const QStringList& domains, int jobs, DomainReport& report) {
     BatchRun run;
     run.setJobs(jobs);
     run.setDoneWhen(BatchRun::DoneWhen::AllAnswers);
-    // Domains side by side are what gets a host to ask for a pause: it is obeyed, never fought. One
-    // job keeps today's requests exactly, each answer taken as it comes.
-    run.setPatient(jobs > 1);
+    // A service that asks for a pause is obeyed, never fought, at one job too; one that keeps
+    // refusing is given up for the run rather than holding every domain.
+    run.setPatient(true);
     Progress progress(report.console.err, ::isatty(STDERR_FILENO) == 1, int(domains.size()));
+    HostPacer::global().setGivenUpHandler([&](const QString& host) {
+        progress.clear();
+        QString shown = host;
+        for (const auto& port : {QStringLiteral(":80"), QStringLiteral(":443")})
+            if (shown.endsWith(port)) shown.chop(port.size());
+        report.console.err << "zorvan-cli: " << oneLine(shown)
+                           << " refuses: not asked again in this run" << Qt::endl;
+    });
+    const auto forget = qScopeGuard([] { HostPacer::global().setGivenUpHandler({}); });
     QObject::connect(&run, &BatchRun::domainStarted, [&](int index, const QString& domain) {
         progress.started(index, domain, run.inFlight() + 1);
     });
@@ -184,17 +198,18 @@ void runDomains(const QStringList& domains, int jobs, DomainReport& report) {
         progress.finished(int(missing.values().count(verdictKey(Verdict::Blocked))),
                           run.inFlight());
     });
-    QEventLoop loop;
-    QObject::connect(&run, &BatchRun::finished, &loop, &QEventLoop::quit);
-    report.expect(domains);
-    run.start(domains);
-    if (run.inFlight() > 0) loop.exec();
+    runUntil(
+        [&](QObject* context, const std::function<void()>& wake) {
+            QObject::connect(&run, &BatchRun::finished, context, wake);
+            run.start(domains);
+        },
+        [&] { return run.inFlight() == 0; });
     progress.clear();
 }
 
 // A whole number option within [least, most]; nothing when it is given otherwise.
-std::optional<int> numberOption(const Invocation& invocation, const QString& name, int fallback,
-                                int least, int most) {
+std::optional<int> numberOption(const Invocation& invocation, Option name, int fallback, int least,
+                                int most) {
     if (!invocation.has(name)) return fallback;
     bool ok = false;
     const int value = invocation.value(name).toInt(&ok);
@@ -209,73 +224,92 @@ struct RunOptions {
     int hostInterval;
 };
 
-std::optional<RunOptions> runOptions(const Invocation& invocation, Console& console) {
-    const auto format = formatOption(invocation, AllFormats);
+std::optional<RunOptions> runOptions(const Invocation& invocation, QString* why) {
+    const auto format = formatOption(invocation, why);
     const auto threshold = dropThreshold(invocation);
-    const auto jobs = numberOption(invocation, QStringLiteral("--jobs"), 1, 1, MostJobs);
+    const auto jobs = numberOption(invocation, Option::Jobs, 1, 1, MostJobs);
     const auto interval =
-        numberOption(invocation, QStringLiteral("--host-interval"),
+        numberOption(invocation, Option::HostInterval,
                      jobs.value_or(1) > 1 ? DefaultParallelInterval : 0, 0, MostHostInterval);
-    const QString why =
-        !format      ? QStringLiteral("--format takes text, json or csv")
-        : !threshold ? QStringLiteral("--drop-threshold takes a percentage above 0 and at most 100")
-        : !jobs      ? QStringLiteral("--jobs takes a whole number from 1 to %1").arg(MostJobs)
-        : !interval  ? QStringLiteral("--host-interval takes milliseconds from 0 to %1")
-                          .arg(MostHostInterval)
-        : invocation.has(QStringLiteral("--fail-on-notify")) &&
-                !invocation.has(QStringLiteral("--notify"))
-            ? QStringLiteral("--fail-on-notify goes with --notify")
-            : QString();
-    if (!why.isEmpty()) {
-        console.fail(why);
-        return std::nullopt;
-    }
+    if (format)
+        *why = !threshold
+                   ? QStringLiteral("--drop-threshold takes a percentage above 0 and at most 100")
+               : !jobs ? QStringLiteral("--jobs takes a whole number from 1 to %1").arg(MostJobs)
+               : !interval ? QStringLiteral("--host-interval takes milliseconds from 0 to %1")
+                                 .arg(MostHostInterval)
+               : invocation.has(Option::FailOnNotify) && !invocation.has(Option::Notify)
+                   ? QStringLiteral("--fail-on-notify goes with --notify")
+                   : QString();
+    if (!why->isEmpty()) return std::nullopt;
     return RunOptions{*format, *threshold, *jobs, *interval};
 }
 
-// The combined query of each domain, in list order; skipped: the domains a resumed run passed over.
+// history.txt read once for a run's domains, from today on.
+std::optional<RunHistory> readRunHistory(const QStringList& domains) {
+    return RunHistory::read(historyFilePath(), domains, platform().now().date());
+}
+
+// The combined query of each domain, in list order; skipped: the domains a resumed run passed
+// over; history: the run's one reading of the file, when the run has made it already.
 int queryDomains(const QStringList& domains, const Invocation& invocation, Console& console,
-                 int skipped = 0) {
-    const auto options = runOptions(invocation, console);
-    if (!options) return UsageError;
+                 int skipped = 0, std::optional<std::optional<RunHistory>> history = {}) {
+    QString why;
+    const auto options = runOptions(invocation, &why);
+    if (!options) {
+        console.fail(why);
+        return UsageError;
+    }
     for (const QString& domain : domains)
         if (refuseBadDomain(domain, console)) return UsageError;
+    if (!history) history = readRunHistory(domains);
     applyHostIntervals(options->hostInterval);
     if (options->format == Format::Csv)
         console.out << csvLine(csvColumns({QStringLiteral("drops"), QStringLiteral("missing")}));
-    auto alerts = runAlerts(invocation.has(QStringLiteral("--notify")), console);
+    auto alerts = runAlerts(invocation.has(Option::Notify), console);
     if (alerts) alerts->collector.addSkipped(skipped);
+    std::optional<HistorySaver> saver;
+    if (invocation.has(Option::Save)) {
+        saver.emplace(historyFilePath());
+        // An interrupted run still stores every domain it finished.
+        saver->finishOnTermination();
+    }
     DomainReport report{console,
                         options->format,
                         options->threshold,
-                        invocation.has(QStringLiteral("--save")),
+                        *history,
+                        saver ? &*saver : nullptr,
                         Ran,
                         false,
-                        {},
-                        {},
-                        alerts ? &alerts->collector : nullptr};
+                        alerts ? &alerts->collector : nullptr,
+                        {}};
+    if (saver)
+        QObject::connect(&*saver, &HistorySaver::groupDone,
+                         [&](const QStringList& saved, const FileError& problem) {
+                             report.groupDone(saved, problem);
+                         });
     runDomains(domains, options->jobs, report);
+    if (saver) saver->finish();
     const bool told = !alerts || sendRunAlerts(*alerts, console);
     // A file that failed says more than a drop, and a drop more than an alert that missed a target.
     if (report.status != Ran) return report.status;
-    if (report.dropped && invocation.has(QStringLiteral("--fail-on-drop"))) return DropFound;
-    return told || !invocation.has(QStringLiteral("--fail-on-notify")) ? Ran : NotifyFailed;
+    if (report.dropped && invocation.has(Option::FailOnDrop)) return DropFound;
+    return told || !invocation.has(Option::FailOnNotify) ? Ran : NotifyFailed;
 }
 
-// --resume: the domains without a record of today in history.txt, read once; nothing when the
-// file cannot be read.
-std::optional<QStringList> domainsNotSavedToday(const QStringList& domains, Console& console) {
-    QByteArray bytes;
-    if (readWholeFile(historyFilePath(), &bytes) == FileRead::Unreadable) {
+// --resume: the domains without a record of today in the run's reading of history.txt; nothing
+// when the file cannot be read.
+std::optional<QStringList> domainsNotSavedToday(const QStringList& domains,
+                                                const std::optional<RunHistory>& history,
+                                                Console& console) {
+    if (!history) {
         console.fail(QStringLiteral("cannot read ") + historyFilePath() +
                      QStringLiteral(" to resume from"));
         return std::nullopt;
     }
-    const QList<bool> saved =
-        domainsWithRecordOn(bytes, domains, shortDate(platform().now().date()));
+    const QString today = shortDate(platform().now().date());
     QStringList rest;
-    for (qsizetype i = 0; i < domains.size(); ++i)
-        if (!saved[i]) rest.append(domains[i]);
+    for (const QString& domain : domains)
+        if (!history->hasRecordOn(domain, today)) rest.append(domain);
     console.err << "zorvan-cli: resuming: skipped " << (domains.size() - rest.size()) << " of "
                 << domains.size() << " domains already saved today" << Qt::endl;
     return rest;
@@ -287,29 +321,41 @@ int runQuery(const Invocation& invocation, Console& console) {
     return queryDomains(invocation.arguments, invocation, console);
 }
 
+std::optional<QString> refusedBatchOptions(const Invocation& invocation) {
+    QString why;
+    if (invocation.has(Option::Resume) && !invocation.has(Option::Save))
+        return QStringLiteral(
+            "--resume needs --save: a run that saves nothing leaves nothing to resume from");
+    if (!runOptions(invocation, &why)) return why;
+    if (invocation.has(Option::Shard) && !parseShard(invocation.value(Option::Shard)))
+        return ShardUsage;
+    return std::nullopt;
+}
+
 int runBatch(const Invocation& invocation, Console& console) {
-    if (invocation.has(QStringLiteral("--resume")) && !invocation.has(QStringLiteral("--save"))) {
-        console.fail(QStringLiteral(
-            "--resume needs --save: a run that saves nothing leaves nothing to resume from"));
+    if (invocation.has(Option::Resume) && !invocation.has(Option::Save)) {
+        console.fail(*refusedBatchOptions(invocation));
         return UsageError;
     }
     BatchDomains batch;
     if (const int status = batchDomainList(invocation, console, &batch); status != Ran)
         return status;
     std::optional<QStringList> rest = batch.domains;
-    if (invocation.has(QStringLiteral("--resume")) &&
-        !(rest = domainsNotSavedToday(batch.domains, console)))
+    const std::optional<RunHistory> history = readRunHistory(batch.domains);
+    if (invocation.has(Option::Resume) &&
+        !(rest = domainsNotSavedToday(batch.domains, history, console)))
         return FileFailed;
     const int status =
-        queryDomains(*rest, invocation, console, int(batch.domains.size() - rest->size()));
+        queryDomains(*rest, invocation, console, int(batch.domains.size() - rest->size()), history);
     // The rest ran; a refused entry still makes the run's end an input error, unless a file failed.
     return batch.refused && status != FileFailed ? UsageError : status;
 }
 
 int runHistory(const Invocation& invocation, Console& console) {
-    const auto format = formatOption(invocation, AllFormats);
+    QString why;
+    const auto format = formatOption(invocation, &why);
     if (!format) {
-        console.fail(QStringLiteral("--format takes text, json or csv"));
+        console.fail(why);
         return UsageError;
     }
     const QString domain = invocation.arguments.first();

@@ -8,29 +8,30 @@
 namespace zorvan::cli {
 
 int runReport(const Invocation& invocation, Console& console) {
-    const QString dir = invocation.value(QStringLiteral("--html"));
+    const QString dir = invocation.value(Option::Html);
     if (dir.isEmpty()) {
         console.fail(QStringLiteral("report needs --html DIR"));
         return UsageError;
     }
     HtmlReportOptions options;
     options.today = platform().now().date();
-    if (invocation.has(QStringLiteral("--days"))) {
+    if (invocation.has(Option::Days)) {
         bool ok = false;
-        options.days = invocation.value(QStringLiteral("--days")).toInt(&ok);
+        options.days = invocation.value(Option::Days).toInt(&ok);
         if (!ok || options.days < 1) {
             console.fail(QStringLiteral("--days takes a whole number of days, 1 or more"));
             return UsageError;
         }
     }
-    if (invocation.has(QStringLiteral("--list"))) {
-        const QString path = invocation.value(QStringLiteral("--list"));
-        const auto listed = readDomainFile(path);
-        if (!listed) {
-            console.fail(QStringLiteral("cannot read ") + path);
-            return FileFailed;
+    if (invocation.has(Option::List)) {
+        const QString path = invocation.value(Option::List);
+        const DomainFile listed = readDomainFile(path);
+        if (!listed.failure.isEmpty()) {
+            console.fail(listed.failure);
+            return listed.unreadable ? FileFailed : UsageError;
         }
-        for (const ListedDomain& l : *listed) options.domains.append(l.domain);
+        for (const ListedDomain& l : listed.entries)
+            if (!l.invalid) options.domains.append(l.domain);
         if (options.domains.isEmpty()) {
             console.fail(path + QStringLiteral(" holds no domain"));
             return UsageError;

@@ -5,13 +5,10 @@
 namespace zorvan::cli {
 
 void reportRuleProblems(Console& console) {
-    // A generated file can hold a million problems: the first ones show what to mend.
-    constexpr qsizetype shown = 20;
-    const QList<RulesProblem> problems = effectiveRules().problems;
-    for (qsizetype i = 0; i < std::min(shown, problems.size()); ++i)
-        console.fail(describeProblem(problems[i]));
-    if (problems.size() > shown)
-        console.fail(QString::fromUtf8("… and %1 more").arg(problems.size() - shown));
+    QStringList told;
+    for (const RulesProblem& problem : effectiveRules().problems)
+        told.append(describeProblem(problem));
+    console.failFirst(told);
 }
 
 int runRules(const Invocation&, Console& console) {

@@ -4,9 +4,12 @@
 #include <QCoreApplication>
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QProcess>
 #include <QRegularExpression>
 #include <QSaveFile>
+#include <QStandardPaths>
+#include <QTemporaryDir>
 
 #include "cli/cli.h"
 
@@ -21,15 +24,20 @@ bool isPlain(const QString& word) {
     return plain.match(word).hasMatch();
 }
 
-// A word of an ExecStart= line: double-quoted with C escapes where needed; "%" and "$" doubled
-// so that systemd expands neither.
-QString unitWord(const QString& word) {
-    QString w = word;
-    if (!isPlain(w)) {
-        w.replace(u'\\', QStringLiteral("\\\\")).replace(u'"', QStringLiteral("\\\""));
-        w = u'"' + w + u'"';
-    }
-    return w.replace(u'%', QStringLiteral("%%")).replace(u'$', QStringLiteral("$$"));
+QString quotedWithEscapes(QString word) {
+    word.replace(u'\\', QStringLiteral("\\\\")).replace(u'"', QStringLiteral("\\\""));
+    return u'"' + word + u'"';
+}
+
+// A word of a unit line: double-quoted with C escapes where needed, "%" doubled so that systemd
+// takes it for no specifier. Only arguments of ExecStart= expand "$": there it is doubled too;
+// the program's own name and Environment= keep it as it is.
+enum class UnitPlace { Program, Argument, Environment };
+QString unitWord(const QString& word, UnitPlace place) {
+    QString w = isPlain(word) ? word : quotedWithEscapes(word);
+    w.replace(u'%', QStringLiteral("%%"));
+    if (place == UnitPlace::Argument) w.replace(u'$', QStringLiteral("$$"));
+    return w;
 }
 
 // A word for the shell cron runs; "%" ends a crontab command unless escaped.
@@ -86,6 +94,67 @@ QString noManager(const Answer& a) {
         .arg(a.output.isEmpty() ? QStringLiteral("no answer") : a.output.section(u'\n', 0, 0));
 }
 
+// The batch options as batch reads them, with what every daily run adds; nothing, told, for what
+// batch would refuse, so that no nightly run fails on them.
+std::optional<Invocation> dailyBatch(const QStringList& options, Console& console) {
+    QString error;
+    auto batch = parseArguments(dailyRunCommand(QString(), options).mid(1), &error);
+    if (batch && !batch->arguments.isEmpty()) error = QStringLiteral("batch takes no argument");
+    if (batch && error.isEmpty()) {
+        if (const auto why = refusedBatchOptions(*batch)) error = *why;
+    }
+    if (!error.isEmpty() || !batch) {
+        console.fail(QStringLiteral("schedule: batch would refuse its options: ") + error);
+        return std::nullopt;
+    }
+    return batch;
+}
+
+// The run's command line from its options. It starts elsewhere (the service in the home
+// folder): names of files are written absolute, as they name them here.
+QStringList dailyCommandLine(const Invocation& batch) {
+    QStringList words;
+    static const QList<Option> added = {Option::Save, Option::Resume, Option::Notify};
+    for (const Option id : findCommand(QStringLiteral("batch"))->options) {
+        if (!batch.has(id) || added.contains(id)) continue;
+        const OptionSpec& o = optionSpec(id);
+        words.append(o.name());
+        if (!o.takesValue()) continue;
+        words.append(id == Option::List || id == Option::Proxies
+                         ? QFileInfo(batch.value(id)).absoluteFilePath()
+                         : batch.value(id));
+    }
+    return dailyRunCommand(program(), words);
+}
+
+// systemd-analyze verify where it exists: a unit it refuses would be enabled and never run.
+// Nothing when they pass or it cannot be asked; else what it said.
+std::optional<QString> unitsRefused(const QString& folder) {
+    const QString analyze = QStandardPaths::findExecutable(QStringLiteral("systemd-analyze"));
+    if (analyze.isEmpty()) return std::nullopt;
+    QProcess process;
+    process.setProcessChannelMode(QProcess::MergedChannels);
+    // It wants a runtime folder for --user units, as under cron there is none.
+    QTemporaryDir runtime;
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    if (env.value(QStringLiteral("XDG_RUNTIME_DIR")).isEmpty())
+        env.insert(QStringLiteral("XDG_RUNTIME_DIR"), runtime.path());
+    process.setProcessEnvironment(env);
+    process.start(analyze, {QStringLiteral("--user"), QStringLiteral("verify"),
+                            folder + u'/' + TimerUnitName, folder + u'/' + ServiceUnitName});
+    if (!process.waitForStarted(SystemctlTimeoutMs)) return std::nullopt;
+    if (!process.waitForFinished(SystemctlTimeoutMs)) {
+        process.kill();
+        process.waitForFinished(1000);
+        return std::nullopt;
+    }
+    if (process.exitStatus() == QProcess::NormalExit && process.exitCode() == 0)
+        return std::nullopt;
+    const QString said = QString::fromLocal8Bit(process.readAll()).trimmed();
+    return said.isEmpty() ? QStringLiteral("status %1").arg(process.exitCode())
+                          : said.section(u'\n', 0, 0);
+}
+
 int scheduleDaily(const DailyTime& time, const QStringList& options, Console& console) {
     for (const QString& o : options)
         for (const QChar c : o)
@@ -93,9 +162,19 @@ int scheduleDaily(const DailyTime& time, const QStringList& options, Console& co
                 console.fail(QStringLiteral("a batch option holding a control character"));
                 return UsageError;
             }
+    const auto batch = dailyBatch(options, console);
+    if (!batch) return UsageError;
+    for (const QString& note : batch->notes) console.fail(note);
     const QString folder = userUnitFolder();
-    const QString dataFolder = qEnvironmentVariable("ZORVAN_HOME");
-    const QStringList command = dailyRunCommand(program(), options);
+    const QString home = qEnvironmentVariable("ZORVAN_HOME");
+    const QString dataFolder = home.isEmpty() ? home : QFileInfo(home).absoluteFilePath();
+    const QStringList command = dailyCommandLine(*batch);
+    if (const auto refused = unitProgramRefusal(command.first())) {
+        console.fail(QStringLiteral("systemd cannot run a program whose path holds ") + *refused +
+                     QStringLiteral(": ") + command.first() +
+                     QStringLiteral("; move zorvan-cli to a folder without it"));
+        return UsageError;
+    }
     if (!QDir().mkpath(folder)) {
         console.fail(QStringLiteral("cannot create ") + folder);
         return FileFailed;
@@ -104,6 +183,11 @@ int scheduleDaily(const DailyTime& time, const QStringList& options, Console& co
         !writeFile(folder + u'/' + TimerUnitName, timerUnit(time), console))
         return FileFailed;
     console.err << "wrote " << folder << '/' << ServiceUnitName << " and " << TimerUnitName << '\n';
+    if (const auto refused = unitsRefused(folder)) {
+        console.fail(QStringLiteral("systemd-analyze verify refuses the written units (") +
+                     *refused + QStringLiteral("); the timer is not enabled"));
+        return FileFailed;
+    }
     Answer a = systemctl({QStringLiteral("daemon-reload")});
     if (a.answered)
         a = systemctl({QStringLiteral("enable"), QStringLiteral("--now"), TimerUnitName});
@@ -121,7 +205,10 @@ int scheduleDaily(const DailyTime& time, const QStringList& options, Console& co
 
 int scheduleOff(Console& console) {
     const QString folder = userUnitFolder();
-    const Answer a = systemctl({QStringLiteral("disable"), QStringLiteral("--now"), TimerUnitName});
+    // A timer the manager has loaded runs until it is told: removing its file is not enough.
+    const Answer manager = systemctl({QStringLiteral("show-environment")});
+    if (manager.answered)
+        systemctl({QStringLiteral("disable"), QStringLiteral("--now"), TimerUnitName});
     bool removed = false;
     for (const QString& name : {TimerUnitName, ServiceUnitName}) {
         QFile file(folder + u'/' + name);
@@ -132,7 +219,15 @@ int scheduleOff(Console& console) {
         }
         removed = true;
     }
-    if (a.answered) systemctl({QStringLiteral("daemon-reload")});
+    if (!manager.answered) {
+        console.fail(noManager(manager) +
+                     (removed ? QStringLiteral("; the unit files are removed, but a timer it had "
+                                               "loaded may still run")
+                              : QStringLiteral("; there was no unit file")) +
+                     QStringLiteral(". A crontab line of the daily run goes with crontab -e."));
+        return FileFailed;
+    }
+    systemctl({QStringLiteral("daemon-reload")});
     console.out << (removed ? "daily run removed" : "no daily run was set") << '\n';
     return Ran;
 }
@@ -189,9 +284,20 @@ QStringList dailyRunCommand(const QString& program, const QStringList& batchOpti
            batchOptions;
 }
 
+std::optional<QString> unitProgramRefusal(const QString& program) {
+    // systemd refuses such a program's name ("Executable name contains special characters"),
+    // however it is quoted: the timer would start a service that cannot run.
+    for (const QChar c : program) {
+        if (c.category() == QChar::Other_Control) return QStringLiteral("a control character");
+        if (c == u'"' || c == u'\'' || c == u'\\') return QStringLiteral("the character ") + c;
+    }
+    return std::nullopt;
+}
+
 QString serviceUnit(const QStringList& command, const QString& dataFolder) {
     QStringList words;
-    for (const QString& w : command) words.append(unitWord(w));
+    for (qsizetype i = 0; i < command.size(); ++i)
+        words.append(unitWord(command[i], i == 0 ? UnitPlace::Program : UnitPlace::Argument));
     QString unit = QStringLiteral(
         "[Unit]\n"
         "Description=Zorvan daily batch query of the saved domains\n"
@@ -202,7 +308,8 @@ QString serviceUnit(const QStringList& command, const QString& dataFolder) {
         "Type=oneshot\n");
     if (!dataFolder.isEmpty())
         unit += QStringLiteral("Environment=") +
-                unitWord(QStringLiteral("ZORVAN_HOME=") + dataFolder) + u'\n';
+                unitWord(QStringLiteral("ZORVAN_HOME=") + dataFolder, UnitPlace::Environment) +
+                u'\n';
     unit += QStringLiteral("ExecStart=") + words.join(u' ') + u'\n';
     return unit;
 }
@@ -229,7 +336,8 @@ QString timerUnit(const DailyTime& time) {
 
 QString crontabLine(const DailyTime& time, const QStringList& command, const QString& dataFolder) {
     QStringList words;
-    if (!dataFolder.isEmpty()) words.append(shellWord(QStringLiteral("ZORVAN_HOME=") + dataFolder));
+    // Only the value is quoted: a quoted whole word is no assignment to sh, but a command name.
+    if (!dataFolder.isEmpty()) words.append(QStringLiteral("ZORVAN_HOME=") + shellWord(dataFolder));
     for (const QString& w : command) words.append(shellWord(w));
     return QStringLiteral("%1 %2 * * * ").arg(time.minute).arg(time.hour) + words.join(u' ');
 }

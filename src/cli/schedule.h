@@ -24,6 +24,10 @@ QString userUnitFolder();
 // The command line a daily run executes: program batch --save --resume --notify plus the options.
 QStringList dailyRunCommand(const QString& program, const QStringList& batchOptions);
 
+// Why systemd would not run a program of that path (it takes no quote or backslash in one),
+// or nothing.
+std::optional<QString> unitProgramRefusal(const QString& program);
+
 // The two unit files. dataFolder (ZORVAN_HOME at the time of scheduling) is carried into the
 // service, so that the run reads the same domain list and history; empty leaves it out.
 QString serviceUnit(const QStringList& command, const QString& dataFolder);

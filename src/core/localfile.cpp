@@ -1,11 +1,13 @@
 #include "core/localfile.h"
 
+#include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <QFile>
 #include <QFileInfo>
 #include <QSaveFile>
+#include <QScopeGuard>
 #include <QTemporaryFile>
 #include <QUrl>
 #include <cerrno>
@@ -72,8 +74,7 @@ void prepareFileWrites() {
     std::signal(SIGXFSZ, SIG_IGN);
 }
 
-FileRead readWholeFile(const QString& path, QByteArray* bytes) {
-    bytes->clear();
+FileRead openForReading(const QString& path, QFile* file) {
     // Only a name that is not there is missing: a folder on the way that cannot be searched, or a
     // file in a folder's place, hides whatever the file holds.
     struct stat status {};
@@ -81,8 +82,14 @@ FileRead readWholeFile(const QString& path, QByteArray* bytes) {
         return errno == ENOENT ? FileRead::Missing : FileRead::Unreadable;
     const QFileInfo info(path);
     if (!info.isFile()) return FileRead::Unreadable;
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly)) return FileRead::Unreadable;
+    file->setFileName(path);
+    return file->open(QIODevice::ReadOnly) ? FileRead::Ok : FileRead::Unreadable;
+}
+
+FileRead readWholeFile(const QString& path, QByteArray* bytes) {
+    bytes->clear();
+    QFile file;
+    if (const FileRead opened = openForReading(path, &file); opened != FileRead::Ok) return opened;
     *bytes = file.readAll();
     if (file.error() != QFileDevice::NoError) {
         bytes->clear();
@@ -125,6 +132,45 @@ QString notAFile(mode_t mode) {
 }
 
 }  // namespace
+
+SettingsRead readSettingsFile(const QString& path, qint64 limit) {
+    SettingsRead result;
+    const auto refuse = [&](const QString& why) {
+        result.status = FileRead::Unreadable;
+        result.bytes.clear();
+        result.why = why;
+        return result;
+    };
+    const QString tooLarge =
+        QStringLiteral("it is larger than %1 MB, the most a settings file may hold")
+            .arg(limit / (1024 * 1024));
+    struct stat status {};
+    if (::stat(QFile::encodeName(path).constData(), &status) != 0) {
+        if (errno == ENOENT) return result;
+        return refuse(QString::fromLocal8Bit(std::strerror(errno)));
+    }
+    result.othersMayRead = (status.st_mode & (S_IRGRP | S_IROTH)) != 0;
+    if (!S_ISREG(status.st_mode))
+        return refuse(QStringLiteral("it is ") + notAFile(status.st_mode));
+    if (status.st_size > limit) return refuse(tooLarge);
+    // Without blocking, and checked again once open: the name may have been replaced meanwhile.
+    const int fd = ::open(QFile::encodeName(path).constData(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0) return refuse(QString::fromLocal8Bit(std::strerror(errno)));
+    const auto closeAfter = qScopeGuard([fd] { ::close(fd); });
+    if (::fstat(fd, &status) != 0 || !S_ISREG(status.st_mode))
+        return refuse(QStringLiteral("it is ") + notAFile(status.st_mode));
+    char buffer[65536];
+    for (;;) {
+        const ssize_t n = ::read(fd, buffer, sizeof buffer);
+        if (n < 0 && errno == EINTR) continue;
+        if (n < 0) return refuse(QString::fromLocal8Bit(std::strerror(errno)));
+        if (n == 0) break;
+        if (result.bytes.size() + n > limit) return refuse(tooLarge);
+        result.bytes.append(buffer, n);
+    }
+    result.status = FileRead::Ok;
+    return result;
+}
 
 bool writeRegularFile(const QString& path, const QByteArray& bytes, QString* error) {
     auto fail = [&](const QString& why) {

@@ -5,6 +5,7 @@
 
 #include "core/codepage.h"
 
+class QFile;
 class QSaveFile;
 
 namespace zorvan {
@@ -28,6 +29,20 @@ enum class FileRead { Ok, Missing, Unreadable };
 // Reads a whole file. One that exists but cannot be read (permissions, a folder or socket in its
 // place) is Unreadable: callers must then leave it alone, or whatever it holds would be lost.
 FileRead readWholeFile(const QString& path, QByteArray* bytes);
+// Opens it for reading a piece at a time, with the same answers.
+FileRead openForReading(const QString& path, QFile* file);
+
+// A settings file read at start (proxies.txt, notify.json): never waited on, never held past a
+// bound. Anything but a regular file is refused before it is opened (a FIFO without a writer
+// would block the program), and so is a file larger than the limit.
+inline constexpr qint64 SettingsFileLimit = 4 * 1024 * 1024;
+struct SettingsRead {
+    FileRead status = FileRead::Missing;
+    QByteArray bytes;
+    QString why;  // for Unreadable: "it is a FIFO", "it is larger than 4 MB", the system's word
+    bool othersMayRead = false;  // group or other may read it: it may hold passwords or keys
+};
+SettingsRead readSettingsFile(const QString& path, qint64 limit = SettingsFileLimit);
 
 // Replaces a file whole, or not at all: commits only when every byte was written and flushed (on a
 // full disk QSaveFile::commit() alone can succeed with a truncated file). The new file keeps the

@@ -31,10 +31,23 @@ inline bool inShard(const QString& domain, const Shard& shard) {
 struct ListedDomain {
     int line = 0;  // 1-based
     QString domain;
+    // Not UTF-8: its text would be another domain's, asked and saved under a name nobody typed.
+    bool invalid = false;
 };
 
-// The domains of a UTF-8 list file, in file order; nothing when the file cannot be read.
-std::optional<QList<ListedDomain>> readDomainFile(const QString& path);
+// A list file is read as a stream (a pipe will do), so it is bounded by lines, not bytes: past
+// these the file is refused whole, since it is not a list of domains (/dev/zero, a binary).
+inline constexpr int MaxListLines = 1'000'000;
+inline constexpr int MaxListLineBytes = 4096;
+
+struct DomainFile {
+    QList<ListedDomain> entries;
+    QString failure;          // empty when read; else why the file is refused, naming it
+    bool unreadable = false;  // the failure is the file's, not its content's
+};
+
+// The domains of a UTF-8 list file, in file order.
+DomainFile readDomainFile(const QString& path);
 
 // The same from the file's bytes.
 QList<ListedDomain> domainFileEntries(const QByteArray& bytes);

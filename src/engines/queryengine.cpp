@@ -104,4 +104,11 @@ QMap<QString, QString> missingReasons(const CombinedQueryEngine& query) {
     return reasons;
 }
 
+std::array<Verdict, FigureCount> figureVerdicts(const CombinedQueryEngine& query) {
+    std::array<Verdict, FigureCount> verdicts{};
+    for (const FigureInfo& f : figureTable())
+        verdicts[size_t(f.figure)] = query.result(f.figure).verdict;
+    return verdicts;
+}
+
 }  // namespace zorvan

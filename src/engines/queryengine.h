@@ -4,6 +4,7 @@
 #include <QMap>
 #include <QObject>
 #include <QString>
+#include <array>
 
 #include "engines/countrows.h"
 #include "engines/rules.h"
@@ -87,5 +88,8 @@ class CombinedQueryEngine : public QObject {
 // Why each figure that shows "X" has none: its key ("indexed.baidu") -> its verdict's key
 // ("blocked", "no-answer", "not-found", "error").
 QMap<QString, QString> missingReasons(const CombinedQueryEngine& query);
+
+// Why each figure of a finished query is what it is, by figure.
+std::array<Verdict, FigureCount> figureVerdicts(const CombinedQueryEngine& query);
 
 }  // namespace zorvan

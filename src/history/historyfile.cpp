@@ -5,9 +5,11 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <QBuffer>
 #include <QDeadlineTimer>
 #include <QFile>
 #include <QLockFile>
+#include <QSaveFile>
 #include <QSet>
 #include <QSysInfo>
 #include <algorithm>
@@ -18,6 +20,7 @@
 #include "core/localfile.h"
 #include "core/platform.h"
 #include "core/services.h"
+#include "history/historylines.h"
 
 namespace zorvan {
 namespace {
@@ -81,32 +84,6 @@ Section findSection(const QByteArray& bytes, const QByteArray& header) {
     return s;
 }
 
-// Calls visit(start, end) for every non-empty line of the section body, in order; stops when
-// visit returns true.
-template <typename Visit>
-void forEachRecordLine(const QByteArray& bytes, const Section& s, Visit visit) {
-    qsizetype pos = s.lineEnd;
-    while (pos < s.end) {
-        if (crlfAt(bytes, pos)) pos += 2;
-        qsizetype lineEnd = bytes.indexOf("\r\n", pos);
-        if (lineEnd < 0 || lineEnd > s.end) lineEnd = s.end;
-        if (lineEnd > pos && visit(pos, lineEnd)) return;
-        if (lineEnd == pos && pos == s.end) return;
-        pos = lineEnd;
-    }
-}
-
-bool spacesOnly(const QByteArray& bytes) {
-    return std::all_of(bytes.cbegin(), bytes.cend(), [](char c) { return c == ' '; });
-}
-
-// Only blanks count as padding around a record: line breaks are kept.
-QByteArrayView trimSpaces(QByteArrayView bytes) {
-    while (!bytes.isEmpty() && bytes.front() == ' ') bytes = bytes.sliced(1);
-    while (!bytes.isEmpty() && bytes.back() == ' ') bytes.chop(1);
-    return bytes;
-}
-
 const QByteArray crlfBytes("\r\n");
 
 }  // namespace
@@ -159,75 +136,256 @@ StoredRecord parseHistoryRecord(const QString& line) {
     return record;
 }
 
-QByteArray savedHistoryBytes(const QByteArray& oldBytes, const QString& domain,
-                             const QString& record, const QString& today) {
-    const QByteArray header = encodeAnsi(historyHeader(domain));
-    const QByteArray line = encodeAnsi(record);
-    // The new bytes are oldBytes with [cutStart, cutEnd) replaced by insert. Built in one buffer
-    // with room for the final CR LF: the file may be large and is rewritten on every save.
-    qsizetype cutStart = 0, cutEnd = oldBytes.size();
-    QByteArray insert = header + crlfBytes + line;
-    if (!spacesOnly(oldBytes)) {
-        const Section s = findSection(oldBytes, header);
-        if (!s.found()) {
-            cutStart = cutEnd;
-            insert = crlfBytes + insert;
-        } else {
-            // "=" is below the code page's trail bytes, so the first "=" byte ends the date.
-            const QByteArray day = encodeAnsi(today);
-            qsizetype todayStart = -1, todayEnd = -1, lastEnd = s.lineEnd;
-            forEachRecordLine(oldBytes, s, [&](qsizetype start, qsizetype end) {
-                const QByteArrayView recordLine =
-                    QByteArrayView(oldBytes).sliced(start, end - start);
-                const qsizetype eq = recordLine.indexOf('=');
-                if ((eq < 0 ? recordLine : recordLine.first(eq)) == day) {
-                    todayStart = start;
-                    todayEnd = end;
-                    return true;
+// Every save, one by one, changes the file as lines: the record replaces the first line of its
+// day in the domain's section, or follows the section's last record, or comes with a new section
+// at the end (the whole file, when it holds only blanks); then every empty line but the first and
+// the last goes, and one more CR LF ends the file. So a group of saves is the same as: each
+// section's records placed in turn, the empty lines inside the file dropped once, and the file's
+// trailing empty lines counted through the saves one after another. Only the sections the group
+// changes are held, one at a time, never the file.
+namespace {
+
+struct GroupLine {
+    QByteArray header;  // "[domain]" as the file stores it
+    QByteArray date;    // the day whose record it replaces
+    QByteArray line;    // the record line
+    QString text;       // the same as text, to tell a record already stored
+};
+
+QList<GroupLine> groupLines(const QList<DatedRecord>& records) {
+    QList<GroupLine> lines;
+    for (const DatedRecord& r : records) {
+        const QString text = HistoryRecord(r.date, r.values);
+        lines.append(
+            {encodeAnsi(historyHeader(r.domain)), encodeAnsi(r.date), encodeAnsi(text), text});
+    }
+    return lines;
+}
+
+class GroupSave {
+  public:
+    GroupSave(const QList<GroupLine>& records, bool skipSame)
+        : skipSame_(skipSame), records_(records) {
+        for (int i = 0; i < records_.size(); ++i) byHeader_[records_[i].header].append(i);
+        fates_.fill(RecordFate::Same, records_.size());
+        saved_.fill(false, records_.size());
+        appended_.fill(false, records_.size());
+    }
+
+    // Copies in to out with the records in; false when in could not be read whole.
+    bool run(HistoryLineReader& in, HistoryLineWriter& out) {
+        QByteArrayView line;
+        in.next(&line);
+        // A file of blanks only is replaced whole by the first save.
+        const bool blank =
+            in.done() && std::all_of(line.cbegin(), line.cend(), [](char c) { return c == ' '; });
+        if (!blank) {
+            // The first line stays even when empty.
+            lineIn(line, out);
+            while (in.next(&line)) {
+                if (line.startsWith('[')) endSegment(out);
+                if (line.isEmpty()) {
+                    ++trailing_;
+                    continue;
                 }
-                lastEnd = end;
-                return false;
-            });
-            if (todayStart >= 0) {
-                cutStart = todayStart;
-                cutEnd = todayEnd;
-                insert = line;
-            } else {
-                cutStart = cutEnd = lastEnd;
-                insert = crlfBytes + line;
+                lineIn(line, out);
             }
         }
+        if (in.failed()) return false;
+        endSegment(out);
+        appendNewSections(out);
+        out.endings(trailingAfterSaves(blank ? 0 : trailing_));
+        return true;
     }
-    QByteArray bytes;
-    bytes.reserve(oldBytes.size() - (cutEnd - cutStart) + insert.size() + 2);
-    bytes.append(QByteArrayView(oldBytes).first(cutStart));
-    bytes.append(insert);
-    bytes.append(QByteArrayView(oldBytes).sliced(cutEnd));
-    collapseInPlace(bytes, QByteArray("\r\n\r\n"));
-    bytes.append(crlfBytes);
-    return bytes;
+
+    bool changed() const { return saved_.contains(true); }
+    const QList<RecordFate>& fates() const { return fates_; }
+
+  private:
+    void lineIn(QByteArrayView line, HistoryLineWriter& out) {
+        if (!line.isEmpty()) trailing_ = 0;
+        const QByteArrayView trimmed = trimHistorySpaces(line);
+        if (trimmed.startsWith('[')) {
+            const QByteArray header = trimmed.toByteArray();
+            if (byHeader_.contains(header) && !found_.contains(header)) {
+                found_.insert(header);
+                segmentHeaders_.append(header);
+            }
+        }
+        if (segmentHeaders_.isEmpty())
+            out.line(line);
+        else
+            segment_.append(line.toByteArray());
+    }
+
+    // The lines from the first changed header of a block (the lines up to the next one that
+    // begins with "[") to its end: each of its sections' records in the group's order.
+    void endSegment(HistoryLineWriter& out) {
+        if (segmentHeaders_.isEmpty()) return;
+        QList<int> order;
+        for (const QByteArray& header : std::as_const(segmentHeaders_)) order += byHeader_[header];
+        std::sort(order.begin(), order.end());
+        QHash<QByteArrayView, qsizetype> headerAt;
+        QHash<QByteArray, QList<qsizetype>> byDate;
+        for (qsizetype i = 0; i < segment_.size(); ++i) {
+            const QByteArrayView trimmed = trimHistorySpaces(segment_[i]);
+            if (segmentHeaders_.contains(trimmed) && !headerAt.contains(trimmed))
+                headerAt.insert(trimmed, i);
+            byDate[recordDateField(segment_[i]).toByteArray()].append(i);
+        }
+        for (const int index : std::as_const(order)) {
+            const GroupLine& r = records_[index];
+            const qsizetype header = headerAt.value(r.header);
+            const QList<qsizetype>& sameDay = byDate[r.date];
+            const auto day = std::find_if(sameDay.cbegin(), sameDay.cend(),
+                                          [&](qsizetype i) { return i > header; });
+            if (day != sameDay.cend()) {
+                place(index, &segment_[*day], false);
+            } else {
+                segment_.append(r.line);
+                byDate[recordDateField(r.line).toByteArray()].append(segment_.size() - 1);
+                place(index, nullptr, false);
+            }
+        }
+        for (const QByteArray& line : std::as_const(segment_)) out.line(line);
+        segment_.clear();
+        segmentHeaders_.clear();
+    }
+
+    // Records whose domain has no section: a section each at the end, in the order of their
+    // first record.
+    void appendNewSections(HistoryLineWriter& out) {
+        QList<QByteArray> headers;
+        QHash<QByteArray, QList<QByteArray>> lines;
+        // Each new section's record of a day, by the day its line holds.
+        QHash<QByteArray, QHash<QByteArray, qsizetype>> days;
+        for (int index = 0; index < records_.size(); ++index) {
+            const GroupLine& r = records_[index];
+            if (found_.contains(r.header)) continue;
+            if (!lines.contains(r.header)) headers.append(r.header);
+            QList<QByteArray>& section = lines[r.header];
+            QHash<QByteArray, qsizetype>& sectionDays = days[r.header];
+            if (const auto day = sectionDays.constFind(r.date); day != sectionDays.cend()) {
+                place(index, &section[*day], false);
+            } else {
+                place(index, nullptr, section.isEmpty());
+                sectionDays.insert(recordDateField(r.line).toByteArray(), section.size());
+                section.append(r.line);
+            }
+        }
+        for (const QByteArray& header : std::as_const(headers)) {
+            out.line(header);
+            for (const QByteArray& line : std::as_const(lines[header])) out.line(line);
+        }
+    }
+
+    // The record at index replaces *stored, or is added (a new section's first when newSection).
+    void place(int index, QByteArray* stored, bool newSection) {
+        const GroupLine& r = records_[index];
+        if (stored && skipSame_ && decodeAnsi(*stored) == r.text) return;
+        fates_[index] = stored ? RecordFate::Replaced : RecordFate::Added;
+        saved_[index] = true;
+        appended_[index] = newSection;
+        if (stored) *stored = r.line;
+    }
+
+    // Each save leaves at most one of the empty lines that ended the file, none when it added a
+    // section at the end, then adds one.
+    int trailingAfterSaves(int trailing) const {
+        for (qsizetype i = 0; i < records_.size(); ++i)
+            if (saved_[i]) trailing = (appended_[i] ? 0 : std::min(trailing, 1)) + 1;
+        return trailing;
+    }
+
+    bool skipSame_;
+    QList<GroupLine> records_;
+    QHash<QByteArray, QList<int>> byHeader_;
+    QList<RecordFate> fates_;
+    QList<bool> saved_, appended_;
+    QSet<QByteArray> found_;
+    QList<QByteArray> segmentHeaders_;
+    QList<QByteArray> segment_;
+    int trailing_ = 0;
+};
+
+// The bytes after the group; a null array when skipSame left everything as it was.
+QByteArray bytesWithGroup(const QByteArray& oldBytes, const QList<DatedRecord>& records,
+                          bool skipSame, QList<RecordFate>* fates) {
+    QBuffer in;
+    in.setData(oldBytes);
+    in.open(QIODevice::ReadOnly);
+    QBuffer out;
+    out.open(QIODevice::WriteOnly);
+    HistoryLineReader reader(&in);
+    HistoryLineWriter writer(&out);
+    GroupSave group(groupLines(records), skipSame);
+    group.run(reader, writer);
+    writer.finish();
+    if (fates) *fates = group.fates();
+    return group.changed() ? out.data() : QByteArray();
+}
+
+QHash<QByteArray, int> oneHeader(const QString& domain) {
+    return {{encodeAnsi(historyHeader(domain)), 0}};
+}
+
+QStringList recordsIn(HistoryLineReader& in, const QString& domain) {
+    QStringList records;
+    forEachSectionLine(in, oneHeader(domain), [&](int, QByteArrayView line) {
+        records.append(decodeAnsi(line.toByteArray()));
+    });
+    return records;
+}
+
+QStringList domainsIn(HistoryLineReader& in) {
+    QStringList domains;
+    QByteArrayView line;
+    for (bool first = true; in.next(&line); first = false) {
+        // Blanks before the file's first line are ignored, as blanks around any header are.
+        if (first)
+            while (line.startsWith(' ')) line = line.sliced(1);
+        if (!line.startsWith('[')) continue;
+        // "]" can be the second byte of a character: look for it in the text. A header the writer
+        // wrote ends its line with "]", whatever "]" the domain holds.
+        const QString text = decodeAnsi(trimHistorySpaces(line).toByteArray());
+        const qsizetype close =
+            text.endsWith(u']') && text.size() > 1 ? text.size() - 1 : text.indexOf(u']', 1);
+        if (close > 0) domains.append(shownDomain(text.sliced(1, close - 1)));
+    }
+    return domains;
+}
+
+template <typename Read>
+auto readBytes(const QByteArray& bytes, Read read) {
+    QBuffer in;
+    in.setData(bytes);
+    in.open(QIODevice::ReadOnly);
+    HistoryLineReader reader(&in);
+    return read(reader);
+}
+
+}  // namespace
+
+QByteArray savedHistoryBytes(const QByteArray& oldBytes, const QString& domain,
+                             const QString& record, const QString& today) {
+    QBuffer in;
+    in.setData(oldBytes);
+    in.open(QIODevice::ReadOnly);
+    QBuffer out;
+    out.open(QIODevice::WriteOnly);
+    HistoryLineReader reader(&in);
+    HistoryLineWriter writer(&out);
+    GroupSave group(
+        {{encodeAnsi(historyHeader(domain)), encodeAnsi(today), encodeAnsi(record), record}},
+        false);
+    group.run(reader, writer);
+    writer.finish();
+    return out.data();
 }
 
 QByteArray historyBytesWithRecords(const QByteArray& oldBytes, const QList<DatedRecord>& records,
                                    QList<RecordFate>* fates) {
-    QByteArray bytes = oldBytes;
-    bool changed = false;
-    fates->clear();
-    for (const DatedRecord& r : records) {
-        const QString line = HistoryRecord(r.date, r.values);
-        const QStringList stored = historyRecords(bytes, r.domain);
-        const auto day = std::find_if(stored.cbegin(), stored.cend(), [&](const QString& s) {
-            return s.section(u'=', 0, 0) == r.date;
-        });
-        if (day != stored.cend() && *day == line) {
-            fates->append(RecordFate::Same);
-            continue;
-        }
-        fates->append(day == stored.cend() ? RecordFate::Added : RecordFate::Replaced);
-        bytes = savedHistoryBytes(bytes, r.domain, line, r.date);
-        changed = true;
-    }
-    return changed ? bytes : QByteArray();
+    return bytesWithGroup(oldBytes, records, true, fates);
 }
 
 QByteArray historyBytesWithout(const QByteArray& oldBytes, const QString& domain) {
@@ -239,60 +397,11 @@ QByteArray historyBytesWithout(const QByteArray& oldBytes, const QString& domain
 }
 
 QStringList historyDomains(const QByteArray& bytes) {
-    QStringList domains;
-    const QByteArrayView body = trimSpaces(bytes);
-    for (qsizetype pos = 0; pos <= body.size();) {
-        qsizetype lineEnd = body.indexOf(crlfBytes, pos);
-        if (lineEnd < 0) lineEnd = body.size();
-        const QByteArrayView line = body.sliced(pos, lineEnd - pos);
-        pos = lineEnd + 2;
-        if (!line.startsWith('[')) continue;
-        // "]" can be the second byte of a character: look for it in the text. A header the writer
-        // wrote ends its line with "]", whatever "]" the domain holds.
-        const QString text = decodeAnsi(trimSpaces(line).toByteArray());
-        const qsizetype close =
-            text.endsWith(u']') && text.size() > 1 ? text.size() - 1 : text.indexOf(u']', 1);
-        if (close > 0) domains.append(shownDomain(text.sliced(1, close - 1)));
-    }
-    return domains;
+    return readBytes(bytes, domainsIn);
 }
 
 QStringList historyRecords(const QByteArray& bytes, const QString& domain) {
-    QStringList records;
-    const Section s = findSection(bytes, encodeAnsi(historyHeader(domain)));
-    if (!s.found()) return records;
-    forEachRecordLine(bytes, s, [&](qsizetype start, qsizetype end) {
-        records.append(decodeAnsi(bytes.sliced(start, end - start)));
-        return false;
-    });
-    return records;
-}
-
-QList<bool> domainsWithRecordOn(const QByteArray& bytes, const QStringList& domains,
-                                const QString& date) {
-    // One pass over the file: each header's first section counts, as it does for a save.
-    const QByteArray day = encodeAnsi(date);
-    QSet<QByteArray> seen, withDay;
-    QByteArray header;
-    bool counting = false;
-    for (qsizetype pos = 0; pos < bytes.size();) {
-        qsizetype end = bytes.indexOf(crlfBytes, pos);
-        if (end < 0) end = bytes.size();
-        const QByteArrayView line = QByteArrayView(bytes).sliced(pos, end - pos);
-        pos = end + 2;
-        if (line.startsWith('[')) {
-            header = trimSpaces(line).toByteArray();
-            counting = !seen.contains(header);
-            seen.insert(header);
-        } else if (counting && !line.isEmpty()) {
-            const qsizetype eq = line.indexOf('=');
-            if ((eq < 0 ? line : line.first(eq)) == day) withDay.insert(header);
-        }
-    }
-    QList<bool> saved;
-    for (const QString& domain : domains)
-        saved.append(withDay.contains(encodeAnsi(historyHeader(domain))));
-    return saved;
+    return readBytes(bytes, [&](HistoryLineReader& in) { return recordsIn(in, domain); });
 }
 
 QStringList recordCells(const QString& record) {
@@ -385,6 +494,54 @@ FileError changeHistoryFile(const QString& path, Change change) {
     return std::nullopt;
 }
 
+// The same a line at a time: copy(reader, writer) copies the file with its change and says
+// whether anything changed (when nothing did, the file is left alone).
+template <typename Copy>
+FileError rewriteHistoryFile(const QString& path, Copy copy) {
+    const QString lockPath = path + QStringLiteral(".lock");
+    QLockFile lock(lockPath);
+    if (FileError problem = lockHistory(lock, lockPath)) return problem;
+    QFile old;
+    QBuffer none;
+    const FileRead opened = openForReading(path, &old);
+    if (opened == FileRead::Unreadable) return FileProblem{FileProblem::Unreadable, path, {}};
+    if (opened == FileRead::Missing) none.open(QIODevice::ReadOnly);
+    HistoryLineReader reader(opened == FileRead::Ok ? static_cast<QIODevice*>(&old) : &none);
+    QSaveFile file(path);
+    if (!file.open(QIODevice::WriteOnly))
+        return FileProblem{FileProblem::WriteFailed, path, file.errorString()};
+    HistoryLineWriter writer(&file);
+    const bool changed = copy(reader, writer);
+    if (reader.failed() || old.error() != QFileDevice::NoError) {
+        file.cancelWriting();
+        return FileProblem{FileProblem::Unreadable, path, {}};
+    }
+    if (!changed) {
+        file.cancelWriting();
+        return std::nullopt;
+    }
+    QString error;
+    if (!writer.finish()) {
+        error = file.errorString();
+        file.cancelWriting();
+        return FileProblem{FileProblem::WriteFailed, path, error};
+    }
+    if (!writeAtomically(file, QByteArray(), &error))
+        return FileProblem{FileProblem::WriteFailed, path, error};
+    return std::nullopt;
+}
+
+FileError saveGroup(const QString& path, const QList<GroupLine>& records, bool skipSame,
+                    QList<RecordFate>* fates) {
+    if (records.isEmpty()) return std::nullopt;
+    return rewriteHistoryFile(path, [&](HistoryLineReader& in, HistoryLineWriter& out) {
+        GroupSave group(records, skipSame);
+        const bool read = group.run(in, out);
+        if (fates) *fates = group.fates();
+        return read && group.changed();
+    });
+}
+
 }  // namespace
 
 QString FileProblem::chinese() const {
@@ -426,25 +583,33 @@ QString FileProblem::english() const {
 
 FileError SaveHistory(const QString& path, const QString& domain, const FigureValues& figures,
                       const QString& today) {
-    return changeHistoryFile(path, [&](const QByteArray& old) {
-        return savedHistoryBytes(old, domain, HistoryRecord(today, figures), today);
-    });
+    return saveHistoryGroupTo(path, {{domain, today, figures}});
 }
 
 FileError saveHistoryGroupTo(const QString& path, const QList<DatedRecord>& records) {
-    if (records.isEmpty()) return std::nullopt;
-    return changeHistoryFile(path, [&](const QByteArray& old) {
-        QByteArray bytes = old;
-        for (const DatedRecord& r : records)
-            bytes = savedHistoryBytes(bytes, r.domain, HistoryRecord(r.date, r.values), r.date);
-        return bytes;
-    });
+    return saveGroup(path, groupLines(records), false, nullptr);
 }
 
 FileError saveHistoryRecordsTo(const QString& path, const QList<DatedRecord>& records,
                                QList<RecordFate>* fates) {
-    return changeHistoryFile(
-        path, [&](const QByteArray& old) { return historyBytesWithRecords(old, records, fates); });
+    fates->clear();
+    return saveGroup(path, groupLines(records), true, fates);
+}
+
+FileError recordFatesIn(const QString& path, const QList<DatedRecord>& records,
+                        QList<RecordFate>* fates) {
+    QFile file;
+    QBuffer none;
+    const FileRead opened = openForReading(path, &file);
+    if (opened == FileRead::Unreadable) return FileProblem{FileProblem::Unreadable, path, {}};
+    if (opened == FileRead::Missing) none.open(QIODevice::ReadOnly);
+    HistoryLineReader in(opened == FileRead::Ok ? static_cast<QIODevice*>(&file) : &none);
+    HistoryLineWriter counted(nullptr);
+    GroupSave group(groupLines(records), true);
+    if (!group.run(in, counted) || file.error() != QFileDevice::NoError)
+        return FileProblem{FileProblem::Unreadable, path, {}};
+    *fates = group.fates();
+    return std::nullopt;
 }
 
 FileError SaveHistory(const QString& domain, const FigureValues& figures) {
@@ -456,12 +621,35 @@ FileError DeleteDomainHistory(const QString& path, const QString& domain) {
         path, [&](const QByteArray& old) { return historyBytesWithout(old, domain); });
 }
 
+QStringList readHistoryDomains(const QString& path) {
+    QFile file;
+    if (openForReading(path, &file) != FileRead::Ok) return {};
+    HistoryLineReader in(&file);
+    const QStringList domains = domainsIn(in);
+    return in.failed() ? QStringList() : domains;
+}
+
+std::optional<QStringList> readStoredLines(const QString& path, const QString& domain) {
+    QFile file;
+    switch (openForReading(path, &file)) {
+        case FileRead::Missing:
+            return QStringList();
+        case FileRead::Unreadable:
+            return std::nullopt;
+        case FileRead::Ok:
+            break;
+    }
+    HistoryLineReader in(&file);
+    const QStringList lines = recordsIn(in, domain);
+    if (in.failed()) return std::nullopt;
+    return lines;
+}
+
 std::optional<QList<StoredRecord>> readStoredRecords(const QString& path, const QString& domain) {
-    QByteArray bytes;
-    if (readWholeFile(path, &bytes) == FileRead::Unreadable) return std::nullopt;
+    const auto lines = readStoredLines(path, domain);
+    if (!lines) return std::nullopt;
     QList<StoredRecord> records;
-    for (const QString& line : historyRecords(bytes, domain))
-        records.append(parseHistoryRecord(line));
+    for (const QString& line : *lines) records.append(parseHistoryRecord(line));
     return records;
 }
 

@@ -74,10 +74,6 @@ QStringList historyDomains(const QByteArray& bytes);
 // The non-empty record lines of domain's section, in file order; empty if it has no section.
 QStringList historyRecords(const QByteArray& bytes, const QString& domain);
 
-// For each domain, whether its section holds a record of the date (a short date as stored).
-QList<bool> domainsWithRecordOn(const QByteArray& bytes, const QStringList& domains,
-                                const QString& date);
-
 // The nine cells a record fills in the viewer: the date, then the seven engine fields and the
 // Alexa rank (missing pieces empty).
 QStringList recordCells(const QString& record);
@@ -120,11 +116,22 @@ FileError saveHistoryGroupTo(const QString& path, const QList<DatedRecord>& reco
 FileError saveHistoryRecordsTo(const QString& path, const QList<DatedRecord>& records,
                                QList<RecordFate>* fates);
 
+// What saveHistoryRecordsTo would do with each record, read from the file at path without
+// changing it.
+FileError recordFatesIn(const QString& path, const QList<DatedRecord>& records,
+                        QList<RecordFate>* fates);
+
 // SaveHistory: the record of the finished query, into historyFilePath(), dated todayShortDate().
 FileError SaveHistory(const QString& domain, const FigureValues& figures);
 
 // Removes domain's section from the file at path (nothing to do when it has none).
 FileError DeleteDomainHistory(const QString& path, const QString& domain);
+
+// The domains of the file at path, as historyDomains; none when it cannot be read.
+QStringList readHistoryDomains(const QString& path);
+// The record lines of domain in the file at path, as historyRecords; nothing when the file exists
+// but cannot be read.
+std::optional<QStringList> readStoredLines(const QString& path, const QString& domain);
 
 // The stored records of domain in the file at path, oldest first; nothing when the file exists
 // but cannot be read (a missing file holds no records).

@@ -1,18 +1,20 @@
 #include "history/runhistory.h"
 
+#include <QFile>
 #include <QObject>
 #include <QThreadPool>
 
 #include "core/localfile.h"
+#include "history/historylines.h"
 
 namespace zorvan {
 namespace {
 
-// The date field of a record line: the bytes before its first "=" ("=" is below the code page's
-// trail bytes, so the first "=" byte ends the date).
-QByteArrayView dateField(QByteArrayView line) {
-    const qsizetype eq = line.indexOf('=');
-    return eq < 0 ? line : line.first(eq);
+// A record's day as recordDay reads it; dates are plain ASCII but for a hand edit.
+QDate recordDay(QByteArrayView date) {
+    const bool ascii = std::all_of(date.cbegin(), date.cend(), [](char c) { return c > 0; });
+    const QString text = ascii ? QString::fromLatin1(date) : decodeAnsi(date.toByteArray());
+    return QDate::fromString(text.trimmed(), QStringLiteral("yyyy-M-d"));
 }
 
 // Carries a result from the pool's thread: a signal of an object made there, connected with the
@@ -27,20 +29,48 @@ class ReadCarrier : public QObject {
 
 std::optional<RunHistory> RunHistory::read(const QString& path, const QStringList& domains,
                                            const QDate& from, FileProblem* problem) {
-    QByteArray bytes;
-    if (readWholeFile(path, &bytes) == FileRead::Unreadable) {
+    const auto unreadable = [&] {
         if (problem) *problem = FileProblem{FileProblem::Unreadable, path, {}};
         return std::nullopt;
-    }
+    };
+    QFile file;
+    const FileRead opened = openForReading(path, &file);
+    if (opened == FileRead::Unreadable) return unreadable();
     RunHistory history;
+    QHash<QByteArray, int> headers;
+    QList<QByteArray> names;
     for (const QString& domain : domains) {
         const QByteArray header = encodeAnsi(historyHeader(domain));
-        if (history.sections_.contains(header)) continue;
-        QList<QByteArray>& lines = history.sections_[header];
-        for (const QString& record : historyRecords(bytes, domain))
-            lines.append(encodeAnsi(record));
+        if (headers.contains(header)) continue;
+        headers.insert(header, int(names.size()));
+        names.append(header);
+        history.sections_.insert(header, {});
     }
-    (void)from;
+    if (opened == FileRead::Missing || headers.isEmpty()) return history;
+    // Per section: where its latest record of a day before from is in its list, and that day.
+    QList<qsizetype> latestAt(names.size(), -1);
+    QList<QDate> latestDay(names.size());
+    HistoryLineReader in(&file);
+    const bool read = forEachSectionLine(in, headers, [&](int index, QByteArrayView line) {
+        QList<QByteArray>& lines = history.sections_[names[index]];
+        if (!from.isValid()) {
+            lines.append(line.toByteArray());
+            return;
+        }
+        const QDate day = recordDay(recordDateField(line));
+        if (!day.isValid()) return;
+        if (day >= from) {
+            lines.append(line.toByteArray());
+            return;
+        }
+        // Of two records of the latest day, the later one in the file.
+        if (latestAt[index] >= 0 && day < latestDay[index]) return;
+        if (latestAt[index] >= 0) lines.removeAt(latestAt[index]);
+        latestAt[index] = lines.size();
+        latestDay[index] = day;
+        lines.append(line.toByteArray());
+    });
+    if (!read || file.error() != QFileDevice::NoError) return unreadable();
     return history;
 }
 
@@ -56,6 +86,10 @@ void RunHistory::readAsync(const QString& path, const QStringList& domains, cons
     });
 }
 
+bool RunHistory::lists(const QString& domain) const {
+    return sections_.contains(encodeAnsi(historyHeader(domain)));
+}
+
 QList<StoredRecord> RunHistory::records(const QString& domain) const {
     QList<StoredRecord> records;
     for (const QByteArray& line : sections_.value(encodeAnsi(historyHeader(domain))))
@@ -67,7 +101,7 @@ bool RunHistory::hasRecordOn(const QString& domain, const QString& date) const {
     const QByteArray day = encodeAnsi(date);
     const QList<QByteArray> lines = sections_.value(encodeAnsi(historyHeader(domain)));
     return std::any_of(lines.cbegin(), lines.cend(),
-                       [&](const QByteArray& line) { return dateField(line) == day; });
+                       [&](const QByteArray& line) { return recordDateField(line) == day; });
 }
 
 QList<FigureDrop> RunHistory::drops(const QString& domain, const FigureValues& now,

@@ -38,6 +38,8 @@ class RunHistory {
     static void readAsync(const QString& path, const QStringList& domains, const QDate& from,
                           QObject* context, Done done);
 
+    // Whether domain was one of those read for.
+    bool lists(const QString& domain) const;
     // The kept records of domain, oldest first as stored; none for a domain that was not listed
     // or has no section.
     QList<StoredRecord> records(const QString& domain) const;

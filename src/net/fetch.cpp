@@ -12,6 +12,7 @@
 #include <QTimer>
 #include <atomic>
 #include <cctype>
+#include <deque>
 #include <map>
 #include <memory>
 
@@ -26,7 +27,7 @@ std::atomic<int> timeoutMs{[] {
     const int env = qEnvironmentVariableIntValue("ZORVAN_FETCH_TIMEOUT_MS", &ok);
     return ok && env > 0 ? env : 20000;
 }()};
-std::atomic<qint64> maxBody{FetchLimits{}.maxBodyBytes};
+std::atomic<qint64> maxBody{FetchOptions{}.maxBodyBytes};
 
 // One manager per thread, created inside the thread that uses it, as Qt Network requires.
 QThreadStorage<QNetworkAccessManager*> managers;
@@ -36,22 +37,43 @@ QNetworkAccessManager& manager() {
     return *managers.localData();
 }
 
+QString managerKey(const std::optional<ProxyEntry>& proxy) {
+    if (!proxy) return QStringLiteral("direct");
+    return proxy->name() + u' ' + proxy->user + u':' + proxy->password;
+}
+
 // A manager per proxy (by its address and credentials): a proxy set on a manager carries every
 // request of it, loopback included.
 using ProxyManagers = std::map<QString, std::unique_ptr<QNetworkAccessManager>>;
 QThreadStorage<ProxyManagers*> proxyManagers;
 
-QNetworkAccessManager& manager(int proxy) {
-    if (proxy < 0) return manager();
+QNetworkAccessManager& manager(const std::optional<ProxyEntry>& proxy) {
+    if (!proxy) return manager();
     if (!proxyManagers.hasLocalData()) proxyManagers.setLocalData(new ProxyManagers);
-    const ProxyEntry entry = ProxyPool::global().proxy(proxy);
-    const QString key = entry.name() + u' ' + entry.user + u':' + entry.password;
-    std::unique_ptr<QNetworkAccessManager>& m = (*proxyManagers.localData())[key];
+    std::unique_ptr<QNetworkAccessManager>& m = (*proxyManagers.localData())[managerKey(proxy)];
     if (!m) {
         m = std::make_unique<QNetworkAccessManager>();
-        m->setProxy(entry.networkProxy());
+        m->setProxy(proxy->networkProxy());
     }
     return *m;
+}
+
+class PageFetch;
+
+// Qt Network opens at most this many connections to one host and queues the rest inside, where
+// the time limit would already run: requests past it wait here instead, their limit not started.
+constexpr int MaxConnectionsPerHost = 6;
+
+struct HostQueue {
+    int busy = 0;
+    std::deque<QPointer<PageFetch>> waiting;
+};
+using HostQueues = std::map<QString, HostQueue>;
+QThreadStorage<HostQueues*> hostQueues;
+
+HostQueues& queues() {
+    if (!hostQueues.hasLocalData()) hostQueues.setLocalData(new HostQueues);
+    return *hostQueues.localData();
 }
 
 bool isProxyError(QNetworkReply::NetworkError error) {
@@ -163,17 +185,45 @@ class Inflater {
 // One GET in flight. Owns its reply; reports once, through the event loop, then deletes itself.
 class PageFetch final : public QObject {
   public:
-    PageFetch(const QUrl& url, const FetchOptions& options, QObject* context,
-              std::function<void(const FetchResult&)> done)
-        : QObject(context), options_(options), done_(std::move(done)) {
+    PageFetch(QNetworkRequest request, std::optional<QByteArray> post, const FetchOptions& options,
+              QObject* context, std::function<void(const FetchResult&)> done)
+        : QObject(context),
+          request_(std::move(request)),
+          post_(std::move(post)),
+          options_(options),
+          done_(std::move(done)),
+          queue_(managerKey(options.proxy) + u' ' + request_.url().authority()) {
         clock_.start();
-        QNetworkRequest request(url);
+        HostQueue& queue = queues()[queue_];
+        if (queue.busy < MaxConnectionsPerHost) {
+            ++queue.busy;
+            holding_ = true;
+            start();
+        } else {
+            queue.waiting.emplace_back(this);
+        }
+    }
+    ~PageFetch() override { release(); }
+    PageFetch(const PageFetch&) = delete;
+    PageFetch& operator=(const PageFetch&) = delete;
+
+  private:
+    void start() {
+        if (options_.leaving) options_.leaving(clock_.elapsed());
+        clock_.restart();
+        QNetworkRequest request = request_;
         // An inactivity limit alone lets a dripping server hold the wait forever; the timer below
         // bounds the whole exchange.
         request.setTransferTimeout(options_.timeoutMs);
         // Naming the encodings ourselves turns Qt's decompression off; Inflater does it, capped.
         request.setRawHeader("Accept-Encoding", "gzip, deflate");
-        reply_ = manager(options_.proxy).get(request);
+        if (post_) {
+            request.setAttribute(QNetworkRequest::RedirectPolicyAttribute,
+                                 QNetworkRequest::ManualRedirectPolicy);
+            reply_ = manager(options_.proxy).post(request, *post_);
+        } else {
+            reply_ = manager(options_.proxy).get(request);
+        }
         reply_->setParent(this);
         // Back-pressure: the network thread stops reading ahead once this much waits unread, so a
         // huge answer never sits whole in memory before the cap is noticed.
@@ -181,6 +231,10 @@ class PageFetch final : public QObject {
         connect(reply_, &QNetworkReply::metaDataChanged, this, &PageFetch::onMetaData);
         connect(reply_, &QNetworkReply::readyRead, this, &PageFetch::onReadyRead);
         connect(reply_, &QNetworkReply::finished, this, &PageFetch::onFinished);
+        if (options_.sent)
+            connect(reply_, &QNetworkReply::requestSent, this, [this] {
+                if (const auto sent = std::exchange(options_.sent, nullptr)) sent();
+            });
         deadline_.setSingleShot(true);
         connect(&deadline_, &QTimer::timeout, this, [this] {
             timedOut_ = true;
@@ -189,7 +243,28 @@ class PageFetch final : public QObject {
         deadline_.start(options_.timeoutMs);
     }
 
-  private:
+    // Hands this fetch's place at its host to the next one waiting, which starts from the event
+    // loop: this may be going away with its context, and so may the next.
+    void release() {
+        if (!std::exchange(holding_, false)) return;
+        HostQueues& all = queues();
+        const auto it = all.find(queue_);
+        if (it == all.end()) return;
+        HostQueue& queue = it->second;
+        --queue.busy;
+        while (!queue.waiting.empty()) {
+            const QPointer<PageFetch> next = queue.waiting.front();
+            queue.waiting.pop_front();
+            if (!next) continue;
+            ++queue.busy;
+            next->holding_ = true;
+            QMetaObject::invokeMethod(
+                next.data(), [fetch = next.data()] { fetch->start(); }, Qt::QueuedConnection);
+            return;
+        }
+        if (queue.busy == 0) all.erase(it);
+    }
+
     void onMetaData() {
         const QVariant length = reply_->header(QNetworkRequest::ContentLengthHeader);
         if (!options_.truncateAtCap && length.isValid() &&
@@ -237,13 +312,11 @@ class PageFetch final : public QObject {
         if (reported_) return;
         reported_ = true;
         deadline_.stop();
+        release();
         if (!tooBig_ && !truncated_ && !timedOut_ && !corrupt_) onReadyRead();
         FetchResult result = classify();
         result.elapsedMs = clock_.elapsed();
         // A proxy that lets a request time out fails it as much as one that refuses.
-        if (options_.proxy >= 0)
-            ProxyPool::global().noteResult(
-                options_.proxy, result.proxyFailed || (timedOut_ && options_.timeoutMs > 0));
         QMetaObject::invokeMethod(
             this,
             [this, result] {
@@ -272,7 +345,10 @@ class PageFetch final : public QObject {
         } else if (timedOut_) {
             r.outcome = FetchOutcome::NoAnswer;
             r.detail = QStringLiteral("超时");
-        } else if (isProxyError(error) || (options_.proxy >= 0 && isTransportError(error))) {
+            r.networkError = QNetworkReply::TimeoutError;
+            // Through a proxy the time is the proxy's to keep: another may answer in it.
+            r.proxyFailed = options_.proxy && options_.timeoutMs > 0;
+        } else if (isProxyError(error) || (options_.proxy && isTransportError(error))) {
             // Through a proxy a connection that fails is the proxy's: the service's own failures
             // come back from it as answers (502, 504).
             r.outcome = FetchOutcome::NoAnswer;
@@ -281,7 +357,8 @@ class PageFetch final : public QObject {
         } else if (isTransportError(error)) {
             r.outcome = FetchOutcome::NoAnswer;
             r.detail = noAnswerDetail(error);
-        } else if (status.isValid() && (error == QNetworkReply::NoError || r.status >= 400)) {
+        } else if (status.isValid() &&
+                   (error == QNetworkReply::NoError || r.status >= 400 || post_)) {
             // Whatever the HTTP status, an answered request is a page: error pages are decoded like
             // any other. An error on a successful status (a body Qt refused to decompress) is not.
             r.outcome = FetchOutcome::Answered;
@@ -292,13 +369,20 @@ class PageFetch final : public QObject {
         if (r.answered()) {
             r.body = std::move(body_);
             r.retryAfter = reply_->rawHeader("Retry-After").trimmed();
+            r.location = reply_->rawHeader("Location").trimmed();
+        } else if (!timedOut_) {
+            r.networkError = error;
         }
         if (reply_->url() != reply_->request().url()) r.redirectedTo = reply_->url().toString();
         return r;
     }
 
+    QNetworkRequest request_;
+    std::optional<QByteArray> post_;  // the body of a POST; none for a GET
     FetchOptions options_;
     std::function<void(const FetchResult&)> done_;
+    QString queue_;
+    bool holding_ = false;  // one of the host's places is this fetch's
     QNetworkReply* reply_ = nullptr;
     QTimer deadline_;
     QElapsedTimer clock_;
@@ -314,21 +398,16 @@ class PageFetch final : public QObject {
 
 }  // namespace
 
-FetchLimits fetchLimits() {
-    return {timeoutMs.load(), maxBody.load()};
-}
-
-void setFetchLimits(const FetchLimits& limits) {
-    timeoutMs = limits.timeoutMs;
-    maxBody = limits.maxBodyBytes;
-}
-
 FetchOptions defaultFetchOptions() {
-    const FetchLimits limits = fetchLimits();
     FetchOptions options;
-    options.timeoutMs = limits.timeoutMs;
-    options.maxBodyBytes = limits.maxBodyBytes;
+    options.timeoutMs = timeoutMs.load();
+    options.maxBodyBytes = maxBody.load();
     return options;
+}
+
+void setDefaultFetchOptions(const FetchOptions& options) {
+    timeoutMs = options.timeoutMs;
+    maxBody = options.maxBodyBytes;
 }
 
 QUrl requestUrl(const QString& address) {
@@ -392,25 +471,34 @@ QString domainInAddress(const QString& domain) {
 void fetchAsync(const QString& address, const FetchOptions& options, QObject* context,
                 std::function<void(const FetchResult&)> done) {
     const QUrl url = requestUrl(address);
-    FetchOptions chosen = options;
-    ProxyPool& pool = ProxyPool::global();
-    if (chosen.proxy < 0 && pool.active()) {
-        const QStringList exits = pool.liveExits();
-        chosen.proxy = exits.isEmpty() ? -1 : *pool.proxyOfExit(exits.first());
-    }
     FetchResult r;
-    if (pool.active() && chosen.proxy < 0) {
-        r.outcome = FetchOutcome::NoProxy;
-        r.detail = QStringLiteral("所有代理均已失效");
-        pool.noteRefused();
-    } else if (options.timeoutMs <= 0) {
+    if (options.timeoutMs <= 0) {
         r.outcome = FetchOutcome::NoAnswer;
         r.detail = QStringLiteral("超时");
     } else if (!url.isValid() || url.host().isEmpty()) {
         r.outcome = FetchOutcome::Failed;
         r.detail = QStringLiteral("地址无效");
     } else {
-        new PageFetch(url, chosen, context, std::move(done));
+        new PageFetch(QNetworkRequest(url), std::nullopt, options, context, std::move(done));
+        return;
+    }
+    QMetaObject::invokeMethod(
+        context, [done = std::move(done), r] { done(r); }, Qt::QueuedConnection);
+}
+
+void postAsync(QNetworkRequest request, const QByteArray& body, const FetchOptions& options,
+               QObject* context, std::function<void(const FetchResult&)> done) {
+    FetchResult r;
+    if (options.timeoutMs <= 0) {
+        r.outcome = FetchOutcome::NoAnswer;
+        r.detail = QStringLiteral("超时");
+        r.networkError = QNetworkReply::TimeoutError;
+    } else if (!request.url().isValid() || request.url().host().isEmpty()) {
+        r.outcome = FetchOutcome::Failed;
+        r.detail = QStringLiteral("地址无效");
+        r.networkError = QNetworkReply::ProtocolInvalidOperationError;
+    } else {
+        new PageFetch(std::move(request), body, options, context, std::move(done));
         return;
     }
     QMetaObject::invokeMethod(

@@ -1,14 +1,24 @@
 #include "net/pacer.h"
 
+#include <QElapsedTimer>
 #include <QLocale>
 #include <algorithm>
 #include <limits>
+#include <memory>
 
 namespace zorvan {
 
-HostPacer::HostPacer() {
-    clock_.start();
+namespace {
+
+HostPacer::Clock steadyClock() {
+    auto started = std::make_shared<QElapsedTimer>();
+    started->start();
+    return [started] { return started->elapsed(); };
 }
+
+}  // namespace
+
+HostPacer::HostPacer(Clock clock) : clock_(clock ? std::move(clock) : steadyClock()) {}
 
 HostPacer& HostPacer::global() {
     static HostPacer pacer;
@@ -38,75 +48,180 @@ qint64 HostPacer::gapLocked(const QString& host, const Lane& lane) const {
     return std::max<qint64>(intervalLocked(host), lane.slowGap);
 }
 
-void HostPacer::departLocked(const QString& host, Lane& lane, qint64 at) {
-    lane.lastStart = at;
-    lane.nextStart = std::max(lane.nextStart, at + gapLocked(host, lane));
+// A whole gap after the last request that left and after every start promised to another.
+qint64 HostPacer::earliestLocked(const QString& host, const Lane& lane, qint64 now) const {
+    const qint64 gap = gapLocked(host, lane);
+    qint64 start = std::max({now, lane.pausedUntil, lane.heldUntil, lane.lastStart + gap});
+    for (const auto& [ticket, promised] : lane.reserved) start = std::max(start, promised + gap);
+    return start;
 }
 
-HostPacer::Slot HostPacer::reserve(const QString& host, const QStringList& exits) {
+void HostPacer::departLocked(const QString&, Lane& lane, qint64 at) {
+    lane.lastStart = std::max(lane.lastStart, at);
+}
+
+void HostPacer::changedLocked(Lane& lane) {
+    lane.reserved.clear();
+    ++lane.epoch;
+}
+
+HostPacer::Slot HostPacer::reserve(const QString& host, const QList<Exit>& exits, bool skipClosed) {
     std::lock_guard lock(mutex_);
-    return reserveLocked(host, exits, now());
+    return reserveLocked(host, exits, now(), skipClosed);
 }
 
-HostPacer::Slot HostPacer::reserveLocked(const QString& host, const QStringList& asked,
-                                         qint64 now) {
-    static const QStringList direct{DirectExit};
-    const QStringList& exits = asked.isEmpty() ? direct : asked;
+HostPacer::Slot HostPacer::reserveLocked(const QString& host, const QList<Exit>& asked, qint64 now,
+                                         bool skipClosed) {
+    static const QList<Exit> direct{DirectExit};
+    const QList<Exit>& exits = asked.isEmpty() ? direct : asked;
     Slot best;
     best.startMs = std::numeric_limits<qint64>::max();
     for (int i = 0; i < exits.size(); ++i) {
         const Lane& lane = lanes_[laneKey(exits[i], host)];
-        const qint64 start = std::max(
-            {now, lane.nextStart, lane.pausedUntil, lane.lastStart + gapLocked(host, lane)});
+        if (skipClosed && lane.closed && now < lane.probeAt) continue;
+        const qint64 start = earliestLocked(host, lane, now);
         if (start < best.startMs) {
             best.exit = i;
             best.startMs = start;
         }
     }
+    if (best.startMs == std::numeric_limits<qint64>::max()) {
+        best = Slot{};
+        best.givenUp = true;
+        return best;
+    }
     Lane& lane = lanes_[laneKey(exits.value(best.exit, DirectExit), host)];
-    lane.nextStart = best.startMs + gapLocked(host, lane);
+    // The probe of a closed lane: the next one is due a whole probe time later, whatever it meets.
+    if (lane.closed) lane.probeAt = now + ProbeAfterMs;
     best.waitMs = best.startMs - now;
     best.epoch = lane.epoch;
-    if (best.waitMs == 0) departLocked(host, lane, now);
+    if (best.waitMs == 0) {
+        departLocked(host, lane, now);
+    } else {
+        best.ticket = ++tickets_;
+        lane.reserved.emplace(best.ticket, best.startMs);
+    }
     return best;
 }
 
-HostPacer::Slot HostPacer::confirm(const Slot& slot, const QString& host,
-                                   const QStringList& exits) {
+HostPacer::Slot HostPacer::confirm(const Slot& slot, const QString& host, const QList<Exit>& exits,
+                                   bool skipClosed) {
     std::lock_guard lock(mutex_);
     const qint64 at = now();
     Lane& lane = lanes_[laneKey(exits.value(slot.exit, DirectExit), host)];
-    if (lane.epoch != slot.epoch) return reserveLocked(host, exits, at);
+    lane.reserved.erase(slot.ticket);
+    if (lane.epoch != slot.epoch) return reserveLocked(host, exits, at, skipClosed);
     // A timer that fired late let the request before this one leave late: the gap counts from
     // when it really left, or two requests would start closer than the interval.
     Slot kept = slot;
     kept.startMs = std::max(slot.startMs, lane.lastStart + gapLocked(host, lane));
     kept.waitMs = std::max<qint64>(0, kept.startMs - at);
-    if (kept.waitMs == 0) departLocked(host, lane, at);
+    if (kept.waitMs == 0) {
+        kept.ticket = 0;
+        departLocked(host, lane, at);
+    } else {
+        lane.reserved.emplace(kept.ticket, kept.startMs);
+    }
     return kept;
 }
 
-bool HostPacer::pause(const QString& host, qint64 ms, const QString& exit) {
+void HostPacer::release(const Slot& slot, const QString& host, const QList<Exit>& exits) {
+    if (slot.ticket == 0) return;
+    std::lock_guard lock(mutex_);
+    lanes_[laneKey(exits.value(slot.exit, DirectExit), host)].reserved.erase(slot.ticket);
+}
+
+void HostPacer::depart(const QString& host, Exit exit) {
+    std::lock_guard lock(mutex_);
+    Lane& lane = lanes_[laneKey(exit, host)];
+    // The clock reads whole milliseconds already gone by: one more keeps the gap a floor.
+    departLocked(host, lane, now() + (gapLocked(host, lane) > 0 ? 1 : 0));
+}
+
+bool HostPacer::pause(const QString& host, qint64 ms, Exit exit) {
     std::lock_guard lock(mutex_);
     Lane& lane = lanes_[laneKey(exit, host)];
     const qint64 until = now() + std::clamp<qint64>(ms, 0, MaxPauseMs);
     if (until <= lane.pausedUntil) return false;
     lane.pausedUntil = until;
-    ++lane.epoch;
+    changedLocked(lane);
     return true;
 }
 
-std::optional<qint64> HostPacer::slowDown(const QString& host, qint64 requestStartMs,
-                                          const QString& exit) {
+std::optional<qint64> HostPacer::slowDown(const QString& host, qint64 requestStartMs, Exit exit) {
     std::lock_guard lock(mutex_);
     Lane& lane = lanes_[laneKey(exit, host)];
     if (requestStartMs < lane.slowedAt) return std::nullopt;
     const qint64 gap = gapLocked(host, lane);
     lane.slowGap = std::clamp<qint64>(2 * gap, MinSlowGapMs, MaxGapMs);
     lane.slowedAt = now();
-    lane.nextStart = std::max(lane.nextStart, lane.slowedAt + lane.slowGap);
-    ++lane.epoch;
+    lane.heldUntil = std::max(lane.heldUntil, lane.slowedAt + lane.slowGap);
+    changedLocked(lane);
     return lane.slowGap;
+}
+
+bool HostPacer::closedLocked(const QString& host, const QList<Exit>& exits) const {
+    for (const Exit exit : exits.isEmpty() ? QList<Exit>{DirectExit} : exits) {
+        const auto lane = lanes_.constFind(laneKey(exit, host));
+        if (lane == lanes_.cend() || !lane->closed) return false;
+    }
+    return true;
+}
+
+bool HostPacer::closeLocked(const QString& host, Lane& lane, const QList<Exit>& exits) {
+    const bool before = closedLocked(host, exits);
+    lane.closed = true;
+    lane.probeAt = now() + ProbeAfterMs;
+    return !before && closedLocked(host, exits);
+}
+
+void HostPacer::tell(bool closed, const QString& host) {
+    std::function<void(const QString&)> handler;
+    {
+        std::lock_guard lock(mutex_);
+        if (!closed || !givenUp_) return;
+        handler = givenUp_;
+    }
+    handler(host);
+}
+
+bool HostPacer::noteRefusal(const QString& host, Exit exit, const QList<Exit>& exits) {
+    bool closed = false;
+    {
+        std::lock_guard lock(mutex_);
+        Lane& lane = lanes_[laneKey(exit, host)];
+        if (++lane.refusalsInARow >= MaxRefusals && !lane.closed)
+            closed = closeLocked(host, lane, exits);
+    }
+    tell(closed, host);
+    return closed;
+}
+
+bool HostPacer::giveUp(const QString& host, Exit exit, const QList<Exit>& exits) {
+    bool closed = false;
+    {
+        std::lock_guard lock(mutex_);
+        closed = closeLocked(host, lanes_[laneKey(exit, host)], exits);
+    }
+    tell(closed, host);
+    return closed;
+}
+
+void HostPacer::noteAccepted(const QString& host, Exit exit) {
+    std::lock_guard lock(mutex_);
+    Lane& lane = lanes_[laneKey(exit, host)];
+    lane.refusalsInARow = 0;
+    lane.closed = false;
+}
+
+bool HostPacer::isClosed(const QString& host, const QList<Exit>& exits) const {
+    std::lock_guard lock(mutex_);
+    return closedLocked(host, exits);
+}
+
+void HostPacer::setGivenUpHandler(std::function<void(const QString&)> handler) {
+    std::lock_guard lock(mutex_);
+    givenUp_ = std::move(handler);
 }
 
 std::optional<qint64> retryAfterMs(const QByteArray& value, const QDateTime& nowUtc) {

@@ -1,27 +1,25 @@
 #include "net/proxies.h"
 
-#include <sys/stat.h>
-
 #include <QFile>
 #include <QNetworkProxyFactory>
+#include <QPointer>
 #include <QRegularExpression>
 #include <QUrl>
+#include <memory>
 
+#include "core/localfile.h"
 #include "core/services.h"
+#include "net/fetch.h"
 
 namespace zorvan {
-namespace {
 
-QString exitName(int index) {
-    return QStringLiteral("proxy %1").arg(index + 1);
-}
-
-}  // namespace
-
+// Proxies tried for one POST before its last failure is handed on.
+constexpr int MaxProxyTries = 8;
 QString ProxyEntry::name() const {
     const QString scheme =
         type == QNetworkProxy::Socks5Proxy ? QStringLiteral("socks5") : QStringLiteral("http");
-    return scheme + QStringLiteral("://") + host + u':' + QString::number(port);
+    const QString shownHost = host.contains(u':') ? u'[' + host + u']' : host;
+    return scheme + QStringLiteral("://") + shownHost + u':' + QString::number(port);
 }
 
 QNetworkProxy ProxyEntry::networkProxy() const {
@@ -34,7 +32,13 @@ std::optional<ProxyEntry> parseProxyLine(const QString& line, QString* why) {
                        "]*)@)?([A-Za-z0-9.\\-]+|\\[[0-9A-Fa-f:.]+\\]):([0-9]{1,5})/?$"));
     const QRegularExpressionMatch m = form.match(line);
     if (!m.hasMatch()) {
-        *why = QStringLiteral("not http://[user:pass@]host:port or socks5://[user:pass@]host:port");
+        const qsizetype authority = line.indexOf(QStringLiteral("://"));
+        const QString rest =
+            authority < 0 ? QString() : line.mid(authority + 3).section(u'/', 0, 0);
+        *why = rest.count(u'@') > 1
+                   ? QStringLiteral("write an \"@\" of the user name or password as %40")
+                   : QStringLiteral(
+                         "not http://[user:pass@]host:port or socks5://[user:pass@]host:port");
         return std::nullopt;
     }
     ProxyEntry entry;
@@ -53,16 +57,16 @@ std::optional<ProxyEntry> parseProxyLine(const QString& line, QString* why) {
 
 ProxyList readProxyList(const QString& path) {
     ProxyList list;
-    struct stat info;
-    if (::stat(QFile::encodeName(path).constData(), &info) != 0) return list;
+    const SettingsRead read = readSettingsFile(path);
+    if (read.status == FileRead::Missing) return list;
     list.exists = true;
-    list.othersMayRead = (info.st_mode & (S_IRGRP | S_IROTH)) != 0;
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly)) {
+    list.othersMayRead = read.othersMayRead;
+    if (read.status == FileRead::Unreadable) {
         list.unreadable = true;
+        list.why = read.why;
         return list;
     }
-    const QList<QByteArray> lines = file.readAll().split('\n');
+    const QList<QByteArray> lines = read.bytes.split('\n');
     for (qsizetype i = 0; i < lines.size(); ++i) {
         const QString line = QString::fromUtf8(lines[i]).trimmed();
         if (line.isEmpty() || line.startsWith(u'#')) continue;
@@ -93,19 +97,12 @@ bool ProxyPool::active() const {
     return active_;
 }
 
-QStringList ProxyPool::liveExits() const {
+QList<Exit> ProxyPool::liveExits() const {
     std::lock_guard lock(mutex_);
-    QStringList exits;
+    QList<Exit> exits;
     for (int i = 0; i < proxies_.size(); ++i)
-        if (!proxies_[i].dropped) exits.append(exitName(i));
+        if (!proxies_[i].dropped) exits.append(Exit{i});
     return exits;
-}
-
-std::optional<int> ProxyPool::proxyOfExit(const QString& exit) const {
-    std::lock_guard lock(mutex_);
-    for (int i = 0; i < proxies_.size(); ++i)
-        if (exitName(i) == exit) return i;
-    return std::nullopt;
 }
 
 ProxyEntry ProxyPool::proxy(int index) const {
@@ -148,6 +145,63 @@ void ProxyPool::setDroppedHandler(std::function<void(const QString&)> handler) {
     dropped_ = std::move(handler);
 }
 
+bool routeThroughProxies(FetchOptions& options, const ProxyPool& pool) {
+    if (!pool.active()) return true;
+    const QList<Exit> live = pool.liveExits();
+    if (live.isEmpty()) return false;
+    options.proxy = pool.proxy(live.first().proxy);
+    return true;
+}
+
+namespace {
+
+struct ProxiedPost {
+    QNetworkRequest request;
+    QByteArray body;
+    FetchOptions options;
+    QPointer<QObject> context;
+    std::function<void(const FetchResult&)> done;
+    ProxyPool* pool;
+    std::optional<Exit> failed;
+    int tries = 0;
+};
+
+void postNext(const std::shared_ptr<ProxiedPost>& post) {
+    if (!post->context) return;
+    QList<Exit> live = post->pool->active() ? post->pool->liveExits() : QList<Exit>{DirectExit};
+    if (post->failed && live.size() > 1) live.removeOne(*post->failed);
+    if (live.isEmpty()) {
+        FetchResult none;
+        none.outcome = FetchOutcome::NoProxy;
+        none.detail = QStringLiteral("所有代理均已失效");
+        QMetaObject::invokeMethod(
+            post->context, [post, none] { post->done(none); }, Qt::QueuedConnection);
+        return;
+    }
+    const Exit exit = live.first();
+    FetchOptions options = post->options;
+    if (!exit.direct()) options.proxy = post->pool->proxy(exit.proxy);
+    postAsync(post->request, post->body, options, post->context,
+              [post, exit](const FetchResult& r) {
+                  if (exit.direct()) return post->done(r);
+                  post->pool->noteResult(exit.proxy, r.proxyFailed);
+                  if (r.proxyFailed && ++post->tries < MaxProxyTries && post->pool->anyAlive()) {
+                      post->failed = exit;
+                      return postNext(post);
+                  }
+                  post->done(r);
+              });
+}
+
+}  // namespace
+
+void postThroughProxies(const QNetworkRequest& request, const QByteArray& body,
+                        const FetchOptions& options, QObject* context,
+                        std::function<void(const FetchResult&)> done, ProxyPool& pool) {
+    postNext(std::make_shared<ProxiedPost>(
+        ProxiedPost{request, body, options, context, std::move(done), &pool, std::nullopt, 0}));
+}
+
 QString proxyFilePath() {
     return dataDirectory() + QStringLiteral("/proxies.txt");
 }
@@ -165,17 +219,8 @@ ProxyList useProxyFile(const QString& path) {
 
 void useProxyList(const ProxyList& list) {
     ProxyPool::global().configure(list);
-    if (!list.exists) {
-        QNetworkProxyFactory::setUseSystemConfiguration(true);
-    } else {
-        // Managers the fetch layer does not make itself (alerts) go through the first proxy, or
-        // nowhere: never around the list.
-        QNetworkProxyFactory::setUseSystemConfiguration(false);
-        QNetworkProxy::setApplicationProxy(
-            list.proxies.isEmpty()
-                ? QNetworkProxy(QNetworkProxy::HttpProxy, QStringLiteral("0.0.0.0"), 1)
-                : list.proxies.first().networkProxy());
-    }
+    // With a list every request names its proxy; without, the desktop's settings hold.
+    QNetworkProxyFactory::setUseSystemConfiguration(!list.exists);
 }
 
 }  // namespace zorvan

@@ -2,13 +2,19 @@
 
 #include <QList>
 #include <QNetworkProxy>
+#include <QNetworkRequest>
 #include <QString>
 #include <QStringList>
 #include <functional>
 #include <mutex>
 #include <optional>
 
+#include "net/pacer.h"
+
 namespace zorvan {
+
+struct FetchOptions;
+struct FetchResult;
 
 // One line of proxies.txt: "http://[user:pass@]host:port" or "socks5://[user:pass@]host:port".
 struct ProxyEntry {
@@ -31,6 +37,7 @@ struct ProxyList {
     QStringList problems;        // "proxies.txt:3: ..." for each line told and left out
     bool exists = false;         // the file is there: then every request goes through a proxy
     bool unreadable = false;     // there but cannot be read
+    QString why = {};            // why not, when unreadable
     bool othersMayRead = false;  // group or other may read it (it may hold passwords)
 };
 
@@ -49,10 +56,8 @@ class ProxyPool {
     // Sets the list; with no proxies and exists false, the desktop's settings are used.
     void configure(const ProxyList& list);
     bool active() const;  // a list is in use
-    // The exit names of the proxies still alive ("proxy 2 http://host:port"), and the index of
-    // the proxy an exit name stands for.
-    QStringList liveExits() const;
-    std::optional<int> proxyOfExit(const QString& exit) const;
+    // The exits of the proxies still alive, in list order.
+    QList<Exit> liveExits() const;
     ProxyEntry proxy(int index) const;
     bool anyAlive() const;
 
@@ -79,6 +84,18 @@ class ProxyPool {
     int refused_ = 0;
     std::function<void(const QString&)> dropped_;
 };
+
+// For a request made outside a sequencer: through the first proxy alive when a list is in use.
+// False when every proxy of it is dropped: then nothing may be asked.
+bool routeThroughProxies(FetchOptions& options, const ProxyPool& pool = ProxyPool::global());
+
+// A POST made outside a sequencer (an alert): through the first proxy alive when a list is in use,
+// and when that proxy fails, through the next one alive, each failure noted in pool; never around
+// the list (NoProxy when none is left). Otherwise as postAsync.
+void postThroughProxies(const QNetworkRequest& request, const QByteArray& body,
+                        const FetchOptions& options, QObject* context,
+                        std::function<void(const FetchResult&)> done,
+                        ProxyPool& pool = ProxyPool::global());
 
 // proxies.txt in the data folder.
 QString proxyFilePath();

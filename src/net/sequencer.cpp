@@ -19,10 +19,11 @@ struct PendingRequest {
     QString host;
     std::function<void(const FetchResult&)> handle;
     HostPacer::Slot slot;
-    QStringList exits;  // the ways out the slot was reserved among
-    QString exit = DirectExit;
+    QList<Exit> exits;  // the ways out the slot was reserved among
+    Exit exit = DirectExit;
     int proxyRetries = 0;
-    qint64 startedAt = 0;  // on the pacer's clock
+    std::optional<Exit> failedExit;  // the proxy that failed the last time it was asked
+    qint64 startedAt = 0;            // on the pacer's clock
     int blockedRetries = 0;
     int askedWaits = 0;
 };
@@ -43,13 +44,22 @@ void Chain::then(ChainStep step) const {
     state_->steps.insert(state_->insertAt++, std::move(step));
 }
 
-RequestSequencer::RequestSequencer(QObject* parent)
-    : QObject(parent), requests_(std::make_unique<QObject>()), pacer_(&HostPacer::global()) {}
+RequestSequencer::RequestSequencer(QObject* parent, HostPacer& pacer, ProxyPool& proxies)
+    : QObject(parent), requests_(std::make_unique<QObject>()), pacer_(&pacer), proxies_(&proxies) {}
 
-RequestSequencer::~RequestSequencer() = default;
+RequestSequencer::~RequestSequencer() {
+    releaseTurns();
+}
+
+// A turn reserved and never taken would hold the next request to its host behind it.
+void RequestSequencer::releaseTurns() {
+    for (PendingRequest* request : std::exchange(waitingTurn_, {}))
+        pacer_->release(request->slot, request->host, request->exits);
+}
 
 void RequestSequencer::reset(std::optional<int> deadlineMs) {
     ++run_;
+    releaseTurns();
     requests_ = std::make_unique<QObject>();
     budget_ = deadlineMs ? std::make_unique<FetchBudget>(*deadlineMs) : nullptr;
     chains_.clear();
@@ -104,45 +114,72 @@ void RequestSequencer::send(const std::shared_ptr<ChainState>& chain, const QStr
 // A request to a host already silent in this query is never made, so it takes no turn.
 void RequestSequencer::pace(const std::shared_ptr<PendingRequest>& request) {
     if (budget_ && !budget_->silence(request->address).isEmpty()) return ask(request);
-    const ProxyPool& proxies = ProxyPool::global();
-    request->exits = proxies.active() ? proxies.liveExits() : QStringList{DirectExit};
-    // Every proxy dropped: fetchAsync answers at once that nothing could be asked.
-    if (request->exits.isEmpty()) return ask(request);
-    request->slot = pacer_->reserve(request->host, request->exits);
+    request->exits = proxies_->active() ? proxies_->liveExits() : QList<Exit>{DirectExit};
+    // Asked again after a proxy failed it: through another one when any other is alive.
+    if (request->failedExit && request->exits.size() > 1)
+        request->exits.removeOne(*request->failedExit);
+    if (request->exits.isEmpty()) {
+        proxies_->noteRefused();
+        FetchResult none;
+        none.outcome = FetchOutcome::NoProxy;
+        none.detail = QStringLiteral("所有代理均已失效");
+        return answerUnasked(request, none);
+    }
+    request->slot = pacer_->reserve(request->host, request->exits, patient_);
     waitTurn(request);
 }
 
 // With no gap and no wait the request goes out at once, as it always has: no timer in between.
 void RequestSequencer::waitTurn(const std::shared_ptr<PendingRequest>& request) {
+    if (request->slot.givenUp) {
+        FetchResult refused;
+        refused.outcome = FetchOutcome::GivenUp;
+        refused.detail = QStringLiteral("多次拒绝，本次运行不再询问");
+        return answerUnasked(request, refused);
+    }
     request->exit = request->exits.value(request->slot.exit, DirectExit);
     if (request->slot.waitMs <= 0) return ask(request);
     if (budget_) budget_->excuseWait(request->slot.waitMs);
+    waitingTurn_.insert(request.get());
     QTimer::singleShot(std::chrono::milliseconds(request->slot.waitMs), Qt::PreciseTimer,
                        requests_.get(), [this, request] {
-                           request->slot =
-                               pacer_->confirm(request->slot, request->host, request->exits);
+                           waitingTurn_.erase(request.get());
+                           request->slot = pacer_->confirm(request->slot, request->host,
+                                                           request->exits, patient_);
                            waitTurn(request);
                        });
+}
+
+// What asking would give is known already: handed on from the event loop, as an answer would be.
+void RequestSequencer::answerUnasked(const std::shared_ptr<PendingRequest>& request,
+                                     const FetchResult& answer) {
+    QMetaObject::invokeMethod(
+        requests_.get(), [request, answer] { request->handle(answer); }, Qt::QueuedConnection);
 }
 
 void RequestSequencer::ask(const std::shared_ptr<PendingRequest>& request) {
     request->startedAt = pacer_->now();
     FetchOptions options = budget_ ? budget_->optionsFor(request->address) : defaultFetchOptions();
-    options.proxy = ProxyPool::global().proxyOfExit(request->exit).value_or(-1);
-    if (!budget_) {
-        fetchAsync(request->address, options, requests_.get(),
-                   [this, request](const FetchResult& r) {
-                       if (!askAgain(request, r)) request->handle(r);
-                   });
-        return;
-    }
+    if (!request->exit.direct()) options.proxy = proxies_->proxy(request->exit.proxy);
+    // The host's gap counts from when the request really left, which may be later than its turn.
+    options.sent = [pacer = pacer_, host = request->host, exit = request->exit] {
+        pacer->depart(host, exit);
+    };
+    // Waiting for a connection to the host is no silence of the service.
+    if (budget_)
+        options.leaving = [budget = budget_.get()](qint64 queuedMs) {
+            budget->excuseQueued(queuedMs);
+        };
     // A request not made because its host was silent before tells that earlier reason.
-    const QString silence = budget_->silence(request->address);
+    const QString silence = budget_ ? budget_->silence(request->address) : QString();
     FetchBudget* budget = budget_.get();
     fetchAsync(request->address, options, requests_.get(),
                [this, budget, request, silence](const FetchResult& r) {
+                   // A proxy that fails again and again is dropped for the run.
+                   if (!request->exit.direct())
+                       proxies_->noteResult(request->exit.proxy, r.proxyFailed);
                    // A failed proxy says nothing of the service behind it.
-                   if (!r.proxyFailed) budget->noteResult(request->address, r);
+                   if (budget && !r.proxyFailed) budget->noteResult(request->address, r);
                    FetchResult answer = r;
                    if (!silence.isEmpty()) answer.detail = silence;
                    if (!askAgain(request, answer)) request->handle(answer);
@@ -150,24 +187,35 @@ void RequestSequencer::ask(const std::shared_ptr<PendingRequest>& request) {
 }
 
 // True when the answer is not handed on: the request waits for its host and is asked again (or
-// a receiver of the wait's news ended this run).
+// a receiver of the wait's news ended this run). The answer handed on may be replaced.
 bool RequestSequencer::askAgain(const std::shared_ptr<PendingRequest>& request,
-                                const FetchResult& answer) {
+                                FetchResult& answer) {
     // A proxy that failed is no answer of the service: the next proxy alive is tried, a bounded
     // number of times, however patient the caller.
-    if (answer.proxyFailed && request->proxyRetries++ < MaxProxyRetries &&
-        ProxyPool::global().anyAlive()) {
+    if (answer.proxyFailed && request->proxyRetries++ < MaxProxyRetries && proxies_->anyAlive()) {
+        request->failedExit = request->exit;
         pace(request);
         return true;
     }
-    if (!patient_) return false;
+    if (!patient_ || !answer.answered()) return false;
+    if (isRefusal(answer))
+        pacer_->noteRefusal(request->host, request->exit, request->exits);
+    else
+        pacer_->noteAccepted(request->host, request->exit);
     const auto slow = slowDownAsked(answer, QDateTime::currentDateTimeUtc());
     if (!slow) return false;
+    // A wait past the cap is a refusal for longer than a run may be held.
+    if (slow->waitMs && *slow->waitMs > HostPacer::MaxPauseMs)
+        pacer_->giveUp(request->host, request->exit, request->exits);
+    if (pacer_->isClosed(request->host, request->exits)) {
+        answer.outcome = FetchOutcome::GivenUp;
+        answer.detail = QStringLiteral("多次拒绝，本次运行不再询问");
+        return false;
+    }
     std::optional<qint64> held;
     bool again = false;
     if (slow->waitMs) {
-        const qint64 wait = std::min(*slow->waitMs, HostPacer::MaxPauseMs);
-        if (pacer_->pause(request->host, wait, request->exit)) held = wait;
+        if (pacer_->pause(request->host, *slow->waitMs, request->exit)) held = *slow->waitMs;
         again = request->askedWaits++ < MaxAskedWaits;
     } else {
         held = pacer_->slowDown(request->host, request->startedAt, request->exit);
@@ -176,7 +224,8 @@ bool RequestSequencer::askAgain(const std::shared_ptr<PendingRequest>& request,
     if (held) {
         const QPointer<RequestSequencer> self(this);
         const quint64 run = run_;
-        Q_EMIT waiting(request->host, double(*held) / 1000.0, slow->reason);
+        Q_EMIT waiting(request->host, double(std::min(*held, HostPacer::MaxPauseMs)) / 1000.0,
+                       slow->reason);
         if (!self || run_ != run) return true;
     }
     if (again) pace(request);
@@ -192,6 +241,12 @@ struct ValueFetch {
     QElapsedTimer clock;
     QString declared;
     FetchResult gb;
+    bool refused = false;  // one of its requests met a refusal
+
+    const FetchResult& note(const FetchResult& page) {
+        refused = refused || isRefusal(page);
+        return page;
+    }
 
     void cut(const FetchResult& page, const QString& text) {
         ValueResult r = valueNotFound(rule.url, rule.start, page, text);
@@ -201,6 +256,9 @@ struct ValueFetch {
             if (const auto value = cutValue(text, rule.start, rule.end)) {
                 r.text = *value;
                 r.verdict = Verdict::Ok;
+            } else if (refused) {
+                // The marker may be missing only because the service refused to show the page.
+                r.verdict = Verdict::Blocked;
             }
         }
         r.ms = clock.elapsed();
@@ -212,9 +270,10 @@ struct ValueFetch {
 
 void fetchValue(const Chain& chain, const ValueRule& rule,
                 std::function<void(const ValueResult&)> done) {
-    auto state = std::make_shared<ValueFetch>(ValueFetch{rule, std::move(done), {}, {}, {}});
+    auto state = std::make_shared<ValueFetch>(ValueFetch{rule, std::move(done), {}, {}, {}, false});
     state->clock.start();
     chain.fetch(rule.url, [chain, state](const FetchResult& first) {
+        state->note(first);
         const QString page = BytesToText(first.body, QStringLiteral("gb2312"));
         const auto declared = declaredCharset(page);
         if (!declared) {
@@ -225,8 +284,9 @@ void fetchValue(const Chain& chain, const ValueRule& rule,
         // nothing else, and the request pattern is part of how the tool is known to behave.
         state->declared = *declared;
         chain.fetch(state->rule.url, [chain, state](const FetchResult& asGb) {
-            state->gb = asGb;
+            state->gb = state->note(asGb);
             chain.fetch(state->rule.url, [state](const FetchResult& asUtf8) {
+                state->note(asUtf8);
                 const QString charset = valueCharset(state->declared);
                 const FetchResult& kept = charset == QStringLiteral("gb2312") ? state->gb : asUtf8;
                 state->cut(kept, BytesToText(kept.body, charset));

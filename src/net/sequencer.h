@@ -6,13 +6,15 @@
 #include <functional>
 #include <memory>
 #include <optional>
+#include <set>
 
 #include "net/fetch.h"
+#include "net/pacer.h"
+#include "net/proxies.h"
 #include "net/valuefetch.h"
 
 namespace zorvan {
 
-class HostPacer;
 class RequestSequencer;
 struct ChainState;
 struct PendingRequest;
@@ -41,14 +43,18 @@ using ChainStep = std::function<void(const Chain&)>;
 // chains side by side. Everything a step or a handler does (a signal whose receiver deletes the
 // sequencer's owner, or resets the run) is safe: nothing of an old run is touched afterwards.
 // Deleting the sequencer aborts every request in flight. All requests go out through one place,
-// where a per-host pace or a wait asked for by a service can be kept.
+// where a per-host pace or a wait asked for by a service can be kept: every request starts when
+// the pacer gives its host's turn, and leaves through the exit the sequencer chose among the
+// proxies of the pool still alive (the process's own pacer and pool unless others are given).
 class RequestSequencer : public QObject {
     Q_OBJECT
   public:
-    explicit RequestSequencer(QObject* parent = nullptr);
+    explicit RequestSequencer(QObject* parent = nullptr, HostPacer& pacer = HostPacer::global(),
+                              ProxyPool& proxies = ProxyPool::global());
     ~RequestSequencer() override;
 
-    // Drops every chain of the run (requests in flight are aborted) and starts a new one. With a
+    // Drops every chain of the run (requests in flight are aborted, turns reserved given back)
+    // and starts a new one. With a
     // deadline the run is one query: no request outlives it, and a host that did not answer is not
     // asked again. Without, each request has the plain fetch limits.
     void reset(std::optional<int> deadlineMs = std::nullopt);
@@ -57,11 +63,11 @@ class RequestSequencer : public QObject {
     void run(const QString& chain, QList<ChainStep> steps);
     bool isIdle() const { return chains_.isEmpty(); }
 
-    // Every request starts when the pacer gives its host's turn (the process-wide one unless set).
-    void setPacer(HostPacer* pacer) { pacer_ = pacer; }
     // Patient: an answer that asks the host to slow down is obeyed for every later request, and
     // the request is asked again once the host's wait is over (a refusal at most
-    // MaxBlockedRetries times). Impatient (the default): each answer is handed on as it came.
+    // MaxBlockedRetries times); a host that keeps refusing is given up (HostPacer::noteRefusal)
+    // and its later requests answered GivenUp unasked. Impatient (the default): each answer is
+    // handed on as it came.
     void setPatient(bool patient) { patient_ = patient; }
 
     static constexpr int MaxBlockedRetries = 2;
@@ -84,15 +90,20 @@ class RequestSequencer : public QObject {
               std::function<void(const FetchResult&)> then);
     void pace(const std::shared_ptr<PendingRequest>& request);
     void waitTurn(const std::shared_ptr<PendingRequest>& request);
+    void answerUnasked(const std::shared_ptr<PendingRequest>& request, const FetchResult& answer);
+    void releaseTurns();
     void ask(const std::shared_ptr<PendingRequest>& request);
-    bool askAgain(const std::shared_ptr<PendingRequest>& request, const FetchResult& answer);
+    bool askAgain(const std::shared_ptr<PendingRequest>& request, FetchResult& answer);
 
     QHash<QString, std::shared_ptr<ChainState>> chains_;
     std::unique_ptr<FetchBudget> budget_;
     // Parent of every request in flight: dropping it aborts them all.
     std::unique_ptr<QObject> requests_;
+    // Requests holding a reserved turn while they wait for it.
+    std::set<PendingRequest*> waitingTurn_;
     quint64 run_ = 0;
     HostPacer* pacer_;
+    ProxyPool* proxies_;
     bool patient_ = false;
 };
 

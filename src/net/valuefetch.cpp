@@ -34,10 +34,19 @@ bool looksBlocked(int status, const QString& page) {
     return false;
 }
 
+bool isRefusal(const FetchResult& page) {
+    if (!page.answered()) return false;
+    return looksBlocked(page.status, BytesToText(page.body, QStringLiteral("gb2312"))) ||
+           looksBlocked(page.status, BytesToText(page.body, QStringLiteral("UTF-8")));
+}
+
 Verdict pageVerdict(const FetchResult& page, const QString& text) {
     switch (page.outcome) {
+        case FetchOutcome::GivenUp:
+            return Verdict::Blocked;
         case FetchOutcome::NoAnswer:
-            return Verdict::NoAnswer;
+            // The proxy failed, not the service: no other proxy could ask in its place.
+            return page.proxyFailed ? Verdict::NoProxy : Verdict::NoAnswer;
         case FetchOutcome::NoProxy:
             return Verdict::NoProxy;
         case FetchOutcome::TooBig:
@@ -46,7 +55,7 @@ Verdict pageVerdict(const FetchResult& page, const QString& text) {
         case FetchOutcome::Answered:
             break;
     }
-    if (looksBlocked(page.status, text)) return Verdict::Blocked;
+    if (looksBlocked(page.status, text) || isRefusal(page)) return Verdict::Blocked;
     return page.status >= 400 ? Verdict::Error : Verdict::Ok;
 }
 
@@ -81,11 +90,7 @@ std::optional<SlowDown> slowDownAsked(const FetchResult& page, const QDateTime& 
         if (const auto wait = retryAfterMs(page.retryAfter, nowUtc))
             return SlowDown{wait, false, status + QStringLiteral(" Retry-After")};
     }
-    // Chinese cues read right only in the page's own encoding, which nothing has looked at yet.
-    const bool blocked =
-        looksBlocked(page.status, BytesToText(page.body, QStringLiteral("gb2312"))) ||
-        looksBlocked(page.status, BytesToText(page.body, QStringLiteral("UTF-8")));
-    if (blocked) {
+    if (isRefusal(page)) {
         const bool refused = page.status == 403 || page.status == 429;
         return SlowDown{std::nullopt, true, refused ? status : QStringLiteral("verification page")};
     }
@@ -111,8 +116,17 @@ FetchOptions FetchBudget::optionsFor(const QString& address) const {
 
 void FetchBudget::excuseWait(qint64 ms) {
     const qint64 now = clock_.elapsed();
-    const qint64 from = std::max(now, excusedUntil_);
-    const qint64 until = now + ms;
+    excuse(now, now + ms);
+}
+
+void FetchBudget::excuseQueued(qint64 ms) {
+    const qint64 now = clock_.elapsed();
+    excuse(now - ms, now);
+}
+
+// Excused spans of several streams at once count once.
+void FetchBudget::excuse(qint64 start, qint64 until) {
+    const qint64 from = std::max(start, excusedUntil_);
     if (until <= from) return;
     if (deadlineAt_) *deadlineAt_ += until - from;
     excusedUntil_ = until;
@@ -147,8 +161,10 @@ QString verdictReason(const ValueResult& result) {
         case Verdict::NotFound:
             return QStringLiteral("页面中没有找到标记：") + result.start;
         case Verdict::Blocked:
-            return result.status == 403 || result.status == 429
-                       ? QStringLiteral("疑似被拦截（HTTP %1）").arg(result.status)
+            if (result.status == 403 || result.status == 429)
+                return QStringLiteral("疑似被拦截（HTTP %1）").arg(result.status);
+            return result.status == 0 && !result.detail.isEmpty()
+                       ? QStringLiteral("疑似被拦截（") + result.detail + QStringLiteral("）")
                        : QStringLiteral("疑似被拦截（验证码）");
         case Verdict::NoAnswer:
             return QStringLiteral("服务无应答（") + result.detail + QStringLiteral("）");

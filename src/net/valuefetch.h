@@ -26,9 +26,13 @@ QString verdictKey(Verdict verdict);
 
 // True when a page is a refusal rather than a result: HTTP 403 or 429, or a captcha cue.
 bool looksBlocked(int status, const QString& page);
+// The same for an answer whose encoding nothing has settled yet: its cues are looked for in both
+// of the services' encodings, so one page gets one verdict wherever it is read.
+bool isRefusal(const FetchResult& page);
 
 // What a fetched page is worth before anything is cut from it: Ok for a result page; Blocked for
-// a refusal (even one that holds the markers: block pages quote counts too); Error for any other
+// a refusal (even one that holds the markers: block pages quote counts too) or an answer not
+// asked for because its host keeps refusing; Error for any other
 // status of 400 or more, or a fetch that failed; NoAnswer when the service was silent.
 Verdict pageVerdict(const FetchResult& page, const QString& text);
 
@@ -91,8 +95,11 @@ class FetchBudget {
     }
     // A request waits ms from now for its host's turn.
     void excuseWait(qint64 ms);
+    // A request waited ms until now for a connection to its host.
+    void excuseQueued(qint64 ms);
 
   private:
+    void excuse(qint64 from, qint64 until);
     QElapsedTimer clock_;
     std::optional<qint64> deadlineAt_;  // on clock_; none: no deadline
     qint64 excusedUntil_ = 0;

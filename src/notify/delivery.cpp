@@ -1,7 +1,6 @@
 #include "notify/delivery.h"
 
 #include <QDebug>
-#include <QNetworkAccessManager>
 #include <QNetworkReply>
 #include <QTimer>
 #include <QUrlQuery>
@@ -9,6 +8,8 @@
 #include <optional>
 
 #include "core/platform.h"
+#include "net/fetch.h"
+#include "net/proxies.h"
 
 namespace zorvan {
 namespace {
@@ -27,75 +28,71 @@ QString failureWords(QNetworkReply::NetworkError error) {
             return QStringLiteral("host not found");
         case QNetworkReply::SslHandshakeFailedError:
             return QStringLiteral("TLS handshake failed");
+        case QNetworkReply::ProxyConnectionRefusedError:
+        case QNetworkReply::ProxyConnectionClosedError:
+        case QNetworkReply::ProxyNotFoundError:
+        case QNetworkReply::ProxyTimeoutError:
+        case QNetworkReply::ProxyAuthenticationRequiredError:
+            return QStringLiteral("the proxy failed");
         default:
             return QStringLiteral("network error %1").arg(int(error));
     }
+}
+
+// The host a redirect points to, never its path or query: those may carry a key.
+QString redirectHost(const QByteArray& location, const QUrl& from) {
+    const QString host = from.resolved(QUrl::fromEncoded(location)).host();
+    return host.isEmpty() ? QStringLiteral("an unknown place") : host;
 }
 
 // One target: a POST, then the retries its answers call for.
 class TargetDelivery final : public QObject {
   public:
     TargetDelivery(const NotifyTarget& target, const Alert& alert, const RunSummary* summary,
-                   const DeliveryPlan& plan, QNetworkAccessManager* manager, QObject* parent,
+                   const DeliveryPlan& plan, QObject* parent,
                    std::function<void(const DeliveryResult&)> done)
-        : QObject(parent),
-          target_(target),
-          alert_(alert),
-          plan_(plan),
-          manager_(manager),
-          done_(std::move(done)) {
+        : QObject(parent), target_(target), alert_(alert), plan_(plan), done_(std::move(done)) {
         if (summary) summary_ = *summary;
         result_.target = target.label();
-        deadline_.setSingleShot(true);
-        connect(&deadline_, &QTimer::timeout, this, [this] {
-            timedOut_ = true;
-            if (reply_) reply_->abort();
-        });
         attempt();
     }
 
   private:
     void attempt() {
         ++result_.attempts;
-        timedOut_ = false;
-        answer_.clear();
         Outgoing out =
             composeRequest(target_, alert_, summary_ ? &*summary_ : nullptr, platform().now());
-        out.request.setTransferTimeout(plan_.timeoutMs);
-        reply_ = manager_->post(out.request, out.body);
-        reply_->setParent(this);
-        connect(reply_, &QNetworkReply::readyRead, this, [this] {
-            // Past the cap an answer is read and dropped; the deadline still bounds it.
-            answer_ += reply_->readAll().left(MaxAnswerBytes - answer_.size());
-        });
-        connect(reply_, &QNetworkReply::finished, this, &TargetDelivery::onFinished);
-        deadline_.start(plan_.timeoutMs);
+        FetchOptions options;
+        options.timeoutMs = plan_.timeoutMs;
+        // Past the cap an answer is cut off as it arrives: a robot's answer is a line of JSON.
+        options.maxBodyBytes = MaxAnswerBytes;
+        options.truncateAtCap = true;
+        postThroughProxies(out.request, out.body, options, this,
+                           [this](const FetchResult& r) { onAnswer(r); });
     }
 
-    void onFinished() {
-        QNetworkReply* reply = std::exchange(reply_, nullptr);
-        if (!reply) return;
-        deadline_.stop();
-        reply->deleteLater();
-        answer_ += reply->readAll().left(MaxAnswerBytes - answer_.size());
-        const QVariant statusValue = reply->attribute(QNetworkRequest::HttpStatusCodeAttribute);
-        const int status = statusValue.isValid() ? statusValue.toInt() : 0;
+    void onAnswer(const FetchResult& r) {
         bool retry = false;
-        if (timedOut_ || reply->error() == QNetworkReply::OperationCanceledError ||
-            reply->error() == QNetworkReply::TimeoutError) {
+        if (r.outcome == FetchOutcome::NoProxy) {
+            result_.answer = QStringLiteral("every proxy failed");
+        } else if (r.networkError == QNetworkReply::TimeoutError) {
             result_.answer = QStringLiteral("no answer within %1 s").arg(plan_.timeoutMs / 1000.0);
             retry = true;
-        } else if (status == 0) {
-            result_.answer = failureWords(reply->error());
+        } else if (!r.answered()) {
+            result_.answer = failureWords(r.networkError);
+        } else if (r.status >= 300 && r.status < 400) {
+            result_.answer = QStringLiteral("HTTP %1: redirected to %2, not followed")
+                                 .arg(r.status)
+                                 .arg(redirectHost(r.location, target_.url));
         } else {
-            QString shown = QString::fromUtf8(answer_).simplified();
+            QString shown = QString::fromUtf8(r.body).simplified();
             if (shown.size() > ShownAnswerChars)
                 shown = shown.left(ShownAnswerChars) + QStringLiteral("…");
             result_.answer = withoutSecrets(
-                QStringLiteral("HTTP %1 %2").arg(status).arg(shown).trimmed(), target_);
-            result_.delivered = platformAccepted(status, answer_);
+                QStringLiteral("HTTP %1 %2").arg(r.status).arg(shown).trimmed(), target_);
+            result_.delivered = platformAccepted(r.status, r.body);
             // A 4xx will not mend itself; a 5xx or a refusal in the answer's own words may.
-            retry = !result_.delivered && (status >= 500 || (status >= 200 && status < 300));
+            retry = !result_.delivered && (r.status >= 500 || (r.status >= 200 && r.status < 300));
         }
         const int done = result_.attempts - 1;
         if (retry && done < plan_.retryDelaysMs.size()) {
@@ -110,16 +107,11 @@ class TargetDelivery final : public QObject {
     Alert alert_;
     std::optional<RunSummary> summary_;
     DeliveryPlan plan_;
-    QNetworkAccessManager* manager_;
     std::function<void(const DeliveryResult&)> done_;
-    QNetworkReply* reply_ = nullptr;
-    QTimer deadline_;
-    QByteArray answer_;
-    bool timedOut_ = false;
     DeliveryResult result_;
 };
 
-// Owns the manager and the targets' deliveries; reports when the last one is done.
+// Owns the targets' deliveries; reports when the last one is done.
 class Delivery final : public QObject {
   public:
     Delivery(QObject* context, std::function<void(const QList<DeliveryResult>&)> done)
@@ -135,7 +127,7 @@ class Delivery final : public QObject {
             return;
         }
         for (qsizetype i = 0; i < targets.size(); ++i)
-            new TargetDelivery(targets[i], alert, summary, plan, &manager_, this,
+            new TargetDelivery(targets[i], alert, summary, plan, this,
                                [this, i](const DeliveryResult& r) {
                                    results_[i] = r;
                                    if (--pending_ == 0)
@@ -152,7 +144,6 @@ class Delivery final : public QObject {
         done(results);
     }
 
-    QNetworkAccessManager manager_;
     std::function<void(const QList<DeliveryResult>&)> done_;
     QList<DeliveryResult> results_;
     qsizetype pending_ = 0;

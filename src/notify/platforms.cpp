@@ -87,8 +87,8 @@ QByteArray webhookBody(const Alert& alert, const RunSummary* summary) {
         for (auto figure = summary->missing.cbegin(); figure != summary->missing.cend(); ++figure) {
             QJsonObject reasons;
             for (auto reason = figure->cbegin(); reason != figure->cend(); ++reason)
-                reasons[reason.key()] = reason.value();
-            missing[figure.key()] = reasons;
+                reasons[verdictKey(reason.key())] = reason.value();
+            missing[figureInfo(figure.key()).key] = reasons;
         }
         body[QStringLiteral("missing")] = missing;
     }

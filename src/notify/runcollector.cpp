@@ -1,15 +1,6 @@
 #include "notify/runcollector.h"
 
-#include "engines/queryengine.h"
-
 namespace zorvan {
-
-FigureVerdicts figureVerdicts(const CombinedQueryEngine& query) {
-    FigureVerdicts verdicts{};
-    for (const FigureInfo& f : figureTable())
-        verdicts[size_t(f.figure)] = query.result(f.figure).verdict;
-    return verdicts;
-}
 
 void RunCollector::domainDone(const QString& domain, const FigureValues& values,
                               const FigureVerdicts& verdicts, const QList<FigureDrop>& drops,
@@ -20,10 +11,11 @@ void RunCollector::domainDone(const QString& domain, const FigureValues& values,
         const QString& text = values[f.figure];
         if (text == Pending) continue;
         ++summary_.figures;
+        ++summary_.asked[f.figure];
         if (text != NotFoundMark) continue;
         const Verdict verdict = verdicts[size_t(f.figure)];
         if (verdict == Verdict::Blocked) ++summary_.blocked;
-        summary_.addMissing(f.key, verdictKey(verdict));
+        summary_.addMissing(f.figure, verdict);
     }
     if (!drops.isEmpty()) summary_.drops.append({domain, drops});
 }

@@ -11,12 +11,9 @@
 
 namespace zorvan {
 
-class CombinedQueryEngine;
-
 // Why each figure of a query is what it is, kept apart from the engine so that a run may hold
-// it until the domain's turn to be reported comes.
+// it until the domain's turn to be reported comes (the engine's figureVerdicts gives them).
 using FigureVerdicts = std::array<Verdict, FigureCount>;
-FigureVerdicts figureVerdicts(const CombinedQueryEngine& query);
 
 // Gathers what a run's alerts need, one domain at a time as each ends; the command and the
 // window's batch mode feed it alike, so both send the same messages for the same run.

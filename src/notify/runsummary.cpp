@@ -3,19 +3,16 @@
 #include <algorithm>
 
 #include "core/platform.h"
-#include "vocab/figures.h"
 
 namespace zorvan {
 namespace {
 
 // Figures of one engine come from one service; the others are each their own.
-QString serviceOf(const QString& figureKey) {
-    const auto figure = figureByKey(figureKey);
-    if (!figure) return figureKey;
-    const FigureInfo& info = figureInfo(*figure);
+QString serviceOf(Figure figure) {
+    const FigureInfo& info = figureInfo(figure);
     if (info.engine) return engineInfo(*info.engine).key;
     if (info.kind == FigureKind::BaiduSnapshot) return engineInfo(Engine::Baidu).key;
-    return figureKey;
+    return info.key;
 }
 
 QString runLine(const RunSummary& s) {
@@ -44,15 +41,21 @@ int DomainDrops::worstPercent() const {
 
 QList<ServiceTrouble> troubledServices(const RunSummary& summary) {
     QMap<QString, ServiceTrouble> services;
+    for (auto figure = summary.asked.cbegin(); figure != summary.asked.cend(); ++figure) {
+        ServiceTrouble& t = services[serviceOf(figure.key())];
+        t.service = serviceOf(figure.key());
+        t.asked += figure.value();
+    }
     for (auto figure = summary.missing.cbegin(); figure != summary.missing.cend(); ++figure) {
         ServiceTrouble& t = services[serviceOf(figure.key())];
         t.service = serviceOf(figure.key());
-        t.blocked += figure->value(QStringLiteral("blocked"));
-        t.silent += figure->value(QStringLiteral("no-answer"));
+        t.blocked += figure->value(Verdict::Blocked);
+        t.silent += figure->value(Verdict::NoAnswer);
+        t.unasked += figure->value(Verdict::NoProxy);
     }
     QList<ServiceTrouble> troubled;
     for (const ServiceTrouble& t : services)
-        if (qint64(t.blocked + t.silent) * 10 > summary.figures) troubled.append(t);
+        if (qint64(t.blocked + t.silent + t.unasked) * 10 > t.asked) troubled.append(t);
     return troubled;
 }
 
@@ -108,11 +111,14 @@ QList<Alert> alertsForRun(const RunSummary& summary) {
                 {},
                 0};
         for (const ServiceTrouble& t : troubled)
-            m.head.append(QStringLiteral("%1：被拦截 %2 项，无应答 %3 项（共 %4 项）")
+            m.head.append(QStringLiteral("%1：被拦截 %2 项，无应答 %3 项%4（共 %5 项）")
                               .arg(t.service)
                               .arg(t.blocked)
                               .arg(t.silent)
-                              .arg(summary.figures));
+                              .arg(t.unasked > 0
+                                       ? QStringLiteral("，代理全部失效未查询 %1 项").arg(t.unasked)
+                                       : QString())
+                              .arg(t.asked));
         messages.append(m);
     }
     if (!summary.reportUrl.isEmpty())

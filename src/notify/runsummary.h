@@ -7,6 +7,8 @@
 #include <QStringList>
 
 #include "history/trends.h"
+#include "net/valuefetch.h"
+#include "vocab/figures.h"
 
 namespace zorvan {
 
@@ -27,21 +29,24 @@ struct RunSummary {
     int blocked = 0;  // figures lost to a block
     int figures = 0;  // figures asked in the run
     QList<DomainDrops> drops;
-    // figure key ("indexed.baidu") -> the reason it was "X" ("blocked", "no-answer", "not-found",
-    // "error") -> how many domains.
-    QMap<QString, QMap<QString, int>> missing;
+    // figure -> why it was "X" -> how many domains; words only where a message is written.
+    QMap<Figure, QMap<Verdict, int>> missing;
+    // figure -> how many domains it was asked for
+    QMap<Figure, int> asked;
     QString reportUrl;  // linked from every alert when set
 
-    void addMissing(const QString& figureKey, const QString& reason) {
-        ++missing[figureKey][reason];
-    }
+    void addMissing(Figure figure, Verdict reason) { ++missing[figure][reason]; }
 };
 
-// A service whose figures were blocked or went unanswered in more than a tenth of the run.
+// A service whose figures were blocked, went unanswered or were left unasked for want of a proxy
+// in more than a tenth of its own figures of the run: a ranking service blocked on every domain
+// is one figure of eighteen, yet all of its own.
 struct ServiceTrouble {
     QString service;  // "baidu", "alexa_rank"
     int blocked = 0;
     int silent = 0;
+    int unasked = 0;  // every proxy of the list had failed
+    int asked = 0;    // the service's figures in the run
 };
 QList<ServiceTrouble> troubledServices(const RunSummary& summary);
 

@@ -1,11 +1,12 @@
 #include "notify/targets.h"
 
-#include <QFile>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
+#include <QSet>
 #include <algorithm>
 
+#include "core/localfile.h"
 #include "core/services.h"
 
 namespace zorvan {
@@ -19,6 +20,45 @@ constexpr KindName kindNames[] = {{TargetKind::WeCom, "wecom"},
                                   {TargetKind::DingTalk, "dingtalk"},
                                   {TargetKind::Feishu, "feishu"},
                                   {TargetKind::Webhook, "webhook"}};
+
+// The member names given again in one object of a valid JSON text, each with the line it is given
+// again on: the parser keeps the last silently, and a second "url" would send elsewhere.
+QList<std::pair<QString, int>> repeatedMembers(const QByteArray& json) {
+    struct Frame {
+        bool object = false;
+        bool expectKey = false;
+        QSet<QString> keys;
+    };
+    QList<Frame> frames;
+    QList<std::pair<QString, int>> repeated;
+    int line = 1;
+    for (qsizetype i = 0; i < json.size(); ++i) {
+        const char c = json[i];
+        if (c == '\n') {
+            ++line;
+        } else if (c == '{' || c == '[') {
+            frames.append({c == '{', c == '{', {}});
+        } else if ((c == '}' || c == ']') && !frames.isEmpty()) {
+            frames.removeLast();
+        } else if (c == ',' && !frames.isEmpty()) {
+            frames.last().expectKey = frames.last().object;
+        } else if (c == '"') {
+            qsizetype end = i + 1;
+            while (end < json.size() && json[end] != '"') end += json[end] == '\\' ? 2 : 1;
+            if (!frames.isEmpty() && frames.last().expectKey) {
+                const QString name = QJsonDocument::fromJson('[' + json.mid(i, end - i + 1) + ']')
+                                         .array()
+                                         .first()
+                                         .toString();
+                if (frames.last().keys.contains(name)) repeated.append({name, line});
+                frames.last().keys.insert(name);
+                frames.last().expectKey = false;
+            }
+            i = end;
+        }
+    }
+    return repeated;
+}
 
 }  // namespace
 
@@ -53,6 +93,11 @@ LoadedTargets parseNotifyFile(const QByteArray& json, const QString& fileName) {
                         .arg(error.offset));
         return loaded;
     }
+    for (const auto& [name, line] : repeatedMembers(json))
+        fileProblem(QStringLiteral("line %1: \"%2\" is given again in one object; the last one "
+                                   "stands")
+                        .arg(line)
+                        .arg(name));
     const QJsonValue list = doc.object().value(QStringLiteral("targets"));
     if (!doc.isObject() || !list.isArray()) {
         fileProblem(
@@ -99,21 +144,29 @@ LoadedTargets parseNotifyFile(const QByteArray& json, const QString& fileName) {
     return loaded;
 }
 
+QString notifyFileWarning(const QString& path) {
+    return QStringLiteral("warning: other users can read ") + path +
+           QStringLiteral(", which holds robot keys and signing secrets (chmod 600 it)");
+}
+
 QString notifyFilePath() {
     return dataDirectory() + QStringLiteral("/notify.json");
 }
 
 LoadedTargets loadNotifyTargets() {
     const QString path = notifyFilePath();
-    QFile file(path);
-    if (!file.exists()) return {};
-    if (!file.open(QIODevice::ReadOnly)) {
-        LoadedTargets loaded;
+    const SettingsRead read = readSettingsFile(path);
+    if (read.status == FileRead::Missing) return {};
+    LoadedTargets loaded;
+    if (read.status == FileRead::Unreadable) {
         loaded.fileFound = true;
-        loaded.problems.append({path, -1, QStringLiteral("cannot be read; nothing is sent")});
-        return loaded;
+        loaded.problems.append(
+            {path, -1, QStringLiteral("cannot be read (%1); nothing is sent").arg(read.why)});
+    } else {
+        loaded = parseNotifyFile(read.bytes, path);
     }
-    return parseNotifyFile(file.readAll(), path);
+    loaded.othersMayRead = read.othersMayRead;
+    return loaded;
 }
 
 }  // namespace zorvan

@@ -34,6 +34,7 @@ struct LoadedTargets {
     QList<NotifyProblem> problems;
     bool fileFound = false;
     QString reportUrl;  // "report_url": the published site group report, linked from alerts
+    bool othersMayRead = false;  // group or other may read it: it holds robot keys and secrets
 };
 
 // The targets of a notify.json text; fileName only names the file in the problems.
@@ -41,6 +42,8 @@ LoadedTargets parseNotifyFile(const QByteArray& json, const QString& fileName);
 
 // notify.json in the data folder; no targets and no problems when there is none.
 QString notifyFilePath();
+// The warning for a notify.json that group or other may read.
+QString notifyFileWarning(const QString& path);
 LoadedTargets loadNotifyTargets();
 
 }  // namespace zorvan

@@ -72,9 +72,8 @@ void SiteGroupRun::walk(const QStringList& domains) {
     batch_ = new BatchRun(this);
     batch_->setJobs(options_.jobs);
     batch_->setDoneWhen(BatchRun::DoneWhen::AllAnswers);
-    // Domains side by side are what gets a host to ask for a pause: it is obeyed, never fought.
-    // One job asks as the command's one job does.
-    batch_->setPatient(options_.jobs > 1);
+    // A service that asks for a pause is obeyed, never fought, at one job too, as the command's.
+    batch_->setPatient(true);
     connect(batch_, &BatchRun::domainStarted, this,
             [this](int, const QString& domain) { Q_EMIT domainStarted(domain); });
     connect(batch_, &BatchRun::domainDone, this,

@@ -3,6 +3,7 @@
 #include "core/platform.h"
 #include "core/services.h"
 #include "net/fetch.h"
+#include "net/proxies.h"
 
 namespace zorvan {
 
@@ -34,6 +35,11 @@ void UpdateCheck(QObject* owner, std::function<void()> finished) {
     FetchOptions options = defaultFetchOptions();
     options.maxBodyBytes = VersionFileReadLimit;
     options.truncateAtCap = true;
+    // Every proxy of the list dropped: the check is not made around them.
+    if (!routeThroughProxies(options)) {
+        if (finished) QMetaObject::invokeMethod(owner, finished, Qt::QueuedConnection);
+        return;
+    }
     fetchAsync(versionFileUrl(), options, owner, [owner, finished](const FetchResult& r) {
         const auto latest = versionToOffer(BytesToText(r.body, QStringLiteral("gb2312")));
         if (latest && askOkCancel(owner, QStringLiteral("发现最新版本"), updateQuestion(*latest)))

@@ -198,9 +198,9 @@ class CombinedQueryTest : public QObject, public test::WindowFixture {
     }
 
     void closingDuringAnEngineFetchDoesNotWaitForIt() {
-        FetchLimits limits = fetchLimits();
+        FetchOptions limits = defaultFetchOptions();
         limits.timeoutMs = 60000;
-        setFetchLimits(limits);
+        setDefaultFetchOptions(limits);
         fx->services.setFailure(Role::Baidu, standin::Failure::NeverAnswer);
         startQuery(S("sample.net"));
         QTRY_VERIFY(!fx->services.log(Role::Baidu).empty());

@@ -179,6 +179,7 @@ class SiteGroupTest : public QObject, public test::WindowFixture {
         Q_EMIT group->view()->doubleClicked(group->shown()->mapFromSource(table->index(1, 0)));
         auto* viewer = group->findChild<HistoryViewer*>();
         QVERIFY(viewer && viewer->isVisible());
+        QTRY_VERIFY(!viewer->isLoading());
         QCOMPARE(viewer->chooser()->currentText(), S("b.test"));
     }
 

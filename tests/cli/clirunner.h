@@ -21,7 +21,8 @@ struct CliRun {
 
 // The command's process with the given data folder, not yet started; the services are the ones
 // ZORVAN_SERVICES names in this process.
-inline QProcess* cliProcess(const QStringList& arguments, const QString& home, QObject* parent) {
+inline QProcess* cliProcess(const QStringList& arguments, const QString& home,
+                            QObject* parent = nullptr) {
     auto* process = new QProcess(parent);
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
     env.insert(QStringLiteral("ZORVAN_HOME"), home);
@@ -57,14 +58,33 @@ inline CliRun finishCli(QProcess* process) {
     return run;
 }
 
-// What the command's tests run against: a fake platform, then the stand-in answering the sample
-// engine pages under it (the stand-in is to be reset first, as it was made last). False when the
-// sample pages could not be loaded.
-inline bool startSampleServices(std::unique_ptr<FakePlatform>& fake,
-                                std::unique_ptr<StandinFixture>& fx) {
-    fake = std::make_unique<FakePlatform>();
-    fx = std::make_unique<StandinFixture>(1500);
-    return fx->services.loadRoutes(samplePagesFolder(), QStringLiteral("engines.routes")) > 0;
-}
+// What every command test program runs against, shared by inheriting it beside QObject: a fake
+// platform, then the stand-in answering the sample engine pages under it, each test with a data
+// folder of its own. A test's init calls start() and its cleanup stop().
+class CliFixture {
+  protected:
+    std::unique_ptr<FakePlatform> fake;
+    std::unique_ptr<StandinFixture> fx;
+
+    // False when the sample pages could not be loaded.
+    bool start() {
+        fake = std::make_unique<FakePlatform>();
+        fx = std::make_unique<StandinFixture>(1500);
+        return fx->services.loadRoutes(samplePagesFolder(), QStringLiteral("engines.routes")) > 0;
+    }
+    // The stand-in first, as it was made last.
+    void stop() {
+        fx.reset();
+        fake.reset();
+    }
+    QString home() const { return fx->home.path(); }
+    // The command not yet started, in the test's data folder unless another is named.
+    QProcess* command(const QStringList& arguments, const QString& folder = {}) const {
+        return cliProcess(arguments, folder.isEmpty() ? home() : folder, nullptr);
+    }
+    CliRun cli(const QStringList& arguments, const QString& folder = {}) const {
+        return finishCli(command(arguments, folder));
+    }
+};
 
 }  // namespace zorvan::test

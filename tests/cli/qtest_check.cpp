@@ -8,6 +8,7 @@
 #include <QProcess>
 #include <QtTest>
 
+#include "clirunner.h"
 #include "core/services.h"
 #include "engines/rules.h"
 #include "standinfixture.h"
@@ -21,31 +22,21 @@ using zorvan::S;
 
 }  // namespace
 
-class CheckCommandTest : public QObject {
+class CheckCommandTest : public QObject, test::CliFixture {
     Q_OBJECT
 
-    std::unique_ptr<test::StandinFixture> fx;
     QByteArray out, err;
 
-    int cli(const QStringList& arguments) {
-        QProcess process;
-        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-        env.insert(QStringLiteral("ZORVAN_FETCH_TIMEOUT_MS"), QStringLiteral("1500"));
-        process.setProcessEnvironment(env);
-        process.start(QStringLiteral(ZORVAN_CLI_BINARY), arguments);
-        if (!process.waitForFinished(60000)) return -1;
-        out = process.readAllStandardOutput();
-        err = process.readAllStandardError();
-        return process.exitCode();
+    int run(const QStringList& arguments) {
+        const test::CliRun ran = cli(arguments);
+        out = ran.out;
+        err = ran.err;
+        return ran.status;
     }
 
   private Q_SLOTS:
-    void init() {
-        fx = std::make_unique<test::StandinFixture>(1500);
-        QVERIFY(fx->services.loadRoutes(test::samplePagesFolder(),
-                                        QStringLiteral("engines.routes")) > 0);
-    }
-    void cleanup() { fx.reset(); }
+    void init() { QVERIFY(start()); }
+    void cleanup() { stop(); }
 
     void eachVerdictFromOnePage() {
         fx->services.setLatency(QString(), 30);  // long enough for requests to one host to overlap
@@ -59,7 +50,7 @@ class CheckCommandTest : public QObject {
                               standin::Page{{}, 302, "http://{{host:bing}}/moved"});
         fx->services.setRoute(Role::Bing, "/moved",
                               standin::Page{test::toGbk(S("结果(共 12 条")), 200});
-        QCOMPARE(cli({S("check"), S("sample.net"), S("--format"), S("json")}), 0);
+        QCOMPARE(run({S("check"), S("sample.net"), S("--format"), S("json")}), 0);
 
         QHash<QString, QJsonObject> rows;
         for (const QByteArray& line : out.trimmed().split('\n')) {
@@ -106,11 +97,11 @@ class CheckCommandTest : public QObject {
         QVERIFY(file.open(QIODevice::WriteOnly));
         file.write("{\"indexed.bing\": {\"start\": \"x\",}}");
         file.close();
-        QCOMPARE(cli({S("rules")}), 0);
+        QCOMPARE(run({S("rules")}), 0);
         QCOMPARE(QString::fromUtf8(out), rulesJson(builtinRules()));
         QVERIFY2(err.contains((file.fileName() + S(":1:")).toUtf8()), err.constData());
 
-        QCOMPARE(cli({S("query"), S("sample.net"), S("--format"), S("json")}), 0);
+        QCOMPARE(run({S("query"), S("sample.net"), S("--format"), S("json")}), 0);
         QCOMPARE(QJsonDocument::fromJson(out)
                      .object()
                      .value(S("indexed"))

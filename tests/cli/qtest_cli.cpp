@@ -2,6 +2,7 @@
 // once, its exit statuses, and what it must refuse, pass over or stop at.
 #include <sys/resource.h>
 #include <sys/stat.h>
+#include <sys/types.h>
 #include <unistd.h>
 
 #include <QCheckBox>
@@ -39,21 +40,10 @@ using test::writeFile;
 
 }  // namespace
 
-class CliTest : public QObject {
+class CliTest : public QObject, test::CliFixture {
     Q_OBJECT
 
-    std::unique_ptr<test::FakePlatform> fake;
-    std::unique_ptr<test::StandinFixture> fx;
-
-    QProcess* command(const QStringList& arguments, const QString& home) {
-        return test::cliProcess(arguments, home, this);
-    }
     test::CliRun finish(QProcess* process) { return test::finishCli(process); }
-    test::CliRun cli(const QStringList& arguments, const QString& home) {
-        return finish(command(arguments, home));
-    }
-    QString home() const { return fx->home.path(); }
-    test::CliRun cli(const QStringList& arguments) { return cli(arguments, home()); }
     void saveList(const QString& value) {
         QVERIFY(test::writeFile(configFilePath(),
                                 encodeAnsi(S("[section]\r\nurl=") + value + S("\r\n"))));
@@ -74,11 +64,8 @@ class CliTest : public QObject {
     }
 
   private Q_SLOTS:
-    void init() { QVERIFY(test::startSampleServices(fake, fx)); }
-    void cleanup() {
-        fx.reset();
-        fake.reset();
-    }
+    void init() { QVERIFY(start()); }
+    void cleanup() { stop(); }
 
     void sameFiguresAndSavedBytesAsTheWindow() {
         MainWindow window(nullptr, std::nullopt);
@@ -86,8 +73,9 @@ class CliTest : public QObject {
         window.queryButton()->click();
         QTRY_VERIFY_WITH_TIMEOUT(window.queryButton()->isEnabled() && window.query()->isFinished(),
                                  20000);
+        // The window writes its record off its own thread.
+        QTRY_VERIFY(!fileBytes(historyFilePath()).isEmpty());
         const QByteArray windowSaved = fileBytes(historyFilePath());
-        QVERIFY(!windowSaved.isEmpty());
 
         QTemporaryDir other;
         const auto run =
@@ -234,11 +222,49 @@ class CliTest : public QObject {
                      "\"bad\\ttab.test\""),
                  run.err.constData());
         QVERIFY(run.out.contains("\r\none.test,") && run.out.contains("\r\ntwo.test,"));
+        // A line of a list file that is not UTF-8 would be asked and saved as another domain.
+        QVERIFY(writeFile(fx->homeFile(S("latin1.txt")), "three.test\ncaf\xe9.test\n"));
+        const test::CliRun latin1 = cli({S("batch"), S("--list"), fx->homeFile(S("latin1.txt"))});
+        QCOMPARE(latin1.status, 2);
+        QVERIFY2(latin1.err.contains("latin1.txt:2: refused a line that is not UTF-8"),
+                 latin1.err.constData());
+        QVERIFY(asked(S("three.test")) && !asked(S("caf")));
         // A list holding nothing to ask says so, and asks nothing.
         fx->services.clearLog();
         saveList(S(" , "));
         QVERIFY(cli({S("batch")}).err.contains("holds no domain"));
         QVERIFY(fx->services.log().empty());
+    }
+
+    // A file a user names is read within bounds, and a settings file that is no regular file is
+    // refused at once, never waited on; a list may still come from a pipe.
+    void namedFilesAreBoundedAndNeverWaitedOn() {
+        const test::CliRun zero = cli({S("batch"), S("--list"), S("/dev/zero")});
+        QCOMPARE(zero.status, 2);
+        QVERIFY2(zero.err.contains("/dev/zero:1: a line longer than 4096 bytes"),
+                 zero.err.constData());
+        const QString fifo = fx->homeFile(S("fifo"));
+        QVERIFY(::mkfifo(QFile::encodeName(fifo).constData(), 0600) == 0);
+        const test::CliRun proxies = cli({S("query"), S("sample.net"), S("--proxies"), fifo});
+        QCOMPARE(proxies.status, 3);
+        QVERIFY2(proxies.err.contains("it is a FIFO"), proxies.err.constData());
+        QVERIFY(::mkfifo(QFile::encodeName(fx->homeFile(S("notify.json"))).constData(), 0600) == 0);
+        QVERIFY(cli({S("notify"), S("--test")})
+                    .err.contains("notify.json: cannot be read (it is a FIFO)"));
+        QVERIFY(QFile::remove(fx->homeFile(S("notify.json"))));
+        QVERIFY(writeFile(fx->homeFile(S("notify.json")), QByteArray(5 << 20, ' ')));
+        QVERIFY(cli({S("notify"), S("--test")}).err.contains("larger than 4 MB"));
+        QVERIFY(fx->services.log().empty());
+
+        QVERIFY(writeFile(fx->homeFile(S("domains.txt")), "one.test\nskip.test\ntwo.test\n"));
+        QProcess* piped = command({}, home());
+        piped->setProgram(S("bash"));
+        piped->setArguments({S("-c"),
+                             S("exec \"$0\" batch --format csv --list <(grep -v skip \"$1\")"),
+                             S(ZORVAN_CLI_BINARY), fx->homeFile(S("domains.txt"))});
+        const test::CliRun fromPipe = finish(piped);
+        QCOMPARE(fromPipe.status, 0);
+        QVERIFY(asked(S("one.test")) && asked(S("two.test")) && !asked(S("skip.test")));
     }
 
     void chartWritesOnlyARegularFileOrANewName() {

@@ -17,15 +17,9 @@
 using namespace zorvan;
 using zorvan::S;
 
-class JobsTest : public QObject {
+class JobsTest : public QObject, test::CliFixture {
     Q_OBJECT
 
-    std::unique_ptr<test::FakePlatform> fake;
-    std::unique_ptr<test::StandinFixture> fx;
-
-    test::CliRun cli(const QStringList& arguments) {
-        return test::finishCli(test::cliProcess(arguments, fx->home.path(), this));
-    }
     // When the stand-in sent its last answer about the domain.
     qint64 lastAnswer(const QString& domain) const {
         qint64 last = -1;
@@ -35,11 +29,8 @@ class JobsTest : public QObject {
     }
 
   private Q_SLOTS:
-    void init() { QVERIFY(test::startSampleServices(fake, fx)); }
-    void cleanup() {
-        fx.reset();
-        fake.reset();
-    }
+    void init() { QVERIFY(start()); }
+    void cleanup() { stop(); }
 
     // The first domains answer slowest, so they end last; the file is still the one-job file.
     void outputFollowsTheListWhateverEndsFirst() {
@@ -71,7 +62,7 @@ class JobsTest : public QObject {
         const QStringList line = {S("batch"),  S("--save"),   S("--resume"),
                                   S("--jobs"), S("3"),        S("--host-interval"),
                                   S("0"),      S("--format"), S("csv")};
-        QProcess* first = test::cliProcess(line, fx->home.path(), this);
+        QProcess* first = command(line);
         first->start();
         QVERIFY(test::waitFor(
             [] { return historyDomains(test::fileBytes(historyFilePath())).size() >= 3; }, 60000));
@@ -128,6 +119,32 @@ class JobsTest : public QObject {
         for (int i = 1; i < starts.size(); ++i)
             QVERIFY2(starts[i] - starts[i - 1] >= 400 - allowance,
                      QByteArray::number(starts[i] - starts[i - 1]));
+    }
+
+    // One job waits as a service asks and gets the figure; a host that always refuses is given up
+    // after a few answers, however long the list and however many jobs, and said so once.
+    void aServiceIsWaitedForAndOneThatKeepsRefusingIsGivenUp() {
+        const standin::Page tooMany{"slow down", 429, {}, "1"};
+        fx->services.queueAnswers(Role::Youdao, {tooMany, tooMany});
+        const test::CliRun waited = cli({S("query"), S("example.cn"), S("--format"), S("json")});
+        QCOMPARE(waited.status, 0);
+        const QJsonObject figures = QJsonDocument::fromJson(waited.out).object();
+        QCOMPARE(figures.value(S("indexed")).toObject().value(S("youdao")).toString(), S(" 5432 "));
+
+        for (const QByteArray prefix : {"/search?q=site%3A", "/search?q=link%3A"})
+            fx->services.setRoute(Role::Bing, prefix, standin::Page{"go away", 429});
+        fx->services.clearLog();
+        QStringList domains;
+        for (int d = 0; d < 50; ++d) domains.append(S("refused%1.test").arg(d));
+        const test::CliRun run = cli(QStringList{S("query"), S("--format"), S("json"), S("--jobs"),
+                                                 S("4"), S("--host-interval"), S("0")} +
+                                     domains);
+        QCOMPARE(run.status, 0);
+        QCOMPARE(run.out.count(R"("backlinks.bing": "blocked")"), 50);
+        QCOMPARE(run.out.count(R"("indexed.bing": "blocked")"), 50);
+        const auto asked = fx->services.log(Role::Bing).size();
+        QVERIFY2(asked <= 12, QByteArray::number(qulonglong(asked)));
+        QCOMPARE(run.err.count("refuses: not asked again in this run"), 1);
     }
 
     void optionLimitsAreUsageErrors() {

@@ -14,15 +14,9 @@
 using namespace zorvan;
 using zorvan::S;
 
-class CliProxiesTest : public QObject {
+class CliProxiesTest : public QObject, test::CliFixture {
     Q_OBJECT
 
-    std::unique_ptr<test::FakePlatform> fake;
-    std::unique_ptr<test::StandinFixture> fx;
-
-    test::CliRun cli(const QStringList& arguments) {
-        return test::finishCli(test::cliProcess(arguments, fx->home.path(), this));
-    }
     QString listOf(const QString& name, const QStringList& lines, QFile::Permissions permissions) {
         const QString path = fx->homeFile(name);
         test::writeFile(path, lines.join(u'\n').toUtf8() + "\n");
@@ -31,11 +25,8 @@ class CliProxiesTest : public QObject {
     }
 
   private Q_SLOTS:
-    void init() { QVERIFY(test::startSampleServices(fake, fx)); }
-    void cleanup() {
-        fx.reset();
-        fake.reset();
-    }
+    void init() { QVERIFY(start()); }
+    void cleanup() { stop(); }
 
     void everyRequestGoesThroughTheListAndAllDeadEndsWithSix() {
         standin::Proxy proxy;
@@ -71,6 +62,27 @@ class CliProxiesTest : public QObject {
         QVERIFY(fx->services.log().empty());
         QCOMPARE(QJsonDocument::fromJson(none.out).object().value(S("alexa_rank")).toString(),
                  S("X"));
+    }
+
+    // What a list without a proxy says, and nothing more: none of Qt's own messages, even when
+    // its logging is turned up.
+    void aListWithoutProxiesSaysSoInFewLines() {
+        const QString list = listOf(S("proxies.txt"), QStringList(10000, S("nonsense")),
+                                    QFile::ReadOwner | QFile::WriteOwner);
+        QProcess* process = command({S("query"), S("sample.net")});
+        QProcessEnvironment env = process->processEnvironment();
+        env.insert(S("QT_LOGGING_RULES"), S("*=true"));
+        process->setProcessEnvironment(env);
+        const test::CliRun bad = test::finishCli(process);
+        QCOMPARE(bad.status, 6);
+        QCOMPARE(bad.err.count("line left out"), 20);
+        QVERIFY2(bad.err.contains("… and 9980 more"), bad.err.constData());
+        QVERIFY(bad.err.contains(QString(list + S(" holds no usable proxy")).toUtf8()));
+        QCOMPARE(bad.err.count('\n'), 22);
+        QVERIFY(test::writeFile(list, {}));
+        const test::CliRun empty = cli({S("query"), S("sample.net")});
+        QVERIFY2(empty.err.contains(QString(list + S(" holds no proxy:")).toUtf8()),
+                 empty.err.constData());
     }
 
     void checkAsksThroughTheProxyNamed() {

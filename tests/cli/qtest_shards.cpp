@@ -15,23 +15,14 @@ using test::fileBytes;
 using test::writeFile;
 using zorvan::S;
 
-class ShardsTest : public QObject {
+class ShardsTest : public QObject, test::CliFixture {
     Q_OBJECT
 
-    std::unique_ptr<test::FakePlatform> fake;
-    std::unique_ptr<test::StandinFixture> fx;
-
-    test::CliRun cli(const QStringList& arguments, const QString& home) {
-        return test::finishCli(test::cliProcess(arguments, home, this));
-    }
     QString file(const QString& name) const { return fx->homeFile(name); }
 
   private Q_SLOTS:
-    void init() { QVERIFY(test::startSampleServices(fake, fx)); }
-    void cleanup() {
-        fx.reset();
-        fake.reset();
-    }
+    void init() { QVERIFY(start()); }
+    void cleanup() { stop(); }
 
     void fourShardRunsAndImportStoreWhatOneBatchSaves() {
         QStringList domains;
@@ -97,9 +88,14 @@ class ShardsTest : public QObject {
                 .replace(QRegularExpression(S("\"date\": \"(\\d+)-(\\d+)-")),
                          S("\"date\": \"\\1-0\\2-"))
                 .toUtf8();
+        // A day to come would stand as the latest record for years.
+        const QByteArray future = QString::fromUtf8(other)
+                                      .replace(QRegularExpression(S("\"date\": \"[0-9-]+\"")),
+                                               S("\"date\": \"9999-12-31\""))
+                                      .toUtf8();
         for (const auto& [name, second] :
              {std::pair{"bad.jsonl", QByteArray("{\"domain\": \"x.test\"}\n")},
-              std::pair{"date.jsonl", wrongDate}}) {
+              std::pair{"date.jsonl", wrongDate}, std::pair{"future.jsonl", future}}) {
             QVERIFY(writeFile(file(S(name)), other + "\n" + second));
             const test::CliRun run = cli(
                 {S("import"), file(S(name)), file(S("good.jsonl")), S("--save")}, fx->home.path());

@@ -54,9 +54,9 @@ TEST_F(QueryEngineTest, ASilentHostIsAskedOnceAndItsOtherRowsGiveXAtOnce) {
 }
 
 TEST_F(QueryEngineTest, TheDeadlineEndsTheWholeQueryWithXForEveryRowLeft) {
-    FetchLimits limits = fetchLimits();
+    FetchOptions limits = defaultFetchOptions();
     limits.timeoutMs = 20000;
-    setFetchLimits(limits);
+    setDefaultFetchOptions(limits);
     fx.services.setLatency(QString(), 400);
     engine.setDeadlineMs(1000);
     run();

@@ -168,9 +168,12 @@ class ViewerTest : public QObject {
         const QTableWidgetItem* item = v.grid()->item(r, c);
         return item ? item->text() : QString();
     }
+    // The file is read off the window thread: the viewer is filled once the reading is back.
+    static void settle(const HistoryViewer& v) { QTRY_VERIFY(!v.isLoading()); }
     static void choose(HistoryViewer& v, int index) {
         v.chooser()->setCurrentIndex(index);
         Q_EMIT v.chooser()->activated(index);
+        settle(v);
     }
     static QStringList column(const HistoryViewer& v, int c) {
         QStringList texts;
@@ -186,6 +189,7 @@ class ViewerTest : public QObject {
 
     void layoutAndNamesOfTheWindow() {
         HistoryViewer v(path);
+        settle(v);
         QCOMPARE(v.objectName(), QStringLiteral("Form4"));
         QCOMPARE(v.windowTitle(), S("查看历史"));
         QCOMPARE(v.chooser()->accessibleName(), S("域名"));
@@ -212,6 +216,7 @@ class ViewerTest : public QObject {
     void chooserOrderRowsAndSwitching() {
         put(QStringLiteral("  ") + threeSections() + QStringLiteral("[b.com]\r\n[e.com]"));
         HistoryViewer v(path);
+        settle(v);
         QCOMPARE(chooserItems(v), (QStringList{QStringLiteral("a.com"), QStringLiteral("b.com"),
                                                QStringLiteral("c.com"), QStringLiteral("b.com"),
                                                QStringLiteral("e.com")}));
@@ -245,6 +250,7 @@ class ViewerTest : public QObject {
     void shortRecordsLeaveEmptyCells() {
         put(QStringLiteral("[d]\r\n2010-1-1=1/2|3/4\r\nbroken\r\n"));
         HistoryViewer v(path);
+        settle(v);
         QCOMPARE(v.grid()->rowCount(), 3);
         QCOMPARE(cell(v, 1, 3), QStringLiteral("3/4"));
         QCOMPARE(cell(v, 1, 4), QString());
@@ -274,9 +280,11 @@ class ViewerTest : public QObject {
         put(threeSections());
         test::FakePlatform platform;
         HistoryViewer v(path);
+        settle(v);
         choose(v, index);
         const QString domain = v.chooser()->currentText();
         v.deleteButton()->click();
+        settle(v);
         QCOMPARE(platform.messages.size(), 1);
         QCOMPARE(platform.messages[0].title, S("询问"));
         QCOMPARE(platform.messages[0].text, S("确定删除") + domain + S("的历史数据?"));
@@ -298,7 +306,9 @@ class ViewerTest : public QObject {
         test::FakePlatform platform;
         platform.answers.enqueue(MessageAnswer::Cancel);
         HistoryViewer v(path);
+        settle(v);
         v.deleteButton()->click();
+        settle(v);
         QCOMPARE(platform.messages.size(), 1);
         QVERIFY(f.open(QIODevice::ReadOnly));
         QCOMPARE(f.readAll(), before);
@@ -309,9 +319,11 @@ class ViewerTest : public QObject {
         put(QStringLiteral("[www.b.com]\r\nr1\r\n[b.com]\r\nr2\r\n[xb.com]\r\nr3\r\n"));
         test::FakePlatform platform;
         HistoryViewer v(path);
+        settle(v);
         choose(v, 1);
         QCOMPARE(v.chooser()->currentText(), QStringLiteral("b.com"));
         v.deleteButton()->click();
+        settle(v);
         QCOMPARE(fileText(), QStringLiteral("[www.b.com]\r\nr1\r\n[xb.com]\r\nr3\r\n\r\n"));
         QCOMPARE(chooserItems(v),
                  (QStringList{QStringLiteral("www.b.com"), QStringLiteral("xb.com")}));
@@ -321,13 +333,16 @@ class ViewerTest : public QObject {
         put(QStringLiteral("[a.com]\r\nr1\r\n"));
         test::FakePlatform platform;
         HistoryViewer v(path);
+        settle(v);
         v.deleteButton()->click();
+        settle(v);
         QCOMPARE(fileText(), QStringLiteral("\r\n"));
         QCOMPARE(v.chooser()->count(), 0);
         QCOMPARE(v.grid()->rowCount(), 1);
         QVERIFY(v.deleteButton()->isEnabled());
         // Once more: an empty domain text is asked about and nothing changes.
         v.deleteButton()->click();
+        settle(v);
         QCOMPARE(platform.messages.last().text, S("确定删除的历史数据?"));
         QCOMPARE(fileText(), QStringLiteral("\r\n"));
         // Neither does a domain whose section went away meanwhile.
@@ -345,6 +360,7 @@ class ViewerTest : public QObject {
             S("丂/约|") + QStringLiteral("\r\n"));
         test::FakePlatform platform;
         HistoryViewer v(path);
+        settle(v);
         QVERIFY(v.ExportToExcel());
         qunsetenv("TMPDIR");
         QCOMPARE(platform.messages.size(), 0);
@@ -413,6 +429,7 @@ class ViewerTest : public QObject {
         qputenv("TMPDIR", tmp.path().toLocal8Bit());
         test::FakePlatform platform;
         HistoryViewer v(path);
+        settle(v);
         v.exportButton()->click();
         qunsetenv("TMPDIR");
         QCOMPARE(platform.opened.size(), 0);

@@ -93,6 +93,11 @@ TEST_F(FetchTest, RefusalsAndErrorPagesAreNeverFigures) {
     check(toGbk(S("结果(共5条")), 403, Verdict::Blocked);
     check(toGbk(S("<meta charset=\"utf-8\">结果(共5条")), 429, Verdict::Blocked);
     check(toGbk(S("请输入验证码 结果(共5条")), 200, Verdict::Blocked);
+    // The same page in UTF-8 without a declaration: one verdict, whichever reads it.
+    check(S("请输入验证码 结果(共5条").toUtf8(), 200, Verdict::Blocked);
+    const auto slow = slowDownAsked(test::awaitFetch(url), QDateTime::currentDateTimeUtc());
+    ASSERT_TRUE(slow);
+    EXPECT_TRUE(slow->blocked);
     check(toGbk(S("结果(共5条")), 404, Verdict::Error);
     check(toGbk(S("结果(共5条")), 500, Verdict::Error);
     fx.services.setRoute(Role::Bing, "/", standin::Page{toGbk(S("结果(共5条")), 200});
@@ -152,6 +157,23 @@ TEST_F(FetchTest, AGzipBombIsTooBigAtOnceAndTheHostStaysAsked) {
     // Not taken for silent, and an ordinary compressed page still reads whole.
     EXPECT_EQ(after.text, S("8"));
     EXPECT_TRUE(warnings.isEmpty()) << warnings.join(u'\n').toStdString();
+}
+
+// More requests to one host than it takes connections at once: the later ones wait for a
+// connection, and their time limit starts only when they leave.
+TEST_F(FetchTest, RequestsWaitingForAConnectionAreNotTimedOut) {
+    serve(toGbk(S("结果(共5条")));
+    fx.services.setLatency(Role::Bing, 500);
+    QObject context;
+    int answered = 0, ended = 0;
+    for (int n = 0; n < 24; ++n)
+        fetchAsync(bing + S("/s?n=%1").arg(n), defaultFetchOptions(), &context,
+                   [&](const FetchResult& r) {
+                       ++ended;
+                       answered += r.answered() ? 1 : 0;
+                   });
+    ASSERT_TRUE(test::waitFor([&] { return ended == 24; }, 60000));
+    EXPECT_EQ(answered, 24);
 }
 
 TEST_F(FetchTest, DomainIsSentAsTypedAndNeverInterpreted) {

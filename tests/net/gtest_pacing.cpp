@@ -2,9 +2,14 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <atomic>
+#include <map>
+#include <mutex>
+#include <thread>
 
 #include "core/services.h"
 #include "net/pacer.h"
+#include "net/proxies.h"
 #include "net/sequencer.h"
 #include "standinfixture.h"
 #include "vocab/text.h"
@@ -30,8 +35,7 @@ class PacingTest : public ::testing::Test {
     QString bing = serviceBase(Role::Bing);
 
     std::unique_ptr<RequestSequencer> sequencer(bool patient, int deadlineMs) {
-        auto requests = std::make_unique<RequestSequencer>();
-        requests->setPacer(&pacer);
+        auto requests = std::make_unique<RequestSequencer>(nullptr, pacer);
         requests->setPatient(patient);
         requests->reset(deadlineMs);
         return requests;
@@ -90,6 +94,13 @@ TEST_F(PacingTest, ARetryAfterIsWaitedOutPastTheDeadlineAndAskedAgain) {
     fx.services.queueAnswers(Role::Bing, {TooMany});
     EXPECT_EQ(value(false).verdict, Verdict::Blocked);
     EXPECT_EQ(fx.services.log(Role::Bing).size(), 1u);
+
+    // A wait asked for past the cap gives the host up at once: blocked, and not asked again.
+    fx.services.clearLog();
+    fx.services.queueAnswers(Role::Bing, {Page{"later", 429, {}, "3600"}});
+    EXPECT_EQ(value(true).verdict, Verdict::Blocked);
+    EXPECT_EQ(value(true).verdict, Verdict::Blocked);
+    EXPECT_EQ(fx.services.log(Role::Bing).size(), 1u);
 }
 
 TEST_F(PacingTest, AVerificationPageIsAskedAgainTwiceAfterADoublingGap) {
@@ -103,6 +114,98 @@ TEST_F(PacingTest, AVerificationPageIsAskedAgainTwiceAfterADoublingGap) {
     fx.services.setRoute(Role::Google, "/", VerificationPage);
     EXPECT_EQ(value(true, Role::Google).verdict, Verdict::Blocked);
     EXPECT_EQ(pauses.size(), size_t(RequestSequencer::MaxBlockedRetries));
+}
+
+// The pacer on a clock of its own, without a network.
+TEST(HostPacer, KeepsTheGapFromWhenARequestReallyLeftAndGivesBackUnusedTurns) {
+    qint64 t = 0;
+    HostPacer pacer([&] { return t; });
+    pacer.setInterval(1000);
+    const QString host = S("h:80");
+    EXPECT_EQ(pacer.reserve(host).waitMs, 0);
+    HostPacer::Slot second = pacer.reserve(host);
+    EXPECT_EQ(second.waitMs, 1000);
+    // The first was written 30 ms after its turn: the second's gap counts from then, never less.
+    t = 30;
+    pacer.depart(host);
+    t = 1000;
+    second = pacer.confirm(second, host);
+    EXPECT_GE(second.waitMs, 30);
+    t += second.waitMs;
+    EXPECT_EQ(pacer.confirm(second, host).waitMs, 0);
+    // Turns reserved and never taken hold nobody back once given back.
+    const HostPacer::Slot third = pacer.reserve(host), fourth = pacer.reserve(host);
+    EXPECT_EQ(fourth.waitMs, 2000);
+    pacer.release(fourth, host);
+    pacer.release(third, host);
+    EXPECT_EQ(pacer.reserve(host).waitMs, 1000);
+}
+
+TEST(HostPacer, PausesAndSlowDownsVoidTurnsAlreadyGiven) {
+    qint64 t = 0;
+    HostPacer pacer([&] { return t; });
+    const QString host = S("h:80");
+    EXPECT_TRUE(pacer.pause(host, 4000));
+    EXPECT_FALSE(pacer.pause(host, 1000));
+    const HostPacer::Slot held = pacer.reserve(host);
+    EXPECT_EQ(held.waitMs, 4000);
+    t = 4000;
+    EXPECT_EQ(pacer.slowDown(host, 0), HostPacer::MinSlowGapMs);
+    EXPECT_EQ(pacer.slowDown(host, 3999), std::nullopt);  // asked before: the same overload
+    EXPECT_EQ(pacer.confirm(held, host).startMs, 5000);
+}
+
+TEST(HostPacer, AHostThatKeepsRefusingIsClosedPerExitAndProbedAgainLater) {
+    qint64 t = 0;
+    HostPacer pacer([&] { return t; });
+    QStringList told;
+    pacer.setGivenUpHandler([&](const QString& host) { told.append(host); });
+    const QString host = S("h:80");
+    const QList<Exit> both{Exit{0}, Exit{1}};
+    for (int n = 0; n < HostPacer::MaxRefusals; ++n) pacer.noteRefusal(host, Exit{0}, both);
+    EXPECT_EQ(pacer.reserve(host, both, true).exit, 1);  // the other proxy still asks it
+    EXPECT_TRUE(pacer.giveUp(host, Exit{1}, both));      // a wait past the cap
+    EXPECT_EQ(told, QStringList{host});
+    EXPECT_TRUE(pacer.reserve(host, both, true).givenUp);
+    EXPECT_FALSE(pacer.reserve(host, both).givenUp);  // the window's own query still asks
+    t = HostPacer::ProbeAfterMs;
+    EXPECT_FALSE(pacer.reserve(host, {Exit{1}}, true).givenUp);  // one probe
+    EXPECT_TRUE(pacer.reserve(host, {Exit{1}}, true).givenUp);
+    pacer.noteAccepted(host, Exit{1});
+    EXPECT_FALSE(pacer.reserve(host, {Exit{1}}, true).givenUp);
+}
+
+// Threads sharing one pacer and one proxy pool, as the window's and the command's may: the turns
+// each exit gives never come closer than the gap, and no proxy is dropped by accident.
+TEST(Threads, ShareOnePacerAndOneProxyPool) {
+    std::atomic<qint64> t{0};
+    HostPacer pacer([&] { return t.load(); });
+    pacer.setInterval(10);
+    ProxyPool pool;
+    QString why;
+    pool.configure(
+        {{*parseProxyLine(S("http://a:1"), &why), *parseProxyLine(S("http://b:1"), &why)},
+         {},
+         true});
+    std::mutex mutex;
+    std::map<int, std::vector<qint64>> starts;
+    const auto ask = [&] {
+        for (int k = 0; k < 200; ++k, t += k % 10 == 0) {
+            const QList<Exit> exits = pool.liveExits();
+            const HostPacer::Slot slot = pacer.reserve(S("h:80"), exits);
+            pool.noteResult(exits[slot.exit].proxy, false);
+            pacer.depart(S("h:80"), exits[slot.exit]);
+            std::lock_guard lock(mutex);
+            starts[exits[slot.exit].proxy].push_back(slot.startMs);
+        }
+    };
+    std::thread threads[] = {std::thread(ask), std::thread(ask), std::thread(ask)};
+    for (std::thread& thread : threads) thread.join();
+    EXPECT_EQ(pool.liveExits().size(), 2);
+    for (auto& [exit, times] : starts) {
+        std::sort(times.begin(), times.end());
+        for (size_t i = 1; i < times.size(); ++i) ASSERT_GE(times[i] - times[i - 1], 10) << exit;
+    }
 }
 
 TEST(RetryAfter, ReadsSecondsAndHttpDates) {

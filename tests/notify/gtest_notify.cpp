@@ -2,10 +2,12 @@
 
 #include <QJsonDocument>
 #include <QJsonObject>
-#include <QMessageAuthenticationCode>
 
 #include "net/fetch.h"
+#include "net/proxies.h"
 #include "notify/delivery.h"
+#include "notify/runcollector.h"
+#include "proxy.h"
 #include "robotreceiver.h"
 #include "standinfixture.h"
 #include "vocab/text.h"
@@ -23,10 +25,6 @@ QList<DeliveryResult> deliver(const QList<NotifyTarget>& targets, const Alert& a
                  [&](const QList<DeliveryResult>& r) { results = r; }, {3000, {10, 20}});
     zorvan::test::waitFor([&] { return results.has_value(); }, 60000);
     return results.value_or(QList<DeliveryResult>());
-}
-
-QByteArray hmac(const QByteArray& key, const QByteArray& message) {
-    return QMessageAuthenticationCode::hash(message, key, QCryptographicHash::Sha256).toBase64();
 }
 
 FigureDrop drop(Figure figure, qint64 from, qint64 to) {
@@ -71,17 +69,15 @@ TEST(Notify, EachPlatformGetsItsOwnBodyAndAValidSignature) {
             const qint64 t = std::stoll(r.query.find("timestamp")->second);
             EXPECT_GE(t, before);  // milliseconds, not seconds
             EXPECT_LE(t, after);
-            const QByteArray signedText = QByteArray::number(t) + '\n' + secret.toUtf8();
             EXPECT_EQ(QByteArray::fromStdString(r.query.find("sign")->second),
-                      hmac(secret.toUtf8(), signedText));
+                      QByteArray::fromPercentEncoding(dingTalkSign(secret, t)));
         } else if (r.path == "/feishu/hook-abcdef") {
             EXPECT_EQ(body[u"msg_type"].toString(), u"text");
             EXPECT_TRUE(body[u"content"][u"text"].toString().contains(u"a.example"));
             const QString t = body[u"timestamp"].toString();
             EXPECT_GE(t.toLongLong(), before / 1000);
             EXPECT_LE(t.toLongLong(), after / 1000);
-            EXPECT_EQ(body[u"sign"].toString().toLatin1(),
-                      hmac(t.toUtf8() + '\n' + secret.toUtf8(), {}));
+            EXPECT_EQ(body[u"sign"].toString().toLatin1(), feishuSign(secret, t.toLongLong()));
         } else {
             EXPECT_EQ(r.path, "/hook");
             EXPECT_EQ(body[u"run"][u"domains"].toInt(), 3);
@@ -89,6 +85,15 @@ TEST(Notify, EachPlatformGetsItsOwnBodyAndAValidSignature) {
             EXPECT_EQ(body[u"drops"][0][u"percent"].toInt(), 35);
         }
     }
+}
+
+// Each platform's signature for a fixed secret and time, as worked out apart from this code.
+TEST(Notify, SignaturesMatchKnownAnswers) {
+    const QString secret = QStringLiteral("SEC0123456789abcdef");
+    EXPECT_EQ(dingTalkSign(secret, 1700000000000),
+              QByteArray("TSZbRFUuvaSQaRKUpF970OPCb2%2FLcQAP3wOvwZIzBZk%3D"));
+    EXPECT_EQ(feishuSign(secret, 1700000000),
+              QByteArray("PiO7POLlSx/DM2qf8Dy/XCWeJK3exVnevp5G99LEN2M="));
 }
 
 TEST(Notify, AFailingTargetIsRetriedAndToldWithoutItsKeyOrSecret) {
@@ -116,29 +121,96 @@ TEST(Notify, AFailingTargetIsRetriedAndToldWithoutItsKeyOrSecret) {
     EXPECT_EQ(results[2].attempts, 1);
 }
 
-TEST(Notify, BlocksAreNewsButNeverDrops) {
-    RunSummary run;
-    run.domains = 10;
-    run.figures = 180;
-    for (int i = 0; i < 19; ++i)
-        run.addMissing(QStringLiteral("indexed.baidu"), QStringLiteral("blocked"));
-    run.blocked = 19;
-    run.drops = {{QStringLiteral("a.example"), {}}};  // its "X" counted as no drop
-    auto alerts = alertsForRun(run);
+// A redirect would carry the alert, its signature and key wherever it points: never followed.
+TEST(Notify, ARedirectIsAFailureNamingItsHostAndIsNotFollowed) {
+    RobotReceiver robot;
+    const std::string elsewhere = robot.url(QStringLiteral("/taken?key=k")).toStdString();
+    robot.answer("/moved", {{301, "", elsewhere}});
+    robot.answer("/kept", {{307, "", elsewhere}});
+    for (const DeliveryResult& r :
+         deliver({{TargetKind::Webhook, robot.url(QStringLiteral("/moved")), {}},
+                  {TargetKind::Webhook, robot.url(QStringLiteral("/kept")), {}}},
+                 testAlert(QDateTime::currentDateTime()))) {
+        EXPECT_FALSE(r.delivered);
+        EXPECT_EQ(r.attempts, 1);
+        EXPECT_TRUE(r.answer.contains(u"redirected to 127.0.0.1")) << r.answer.toStdString();
+        EXPECT_FALSE(r.answer.contains(u"key=k"));
+    }
+    EXPECT_EQ(robot.received().size(), 2);
+}
+
+// Alerts take the proxies queries take: past a dead first proxy to a live one.
+TEST(Notify, AnAlertLeavesThroughALiveProxyWhenTheFirstIsDead) {
+    RobotReceiver robot;
+    standin::Proxy dead, live;
+    ASSERT_TRUE(dead.start() && live.start());
+    const int deadPort = dead.port();
+    dead.stop();
+    QString why;
+    useProxyList({{*parseProxyLine(QStringLiteral("http://127.0.0.1:%1").arg(deadPort), &why),
+                   *parseProxyLine(QStringLiteral("http://127.0.0.1:%1").arg(live.port()), &why)},
+                  {},
+                  true});
+    const auto results = deliver({{TargetKind::Webhook, robot.url(QStringLiteral("/hook")), {}}},
+                                 testAlert(QDateTime::currentDateTime()));
+    useProxyList({});
+    ASSERT_EQ(results.size(), 1);
+    EXPECT_TRUE(results[0].delivered) << results[0].answer.toStdString();
+    EXPECT_EQ(live.carried().size(), 1u);
+    EXPECT_EQ(robot.received().size(), 1);
+}
+
+namespace {
+
+// Ten domains whose figures all came but those given: each of them "X" for its reason.
+RunSummary tenDomains(const QList<std::pair<Figure, Verdict>>& missing, int missingDomains = 10) {
+    RunCollector run(QDateTime::currentDateTime());
+    for (int d = 0; d < 10; ++d) {
+        FigureValues values;
+        FigureVerdicts verdicts{};
+        for (const FigureInfo& f : figureTable()) values[f.figure] = QStringLiteral("1");
+        for (const auto& [figure, verdict] : missing) {
+            if (d >= missingDomains) break;
+            values[figure] = NotFoundMark;
+            verdicts[size_t(figure)] = verdict;
+        }
+        run.domainDone(QStringLiteral("d%1.example").arg(d), values, verdicts, {}, true);
+    }
+    return run.finish(QDateTime::currentDateTime());
+}
+
+}  // namespace
+
+// A service is in trouble by its own figures, not the run's: one figure of eighteen blocked on
+// every domain is all of that service.
+TEST(Notify, BlocksAreCountedPerServiceAndAreNeverDrops) {
+    const auto alerts = alertsForRun(tenDomains({{Figure::AlexaRank, Verdict::Blocked}}));
     ASSERT_EQ(alerts.size(), 1);
     EXPECT_EQ(alerts[0].kind, AlertKind::Block);
-    EXPECT_TRUE(alerts[0].text(false, 4096).contains(u"baidu"));
+    EXPECT_TRUE(
+        alerts[0].text(false, 4096).contains(u"alexa_rank：被拦截 10 项，无应答 0 项（共 10 项）"))
+        << alerts[0].text(false, 4096).toStdString();
 
-    // A tenth exactly, split over two engines, or reasons that are not the service's fault: quiet.
-    run.missing.clear();
-    for (int i = 0; i < 18; ++i)
-        run.addMissing(QStringLiteral("backlinks.baidu"), QStringLiteral("no-answer"));
-    for (int i = 0; i < 30; ++i)
-        run.addMissing(QStringLiteral("indexed.google"), QStringLiteral("not-found"));
-    EXPECT_TRUE(alertsForRun(run).isEmpty());
-    // The same service's figures count together.
-    run.addMissing(QStringLiteral("baidu_snapshot"), QStringLiteral("blocked"));
-    EXPECT_EQ(alertsForRun(run).size(), 1);
+    // Baidu's three figures of one domain: a tenth of its thirty exactly is quiet, more is news;
+    // a figure that is simply not found is no trouble of the service.
+    const QList<std::pair<Figure, Verdict>> baidu = {{Figure::IndexedBaidu, Verdict::NoAnswer},
+                                                     {Figure::BacklinksBaidu, Verdict::Blocked},
+                                                     {Figure::BaiduSnapshot, Verdict::NoAnswer}};
+    EXPECT_TRUE(alertsForRun(tenDomains(baidu, 1)).isEmpty());
+    EXPECT_TRUE(alertsForRun(tenDomains({{Figure::IndexedBing, Verdict::NotFound}})).isEmpty());
+    EXPECT_EQ(alertsForRun(
+                  tenDomains(baidu + QList{std::pair{Figure::IndexedBing, Verdict::NotFound}}, 2))
+                  .size(),
+              1);
+}
+
+TEST(Notify, ARunWhoseProxiesAllDiedIsNews) {
+    QList<std::pair<Figure, Verdict>> unasked;
+    for (const FigureInfo& f : figureTable()) unasked.append({f.figure, Verdict::NoProxy});
+    const auto alerts = alertsForRun(tenDomains(unasked));
+    ASSERT_EQ(alerts.size(), 1);
+    EXPECT_EQ(alerts[0].kind, AlertKind::Block);
+    EXPECT_TRUE(alerts[0].text(false, 4096).contains(u"代理全部失效未查询"));
 }
 
 TEST(Notify, ADropMessageListsTheWorstTwentyAndFitsWeCom) {

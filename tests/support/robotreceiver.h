@@ -23,6 +23,7 @@ class RobotReceiver {
     struct Answer {
         int status = 200;
         std::string body = R"({"errcode":0,"errmsg":"ok"})";
+        std::string location = {};  // sent as the Location header when set
     };
 
     RobotReceiver() {
@@ -33,6 +34,7 @@ class RobotReceiver {
             const Answer answer = queue.empty() ? Answer{} : queue.front();
             if (queue.size() > 1) queue.erase(queue.begin());
             res.status = answer.status;
+            if (!answer.location.empty()) res.set_header("Location", answer.location);
             res.set_content(answer.body, "application/json");
         });
         port_ = server_.bind_to_any_port("127.0.0.1");

@@ -13,23 +13,23 @@
 
 namespace zorvan::test {
 
-StandinFixture::StandinFixture(int fetchTimeoutMs) : oldTimeout_(fetchLimits().timeoutMs) {
+StandinFixture::StandinFixture(int fetchTimeoutMs) : oldTimeout_(defaultFetchOptions().timeoutMs) {
     if (!services.start()) qFatal("stand-in services could not start");
     const QString file = home.filePath(QStringLiteral("services.txt"));
     services.writeServicesFile(file);
     qputenv("ZORVAN_SERVICES", file.toLocal8Bit());
     qputenv("ZORVAN_HOME", home.path().toLocal8Bit());
     reloadServices();
-    FetchLimits limits = fetchLimits();
+    FetchOptions limits = defaultFetchOptions();
     limits.timeoutMs = fetchTimeoutMs;
-    setFetchLimits(limits);
+    setDefaultFetchOptions(limits);
 }
 
 StandinFixture::~StandinFixture() {
     services.stop();
-    FetchLimits limits = fetchLimits();
+    FetchOptions limits = defaultFetchOptions();
     limits.timeoutMs = oldTimeout_;
-    setFetchLimits(limits);
+    setDefaultFetchOptions(limits);
     qunsetenv("ZORVAN_SERVICES");
     qunsetenv("ZORVAN_HOME");
     reloadServices();

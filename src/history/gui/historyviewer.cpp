@@ -11,6 +11,7 @@
 #include <QScreen>
 #include <QSplitter>
 #include <QTableWidget>
+#include <QThreadPool>
 #include <QUrl>
 #include <QVBoxLayout>
 #include <algorithm>
@@ -33,6 +34,14 @@ QStringList headerTexts() {
     return {QString(), S("日期"), S("百度"), S("谷歌"), S("雅虎"),
             S("搜狗"), S("搜搜"), S("必应"), S("有道"), S("ALEAX")};
 }
+
+// Carries a reading's lines from the pool's thread: a signal of an object made here, connected
+// with the viewer as context, is dropped by Qt once the viewer is gone.
+class LinesCarrier : public QObject {
+    Q_OBJECT
+  Q_SIGNALS:
+    void done(const QStringList& lines);
+};
 
 }  // namespace
 
@@ -113,8 +122,9 @@ QHBoxLayout* HistoryViewer::buildTopRow() {
     return top;
 }
 
-HistoryViewer::HistoryViewer(const QString& historyPath, QWidget* parent)
-    : QDialog(parent), path_(historyPath) {
+HistoryViewer::HistoryViewer(const QString& historyPath, QWidget* parent,
+                             const QString& firstChoice)
+    : QDialog(parent), path_(historyPath), firstChoice_(firstChoice) {
     setObjectName(QStringLiteral("Form4"));
     setWindowTitle(S("查看历史"));
 
@@ -145,10 +155,6 @@ HistoryViewer::HistoryViewer(const QString& historyPath, QWidget* parent)
     placeOnScreen();
     layOutGrid();
     fillChooser();
-    if (chooser_->count() > 0) {
-        chooser_->setCurrentIndex(0);
-        onChosen();
-    }
 }
 
 int HistoryViewer::twipsToPixelsX(int twips) const {
@@ -198,16 +204,33 @@ void HistoryViewer::layOutGrid() {
     for (int c = 0; c < gridColumns; ++c) setCell(0, c, headers[c]);
 }
 
-QByteArray HistoryViewer::readBytes() const {
-    QByteArray bytes;
-    // An unreadable file shows as an empty one; it is never written from here.
-    readWholeFile(path_, &bytes);
-    return bytes;
+void HistoryViewer::readInBackground(std::function<QStringList()> read,
+                                     std::function<void(const QStringList&)> shown) {
+    const int serial = ++reads_;
+    ++loading_;
+    auto* carrier = new LinesCarrier;
+    connect(carrier, &LinesCarrier::done, this, [this, serial, shown](const QStringList& lines) {
+        if (serial == reads_) shown(lines);
+        --loading_;
+    });
+    QThreadPool::globalInstance()->start([carrier, read] {
+        Q_EMIT carrier->done(read());
+        carrier->deleteLater();
+    });
 }
 
 void HistoryViewer::fillChooser() {
-    chooser_->clear();
-    chooser_->addItems(historyDomains(readBytes()));
+    // An unreadable file shows as an empty one; it is never written from here.
+    readInBackground(
+        [path = path_] { return readHistoryDomains(path); },
+        [this](const QStringList& domains) {
+            chooser_->clear();
+            chooser_->addItems(domains);
+            if (chooser_->count() > 0) {
+                chooser_->setCurrentIndex(std::max(0, int(chooser_->findText(firstChoice_))));
+                onChosen();
+            }
+        });
 }
 
 void HistoryViewer::onChosen() {
@@ -216,10 +239,18 @@ void HistoryViewer::onChosen() {
 }
 
 void HistoryViewer::showChosenDomain() {
-    grid_->setRowCount(1);
-    QStringList records;
     const QString domain = chooser_->currentIndex() >= 0 ? chooser_->currentText() : QString();
-    if (chooser_->currentIndex() >= 0) records = historyRecords(readBytes(), domain);
+    if (chooser_->currentIndex() < 0) {
+        showRecords(domain, {});
+        return;
+    }
+    readInBackground(
+        [path = path_, domain] { return readStoredLines(path, domain).value_or(QStringList()); },
+        [this, domain](const QStringList& records) { showRecords(domain, records); });
+}
+
+void HistoryViewer::showRecords(const QString& domain, const QStringList& records) {
+    grid_->setRowCount(1);
     chart_->setRecords(domain, records);
     grid_->setRowCount(int(records.size()) + 1);
     numberRows();
@@ -234,12 +265,16 @@ void HistoryViewer::DeleteDomainHistory() {
     const QString domain = chooser_->currentText();
     if (!askOkCancel(this, S("询问"), S("确定删除") + domain + S("的历史数据?"))) return;
     zorvan::DeleteDomainHistory(path_, domain);
-    fillChooser();
-    if (chooser_->count() > 0) {
-        chooser_->setCurrentIndex(0);
-        onChosen();
-    }
-    showChosenDomain();
+    readInBackground([path = path_] { return readHistoryDomains(path); },
+                     [this](const QStringList& domains) {
+                         chooser_->clear();
+                         chooser_->addItems(domains);
+                         if (chooser_->count() > 0) {
+                             chooser_->setCurrentIndex(0);
+                             deleteButton_->setEnabled(false);
+                         }
+                         showChosenDomain();
+                     });
 }
 
 GridTexts HistoryViewer::gridTexts() const {
@@ -268,3 +303,5 @@ bool HistoryViewer::ExportToExcel() {
 }
 
 }  // namespace zorvan
+
+#include "historyviewer.moc"

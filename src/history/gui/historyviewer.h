@@ -1,6 +1,8 @@
 #pragma once
 
 #include <QDialog>
+#include <QStringList>
+#include <functional>
 
 #include "history/historyexport.h"
 
@@ -17,12 +19,15 @@ class TrendChartView;
 
 // Form4, "查看历史": the stored domains in a chooser and the chosen domain's records as a table,
 // one row per day, with deletion of a domain's records and the export to a workbook; below the
-// table, the chart of the same records. Reads the history file afresh for every command and keeps
-// nothing else.
+// table, the chart of the same records. Reads the history file afresh for every command, off the
+// window thread (a site group's file is large), and keeps nothing else.
 class HistoryViewer : public QDialog {
     Q_OBJECT
   public:
-    explicit HistoryViewer(const QString& historyPath, QWidget* parent = nullptr);
+    // firstChoice: the domain shown once the file's domains are listed, when it is one of them;
+    // otherwise the first.
+    explicit HistoryViewer(const QString& historyPath, QWidget* parent = nullptr,
+                           const QString& firstChoice = {});
 
     QComboBox* chooser() const { return chooser_; }
     QTableWidget* grid() const { return grid_; }
@@ -42,6 +47,8 @@ class HistoryViewer : public QDialog {
 
     // The table's texts, row by row, header row and row numbers included.
     GridTexts gridTexts() const;
+    // A reading of the file is under way: the chooser or the table is not filled yet.
+    bool isLoading() const { return loading_ > 0; }
 
   private:
     QHBoxLayout* buildTopRow();
@@ -50,14 +57,21 @@ class HistoryViewer : public QDialog {
     void placeOnScreen();
     void onChosen();
     void layOutGrid();
+    // Lists the file's domains, then shows the first.
     void fillChooser();
+    void showRecords(const QString& domain, const QStringList& records);
+    // read() on a thread of the pool, then shown(its lines) here, unless a later reading began.
+    void readInBackground(std::function<QStringList()> read,
+                          std::function<void(const QStringList&)> shown);
     void numberRows();
     void setCell(int row, int column, const QString& text);
-    QByteArray readBytes() const;
     int twipsToPixelsX(int twips) const;
     int twipsToPixelsY(int twips) const;
 
     QString path_;
+    QString firstChoice_;
+    int reads_ = 0;
+    int loading_ = 0;
     QLabel* prefix_ = nullptr;
     QComboBox* chooser_ = nullptr;
     QPushButton* queryButton_ = nullptr;

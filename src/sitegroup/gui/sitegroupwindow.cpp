@@ -233,14 +233,15 @@ void SiteGroupWindow::setDomains(const QStringList& domains) {
 }
 
 bool SiteGroupWindow::openListFile(const QString& path) {
-    const auto listed = readDomainFile(path);
-    if (!listed) {
+    const DomainFile listed = readDomainFile(path);
+    if (!listed.failure.isEmpty()) {
         platform().showMessage(
             {this, MessageIcon::Warning, S("站群总览"), S("无法读取 ") + path, MessageButtons::Ok});
         return false;
     }
     QStringList domains;
-    for (const ListedDomain& l : *listed) domains.append(l.domain);
+    for (const ListedDomain& l : listed.entries)
+        if (!l.invalid) domains.append(l.domain);
     setDomains(domains);
     return true;
 }
@@ -324,14 +325,9 @@ void SiteGroupWindow::copyRow(int sourceRow) {
 }
 
 void SiteGroupWindow::openHistoryOf(int sourceRow) {
-    auto* viewer = new HistoryViewer(historyFilePath(), this);
+    auto* viewer = new HistoryViewer(historyFilePath(), this, table_->site(sourceRow).domain);
     viewer->setAttribute(Qt::WA_DeleteOnClose);
     viewer->setModal(false);
-    const int chosen = viewer->chooser()->findText(table_->site(sourceRow).domain);
-    if (chosen >= 0) {
-        viewer->chooser()->setCurrentIndex(chosen);
-        viewer->showChosenDomain();
-    }
     viewer->show();
 }
 
