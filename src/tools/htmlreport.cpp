@@ -2,19 +2,18 @@
 
 #include <QCryptographicHash>
 #include <QDir>
+#include <QFile>
 #include <QSaveFile>
 
 #include "chart/trendchart.h"
 #include "core/localfile.h"
 #include "history/historyfile.h"
-#include "history/runhistory.h"
+#include "history/historylines.h"
 #include "history/trends.h"
 
 namespace zorvan {
 namespace {
 
-// Domains read from the file at a time: the report holds their records, never the whole file.
-constexpr int DomainsPerRead = 100;
 // Points of each engine's small line in the table.
 constexpr int SparkPoints = 60;
 const QSize ChartSize{960, 420};
@@ -238,33 +237,65 @@ std::optional<QString> writeHtmlReport(const QString& historyPath, const QString
     HtmlReportFigures& out = figures ? *figures : own;
     out = {};
     if (!QDir().mkpath(dir)) return QStringLiteral("cannot make the folder ") + dir;
+    QFile file;
+    const FileRead opened = openForReading(historyPath, &file);
+    if (opened == FileRead::Unreadable) return QStringLiteral("cannot read ") + historyPath;
     QStringList domains = options.domains;
     if (domains.isEmpty()) {
-        QByteArray bytes;
-        if (readWholeFile(historyPath, &bytes) == FileRead::Unreadable)
-            return QStringLiteral("cannot read ") + historyPath;
-        domains = historyDomains(bytes);
+        // Only the names, streamed: the records come in the one pass below.
+        domains = readHistoryDomains(historyPath);
         domains.removeDuplicates();
     }
+    // Each section's records are held only until it ends: its page is written then, and only its
+    // row for the index is kept.
+    QHash<QByteArray, int> headers;
+    QList<QStringList> named;  // by header: the listed domains it holds
+    for (const QString& domain : domains) {
+        const QByteArray header = encodeAnsi(historyHeader(domain));
+        if (!headers.contains(header)) {
+            headers.insert(header, int(named.size()));
+            named.append(QStringList());
+        }
+        named[headers.value(header)].append(domain);
+    }
     const QDate from = options.days > 0 ? options.today.addDays(1 - options.days) : QDate();
-    QString rows;
+    QList<QList<StoredRecord>> records(named.size());
+    QHash<QString, QString> rows;
     QString error;
-    for (qsizetype at = 0; at < domains.size(); at += DomainsPerRead) {
-        const QStringList part = domains.mid(at, DomainsPerRead);
-        const auto history = RunHistory::read(historyPath, part, from);
-        if (!history) return QStringLiteral("cannot read ") + historyPath;
-        for (const QString& domain : part) {
-            QList<StoredRecord> records = history->records(domain);
-            // The latest record before the first day only served the drops of that day.
-            if (from.isValid())
-                records.removeIf([&](const StoredRecord& r) { return recordDay(r) < from; });
-            rows += indexRow(domain, records);
-            if (!writeText(QDir(dir).filePath(domainPageName(domain)), domainPage(domain, records),
-                           &out, &error))
-                return error;
+    const auto write = [&](int index) {
+        for (const QString& domain : named[index]) {
+            if (rows.contains(domain)) continue;
+            rows.insert(domain, indexRow(domain, records[index]));
+            if (!writeText(QDir(dir).filePath(domainPageName(domain)),
+                           domainPage(domain, records[index]), &out, &error))
+                return false;
             ++out.domains;
         }
+        records[index].clear();
+        records[index].squeeze();
+        return true;
+    };
+    if (opened == FileRead::Ok) {
+        HistoryLineReader in(&file);
+        bool failed = false;
+        const bool read = forEachSectionLine(
+            in, headers,
+            [&](int index, QByteArrayView line) {
+                if (failed) return;
+                StoredRecord record = parseHistoryRecord(decodeAnsi(line.toByteArray()));
+                if (from.isValid() && !(recordDay(record) >= from)) return;
+                records[index].append(std::move(record));
+            },
+            [&](int index) { failed = failed || !write(index); });
+        if (!error.isEmpty()) return error;
+        if (!read || file.error() != QFileDevice::NoError)
+            return QStringLiteral("cannot read ") + historyPath;
     }
+    // Listed domains without a section of their own.
+    for (int index = 0; index < named.size(); ++index)
+        if (!write(index)) return error;
+    QString tableRows;
+    for (const QString& domain : domains) tableRows += rows.value(domain);
     QString body = QStringLiteral("<h1>站群总览</h1><p>") +
                    esc(QStringLiteral("%1 个域名，生成于 %2")
                            .arg(domains.size())
@@ -274,7 +305,7 @@ std::optional<QString> writeHtmlReport(const QString& historyPath, const QString
                    QStringLiteral(
                        "<th>收录 7天</th><th>收录 30天</th><th>收录趋势</th></tr>"
                        "</thead><tbody>\n") +
-                   rows + QStringLiteral("</tbody></table>\n");
+                   tableRows + QStringLiteral("</tbody></table>\n");
     if (!writeText(QDir(dir).filePath(QStringLiteral("index.html")),
                    page(QStringLiteral("站群总览"), body, true), &out, &error))
         return error;

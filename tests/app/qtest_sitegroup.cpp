@@ -167,7 +167,10 @@ class SiteGroupTest : public QObject, public test::WindowFixture {
         QVERIFY(!strings.contains(S("a.test")));
 
         const QString site = fx->homeFile(S("site"));
-        QVERIFY(group->exportHtml(site));
+        QSignalSpy exported(group, &SiteGroupWindow::htmlExported);
+        group->exportHtml(site);
+        QTRY_COMPARE(exported.size(), 1);
+        QCOMPARE(exported.first().first().toBool(), true);
         QCOMPARE(fake->opened.last(), QUrl::fromLocalFile(site + S("/index.html")));
         const QString index = QString::fromUtf8(test::fileBytes(site + S("/index.html")));
         QCOMPARE(index.count(S("<tr data-domain=")), 3);

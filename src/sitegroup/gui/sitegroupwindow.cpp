@@ -15,6 +15,7 @@
 #include <QPushButton>
 #include <QSpinBox>
 #include <QTableView>
+#include <QThreadPool>
 #include <QTimer>
 #include <QUrl>
 #include <QVBoxLayout>
@@ -38,6 +39,13 @@ namespace {
 
 constexpr int MostJobs = 16;
 constexpr int MostIntervalMs = 600000;
+
+// Carries the report's outcome from the pool's thread; a window closed meanwhile gets nothing.
+class ExportCarrier : public QObject {
+    Q_OBJECT
+  Q_SIGNALS:
+    void done(const QString& error);
+};
 
 QString minutesAndSeconds(qint64 seconds) {
     if (seconds >= 60) return S("%1分%2秒").arg(seconds / 60).arg(seconds % 60);
@@ -351,20 +359,33 @@ void SiteGroupWindow::askHtmlFolder() {
     if (!dir.isEmpty()) exportHtml(dir);
 }
 
-bool SiteGroupWindow::exportHtml(const QString& dir) {
+void SiteGroupWindow::exportHtml(const QString& dir) {
+    if (exportingHtml_) return;
     HtmlReportOptions options;
     options.domains = domains_;
     options.today = platform().now().date();
-    QApplication::setOverrideCursor(Qt::WaitCursor);
-    const auto error = writeHtmlReport(historyFilePath(), dir, options);
-    QApplication::restoreOverrideCursor();
-    if (error) {
-        platform().showMessage(
-            {this, MessageIcon::Warning, S("站群总览"), *error, MessageButtons::Ok});
-        return false;
-    }
-    platform().openUrl(QUrl::fromLocalFile(dir + QStringLiteral("/index.html")));
-    return true;
+    exportingHtml_ = true;
+    export_->setEnabled(false);
+    export_->setText(S("导出中…"));
+    // A site group's report reads the whole history and writes a page a domain: the window
+    // stays usable meanwhile.
+    auto* carrier = new ExportCarrier;
+    connect(carrier, &ExportCarrier::done, this, [this, dir](const QString& error) {
+        exportingHtml_ = false;
+        export_->setEnabled(true);
+        export_->setText(S("导出"));
+        if (!error.isEmpty()) {
+            platform().showMessage(
+                {this, MessageIcon::Warning, S("站群总览"), error, MessageButtons::Ok});
+        } else {
+            platform().openUrl(QUrl::fromLocalFile(dir + QStringLiteral("/index.html")));
+        }
+        Q_EMIT htmlExported(error.isEmpty());
+    });
+    QThreadPool::globalInstance()->start([carrier, path = historyFilePath(), dir, options] {
+        Q_EMIT carrier->done(writeHtmlReport(path, dir, options).value_or(QString()));
+        carrier->deleteLater();
+    });
 }
 
 void SiteGroupWindow::closeEvent(QCloseEvent* event) {
@@ -382,3 +403,5 @@ void SiteGroupWindow::closeEvent(QCloseEvent* event) {
 }
 
 }  // namespace zorvan
+
+#include "sitegroupwindow.moc"

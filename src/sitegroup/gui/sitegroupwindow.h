@@ -50,8 +50,9 @@ class SiteGroupWindow : public QWidget {
 
     // 导出: the table as shown into a new workbook, opened for the user; false after an error.
     bool exportWorkbook();
-    // 导出 → HTML: the report of the window's domains into dir, its index opened.
-    bool exportHtml(const QString& dir);
+    // 导出 → HTML: the report of the window's domains into dir, written off the window thread;
+    // its index is opened once written, and htmlExported tells how it went.
+    void exportHtml(const QString& dir);
     // A row's own actions (by its row in table()): its history viewer, its result to the clipboard.
     void openHistoryOf(int sourceRow);
     void copyRow(int sourceRow);
@@ -61,6 +62,7 @@ class SiteGroupWindow : public QWidget {
     void runEnded(bool finished);
     // The run's alerts went out, or there were none.
     void alertsSent();
+    void htmlExported(bool written);
 
   protected:
     void closeEvent(QCloseEvent* event) override;
@@ -92,6 +94,7 @@ class SiteGroupWindow : public QWidget {
     QLabel* progressText_ = nullptr;
     QTimer* ticker_ = nullptr;
     bool intervalEdited_ = false;
+    bool exportingHtml_ = false;
 };
 
 }  // namespace zorvan
