@@ -196,6 +196,8 @@ void SiteGroupWindow::buildTable() {
     view_->setSelectionBehavior(QAbstractItemView::SelectRows);
     view_->setEditTriggers(QAbstractItemView::NoEditTriggers);
     view_->setWordWrap(false);
+    // A long engine text ("约 9870 条结果") keeps its change in sight, cut in the middle.
+    view_->setTextElideMode(Qt::ElideMiddle);
     view_->setAlternatingRowColors(true);
     // Rows of one height and columns of set widths: the view never measures ten thousand rows.
     QHeaderView* rows = view_->verticalHeader();
