@@ -25,7 +25,7 @@ QString esc(const QString& text) {
 const char* const Style = R"(<style>
 body{font:14px/1.45 "Noto Sans CJK SC","Microsoft YaHei",sans-serif;margin:16px;color:#222}
 table{border-collapse:collapse}th,td{border:1px solid #ccc;padding:2px 6px;white-space:nowrap}
-th{background:#f2f2f2;cursor:pointer}td.n{text-align:right}td.drop{color:#d01010}
+th{background:#f2f2f2;cursor:pointer}td.n,table.records td{text-align:right}table.records td:first-child{text-align:left}td.drop{color:#d01010}
 td.x{background:#ddd;color:#666}svg.chart{width:100%;max-width:960px;height:auto}
 caption{text-align:left;font-weight:bold;padding:4px 0}a{color:#1a4fb5}
 </style>)";
@@ -37,7 +37,10 @@ document.querySelectorAll('table.sortable th').forEach(function(th,col){
  th.addEventListener('click',function(){
   var body=th.closest('table').tBodies[0],rows=Array.from(body.rows);
   var dir=th.dataset.dir==='asc'?-1:1;th.dataset.dir=dir>0?'asc':'desc';
-  function key(r){var c=r.cells[col];return c.dataset.v!==undefined?Number(c.dataset.v):null;}
+  function key(r){var c=r.cells[col];if(c.dataset.v!==undefined)return Number(c.dataset.v);
+   var t=c.textContent,d=t.match(/^(\d{4})-(\d{1,2})-(\d{1,2})$/);
+   if(d)return d[1]*10000+d[2]*100+d[3]*1;
+   var n=t.replace(/(\d),(?=\d)/g,'$1').match(/\d+/);return n&&c.dataset.t===undefined?Number(n[0]):null;}
   rows.sort(function(a,b){var x=key(a),y=key(b);
    if(x===null&&y===null)return dir*a.cells[col].textContent.localeCompare(b.cells[col].textContent);
    if(x===null)return 1;if(y===null)return -1;return dir*(x-y);});
@@ -54,12 +57,21 @@ QString page(const QString& title, const QString& body, bool sortable) {
            QStringLiteral("</body></html>\n");
 }
 
-// A figure's cell: its number for sorting, red when it dropped, grey when it is "X".
-QString figureCell(const QString& text, bool dropped) {
+// A figure's cell: its number for sorting, red when it dropped, grey when it is "X". A compact
+// cell (a domain page holds years of them) leaves its number to the sort script to read from
+// the text, unless the text reads otherwise ("X" marked as text).
+QString figureCell(const QString& text, bool dropped, bool compact) {
     const auto count = countFromText(text);
+    const bool lost = text.trimmed() == u"X";
+    if (compact) {
+        if (!dropped && !lost && count)
+            return QStringLiteral("<td>") + esc(text) + QStringLiteral("</td>");
+        if (!dropped && !lost)
+            return QStringLiteral("<td data-t>") + esc(text) + QStringLiteral("</td>");
+    }
     QString cls = QStringLiteral("n");
     if (dropped) cls += QStringLiteral(" drop");
-    if (text.trimmed() == u"X") cls += QStringLiteral(" x");
+    if (lost) cls += QStringLiteral(" x");
     return QStringLiteral("<td class=\"") + cls + u'"' +
            (count ? QStringLiteral(" data-v=\"%1\"").arg(*count) : QString()) + u'>' + esc(text) +
            (dropped ? QStringLiteral(" ↓") : QString()) + QStringLiteral("</td>");
@@ -133,8 +145,9 @@ QString inlineChart(const TrendData& data) {
     return QStringLiteral("<svg class=\"chart\"") + svg.sliced(start + 4);
 }
 
-QString columnHeads() {
-    QString heads = QStringLiteral("<th>域名</th><th>日期</th>");
+QString columnHeads(bool withDomain) {
+    QString heads = (withDomain ? QStringLiteral("<th>域名</th>") : QString()) +
+                    QStringLiteral("<th>日期</th>");
     for (const EngineInfo& e : engineTable())
         heads += QStringLiteral("<th>") + esc(e.shortName) + QStringLiteral("收录</th>");
     for (const EngineInfo& e : engineTable())
@@ -143,12 +156,12 @@ QString columnHeads() {
 }
 
 // The figures of a record as cells, the dropped ones marked.
-QString recordCells(const StoredRecord& record, const QList<FigureDrop>& drops) {
+QString recordCells(const StoredRecord& record, const QList<FigureDrop>& drops, bool compact) {
     QString cells;
     const auto cell = [&](Figure f) {
         bool dropped = false;
         for (const FigureDrop& d : drops) dropped = dropped || d.figure == f;
-        cells += figureCell(record.values[f], dropped);
+        cells += figureCell(record.values[f], dropped, compact);
     };
     for (const EngineInfo& e : engineTable()) cell(indexedFigure(e.engine));
     for (const EngineInfo& e : engineTable()) cell(backlinksFigure(e.engine));
@@ -160,10 +173,11 @@ QString recordCells(const StoredRecord& record, const QList<FigureDrop>& drops) 
 QList<QList<FigureDrop>> dropsOfEach(const QList<StoredRecord>& records) {
     QList<QList<FigureDrop>> drops;
     std::optional<qsizetype> earlier;  // the last record of a day before the current one
+    QDate previous;
     for (qsizetype i = 0; i < records.size(); ++i) {
         const QDate day = recordDay(records[i]);
-        if (i > 0 && recordDay(records[i - 1]).isValid() && recordDay(records[i - 1]) < day)
-            earlier = i - 1;
+        if (i > 0 && previous.isValid() && previous < day) earlier = i - 1;
+        previous = day;
         drops.append(earlier && day.isValid() ? findDrops(records[i].values, records[*earlier])
                                               : QList<FigureDrop>());
     }
@@ -178,14 +192,14 @@ QString domainPage(const QString& domain, const QList<StoredRecord>& records) {
         body += QStringLiteral("<figure data-kind=\"") + trendKindKey(kind) +
                 QStringLiteral("\">") + inlineChart(data) + QStringLiteral("</figure>\n");
     }
-    body += QStringLiteral("<table class=\"sortable\"><caption>历史记录</caption><thead><tr>") +
-            columnHeads() + QStringLiteral("</tr></thead><tbody>\n");
+    body +=
+        QStringLiteral("<table class=\"sortable records\"><caption>历史记录</caption><thead><tr>") +
+        columnHeads(false) + QStringLiteral("</tr></thead><tbody>\n");
     const QList<QList<FigureDrop>> drops = dropsOfEach(records);
     // Newest first, as a person reads a log.
     for (qsizetype i = records.size() - 1; i >= 0; --i) {
-        body += QStringLiteral("<tr><td>") + esc(domain) + QStringLiteral("</td><td>") +
-                esc(records[i].date) + QStringLiteral("</td>") + recordCells(records[i], drops[i]) +
-                QStringLiteral("</tr>\n");
+        body += QStringLiteral("<tr><td>") + esc(records[i].date) + QStringLiteral("</td>") +
+                recordCells(records[i], drops[i], true) + QStringLiteral("</tr>\n");
     }
     body += QStringLiteral("</tbody></table>\n");
     return page(domain, body, true);
@@ -203,7 +217,7 @@ QString indexRow(const QString& domain, const QList<StoredRecord>& records) {
     const QList<FigureDrop> drops =
         day.isValid() && earlier ? findDrops(last.values, *earlier) : QList<FigureDrop>();
     row += QStringLiteral("<td>") + esc(last.date) + QStringLiteral("</td>") +
-           recordCells(last, drops) + changeCell(records, 7) + changeCell(records, 30) +
+           recordCells(last, drops, false) + changeCell(records, 7) + changeCell(records, 30) +
            QStringLiteral("<td>") + sparkline(trendData(domain, records, TrendKind::Indexed)) +
            QStringLiteral("</td></tr>\n");
     return row;
@@ -301,7 +315,7 @@ std::optional<QString> writeHtmlReport(const QString& historyPath, const QString
                            .arg(domains.size())
                            .arg(options.today.toString(QStringLiteral("yyyy-M-d")))) +
                    QStringLiteral("</p>\n<table class=\"sortable\" id=\"sites\"><thead><tr>") +
-                   columnHeads() +
+                   columnHeads(true) +
                    QStringLiteral(
                        "<th>收录 7天</th><th>收录 30天</th><th>收录趋势</th></tr>"
                        "</thead><tbody>\n") +
