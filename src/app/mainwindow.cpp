@@ -98,6 +98,7 @@ void MainWindow::connectPanels() {
     connect(tools_, &ToolBar::weightAsked, this, &MainWindow::showWeightWindow);
     connect(tools_, &ToolBar::backlinksAsked, this, &MainWindow::showBacklinkWindow);
     connect(tools_, &ToolBar::serviceCheckAsked, this, &MainWindow::showCheckWindow);
+    connect(tools_, &ToolBar::siteGroupAsked, this, &MainWindow::openSiteGroup);
     connect(hostArea_, &HostArea::clicked, this, &MainWindow::openHostAreaLink);
 }
 

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QHash>
+#include <QPointer>
 #include <QStringList>
 #include <QWidget>
 #include <chrono>
@@ -25,6 +26,7 @@ namespace zorvan {
 class BatchRun;
 class CombinedQueryEngine;
 class HistorySaver;
+class SiteGroupWindow;
 
 class MainWindow : public QWidget {
     Q_OBJECT
@@ -138,6 +140,9 @@ class MainWindow : public QWidget {
     void showBacklinkWindow();
     void showWeightWindow();
     void showCheckWindow();
+    // The site group window: one, beside this one, on the saved list.
+    void openSiteGroup();
+    QPointer<SiteGroupWindow> siteGroup_;
     // A field's tooltip: why it shows "X" when the query says so, else what a click opens.
     QString figureToolTip(Figure figure) const;
     // Trends: drops of the finished query, and the drop a field shows (nullptr: none).

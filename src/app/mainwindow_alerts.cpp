@@ -1,12 +1,9 @@
 // Alerts after a batch run: the same messages the command's --notify sends, to notify.json's
 // targets, in the background. Nothing here may interrupt the person: failures go to the log.
-#include <QDebug>
-
 #include "app/mainwindow.h"
 #include "core/platform.h"
 #include "engines/queryengine.h"
 #include "notify/delivery.h"
-#include "notify/targets.h"
 
 namespace zorvan {
 
@@ -29,25 +26,7 @@ void MainWindow::sendRunAlerts() {
     if (!runAlerts_) return;
     const RunSummary summary = runAlerts_->finish(platform().now());
     runAlerts_.reset();
-    const LoadedTargets loaded = loadNotifyTargets();
-    if (!loaded.fileFound) return;
-    for (const NotifyProblem& problem : loaded.problems)
-        qWarning().noquote() << describeNotifyProblem(problem);
-    const QList<Alert> alerts = alertsForRun(summary);
-    if (alerts.isEmpty() || loaded.targets.isEmpty()) {
-        Q_EMIT runAlertsSent();
-        return;
-    }
-    // Closing the window deletes the context, which aborts whatever is still on its way.
-    auto* context = new QObject(this);
-    deliverEachAsync(loaded.targets, alerts, &summary, context,
-                     [this, context](const QList<DeliveryResult>& results) {
-                         for (const DeliveryResult& r : results)
-                             if (!r.delivered)
-                                 qWarning().noquote() << QStringLiteral("alert ") + r.failure();
-                         context->deleteLater();
-                         Q_EMIT runAlertsSent();
-                     });
+    deliverRunAlerts(summary, this, [this] { Q_EMIT runAlertsSent(); });
 }
 
 }  // namespace zorvan

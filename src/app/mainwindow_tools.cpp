@@ -1,9 +1,13 @@
 // Tool window hooks of the main window: the host area embeds them.
+#include <QCheckBox>
 #include <QComboBox>
 #include <QLineEdit>
 #include <QVBoxLayout>
 
 #include "app/mainwindow.h"
+#include "core/services.h"
+#include "domains/domainlist.h"
+#include "sitegroup/gui/sitegroupwindow.h"
 #include "tools/gui/backlinkwindow.h"
 #include "tools/gui/checkwindow.h"
 #include "tools/gui/weightwindow.h"
@@ -57,6 +61,16 @@ void MainWindow::showCheckWindow() {
     CheckWindow* window = embedIn<CheckWindow>(hostArea_, bar_->box);
     window->domainBox()->setText(domain());
     if (!domain().isEmpty()) window->runCheck();
+}
+
+void MainWindow::openSiteGroup() {
+    if (!siteGroup_) {
+        siteGroup_ = new SiteGroupWindow(autoSaveBox()->isChecked(), this);
+        siteGroup_->setDomains(readDomainList(configFilePath()));
+    }
+    siteGroup_->show();
+    siteGroup_->raise();
+    siteGroup_->activateWindow();
 }
 
 }  // namespace zorvan

@@ -62,6 +62,7 @@ const ControlTexts InitialTexts[] = {
     {"Command10", "外链页面查询"},
     {"CheckButton", "服务检查", "", "",
      "逐条检查每个数值的查询规则：问了哪个地址、得到什么、为什么是“X”"},
+    {"SiteGroupButton", "站群总览", "", "", "常用域名一览：并发查询、排序、筛选、导出"},
 };
 
 const ControlTexts* initialTexts(const QString& name) {
@@ -397,11 +398,13 @@ ToolBar::ToolBar(QWidget* parent) : QWidget(parent) {
     QPushButton* weight = button(this, "Command9");
     QPushButton* backlinks = button(this, "Command10");
     QPushButton* serviceCheck = button(this, "CheckButton");
-    for (QPushButton* b : {weight, backlinks, serviceCheck}) row->addWidget(b);
+    QPushButton* siteGroup = button(this, "SiteGroupButton");
+    for (QPushButton* b : {weight, backlinks, serviceCheck, siteGroup}) row->addWidget(b);
     row->addStretch(1);
     connect(weight, &QPushButton::clicked, this, &ToolBar::weightAsked);
     connect(backlinks, &QPushButton::clicked, this, &ToolBar::backlinksAsked);
     connect(serviceCheck, &QPushButton::clicked, this, &ToolBar::serviceCheckAsked);
+    connect(siteGroup, &QPushButton::clicked, this, &ToolBar::siteGroupAsked);
 }
 
 HostArea::HostArea(QWidget* parent) : QWidget(parent) {

@@ -135,6 +135,7 @@ class ToolBar : public QWidget {
     void weightAsked();
     void backlinksAsked();
     void serviceCheckAsked();
+    void siteGroupAsked();
 };
 
 // Where the tool windows are shown, laid over the window below the domain row. A left click on

@@ -64,6 +64,9 @@ const QList<OptionSpec>& optionTable() {
         option(Option::List, "list", "FILE",
                "the domains of FILE (UTF-8, one a line; blank lines and # comments left out)\n"
                "      instead of the saved list"),
+        option(Option::Html, "html", "DIR",
+               "write the report as a static site into DIR: index.html and a page per domain"),
+        option(Option::Days, "days", "N", "only the records of the last N days"),
         option(Option::Shard, "shard", "K/N",
                "only the domains of shard K of N: a domain's shard is the first 8 bytes of the "
                "SHA-1 of\n      its lower-cased name, modulo N, plus one, so adding a domain "
@@ -146,6 +149,18 @@ const QList<Command>& commands() {
          1,
          1,
          runChart},
+        {QStringLiteral("report"),
+         QString(),
+         QStringLiteral(
+             "every domain of history.txt (or of --list FILE) as a static web site that "
+             "opens from disk\n"
+             "      or any web server: a sortable table and a page of charts per domain"),
+         {Option::Html, Option::List, Option::Days},
+         {Option::Html},
+         {},
+         0,
+         0,
+         runReport},
         {QStringLiteral("notify"),
          QString(),
          QStringLiteral(

@@ -42,6 +42,8 @@ enum class Option {
     Proxies,
     Proxy,
     List,
+    Html,
+    Days,
     Shard,
 };
 
@@ -160,6 +162,7 @@ int runHistory(const Invocation& invocation, Console& console);
 int runRules(const Invocation& invocation, Console& console);
 int runCheck(const Invocation& invocation, Console& console);
 int runChart(const Invocation& invocation, Console& console);
+int runReport(const Invocation& invocation, Console& console);
 int runHelp(const Invocation& invocation, Console& console);
 int runNotify(const Invocation& invocation, Console& console);
 int runSchedule(const Invocation& invocation, Console& console);

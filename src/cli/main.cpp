@@ -35,10 +35,11 @@ int main(int argc, char** argv) {
     });
     QTextStream out(&standardOutput);
     zorvan::cli::Console console{out, err};
-    // Only drawing a chart needs fonts, and so Qt Gui; it needs no display. Every other command
-    // runs without one.
+    // Only drawing charts (a chart, the report's) needs fonts, and so Qt Gui; it needs no display.
+    // Every other command runs without one.
     std::unique_ptr<QCoreApplication> app;
-    if (arguments.value(0) == QStringLiteral("chart")) {
+    if (arguments.value(0) == QStringLiteral("chart") ||
+        arguments.value(0) == QStringLiteral("report")) {
         qputenv("QT_QPA_PLATFORM", "offscreen");
         app = std::make_unique<QGuiApplication>(argc, argv);
     } else {

@@ -8,8 +8,9 @@
 
 namespace zorvan::cli {
 
-std::optional<QList<NotifyTarget>> notifyTargets(Console& console) {
+std::optional<QList<NotifyTarget>> notifyTargets(Console& console, QString* reportUrl) {
     const LoadedTargets loaded = loadNotifyTargets();
+    if (reportUrl) *reportUrl = loaded.reportUrl;
     if (loaded.othersMayRead) console.fail(notifyFileWarning(notifyFilePath()));
     QStringList problems;
     for (const NotifyProblem& p : loaded.problems) problems.append(describeNotifyProblem(p));
@@ -50,7 +51,9 @@ bool sendAlerts(const QList<NotifyTarget>& targets, const QList<Alert>& alerts,
 
 std::optional<RunAlerts> runAlerts(bool notify, Console& console) {
     if (!notify) return std::nullopt;
-    RunAlerts alerts{notifyTargets(console), RunCollector(platform().now())};
+    QString reportUrl;
+    auto targets = notifyTargets(console, &reportUrl);
+    RunAlerts alerts{std::move(targets), reportUrl, RunCollector(platform().now())};
     if (alerts.targets && alerts.targets->isEmpty())
         console.fail(QStringLiteral("no usable target in ") + notifyFilePath() +
                      QStringLiteral(": no alert is sent"));
@@ -58,7 +61,8 @@ std::optional<RunAlerts> runAlerts(bool notify, Console& console) {
 }
 
 bool sendRunAlerts(const RunAlerts& alerts, Console& console) {
-    const RunSummary summary = alerts.collector.finish(platform().now());
+    RunSummary summary = alerts.collector.finish(platform().now());
+    summary.reportUrl = alerts.reportUrl;
     const QList<Alert> due = alertsForRun(summary);
     if (due.isEmpty()) return true;
     if (!alerts.targets || alerts.targets->isEmpty()) return false;
@@ -67,7 +71,7 @@ bool sendRunAlerts(const RunAlerts& alerts, Console& console) {
 
 // The parser lets notify run only with --test.
 int runNotify(const Invocation&, Console& console) {
-    const auto targets = notifyTargets(console);
+    const auto targets = notifyTargets(console, nullptr);
     if (!targets) return FileFailed;
     if (targets->isEmpty()) {
         console.fail(QStringLiteral("no usable target in ") + notifyFilePath());

@@ -13,7 +13,8 @@ namespace zorvan::cli {
 struct Console;
 
 // The targets of notify.json, its problems told on err; nothing when there is no such file.
-std::optional<QList<NotifyTarget>> notifyTargets(Console& console);
+// reportUrl (when given) gets its "report_url".
+std::optional<QList<NotifyTarget>> notifyTargets(Console& console, QString* reportUrl);
 
 // Sends each alert to every target in turn; each one that still fails after its retries is told
 // on err with its answer (never its address or secret). True when every target took every alert.
@@ -23,6 +24,7 @@ bool sendAlerts(const QList<NotifyTarget>& targets, const QList<Alert>& alerts,
 // --notify on a run: where its alerts go and what it found for them, gathered as each domain ends.
 struct RunAlerts {
     std::optional<QList<NotifyTarget>> targets;  // none without notify.json
+    QString reportUrl;
     RunCollector collector;
 };
 

@@ -10,7 +10,7 @@
 #include "core/platform.h"
 #include "core/services.h"
 #include "domains/shards.h"
-#include "engines/parallelrun.h"
+#include "engines/batchrun.h"
 #include "engines/queryengine.h"
 #include "engines/rules.h"
 #include "engines/servicecheck.h"
@@ -165,7 +165,9 @@ void DomainReport::domainDone(const CombinedQueryEngine& query, const MissingFig
 // Runs the domains' queries, jobs at a time, each reported in list order as it and those before
 // it are done.
 void runDomains(const QStringList& domains, int jobs, DomainReport& report) {
-    ParallelRun run(jobs);
+    BatchRun run;
+    run.setJobs(jobs);
+    run.setDoneWhen(BatchRun::DoneWhen::AllAnswers);
     // A service that asks for a pause is obeyed, never fought, at one job too; one that keeps
     // refusing is given up for the run rather than holding every domain.
     run.setPatient(true);
@@ -179,18 +181,17 @@ void runDomains(const QStringList& domains, int jobs, DomainReport& report) {
                            << " refuses: not asked again in this run" << Qt::endl;
     });
     const auto forget = qScopeGuard([] { HostPacer::global().setGivenUpHandler({}); });
-    QObject::connect(&run, &ParallelRun::domainStarted, [&](int index, const QString& domain) {
+    QObject::connect(&run, &BatchRun::domainStarted, [&](int index, const QString& domain) {
         progress.started(index, domain, run.inFlight() + 1);
     });
-    QObject::connect(&run, &ParallelRun::waiting,
-                     [&](const QString& host, double seconds, const QString& reason) {
-                         progress.clear();
-                         report.console.err
-                             << "zorvan-cli: " << oneLine(host)
-                             << " asked to wait: " << QString::number(seconds, 'f', 1) << " s ("
-                             << oneLine(reason) << ')' << Qt::endl;
-                     });
-    QObject::connect(&run, &ParallelRun::domainDone, [&](int, const CombinedQueryEngine* query) {
+    QObject::connect(
+        &run, &BatchRun::waiting, [&](const QString& host, double seconds, const QString& reason) {
+            progress.clear();
+            report.console.err << "zorvan-cli: " << oneLine(host)
+                               << " asked to wait: " << QString::number(seconds, 'f', 1) << " s ("
+                               << oneLine(reason) << ')' << Qt::endl;
+        });
+    QObject::connect(&run, &BatchRun::domainDone, [&](int, const CombinedQueryEngine* query) {
         const MissingFigures missing = missingReasons(*query);
         progress.clear();
         report.domainDone(*query, missing);
@@ -199,32 +200,11 @@ void runDomains(const QStringList& domains, int jobs, DomainReport& report) {
     });
     runUntil(
         [&](QObject* context, const std::function<void()>& wake) {
-            QObject::connect(&run, &ParallelRun::finished, context, wake);
+            QObject::connect(&run, &BatchRun::finished, context, wake);
             run.start(domains);
         },
         [&] { return run.inFlight() == 0; });
     progress.clear();
-}
-
-// The least gap at each service host ("host:port", as requests are paced): a role's own from
-// rules.json, by whichever scheme a rule asks it; a host that serves two roles keeps the larger.
-QHash<QString, int> hostIntervals(const RoleIntervals& roles) {
-    QHash<QString, int> hosts;
-    for (auto it = roles.cbegin(); it != roles.cend(); ++it) {
-        for (const QString& scheme : {QStringLiteral("http://"), QStringLiteral("https://")}) {
-            int& ms = hosts[addressAuthority(scheme + serviceHost(it.key()))];
-            ms = std::max(ms, it.value());
-        }
-    }
-    return hosts;
-}
-
-void applyHostIntervals(int fallbackMs) {
-    HostPacer& pacer = HostPacer::global();
-    pacer.setInterval(fallbackMs);
-    const QHash<QString, int> hosts = hostIntervals(effectiveRules().intervals);
-    for (auto it = hosts.cbegin(); it != hosts.cend(); ++it)
-        pacer.setHostInterval(it.key(), it.value());
 }
 
 // A whole number option within [least, most]; nothing when it is given otherwise.

@@ -30,6 +30,14 @@ QString workbookText(const QString& text) {
 }
 
 bool writeHistoryWorkbook(const GridTexts& grid, const QString& path, QString* error) {
+    QList<double> widths;
+    for (int c = 0; c < sheetColumns; ++c) widths.append(columnWidth(c));
+    return writeTableWorkbook(grid, widths, path, error);
+}
+
+bool writeTableWorkbook(const GridTexts& grid, const QList<double>& widths, const QString& path,
+                        QString* error) {
+    const int columns = int(widths.size());
     const QByteArray file = QFile::encodeName(path);
     lxw_workbook* workbook = workbook_new(file.constData());
     if (!workbook) {
@@ -47,14 +55,14 @@ bool writeHistoryWorkbook(const GridTexts& grid, const QString& path, QString* e
 
     lxw_error status = LXW_NO_ERROR;
     // The whole sheet is centred, beyond the table's columns too.
-    for (int c = 0; c < sheetColumns && status == LXW_NO_ERROR; ++c)
-        status = worksheet_set_column(sheet, lxw_col_t(c), lxw_col_t(c), columnWidth(c), centred);
+    for (int c = 0; c < columns && status == LXW_NO_ERROR; ++c)
+        status = worksheet_set_column(sheet, lxw_col_t(c), lxw_col_t(c), widths[c], centred);
     if (status == LXW_NO_ERROR)
-        status =
-            worksheet_set_column(sheet, sheetColumns, LXW_COL_MAX - 1, LXW_DEF_COL_WIDTH, centred);
+        status = worksheet_set_column(sheet, lxw_col_t(columns), LXW_COL_MAX - 1, LXW_DEF_COL_WIDTH,
+                                      centred);
 
     auto cellText = [&](int r, int c) { return c < grid[r].size() ? grid[r][c] : QString(); };
-    for (int c = 0; c < sheetColumns && status == LXW_NO_ERROR; ++c) {
+    for (int c = 0; c < columns && status == LXW_NO_ERROR; ++c) {
         const QString text = grid.isEmpty() ? QString() : cellText(0, c);
         status = text.isEmpty()
                      ? worksheet_write_blank(sheet, 0, lxw_col_t(c), header)

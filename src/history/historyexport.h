@@ -18,6 +18,11 @@ QString workbookText(const QString& text);
 // On failure returns false with the library's description in *error.
 bool writeHistoryWorkbook(const GridTexts& grid, const QString& path, QString* error);
 
+// The same look for any table: the given column widths, every cell centred, the header row red
+// over as many columns as widths has.
+bool writeTableWorkbook(const GridTexts& grid, const QList<double>& widths, const QString& path,
+                        QString* error);
+
 // A path for a new workbook in the temporary directory that no file uses yet.
 QString newWorkbookPath();
 

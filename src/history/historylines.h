@@ -60,14 +60,19 @@ QByteArrayView recordDateField(QByteArrayView line);
 // The record lines of the listed sections, in one pass: a header's section is its first line
 // that is the header (blanks around it allowed) up to the next line that begins with "[", so a
 // line can be in two sections when a header is indented. visit(index, line) gets each non-empty
-// line after the header line of a listed section, index being the header's value in headers.
-template <typename Visit>
-bool forEachSectionLine(HistoryLineReader& in, const QHash<QByteArray, int>& headers, Visit visit) {
+// line after the header line of a listed section, index being the header's value in headers;
+// ended(index) follows a section's last line, so its lines need not be kept past it.
+template <typename Visit, typename Ended>
+bool forEachSectionLine(HistoryLineReader& in, const QHash<QByteArray, int>& headers, Visit visit,
+                        Ended ended) {
     QList<int> active;
     QSet<int> seen;
     QByteArrayView line;
     while (in.next(&line)) {
-        if (line.startsWith('[')) active.clear();
+        if (line.startsWith('[')) {
+            for (const int index : active) ended(index);
+            active.clear();
+        }
         if (line.isEmpty()) continue;
         for (const int index : active) visit(index, line);
         const QByteArrayView trimmed = trimHistorySpaces(line);
@@ -77,7 +82,13 @@ bool forEachSectionLine(HistoryLineReader& in, const QHash<QByteArray, int>& hea
         seen.insert(*header);
         active.append(*header);
     }
+    for (const int index : active) ended(index);
     return !in.failed();
+}
+
+template <typename Visit>
+bool forEachSectionLine(HistoryLineReader& in, const QHash<QByteArray, int>& headers, Visit visit) {
+    return forEachSectionLine(in, headers, visit, [](int) {});
 }
 
 }  // namespace zorvan

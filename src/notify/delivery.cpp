@@ -1,5 +1,6 @@
 #include "notify/delivery.h"
 
+#include <QDebug>
 #include <QNetworkReply>
 #include <QTimer>
 #include <QUrlQuery>
@@ -215,6 +216,30 @@ void deliverAsync(const QList<NotifyTarget>& targets, const Alert& alert, const 
                   QObject* context, std::function<void(const QList<DeliveryResult>&)> done,
                   const DeliveryPlan& plan) {
     (new Delivery(context, std::move(done)))->start(targets, alert, summary, plan);
+}
+
+bool deliverRunAlerts(RunSummary summary, QObject* context, std::function<void()> done) {
+    const LoadedTargets loaded = loadNotifyTargets();
+    if (!loaded.fileFound) return false;
+    for (const NotifyProblem& problem : loaded.problems)
+        qWarning().noquote() << describeNotifyProblem(problem);
+    summary.reportUrl = loaded.reportUrl;
+    const QList<Alert> alerts = alertsForRun(summary);
+    if (alerts.isEmpty() || loaded.targets.isEmpty()) {
+        done();
+        return true;
+    }
+    // Deleting the context aborts whatever is still on its way.
+    auto* sending = new QObject(context);
+    deliverEachAsync(loaded.targets, alerts, &summary, sending,
+                     [sending, done = std::move(done)](const QList<DeliveryResult>& results) {
+                         for (const DeliveryResult& r : results)
+                             if (!r.delivered)
+                                 qWarning().noquote() << QStringLiteral("alert ") + r.failure();
+                         sending->deleteLater();
+                         done();
+                     });
+    return true;
 }
 
 }  // namespace zorvan

@@ -38,6 +38,12 @@ void deliverEachAsync(const QList<NotifyTarget>& targets, const QList<Alert>& al
                       std::function<void(const QList<DeliveryResult>&)> done,
                       const DeliveryPlan& plan = {});
 
+// A run's alerts to the targets of notify.json, in the background: problems of the file and
+// failed targets go to the log, since nothing may interrupt the person. False, and done never
+// called, when there is no notify.json; otherwise done is called once, when every alert has
+// reached its targets or been given up on (at once when there is nothing to send).
+bool deliverRunAlerts(RunSummary summary, QObject* context, std::function<void()> done);
+
 // text with the target's secret and the key-bearing parts of its address blanked out.
 QString withoutSecrets(QString text, const NotifyTarget& target);
 

@@ -121,6 +121,8 @@ QList<Alert> alertsForRun(const RunSummary& summary) {
                               .arg(t.asked));
         messages.append(m);
     }
+    if (!summary.reportUrl.isEmpty())
+        for (Alert& m : messages) m.head.append(QStringLiteral("报告：") + summary.reportUrl);
     return messages;
 }
 

@@ -33,6 +33,7 @@ struct RunSummary {
     QMap<Figure, QMap<Verdict, int>> missing;
     // figure -> how many domains it was asked for
     QMap<Figure, int> asked;
+    QString reportUrl;  // linked from every alert when set
 
     void addMissing(Figure figure, Verdict reason) { ++missing[figure][reason]; }
 };

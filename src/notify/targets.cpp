@@ -104,6 +104,8 @@ LoadedTargets parseNotifyFile(const QByteArray& json, const QString& fileName) {
             QStringLiteral("must hold an object with a \"targets\" array; nothing is sent"));
         return loaded;
     }
+    // Where the run's report is published; alerts link to it.
+    loaded.reportUrl = doc.object().value(QStringLiteral("report_url")).toString();
     const QJsonArray entries = list.toArray();
     for (qsizetype i = 0; i < entries.size(); ++i) {
         const int number = int(i) + 1;

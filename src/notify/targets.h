@@ -33,6 +33,7 @@ struct LoadedTargets {
     QList<NotifyTarget> targets;
     QList<NotifyProblem> problems;
     bool fileFound = false;
+    QString reportUrl;  // "report_url": the published site group report, linked from alerts
     bool othersMayRead = false;  // group or other may read it: it holds robot keys and secrets
 };
 

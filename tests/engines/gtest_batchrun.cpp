@@ -140,3 +140,62 @@ TEST_F(BatchRunTest, DeletedFromItsOwnReportItStopsAtOnce) {
     ASSERT_TRUE(test::waitFor([&] { return watched.isNull(); }, 30000));
     EXPECT_EQ(walked, QStringList{S("a.net")});
 }
+
+// Side by side: the first domains answer slowest, yet every record is stored and reported under
+// its own entry in list order, never more queries at once than the jobs, never further ahead of
+// the first unreported entry than the look-ahead.
+TEST_F(BatchRunTest, ManyJobsReportInListOrderWhateverEndsFirst) {
+    QStringList domains;
+    for (int d = 0; d < 10; ++d) {
+        domains.append(S("j%1.net").arg(d));
+        fx.services.setTargetLatency(domains.last().toUtf8(), d < 2 ? 400 : 10);
+    }
+    run.setJobs(2);
+    run.setDoneWhen(BatchRun::DoneWhen::AllAnswers);
+    int most = 0, furthest = 0;
+    QObject::connect(&run, &BatchRun::domainStarted, [&](int index, const QString&) {
+        most = std::max(most, run.inFlight() + 1);
+        furthest = std::max(furthest, index - int(done.size()));
+    });
+    run.start(domains);
+    ASSERT_TRUE(test::waitFor([this] { return finished; }, 60000));
+    QStringList expected;
+    for (int d = 0; d < 10; ++d) expected.append(S("%1:j%1.net").arg(d));
+    EXPECT_EQ(done, expected);
+    EXPECT_EQ(started.size(), 10);
+    EXPECT_EQ(most, 2);
+    EXPECT_LE(furthest, run.lookAhead());
+    for (int d = 0; d < 10; ++d)
+        EXPECT_EQ(batchRecordPieces(run.record(d)).value(int(Figure::AlexaRank)), S("128456"));
+    EXPECT_EQ(run.inFlight(), 0);
+}
+
+// Stopped with queries in flight and finished ones waiting for their turn: nothing more of that
+// walk is reported or asked, and the next walk goes on alone; it outlasts the slowest answer of
+// the stopped one.
+TEST_F(BatchRunTest, StoppedItReportsAndAsksNothingMore) {
+    QStringList domains;
+    for (int d = 0; d < 8; ++d) domains.append(S("s%1.net").arg(d));
+    fx.services.setTargetLatency("s0.net", 300);
+    fx.services.setTargetLatency("next.net", 600);
+    run.setJobs(4);
+    run.start(domains);
+    // A fifth started: a domain after s0 is done and waits for s0.
+    ASSERT_TRUE(test::waitFor([this] { return started.size() >= 5; }, 30000));
+    run.stop();
+    const QStringList startedBefore = started;
+    EXPECT_EQ(run.inFlight(), 0);
+    EXPECT_FALSE(run.isActive());
+    run.setDoneWhen(BatchRun::DoneWhen::AllAnswers);
+    run.start({S("next.net")});
+    ASSERT_TRUE(test::waitFor([this] { return finished; }, 30000));
+    EXPECT_EQ(done, QStringList{S("0:next.net")});
+    for (const auto& entry : fx.services.log()) {
+        for (qsizetype d = 0; d < domains.size(); ++d) {
+            if (entry.target.contains(domains[d].toUtf8())) {
+                EXPECT_TRUE(startedBefore.contains(QString::number(d) + u':' + domains[d]))
+                    << entry.target.constData();
+            }
+        }
+    }
+}

@@ -10,6 +10,7 @@
 #include "proxy.h"
 #include "robotreceiver.h"
 #include "standinfixture.h"
+#include "vocab/text.h"
 
 using namespace zorvan;
 using zorvan::test::RobotReceiver;
@@ -252,4 +253,20 @@ TEST(Notify, BadTargetsAreToldAndSkipped) {
         EXPECT_FALSE(told.contains(u"T2") || told.contains(u"H3")) << told.toStdString();
     }
     EXPECT_EQ(parseNotifyFile("{\"targets\": [", QStringLiteral("n.json")).problems.size(), 1);
+}
+
+// notify.json's "report_url" reaches the messages a run sends, in every platform's text.
+TEST(Notify, AlertsLinkThePublishedReport) {
+    const auto loaded = parseNotifyFile(
+        R"({"report_url": "https://intra.example/zorvan/", "targets": []})", S("notify.json"));
+    EXPECT_TRUE(loaded.problems.isEmpty());
+    RunSummary run;
+    run.figures = 18;
+    run.drops.append({S("a.example"), {drop(Figure::IndexedBaidu, 1000, 100)}});
+    run.reportUrl = loaded.reportUrl;
+    const auto alerts = alertsForRun(run);
+    ASSERT_EQ(alerts.size(), 1);
+    for (const Alert& a : alerts)
+        for (const bool markdown : {true, false})
+            EXPECT_TRUE(a.text(markdown, 4096).contains(u"https://intra.example/zorvan/"));
 }

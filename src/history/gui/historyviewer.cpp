@@ -122,8 +122,9 @@ QHBoxLayout* HistoryViewer::buildTopRow() {
     return top;
 }
 
-HistoryViewer::HistoryViewer(const QString& historyPath, QWidget* parent)
-    : QDialog(parent), path_(historyPath) {
+HistoryViewer::HistoryViewer(const QString& historyPath, QWidget* parent,
+                             const QString& firstChoice)
+    : QDialog(parent), path_(historyPath), firstChoice_(firstChoice) {
     setObjectName(QStringLiteral("Form4"));
     setWindowTitle(S("查看历史"));
 
@@ -220,15 +221,16 @@ void HistoryViewer::readInBackground(std::function<QStringList()> read,
 
 void HistoryViewer::fillChooser() {
     // An unreadable file shows as an empty one; it is never written from here.
-    readInBackground([path = path_] { return readHistoryDomains(path); },
-                     [this](const QStringList& domains) {
-                         chooser_->clear();
-                         chooser_->addItems(domains);
-                         if (chooser_->count() > 0) {
-                             chooser_->setCurrentIndex(0);
-                             onChosen();
-                         }
-                     });
+    readInBackground(
+        [path = path_] { return readHistoryDomains(path); },
+        [this](const QStringList& domains) {
+            chooser_->clear();
+            chooser_->addItems(domains);
+            if (chooser_->count() > 0) {
+                chooser_->setCurrentIndex(std::max(0, int(chooser_->findText(firstChoice_))));
+                onChosen();
+            }
+        });
 }
 
 void HistoryViewer::onChosen() {

@@ -24,7 +24,10 @@ class TrendChartView;
 class HistoryViewer : public QDialog {
     Q_OBJECT
   public:
-    explicit HistoryViewer(const QString& historyPath, QWidget* parent = nullptr);
+    // firstChoice: the domain shown once the file's domains are listed, when it is one of them;
+    // otherwise the first.
+    explicit HistoryViewer(const QString& historyPath, QWidget* parent = nullptr,
+                           const QString& firstChoice = {});
 
     QComboBox* chooser() const { return chooser_; }
     QTableWidget* grid() const { return grid_; }
@@ -66,6 +69,7 @@ class HistoryViewer : public QDialog {
     int twipsToPixelsY(int twips) const;
 
     QString path_;
+    QString firstChoice_;
     int reads_ = 0;
     int loading_ = 0;
     QLabel* prefix_ = nullptr;
