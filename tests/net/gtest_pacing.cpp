@@ -1,6 +1,7 @@
 // Pacing per host and the answers that ask to slow down, on real requests to the stand-in.
 #include <gtest/gtest.h>
 
+#include <QCoreApplication>
 #include <algorithm>
 #include <atomic>
 #include <map>
@@ -139,6 +140,34 @@ TEST(HostPacer, KeepsTheGapFromWhenARequestReallyLeftAndGivesBackUnusedTurns) {
     pacer.release(fourth, host);
     pacer.release(third, host);
     EXPECT_EQ(pacer.reserve(host).waitMs, 1000);
+}
+
+// A turn taken holds the host until its request is written: however late that is, the next
+// start keeps a whole gap from it. A request that ends unwritten holds nobody back.
+TEST(HostPacer, HoldsTheHostUntilATurnTakenIsWritten) {
+    qint64 t = 0;
+    HostPacer pacer([&] { return t; });
+    pacer.setInterval(1000);
+    const QString host = S("h:80");
+    EXPECT_EQ(pacer.reserve(host).waitMs, 0);
+    HostPacer::Slot second = pacer.reserve(host);
+    t = 1000;  // the first is still queued for a connection
+    EXPECT_EQ((second = pacer.confirm(second, host)).startMs, 2000);
+    t = 1500;
+    pacer.depart(host);
+    t = 2000;
+    EXPECT_EQ(pacer.confirm(second, host).startMs, 2501);
+
+    // Through the sequencer: a request refused before it is written frees its host once its
+    // fetch is gone.
+    pacer.setHostInterval(S("127.0.0.1:1"), 1000);
+    RequestSequencer requests(nullptr, pacer);
+    requests.run(S("refused"),
+                 {[](const Chain& chain) { chain.fetch(S("http://127.0.0.1:1/"), [](auto&) {}); }});
+    ASSERT_TRUE(test::waitFor([&] { return requests.isIdle(); }));
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    t = 20000;
+    EXPECT_EQ(pacer.reserve(S("127.0.0.1:1")).waitMs, 0);
 }
 
 TEST(HostPacer, PausesAndSlowDownsVoidTurnsAlreadyGiven) {
