@@ -10,7 +10,6 @@
 #include <QFile>
 #include <QPushButton>
 #include <QThread>
-#include <QTimer>
 #include <cstdio>
 
 #include "app/mainwindow.h"
@@ -66,23 +65,15 @@ int main(int argc, char** argv) {
     // Run 0 warms up (first use of the network stack, fonts); runs 1 to 3 count.
     for (int run = 0; run <= 3; ++run) {
         fx.services.clearLog();
-        QElapsedTimer clock;
-        qint64 lastTick = 0, stall = 0;
-        QTimer ticker;
-        ticker.setTimerType(Qt::PreciseTimer);
-        QObject::connect(&ticker, &QTimer::timeout, [&] {
-            const qint64 now = clock.elapsed();
-            stall = std::max(stall, now - lastTick);
-            lastTick = now;
-        });
+        bench::StallWatch watch;
         window.domainBox()->setEditText(Domain);
-        clock.start();
-        ticker.start(1);
+        watch.start();
         window.queryButton()->click();
         while (!window.queryButton()->isEnabled())
             QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
-        const qint64 elapsed = clock.elapsed();
-        ticker.stop();
+        const qint64 elapsed = watch.elapsed();
+        watch.stop();
+        const qint64 stall = watch.longest();
         test::waitFor([&] { return window.query()->isFinished(); });  // the PageRank lookup too
 
         int windowRequests = 0, workerRequests = 0;

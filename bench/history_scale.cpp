@@ -8,11 +8,7 @@
 // query with auto-save on the 134 MB file (target <= 16 ms). Exits non-zero when a run fails.
 // An argument (domains in the large file, default 10,000) is for trying the benchmark out; 0 skips
 // the large run.
-#include <fcntl.h>
-#include <spawn.h>
 #include <sys/stat.h>
-#include <sys/wait.h>
-#include <unistd.h>
 
 #include <QApplication>
 #include <QCheckBox>
@@ -23,7 +19,6 @@
 #include <QFile>
 #include <QPushButton>
 #include <QTemporaryDir>
-#include <QTimer>
 #include <cstdio>
 
 #include "app/mainwindow.h"
@@ -96,37 +91,22 @@ Run runBatch(const QString& home, const QByteArray& errFile) {
         QCoreApplication::applicationDirPath().toUtf8() + "/../bin/zorvan-cli";
     const QList<QByteArray> arguments = {"batch",           "--save", "--jobs",   "16",
                                          "--host-interval", "0",      "--format", "csv"};
-    std::vector<char*> argv{const_cast<char*>(program.constData())};
-    for (const QByteArray& a : arguments) argv.push_back(const_cast<char*>(a.constData()));
-    argv.push_back(nullptr);
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
-    posix_spawn_file_actions_addopen(&actions, 2, errFile.constData(), O_WRONLY | O_CREAT | O_TRUNC,
-                                     0600);
     const QByteArray history = (home + QStringLiteral("/history.txt")).toLocal8Bit();
     Run run;
     ino_t inode = inodeOf(history);
-    QElapsedTimer clock;
-    clock.start();
-    pid_t pid = 0;
-    const int spawned =
-        posix_spawn(&pid, program.constData(), &actions, nullptr, argv.data(), environ);
-    posix_spawn_file_actions_destroy(&actions);
-    if (spawned != 0) return run;
-    int status = 0;
-    for (;;) {
-        run.peakKb = std::max(run.peakKb, bench::processHwmKb(pid));
+    const auto countRewrites = [&] {
         if (const ino_t now = inodeOf(history); now != inode) {
             ++run.rewrites;
             inode = now;
         }
-        if (waitpid(pid, &status, WNOHANG) == pid) break;
-        usleep(1000);
-    }
+    };
+    QElapsedTimer clock;
+    clock.start();
+    const bench::Spawned spawned = bench::runCommand(program, arguments, errFile, countRewrites);
     run.wallMs = double(clock.nsecsElapsed()) / 1e6;
-    if (const ino_t now = inodeOf(history); now != inode) ++run.rewrites;
-    run.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    countRewrites();
+    run.status = spawned.status;
+    run.peakKb = spawned.maxRssKb;
     return run;
 }
 
@@ -166,26 +146,17 @@ qint64 windowStall(const QString& home) {
     while (!(window.queryButton()->isEnabled() && window.query() && window.query()->isFinished()))
         QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents, 50);
     window.autoSaveBox()->setChecked(true);
-    QElapsedTimer clock;
-    qint64 lastTick = 0, stall = 0;
-    QTimer ticker;
-    ticker.setTimerType(Qt::PreciseTimer);
-    QObject::connect(&ticker, &QTimer::timeout, [&] {
-        const qint64 now = clock.elapsed();
-        stall = std::max(stall, now - lastTick);
-        lastTick = now;
-    });
+    bench::StallWatch watch;
     const ino_t before = inodeOf(history);
     window.domainBox()->setEditText(QString::fromLatin1(domainName(1)));
-    clock.start();
-    ticker.start(1);
+    watch.start();
     window.queryButton()->click();
     while (!(window.queryButton()->isEnabled() && window.query() && window.query()->isFinished() &&
              inodeOf(history) != before) &&
-           clock.elapsed() < 120000)
+           watch.elapsed() < 120000)
         QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents, 50);
-    ticker.stop();
-    return stall;
+    watch.stop();
+    return watch.longest();
 }
 
 double copyMs(const QString& from, const QString& to) {

@@ -10,7 +10,9 @@
 #include <QFile>
 #include <QHash>
 #include <QList>
+#include <QTimer>
 #include <algorithm>
+#include <functional>
 #include <vector>
 
 #include "core/services.h"
@@ -93,9 +95,10 @@ inline long processHwmKb(pid_t pid) {
 
 // Runs a program and waits for it, watching its own memory's high-water mark (the rusage of a
 // spawned child would also count the memory of this process, which it starts from). Its output
-// goes nowhere; its errors to errFile when one is named.
+// goes nowhere; its errors to errFile when one is named. watch, when given, is called at each look.
 inline Spawned runCommand(const QByteArray& program, const QList<QByteArray>& arguments,
-                          const QByteArray& errFile = QByteArray()) {
+                          const QByteArray& errFile = QByteArray(),
+                          const std::function<void()>& watch = {}) {
     std::vector<char*> argv{const_cast<char*>(program.constData())};
     for (const QByteArray& a : arguments) argv.push_back(const_cast<char*>(a.constData()));
     argv.push_back(nullptr);
@@ -114,11 +117,38 @@ inline Spawned runCommand(const QByteArray& program, const QList<QByteArray>& ar
     int status = 0;
     for (;;) {
         result.maxRssKb = std::max(result.maxRssKb, processHwmKb(pid));
+        if (watch) watch();
         if (waitpid(pid, &status, WNOHANG) == pid) break;
         usleep(500);
     }
     result.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
     return result;
 }
+
+// The longest the event loop went without turning since start(), read by a 1 ms timer.
+class StallWatch {
+  public:
+    StallWatch() {
+        ticker_.setTimerType(Qt::PreciseTimer);
+        QObject::connect(&ticker_, &QTimer::timeout, [this] {
+            const qint64 now = clock_.elapsed();
+            stall_ = std::max(stall_, now - lastTick_);
+            lastTick_ = now;
+        });
+    }
+    void start() {
+        lastTick_ = stall_ = 0;
+        clock_.start();
+        ticker_.start(1);
+    }
+    void stop() { ticker_.stop(); }
+    qint64 elapsed() const { return clock_.elapsed(); }
+    qint64 longest() const { return stall_; }
+
+  private:
+    QElapsedTimer clock_;
+    QTimer ticker_;
+    qint64 lastTick_ = 0, stall_ = 0;
+};
 
 }  // namespace zorvan::bench

@@ -7,6 +7,7 @@
 #include <QHash>
 #include <QMutex>
 #include <QStandardPaths>
+#include <optional>
 
 #include "zorvan_install.h"
 
@@ -110,7 +111,9 @@ void reloadServices() {
     table = nullptr;
 }
 
-QString dataDirectory() {
+namespace {
+
+QString findDataDirectory() {
     QString dir = qEnvironmentVariable("ZORVAN_HOME");
     if (dir.isEmpty()) {
         const QString own = QCoreApplication::applicationDirPath();
@@ -130,6 +133,22 @@ QString dataDirectory() {
     }
     QDir().mkpath(dir);
     return dir;
+}
+
+QMutex dataDirectoryMutex;
+std::optional<QString> foundDataDirectory;
+
+}  // namespace
+
+QString dataDirectory() {
+    QMutexLocker lock(&dataDirectoryMutex);
+    if (!foundDataDirectory) foundDataDirectory = findDataDirectory();
+    return *foundDataDirectory;
+}
+
+void reloadDataDirectory() {
+    QMutexLocker lock(&dataDirectoryMutex);
+    foundDataDirectory.reset();
 }
 
 QString configFilePath() {

@@ -45,8 +45,10 @@ void applyServiceOverrides(const QString& text);
 
 // Where config.ini, history.txt, rules.json and the single-instance lock live: ZORVAN_HOME when
 // set, else the program's own directory when it is writable and not an installed copy's, else the
-// user's data directory. Created when missing.
+// user's data directory. Found, and created when missing, once per process.
 QString dataDirectory();
+// Finds the data folder again (tests change ZORVAN_HOME between cases).
+void reloadDataDirectory();
 
 QString configFilePath();
 QString historyFilePath();

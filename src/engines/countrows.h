@@ -25,9 +25,9 @@ struct CountRow {
     QString fallbackEnd;
 };
 
-// The window thread's own batch.
+// The window's batch: the first of a query's two streams.
 const QList<CountRow>& windowBatchRows();
-// The worker's three batches, in the order they run.
+// The engine, Youdao and Sogou/Yahoo batches, in the order the other stream runs them.
 const QList<CountRow>& engineBatchRows();
 const QList<CountRow>& youdaoBatchRows();
 const QList<CountRow>& sogouYahooBatchRows();

@@ -50,7 +50,7 @@ void CombinedQueryEngine::startPageRankOnly(const QString& domain) {
 void CombinedQueryEngine::begin(const QString& domain, const QList<Step>& window,
                                 const QList<Step>& worker) {
     requests_->reset(deadlineMs_);
-    rules_ = effectiveRules().rules;
+    rules_ = rulesForNewRun().rules;
     domain_ = domain;
     values_ = FigureValues();
     results_ = {};

@@ -342,27 +342,22 @@ QString rulesFilePath() {
     return dataDirectory() + QStringLiteral("/rules.json");
 }
 
-LoadedRules effectiveRules() {
-    struct Stamp {
-        QString path;
-        bool exists = false;
-        QDateTime modified;
-        qint64 size = 0;
-        bool operator==(const Stamp&) const = default;
-    };
-    struct Cache {
-        Stamp stamp;
-        LoadedRules loaded;
-    };
-    static QMutex mutex;
-    static std::optional<Cache> cache;
+namespace {
 
-    const QString path = rulesFilePath();
+struct RulesStamp {
+    QString path;
+    bool exists = false;
+    QDateTime modified;
+    qint64 size = 0;
+    bool operator==(const RulesStamp&) const = default;
+};
+
+RulesStamp stampOf(const QString& path) {
     const QFileInfo info(path);
-    const Stamp stamp{path, info.exists(), info.exists() ? info.lastModified() : QDateTime(),
-                      info.size()};
-    QMutexLocker lock(&mutex);
-    if (cache && cache->stamp == stamp) return cache->loaded;
+    return {path, info.exists(), info.exists() ? info.lastModified() : QDateTime(), info.size()};
+}
+
+LoadedRules readRules(const QString& path) {
     LoadedRules loaded{builtinRules(), {}, {}};
     QByteArray bytes;
     switch (readWholeFile(path, &bytes)) {
@@ -375,8 +370,35 @@ LoadedRules effectiveRules() {
             loaded = applyRulesFile(bytes, path);
             break;
     }
-    cache = Cache{stamp, loaded};
     return loaded;
+}
+
+// The rules as last found; the file is looked at only when asked to, or when the data folder
+// is another.
+LoadedRules foundRules(bool lookAgain) {
+    struct Found {
+        RulesStamp stamp;
+        LoadedRules loaded;
+    };
+    static QMutex mutex;
+    static std::optional<Found> found;
+
+    const QString path = rulesFilePath();
+    QMutexLocker lock(&mutex);
+    if (found && found->stamp.path == path && !lookAgain) return found->loaded;
+    const RulesStamp stamp = stampOf(path);
+    if (!found || found->stamp != stamp) found = Found{stamp, readRules(path)};
+    return found->loaded;
+}
+
+}  // namespace
+
+LoadedRules effectiveRules() {
+    return foundRules(false);
+}
+
+LoadedRules rulesForNewRun() {
+    return foundRules(true);
 }
 
 QString rulesJson(const RuleSet& rules, const RoleIntervals& intervals) {

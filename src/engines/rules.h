@@ -90,9 +90,12 @@ LoadedRules applyRulesFile(const QByteArray& json, const QString& fileName);
 // rules.json in the data folder.
 QString rulesFilePath();
 
-// The rules in effect: the built-ins, with rules.json over them when there is one. The file is
-// read again whenever it changes, so an edit applies to the next query without a restart.
+// The rules in effect: the built-ins, with rules.json over them when there is one, as found when
+// a run last started (or first asked, when none has).
 LoadedRules effectiveRules();
+// The same at the start of a query or a check: the file is read again when it changed, so an
+// edit applies to the next run without a restart.
+LoadedRules rulesForNewRun();
 
 // Every rule, in the order of the figures, as one JSON object a rules file can start from.
 // The intervals follow as "intervals" when any is set.

@@ -17,7 +17,7 @@ ServiceCheck::ServiceCheck(QObject* parent)
 ServiceCheck::~ServiceCheck() = default;
 
 void ServiceCheck::start(const QString& domain, const QList<Figure>& only) {
-    start(domain, effectiveRules().rules, only);
+    start(domain, rulesForNewRun().rules, only);
 }
 
 void ServiceCheck::start(const QString& domain, const RuleSet& rules, const QList<Figure>& only) {

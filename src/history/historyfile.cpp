@@ -308,21 +308,27 @@ class GroupSave {
     int trailing_ = 0;
 };
 
-// The bytes after the group; a null array when skipSame left everything as it was.
-QByteArray bytesWithGroup(const QByteArray& oldBytes, const QList<DatedRecord>& records,
-                          bool skipSame, QList<RecordFate>* fates) {
+template <typename Read>
+auto readBytes(const QByteArray& bytes, Read read) {
     QBuffer in;
-    in.setData(oldBytes);
+    in.setData(bytes);
     in.open(QIODevice::ReadOnly);
+    HistoryLineReader reader(&in);
+    return read(reader);
+}
+
+// The bytes after the group; a null array when skipSame left everything as it was (without it,
+// every record is stored: the bytes always come back).
+QByteArray bytesWithGroup(const QByteArray& oldBytes, const QList<GroupLine>& lines, bool skipSame,
+                          QList<RecordFate>* fates) {
     QBuffer out;
     out.open(QIODevice::WriteOnly);
-    HistoryLineReader reader(&in);
     HistoryLineWriter writer(&out);
-    GroupSave group(groupLines(records), skipSame);
-    group.run(reader, writer);
+    GroupSave group(lines, skipSame);
+    readBytes(oldBytes, [&](HistoryLineReader& reader) { group.run(reader, writer); });
     writer.finish();
     if (fates) *fates = group.fates();
-    return group.changed() ? out.data() : QByteArray();
+    return !skipSame || group.changed() ? out.data() : QByteArray();
 }
 
 QHash<QByteArray, int> oneHeader(const QString& domain) {
@@ -355,37 +361,19 @@ QStringList domainsIn(HistoryLineReader& in) {
     return domains;
 }
 
-template <typename Read>
-auto readBytes(const QByteArray& bytes, Read read) {
-    QBuffer in;
-    in.setData(bytes);
-    in.open(QIODevice::ReadOnly);
-    HistoryLineReader reader(&in);
-    return read(reader);
-}
-
 }  // namespace
 
 QByteArray savedHistoryBytes(const QByteArray& oldBytes, const QString& domain,
                              const QString& record, const QString& today) {
-    QBuffer in;
-    in.setData(oldBytes);
-    in.open(QIODevice::ReadOnly);
-    QBuffer out;
-    out.open(QIODevice::WriteOnly);
-    HistoryLineReader reader(&in);
-    HistoryLineWriter writer(&out);
-    GroupSave group(
-        {{encodeAnsi(historyHeader(domain)), encodeAnsi(today), encodeAnsi(record), record}},
-        false);
-    group.run(reader, writer);
-    writer.finish();
-    return out.data();
+    return bytesWithGroup(
+        oldBytes,
+        {{encodeAnsi(historyHeader(domain)), encodeAnsi(today), encodeAnsi(record), record}}, false,
+        nullptr);
 }
 
 QByteArray historyBytesWithRecords(const QByteArray& oldBytes, const QList<DatedRecord>& records,
                                    QList<RecordFate>* fates) {
-    return bytesWithGroup(oldBytes, records, true, fates);
+    return bytesWithGroup(oldBytes, groupLines(records), true, fates);
 }
 
 QByteArray historyBytesWithout(const QByteArray& oldBytes, const QString& domain) {

@@ -52,7 +52,8 @@ struct FetchOptions {
     // Called when the request leaves the fetch layer's own queue (a host takes only so many at
     // once), with the time it waited there; the time limit counts from then.
     std::function<void(qint64 queuedMs)> leaving;
-    // Called once the request has been written to the connection.
+    // Called once the request has been written to the connection. The fetch keeps it, and what
+    // it holds, until then or until the fetch ends unwritten.
     std::function<void()> sent;
 };
 

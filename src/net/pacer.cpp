@@ -48,16 +48,25 @@ qint64 HostPacer::gapLocked(const QString& host, const Lane& lane) const {
     return std::max<qint64>(intervalLocked(host), lane.slowGap);
 }
 
-// A whole gap after the last request that left and after every start promised to another.
+// A whole gap after the last request that left. One still on its way out leaves no earlier than
+// now, so nothing starts within a gap from now: a delayed write cannot bring two starts closer.
+qint64 HostPacer::afterLastLocked(const QString& host, const Lane& lane, qint64 now) const {
+    const qint64 last = lane.leaving > 0 ? std::max(lane.lastStart, now) : lane.lastStart;
+    return last + gapLocked(host, lane);
+}
+
+// That, and a whole gap after every start promised to another.
 qint64 HostPacer::earliestLocked(const QString& host, const Lane& lane, qint64 now) const {
     const qint64 gap = gapLocked(host, lane);
-    qint64 start = std::max({now, lane.pausedUntil, lane.heldUntil, lane.lastStart + gap});
+    qint64 start =
+        std::max({now, lane.pausedUntil, lane.heldUntil, afterLastLocked(host, lane, now)});
     for (const auto& [ticket, promised] : lane.reserved) start = std::max(start, promised + gap);
     return start;
 }
 
-void HostPacer::departLocked(const QString&, Lane& lane, qint64 at) {
+void HostPacer::takeTurnLocked(Lane& lane, qint64 at) {
     lane.lastStart = std::max(lane.lastStart, at);
+    ++lane.leaving;
 }
 
 void HostPacer::changedLocked(Lane& lane) {
@@ -96,7 +105,7 @@ HostPacer::Slot HostPacer::reserveLocked(const QString& host, const QList<Exit>&
     best.waitMs = best.startMs - now;
     best.epoch = lane.epoch;
     if (best.waitMs == 0) {
-        departLocked(host, lane, now);
+        takeTurnLocked(lane, now);
     } else {
         best.ticket = ++tickets_;
         lane.reserved.emplace(best.ticket, best.startMs);
@@ -111,14 +120,14 @@ HostPacer::Slot HostPacer::confirm(const Slot& slot, const QString& host, const 
     Lane& lane = lanes_[laneKey(exits.value(slot.exit, DirectExit), host)];
     lane.reserved.erase(slot.ticket);
     if (lane.epoch != slot.epoch) return reserveLocked(host, exits, at, skipClosed);
-    // A timer that fired late let the request before this one leave late: the gap counts from
-    // when it really left, or two requests would start closer than the interval.
+    // The request before this one may have left late, or not yet: the gap counts from when it
+    // really left, or two requests would start closer than the interval.
     Slot kept = slot;
-    kept.startMs = std::max(slot.startMs, lane.lastStart + gapLocked(host, lane));
+    kept.startMs = std::max(slot.startMs, afterLastLocked(host, lane, at));
     kept.waitMs = std::max<qint64>(0, kept.startMs - at);
     if (kept.waitMs == 0) {
         kept.ticket = 0;
-        departLocked(host, lane, at);
+        takeTurnLocked(lane, at);
     } else {
         lane.reserved.emplace(kept.ticket, kept.startMs);
     }
@@ -135,7 +144,14 @@ void HostPacer::depart(const QString& host, Exit exit) {
     std::lock_guard lock(mutex_);
     Lane& lane = lanes_[laneKey(exit, host)];
     // The clock reads whole milliseconds already gone by: one more keeps the gap a floor.
-    departLocked(host, lane, now() + (gapLocked(host, lane) > 0 ? 1 : 0));
+    lane.lastStart = std::max(lane.lastStart, now() + (gapLocked(host, lane) > 0 ? 1 : 0));
+    lane.leaving = std::max(0, lane.leaving - 1);
+}
+
+void HostPacer::notSent(const QString& host, Exit exit) {
+    std::lock_guard lock(mutex_);
+    Lane& lane = lanes_[laneKey(exit, host)];
+    lane.leaving = std::max(0, lane.leaving - 1);
 }
 
 bool HostPacer::pause(const QString& host, qint64 ms, Exit exit) {

@@ -58,8 +58,11 @@ class HostPacer {
     // A reserved start that will not be taken: the requests after it need not keep a gap from it.
     void release(const Slot& slot, const QString& host, const QList<Exit>& exits = {DirectExit});
     // A request to host by exit has really left: the next one keeps its gap from now, whatever
-    // its reservation said.
+    // its reservation said. Until a request given its turn is written (or notSent), the host is
+    // held: its write may come late, and the next start keeps a whole gap from it.
     void depart(const QString& host, Exit exit = DirectExit);
+    // A request given its turn ended without being written: the host is no longer held for it.
+    void notSent(const QString& host, Exit exit = DirectExit);
 
     // The service asked for a wait: nothing starts to host by exit within ms (capped at
     // MaxPauseMs). True when that holds the host longer than before.
@@ -94,6 +97,7 @@ class HostPacer {
   private:
     struct Lane {
         qint64 lastStart = std::numeric_limits<qint64>::min() / 2;  // when a request last left
+        int leaving = 0;                     // requests given their turn and not yet written
         std::map<quint64, qint64> reserved;  // starts promised to requests still waiting
         qint64 pausedUntil = 0;
         qint64 heldUntil = 0;  // a slow-down holds the next start a whole gap
@@ -109,8 +113,9 @@ class HostPacer {
     }
     int intervalLocked(const QString& host) const;
     qint64 gapLocked(const QString& host, const Lane& lane) const;
+    qint64 afterLastLocked(const QString& host, const Lane& lane, qint64 now) const;
     qint64 earliestLocked(const QString& host, const Lane& lane, qint64 now) const;
-    void departLocked(const QString& host, Lane& lane, qint64 at);
+    void takeTurnLocked(Lane& lane, qint64 at);
     // A pause or slow-down voids every promised start: their requests ask again.
     void changedLocked(Lane& lane);
     Slot reserveLocked(const QString& host, const QList<Exit>& exits, qint64 now, bool skipClosed);

@@ -113,7 +113,7 @@ void RequestSequencer::send(const std::shared_ptr<ChainState>& chain, const QStr
 
 // A request to a host already silent in this query is never made, so it takes no turn.
 void RequestSequencer::pace(const std::shared_ptr<PendingRequest>& request) {
-    if (budget_ && !budget_->silence(request->address).isEmpty()) return ask(request);
+    if (budget_ && !budget_->silence(request->address).isEmpty()) return ask(request, false);
     request->exits = proxies_->active() ? proxies_->liveExits() : QList<Exit>{DirectExit};
     // Asked again after a proxy failed it: through another one when any other is alive.
     if (request->failedExit && request->exits.size() > 1)
@@ -138,7 +138,7 @@ void RequestSequencer::waitTurn(const std::shared_ptr<PendingRequest>& request) 
         return answerUnasked(request, refused);
     }
     request->exit = request->exits.value(request->slot.exit, DirectExit);
-    if (request->slot.waitMs <= 0) return ask(request);
+    if (request->slot.waitMs <= 0) return ask(request, true);
     if (budget_) budget_->excuseWait(request->slot.waitMs);
     waitingTurn_.insert(request.get());
     QTimer::singleShot(std::chrono::milliseconds(request->slot.waitMs), Qt::PreciseTimer,
@@ -157,14 +157,41 @@ void RequestSequencer::answerUnasked(const std::shared_ptr<PendingRequest>& requ
         requests_.get(), [request, answer] { request->handle(answer); }, Qt::QueuedConnection);
 }
 
-void RequestSequencer::ask(const std::shared_ptr<PendingRequest>& request) {
+namespace {
+
+// A turn the pacer gave, handed back when the request is written or, unwritten, when its fetch
+// ends: the copies of the fetch's options that hold it are gone, however it ended.
+class Departure {
+  public:
+    Departure(HostPacer& pacer, QString host, Exit exit)
+        : pacer_(pacer), host_(std::move(host)), exit_(exit) {}
+    ~Departure() {
+        if (!written_) pacer_.notSent(host_, exit_);
+    }
+    Departure(const Departure&) = delete;
+    Departure& operator=(const Departure&) = delete;
+    void written() {
+        if (std::exchange(written_, true)) return;
+        pacer_.depart(host_, exit_);
+    }
+
+  private:
+    HostPacer& pacer_;
+    QString host_;
+    Exit exit_;
+    bool written_ = false;
+};
+
+}  // namespace
+
+void RequestSequencer::ask(const std::shared_ptr<PendingRequest>& request, bool tookTurn) {
     request->startedAt = pacer_->now();
     FetchOptions options = budget_ ? budget_->optionsFor(request->address) : defaultFetchOptions();
     if (!request->exit.direct()) options.proxy = proxies_->proxy(request->exit.proxy);
     // The host's gap counts from when the request really left, which may be later than its turn.
-    options.sent = [pacer = pacer_, host = request->host, exit = request->exit] {
-        pacer->depart(host, exit);
-    };
+    if (tookTurn)
+        options.sent = [departure = std::make_shared<Departure>(
+                            *pacer_, request->host, request->exit)] { departure->written(); };
     // Waiting for a connection to the host is no silence of the service.
     if (budget_)
         options.leaving = [budget = budget_.get()](qint64 queuedMs) {

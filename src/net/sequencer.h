@@ -92,7 +92,8 @@ class RequestSequencer : public QObject {
     void waitTurn(const std::shared_ptr<PendingRequest>& request);
     void answerUnasked(const std::shared_ptr<PendingRequest>& request, const FetchResult& answer);
     void releaseTurns();
-    void ask(const std::shared_ptr<PendingRequest>& request);
+    // tookTurn: the pacer gave the request its host's turn, held until the request is written.
+    void ask(const std::shared_ptr<PendingRequest>& request, bool tookTurn);
     bool askAgain(const std::shared_ptr<PendingRequest>& request, FetchResult& answer);
 
     QHash<QString, std::shared_ptr<ChainState>> chains_;

@@ -1,8 +1,11 @@
 // Reading rules.json over the built-in rules.
 #include <gtest/gtest.h>
 
+#include <QFile>
+#include <QTemporaryDir>
 #include <algorithm>
 
+#include "core/services.h"
 #include "engines/rules.h"
 
 using namespace zorvan;
@@ -121,4 +124,24 @@ TEST(Rules, IntervalsKeepKnownRolesAndReadBackFromThePrintedFile) {
     EXPECT_EQ(again.intervals, loaded.intervals);
     EXPECT_EQ(kinds(applyRulesFile(R"({"intervals": 1000})", File)),
               QList<RulesProblem::Kind>{RulesProblem::NotAnObject});
+}
+
+// rules.json is looked at when a run starts: an edit applies to the next run, never to one under
+// way (a quick link follows the rule its query used).
+TEST(Rules, AnEditAppliesFromTheNextRun) {
+    QTemporaryDir home;
+    qputenv("ZORVAN_HOME", home.path().toLocal8Bit());
+    reloadDataDirectory();
+    const auto write = [&](const char* start) {
+        QFile file(home.filePath(QStringLiteral("rules.json")));
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+        file.write(QByteArray(R"({"indexed.bing": {"start": ")") + start + "\"}}");
+    };
+    write("<a>");
+    EXPECT_EQ(rulesForNewRun().rules[Figure::IndexedBing].start, QStringLiteral("<a>"));
+    write("<bb>");
+    EXPECT_EQ(effectiveRules().rules[Figure::IndexedBing].start, QStringLiteral("<a>"));
+    EXPECT_EQ(rulesForNewRun().rules[Figure::IndexedBing].start, QStringLiteral("<bb>"));
+    qunsetenv("ZORVAN_HOME");
+    reloadDataDirectory();
 }

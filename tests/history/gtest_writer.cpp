@@ -392,6 +392,7 @@ TEST_F(WriterTest, FileSizeLimitDuringWriteFailsTheSaveAndLeavesTheOldFileWhole)
 TEST(SaveHistoryTest, WritesIntoTheDataDirectoryDatedByTheClock) {
     QTemporaryDir home;
     qputenv("ZORVAN_HOME", home.path().toLocal8Bit());
+    reloadDataDirectory();
     test::FakePlatform platform;
     platform.clock = QDateTime(QDate(2011, 2, 3), QTime(23, 59, 59));
     const Figures a(QStringLiteral("a"));
@@ -401,6 +402,7 @@ TEST(SaveHistoryTest, WritesIntoTheDataDirectoryDatedByTheClock) {
     EXPECT_EQ(f.readAll(),
               toGbk(QStringLiteral("[d.com]\r\n") + a.record(QStringLiteral("2011-2-3")) + crlf));
     qunsetenv("ZORVAN_HOME");
+    reloadDataDirectory();
 }
 
 }  // namespace

@@ -1,6 +1,7 @@
 // Pacing per host and the answers that ask to slow down, on real requests to the stand-in.
 #include <gtest/gtest.h>
 
+#include <QCoreApplication>
 #include <algorithm>
 #include <atomic>
 #include <map>
@@ -138,7 +139,29 @@ TEST(HostPacer, KeepsTheGapFromWhenARequestReallyLeftAndGivesBackUnusedTurns) {
     EXPECT_EQ(fourth.waitMs, 2000);
     pacer.release(fourth, host);
     pacer.release(third, host);
-    EXPECT_EQ(pacer.reserve(host).waitMs, 1000);
+    HostPacer::Slot next = pacer.reserve(host);
+    EXPECT_EQ(next.waitMs, 1000);
+    // A turn taken holds the host until its request is written, however late that is.
+    t += 1000;  // the second still waits for a connection
+    EXPECT_EQ((next = pacer.confirm(next, host)).waitMs, 1000);
+    t += 500;
+    pacer.depart(host);
+    t += 500;
+    EXPECT_EQ(pacer.confirm(next, host).waitMs, 501);
+}
+
+// A request refused before it is written frees its host once its fetch is gone.
+TEST(HostPacer, ARequestEndedUnwrittenHoldsNobodyBack) {
+    qint64 t = 0;
+    HostPacer pacer([&] { return t; });
+    pacer.setHostInterval(S("127.0.0.1:1"), 1000);
+    RequestSequencer requests(nullptr, pacer);
+    requests.run(S("refused"),
+                 {[](const Chain& chain) { chain.fetch(S("http://127.0.0.1:1/"), [](auto&) {}); }});
+    ASSERT_TRUE(test::waitFor([&] { return requests.isIdle(); }));
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    t = 20000;
+    EXPECT_EQ(pacer.reserve(S("127.0.0.1:1")).waitMs, 0);
 }
 
 TEST(HostPacer, PausesAndSlowDownsVoidTurnsAlreadyGiven) {

@@ -20,6 +20,7 @@ StandinFixture::StandinFixture(int fetchTimeoutMs) : oldTimeout_(defaultFetchOpt
     qputenv("ZORVAN_SERVICES", file.toLocal8Bit());
     qputenv("ZORVAN_HOME", home.path().toLocal8Bit());
     reloadServices();
+    reloadDataDirectory();
     FetchOptions limits = defaultFetchOptions();
     limits.timeoutMs = fetchTimeoutMs;
     setDefaultFetchOptions(limits);
@@ -33,6 +34,7 @@ StandinFixture::~StandinFixture() {
     qunsetenv("ZORVAN_SERVICES");
     qunsetenv("ZORVAN_HOME");
     reloadServices();
+    reloadDataDirectory();
 }
 
 QString StandinFixture::base(const QString& role) const {

@@ -219,17 +219,16 @@ void HistoryViewer::readInBackground(std::function<QStringList()> read,
     });
 }
 
-void HistoryViewer::fillChooser() {
+void HistoryViewer::fillChooser(bool showEmpty) {
     // An unreadable file shows as an empty one; it is never written from here.
     readInBackground(
         [path = path_] { return readHistoryDomains(path); },
-        [this](const QStringList& domains) {
+        [this, showEmpty](const QStringList& domains) {
             chooser_->clear();
             chooser_->addItems(domains);
-            if (chooser_->count() > 0) {
+            if (chooser_->count() > 0)
                 chooser_->setCurrentIndex(std::max(0, int(chooser_->findText(firstChoice_))));
-                onChosen();
-            }
+            if (chooser_->count() > 0 || showEmpty) onChosen();
         });
 }
 
@@ -265,16 +264,7 @@ void HistoryViewer::DeleteDomainHistory() {
     const QString domain = chooser_->currentText();
     if (!askOkCancel(this, S("询问"), S("确定删除") + domain + S("的历史数据?"))) return;
     zorvan::DeleteDomainHistory(path_, domain);
-    readInBackground([path = path_] { return readHistoryDomains(path); },
-                     [this](const QStringList& domains) {
-                         chooser_->clear();
-                         chooser_->addItems(domains);
-                         if (chooser_->count() > 0) {
-                             chooser_->setCurrentIndex(0);
-                             deleteButton_->setEnabled(false);
-                         }
-                         showChosenDomain();
-                     });
+    fillChooser(true);
 }
 
 GridTexts HistoryViewer::gridTexts() const {

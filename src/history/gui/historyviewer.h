@@ -57,8 +57,9 @@ class HistoryViewer : public QDialog {
     void placeOnScreen();
     void onChosen();
     void layOutGrid();
-    // Lists the file's domains, then shows the first.
-    void fillChooser();
+    // Lists the file's domains, then shows the first; with showEmpty, an empty table when there
+    // is none (after a delete, the last domain's rows go).
+    void fillChooser(bool showEmpty = false);
     void showRecords(const QString& domain, const QStringList& records);
     // read() on a thread of the pool, then shown(its lines) here, unless a later reading began.
     void readInBackground(std::function<QStringList()> read,
