@@ -7,6 +7,7 @@
 #include <QHash>
 #include <QMutex>
 #include <QStandardPaths>
+#include <QTemporaryFile>
 
 #include "zorvan_install.h"
 
@@ -115,6 +116,18 @@ QString dataDirectory() {
     if (dir.isEmpty()) {
         const QString own = QCoreApplication::applicationDirPath();
         const QFileInfo info(own);
+#ifdef Q_OS_WIN
+        // The installer leaves its uninstaller beside the programs, whose files then go to the
+        // user's data folder; a portable copy (a zip unpacked anywhere, a USB stick) keeps them
+        // beside itself. Windows' permissions are not the file's attributes: a file made there
+        // tells whether the folder is writable.
+        const bool installed = QFileInfo::exists(own + QStringLiteral("/uninstall.exe"));
+        QTemporaryFile probe(own + QStringLiteral("/zorvan-XXXXXX.tmp"));
+        if (!own.isEmpty() && info.isDir() && !installed && probe.open())
+            dir = own;
+        else
+            dir = QStandardPaths::writableLocation(QStandardPaths::AppDataLocation);
+#else
         // An installed copy's folder belongs to the system, and a root user could write to it: its
         // files go to the user's data folder. Installed means the folder the build installs to, or
         // one with the menu entry beside it (installed under another prefix).
@@ -127,6 +140,7 @@ QString dataDirectory() {
             dir = own;
         else
             dir = QStandardPaths::writableLocation(QStandardPaths::AppDataLocation);
+#endif
     }
     QDir().mkpath(dir);
     return dir;
