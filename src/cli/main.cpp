@@ -1,6 +1,6 @@
 // zorvan-cli: the toolbox's queries from a terminal or a scheduled job.
 #include <unistd.h>
-#ifdef Q_OS_WIN
+#ifdef _WIN32
 #include <windows.h>
 #endif
 
