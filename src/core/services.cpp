@@ -111,6 +111,20 @@ void reloadServices() {
     table = nullptr;
 }
 
+#ifdef Q_OS_WIN
+namespace {
+// The programs' folder does not change while they run: it is looked at once.
+bool isPortableFolder(const QString& own) {
+    static const bool portable = [&own] {
+        if (QFileInfo::exists(own + QStringLiteral("/uninstall.exe"))) return false;
+        QTemporaryFile probe(own + QStringLiteral("/zorvan-XXXXXX.tmp"));
+        return probe.open();
+    }();
+    return portable;
+}
+}  // namespace
+#endif
+
 QString dataDirectory() {
     QString dir = qEnvironmentVariable("ZORVAN_HOME");
     if (dir.isEmpty()) {
@@ -121,9 +135,7 @@ QString dataDirectory() {
         // user's data folder; a portable copy (a zip unpacked anywhere, a USB stick) keeps them
         // beside itself. Windows' permissions are not the file's attributes: a file made there
         // tells whether the folder is writable.
-        const bool installed = QFileInfo::exists(own + QStringLiteral("/uninstall.exe"));
-        QTemporaryFile probe(own + QStringLiteral("/zorvan-XXXXXX.tmp"));
-        if (!own.isEmpty() && info.isDir() && !installed && probe.open())
+        if (!own.isEmpty() && info.isDir() && isPortableFolder(own))
             dir = own;
         else
             dir = QStandardPaths::writableLocation(QStandardPaths::AppDataLocation);
