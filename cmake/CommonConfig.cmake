@@ -7,7 +7,13 @@ if(ZORVAN_WERROR)
 endif()
 # Every symbol bound at start and the relocations read-only after it: a program that reads pages
 # from the network gives an overwritten pointer table nothing to aim at.
-target_link_options(zorvan_common INTERFACE LINKER:-z,relro LINKER:-z,now)
+if(WIN32)
+  # Windows' counterparts: a relocatable image at a random address (high in the 64-bit space) and
+  # no executable data.
+  target_link_options(zorvan_common INTERFACE LINKER:--dynamicbase LINKER:--nxcompat LINKER:--high-entropy-va)
+else()
+  target_link_options(zorvan_common INTERFACE LINKER:-z,relro LINKER:-z,now)
+endif()
 target_compile_definitions(zorvan_common INTERFACE
   QT_NO_CAST_FROM_ASCII
   QT_NO_NARROWING_CONVERSIONS_IN_CONNECT

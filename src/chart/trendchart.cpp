@@ -6,7 +6,9 @@
 #include <QImage>
 #include <QPainter>
 #include <QPainterPath>
+#ifdef ZORVAN_SVG
 #include <QSvgGenerator>
+#endif
 #include <algorithm>
 #include <cmath>
 
@@ -353,6 +355,7 @@ QByteArray renderTrendChart(const TrendData& data, ChartFormat format, const QSi
         }
         if (!image.save(&buffer, "PNG")) return {};
     } else {
+#ifdef ZORVAN_SVG
         QSvgGenerator svg;
         svg.setOutputDevice(&buffer);
         svg.setSize(size);
@@ -367,6 +370,9 @@ QByteArray renderTrendChart(const TrendData& data, ChartFormat format, const QSi
             painter.setFont(font);
             paintTrendChart(painter, area, data, std::nullopt, false);
         }
+#else
+        return {};
+#endif
     }
     return bytes;
 }

@@ -51,6 +51,12 @@ void paintTrendChart(QPainter& painter, const QRectF& area, const TrendData& dat
 // A chart file's format, by the name's extension (.png, .svg; nothing for any other).
 enum class ChartFormat { Png, Svg };
 std::optional<ChartFormat> chartFormatOf(const QString& fileName);
+// Whether this build writes SVG: the Windows build has no Qt Svg.
+#ifdef ZORVAN_SVG
+inline constexpr bool CanWriteSvg = true;
+#else
+inline constexpr bool CanWriteSvg = false;
+#endif
 
 // The chart as a file's bytes; empty when it could not be made. Needs a QGuiApplication (fonts).
 QByteArray renderTrendChart(const TrendData& data, ChartFormat format, const QSize& size);

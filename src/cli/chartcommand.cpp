@@ -19,6 +19,12 @@ int runChart(const Invocation& invocation, Console& console) {
         console.fail(QStringLiteral("--output must name a .png or .svg file: ") + output);
         return UsageError;
     }
+    if (*format == ChartFormat::Svg && !CanWriteSvg) {
+        console.fail(QStringLiteral("this build cannot write SVG (Qt Svg is not available for "
+                                    "Windows); a .png file works: ") +
+                     output);
+        return UsageError;
+    }
     const auto kind = trendKindByKey(invocation.value(Option::Kind, QStringLiteral("indexed")));
     if (!kind) {
         console.fail(QStringLiteral("--kind takes indexed or backlinks"));

@@ -1,5 +1,8 @@
 // zorvan-cli: the toolbox's queries from a terminal or a scheduled job.
 #include <unistd.h>
+#ifdef _WIN32
+#include <windows.h>
+#endif
 
 #include <QCoreApplication>
 #include <QGuiApplication>
@@ -22,9 +25,22 @@ int main(int argc, char** argv) {
         if (type == QtFatalMsg) std::fprintf(stderr, "zorvan-cli: %s\n", qUtf8Printable(message));
     });
     QStringList arguments;
+#ifdef Q_OS_WIN
+    // argv holds the arguments in the ANSI code page, which loses what it cannot spell.
+    int count = 0;
+    if (wchar_t** wide = CommandLineToArgvW(GetCommandLineW(), &count)) {
+        for (int i = 1; i < count; ++i) arguments.append(QString::fromWCharArray(wide[i]));
+        LocalFree(wide);
+    }
+    // A console shows the messages through its UTF-16 interface; a failure to tell one ends
+    // nothing.
+    zorvan::cli::StandardOutput standardError(STDERR_FILENO, [](int) {});
+    QTextStream err(&standardError);
+#else
     for (int i = 1; i < argc; ++i) arguments.append(QString::fromLocal8Bit(argv[i]));
 
     QTextStream err(stderr);
+#endif
     // Nothing is left to do once results cannot be written: a save already made is whole, and
     // the next domain's figures would go nowhere.
     zorvan::cli::StandardOutput standardOutput(STDOUT_FILENO, [&err](int error) {

@@ -52,46 +52,9 @@ struct Answer {
     QString output;
 };
 
-Answer systemctl(const QStringList& arguments) {
-    QProcess process;
-    process.setProcessChannelMode(QProcess::MergedChannels);
-    process.start(QStringLiteral("systemctl"), QStringList{QStringLiteral("--user")} + arguments);
-    if (!process.waitForStarted(SystemctlTimeoutMs))
-        return {false, QStringLiteral("systemctl cannot be started")};
-    if (!process.waitForFinished(SystemctlTimeoutMs)) {
-        process.kill();
-        process.waitForFinished(1000);
-        return {false, QStringLiteral("systemctl --user did not answer within 10 s")};
-    }
-    const QString output = QString::fromLocal8Bit(process.readAll()).trimmed();
-    return {process.exitStatus() == QProcess::NormalExit && process.exitCode() == 0, output};
-}
-
-QString property(const QString& unit, const QString& name) {
-    const Answer a = systemctl({QStringLiteral("show"), unit, QStringLiteral("--property=") + name,
-                                QStringLiteral("--value")});
-    return a.answered ? a.output : QString();
-}
-
-bool writeFile(const QString& path, const QString& text, Console& console) {
-    QSaveFile file(path);
-    const QByteArray bytes = text.toUtf8();
-    if (!file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size() || !file.flush() ||
-        file.error() != QFileDevice::NoError || !file.commit()) {
-        console.fail(QStringLiteral("cannot write ") + path);
-        return false;
-    }
-    return true;
-}
-
 QString program() {
     const QString path = QCoreApplication::applicationFilePath();
     return path.isEmpty() ? QStringLiteral("zorvan-cli") : path;
-}
-
-QString noManager(const Answer& a) {
-    return QStringLiteral("no user service manager answers (%1)")
-        .arg(a.output.isEmpty() ? QStringLiteral("no answer") : a.output.section(u'\n', 0, 0));
 }
 
 // The batch options as batch reads them, with what every daily run adds; nothing, told, for what
@@ -125,6 +88,135 @@ QStringList dailyCommandLine(const Invocation& batch) {
                          : batch.value(id));
     }
     return dailyRunCommand(program(), words);
+}
+
+#ifdef Q_OS_WIN
+// schtasks never gets to hang the command either.
+constexpr int SchtasksTimeoutMs = 30000;
+
+Answer schtasks(const QStringList& arguments) {
+    QProcess process;
+    process.setProcessChannelMode(QProcess::MergedChannels);
+    process.start(QStringLiteral("schtasks"), arguments);
+    if (!process.waitForStarted(SchtasksTimeoutMs))
+        return {false, QStringLiteral("schtasks cannot be started")};
+    if (!process.waitForFinished(SchtasksTimeoutMs)) {
+        process.kill();
+        process.waitForFinished(1000);
+        return {false, QStringLiteral("schtasks did not answer within 30 s")};
+    }
+    const QString output = QString::fromLocal8Bit(process.readAll()).trimmed();
+    return {process.exitStatus() == QProcess::NormalExit && process.exitCode() == 0, output};
+}
+
+// The fields of one CSV line as schtasks writes them: every field quoted.
+QStringList csvFields(const QString& line) {
+    QStringList fields;
+    static const QRegularExpression field(QStringLiteral("\"((?:[^\"]|\"\")*)\""));
+    for (auto it = field.globalMatch(line); it.hasNext();)
+        fields.append(it.next().captured(1).replace(QStringLiteral("\"\""), QStringLiteral("\"")));
+    return fields;
+}
+
+int scheduleDaily(const DailyTime& time, const QStringList& options, Console& console) {
+    for (const QString& o : options)
+        for (const QChar c : o)
+            if (c.category() == QChar::Other_Control) {
+                console.fail(QStringLiteral("a batch option holding a control character"));
+                return UsageError;
+            }
+    const auto batch = dailyBatch(options, console);
+    if (!batch) return UsageError;
+    for (const QString& note : batch->notes) console.fail(note);
+    const QString home = qEnvironmentVariable("ZORVAN_HOME");
+    const QString dataFolder =
+        home.isEmpty() ? home : QDir::toNativeSeparators(QFileInfo(home).absoluteFilePath());
+    QStringList command = dailyCommandLine(*batch);
+    command.first() = QDir::toNativeSeparators(command.first());
+    if (const auto refused = taskRefusal(command, dataFolder)) {
+        console.fail(QStringLiteral("schedule: ") + *refused);
+        return UsageError;
+    }
+    const Answer a = schtasks(taskCreateArguments(time, command, dataFolder));
+    if (!a.answered) {
+        console.fail(QStringLiteral("schtasks did not create the task: ") + a.output);
+        return FileFailed;
+    }
+    console.out << "daily run on at "
+                << QStringLiteral("%1:%2")
+                       .arg(time.hour, 2, 10, QChar(u'0'))
+                       .arg(time.minute, 2, 10, QChar(u'0'))
+                << " (task \"" << TaskName << "\")\n";
+    return Ran;
+}
+
+int scheduleOff(Console& console) {
+    if (!schtasks({QStringLiteral("/Query"), QStringLiteral("/TN"), TaskName}).answered) {
+        console.out << "no daily run was set\n";
+        return Ran;
+    }
+    const Answer a = schtasks(
+        {QStringLiteral("/Delete"), QStringLiteral("/TN"), TaskName, QStringLiteral("/F")});
+    if (!a.answered) {
+        console.fail(QStringLiteral("schtasks did not delete the task: ") + a.output);
+        return FileFailed;
+    }
+    console.out << "daily run removed\n";
+    return Ran;
+}
+
+int scheduleStatus(Console& console) {
+    const Answer a =
+        schtasks({QStringLiteral("/Query"), QStringLiteral("/TN"), TaskName, QStringLiteral("/FO"),
+                  QStringLiteral("CSV"), QStringLiteral("/V"), QStringLiteral("/NH")});
+    if (!a.answered) {
+        console.out << "daily run: off\n";
+        return Ran;
+    }
+    // The columns' order is fixed; their titles and values are in the system's language.
+    const QStringList f = csvFields(a.output.section(u'\n', 0, 0));
+    console.out << "daily run: on (task \"" << TaskName << "\", " << f.value(3) << ")\n";
+    console.out << "next run: " << f.value(2) << '\n';
+    console.out << "last run: " << f.value(5) << '\n';
+    console.out << "last exit status: " << f.value(6) << '\n';
+    return Ran;
+}
+#else
+Answer systemctl(const QStringList& arguments) {
+    QProcess process;
+    process.setProcessChannelMode(QProcess::MergedChannels);
+    process.start(QStringLiteral("systemctl"), QStringList{QStringLiteral("--user")} + arguments);
+    if (!process.waitForStarted(SystemctlTimeoutMs))
+        return {false, QStringLiteral("systemctl cannot be started")};
+    if (!process.waitForFinished(SystemctlTimeoutMs)) {
+        process.kill();
+        process.waitForFinished(1000);
+        return {false, QStringLiteral("systemctl --user did not answer within 10 s")};
+    }
+    const QString output = QString::fromLocal8Bit(process.readAll()).trimmed();
+    return {process.exitStatus() == QProcess::NormalExit && process.exitCode() == 0, output};
+}
+
+QString property(const QString& unit, const QString& name) {
+    const Answer a = systemctl({QStringLiteral("show"), unit, QStringLiteral("--property=") + name,
+                                QStringLiteral("--value")});
+    return a.answered ? a.output : QString();
+}
+
+bool writeFile(const QString& path, const QString& text, Console& console) {
+    QSaveFile file(path);
+    const QByteArray bytes = text.toUtf8();
+    if (!file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size() || !file.flush() ||
+        file.error() != QFileDevice::NoError || !file.commit()) {
+        console.fail(QStringLiteral("cannot write ") + path);
+        return false;
+    }
+    return true;
+}
+
+QString noManager(const Answer& a) {
+    return QStringLiteral("no user service manager answers (%1)")
+        .arg(a.output.isEmpty() ? QStringLiteral("no answer") : a.output.section(u'\n', 0, 0));
 }
 
 // systemd-analyze verify where it exists: a unit it refuses would be enabled and never run.
@@ -260,6 +352,8 @@ int scheduleStatus(Console& console) {
     return Ran;
 }
 
+#endif
+
 }  // namespace
 
 std::optional<DailyTime> parseDailyTime(const QString& text) {
@@ -340,6 +434,53 @@ QString crontabLine(const DailyTime& time, const QStringList& command, const QSt
     if (!dataFolder.isEmpty()) words.append(QStringLiteral("ZORVAN_HOME=") + shellWord(dataFolder));
     for (const QString& w : command) words.append(shellWord(w));
     return QStringLiteral("%1 %2 * * * ").arg(time.minute).arg(time.hour) + words.join(u' ');
+}
+
+QString windowsArgument(const QString& word) {
+    if (!word.isEmpty() && isPlain(word)) return word;
+    // Backslashes are literal except before a quote: those, and the ones before the closing
+    // quote, are doubled.
+    QString quoted = QStringLiteral("\"");
+    qsizetype backslashes = 0;
+    for (const QChar c : word) {
+        if (c == u'\\') {
+            ++backslashes;
+            continue;
+        }
+        quoted += QString(c == u'"' ? backslashes * 2 + 1 : backslashes, u'\\') + c;
+        backslashes = 0;
+    }
+    return quoted + QString(backslashes * 2, u'\\') + u'"';
+}
+
+std::optional<QString> taskRefusal(const QStringList& command, const QString& dataFolder) {
+    const QStringList words = dataFolder.isEmpty() ? command : command + QStringList{dataFolder};
+    for (const QString& w : words) {
+        if (w.contains(u'%'))
+            return QStringLiteral("Task Scheduler would expand the \"%\" in ") + w;
+        if (!dataFolder.isEmpty() && w.contains(u'"'))
+            return QStringLiteral("cmd, which sets ZORVAN_HOME for the task, takes no quote in ") +
+                   w;
+    }
+    return std::nullopt;
+}
+
+QStringList taskCreateArguments(const DailyTime& time, const QStringList& command,
+                                const QString& dataFolder) {
+    QStringList words;
+    for (const QString& w : command) words.append(windowsArgument(w));
+    QString run = words.join(u' ');
+    // A task has no environment of its own: cmd sets it, then starts the run.
+    if (!dataFolder.isEmpty())
+        run = QStringLiteral("cmd /d /c \"set \"ZORVAN_HOME=%1\"&& %2\"").arg(dataFolder, run);
+    const QString at = QStringLiteral("%1:%2")
+                           .arg(time.hour, 2, 10, QChar(u'0'))
+                           .arg(time.minute, 2, 10, QChar(u'0'));
+    return {QStringLiteral("/Create"), QStringLiteral("/F"),
+            QStringLiteral("/TN"),     TaskName,
+            QStringLiteral("/SC"),     QStringLiteral("DAILY"),
+            QStringLiteral("/ST"),     at,
+            QStringLiteral("/TR"),     run};
 }
 
 int runSchedule(const Invocation& invocation, Console& console) {

@@ -7,7 +7,7 @@
 namespace zorvan::cli {
 
 // A daily run: a systemd user timer and service, or a crontab line where no user service
-// manager answers.
+// manager answers; on Windows a Task Scheduler task.
 struct DailyTime {
     int hour = 0;
     int minute = 0;
@@ -34,5 +34,20 @@ QString serviceUnit(const QStringList& command, const QString& dataFolder);
 QString timerUnit(const DailyTime& time);
 // "30 6 * * * /usr/bin/zorvan-cli batch --save --resume --notify ..." for 06:30.
 QString crontabLine(const DailyTime& time, const QStringList& command, const QString& dataFolder);
+
+// The Windows task, created and deleted through schtasks.
+inline const QString TaskName = QStringLiteral("Zorvan daily batch");
+
+// A word of a Windows command line, quoted so that CommandLineToArgvW gives it back unchanged.
+QString windowsArgument(const QString& word);
+
+// Why Task Scheduler could not run that command as written, or nothing: it expands "%NAME%" in a
+// task's command, and a data folder goes through cmd, which takes no quote inside a word.
+std::optional<QString> taskRefusal(const QStringList& command, const QString& dataFolder);
+
+// The arguments of schtasks that create the daily task. dataFolder (ZORVAN_HOME at the time of
+// scheduling) is set by cmd before the run; empty leaves it out.
+QStringList taskCreateArguments(const DailyTime& time, const QStringList& command,
+                                const QString& dataFolder);
 
 }  // namespace zorvan::cli

@@ -1,8 +1,12 @@
 #include "core/localfile.h"
 
+#include <QtGlobal>
+
+#ifndef Q_OS_WIN
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
+#endif
 
 #include <QFile>
 #include <QFileInfo>
@@ -37,6 +41,10 @@ QString percentEscaped(const QString& typed) {
     return out;
 }
 
+#ifdef Q_OS_WIN
+// Windows gives a replaced file the folder's permissions, which the saving user shares.
+void keepOwnerAndGroup(const QSaveFile&) {}
+#else
 // QSaveFile gives the new file the old one's mode but makes it as the saving user: a save by
 // another user (root from cron) would take the file away from its owner and group.
 void keepOwnerAndGroup(const QSaveFile& file) {
@@ -47,6 +55,7 @@ void keepOwnerAndGroup(const QSaveFile& file) {
     if (::fchown(fd, uid_t(-1), old.st_gid) == 0) return;
     // Neither is allowed (a group the user is not in): the saver's group stays.
 }
+#endif
 
 }  // namespace
 
@@ -71,15 +80,24 @@ QString shownDomain(const QString& stored) {
 }
 
 void prepareFileWrites() {
+#ifndef Q_OS_WIN
     std::signal(SIGXFSZ, SIG_IGN);
+#endif
 }
 
 FileRead openForReading(const QString& path, QFile* file) {
     // Only a name that is not there is missing: a folder on the way that cannot be searched, or a
     // file in a folder's place, hides whatever the file holds.
+#ifdef Q_OS_WIN
+    if (!QFileInfo::exists(path) && !QFileInfo(path).isSymLink()) {
+        const QFileInfo folder(QFileInfo(path).absolutePath());
+        return folder.isDir() ? FileRead::Missing : FileRead::Unreadable;
+    }
+#else
     struct stat status {};
     if (::lstat(QFile::encodeName(path).constData(), &status) != 0)
         return errno == ENOENT ? FileRead::Missing : FileRead::Unreadable;
+#endif
     const QFileInfo info(path);
     if (!info.isFile()) return FileRead::Unreadable;
     file->setFileName(path);
@@ -119,6 +137,57 @@ bool writeFileAtomically(const QString& path, const QByteArray& bytes, QString* 
     QSaveFile file(path);
     return writeAtomically(file, bytes, error);
 }
+
+#ifdef Q_OS_WIN
+
+namespace {
+
+QString notAFile(const QFileInfo& info) {
+    if (info.isSymLink()) return QStringLiteral("a symbolic link");
+    if (info.isDir()) return QStringLiteral("a folder");
+    return QStringLiteral("not a regular file");
+}
+
+}  // namespace
+
+// Windows keeps a user's profile folders to that user: nobody else reads a file there.
+SettingsRead readSettingsFile(const QString& path, qint64 limit) {
+    SettingsRead result;
+    const auto refuse = [&](const QString& why) {
+        result.status = FileRead::Unreadable;
+        result.bytes.clear();
+        result.why = why;
+        return result;
+    };
+    const QString tooLarge =
+        QStringLiteral("it is larger than %1 MB, the most a settings file may hold")
+            .arg(limit / (1024 * 1024));
+    const QFileInfo info(path);
+    if (!info.exists() && !info.isSymLink()) return result;
+    if (info.isSymLink() || !info.isFile())
+        return refuse(QStringLiteral("it is ") + notAFile(info));
+    if (info.size() > limit) return refuse(tooLarge);
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly)) return refuse(file.errorString());
+    result.bytes = file.read(limit + 1);
+    if (file.error() != QFileDevice::NoError) return refuse(file.errorString());
+    if (result.bytes.size() > limit) return refuse(tooLarge);
+    result.status = FileRead::Ok;
+    return result;
+}
+
+bool writeRegularFile(const QString& path, const QByteArray& bytes, QString* error) {
+    const QFileInfo old(path);
+    if ((old.exists() || old.isSymLink()) && (old.isSymLink() || !old.isFile())) {
+        if (error)
+            *error = QStringLiteral("it is ") + notAFile(old) +
+                     QStringLiteral("; it was left as it was");
+        return false;
+    }
+    return writeFileAtomically(path, bytes, error);
+}
+
+#else
 
 namespace {
 
@@ -202,5 +271,7 @@ bool writeRegularFile(const QString& path, const QByteArray& bytes, QString* err
     temporary.setAutoRemove(false);
     return true;
 }
+
+#endif
 
 }  // namespace zorvan

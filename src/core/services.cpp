@@ -7,6 +7,7 @@
 #include <QHash>
 #include <QMutex>
 #include <QStandardPaths>
+#include <QTemporaryFile>
 #include <optional>
 
 #include "zorvan_install.h"
@@ -113,11 +114,30 @@ void reloadServices() {
 
 namespace {
 
+#ifdef Q_OS_WIN
+// A portable copy's folder is one the user can write to: made once, as the folder is found once.
+bool isPortableFolder(const QString& own) {
+    if (QFileInfo::exists(own + QStringLiteral("/uninstall.exe"))) return false;
+    QTemporaryFile probe(own + QStringLiteral("/zorvan-XXXXXX.tmp"));
+    return probe.open();
+}
+#endif
+
 QString findDataDirectory() {
     QString dir = qEnvironmentVariable("ZORVAN_HOME");
     if (dir.isEmpty()) {
         const QString own = QCoreApplication::applicationDirPath();
         const QFileInfo info(own);
+#ifdef Q_OS_WIN
+        // The installer leaves its uninstaller beside the programs, whose files then go to the
+        // user's data folder; a portable copy (a zip unpacked anywhere, a USB stick) keeps them
+        // beside itself. Windows' permissions are not the file's attributes: a file made there
+        // tells whether the folder is writable.
+        if (!own.isEmpty() && info.isDir() && isPortableFolder(own))
+            dir = own;
+        else
+            dir = QStandardPaths::writableLocation(QStandardPaths::AppDataLocation);
+#else
         // An installed copy's folder belongs to the system, and a root user could write to it: its
         // files go to the user's data folder. Installed means the folder the build installs to, or
         // one with the menu entry beside it (installed under another prefix).
@@ -130,6 +150,7 @@ QString findDataDirectory() {
             dir = own;
         else
             dir = QStandardPaths::writableLocation(QStandardPaths::AppDataLocation);
+#endif
     }
     QDir().mkpath(dir);
     return dir;

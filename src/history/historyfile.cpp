@@ -1,13 +1,16 @@
 #include "history/historyfile.h"
 
+#ifndef _WIN32
 #include <fcntl.h>
 #include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
+#endif
 
 #include <QBuffer>
 #include <QDeadlineTimer>
 #include <QFile>
+#include <QFileInfo>
 #include <QLockFile>
 #include <QSaveFile>
 #include <QSet>
@@ -417,6 +420,27 @@ constexpr auto lockRetryGap = 25ms;
 // A lock file younger than this may be one whose maker has not locked it yet.
 constexpr auto ownerlessLockAge = 2s;
 
+#ifdef Q_OS_WIN
+// A held lock file stays open in its holder, which Windows keeps from being deleted: a lock that
+// can be deleted has no live owner.
+bool removeOwnerlessLock(const QLockFile& lock, const QString& path) {
+    qint64 pid = 0;
+    QString host, application;
+    if (lock.getLockInfo(&pid, &host, &application) &&
+        (host.isEmpty() || host == QSysInfo::machineHostName()))
+        return false;
+    const QFileInfo info(path);
+    const qint64 age = info.lastModified().msecsTo(QDateTime::currentDateTime());
+    const qint64 least = std::chrono::milliseconds(ownerlessLockAge).count();
+    return info.isFile() && !info.isSymLink() && (age >= least || age <= -least) &&
+           QFile::remove(path);
+}
+
+bool isLockFolder(const QString& lockPath) {
+    const QFileInfo info(lockPath);
+    return (info.exists() || info.isSymLink()) && (info.isSymLink() || !info.isFile());
+}
+#else
 bool olderThan(const struct stat& info, std::chrono::seconds age) {
     const auto modified = std::chrono::system_clock::time_point(
         std::chrono::seconds(info.st_mtim.tv_sec) + std::chrono::nanoseconds(info.st_mtim.tv_nsec));
@@ -448,6 +472,12 @@ bool removeOwnerlessLock(const QLockFile& lock, const QString& path) {
     return removed;
 }
 
+bool isLockFolder(const QString& lockPath) {
+    struct stat info;
+    return ::lstat(QFile::encodeName(lockPath).constData(), &info) == 0 && !S_ISREG(info.st_mode);
+}
+#endif
+
 FileError lockHistory(QLockFile& lock, const QString& lockPath) {
     // A lock left by a process of this host that died is taken over at once.
     lock.setStaleLockTime(0);
@@ -456,9 +486,7 @@ FileError lockHistory(QLockFile& lock, const QString& lockPath) {
         if (lock.tryLock(0)) return std::nullopt;
         if (lock.error() != QLockFile::LockFailedError)
             return FileProblem{FileProblem::CannotLock, lockPath, {}};
-        struct stat info;
-        if (::lstat(QFile::encodeName(lockPath).constData(), &info) == 0 && !S_ISREG(info.st_mode))
-            return FileProblem{FileProblem::LockIsFolder, lockPath, {}};
+        if (isLockFolder(lockPath)) return FileProblem{FileProblem::LockIsFolder, lockPath, {}};
         if (removeOwnerlessLock(lock, lockPath)) continue;
         if (deadline.hasExpired()) return FileProblem{FileProblem::Busy, lockPath, {}};
         std::this_thread::sleep_for(lockRetryGap);

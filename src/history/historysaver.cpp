@@ -1,10 +1,15 @@
 #include "history/historysaver.h"
 
+#ifdef _WIN32
+#include <windows.h>
+#else
 #include <fcntl.h>
 #include <unistd.h>
+#endif
 
 #include <QSocketNotifier>
 #include <QTimer>
+#include <atomic>
 #include <condition_variable>
 #include <csignal>
 #include <mutex>
@@ -16,6 +21,25 @@ namespace zorvan {
 
 namespace {
 
+#ifdef Q_OS_WIN
+std::atomic<HistorySaver*> terminationSaver{nullptr};
+
+// Ctrl+C, Ctrl+Break or the console window closed: runs on a thread of its own, hands the rest to
+// the event loop and waits there, as the process ends once the last groups are written.
+BOOL WINAPI onConsoleControl(DWORD) {
+    HistorySaver* saver = terminationSaver.load();
+    if (!saver) return FALSE;
+    QMetaObject::invokeMethod(
+        saver,
+        [saver] {
+            saver->finish();
+            ExitProcess(STATUS_CONTROL_C_EXIT);
+        },
+        Qt::QueuedConnection);
+    Sleep(INFINITE);
+    return TRUE;
+}
+#else
 int terminationPipe[2] = {-1, -1};
 struct sigaction previousInt, previousTerm;
 
@@ -24,6 +48,7 @@ void onTerminationSignal(int signal) {
     // Nothing else is safe here: the event loop does the rest.
     [[maybe_unused]] const ssize_t n = ::write(terminationPipe[1], &byte, 1);
 }
+#endif
 
 }  // namespace
 
@@ -85,8 +110,13 @@ HistorySaver::~HistorySaver() {
     writer_->wake.notify_all();
     writer_->thread.join();
     if (terminationHandled_) {
+#ifdef Q_OS_WIN
+        SetConsoleCtrlHandler(onConsoleControl, FALSE);
+        terminationSaver = nullptr;
+#else
         sigaction(SIGINT, &previousInt, nullptr);
         sigaction(SIGTERM, &previousTerm, nullptr);
+#endif
     }
 }
 
@@ -137,6 +167,10 @@ void HistorySaver::deliver() {
 
 void HistorySaver::finishOnTermination() {
     if (terminationHandled_) return;
+#ifdef Q_OS_WIN
+    terminationSaver = this;
+    terminationHandled_ = SetConsoleCtrlHandler(onConsoleControl, TRUE);
+#else
     if (terminationPipe[0] < 0 && ::pipe2(terminationPipe, O_CLOEXEC | O_NONBLOCK) != 0) return;
     terminationHandled_ = true;
     auto* notifier = new QSocketNotifier(terminationPipe[0], QSocketNotifier::Read, this);
@@ -153,6 +187,7 @@ void HistorySaver::finishOnTermination() {
     action.sa_flags = SA_RESTART;
     sigaction(SIGINT, &action, &previousInt);
     sigaction(SIGTERM, &action, &previousTerm);
+#endif
 }
 
 }  // namespace zorvan
