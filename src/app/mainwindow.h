@@ -109,7 +109,7 @@ class MainWindow : public QWidget {
     void finishQuery(const FinishedQuery& done);
     void finishQueryWith(const FinishedQuery& done, const std::optional<RunHistory>& history);
     // Queues the record; it is written off the window thread with those finished meanwhile.
-    void saveHistory(const FinishedQuery& done, const QList<FigureDrop>& drops);
+    void queueRecord(const FinishedQuery& done, const QList<FigureDrop>& drops);
     void onHistoryGroupDone(const QStringList& domains, const FileError& problem);
     void openHistoryViewer();
     // Saved domain list and batch mode.

@@ -59,14 +59,14 @@ void MainWindow::finishQueryWith(const FinishedQuery& done,
                 : QList<FigureDrop>();
     markDrops(done, drops);
     if (done.save)
-        saveHistory(done, drops);
+        queueRecord(done, drops);
     else
         collectForAlerts(done.domain, done.values, done.verdicts, drops, false);
 }
 
 // The finished query's own figures, under the domain it was started for: the box and the fields
 // may show another entry by now (the list reloaded while it ran).
-void MainWindow::saveHistory(const FinishedQuery& done, const QList<FigureDrop>& drops) {
+void MainWindow::queueRecord(const FinishedQuery& done, const QList<FigureDrop>& drops) {
     historySaver_->save(done.domain, done.values, platform().now().date());
     unsaved_.append({done.domain, done.values, done.verdicts, drops});
     // A single query is written at once; a batch run's records go in groups.
