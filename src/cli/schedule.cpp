@@ -57,9 +57,15 @@ QString program() {
     return path.isEmpty() ? QStringLiteral("zorvan-cli") : path;
 }
 
-// The batch options as batch reads them, with what every daily run adds; nothing, told, for what
-// batch would refuse, so that no nightly run fails on them.
+// The batch options as batch reads them, with what every daily run adds, their notes told;
+// nothing, told, for what batch would refuse, so that no nightly run fails on them.
 std::optional<Invocation> dailyBatch(const QStringList& options, Console& console) {
+    for (const QString& o : options)
+        for (const QChar c : o)
+            if (c.category() == QChar::Other_Control) {
+                console.fail(QStringLiteral("a batch option holding a control character"));
+                return std::nullopt;
+            }
     QString error;
     auto batch = parseArguments(dailyRunCommand(QString(), options).mid(1), &error);
     if (batch && !batch->arguments.isEmpty()) error = QStringLiteral("batch takes no argument");
@@ -70,6 +76,7 @@ std::optional<Invocation> dailyBatch(const QStringList& options, Console& consol
         console.fail(QStringLiteral("schedule: batch would refuse its options: ") + error);
         return std::nullopt;
     }
+    for (const QString& note : batch->notes) console.fail(note);
     return batch;
 }
 
@@ -119,15 +126,8 @@ QStringList csvFields(const QString& line) {
 }
 
 int scheduleDaily(const DailyTime& time, const QStringList& options, Console& console) {
-    for (const QString& o : options)
-        for (const QChar c : o)
-            if (c.category() == QChar::Other_Control) {
-                console.fail(QStringLiteral("a batch option holding a control character"));
-                return UsageError;
-            }
     const auto batch = dailyBatch(options, console);
     if (!batch) return UsageError;
-    for (const QString& note : batch->notes) console.fail(note);
     const QString home = qEnvironmentVariable("ZORVAN_HOME");
     const QString dataFolder =
         home.isEmpty() ? home : QDir::toNativeSeparators(QFileInfo(home).absoluteFilePath());
@@ -248,15 +248,8 @@ std::optional<QString> unitsRefused(const QString& folder) {
 }
 
 int scheduleDaily(const DailyTime& time, const QStringList& options, Console& console) {
-    for (const QString& o : options)
-        for (const QChar c : o)
-            if (c.category() == QChar::Other_Control) {
-                console.fail(QStringLiteral("a batch option holding a control character"));
-                return UsageError;
-            }
     const auto batch = dailyBatch(options, console);
     if (!batch) return UsageError;
-    for (const QString& note : batch->notes) console.fail(note);
     const QString folder = userUnitFolder();
     const QString home = qEnvironmentVariable("ZORVAN_HOME");
     const QString dataFolder = home.isEmpty() ? home : QFileInfo(home).absoluteFilePath();
