@@ -29,8 +29,8 @@ QHash<QString, QStringList> otherSections(const QByteArray& bytes, const QString
 }
 
 // A header that a hand edit indented is still found, but it does not end the section above it
-// (only a line that begins with "[" does), so saving under it changes that section: the file's
-// own reading, left as it is.
+// (only a line that begins with "[" does): saving under it changes that section, and a record
+// added to that section lands in it too. The file's own reading, left as it is.
 bool indentedHeader(const QByteArray& bytes, const QByteArray& header) {
     for (qsizetype at = bytes.indexOf(header); at >= 0; at = bytes.indexOf(header, at + 1)) {
         qsizetype start = at;
@@ -73,7 +73,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     // A header is one line: line breaks in a domain are stored as blanks.
     domain.replace(u'\r', u' ').replace(u'\n', u' ');
 
-    if (indentedHeader(old, encodeAnsi(historyHeader(domain)))) return 0;
+    for (const QString& listed : domains + QStringList{domain})
+        if (indentedHeader(old, encodeAnsi(historyHeader(listed)))) return 0;
 
     const QString record = HistoryRecord(Today, figures);
     const QByteArray saved = savedHistoryBytes(old, domain, record, Today);
