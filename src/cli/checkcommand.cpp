@@ -7,18 +7,17 @@ namespace {
 
 QString jsonLine(const CheckRow& row) {
     const ValueResult& r = row.result;
-    const QStringList members = {
-        QStringLiteral("\"id\": ") + jsonString(row.id),
-        QStringLiteral("\"url\": ") + jsonString(r.url),
-        QStringLiteral("\"final_url\": ") + jsonString(r.finalUrl),
-        QStringLiteral("\"status\": ") + QString::number(r.status),
-        QStringLiteral("\"ms\": ") + QString::number(r.ms),
-        QStringLiteral("\"bytes\": ") + QString::number(r.bytes),
-        QStringLiteral("\"charset\": ") + jsonString(r.charset),
-        QStringLiteral("\"verdict\": ") + jsonString(verdictKey(r.verdict)),
-        QStringLiteral("\"value\": ") + jsonString(r.text),
-    };
-    return u'{' + members.join(QStringLiteral(", ")) + u'}';
+    return JsonObject()
+        .text(QStringLiteral("id"), row.id)
+        .text(QStringLiteral("url"), r.url)
+        .text(QStringLiteral("final_url"), r.finalUrl)
+        .number(QStringLiteral("status"), r.status)
+        .number(QStringLiteral("ms"), r.ms)
+        .number(QStringLiteral("bytes"), r.bytes)
+        .text(QStringLiteral("charset"), r.charset)
+        .text(QStringLiteral("verdict"), verdictKey(r.verdict))
+        .text(QStringLiteral("value"), r.text)
+        .line();
 }
 
 QString textTable(const QList<CheckRow>& rows) {

@@ -41,35 +41,6 @@ QList<Figure> outputOrder() {
 
 }  // namespace
 
-QString jsonString(const QString& text) {
-    QString out = QStringLiteral("\"");
-    for (const QChar c : text) {
-        switch (c.unicode()) {
-            case '"':
-                out += QStringLiteral("\\\"");
-                break;
-            case '\\':
-                out += QStringLiteral("\\\\");
-                break;
-            case '\n':
-                out += QStringLiteral("\\n");
-                break;
-            case '\r':
-                out += QStringLiteral("\\r");
-                break;
-            case '\t':
-                out += QStringLiteral("\\t");
-                break;
-            default:
-                if (c.unicode() < 0x20 || c.unicode() == 0x7F)
-                    out += QStringLiteral("\\u%1").arg(int(c.unicode()), 4, 16, QLatin1Char('0'));
-                else
-                    out += c;
-        }
-    }
-    return out + u'"';
-}
-
 QStringList csvColumns(const QStringList& extraKeys) {
     QStringList columns = {QStringLiteral("domain"), QStringLiteral("date")};
     for (const Figure f : outputOrder()) columns.append(figureInfo(f).key);
@@ -77,28 +48,23 @@ QStringList csvColumns(const QStringList& extraKeys) {
 }
 
 QString jsonLine(const FigureRow& row) {
-    QStringList members = {
-        jsonString(QStringLiteral("domain")) + QStringLiteral(": ") + jsonString(row.domain),
-        jsonString(QStringLiteral("date")) + QStringLiteral(": ") + jsonString(row.date)};
+    JsonObject object;
+    object.text(QStringLiteral("domain"), row.domain).text(QStringLiteral("date"), row.date);
     for (const FigureKind kind : {FigureKind::Indexed, FigureKind::Backlinks}) {
-        QStringList perEngine;
+        JsonObject perEngine;
         for (const EngineInfo& e : engineTable()) {
             const Figure f =
                 kind == FigureKind::Indexed ? indexedFigure(e.engine) : backlinksFigure(e.engine);
-            perEngine.append(jsonString(e.key) + QStringLiteral(": ") + jsonString(row.values[f]));
+            perEngine.text(e.key, row.values[f]);
         }
         const QString name =
             kind == FigureKind::Indexed ? QStringLiteral("indexed") : QStringLiteral("backlinks");
-        members.append(jsonString(name) + QStringLiteral(": {") +
-                       perEngine.join(QStringLiteral(", ")) + u'}');
+        object.json(name, perEngine.line());
     }
     for (const Figure f : rankFigures)
-        if (stored(row, figureInfo(f)))
-            members.append(jsonString(figureInfo(f).key) + QStringLiteral(": ") +
-                           jsonString(row.values[f]));
-    for (const RowExtra& extra : row.extras)
-        members.append(jsonString(extra.key) + QStringLiteral(": ") + extra.json);
-    return u'{' + members.join(QStringLiteral(", ")) + u'}';
+        if (stored(row, figureInfo(f))) object.text(figureInfo(f).key, row.values[f]);
+    for (const RowExtra& extra : row.extras) object.json(extra.key, extra.json);
+    return object.line();
 }
 
 QString csvLine(const QStringList& cells) {

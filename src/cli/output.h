@@ -4,6 +4,7 @@
 #include <QString>
 #include <QStringList>
 
+#include "core/jsonwriter.h"
 #include "vocab/figures.h"
 
 namespace zorvan::cli {
@@ -38,9 +39,6 @@ QString jsonLine(const FigureRow& row);
 // A CSV line (RFC 4180 quoting, CR LF ending) of cells.
 QString csvLine(const QStringList& cells);
 QStringList csvCells(const FigureRow& row);
-
-// A JSON string literal.
-QString jsonString(const QString& text);
 
 // Columns padded to a common width, wide (CJK) characters counting twice: for a person, so
 // control characters in a cell are shown escaped.

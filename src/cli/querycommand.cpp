@@ -52,17 +52,19 @@ RowExtra dropsExtra(const QList<FigureDrop>& drops) {
     RowExtra extra{QStringLiteral("drops"), QString(), QString(), {}};
     for (const FigureDrop& d : drops) {
         const FigureInfo& f = figureInfo(d.figure);
-        json.append(QStringLiteral("{\"figure\": ") + jsonString(f.key) +
-                    QStringLiteral(", \"from\": ") + QString::number(d.from) +
-                    QStringLiteral(", \"to\": ") + QString::number(d.to) +
-                    QStringLiteral(", \"since\": ") + jsonString(d.since) + u'}');
+        json.append(JsonObject()
+                        .text(QStringLiteral("figure"), f.key)
+                        .number(QStringLiteral("from"), d.from)
+                        .number(QStringLiteral("to"), d.to)
+                        .text(QStringLiteral("since"), d.since)
+                        .line());
         csv.append(f.key + u' ' + QString::number(d.from) + QStringLiteral("->") +
                    QString::number(d.to) + QStringLiteral(" since ") + d.since);
         extra.textLines.append(QString::fromUtf8("↓ %1 fell %2% since %3 (%4 → %5)")
                                    .arg(f.key, QString::number(d.percent()), d.since,
                                         QString::number(d.from), QString::number(d.to)));
     }
-    extra.json = u'[' + json.join(QStringLiteral(", ")) + u']';
+    extra.json = jsonArray(json);
     extra.csv = csv.join(QStringLiteral("; "));
     return extra;
 }
@@ -79,16 +81,14 @@ std::optional<double> dropThreshold(const Invocation& invocation) {
 
 // The figures a query left "X", each with why, in each format's shape.
 RowExtra missingExtra(const MissingFigures& missing) {
-    QStringList json, csv, text;
+    JsonObject json;
+    QStringList csv, text;
     for (auto it = missing.cbegin(); it != missing.cend(); ++it) {
-        json.append(jsonString(it.key()) + QStringLiteral(": ") + jsonString(it.value()));
+        json.text(it.key(), it.value());
         csv.append(it.key() + u'=' + it.value());
         text.append(it.key() + QStringLiteral(" (") + it.value() + u')');
     }
-    RowExtra extra{QStringLiteral("missing"),
-                   u'{' + json.join(QStringLiteral(", ")) + u'}',
-                   csv.join(QStringLiteral("; ")),
-                   {}};
+    RowExtra extra{QStringLiteral("missing"), json.line(), csv.join(QStringLiteral("; ")), {}};
     if (!text.isEmpty())
         extra.textLines.append(QStringLiteral("X: ") + text.join(QStringLiteral(", ")));
     return extra;

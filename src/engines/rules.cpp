@@ -9,6 +9,7 @@
 #include <algorithm>
 #include <optional>
 
+#include "core/jsonwriter.h"
 #include "core/localfile.h"
 #include "core/services.h"
 #include "engines/countrows.h"
@@ -171,11 +172,6 @@ void readIntervals(const QJsonValue& value, const QString& fileName, LoadedRules
         else
             out.intervals.insert(it.key(), int(ms));
     }
-}
-
-QString jsonString(const QString& text) {
-    const QByteArray array = QJsonDocument(QJsonArray{text}).toJson(QJsonDocument::Compact);
-    return QString::fromUtf8(array.mid(1, array.size() - 2));
 }
 
 }  // namespace
@@ -402,10 +398,10 @@ LoadedRules rulesForNewRun() {
 }
 
 QString rulesJson(const RuleSet& rules, const RoleIntervals& intervals) {
-    QStringList members;
+    JsonObject all;
     for (const FigureInfo& f : figureTable()) {
         const FigureRule& rule = rules[f.figure];
-        QStringList fields;
+        JsonObject fields;
         for (const Key& key : keys) {
             const QString& value = rule.*(key.member);
             if (!applies(key, f.figure)) continue;
@@ -417,21 +413,17 @@ QString rulesJson(const RuleSet& rules, const RoleIntervals& intervals) {
             if (fallback && rule.fallbackStart.isEmpty() &&
                 builtinRules()[f.figure].fallbackStart.isEmpty())
                 continue;
-            fields.append(QStringLiteral("    \"") + QLatin1String(key.name) +
-                          QStringLiteral("\": ") + jsonString(value));
+            fields.text(QLatin1String(key.name), value);
         }
-        members.append(QStringLiteral("  \"") + f.key + QStringLiteral("\": {\n") +
-                       fields.join(QStringLiteral(",\n")) + QStringLiteral("\n  }"));
+        all.json(f.key, fields.indented(1));
     }
     if (!intervals.isEmpty()) {
-        QStringList gaps;
+        JsonObject gaps;
         for (auto it = intervals.cbegin(); it != intervals.cend(); ++it)
-            gaps.append(QStringLiteral("    ") + jsonString(it.key()) + QStringLiteral(": ") +
-                        QString::number(it.value()));
-        members.append(QStringLiteral("  \"intervals\": {\n") + gaps.join(QStringLiteral(",\n")) +
-                       QStringLiteral("\n  }"));
+            gaps.number(it.key(), it.value());
+        all.json(QStringLiteral("intervals"), gaps.indented(1));
     }
-    return QStringLiteral("{\n") + members.join(QStringLiteral(",\n")) + QStringLiteral("\n}\n");
+    return all.indented() + u'\n';
 }
 
 QString expandRuleUrl(const QString& url, const QString& domain, const QString& frame) {
