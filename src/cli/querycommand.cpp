@@ -102,6 +102,14 @@ struct AlertPending {
     QList<FigureDrop> drops;
 };
 
+// What a finished query leaves for its report.
+struct FinishedDomain {
+    QString domain;
+    FigureValues values;
+    FigureVerdicts verdicts;
+    MissingFigures missing;
+};
+
 // What a run prints and saves as each domain ends.
 struct DomainReport {
     Console& console;
@@ -109,16 +117,23 @@ struct DomainReport {
     double threshold;
     // The records of the run's domains as the run started (a domain named twice, in a run past
     // midnight, is not compared with its own first answer); none when the file cannot be read.
-    const std::optional<RunHistory>& history;
+    // Unset while the run's reading of the file goes on beside its first requests.
+    std::optional<std::optional<RunHistory>> history;
     HistorySaver* saver = nullptr;  // with --save
     int status = Ran;
     bool dropped = false;
     RunCollector* alerts = nullptr;  // with --notify
     // Domains whose record is queued, in the order they were saved.
     QList<AlertPending> unsaved;
+    // Domains finished before the reading ended, in list order.
+    QList<FinishedDomain> waiting;
 
-    void domainDone(const CombinedQueryEngine& query, const MissingFigures& missing);
+    void domainDone(FinishedDomain done);
+    void historyRead(const std::optional<RunHistory>& read);
     void groupDone(const QStringList& domains, const FileError& problem);
+
+  private:
+    void report(const FinishedDomain& done);
 };
 
 void DomainReport::groupDone(const QStringList& domains, const FileError& problem) {
@@ -136,14 +151,26 @@ void DomainReport::groupDone(const QStringList& domains, const FileError& proble
     }
 }
 
-void DomainReport::domainDone(const CombinedQueryEngine& query, const MissingFigures& missing) {
-    const QString& domain = query.domain();
-    const FigureValues& values = query.values();
+void DomainReport::domainDone(FinishedDomain done) {
+    if (history)
+        report(done);
+    else
+        waiting.append(std::move(done));
+}
+
+void DomainReport::historyRead(const std::optional<RunHistory>& read) {
+    history = read;
+    for (const FinishedDomain& done : std::as_const(waiting)) report(done);
+    waiting.clear();
+}
+
+void DomainReport::report(const FinishedDomain& done) {
+    const QString& domain = done.domain;
     const QDate today = platform().now().date();
-    FigureRow row{domain, shortDate(today), values, false, {}};
+    FigureRow row{domain, shortDate(today), done.values, false, {}};
     QList<FigureDrop> drops;
-    if (history) {
-        drops = history->drops(domain, row.values, today, threshold);
+    if (*history) {
+        drops = (*history)->drops(domain, row.values, today, threshold);
     } else {
         console.fail(QStringLiteral("cannot read ") + historyFilePath() +
                      QStringLiteral(": no drops compared for ") + domain);
@@ -151,19 +178,20 @@ void DomainReport::domainDone(const CombinedQueryEngine& query, const MissingFig
     }
     dropped = dropped || !drops.isEmpty();
     row.extras.append(dropsExtra(drops));
-    row.extras.append(missingExtra(missing));
+    row.extras.append(missingExtra(done.missing));
     if (saver) {
         // Written with the records finished about the same time; the alerts learn whether it was.
         saver->save(domain, row.values, today);
-        unsaved.append({domain, values, figureVerdicts(query), drops});
+        unsaved.append({domain, done.values, done.verdicts, drops});
     } else if (alerts) {
-        alerts->domainDone(domain, values, figureVerdicts(query), drops, false);
+        alerts->domainDone(domain, done.values, done.verdicts, drops, false);
     }
     print(console, format, row);
 }
 
 // Runs the domains' queries, jobs at a time, each reported in list order as it and those before
-// it are done.
+// it are done. Without the run's history yet, the file is read beside the first requests: on a
+// large file that reading takes as long as several queries.
 void runDomains(const QStringList& domains, int jobs, DomainReport& report) {
     BatchRun run;
     run.setJobs(jobs);
@@ -194,16 +222,23 @@ void runDomains(const QStringList& domains, int jobs, DomainReport& report) {
     QObject::connect(&run, &BatchRun::domainDone, [&](int, const CombinedQueryEngine* query) {
         const MissingFigures missing = missingReasons(*query);
         progress.clear();
-        report.domainDone(*query, missing);
+        report.domainDone({query->domain(), query->values(), figureVerdicts(*query), missing});
         progress.finished(int(missing.values().count(verdictKey(Verdict::Blocked))),
                           run.inFlight());
     });
     runUntil(
         [&](QObject* context, const std::function<void()>& wake) {
             QObject::connect(&run, &BatchRun::finished, context, wake);
+            if (!report.history)
+                RunHistory::readAsync(
+                    historyFilePath(), domains, platform().now().date(), context,
+                    [&report, wake](const std::optional<RunHistory>& read, const FileProblem&) {
+                        report.historyRead(read);
+                        wake();
+                    });
             run.start(domains);
         },
-        [&] { return run.inFlight() == 0; });
+        [&] { return run.inFlight() == 0 && report.history; });
     progress.clear();
 }
 
@@ -252,7 +287,7 @@ std::optional<RunHistory> readRunHistory(const QStringList& domains) {
 // The combined query of each domain, in list order; skipped: the domains a resumed run passed
 // over; history: the run's one reading of the file, when the run has made it already.
 int queryDomains(const QStringList& domains, const Invocation& invocation, Console& console,
-                 int skipped = 0, std::optional<std::optional<RunHistory>> history = {}) {
+                 int skipped = 0, const std::optional<std::optional<RunHistory>>& history = {}) {
     QString why;
     const auto options = runOptions(invocation, &why);
     if (!options) {
@@ -261,7 +296,6 @@ int queryDomains(const QStringList& domains, const Invocation& invocation, Conso
     }
     for (const QString& domain : domains)
         if (refuseBadDomain(domain, console)) return UsageError;
-    if (!history) history = readRunHistory(domains);
     applyHostIntervals(options->hostInterval);
     if (options->format == Format::Csv)
         console.out << csvLine(csvColumns({QStringLiteral("drops"), QStringLiteral("missing")}));
@@ -276,11 +310,12 @@ int queryDomains(const QStringList& domains, const Invocation& invocation, Conso
     DomainReport report{console,
                         options->format,
                         options->threshold,
-                        *history,
+                        history,
                         saver ? &*saver : nullptr,
                         Ran,
                         false,
                         alerts ? &alerts->collector : nullptr,
+                        {},
                         {}};
     if (saver)
         QObject::connect(&*saver, &HistorySaver::groupDone,
@@ -341,10 +376,12 @@ int runBatch(const Invocation& invocation, Console& console) {
     if (const int status = batchDomainList(invocation, console, &batch); status != Ran)
         return status;
     std::optional<QStringList> rest = batch.domains;
-    const std::optional<RunHistory> history = readRunHistory(batch.domains);
-    if (invocation.has(Option::Resume) &&
-        !(rest = domainsNotSavedToday(batch.domains, history, console)))
-        return FileFailed;
+    // --resume needs the reading before the run; otherwise it goes on beside the first requests.
+    std::optional<std::optional<RunHistory>> history;
+    if (invocation.has(Option::Resume)) {
+        history = readRunHistory(batch.domains);
+        if (!(rest = domainsNotSavedToday(batch.domains, *history, console))) return FileFailed;
+    }
     const int status =
         queryDomains(*rest, invocation, console, int(batch.domains.size() - rest->size()), history);
     // The rest ran; a refused entry still makes the run's end an input error, unless a file failed.

@@ -138,6 +138,23 @@ bool writeFileAtomically(const QString& path, const QByteArray& bytes, QString* 
     return writeAtomically(file, bytes, error);
 }
 
+namespace {
+
+// Nothing of a refused settings file is used; whether others may read it still counts.
+SettingsRead refused(SettingsRead& result, const QString& why) {
+    result.status = FileRead::Unreadable;
+    result.bytes.clear();
+    result.why = why;
+    return result;
+}
+
+QString settingsTooLarge(qint64 limit) {
+    return QStringLiteral("it is larger than %1 MB, the most a settings file may hold")
+        .arg(limit / (1024 * 1024));
+}
+
+}  // namespace
+
 #ifdef Q_OS_WIN
 
 namespace {
@@ -153,15 +170,8 @@ QString notAFile(const QFileInfo& info) {
 // Windows keeps a user's profile folders to that user: nobody else reads a file there.
 SettingsRead readSettingsFile(const QString& path, qint64 limit) {
     SettingsRead result;
-    const auto refuse = [&](const QString& why) {
-        result.status = FileRead::Unreadable;
-        result.bytes.clear();
-        result.why = why;
-        return result;
-    };
-    const QString tooLarge =
-        QStringLiteral("it is larger than %1 MB, the most a settings file may hold")
-            .arg(limit / (1024 * 1024));
+    const auto refuse = [&](const QString& why) { return refused(result, why); };
+    const QString tooLarge = settingsTooLarge(limit);
     const QFileInfo info(path);
     if (!info.exists() && !info.isSymLink()) return result;
     if (info.isSymLink() || !info.isFile())
@@ -204,15 +214,8 @@ QString notAFile(mode_t mode) {
 
 SettingsRead readSettingsFile(const QString& path, qint64 limit) {
     SettingsRead result;
-    const auto refuse = [&](const QString& why) {
-        result.status = FileRead::Unreadable;
-        result.bytes.clear();
-        result.why = why;
-        return result;
-    };
-    const QString tooLarge =
-        QStringLiteral("it is larger than %1 MB, the most a settings file may hold")
-            .arg(limit / (1024 * 1024));
+    const auto refuse = [&](const QString& why) { return refused(result, why); };
+    const QString tooLarge = settingsTooLarge(limit);
     struct stat status {};
     if (::stat(QFile::encodeName(path).constData(), &status) != 0) {
         if (errno == ENOENT) return result;

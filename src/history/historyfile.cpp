@@ -420,15 +420,20 @@ constexpr auto lockRetryGap = 25ms;
 // A lock file younger than this may be one whose maker has not locked it yet.
 constexpr auto ownerlessLockAge = 2s;
 
+// A lock naming a process of this host is left to QLockFile, which removes it once that process
+// is gone.
+bool namesThisHost(const QLockFile& lock) {
+    qint64 pid = 0;
+    QString host, application;
+    return lock.getLockInfo(&pid, &host, &application) &&
+           (host.isEmpty() || host == QSysInfo::machineHostName());
+}
+
 #ifdef Q_OS_WIN
 // A held lock file stays open in its holder, which Windows keeps from being deleted: a lock that
 // can be deleted has no live owner.
 bool removeOwnerlessLock(const QLockFile& lock, const QString& path) {
-    qint64 pid = 0;
-    QString host, application;
-    if (lock.getLockInfo(&pid, &host, &application) &&
-        (host.isEmpty() || host == QSysInfo::machineHostName()))
-        return false;
+    if (namesThisHost(lock)) return false;
     const QFileInfo info(path);
     const qint64 age = info.lastModified().msecsTo(QDateTime::currentDateTime());
     const qint64 least = std::chrono::milliseconds(ownerlessLockAge).count();
@@ -451,14 +456,9 @@ bool olderThan(const struct stat& info, std::chrono::seconds age) {
 
 // Removes a lock file that no process holds: empty or garbage (a power cut between its making and
 // its first write) or naming another host. Every holder keeps an exclusive flock on its lock file
-// for as long as it holds it, so a lock we can flock has no live owner. A lock naming a process of
-// this host is left to QLockFile, which removes it once that process is gone.
+// for as long as it holds it, so a lock we can flock has no live owner.
 bool removeOwnerlessLock(const QLockFile& lock, const QString& path) {
-    qint64 pid = 0;
-    QString host, application;
-    if (lock.getLockInfo(&pid, &host, &application) &&
-        (host.isEmpty() || host == QSysInfo::machineHostName()))
-        return false;
+    if (namesThisHost(lock)) return false;
     const QByteArray name = QFile::encodeName(path);
     const int fd = ::open(name.constData(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK);
     if (fd < 0) return false;
