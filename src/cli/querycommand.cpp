@@ -28,9 +28,6 @@ constexpr int MostJobs = 64;
 constexpr int DefaultParallelInterval = 1000;
 constexpr int MostHostInterval = 600000;
 
-// Each "X" figure's key -> why it has none.
-using MissingFigures = QMap<QString, QString>;
-
 void print(Console& console, Format format, const FigureRow& row) {
     switch (format) {
         case Format::Text:
@@ -80,10 +77,14 @@ std::optional<double> dropThreshold(const Invocation& invocation) {
 }
 
 // The figures a query left "X", each with why, in each format's shape.
-RowExtra missingExtra(const MissingFigures& missing) {
+RowExtra missingExtra(const QMap<Figure, Verdict>& missing) {
+    // By key, as a reader looks a figure up.
+    QMap<QString, QString> byKey;
+    for (auto it = missing.cbegin(); it != missing.cend(); ++it)
+        byKey.insert(figureInfo(it.key()).key, verdictKey(it.value()));
     JsonObject json;
     QStringList csv, text;
-    for (auto it = missing.cbegin(); it != missing.cend(); ++it) {
+    for (auto it = byKey.cbegin(); it != byKey.cend(); ++it) {
         json.text(it.key(), it.value());
         csv.append(it.key() + u'=' + it.value());
         text.append(it.key() + QStringLiteral(" (") + it.value() + u')');
@@ -107,7 +108,7 @@ struct FinishedDomain {
     QString domain;
     FigureValues values;
     FigureVerdicts verdicts;
-    MissingFigures missing;
+    QMap<Figure, Verdict> missing;  // why each "X" is one
 };
 
 // What a run prints and saves as each domain ends.
@@ -220,11 +221,10 @@ void runDomains(const QStringList& domains, int jobs, DomainReport& report) {
                                << oneLine(reason) << ')' << Qt::endl;
         });
     QObject::connect(&run, &BatchRun::domainDone, [&](int, const CombinedQueryEngine* query) {
-        const MissingFigures missing = missingReasons(*query);
+        const QMap<Figure, Verdict> missing = missingReasons(*query);
         progress.clear();
         report.domainDone({query->domain(), query->values(), figureVerdicts(*query), missing});
-        progress.finished(int(missing.values().count(verdictKey(Verdict::Blocked))),
-                          run.inFlight());
+        progress.finished(int(missing.values().count(Verdict::Blocked)), run.inFlight());
     });
     runUntil(
         [&](QObject* context, const std::function<void()>& wake) {

@@ -33,7 +33,7 @@ CombinedQueryEngine::~CombinedQueryEngine() = default;
 
 void CombinedQueryEngine::start(const QString& domain) {
     QList<Step> window, worker;
-    addBatch(window, windowBatchRows());
+    addBatch(window, windowRows());
     window.append(Step{Step::PageRank});
     addBatch(worker, engineBatchRows());
     addBatch(worker, youdaoBatchRows());
@@ -95,11 +95,11 @@ void CombinedQueryEngine::deliver(Figure figure, const ValueResult& result) {
     Q_EMIT figureReady(figure, result.text);
 }
 
-QMap<QString, QString> missingReasons(const CombinedQueryEngine& query) {
-    QMap<QString, QString> reasons;
+QMap<Figure, Verdict> missingReasons(const CombinedQueryEngine& query) {
+    QMap<Figure, Verdict> reasons;
     for (const FigureInfo& info : figureTable()) {
         if (query.values()[info.figure] == NotFoundMark)
-            reasons.insert(info.key, verdictKey(query.result(info.figure).verdict));
+            reasons.insert(info.figure, query.result(info.figure).verdict);
     }
     return reasons;
 }

@@ -85,9 +85,8 @@ class CombinedQueryEngine : public QObject {
     int batchesDone_ = 0;
 };
 
-// Why each figure that shows "X" has none: its key ("indexed.baidu") -> its verdict's key
-// ("blocked", "no-answer", "not-found", "error").
-QMap<QString, QString> missingReasons(const CombinedQueryEngine& query);
+// Why each figure that shows "X" has none.
+QMap<Figure, Verdict> missingReasons(const CombinedQueryEngine& query);
 
 // Why each figure of a finished query is what it is, by figure.
 std::array<Verdict, FigureCount> figureVerdicts(const CombinedQueryEngine& query);

@@ -86,8 +86,7 @@ void SiteGroupRun::onDomainDone(const CombinedQueryEngine* query) {
     const QString& domain = query->domain();
     const QDate today = platform().now().date();
     ++done_;
-    const QMap<QString, QString> missing = missingReasons(*query);
-    blocked_ += int(missing.values().count(verdictKey(Verdict::Blocked)));
+    blocked_ += int(missingReasons(*query).values().count(Verdict::Blocked));
     if (saver_ && options_.save) saver_->save(domain, query->values(), today);
     if (alerts_)
         alerts_->domainDone(domain, query->values(), figureVerdicts(*query),

@@ -80,9 +80,9 @@ TEST_F(QueryEngineTest, EveryMissingFigureTellsWhy) {
                          standin::Page{test::toGbk(S("<html>请输入验证码</html>")), 200});
     fx.services.setRoute(Role::Bing, "/search?q=link%3A", S("<html>nothing here</html>"));
     run();
-    const QMap<QString, QString> expected{{S("indexed.baidu"), S("no-answer")},
-                                          {S("backlinks.baidu"), S("no-answer")},
-                                          {S("indexed.sogou"), S("blocked")},
-                                          {S("backlinks.bing"), S("not-found")}};
+    const QMap<Figure, Verdict> expected{{Figure::IndexedBaidu, Verdict::NoAnswer},
+                                         {Figure::BacklinksBaidu, Verdict::NoAnswer},
+                                         {Figure::IndexedSogou, Verdict::Blocked},
+                                         {Figure::BacklinksBing, Verdict::NotFound}};
     EXPECT_EQ(missingReasons(engine), expected);
 }
