@@ -32,13 +32,13 @@ CombinedQueryEngine::CombinedQueryEngine(QObject* parent)
 CombinedQueryEngine::~CombinedQueryEngine() = default;
 
 void CombinedQueryEngine::start(const QString& domain) {
-    QList<Step> window, worker;
-    addBatch(window, windowRows());
-    window.append(Step{Step::PageRank});
-    addBatch(worker, engineBatchRows());
-    addBatch(worker, youdaoBatchRows());
-    addBatch(worker, sogouYahooBatchRows());
-    begin(domain, window, worker);
+    QList<Step> windowBatch, countBatches;
+    addBatch(windowBatch, windowBatchRows());
+    windowBatch.append(Step{Step::PageRank});
+    addBatch(countBatches, engineBatchRows());
+    addBatch(countBatches, youdaoBatchRows());
+    addBatch(countBatches, sogouYahooBatchRows());
+    begin(domain, windowBatch, countBatches);
 }
 
 void CombinedQueryEngine::startPageRankOnly(const QString& domain) {
@@ -47,16 +47,17 @@ void CombinedQueryEngine::startPageRankOnly(const QString& domain) {
 
 // A new start drops whatever an earlier one still had in flight. A receiver may delete the
 // engine, or start it again, from any signal: the sequencer then touches nothing more.
-void CombinedQueryEngine::begin(const QString& domain, const QList<Step>& window,
-                                const QList<Step>& worker) {
+void CombinedQueryEngine::begin(const QString& domain, const QList<Step>& windowBatch,
+                                const QList<Step>& countBatches) {
     requests_->reset(deadlineMs_);
     rules_ = rulesForNewRun().rules;
     domain_ = domain;
     values_ = FigureValues();
     results_ = {};
     batchesDone_ = 0;
-    const std::pair<QString, const QList<Step>*> streams[] = {{QStringLiteral("window"), &window},
-                                                              {QStringLiteral("worker"), &worker}};
+    const std::pair<QString, const QList<Step>*> streams[] = {
+        {QStringLiteral("window batch"), &windowBatch},
+        {QStringLiteral("count batches"), &countBatches}};
     for (const auto& [name, steps] : streams) {
         QList<ChainStep> chain;
         for (const Step& step : *steps) chain.append(stepFor(step));

@@ -70,8 +70,9 @@ class CombinedQueryEngine : public QObject {
     void waiting(const QString& host, double seconds, const QString& reason);
 
   private:
-    void begin(const QString& domain, const QList<QueryStep>& window,
-               const QList<QueryStep>& worker);
+    // The window batch and PageRank lookup, and beside them the three count batches.
+    void begin(const QString& domain, const QList<QueryStep>& windowBatch,
+               const QList<QueryStep>& countBatches);
     ChainStep stepFor(const QueryStep& step);
     void deliver(Figure figure, const ValueResult& result);
 
