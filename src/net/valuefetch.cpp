@@ -24,6 +24,24 @@ QString verdictKey(Verdict verdict) {
     return QString();
 }
 
+QString verdictWords(Verdict verdict) {
+    switch (verdict) {
+        case Verdict::Ok:
+            return QStringLiteral("正常");
+        case Verdict::NotFound:
+            return QStringLiteral("未找到标记");
+        case Verdict::Blocked:
+            return QStringLiteral("疑似被拦截");
+        case Verdict::NoAnswer:
+            return QStringLiteral("无应答");
+        case Verdict::Error:
+            return QStringLiteral("出错");
+        case Verdict::NoProxy:
+            return QStringLiteral("无可用代理");
+    }
+    return QString();
+}
+
 bool looksBlocked(int status, const QString& page) {
     if (status == 403 || status == 429) return true;
     static const QStringList cues = {QStringLiteral("验证码"), QStringLiteral("安全验证"),

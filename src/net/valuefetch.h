@@ -23,6 +23,8 @@ enum class Verdict {
 
 // The text of each verdict as the command prints it: "ok", "not-found" ...
 QString verdictKey(Verdict verdict);
+// The same as the windows show it: "正常", "未找到标记" ...
+QString verdictWords(Verdict verdict);
 
 // True when a page is a refusal rather than a result: HTTP 403 or 429, or a captcha cue.
 bool looksBlocked(int status, const QString& page);

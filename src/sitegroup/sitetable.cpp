@@ -47,24 +47,6 @@ QString columnTitle(Figure figure) {
     return QString();
 }
 
-QString verdictText(Verdict verdict) {
-    switch (verdict) {
-        case Verdict::Ok:
-            return QString();
-        case Verdict::NotFound:
-            return S("未找到标记");
-        case Verdict::Blocked:
-            return S("疑似被拦截");
-        case Verdict::NoAnswer:
-            return S("无应答");
-        case Verdict::Error:
-            return S("出错");
-        case Verdict::NoProxy:
-            return S("无可用代理");
-    }
-    return QString();
-}
-
 bool isLost(const std::optional<Verdict>& verdict) {
     return verdict == Verdict::Blocked || verdict == Verdict::NoAnswer;
 }
@@ -211,7 +193,7 @@ QVariant SiteTableModel::data(const QModelIndex& index, int role) const {
             return site.counts[k] ? QVariant(*site.counts[k]) : QVariant();
         case Qt::ToolTipRole:
             if (site.verdicts[k] && *site.verdicts[k] != Verdict::Ok)
-                return verdictText(*site.verdicts[k]);
+                return verdictWords(*site.verdicts[k]);
             if (site.changes[k] && site.changes[k]->from != site.changes[k]->to)
                 return S("上次 %1 → 现在 %2").arg(site.changes[k]->from).arg(site.changes[k]->to);
             return {};

@@ -33,24 +33,6 @@ enum Column {
     ColumnCount
 };
 
-QString verdictName(Verdict verdict) {
-    switch (verdict) {
-        case Verdict::Ok:
-            return S("正常");
-        case Verdict::NotFound:
-            return S("未找到标记");
-        case Verdict::Blocked:
-            return S("疑似被拦截");
-        case Verdict::NoAnswer:
-            return S("无应答");
-        case Verdict::Error:
-            return S("出错");
-        case Verdict::NoProxy:
-            return S("无可用代理");
-    }
-    return QString();
-}
-
 }  // namespace
 
 CheckWindow::CheckWindow(QWidget* parent)
@@ -131,7 +113,7 @@ void CheckWindow::showRow(int row) {
     cells[Rule] = r.id;
     cells[Outcome] = S("检查中…");
     if (r.done) {
-        cells[Outcome] = verdictName(v.verdict);
+        cells[Outcome] = verdictWords(v.verdict);
         cells[Status] = v.status ? QString::number(v.status) : S("-");
         cells[Ms] = QString::number(v.ms);
         cells[Bytes] = QString::number(v.bytes);
@@ -157,7 +139,8 @@ void CheckWindow::showSummary() {
     QStringList parts;
     for (const Verdict v :
          {Verdict::Ok, Verdict::NotFound, Verdict::Blocked, Verdict::NoAnswer, Verdict::Error})
-        if (counts.value(v)) parts.append(verdictName(v) + u' ' + QString::number(counts.value(v)));
+        if (counts.value(v))
+            parts.append(verdictWords(v) + u' ' + QString::number(counts.value(v)));
     summary_->setText(check_->domain() + S("：%1 条规则，").arg(check_->rows().size()) +
                       parts.join(S("，")));
 }
