@@ -21,6 +21,10 @@ int SiteGroupRun::inFlight() const {
     return batch_ ? batch_->inFlight() : 0;
 }
 
+int SiteGroupRun::unreported() const {
+    return batch_ ? batch_->inFlight() + int(batch_->doneAhead().size()) : 0;
+}
+
 int SiteGroupRun::rewrites() const {
     return saver_ ? saver_->rewrites() : 0;
 }

@@ -97,6 +97,8 @@ class SiteGroupTest : public QObject, public test::WindowFixture {
         // a and b reported, d and e done behind slow.test, which alone is in flight.
         QVERIFY(test::waitFor(
             [&] { return group->run().done() == 2 && group->run().inFlight() == 1; }, 30000));
+        // Their rows still read 查询中…, and 进行中 counts them.
+        QCOMPARE(group->run().unreported(), 3);
         fake->answers.enqueue(MessageAnswer::Cancel);
         QVERIFY(!group->close());
         QVERIFY(group->isRunning());
