@@ -95,14 +95,6 @@ RowExtra missingExtra(const QMap<Figure, Verdict>& missing) {
     return extra;
 }
 
-// A finished domain's part of the run's alerts, told once its record's group is written.
-struct AlertPending {
-    QString domain;
-    FigureValues values;
-    FigureVerdicts verdicts;
-    QList<FigureDrop> drops;
-};
-
 // What a finished query leaves for its report.
 struct FinishedDomain {
     QString domain;
@@ -124,8 +116,6 @@ struct DomainReport {
     int status = Ran;
     bool dropped = false;
     RunCollector* alerts = nullptr;  // with --notify
-    // Domains whose record is queued, in the order they were saved.
-    QList<AlertPending> unsaved;
     // Domains finished before the reading ended, in list order.
     QList<FinishedDomain> waiting;
 
@@ -138,18 +128,14 @@ struct DomainReport {
 };
 
 void DomainReport::groupDone(const QStringList& domains, const FileError& problem) {
-    for (const QString& domain : domains) {
-        if (problem) {
+    if (problem) {
+        for (const QString& domain : domains)
             console.fail(QStringLiteral("cannot save the record of ") + domain +
                          QStringLiteral(" in ") + historyFilePath() + QStringLiteral(": ") +
                          problem->english());
-            status = FileFailed;
-        }
-        if (unsaved.isEmpty()) continue;
-        const AlertPending done = unsaved.takeFirst();
-        if (alerts)
-            alerts->domainDone(done.domain, done.values, done.verdicts, done.drops, !problem);
+        status = FileFailed;
     }
+    if (alerts) alerts->groupDone(domains.size(), !problem);
 }
 
 void DomainReport::domainDone(FinishedDomain done) {
@@ -183,7 +169,7 @@ void DomainReport::report(const FinishedDomain& done) {
     if (saver) {
         // Written with the records finished about the same time; the alerts learn whether it was.
         saver->save(domain, row.values, today);
-        unsaved.append({domain, done.values, done.verdicts, drops});
+        if (alerts) alerts->domainQueued(domain, done.values, done.verdicts, drops);
     } else if (alerts) {
         alerts->domainDone(domain, done.values, done.verdicts, drops, false);
     }
@@ -315,7 +301,6 @@ int queryDomains(const QStringList& domains, const Invocation& invocation, Conso
                         Ran,
                         false,
                         alerts ? &alerts->collector : nullptr,
-                        {},
                         {}};
     if (saver)
         QObject::connect(&*saver, &HistorySaver::groupDone,

@@ -20,6 +20,18 @@ void RunCollector::domainDone(const QString& domain, const FigureValues& values,
     if (!drops.isEmpty()) summary_.drops.append({domain, drops});
 }
 
+void RunCollector::domainQueued(const QString& domain, const FigureValues& values,
+                                const FigureVerdicts& verdicts, const QList<FigureDrop>& drops) {
+    queued_.append({domain, values, verdicts, drops});
+}
+
+void RunCollector::groupDone(qsizetype count, bool saved) {
+    for (; count > 0 && !queued_.isEmpty(); --count) {
+        const Queued q = queued_.takeFirst();
+        domainDone(q.domain, q.values, q.verdicts, q.drops, saved);
+    }
+}
+
 RunSummary RunCollector::finish(const QDateTime& end) const {
     RunSummary summary = summary_;
     summary.end = end;

@@ -26,13 +26,26 @@ class RunCollector {
     // record was saved.
     void domainDone(const QString& domain, const FigureValues& values,
                     const FigureVerdicts& verdicts, const QList<FigureDrop>& drops, bool saved);
+    // The same for a domain whose record is queued for saving: held until groupDone tells
+    // whether it was written, so that an alert never counts a record the disk refused.
+    void domainQueued(const QString& domain, const FigureValues& values,
+                      const FigureVerdicts& verdicts, const QList<FigureDrop>& drops);
+    // The next count queued domains' records were written together (saved) or not at all.
+    void groupDone(qsizetype count, bool saved);
     // Domains a resumed run passed over because they were already done today.
     void addSkipped(int count) { summary_.skipped += count; }
 
     RunSummary finish(const QDateTime& end) const;
 
   private:
+    struct Queued {
+        QString domain;
+        FigureValues values;
+        FigureVerdicts verdicts;
+        QList<FigureDrop> drops;
+    };
     RunSummary summary_;
+    QList<Queued> queued_;
 };
 
 }  // namespace zorvan

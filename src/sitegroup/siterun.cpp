@@ -21,6 +21,10 @@ int SiteGroupRun::inFlight() const {
     return batch_ ? batch_->inFlight() : 0;
 }
 
+int SiteGroupRun::unreported() const {
+    return batch_ ? batch_->inFlight() + int(batch_->doneAhead().size()) : 0;
+}
+
 int SiteGroupRun::rewrites() const {
     return saver_ ? saver_->rewrites() : 0;
 }
@@ -63,7 +67,8 @@ void SiteGroupRun::walk(const QStringList& domains) {
     if (options_.save && !saver_) {
         saver_ = new HistorySaver(path_, this);
         connect(saver_, &HistorySaver::groupDone, this,
-                [this](const QStringList&, const FileError& problem) {
+                [this](const QStringList& saved, const FileError& problem) {
+                    if (alerts_) alerts_->groupDone(saved.size(), !problem);
                     if (problem) Q_EMIT saveFailed(problem->chinese());
                 });
     }
@@ -87,10 +92,14 @@ void SiteGroupRun::onDomainDone(const CombinedQueryEngine* query) {
     const QDate today = platform().now().date();
     ++done_;
     blocked_ += int(missingReasons(*query).values().count(Verdict::Blocked));
+    if (alerts_) {
+        const QList<FigureDrop> drops = history_->drops(domain, query->values(), today);
+        if (options_.save)
+            alerts_->domainQueued(domain, query->values(), figureVerdicts(*query), drops);
+        else
+            alerts_->domainDone(domain, query->values(), figureVerdicts(*query), drops, false);
+    }
     if (saver_ && options_.save) saver_->save(domain, query->values(), today);
-    if (alerts_)
-        alerts_->domainDone(domain, query->values(), figureVerdicts(*query),
-                            history_->drops(domain, query->values(), today), options_.save);
     Q_EMIT domainDone(domain, query);
 }
 
@@ -113,18 +122,21 @@ void SiteGroupRun::end(bool finished) {
         batch_->deleteLater();
         batch_ = nullptr;
     }
-    std::optional<RunSummary> summary;
-    if (finished && alerts_) summary = alerts_->finish(platform().now());
-    alerts_.reset();
-    const auto told = [this, finished] { Q_EMIT ended(finished); };
+    // The alerts count a record as saved only once it is written.
+    const auto over = [this, finished] {
+        std::optional<RunSummary> summary;
+        if (finished && alerts_) summary = alerts_->finish(platform().now());
+        alerts_.reset();
+        Q_EMIT ended(finished);
+        if (summary && !deliverRunAlerts(*summary, this, [this] { Q_EMIT alertsSent(); }))
+            Q_EMIT alertsSent();
+    };
     if (saver_ && !saver_->isIdle()) {
         saver_->flush();
-        connect(saver_, &HistorySaver::idle, this, told, Qt::SingleShotConnection);
+        connect(saver_, &HistorySaver::idle, this, over, Qt::SingleShotConnection);
     } else {
-        told();
+        over();
     }
-    if (summary && !deliverRunAlerts(*summary, this, [this] { Q_EMIT alertsSent(); }))
-        Q_EMIT alertsSent();
 }
 
 }  // namespace zorvan

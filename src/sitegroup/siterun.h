@@ -45,6 +45,9 @@ class SiteGroupRun : public QObject {
     int done() const { return done_; }
     int total() const { return int(walked_.size()); }
     int inFlight() const;
+    // Domains started and not reported yet: in flight, or done and waiting for a slower one
+    // before them (their rows still read 查询中…).
+    int unreported() const;
     int blocked() const { return blocked_; }
     qint64 elapsedMs() const { return clock_.isValid() ? clock_.elapsed() : 0; }
     int rewrites() const;

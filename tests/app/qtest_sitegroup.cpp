@@ -4,6 +4,8 @@
 #include <QClipboard>
 #include <QComboBox>
 #include <QGuiApplication>
+#include <QJsonDocument>
+#include <QJsonObject>
 #include <QPointer>
 #include <QProcess>
 #include <QPushButton>
@@ -18,6 +20,7 @@
 #include "fakeplatform.h"
 #include "history/gui/historyviewer.h"
 #include "history/historyfile.h"
+#include "robotreceiver.h"
 #include "sitegroup/gui/sitegroupwindow.h"
 #include "sitegroup/siterun.h"
 #include "sitegroup/sitetable.h"
@@ -94,6 +97,8 @@ class SiteGroupTest : public QObject, public test::WindowFixture {
         // a and b reported, d and e done behind slow.test, which alone is in flight.
         QVERIFY(test::waitFor(
             [&] { return group->run().done() == 2 && group->run().inFlight() == 1; }, 30000));
+        // Their rows still read 查询中…, and 进行中 counts them.
+        QCOMPARE(group->run().unreported(), 3);
         fake->answers.enqueue(MessageAnswer::Cancel);
         QVERIFY(!group->close());
         QVERIFY(group->isRunning());
@@ -184,6 +189,31 @@ class SiteGroupTest : public QObject, public test::WindowFixture {
         QVERIFY(viewer && viewer->isVisible());
         QTRY_VERIFY(!viewer->isLoading());
         QCOMPARE(viewer->chooser()->currentText(), S("b.test"));
+    }
+
+    // The run's alert counts a record as saved only once it is written: here the lock is a
+    // folder, so nothing is.
+    void theAlertCountsNoRecordTheFileRefused() {
+        loadSamplePages();
+        QVERIFY(writeDomainListValue(configFilePath(), S("one.test")));
+        QVERIFY(test::writeFile(historyFilePath(), "[one.test]\r\n2010-5-12=99999999/1\r\n"));
+        QVERIFY(QDir().mkpath(historyFilePath() + S(".lock")));
+        test::RobotReceiver robot;
+        QVERIFY(test::writeFile(fx->homeFile(S("notify.json")),
+                                (S("{\"targets\": [{\"kind\": \"webhook\", \"url\": \"") +
+                                 robot.url(S("/hook")) + S("\"}]}"))
+                                    .toUtf8()));
+        SiteGroupWindow* group = openFromMainWindow();
+        group->intervalBox()->setValue(0);
+        group->autoSaveBox()->setChecked(true);
+        QSignalSpy sent(group, &SiteGroupWindow::alertsSent);
+        group->startButton()->click();
+        QVERIFY(sent.wait(60000));
+        QCOMPARE(robot.received().size(), 1);
+        const QJsonObject run =
+            QJsonDocument::fromJson(robot.received()[0].body).object()[S("run")].toObject();
+        QCOMPARE(run[S("domains")].toInt(), 1);
+        QCOMPARE(run[S("saved")].toInt(), 0);
     }
 
     void countsSortByTheirNumberAndXLast() {

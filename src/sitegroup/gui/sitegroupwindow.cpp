@@ -313,7 +313,7 @@ void SiteGroupWindow::showProgress() {
         text +=
             S("    每分钟 %1 个    剩余 %2").arg(perMinute, 0, 'f', 1).arg(minutesAndSeconds(left));
     }
-    text += S("    进行中 %1    拦截 %2").arg(run_->inFlight()).arg(run_->blocked());
+    text += S("    进行中 %1    拦截 %2").arg(run_->unreported()).arg(run_->blocked());
     progressText_->setText(text);
 }
 
