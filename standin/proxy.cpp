@@ -19,7 +19,9 @@ Proxy::~Proxy() {
 }
 
 void Proxy::requireCredentials(const QByteArray& user, const QByteArray& password) {
-    authorization_ = "Basic " + QByteArray(user + ':' + password).toBase64();
+    const QByteArray authorization = "Basic " + QByteArray(user + ':' + password).toBase64();
+    std::lock_guard lock(mutex_);
+    authorization_ = authorization;
 }
 
 bool Proxy::start() {
@@ -28,8 +30,12 @@ bool Proxy::start() {
     server_->set_keep_alive_max_count(1);
     const auto carry = [this](const httplib::Request& req, httplib::Response& res) {
         const qint64 start = proxyClockMs();
-        if (!authorization_.isEmpty() &&
-            req.get_header_value("Proxy-Authorization") != authorization_.toStdString()) {
+        const QByteArray authorization = [this] {
+            std::lock_guard lock(mutex_);
+            return authorization_;
+        }();
+        if (!authorization.isEmpty() &&
+            req.get_header_value("Proxy-Authorization") != authorization.toStdString()) {
             res.status = 407;
             res.set_header("Proxy-Authenticate", "Basic realm=\"standin\"");
             return;

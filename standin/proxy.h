@@ -43,8 +43,9 @@ class Proxy {
     std::unique_ptr<httplib::Server> server_;
     std::thread thread_;
     int port_ = 0;
-    QByteArray authorization_;
     mutable std::mutex mutex_;
+    // Both may change while the server's threads carry requests: guarded by mutex_.
+    QByteArray authorization_;
     std::vector<CarriedRequest> carried_;
 };
 
