@@ -536,6 +536,8 @@ FileError rewriteHistoryFile(const QString& path, Copy copy) {
         file.cancelWriting();
         return std::nullopt;
     }
+    // Windows cannot replace a file that is still open.
+    old.close();
     QString error;
     if (!writer.finish()) {
         error = file.errorString();
