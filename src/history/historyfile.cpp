@@ -493,10 +493,25 @@ FileError lockHistory(QLockFile& lock, const QString& lockPath) {
     }
 }
 
+// Windows refuses to replace a file that anyone has open, if only for a moment (the window reading
+// its drop marks, a virus scanner): a replacement that could not be written is tried again.
+template <typename Attempt>
+FileError retryingReplacement(Attempt attempt) {
+#ifdef Q_OS_WIN
+    for (int left = 40;; --left) {
+        FileError problem = attempt();
+        if (!problem || problem->kind != FileProblem::WriteFailed || left == 0) return problem;
+        std::this_thread::sleep_for(lockRetryGap);
+    }
+#else
+    return attempt();
+#endif
+}
+
 // Reads the file, lets change() turn its bytes into new ones (a null array: nothing to write)
 // and replaces it, all under the file's lock.
 template <typename Change>
-FileError changeHistoryFile(const QString& path, Change change) {
+FileError changeHistoryFileOnce(const QString& path, Change change) {
     const QString lockPath = path + QStringLiteral(".lock");
     QLockFile lock(lockPath);
     if (FileError problem = lockHistory(lock, lockPath)) return problem;
@@ -512,8 +527,13 @@ FileError changeHistoryFile(const QString& path, Change change) {
 
 // The same a line at a time: copy(reader, writer) copies the file with its change and says
 // whether anything changed (when nothing did, the file is left alone).
+template <typename Change>
+FileError changeHistoryFile(const QString& path, Change change) {
+    return retryingReplacement([&] { return changeHistoryFileOnce(path, change); });
+}
+
 template <typename Copy>
-FileError rewriteHistoryFile(const QString& path, Copy copy) {
+FileError rewriteHistoryFileOnce(const QString& path, Copy copy) {
     const QString lockPath = path + QStringLiteral(".lock");
     QLockFile lock(lockPath);
     if (FileError problem = lockHistory(lock, lockPath)) return problem;
@@ -536,6 +556,8 @@ FileError rewriteHistoryFile(const QString& path, Copy copy) {
         file.cancelWriting();
         return std::nullopt;
     }
+    // Windows cannot replace a file that is still open.
+    old.close();
     QString error;
     if (!writer.finish()) {
         error = file.errorString();
@@ -545,6 +567,11 @@ FileError rewriteHistoryFile(const QString& path, Copy copy) {
     if (!writeAtomically(file, QByteArray(), &error))
         return FileProblem{FileProblem::WriteFailed, path, error};
     return std::nullopt;
+}
+
+template <typename Copy>
+FileError rewriteHistoryFile(const QString& path, Copy copy) {
+    return retryingReplacement([&] { return rewriteHistoryFileOnce(path, copy); });
 }
 
 FileError saveGroup(const QString& path, const QList<GroupLine>& records, bool skipSame,

@@ -214,7 +214,7 @@ void ReportWiringTest::updateCheckRunsOnceASecondAfterStart() {
 void ReportWiringTest::demoVersionFileAsksNothing() {
     test::StandinFixture fx;
     test::FakePlatform fake;
-    QVERIFY(fx.services.loadRoutes(QFINDTESTDATA(QStringLiteral("../../standin/pages"))) > 0);
+    QVERIFY(fx.services.loadRoutes(test::samplePagesFolder()) > 0);
     MainWindow window(nullptr, std::chrono::milliseconds(0));
     window.show();
     QSignalSpy done(&window, &MainWindow::updateCheckDone);

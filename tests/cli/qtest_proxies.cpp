@@ -54,7 +54,10 @@ class CliProxiesTest : public QObject, test::CliFixture {
         const test::CliRun none =
             cli({S("query"), S("sample.net"), S("--format"), S("json"), S("--proxies"), list});
         QCOMPARE(none.status, 6);
+#ifndef Q_OS_WIN
+        // Windows keeps a profile's files to their user: there is no other reader to warn of.
         QVERIFY2(none.err.contains("other users can read"), none.err.constData());
+#endif
         QVERIFY(none.err.contains(
             QString(S("proxy http://127.0.0.1:%1 failed 3 times").arg(deadPort)).toUtf8()));
         QVERIFY(none.err.contains("(no-proxy)"));

@@ -22,6 +22,9 @@ class SaveGroupsTest : public QObject, public test::CliFixture {
     // The last domain answers slowly: the others are printed, their group not yet due, when the
     // run is told to stop.
     void sigtermKeepsEveryFinishedDomain() {
+#ifdef Q_OS_WIN
+        QSKIP("QProcess cannot send a console program Ctrl+C, the Windows counterpart of SIGTERM");
+#endif
         QStringList domains;
         for (int d = 0; d < 5; ++d) domains.append(S("term%1.test").arg(d));
         fx->services.setTargetLatency(domains.last().toUtf8(), 1000);

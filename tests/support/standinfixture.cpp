@@ -3,7 +3,6 @@
 #include <QCoreApplication>
 #include <QDir>
 #include <QElapsedTimer>
-#include <QFileInfo>
 #include <QThread>
 #include <cstdlib>
 
@@ -41,10 +40,9 @@ QString StandinFixture::base(const QString& role) const {
     return serviceBase(role);
 }
 
+// From the source tree's own path: __FILE__ is relative to the build folder under Ninja.
 QString samplePagesFolder() {
-    return QFileInfo(QString::fromUtf8(__FILE__))
-        .dir()
-        .filePath(QStringLiteral("../../standin/pages"));
+    return QDir(QString::fromUtf8(ZORVAN_SOURCE_DIR)).filePath(QStringLiteral("standin/pages"));
 }
 
 bool waitFor(const std::function<bool()>& predicate, int timeoutMs) {
