@@ -525,13 +525,13 @@ FileError changeHistoryFileOnce(const QString& path, Change change) {
     return std::nullopt;
 }
 
-// The same a line at a time: copy(reader, writer) copies the file with its change and says
-// whether anything changed (when nothing did, the file is left alone).
 template <typename Change>
 FileError changeHistoryFile(const QString& path, Change change) {
     return retryingReplacement([&] { return changeHistoryFileOnce(path, change); });
 }
 
+// The same a line at a time: copy(reader, writer) copies the file with its change and says
+// whether anything changed (when nothing did, the file is left alone).
 template <typename Copy>
 FileError rewriteHistoryFileOnce(const QString& path, Copy copy) {
     const QString lockPath = path + QStringLiteral(".lock");
