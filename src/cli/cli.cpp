@@ -264,27 +264,11 @@ QString usageLine(const Command& command) {
     return line;
 }
 
-QString helpText() {
-    QString text = QStringLiteral(
-        "Usage: zorvan-cli COMMAND [ARGUMENTS] [OPTIONS]\n"
-        "\n"
-        "The Zorvan webmaster toolbox without a window: asks the search engines and ranking "
-        "services\n"
-        "how many pages of a domain each has indexed and how many pages link to it, as the "
-        "window's\n"
-        "\"查询\" does, and prints the figures as they are shown there.\n"
-        "\n"
-        "Commands:\n");
-    for (const Command& c : commands()) {
-        text += QStringLiteral("  ") + usageLine(c) + u'\n';
-        text += QStringLiteral("      ") + c.summary + u'\n';
-    }
-    text += QStringLiteral(
-        "\nOptions (a command takes only those its line shows; after -- every word is an "
-        "argument):\n");
-    for (const OptionSpec& o : optionTable()) text += optionLines(nullptr, o);
-    text += helpOptionLines;
-    text += QStringLiteral(
+namespace {
+
+// What the general help says after the options: environment, proxies, output and exit status.
+QString helpFooter() {
+    return QStringLiteral(
         "  --version\n"
         "      show the program's version and exit\n"
         "\n"
@@ -326,6 +310,31 @@ QString helpText() {
         "file or a passed-over entry says more than a lost proxy list, that more than a drop, and "
         "a drop\n"
         "more than its undelivered alert).\n");
+}
+
+}  // namespace
+
+QString helpText() {
+    QString text = QStringLiteral(
+        "Usage: zorvan-cli COMMAND [ARGUMENTS] [OPTIONS]\n"
+        "\n"
+        "The Zorvan webmaster toolbox without a window: asks the search engines and ranking "
+        "services\n"
+        "how many pages of a domain each has indexed and how many pages link to it, as the "
+        "window's\n"
+        "\"查询\" does, and prints the figures as they are shown there.\n"
+        "\n"
+        "Commands:\n");
+    for (const Command& c : commands()) {
+        text += QStringLiteral("  ") + usageLine(c) + u'\n';
+        text += QStringLiteral("      ") + c.summary + u'\n';
+    }
+    text += QStringLiteral(
+        "\nOptions (a command takes only those its line shows; after -- every word is an "
+        "argument):\n");
+    for (const OptionSpec& o : optionTable()) text += optionLines(nullptr, o);
+    text += helpOptionLines;
+    text += helpFooter();
     return text;
 }
 
