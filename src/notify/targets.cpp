@@ -5,6 +5,7 @@
 #include <QJsonObject>
 #include <QSet>
 #include <algorithm>
+#include <optional>
 
 #include "core/localfile.h"
 #include "core/services.h"
@@ -60,6 +61,33 @@ QList<std::pair<QString, int>> repeatedMembers(const QByteArray& json) {
     return repeated;
 }
 
+// One entry of "targets"; nothing, and why, when it is skipped.
+std::optional<NotifyTarget> parseTarget(const QJsonValue& value, QString* why) {
+    const auto skip = [&](const QString& reason) {
+        *why = reason;
+        return std::nullopt;
+    };
+    if (!value.isObject()) return skip(QStringLiteral("not a JSON object"));
+    const QJsonObject entry = value.toObject();
+    const QString kindText = entry.value(QStringLiteral("kind")).toString();
+    const auto kind =
+        std::find_if(std::begin(kindNames), std::end(kindNames),
+                     [&](const KindName& k) { return kindText == QLatin1String(k.name); });
+    if (kind == std::end(kindNames))
+        return skip(QStringLiteral("\"kind\" must be wecom, dingtalk, feishu or webhook"));
+    // The address is never quoted back: it holds the robot's key.
+    const QJsonValue urlValue = entry.value(QStringLiteral("url"));
+    const QUrl url(urlValue.toString(), QUrl::StrictMode);
+    const QString scheme = url.scheme().toLower();
+    if (!urlValue.isString() || !url.isValid() || url.host().isEmpty() ||
+        (scheme != QStringLiteral("http") && scheme != QStringLiteral("https")))
+        return skip(QStringLiteral("\"url\" must be an http:// or https:// address"));
+    const QJsonValue secret = entry.value(QStringLiteral("secret"));
+    if (!secret.isUndefined() && !secret.isNull() && !secret.isString())
+        return skip(QStringLiteral("\"secret\" must be a string"));
+    return NotifyTarget{kind->kind, url, secret.toString()};
+}
+
 }  // namespace
 
 QString targetKindName(TargetKind kind) {
@@ -108,38 +136,11 @@ LoadedTargets parseNotifyFile(const QByteArray& json, const QString& fileName) {
     loaded.reportUrl = doc.object().value(QStringLiteral("report_url")).toString();
     const QJsonArray entries = list.toArray();
     for (qsizetype i = 0; i < entries.size(); ++i) {
-        const int number = int(i) + 1;
-        const auto skip = [&](const QString& why) {
-            loaded.problems.append({fileName, number, why});
-        };
-        if (!entries[i].isObject()) {
-            skip(QStringLiteral("not a JSON object"));
-            continue;
-        }
-        const QJsonObject entry = entries[i].toObject();
-        const QString kindText = entry.value(QStringLiteral("kind")).toString();
-        const auto kind =
-            std::find_if(std::begin(kindNames), std::end(kindNames),
-                         [&](const KindName& k) { return kindText == QLatin1String(k.name); });
-        if (kind == std::end(kindNames)) {
-            skip(QStringLiteral("\"kind\" must be wecom, dingtalk, feishu or webhook"));
-            continue;
-        }
-        // The address is never quoted back: it holds the robot's key.
-        const QJsonValue urlValue = entry.value(QStringLiteral("url"));
-        const QUrl url(urlValue.toString(), QUrl::StrictMode);
-        const QString scheme = url.scheme().toLower();
-        if (!urlValue.isString() || !url.isValid() || url.host().isEmpty() ||
-            (scheme != QStringLiteral("http") && scheme != QStringLiteral("https"))) {
-            skip(QStringLiteral("\"url\" must be an http:// or https:// address"));
-            continue;
-        }
-        const QJsonValue secret = entry.value(QStringLiteral("secret"));
-        if (!secret.isUndefined() && !secret.isNull() && !secret.isString()) {
-            skip(QStringLiteral("\"secret\" must be a string"));
-            continue;
-        }
-        loaded.targets.append({kind->kind, url, secret.toString()});
+        QString why;
+        if (const auto target = parseTarget(entries[i], &why))
+            loaded.targets.append(*target);
+        else
+            loaded.problems.append({fileName, int(i) + 1, why});
     }
     return loaded;
 }
