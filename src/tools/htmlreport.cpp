@@ -244,6 +244,52 @@ QString domainPageName(const QString& domain) {
     return safe.left(80) + u'-' + QString::fromLatin1(hash) + QStringLiteral(".html");
 }
 
+namespace {
+
+// The listed domains by the section header each is stored under (two spellings may share one).
+struct ListedSections {
+    QHash<QByteArray, int> headers;
+    QList<QStringList> named;  // by header: the listed domains it holds
+};
+
+ListedSections listedSections(const QStringList& domains) {
+    ListedSections listed;
+    for (const QString& domain : domains) {
+        const QByteArray header = encodeAnsi(historyHeader(domain));
+        if (!listed.headers.contains(header)) {
+            listed.headers.insert(header, int(listed.named.size()));
+            listed.named.append(QStringList());
+        }
+        listed.named[listed.headers.value(header)].append(domain);
+    }
+    return listed;
+}
+
+// Every domain of the file once, in file order: only the names, streamed; the records come in the
+// report's one pass.
+QStringList everyDomain(const QString& historyPath) {
+    QStringList domains = readHistoryDomains(historyPath);
+    domains.removeDuplicates();
+    return domains;
+}
+
+QString indexPage(int domains, const QString& tableRows, const QDate& today) {
+    const QString body =
+        QStringLiteral("<h1>站群总览</h1><p>") +
+        esc(QStringLiteral("%1 个域名，生成于 %2")
+                .arg(domains)
+                .arg(today.toString(QStringLiteral("yyyy-M-d")))) +
+        QStringLiteral("</p>\n<table class=\"sortable\" id=\"sites\"><thead><tr>") +
+        columnHeads(true) +
+        QStringLiteral(
+            "<th>收录 7天</th><th>收录 30天</th><th>收录趋势</th></tr>"
+            "</thead><tbody>\n") +
+        tableRows + QStringLiteral("</tbody></table>\n");
+    return page(QStringLiteral("站群总览"), body, true);
+}
+
+}  // namespace
+
 std::optional<QString> writeHtmlReport(const QString& historyPath, const QString& dir,
                                        const HtmlReportOptions& options,
                                        HtmlReportFigures* figures) {
@@ -254,24 +300,11 @@ std::optional<QString> writeHtmlReport(const QString& historyPath, const QString
     QFile file;
     const FileRead opened = openForReading(historyPath, &file);
     if (opened == FileRead::Unreadable) return QStringLiteral("cannot read ") + historyPath;
-    QStringList domains = options.domains;
-    if (domains.isEmpty()) {
-        // Only the names, streamed: the records come in the one pass below.
-        domains = readHistoryDomains(historyPath);
-        domains.removeDuplicates();
-    }
+    const QStringList domains =
+        options.domains.isEmpty() ? everyDomain(historyPath) : options.domains;
     // Each section's records are held only until it ends: its page is written then, and only its
     // row for the index is kept.
-    QHash<QByteArray, int> headers;
-    QList<QStringList> named;  // by header: the listed domains it holds
-    for (const QString& domain : domains) {
-        const QByteArray header = encodeAnsi(historyHeader(domain));
-        if (!headers.contains(header)) {
-            headers.insert(header, int(named.size()));
-            named.append(QStringList());
-        }
-        named[headers.value(header)].append(domain);
-    }
+    const auto [headers, named] = listedSections(domains);
     const QDate from = options.days > 0 ? options.today.addDays(1 - options.days) : QDate();
     QList<QList<StoredRecord>> records(named.size());
     QHash<QString, QString> rows;
@@ -310,18 +343,8 @@ std::optional<QString> writeHtmlReport(const QString& historyPath, const QString
         if (!write(index)) return error;
     QString tableRows;
     for (const QString& domain : domains) tableRows += rows.value(domain);
-    QString body = QStringLiteral("<h1>站群总览</h1><p>") +
-                   esc(QStringLiteral("%1 个域名，生成于 %2")
-                           .arg(domains.size())
-                           .arg(options.today.toString(QStringLiteral("yyyy-M-d")))) +
-                   QStringLiteral("</p>\n<table class=\"sortable\" id=\"sites\"><thead><tr>") +
-                   columnHeads(true) +
-                   QStringLiteral(
-                       "<th>收录 7天</th><th>收录 30天</th><th>收录趋势</th></tr>"
-                       "</thead><tbody>\n") +
-                   tableRows + QStringLiteral("</tbody></table>\n");
     if (!writeText(QDir(dir).filePath(QStringLiteral("index.html")),
-                   page(QStringLiteral("站群总览"), body, true), &out, &error))
+                   indexPage(int(domains.size()), tableRows, options.today), &out, &error))
         return error;
     return std::nullopt;
 }
