@@ -304,7 +304,8 @@ std::optional<QString> writeHtmlReport(const QString& historyPath, const QString
         options.domains.isEmpty() ? everyDomain(historyPath) : options.domains;
     // Each section's records are held only until it ends: its page is written then, and only its
     // row for the index is kept.
-    const auto [headers, named] = listedSections(domains);
+    const ListedSections listed = listedSections(domains);
+    const QList<QStringList>& named = listed.named;
     const QDate from = options.days > 0 ? options.today.addDays(1 - options.days) : QDate();
     QList<QList<StoredRecord>> records(named.size());
     QHash<QString, QString> rows;
@@ -326,7 +327,7 @@ std::optional<QString> writeHtmlReport(const QString& historyPath, const QString
         HistoryLineReader in(&file);
         bool failed = false;
         const bool read = forEachSectionLine(
-            in, headers,
+            in, listed.headers,
             [&](int index, QByteArrayView line) {
                 if (failed) return;
                 StoredRecord record = parseHistoryRecord(decodeAnsi(line.toByteArray()));
