@@ -273,7 +273,7 @@ std::optional<RunHistory> readRunHistory(const QStringList& domains) {
 // The combined query of each domain, in list order; skipped: the domains a resumed run passed
 // over; history: the run's one reading of the file, when the run has made it already.
 int queryDomains(const QStringList& domains, const Invocation& invocation, Console& console,
-                 int skipped = 0, const std::optional<std::optional<RunHistory>>& history = {}) {
+                 int skipped = 0, std::optional<std::optional<RunHistory>> history = {}) {
     QString why;
     const auto options = runOptions(invocation, &why);
     if (!options) {
@@ -296,7 +296,7 @@ int queryDomains(const QStringList& domains, const Invocation& invocation, Conso
     DomainReport report{console,
                         options->format,
                         options->threshold,
-                        history,
+                        std::move(history),
                         saver ? &*saver : nullptr,
                         Ran,
                         false,
@@ -367,8 +367,8 @@ int runBatch(const Invocation& invocation, Console& console) {
         history = readRunHistory(batch.domains);
         if (!(rest = domainsNotSavedToday(batch.domains, *history, console))) return FileFailed;
     }
-    const int status =
-        queryDomains(*rest, invocation, console, int(batch.domains.size() - rest->size()), history);
+    const int status = queryDomains(*rest, invocation, console,
+                                    int(batch.domains.size() - rest->size()), std::move(history));
     // The rest ran; a refused entry still makes the run's end an input error, unless a file failed.
     return batch.refused && status != FileFailed ? UsageError : status;
 }
