@@ -16,9 +16,6 @@
 namespace zorvan::cli {
 namespace {
 
-// systemctl never gets to hang the command: a manager that does not answer within this is none.
-constexpr int SystemctlTimeoutMs = 10000;
-
 bool isPlain(const QString& word) {
     static const QRegularExpression plain(QStringLiteral("^[A-Za-z0-9_./:=,+@-]+$"));
     return plain.match(word).hasMatch();
@@ -47,10 +44,38 @@ QString shellWord(const QString& word) {
     return w.replace(u'%', QStringLiteral("\\%"));
 }
 
+// systemctl never gets to hang the command: a manager that does not answer within this is none.
+constexpr int SystemctlTimeoutMs = 10000;
+
 struct Answer {
     bool answered = false;  // the manager was reached and the call succeeded
     QString output;
 };
+
+// The desktop's scheduler asked once; it never gets to hang the command: one that does not answer
+// within timeoutMs is none. named is how its silence is told.
+Answer askManager(const QString& program, const QStringList& arguments, const QString& named,
+                  int timeoutMs) {
+    QProcess process;
+    process.setProcessChannelMode(QProcess::MergedChannels);
+    process.start(program, arguments);
+    if (!process.waitForStarted(timeoutMs))
+        return {false, program + QStringLiteral(" cannot be started")};
+    if (!process.waitForFinished(timeoutMs)) {
+        process.kill();
+        process.waitForFinished(1000);
+        return {false, named + QStringLiteral(" did not answer within %1 s").arg(timeoutMs / 1000)};
+    }
+    const QString output = QString::fromLocal8Bit(process.readAll()).trimmed();
+    return {process.exitStatus() == QProcess::NormalExit && process.exitCode() == 0, output};
+}
+
+// "06:30".
+QString clockText(const DailyTime& time) {
+    return QStringLiteral("%1:%2")
+        .arg(time.hour, 2, 10, QChar(u'0'))
+        .arg(time.minute, 2, 10, QChar(u'0'));
+}
 
 QString program() {
     const QString path = QCoreApplication::applicationFilePath();
@@ -98,22 +123,9 @@ QStringList dailyCommandLine(const Invocation& batch) {
 }
 
 #ifdef Q_OS_WIN
-// schtasks never gets to hang the command either.
-constexpr int SchtasksTimeoutMs = 30000;
-
 Answer schtasks(const QStringList& arguments) {
-    QProcess process;
-    process.setProcessChannelMode(QProcess::MergedChannels);
-    process.start(QStringLiteral("schtasks"), arguments);
-    if (!process.waitForStarted(SchtasksTimeoutMs))
-        return {false, QStringLiteral("schtasks cannot be started")};
-    if (!process.waitForFinished(SchtasksTimeoutMs)) {
-        process.kill();
-        process.waitForFinished(1000);
-        return {false, QStringLiteral("schtasks did not answer within 30 s")};
-    }
-    const QString output = QString::fromLocal8Bit(process.readAll()).trimmed();
-    return {process.exitStatus() == QProcess::NormalExit && process.exitCode() == 0, output};
+    const QString program = QStringLiteral("schtasks");
+    return askManager(program, arguments, program, 30000);
 }
 
 // The fields of one CSV line as schtasks writes them: every field quoted.
@@ -142,11 +154,7 @@ int scheduleDaily(const DailyTime& time, const QStringList& options, Console& co
         console.fail(QStringLiteral("schtasks did not create the task: ") + a.output);
         return FileFailed;
     }
-    console.out << "daily run on at "
-                << QStringLiteral("%1:%2")
-                       .arg(time.hour, 2, 10, QChar(u'0'))
-                       .arg(time.minute, 2, 10, QChar(u'0'))
-                << " (task \"" << TaskName << "\")\n";
+    console.out << "daily run on at " << clockText(time) << " (task \"" << TaskName << "\")\n";
     return Ran;
 }
 
@@ -183,18 +191,9 @@ int scheduleStatus(Console& console) {
 }
 #else
 Answer systemctl(const QStringList& arguments) {
-    QProcess process;
-    process.setProcessChannelMode(QProcess::MergedChannels);
-    process.start(QStringLiteral("systemctl"), QStringList{QStringLiteral("--user")} + arguments);
-    if (!process.waitForStarted(SystemctlTimeoutMs))
-        return {false, QStringLiteral("systemctl cannot be started")};
-    if (!process.waitForFinished(SystemctlTimeoutMs)) {
-        process.kill();
-        process.waitForFinished(1000);
-        return {false, QStringLiteral("systemctl --user did not answer within 10 s")};
-    }
-    const QString output = QString::fromLocal8Bit(process.readAll()).trimmed();
-    return {process.exitStatus() == QProcess::NormalExit && process.exitCode() == 0, output};
+    return askManager(QStringLiteral("systemctl"),
+                      QStringList{QStringLiteral("--user")} + arguments,
+                      QStringLiteral("systemctl --user"), SystemctlTimeoutMs);
 }
 
 QString property(const QString& unit, const QString& name) {
@@ -402,9 +401,7 @@ QString serviceUnit(const QStringList& command, const QString& dataFolder) {
 }
 
 QString timerUnit(const DailyTime& time) {
-    const QString at = QStringLiteral("%1:%2")
-                           .arg(time.hour, 2, 10, QChar(u'0'))
-                           .arg(time.minute, 2, 10, QChar(u'0'));
+    const QString at = clockText(time);
     return QStringLiteral(
                "[Unit]\n"
                "Description=Zorvan daily batch query at %1\n"
@@ -466,9 +463,7 @@ QStringList taskCreateArguments(const DailyTime& time, const QStringList& comman
     // A task has no environment of its own: cmd sets it, then starts the run.
     if (!dataFolder.isEmpty())
         run = QStringLiteral("cmd /d /c \"set \"ZORVAN_HOME=%1\"&& %2\"").arg(dataFolder, run);
-    const QString at = QStringLiteral("%1:%2")
-                           .arg(time.hour, 2, 10, QChar(u'0'))
-                           .arg(time.minute, 2, 10, QChar(u'0'));
+    const QString at = clockText(time);
     return {QStringLiteral("/Create"), QStringLiteral("/F"),
             QStringLiteral("/TN"),     TaskName,
             QStringLiteral("/SC"),     QStringLiteral("DAILY"),
