@@ -226,7 +226,10 @@ QString indexRow(const QString& domain, const QList<StoredRecord>& records) {
 bool writeText(const QString& path, const QString& text, HtmlReportFigures* figures,
                QString* error) {
     const QByteArray bytes = text.toUtf8();
-    if (!writeRegularFile(path, bytes, error)) return false;
+    if (!writeRegularFile(path, bytes, error)) {
+        *error = QStringLiteral("cannot write ") + path + QStringLiteral(": ") + *error;
+        return false;
+    }
     ++figures->files;
     figures->bytes += bytes.size();
     return true;

@@ -82,6 +82,17 @@ class HtmlReportTest : public QObject {
         QCOMPARE(narrowIndex.count(S("<tr data-domain=")), 2);
         QVERIFY(narrowIndex.indexOf(S("drop.example")) < narrowIndex.indexOf(S("丂.example")));
         QCOMPARE(dom(narrow + u'/' + domainPageName(S("drop.example"))).count(S("<td>2026-1")), 5);
+
+        // A link put where the index goes is not written through, and the refusal names it.
+        const QString victim = home.filePath(S("victim"));
+        QVERIFY(test::writeFile(victim, "kept"));
+        QVERIFY(QFile::remove(narrow + S("/index.html")));
+        QVERIFY(QFile::link(victim, narrow + S("/index.html")));
+        const test::CliRun linked = test::finishCli(
+            test::cliProcess({S("report"), S("--html"), narrow}, home.path(), this));
+        QCOMPARE(linked.status, 3);
+        QVERIFY2(linked.err.contains("/index.html: it is a symbolic link"), linked.err);
+        QCOMPARE(test::fileBytes(victim), QByteArray("kept"));
     }
 };
 
