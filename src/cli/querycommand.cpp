@@ -183,6 +183,7 @@ void runDomains(const QStringList& domains, int jobs, DomainReport& report) {
     BatchRun run;
     run.setJobs(jobs);
     run.setDoneWhen(BatchRun::DoneWhen::AllAnswers);
+    run.setKeepsRecords(false);
     // A service that asks for a pause is obeyed, never fought, at one job too; one that keeps
     // refusing is given up for the run rather than holding every domain.
     run.setPatient(true);

@@ -203,7 +203,7 @@ void BatchRun::report() {
         const int index = position_;
         // Kept only under the entry it was queried for: a list reloaded meanwhile may have another
         // domain there, or none.
-        if (walking_ && entries_.value(index) == engine->domain())
+        if (keepsRecords_ && walking_ && entries_.value(index) == engine->domain())
             BatchBook::store(records_, index, joinBatchRecord(engine->values()));
         Q_EMIT domainDone(index, engine);
         if (!self || serial != serial_ || !walking_) return;

@@ -86,6 +86,9 @@ class BatchRun : public QObject {
     void setPosition(int index);
     int position() const { return position_; }
     void setWalking(bool walking) { walking_ = walking; }
+    // Whether a walk stores each domain's record for the window's arrows; a walk over a site
+    // group's list, where nobody browses them, holds no record a domain.
+    void setKeepsRecords(bool keeps) { keepsRecords_ = keeps; }
 
     // Active from the start of a query until a walk has queried its last entry.
     bool isActive() const { return active_; }
@@ -118,7 +121,8 @@ class BatchRun : public QObject {
     void domainStarted(int index, const QString& domain);
     // The figures of the query at the position.
     void figureReady(zorvan::Figure figure, const QString& text);
-    // The domain's query is done and, when walking, its record stored at index; in list order.
+    // The domain's query is done and, when walking and keeping records, its record stored at
+    // index; in list order.
     void domainDone(int index, const zorvan::CombinedQueryEngine* query);
     // The walk has queried its last entry.
     void finished();
@@ -147,6 +151,7 @@ class BatchRun : public QObject {
     int jobs_ = 1;
     QStringList entries_;
     QStringList records_ = BatchBook::initialRecords();
+    bool keepsRecords_ = true;
     BatchBook book_;
     int position_ = -1;
     bool walking_ = false;

@@ -37,6 +37,10 @@ std::optional<RunHistory> RunHistory::read(const QString& path, const QStringLis
     const FileRead opened = openForReading(path, &file);
     if (opened == FileRead::Unreadable) return unreadable();
     RunHistory history;
+    // The names share the caller's strings; a section is held only once it has a record, so a
+    // long list of new domains costs no more than the list.
+    history.listed_ = QSet<QString>(domains.cbegin(), domains.cend());
+    if (opened == FileRead::Missing || domains.isEmpty()) return history;
     QHash<QByteArray, int> headers;
     QList<QByteArray> names;
     for (const QString& domain : domains) {
@@ -44,9 +48,7 @@ std::optional<RunHistory> RunHistory::read(const QString& path, const QStringLis
         if (headers.contains(header)) continue;
         headers.insert(header, int(names.size()));
         names.append(header);
-        history.sections_.insert(header, {});
     }
-    if (opened == FileRead::Missing || headers.isEmpty()) return history;
     // Per section: where its latest record of a day before from is in its list, and that day.
     QList<qsizetype> latestAt(names.size(), -1);
     QList<QDate> latestDay(names.size());
@@ -87,7 +89,7 @@ void RunHistory::readAsync(const QString& path, const QStringList& domains, cons
 }
 
 bool RunHistory::lists(const QString& domain) const {
-    return sections_.contains(encodeAnsi(historyHeader(domain)));
+    return listed_.contains(domain);
 }
 
 QList<StoredRecord> RunHistory::records(const QString& domain) const {

@@ -4,6 +4,7 @@
 #include <QDate>
 #include <QHash>
 #include <QList>
+#include <QSet>
 #include <QString>
 #include <QStringList>
 #include <functional>
@@ -50,7 +51,9 @@ class RunHistory {
                             double thresholdPercent = DefaultDropThreshold) const;
 
   private:
-    // The kept record lines of each listed domain's section, by the bytes of its header.
+    QSet<QString> listed_;
+    // The kept record lines of each listed domain's section that has any, by the bytes of its
+    // header.
     QHash<QByteArray, QList<QByteArray>> sections_;
 };
 

@@ -77,6 +77,7 @@ void SiteGroupRun::walk(const QStringList& domains) {
     batch_ = new BatchRun(this);
     batch_->setJobs(options_.jobs);
     batch_->setDoneWhen(BatchRun::DoneWhen::AllAnswers);
+    batch_->setKeepsRecords(false);
     // A service that asks for a pause is obeyed, never fought, at one job too, as the command's.
     batch_->setPatient(true);
     connect(batch_, &BatchRun::domainStarted, this,
