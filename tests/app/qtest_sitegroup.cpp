@@ -6,6 +6,7 @@
 #include <QGuiApplication>
 #include <QJsonDocument>
 #include <QJsonObject>
+#include <QLabel>
 #include <QPointer>
 #include <QProcess>
 #include <QPushButton>
@@ -95,6 +96,11 @@ class SiteGroupTest : public QObject, public test::WindowFixture {
         group->intervalBox()->setValue(0);
         group->autoSaveBox()->setChecked(true);
         group->startButton()->click();
+        // Told as soon as both have started, not a tick later.
+        QVERIFY(test::waitFor([&] { return group->run().inFlight() == 2; }, 30000));
+        QCoreApplication::processEvents();
+        QVERIFY2(group->progressText()->text().contains(S("进行中 2")),
+                 qPrintable(group->progressText()->text()));
         // a and b reported, d and e done behind slow.test, which alone is in flight.
         QVERIFY(test::waitFor(
             [&] { return group->run().done() == 2 && group->run().inFlight() == 1; }, 30000));

@@ -85,7 +85,7 @@ SiteGroupWindow::SiteGroupWindow(bool autoSave, QWidget* parent)
     });
     connect(run_, &SiteGroupRun::domainStarted, this, [this](const QString& domain) {
         table_->setInFlight(table_->rowOfDomain(domain), true);
-        showProgress();
+        showProgressSoon();
     });
     connect(run_, &SiteGroupRun::domainDone, this,
             [this](const QString& domain, const CombinedQueryEngine* query) {
@@ -93,7 +93,7 @@ SiteGroupWindow::SiteGroupWindow(bool autoSave, QWidget* parent)
                     run_->history() ? run_->history()->records(domain) : QList<StoredRecord>();
                 table_->showQuery(table_->rowOfDomain(domain), query->values(),
                                   figureVerdicts(*query), before, platform().now());
-                showProgress();
+                showProgressSoon();
             });
     connect(run_, &SiteGroupRun::ended, this, [this](bool finished) {
         setRunning(false);
@@ -293,6 +293,20 @@ void SiteGroupWindow::setRunning(bool running) {
         ticker_->start();
     else
         ticker_->stop();
+}
+
+// A domain starts, or is told done, while the walker is between two states: the counts are read
+// once it has settled, and a burst of domains tells them once.
+void SiteGroupWindow::showProgressSoon() {
+    if (progressQueued_) return;
+    progressQueued_ = true;
+    QMetaObject::invokeMethod(
+        this,
+        [this] {
+            progressQueued_ = false;
+            showProgress();
+        },
+        Qt::QueuedConnection);
 }
 
 void SiteGroupWindow::showProgress() {

@@ -73,6 +73,7 @@ class SiteGroupWindow : public QWidget {
     void buildTable();
     void showStoredRecords();
     void showProgress();
+    void showProgressSoon();
     void showRowMenu(const QPoint& at);
     void askHtmlFolder();
     void setRunning(bool running);
@@ -93,6 +94,7 @@ class SiteGroupWindow : public QWidget {
     QProgressBar* progress_ = nullptr;
     QLabel* progressText_ = nullptr;
     QTimer* ticker_ = nullptr;
+    bool progressQueued_ = false;
     bool intervalEdited_ = false;
     bool exportingHtml_ = false;
 };
