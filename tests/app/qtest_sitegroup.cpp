@@ -227,6 +227,16 @@ class SiteGroupTest : public QObject, public test::WindowFixture {
         QCOMPARE(run[S("saved")].toInt(), 0);
     }
 
+    void aListFileTellsTheLinesItLeftOut() {
+        SiteGroupWindow* group = openFromMainWindow();
+        const QString list = fx->homeFile(S("list.txt"));
+        QVERIFY(test::writeFile(list, "a.test\nb\xff\xfe.test\nc.test\n"));
+        QVERIFY(group->openListFile(list));
+        QCOMPARE(group->domains(), (QStringList{S("a.test"), S("c.test")}));
+        QCOMPARE(fake->messages.size(), 1);
+        QVERIFY(fake->messages.first().text.contains(S("第 2 行不是 UTF-8 文本，已跳过 1 行")));
+    }
+
     void countsSortByTheirNumberAndXLast() {
         SiteGroupWindow* group = openFromMainWindow();
         const QStringList texts = {S("丂约14141条结果"), S("X"), S("约8,888"), S("950"),

@@ -19,6 +19,7 @@
 #include <QTimer>
 #include <QUrl>
 #include <QVBoxLayout>
+#include <algorithm>
 
 #include "core/platform.h"
 #include "core/services.h"
@@ -249,10 +250,26 @@ bool SiteGroupWindow::openListFile(const QString& path) {
             {this, MessageIcon::Warning, S("站群总览"), S("无法读取 ") + path, MessageButtons::Ok});
         return false;
     }
-    QStringList domains;
-    for (const ListedDomain& l : listed.entries)
-        if (!l.invalid) domains.append(l.domain);
+    QStringList domains, passedOver;
+    for (const ListedDomain& l : listed.entries) {
+        if (!l.invalid)
+            domains.append(l.domain);
+        else
+            passedOver.append(QString::number(l.line));
+    }
     setDomains(domains);
+    // A line that is not UTF-8 would be asked and saved as a name nobody typed: it is left out,
+    // and said so, not lost unseen.
+    if (!passedOver.isEmpty()) {
+        const int shown = std::min(int(passedOver.size()), 10);
+        const QString lines = passedOver.mid(0, shown).join(S("、")) +
+                              (shown < passedOver.size() ? S(" 等") : QString());
+        platform().showMessage({this, MessageIcon::Warning, S("站群总览"),
+                                S("%1 中第 %2 行不是 UTF-8 文本，已跳过 %3 行")
+                                    .arg(path, lines)
+                                    .arg(passedOver.size()),
+                                MessageButtons::Ok});
+    }
     return true;
 }
 
