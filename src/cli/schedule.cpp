@@ -7,11 +7,11 @@
 #include <QFileInfo>
 #include <QProcess>
 #include <QRegularExpression>
-#include <QSaveFile>
 #include <QStandardPaths>
 #include <QTemporaryDir>
 
 #include "cli/cli.h"
+#include "core/localfile.h"
 
 namespace zorvan::cli {
 namespace {
@@ -203,11 +203,9 @@ QString property(const QString& unit, const QString& name) {
 }
 
 bool writeFile(const QString& path, const QString& text, Console& console) {
-    QSaveFile file(path);
-    const QByteArray bytes = text.toUtf8();
-    if (!file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size() || !file.flush() ||
-        file.error() != QFileDevice::NoError || !file.commit()) {
-        console.fail(QStringLiteral("cannot write ") + path);
+    QString error;
+    if (!writeFileAtomically(path, text.toUtf8(), &error)) {
+        console.fail(QStringLiteral("cannot write ") + path + QStringLiteral(": ") + error);
         return false;
     }
     return true;

@@ -116,6 +116,15 @@ FileRead readWholeFile(const QString& path, QByteArray* bytes) {
     return FileRead::Ok;
 }
 
+bool writeAll(QIODevice& device, QByteArrayView bytes) {
+    while (!bytes.isEmpty()) {
+        const qint64 written = device.write(bytes.data(), bytes.size());
+        if (written <= 0) return false;
+        bytes = bytes.sliced(written);
+    }
+    return true;
+}
+
 bool writeAtomically(QSaveFile& file, const QByteArray& bytes, QString* error) {
     auto fail = [&] {
         if (error) *error = file.errorString();
@@ -123,8 +132,7 @@ bool writeAtomically(QSaveFile& file, const QByteArray& bytes, QString* error) {
     };
     if (!file.isOpen() && !file.open(QIODevice::WriteOnly)) return fail();
     keepOwnerAndGroup(file);
-    if (file.write(bytes) != bytes.size() || !file.flush() ||
-        file.error() != QFileDevice::NoError) {
+    if (!writeAll(file, bytes) || !file.flush() || file.error() != QFileDevice::NoError) {
         if (error) *error = file.errorString();
         file.cancelWriting();
         file.commit();
@@ -265,8 +273,7 @@ bool writeRegularFile(const QString& path, const QByteArray& bytes, QString* err
     const mode_t mask = ::umask(0);
     ::umask(mask);
     const mode_t mode = exists ? (old.st_mode & 07777) : (0666 & ~mask);
-    if (temporary.write(bytes) != bytes.size() || !temporary.flush())
-        return fail(temporary.errorString());
+    if (!writeAll(temporary, bytes) || !temporary.flush()) return fail(temporary.errorString());
     if (::fchmod(temporary.handle(), mode) != 0 || ::fsync(temporary.handle()) != 0)
         return fail(QString::fromLocal8Bit(std::strerror(errno)));
     if (::rename(QFile::encodeName(temporary.fileName()).constData(), name.constData()) != 0)

@@ -6,6 +6,7 @@
 #include "core/codepage.h"
 
 class QFile;
+class QIODevice;
 class QSaveFile;
 
 namespace zorvan {
@@ -49,6 +50,9 @@ SettingsRead readSettingsFile(const QString& path, qint64 limit = SettingsFileLi
 // old one's permissions, and its owner and group where the process may set them.
 // On failure, *error (when given) tells why.
 bool writeAtomically(QSaveFile& file, const QByteArray& bytes, QString* error = nullptr);
+// Writes every byte, or fails with the reason in the device's errorString(): a write cut short
+// by a full disk returns what fitted without an error, so the rest is written again to learn why.
+bool writeAll(QIODevice& device, QByteArrayView bytes);
 bool writeFileAtomically(const QString& path, const QByteArray& bytes, QString* error = nullptr);
 
 // Replaces a file named by the user (a chart in a folder a scheduled job writes to) only when the

@@ -3,6 +3,8 @@
 #include <QIODevice>
 #include <cstring>
 
+#include "core/localfile.h"
+
 namespace zorvan {
 namespace {
 
@@ -66,7 +68,7 @@ bool HistoryLineWriter::finish() {
 }
 
 void HistoryLineWriter::drain() {
-    if (out_ && !failed_ && out_->write(buffer_) != buffer_.size()) failed_ = true;
+    if (out_ && !failed_ && !writeAll(*out_, buffer_)) failed_ = true;
     buffer_.clear();
 }
 

@@ -17,6 +17,8 @@
 #include <QPushButton>
 #include <QTimer>
 #include <QtTest>
+#include <cerrno>
+#include <cstring>
 
 #include "app/mainwindow.h"
 #include "clirunner.h"
@@ -173,7 +175,8 @@ class CliTest : public QObject, test::CliFixture {
 
     // Past the file-size limit a save fails like a full disk: status 3, old file whole.
     void fileSizeLimitFailsTheSaveInsteadOfKillingTheCommand() {
-        const QByteArray old = "[d.com]\r\n2010-5-12=1/2\r\n";
+        // Past the 16 KB a file device buffers, so the limit cuts a write short.
+        const QByteArray old = "[d.com]\r\n" + QByteArray("2010-5-12=1/2\r\n").repeated(2000);
         {
             QFile f(historyFilePath());
             QVERIFY(f.open(QIODevice::WriteOnly));
@@ -183,7 +186,7 @@ class CliTest : public QObject, test::CliFixture {
         process->setChildProcessModifier([] {
             rlimit limit{};
             getrlimit(RLIMIT_FSIZE, &limit);
-            limit.rlim_cur = 64;
+            limit.rlim_cur = 20000;
             setrlimit(RLIMIT_FSIZE, &limit);
         });
         process->start();
@@ -191,6 +194,10 @@ class CliTest : public QObject, test::CliFixture {
         QCOMPARE(process->exitStatus(), QProcess::NormalExit);
         QCOMPARE(process->exitCode(), 3);
         QCOMPARE(fileBytes(historyFilePath()), old);
+        // The reason is the system's, not "Unknown error".
+        const QByteArray err = process->readAllStandardError();
+        QVERIFY2(err.contains(qPrintable(QString::fromLocal8Bit(std::strerror(EFBIG)))),
+                 err.constData());
     }
 
     void resultsStopAtTheFirstFailedWrite() {

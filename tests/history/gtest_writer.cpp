@@ -344,15 +344,20 @@ TEST_F(WriterTest, UnreadableFileIsNeverRewritten) {
               FileRead::Missing);
 }
 
-// Accepts only part of each write, like a disk that fills up.
+// Takes part of the first write, then refuses every other, as a disk that fills up does.
 class ShortWriteFile : public QSaveFile {
   public:
     using QSaveFile::QSaveFile;
 
   protected:
     qint64 writeData(const char* data, qint64 len) override {
+        if (full_) return -1;
+        full_ = true;
         return QSaveFile::writeData(data, len > 8 ? len / 2 : len);
     }
+
+  private:
+    bool full_ = false;
 };
 
 TEST_F(WriterTest, ShortWriteLeavesTheOldFileWhole) {
