@@ -37,9 +37,9 @@ std::optional<RunHistory> RunHistory::read(const QString& path, const QStringLis
     const FileRead opened = openForReading(path, &file);
     if (opened == FileRead::Unreadable) return unreadable();
     RunHistory history;
-    // The names share the caller's strings; a section is held only once it has a record, so a
-    // long list of new domains costs no more than the list.
-    history.listed_ = QSet<QString>(domains.cbegin(), domains.cend());
+    // The list is the caller's, shared; a section is held only once it has a record, so a long
+    // list of new domains costs no more than the list.
+    history.listed_ = domains;
     if (opened == FileRead::Missing || domains.isEmpty()) return history;
     QHash<QByteArray, int> headers;
     QList<QByteArray> names;
@@ -89,6 +89,8 @@ void RunHistory::readAsync(const QString& path, const QStringList& domains, cons
 }
 
 bool RunHistory::lists(const QString& domain) const {
+    // Asked once per query the window finishes, which takes seconds: a walk of the list costs
+    // nothing beside that, and a set of it would hold another copy for the whole run.
     return listed_.contains(domain);
 }
 

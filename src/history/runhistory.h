@@ -4,7 +4,6 @@
 #include <QDate>
 #include <QHash>
 #include <QList>
-#include <QSet>
 #include <QString>
 #include <QStringList>
 #include <functional>
@@ -51,7 +50,7 @@ class RunHistory {
                             double thresholdPercent = DefaultDropThreshold) const;
 
   private:
-    QSet<QString> listed_;
+    QStringList listed_;
     // The kept record lines of each listed domain's section that has any, by the bytes of its
     // header.
     QHash<QByteArray, QList<QByteArray>> sections_;

@@ -10,6 +10,7 @@
 #include <QStringDecoder>
 #include <QThreadStorage>
 #include <QTimer>
+#include <algorithm>
 #include <atomic>
 #include <cctype>
 #include <deque>
@@ -282,7 +283,9 @@ class PageFetch final : public QObject {
     // A body that reaches the cap, before or after decoding, is too big.
     void onReadyRead() {
         if (tooBig_ || truncated_ || corrupt_) return;
-        const QByteArray chunk = reply_->read(options_.maxBodyBytes - raw_);
+        // What has arrived, not the cap: a read of the cap would allocate it each time.
+        const QByteArray chunk =
+            reply_->read(std::min(reply_->bytesAvailable(), options_.maxBodyBytes - raw_));
         raw_ += chunk.size();
         Inflater::Result result = Inflater::More;
         if (inflater_)
