@@ -266,8 +266,7 @@ bool SiteGroupWindow::openListFile(const QString& path) {
                               (shown < passedOver.size() ? S(" 等") : QString());
         platform().showMessage({this, MessageIcon::Warning, S("站群总览"),
                                 S("%1 中第 %2 行不是 UTF-8 文本，已跳过 %3 行")
-                                    .arg(path, lines)
-                                    .arg(passedOver.size()),
+                                    .arg(path, lines, QString::number(passedOver.size())),
                                 MessageButtons::Ok});
     }
     return true;
