@@ -100,7 +100,6 @@ struct FinishedDomain {
     QString domain;
     FigureValues values;
     FigureVerdicts verdicts;
-    QMap<Figure, Verdict> missing;  // why each "X" is one
 };
 
 // What a run prints and saves as each domain ends.
@@ -165,7 +164,7 @@ void DomainReport::report(const FinishedDomain& done) {
     }
     dropped = dropped || !drops.isEmpty();
     row.extras.append(dropsExtra(drops));
-    row.extras.append(missingExtra(done.missing));
+    row.extras.append(missingExtra(missingReasons(done.values, done.verdicts)));
     if (saver) {
         // Written with the records finished about the same time; the alerts learn whether it was.
         saver->save(domain, row.values, today);
@@ -208,10 +207,10 @@ void runDomains(const QStringList& domains, int jobs, DomainReport& report) {
                                << oneLine(reason) << ')' << Qt::endl;
         });
     QObject::connect(&run, &BatchRun::domainDone, [&](int, const CombinedQueryEngine* query) {
-        const QMap<Figure, Verdict> missing = missingReasons(*query);
+        const int blocked = int(missingReasons(*query).values().count(Verdict::Blocked));
         progress.clear();
-        report.domainDone({query->domain(), query->values(), figureVerdicts(*query), missing});
-        progress.finished(int(missing.values().count(Verdict::Blocked)), run.inFlight());
+        report.domainDone({query->domain(), query->values(), figureVerdicts(*query)});
+        progress.finished(blocked, run.inFlight());
     });
     runUntil(
         [&](QObject* context, const std::function<void()>& wake) {

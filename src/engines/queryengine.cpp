@@ -96,13 +96,18 @@ void CombinedQueryEngine::deliver(Figure figure, const ValueResult& result) {
     Q_EMIT figureReady(figure, result.text);
 }
 
-QMap<Figure, Verdict> missingReasons(const CombinedQueryEngine& query) {
+QMap<Figure, Verdict> missingReasons(const FigureValues& values,
+                                     const std::array<Verdict, FigureCount>& verdicts) {
     QMap<Figure, Verdict> reasons;
     for (const FigureInfo& info : figureTable()) {
-        if (query.values()[info.figure] == NotFoundMark)
-            reasons.insert(info.figure, query.result(info.figure).verdict);
+        if (values[info.figure] == NotFoundMark)
+            reasons.insert(info.figure, verdicts[size_t(info.figure)]);
     }
     return reasons;
+}
+
+QMap<Figure, Verdict> missingReasons(const CombinedQueryEngine& query) {
+    return missingReasons(query.values(), figureVerdicts(query));
 }
 
 std::array<Verdict, FigureCount> figureVerdicts(const CombinedQueryEngine& query) {

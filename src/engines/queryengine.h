@@ -86,10 +86,12 @@ class CombinedQueryEngine : public QObject {
     int batchesDone_ = 0;
 };
 
-// Why each figure that shows "X" has none.
-QMap<Figure, Verdict> missingReasons(const CombinedQueryEngine& query);
-
 // Why each figure of a finished query is what it is, by figure.
 std::array<Verdict, FigureCount> figureVerdicts(const CombinedQueryEngine& query);
+
+// Why each figure that shows "X" has none.
+QMap<Figure, Verdict> missingReasons(const FigureValues& values,
+                                     const std::array<Verdict, FigureCount>& verdicts);
+QMap<Figure, Verdict> missingReasons(const CombinedQueryEngine& query);
 
 }  // namespace zorvan
